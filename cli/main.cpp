@@ -1,0 +1,47 @@
+// cellwick-cli: the headless tool on the same core as the desktop program.
+
+#include "info_command.h"
+
+#include "platform/ui_services.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: cellwick-cli COMMAND [ARGS]\n"
+    "\n"
+    "commands:\n"
+    "  info        create a new workbook and print its tables\n"
+    "              (fonts, cell formats, styles, number formats, sheets)\n"
+    "\n"
+    "options:\n"
+    "  --help      show this text\n"
+    "  --version   show the version\n"
+    "\n"
+    "Messages the program would show in a box are printed on stderr.\n"
+    "CELLWICK_LOCALE (e.g. en-US, zh-CN) pins the regional settings.\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const std::string_view command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (command == "--version") {
+    std::printf("cellwick-cli %s\n", CELLWICK_VERSION);
+    return 0;
+  }
+  if (command == "info")
+    return cli::runInfoCommand(stdout);
+  std::fprintf(stderr, "cellwick-cli: unknown command '%s' (try --help)\n", argv[1]);
+  return 2;
+}

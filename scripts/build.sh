@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Configures and builds one configuration: release (default), asan or fuzz.
+# Usage: scripts/build.sh [release|asan|fuzz] [cmake --build arguments...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+config=${1:-release}
+shift || true
+jobs=$(nproc)
+case "$config" in
+  release)
+    dir=build
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCELLWICK_WERROR=ON >/dev/null
+    ;;
+  asan)
+    dir=build-asan
+    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCELLWICK_WERROR=ON \
+      -DCELLWICK_SANITIZE=ON -DCELLWICK_BENCHMARKS=OFF >/dev/null
+    ;;
+  fuzz)
+    dir=build-fuzz
+    CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCELLWICK_FUZZ=ON -DCELLWICK_BENCHMARKS=OFF >/dev/null
+    ;;
+  *)
+    echo "build.sh: unknown configuration '$config' (release, asan or fuzz)" >&2
+    exit 2
+    ;;
+esac
+cmake --build "$dir" -j"$jobs" "$@"

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Sets everything up, then builds and runs every test in the release
+# configuration (warnings are errors) and under AddressSanitizer and
+# UndefinedBehaviorSanitizer; then builds the libFuzzer targets and runs each
+# one briefly.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+jobs=$(nproc)
+
+echo "== release build and tests =="
+bash scripts/build.sh release
+(cd build && ctest -j"$jobs" --output-on-failure)
+
+echo "== sanitizer build and tests =="
+bash scripts/build.sh asan
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest -j"$jobs" --output-on-failure)
+
+echo "== fuzz targets (libFuzzer) =="
+bash scripts/build.sh fuzz --target fuzzers
+seconds=${CELLWICK_FUZZ_SECONDS:-10}
+for fuzzer in build-fuzz/fuzz/*_fuzzer; do
+  [ -x "$fuzzer" ] || continue
+  name=$(basename "$fuzzer")
+  work=$(mktemp -d)
+  [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
+  echo "-- $name for ${seconds}s"
+  "$fuzzer" -max_total_time="$seconds" -print_final_stats=0 "$work" 2>&1 | tail -n 2
+  rm -rf "$work"
+done
+
+echo "== all tests passed =="

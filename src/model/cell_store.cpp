@@ -1,0 +1,282 @@
+#include "model/cell_store.h"
+
+#include "platform/unicode.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+#include <new>
+
+namespace model {
+
+// ---- OwnedText ----
+
+OwnedText& OwnedText::operator=(const OwnedText& other) {
+  if (this != &other) {
+    if (other.isNull())
+      reset();
+    else
+      assign(other.view());
+  }
+  return *this;
+}
+
+OwnedText& OwnedText::operator=(OwnedText&& other) noexcept {
+  if (this != &other) {
+    reset();
+    m_rep = other.m_rep;
+    other.m_rep = nullptr;
+  }
+  return *this;
+}
+
+size_t OwnedText::size() const {
+  if (!m_rep)
+    return 0;
+  std::uint32_t n;
+  std::memcpy(&n, m_rep, sizeof n);
+  return n;
+}
+
+std::u16string_view OwnedText::view() const {
+  if (!m_rep)
+    return {};
+  return {m_rep + 2, size()};
+}
+
+void OwnedText::assign(std::u16string_view text) {
+  const auto n = static_cast<std::uint32_t>(text.size());
+  auto* rep = new char16_t[n + 2];
+  std::memcpy(rep, &n, sizeof n);
+  std::copy(text.begin(), text.end(), rep + 2);
+  reset();
+  m_rep = rep;
+}
+
+void OwnedText::reset() noexcept {
+  delete[] m_rep;
+  m_rep = nullptr;
+}
+
+// ---- volatility ----
+
+namespace {
+
+bool isNameChar(char16_t c) {
+  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
+         c == u'.' || c == u'_' || c >= 0x80;
+}
+
+char16_t upperAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? c - 32 : c; }
+
+} // namespace
+
+VolatilityClass volatilityClassOf(std::u16string_view input) {
+  if (input.empty() || input[0] != u'=')
+    return VolatilityClass::None;
+  bool info = false, cell = false;
+  bool inString = false;
+  for (size_t i = 1; i < input.size(); ++i) {
+    const char16_t c = input[i];
+    if (c == u'"') {
+      inString = !inString;
+      continue;
+    }
+    if (inString || c != u'(')
+      continue;
+    size_t start = i;
+    while (start > 1 && isNameChar(input[start - 1]))
+      --start;
+    std::u16string name;
+    for (size_t k = start; k < i; ++k)
+      name.push_back(upperAscii(input[k]));
+    if (name == u"INDEX" || name == u"INDIRECT" || name == u"OFFSET" || name == u"RAND" ||
+        name == u"RANDBETWEEN" || name == u"SUBTOTAL" || name == u"TODAY" || name == u"NOW")
+      return VolatilityClass::Volatile;
+    info |= name == u"INFO";
+    cell |= name == u"CELL";
+  }
+  // A formula naming both INFO and CELL is kept as INFO: it is then refreshed
+  // on scrolling, which is the more frequent of the two triggers.
+  if (info)
+    return VolatilityClass::Info;
+  if (cell)
+    return VolatilityClass::Cell;
+  return VolatilityClass::None;
+}
+
+// ---- record pool ----
+
+// Records come from slabs so that a sheet of a million numbers does not pay
+// the allocator's per-block overhead a million times. Freed records go on a
+// free list and are reused.
+class CellTable::RecordPool {
+public:
+  static constexpr size_t kSlabRecords = 1024;
+
+  ~RecordPool() {
+    for (void* s : m_slabs)
+      ::operator delete(s);
+  }
+
+  CellRecord* make() {
+    void* slot;
+    if (m_free) {
+      slot = m_free;
+      m_free = *static_cast<void**>(m_free);
+    } else {
+      if (m_used == kSlabRecords || m_slabs.empty()) {
+        m_slabs.reserve(m_slabs.size() + 1);
+        m_slabs.push_back(::operator new(kSlabRecords * sizeof(CellRecord)));
+        m_used = 0;
+      }
+      slot = static_cast<char*>(m_slabs.back()) + m_used * sizeof(CellRecord);
+      ++m_used;
+    }
+    return new (slot) CellRecord();
+  }
+
+  void destroy(CellRecord* rec) noexcept {
+    rec->~CellRecord();
+    *reinterpret_cast<void**>(rec) = m_free;
+    m_free = rec;
+  }
+
+private:
+  std::vector<void*> m_slabs;
+  size_t m_used = 0;
+  void* m_free = nullptr;
+};
+
+// ---- CellTable ----
+
+CellTable::CellTable() : m_pool(std::make_unique<RecordPool>()) {}
+
+CellTable::~CellTable() { clear(); }
+
+void CellTable::clear() {
+  for (auto& b : m_blocks)
+    for (std::uint32_t i = 0; i < b->count; ++i)
+      m_pool->destroy(b->cells[i]);
+  m_blocks.clear();
+  m_lastKeys.clear();
+  m_count = 0;
+}
+
+CellTable::Search CellTable::find(std::uint16_t row, std::uint8_t column) const {
+  const std::uint32_t key = (static_cast<std::uint32_t>(row) << 8) | column;
+  const auto outer = std::lower_bound(m_lastKeys.begin(), m_lastKeys.end(), key);
+  if (outer == m_lastKeys.end())
+    return {false, end()};
+  const auto block = static_cast<std::uint32_t>(outer - m_lastKeys.begin());
+  const Block& b = *m_blocks[block];
+  const std::uint32_t* k = std::lower_bound(b.keys, b.keys + b.count, key);
+  const auto offset = static_cast<std::uint32_t>(k - b.keys);
+  return {*k == key, {block, offset}};
+}
+
+CellRecord* CellTable::at(std::uint16_t row, std::uint8_t column) const {
+  const Search s = find(row, column);
+  return s.found ? at(s.position) : nullptr;
+}
+
+CellTable::Position CellTable::end() const { return {static_cast<std::uint32_t>(m_blocks.size()), 0}; }
+
+CellTable::Position CellTable::next(Position p) const {
+  if (++p.offset >= m_blocks[p.block]->count)
+    return {p.block + 1, 0};
+  return p;
+}
+
+CellRecord* CellTable::last() const {
+  if (m_blocks.empty())
+    return nullptr;
+  const Block& b = *m_blocks.back();
+  return b.cells[b.count - 1];
+}
+
+void CellTable::splitBlock(std::uint32_t block) {
+  auto fresh = std::make_unique<Block>();
+  Block& old = *m_blocks[block];
+  const std::uint32_t keep = old.count / 2;
+  fresh->count = old.count - keep;
+  std::copy(old.keys + keep, old.keys + old.count, fresh->keys);
+  std::copy(old.cells + keep, old.cells + old.count, fresh->cells);
+  m_blocks.reserve(m_blocks.size() + 1);
+  m_lastKeys.reserve(m_lastKeys.size() + 1);
+  m_blocks.insert(m_blocks.begin() + block + 1, std::move(fresh));
+  m_lastKeys.insert(m_lastKeys.begin() + block + 1, m_lastKeys[block]);
+  old.count = keep;
+  m_lastKeys[block] = old.keys[keep - 1];
+}
+
+void CellTable::placeAt(Position p, CellRecord* rec) {
+  // An insert past the last key goes to the end of the last block.
+  if (p.block >= m_blocks.size()) {
+    if (m_blocks.empty() || m_blocks.back()->count == kBlockSize) {
+      m_blocks.reserve(m_blocks.size() + 1);
+      m_lastKeys.reserve(m_lastKeys.size() + 1);
+      m_blocks.push_back(std::make_unique<Block>());
+      m_lastKeys.push_back(0);
+    }
+    p.block = static_cast<std::uint32_t>(m_blocks.size() - 1);
+    p.offset = m_blocks.back()->count;
+  } else if (m_blocks[p.block]->count == kBlockSize) {
+    splitBlock(p.block);
+    const std::uint32_t keep = m_blocks[p.block]->count;
+    if (p.offset > keep) {
+      p.offset -= keep;
+      ++p.block;
+    }
+  }
+  Block& b = *m_blocks[p.block];
+  std::copy_backward(b.keys + p.offset, b.keys + b.count, b.keys + b.count + 1);
+  std::copy_backward(b.cells + p.offset, b.cells + b.count, b.cells + b.count + 1);
+  b.keys[p.offset] = rec->key();
+  b.cells[p.offset] = rec;
+  ++b.count;
+  m_lastKeys[p.block] = b.keys[b.count - 1];
+  ++m_count;
+}
+
+CellRecord* CellTable::insert(Position p, std::uint16_t row, std::uint8_t column) {
+  CellRecord* rec = m_pool->make();
+  rec->row = row;
+  rec->column = column;
+  try {
+    placeAt(p, rec);
+  } catch (...) {
+    m_pool->destroy(rec);
+    throw;
+  }
+  return rec;
+}
+
+CellRecord* CellTable::findOrInsert(std::uint16_t row, std::uint8_t column) {
+  const Search s = find(row, column);
+  return s.found ? at(s.position) : insert(s.position, row, column);
+}
+
+CellRecord* CellTable::append(std::uint16_t row, std::uint8_t column) {
+  const std::uint32_t key = (static_cast<std::uint32_t>(row) << 8) | column;
+  if (!m_lastKeys.empty() && key <= m_lastKeys.back())
+    return findOrInsert(row, column);
+  return insert(end(), row, column);
+}
+
+void CellTable::erase(Position p) {
+  Block& b = *m_blocks[p.block];
+  m_pool->destroy(b.cells[p.offset]);
+  std::copy(b.keys + p.offset + 1, b.keys + b.count, b.keys + p.offset);
+  std::copy(b.cells + p.offset + 1, b.cells + b.count, b.cells + p.offset);
+  --b.count;
+  --m_count;
+  if (b.count == 0) {
+    m_blocks.erase(m_blocks.begin() + p.block);
+    m_lastKeys.erase(m_lastKeys.begin() + p.block);
+  } else {
+    m_lastKeys[p.block] = b.keys[b.count - 1];
+  }
+}
+
+} // namespace model

@@ -1,0 +1,170 @@
+#pragma once
+// The per-sheet store of cells: records kept in (row, column) order, found by
+// binary search. Records live in blocks of at most kBlockSize pointers, so an
+// insert into the middle moves at most one block's tail instead of the whole
+// sheet's, and loading in order appends without searching. Record addresses
+// stay put for the life of the record.
+
+#include "model/cell_range.h"
+#include "model/cell_value.h"
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace model {
+
+/// An owned UTF-16 text in a single allocation (length, then the characters),
+/// or null. Eight bytes when held, which keeps a cell record small.
+class OwnedText {
+public:
+  OwnedText() noexcept = default;
+  explicit OwnedText(std::u16string_view text) { assign(text); }
+  ~OwnedText() { reset(); }
+  OwnedText(const OwnedText& other) : OwnedText() {
+    if (!other.isNull())
+      assign(other.view());
+  }
+  OwnedText(OwnedText&& other) noexcept : m_rep(other.m_rep) { other.m_rep = nullptr; }
+  OwnedText& operator=(const OwnedText& other);
+  OwnedText& operator=(OwnedText&& other) noexcept;
+
+  bool isNull() const { return m_rep == nullptr; }
+  std::u16string_view view() const;
+  size_t size() const;
+  /// Replaces the text; allocates before freeing, so on failure the old text stays.
+  void assign(std::u16string_view text);
+  void reset() noexcept;
+
+private:
+  char16_t* m_rep = nullptr; // two code units of length, then the characters
+};
+
+enum class CalcState : std::uint8_t {
+  NotValid = 0,     // must be computed before use
+  OnPath = 1,       // being computed (a reference back to it is a loop)
+  ValueValid = 2,
+  DisplayValid = 3, // value and display text both valid
+};
+
+enum class VolatilityClass : std::uint8_t {
+  None = 0,
+  Volatile = 1, // INDEX, INDIRECT, OFFSET, RAND, RANDBETWEEN, SUBTOTAL, TODAY, NOW
+  Info = 2,     // INFO
+  Cell = 3,     // CELL
+};
+
+/// The volatility class of an input text: only formulas (leading "=") have
+/// one. A function name counts when it is followed by "(" and is not the tail
+/// of a longer name, and not inside a string constant.
+VolatilityClass volatilityClassOf(std::u16string_view input);
+
+using PrecedentList = std::vector<SheetRange>;
+
+/// One stored cell.
+struct CellRecord {
+  OwnedText input;   // what the user typed or the file supplied; null for none
+  OwnedText display; // cache of the formatted text
+  std::unique_ptr<PrecedentList> precedents; // references the formula names, in text order
+  CellValue value;
+  std::uint16_t row = 0;
+  std::uint8_t column = 0;
+  CalcState calcState : 4 = CalcState::NotValid;
+  VolatilityClass volatility : 4 = VolatilityClass::None;
+  std::uint16_t formatIndex = 15;
+  std::int16_t displayColour = 0;
+
+  std::uint32_t key() const { return (static_cast<std::uint32_t>(row) << 8) | column; }
+};
+static_assert(sizeof(CellRecord) == 48, "cell records are the bulk of a workbook's memory");
+
+class CellTable {
+public:
+  static constexpr std::uint32_t kBlockSize = 256;
+
+  /// Where a cell is or would go: a block and an offset inside it.
+  struct Position {
+    std::uint32_t block = 0;
+    std::uint32_t offset = 0;
+    friend bool operator==(const Position&, const Position&) = default;
+  };
+  struct Search {
+    bool found = false;
+    Position position; // the cell, or where it would be inserted
+  };
+
+  CellTable();
+  ~CellTable();
+  CellTable(const CellTable&) = delete;
+  CellTable& operator=(const CellTable&) = delete;
+
+  size_t count() const { return m_count; }
+  bool empty() const { return m_count == 0; }
+
+  /// Binary search; when the cell is absent the position is where it would
+  /// be inserted (the end position for a key past the last cell).
+  Search find(std::uint16_t row, std::uint8_t column) const;
+  CellRecord* at(std::uint16_t row, std::uint8_t column) const;
+  CellRecord* at(Position p) const { return m_blocks[p.block]->cells[p.offset]; }
+
+  /// Inserts a zero-filled record for (row, column) at the position that
+  /// find() gave for it. Throws std::bad_alloc when memory runs out, leaving
+  /// the table unchanged.
+  CellRecord* insert(Position p, std::uint16_t row, std::uint8_t column);
+
+  /// Finds the cell or inserts a record for it.
+  CellRecord* findOrInsert(std::uint16_t row, std::uint8_t column);
+
+  /// Appends a record after the last one; the caller guarantees ascending
+  /// order (loading). Out-of-order keys fall back to a sorted insert, so the
+  /// order invariant holds whatever the caller does.
+  CellRecord* append(std::uint16_t row, std::uint8_t column);
+
+  /// Removes and frees the record at p.
+  void erase(Position p);
+  void clear();
+
+  Position begin() const { return {0, 0}; }
+  Position end() const;
+  Position next(Position p) const;
+  bool isEnd(Position p) const { return p.block >= m_blocks.size(); }
+
+  /// Calls fn(CellRecord&) for every stored cell of the range in row-major order.
+  template <class Fn> void forEachIn(const CellRange& range, Fn&& fn) const {
+    for (Position p = find(range.firstRow, range.firstColumn).position; !isEnd(p); p = next(p)) {
+      CellRecord* c = at(p);
+      if (c->row > range.lastRow)
+        break;
+      if (c->column >= range.firstColumn && c->column <= range.lastColumn)
+        fn(*c);
+    }
+  }
+  template <class Fn> void forEach(Fn&& fn) const {
+    for (const auto& b : m_blocks)
+      for (std::uint32_t i = 0; i < b->count; ++i)
+        fn(*b->cells[i]);
+  }
+
+  /// The last cell in row-major order, or null.
+  CellRecord* last() const;
+
+private:
+  struct Block {
+    std::uint32_t count = 0;
+    std::uint32_t keys[kBlockSize];
+    CellRecord* cells[kBlockSize];
+  };
+  class RecordPool;
+
+  Position normalise(Position p) const;
+  void splitBlock(std::uint32_t block);
+  void placeAt(Position p, CellRecord* rec);
+
+  std::vector<std::unique_ptr<Block>> m_blocks;
+  std::vector<std::uint32_t> m_lastKeys; // last key of each block, for the outer search
+  size_t m_count = 0;
+  std::unique_ptr<RecordPool> m_pool;
+};
+
+} // namespace model

@@ -1,0 +1,210 @@
+#include "model/cell_store.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+#include <vector>
+
+namespace model {
+namespace {
+
+std::vector<std::pair<int, int>> contents(const CellTable& t) {
+  std::vector<std::pair<int, int>> out;
+  for (auto p = t.begin(); !t.isEnd(p); p = t.next(p))
+    out.emplace_back(t.at(p)->row, t.at(p)->column);
+  return out;
+}
+
+TEST(OwnedText, HoldsCopiesAndMoves) {
+  OwnedText a(u"123.45");
+  EXPECT_EQ(a.view(), u"123.45");
+  EXPECT_EQ(a.size(), 6u);
+  OwnedText b = a;
+  a.assign(u"x");
+  EXPECT_EQ(b.view(), u"123.45");
+  OwnedText c = std::move(b);
+  EXPECT_TRUE(b.isNull());
+  EXPECT_EQ(c.view(), u"123.45");
+  OwnedText empty(u"");
+  EXPECT_FALSE(empty.isNull()); // an empty input differs from no input
+  EXPECT_EQ(empty.size(), 0u);
+}
+
+TEST(CellTable, RandomInsertsStaySortedAndUnique) {
+  // Enough cells to split many blocks, in an order that hits every block.
+  CellTable t;
+  std::mt19937 rng(42);
+  std::set<std::pair<int, int>> expected;
+  for (int i = 0; i < 20000; ++i) {
+    const int r = static_cast<int>(rng() % 3000), c = static_cast<int>(rng() % 40);
+    CellRecord* rec = t.findOrInsert(static_cast<std::uint16_t>(r), static_cast<std::uint8_t>(c));
+    ASSERT_EQ(rec->row, r);
+    ASSERT_EQ(rec->column, c);
+    expected.emplace(r, c);
+  }
+  EXPECT_EQ(t.count(), expected.size());
+  const auto got = contents(t);
+  EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin(), expected.end()));
+  for (const auto& [r, c] : expected) {
+    const auto s = t.find(static_cast<std::uint16_t>(r), static_cast<std::uint8_t>(c));
+    ASSERT_TRUE(s.found);
+    EXPECT_EQ(t.at(s.position)->row, r);
+  }
+}
+
+TEST(CellTable, FindGivesInsertionPositions) {
+  CellTable t;
+  EXPECT_FALSE(t.find(0, 0).found);
+  EXPECT_TRUE(t.isEnd(t.find(0, 0).position));
+  t.append(1, 1);
+  t.append(1, 5);
+  t.append(3, 0);
+  struct Row {
+    int row, column;
+    bool found;
+    int rankOfPosition; // how many cells come before the position
+  } rows[] = {
+      {0, 255, false, 0}, {1, 1, true, 0},  {1, 2, false, 1},
+      {1, 5, true, 1},    {2, 0, false, 2}, {3, 0, true, 2},
+      {3, 1, false, 3},   {65535, 255, false, 3}, // past the last cell: the count
+  };
+  for (const Row& row : rows) {
+    const auto s = t.find(static_cast<std::uint16_t>(row.row), static_cast<std::uint8_t>(row.column));
+    EXPECT_EQ(s.found, row.found) << row.row << "," << row.column;
+    int rank = 0;
+    for (auto p = t.begin(); !(p == s.position) && !t.isEnd(p); p = t.next(p))
+      ++rank;
+    EXPECT_EQ(rank, row.rankOfPosition) << row.row << "," << row.column;
+  }
+}
+
+TEST(CellTable, RecordsKeepTheirAddressAcrossInserts) {
+  CellTable t;
+  CellRecord* first = t.findOrInsert(5000, 3);
+  first->input.assign(u"kept");
+  for (int r = 0; r < 4000; ++r)
+    t.findOrInsert(static_cast<std::uint16_t>(r), 0);
+  EXPECT_EQ(t.at(5000, 3), first);
+  EXPECT_EQ(first->input.view(), u"kept");
+}
+
+TEST(CellTable, AppendOutOfOrderFallsBackToSortedInsert) {
+  CellTable t;
+  t.append(5, 0);
+  t.append(2, 0); // a careless loader must not break the order
+  t.append(5, 0); // nor create a duplicate
+  EXPECT_EQ(contents(t), (std::vector<std::pair<int, int>>{{2, 0}, {5, 0}}));
+}
+
+TEST(CellTable, EraseAndRangeWalk) {
+  CellTable t;
+  for (int r = 0; r < 600; ++r)
+    for (int c = 0; c < 3; ++c)
+      t.append(static_cast<std::uint16_t>(r), static_cast<std::uint8_t>(c));
+  // Erase a whole block's worth from the middle.
+  for (int r = 100; r < 400; ++r)
+    t.erase(t.find(static_cast<std::uint16_t>(r), 1).position);
+  EXPECT_EQ(t.count(), 1800u - 300u);
+  EXPECT_EQ(t.at(200, 1), nullptr);
+  ASSERT_NE(t.at(200, 2), nullptr);
+
+  std::vector<std::pair<int, int>> seen;
+  t.forEachIn(CellRange{99, 1, 101, 2},
+              [&](CellRecord& c) { seen.emplace_back(c.row, c.column); });
+  EXPECT_EQ(seen, (std::vector<std::pair<int, int>>{{99, 1}, {99, 2}, {100, 2}, {101, 2}}));
+  EXPECT_EQ(t.last()->row, 599);
+
+  while (!t.empty())
+    t.erase(t.begin());
+  EXPECT_TRUE(t.isEnd(t.begin()));
+  EXPECT_EQ(t.last(), nullptr);
+}
+
+TEST(CellTable, ErasedRecordsAreReusedClean) {
+  CellTable t;
+  CellRecord* a = t.findOrInsert(1, 1);
+  a->input.assign(u"=A1");
+  a->value = CellValue::string(u"old");
+  a->precedents = std::make_unique<PrecedentList>(1);
+  t.erase(t.find(1, 1).position);
+  CellRecord* b = t.findOrInsert(2, 2);
+  EXPECT_TRUE(b->input.isNull());
+  EXPECT_TRUE(b->value.isEmpty());
+  EXPECT_EQ(b->precedents, nullptr);
+  EXPECT_EQ(b->formatIndex, 15);
+  EXPECT_EQ(b->calcState, CalcState::NotValid);
+}
+
+TEST(Volatility, ClassesFromFormulaText) {
+  const struct {
+    std::u16string_view input;
+    VolatilityClass expected;
+  } rows[] = {
+      {u"=RAND()", VolatilityClass::Volatile},
+      {u"=1+now()", VolatilityClass::Volatile},
+      {u"=SUM(OFFSET(A1,1,1))", VolatilityClass::Volatile},
+      {u"=SUBTOTAL(9,A1:A3)", VolatilityClass::Volatile},
+      {u"=INFO(\"osversion\")", VolatilityClass::Info},
+      {u"=CELL(\"width\",A1)", VolatilityClass::Cell},
+      {u"=SUM(A1:A3)", VolatilityClass::None},
+      {u"RAND()", VolatilityClass::None},          // text, not a formula
+      {u"=\"RAND()\"", VolatilityClass::None},     // inside a string constant
+      {u"=MYRAND(1)", VolatilityClass::None},      // tail of a longer name
+      {u"=NOW", VolatilityClass::None},            // a name, not a call
+      {u"=CELL(\"row\")+RAND()", VolatilityClass::Volatile},
+      {u"", VolatilityClass::None},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(volatilityClassOf(row.input), row.expected)
+        << std::string(row.input.begin(), row.input.end());
+}
+
+TEST(CellValue, OwnsAndCopiesEveryKind) {
+  CellValue s = CellValue::string(u"abc");
+  CellValue copy = s;
+  EXPECT_EQ(copy.stringValue(), u"abc");
+  EXPECT_NE(&copy.stringValue(), &s.stringValue());
+
+  const SheetRange area{2, packCell(1, 2), packCell(5, 7)};
+  CellValue ref = CellValue::reference(area);
+  EXPECT_EQ(ref.referenceValue(), area);
+  EXPECT_EQ(ref.referenceValue().range(), (CellRange{1, 2, 5, 7}));
+
+  CellValue arr = CellValue::array(2, 2, {CellValue::number(1), CellValue::string(u"x"),
+                                          CellValue::boolean(true), CellValue::error(ErrorCode::NA)});
+  CellValue arr2 = arr;
+  arr2.arrayItem(0, 1) = CellValue::number(9);
+  EXPECT_EQ(arr.arrayItem(0, 1).stringValue(), u"x");
+  EXPECT_EQ(arr2.arrayItem(1, 1).errorValue(), ErrorCode::NA);
+  EXPECT_FALSE(arr == arr2);
+
+  CellValue moved = std::move(arr);
+  EXPECT_TRUE(arr.isEmpty());
+  EXPECT_EQ(moved.arrayRows(), 2);
+
+  CellValue areas = CellValue::areas({area, area});
+  CellValue areas2 = areas;
+  EXPECT_TRUE(areas == areas2);
+  EXPECT_EQ(areas2.areasValue().size(), 2u);
+
+  // Negative sheet indexes (the owning sheet) survive the packing.
+  EXPECT_EQ(CellValue::reference({-1, 0, 0}).referenceValue().sheet, -1);
+  EXPECT_EQ(static_cast<int>(CellValue::jump(-1, packCell(3, 4)).jumpSheet()), -1);
+}
+
+TEST(CellValue, ErrorTexts) {
+  const std::u16string_view texts[] = {u"#NULL!", u"#DIV/0!", u"#VALUE!", u"#REF!",
+                                       u"#NAME?", u"#NUM!",   u"#N/A"};
+  for (int i = 0; i < kErrorCodeCount; ++i) {
+    EXPECT_EQ(errorText(static_cast<ErrorCode>(i)), texts[i]);
+    EXPECT_EQ(findErrorCode(texts[i]), i);
+  }
+  EXPECT_EQ(findErrorCode(u"#n/a"), 6);
+  EXPECT_EQ(findErrorCode(u"#N/A "), -1);
+  EXPECT_EQ(findErrorCode(u""), -1);
+}
+
+} // namespace
+} // namespace model

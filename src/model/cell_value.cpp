@@ -1,0 +1,168 @@
+#include "model/cell_value.h"
+
+#include "platform/unicode.h"
+
+#include <utility>
+
+namespace model {
+namespace {
+
+constexpr std::u16string_view kErrorTexts[kErrorCodeCount] = {
+    u"#NULL!", u"#DIV/0!", u"#VALUE!", u"#REF!", u"#NAME?", u"#NUM!", u"#N/A",
+};
+
+} // namespace
+
+std::u16string_view errorText(ErrorCode code) {
+  const auto i = static_cast<size_t>(code);
+  return i < std::size(kErrorTexts) ? kErrorTexts[i] : u"#VALUE!";
+}
+
+int findErrorCode(std::u16string_view text) {
+  for (int i = 0; i < kErrorCodeCount; ++i)
+    if (platform::equalsIgnoreCase(text, kErrorTexts[i]))
+      return i;
+  return -1;
+}
+
+CellValue::CellValue(const CellValue& other) : CellValue() { copyFrom(other); }
+
+CellValue::CellValue(CellValue&& other) noexcept
+    : m_payload(other.m_payload), m_rows(other.m_rows), m_columns(other.m_columns),
+      m_kind(other.m_kind) {
+  other.m_kind = ValueKind::Empty;
+}
+
+CellValue& CellValue::operator=(const CellValue& other) {
+  if (this != &other) {
+    CellValue copy(other);
+    *this = std::move(copy);
+  }
+  return *this;
+}
+
+CellValue& CellValue::operator=(CellValue&& other) noexcept {
+  if (this != &other) {
+    release();
+    m_payload = other.m_payload;
+    m_rows = other.m_rows;
+    m_columns = other.m_columns;
+    m_kind = other.m_kind;
+    other.m_kind = ValueKind::Empty;
+  }
+  return *this;
+}
+
+void CellValue::release() noexcept {
+  switch (m_kind) {
+  case ValueKind::String: delete m_payload.text; break;
+  case ValueKind::MultiArea: delete m_payload.areas; break;
+  case ValueKind::Array: delete m_payload.items; break;
+  default: break;
+  }
+  m_kind = ValueKind::Empty;
+}
+
+void CellValue::copyFrom(const CellValue& other) {
+  switch (other.m_kind) {
+  case ValueKind::String: m_payload.text = new std::u16string(*other.m_payload.text); break;
+  case ValueKind::MultiArea:
+    m_payload.areas = new std::vector<SheetRange>(*other.m_payload.areas);
+    break;
+  case ValueKind::Array: m_payload.items = new std::vector<CellValue>(*other.m_payload.items); break;
+  default: m_payload = other.m_payload; break;
+  }
+  m_rows = other.m_rows;
+  m_columns = other.m_columns;
+  m_kind = other.m_kind;
+}
+
+CellValue CellValue::number(double x) {
+  CellValue v;
+  v.m_payload.number = x;
+  v.m_kind = ValueKind::Number;
+  return v;
+}
+
+CellValue CellValue::string(std::u16string_view text) {
+  CellValue v;
+  v.m_payload.text = new std::u16string(text);
+  v.m_kind = ValueKind::String;
+  return v;
+}
+
+CellValue CellValue::boolean(bool b) {
+  CellValue v;
+  v.m_payload.word = b ? 1 : 0;
+  v.m_kind = ValueKind::Boolean;
+  return v;
+}
+
+CellValue CellValue::error(ErrorCode code) {
+  CellValue v;
+  v.m_payload.word = static_cast<std::uint32_t>(code);
+  v.m_kind = ValueKind::Error;
+  return v;
+}
+
+CellValue CellValue::reference(const SheetRange& area) {
+  CellValue v;
+  v.m_payload.cells[0] = area.first;
+  v.m_payload.cells[1] = area.last;
+  v.m_rows = static_cast<std::uint16_t>(area.sheet);
+  v.m_kind = ValueKind::Reference;
+  return v;
+}
+
+SheetRange CellValue::referenceValue() const {
+  return {static_cast<std::int16_t>(m_rows), m_payload.cells[0], m_payload.cells[1]};
+}
+
+CellValue CellValue::areas(std::vector<SheetRange> list) {
+  CellValue v;
+  v.m_payload.areas = new std::vector<SheetRange>(std::move(list));
+  v.m_kind = ValueKind::MultiArea;
+  return v;
+}
+
+CellValue CellValue::array(std::uint16_t rows, std::uint16_t columns, std::vector<CellValue> items) {
+  items.resize(static_cast<size_t>(rows) * columns);
+  CellValue v;
+  v.m_payload.items = new std::vector<CellValue>(std::move(items));
+  v.m_rows = rows;
+  v.m_columns = columns;
+  v.m_kind = ValueKind::Array;
+  return v;
+}
+
+CellValue CellValue::jump(std::int16_t sheet, std::uint32_t packedCell) {
+  CellValue v;
+  v.m_payload.cells[0] = packedCell;
+  v.m_payload.cells[1] = 0;
+  v.m_rows = static_cast<std::uint16_t>(sheet);
+  v.m_kind = ValueKind::Jump;
+  return v;
+}
+
+bool operator==(const CellValue& a, const CellValue& b) {
+  if (a.m_kind != b.m_kind)
+    return false;
+  switch (a.m_kind) {
+  case ValueKind::Empty: return true;
+  case ValueKind::Number: return a.m_payload.number == b.m_payload.number;
+  case ValueKind::String: return *a.m_payload.text == *b.m_payload.text;
+  case ValueKind::Boolean:
+  case ValueKind::Error: return a.m_payload.word == b.m_payload.word;
+  case ValueKind::MultiArea: return *a.m_payload.areas == *b.m_payload.areas;
+  case ValueKind::Array:
+    return a.m_rows == b.m_rows && a.m_columns == b.m_columns &&
+           *a.m_payload.items == *b.m_payload.items;
+  case ValueKind::Reference:
+  case ValueKind::Jump:
+    return a.m_rows == b.m_rows && a.m_payload.cells[0] == b.m_payload.cells[0] &&
+           a.m_payload.cells[1] == b.m_payload.cells[1];
+  }
+  return false;
+}
+
+} // namespace model

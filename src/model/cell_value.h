@@ -1,0 +1,104 @@
+#pragma once
+// The value of a cell or of a formula operand: a tagged 16-byte record whose
+// kind numbers are also what stored data and macros see. A value owns its
+// string, array or area list; copying duplicates them.
+
+#include "model/cell_range.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace model {
+
+enum class ValueKind : std::uint16_t {
+  Empty = 0,
+  Number = 1,
+  String = 2,
+  Boolean = 4,
+  MultiArea = 8,    // a list of areas, each a SheetRange
+  Error = 16,
+  Jump = 32,        // a macro's request to continue at another cell
+  Array = 64,
+  Reference = 1024, // one area
+};
+
+enum class ErrorCode : std::uint8_t { Null = 0, Div0 = 1, Value = 2, Ref = 3, Name = 4, Num = 5, NA = 6 };
+inline constexpr int kErrorCodeCount = 7;
+
+/// "#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?", "#NUM!", "#N/A".
+std::u16string_view errorText(ErrorCode code);
+
+/// The error whose text equals `text` without regard to case, or -1.
+int findErrorCode(std::u16string_view text);
+
+class CellValue {
+public:
+  CellValue() noexcept : m_payload{}, m_rows(0), m_columns(0), m_kind(ValueKind::Empty) {}
+  ~CellValue() { release(); }
+  CellValue(const CellValue& other);
+  CellValue(CellValue&& other) noexcept;
+  CellValue& operator=(const CellValue& other);
+  CellValue& operator=(CellValue&& other) noexcept;
+
+  static CellValue number(double x);
+  static CellValue string(std::u16string_view text);
+  static CellValue boolean(bool b);
+  static CellValue error(ErrorCode code);
+  static CellValue reference(const SheetRange& area);
+  static CellValue areas(std::vector<SheetRange> list);
+  /// A rows x columns array in row-major order; `items` must hold rows*columns values.
+  static CellValue array(std::uint16_t rows, std::uint16_t columns, std::vector<CellValue> items);
+  static CellValue jump(std::int16_t sheet, std::uint32_t packedCell);
+
+  ValueKind kind() const { return m_kind; }
+  bool isEmpty() const { return m_kind == ValueKind::Empty; }
+  bool isNumber() const { return m_kind == ValueKind::Number; }
+  bool isString() const { return m_kind == ValueKind::String; }
+  bool isBoolean() const { return m_kind == ValueKind::Boolean; }
+  bool isError() const { return m_kind == ValueKind::Error; }
+  bool isArray() const { return m_kind == ValueKind::Array; }
+  bool isReference() const { return m_kind == ValueKind::Reference; }
+  bool isMultiArea() const { return m_kind == ValueKind::MultiArea; }
+
+  // Accessors; each is only meaningful for its own kind.
+  double numberValue() const { return m_payload.number; }
+  bool booleanValue() const { return m_payload.word != 0; }
+  ErrorCode errorValue() const { return static_cast<ErrorCode>(m_payload.word); }
+  const std::u16string& stringValue() const { return *m_payload.text; }
+  SheetRange referenceValue() const;
+  const std::vector<SheetRange>& areasValue() const { return *m_payload.areas; }
+  std::uint16_t arrayRows() const { return m_rows; }
+  std::uint16_t arrayColumns() const { return m_columns; }
+  const CellValue& arrayItem(int row, int column) const {
+    return (*m_payload.items)[static_cast<size_t>(row) * m_columns + column];
+  }
+  CellValue& arrayItem(int row, int column) {
+    return (*m_payload.items)[static_cast<size_t>(row) * m_columns + column];
+  }
+  std::int16_t jumpSheet() const { return static_cast<std::int16_t>(m_rows); }
+  std::uint32_t jumpCell() const { return m_payload.cells[0]; }
+
+  /// Same kind and same contents (strings compare exactly).
+  friend bool operator==(const CellValue& a, const CellValue& b);
+
+private:
+  void release() noexcept;
+  void copyFrom(const CellValue& other);
+
+  union Payload {
+    double number;
+    std::uint32_t word;            // boolean 0/1, error code
+    std::uint32_t cells[2];        // reference first/last; jump target
+    std::u16string* text;
+    std::vector<SheetRange>* areas;
+    std::vector<CellValue>* items;
+  } m_payload;
+  std::uint16_t m_rows;    // array rows; sheet index of a reference or jump
+  std::uint16_t m_columns; // array columns
+  ValueKind m_kind;
+};
+static_assert(sizeof(CellValue) == 16);
+
+} // namespace model

@@ -1,0 +1,162 @@
+#include "model/set_cell.h"
+
+#include "model/services.h"
+#include "platform/memory.h"
+
+#include <algorithm>
+
+namespace model {
+
+platform::FontSpec fontSpecOf(const Font& font) {
+  platform::FontSpec spec;
+  spec.face = font.face;
+  spec.heightTwips = font.heightTwips;
+  spec.weight = font.weight;
+  spec.italic = (font.attributes & kFontItalic) != 0;
+  spec.strikeOut = (font.attributes & kFontStrikeOut) != 0;
+  spec.underline = font.underline != 0;
+  return spec;
+}
+
+namespace {
+
+const Font& fontOfFormat(const Workbook& book, std::uint16_t formatIndex) {
+  static const Font kFallback;
+  if (formatIndex >= book.cellFormats.size())
+    return book.fonts.empty() ? kFallback : book.fonts[0];
+  const std::uint16_t fontIndex = book.cellFormats[formatIndex].fontIndex;
+  if (fontIndex < book.fonts.size())
+    return book.fonts[fontIndex];
+  return book.fonts.empty() ? kFallback : book.fonts[0];
+}
+
+PixelScale unzoomedScale(const Workbook& book) {
+  const platform::TextMetrics& tm = platform::textMetrics();
+  PixelScale s;
+  s.logicalPixelsPerInch = tm.logicalPixelsPerInch();
+  const Font f0 = book.fonts.empty() ? Font{} : book.fonts[0];
+  s.standardCharWidthPx = tm.fontMetrics(fontSpecOf(f0)).averageCharWidthPx;
+  return s;
+}
+
+bool inMultiRowMerge(const Sheet& sheet, const CellRecord& cell) {
+  const int m = merged_range_at(sheet, cell.row, cell.column);
+  return m >= 0 && sheet.mergedRanges[static_cast<size_t>(m)].rowCount() > 1;
+}
+
+bool isMerged(const Sheet& sheet, const CellRecord& cell) {
+  return merged_range_at(sheet, cell.row, cell.column) >= 0;
+}
+
+} // namespace
+
+int wrappedLineCount(std::u16string_view text, const platform::FontSpec& font, int widthPx) {
+  const platform::TextMetrics& tm = platform::textMetrics();
+  int lines = 0;
+  size_t paragraphStart = 0;
+  while (true) {
+    const size_t lf = text.find(u'\n', paragraphStart);
+    std::u16string_view para =
+        text.substr(paragraphStart, lf == std::u16string_view::npos ? std::u16string_view::npos
+                                                                   : lf - paragraphStart);
+    ++lines;
+    // Greedy fill: take as many words as fit; a word wider than the line is
+    // broken between characters. Widths add up character by character, which
+    // keeps long texts linear.
+    size_t lineStart = 0;
+    while (lineStart < para.size()) {
+      size_t fit = lineStart;
+      size_t lastSpace = std::u16string_view::npos;
+      int width = 0;
+      while (fit < para.size()) {
+        width += tm.textWidthPx(font, para.substr(fit, 1));
+        if (width > widthPx)
+          break;
+        if (para[fit] == u' ')
+          lastSpace = fit;
+        ++fit;
+      }
+      if (fit >= para.size())
+        break;
+      if (lastSpace != std::u16string_view::npos && lastSpace > lineStart)
+        lineStart = lastSpace + 1;
+      else
+        lineStart = std::max(fit, lineStart + 1);
+      if (lineStart < para.size())
+        ++lines;
+    }
+    if (lf == std::u16string_view::npos)
+      break;
+    paragraphStart = lf + 1;
+  }
+  return lines;
+}
+
+void fitRowHeights(Workbook& book, int sheetIndex, std::uint16_t first, std::uint16_t last) {
+  Sheet& sheet = book.sheet(sheetIndex);
+  const platform::TextMetrics& tm = platform::textMetrics();
+  const PixelScale scale = unzoomedScale(book);
+  std::vector<int> needed(static_cast<size_t>(last - first + 1), 0);
+  sheet.cells.forEachIn(CellRange{first, 0, last, static_cast<std::uint8_t>(kMaxColumn)},
+                        [&](const CellRecord& cell) {
+                          if (inMultiRowMerge(sheet, cell))
+                            return;
+                          const platform::FontSpec font =
+                              fontSpecOf(fontOfFormat(book, cell.formatIndex));
+                          int lines = 1;
+                          const bool wraps =
+                              cell.formatIndex < book.cellFormats.size() &&
+                              (book.cellFormats[cell.formatIndex].flags & kFormatWrapText);
+                          if (wraps && cell.value.isString() && !isMerged(sheet, cell)) {
+                            const int width = column_px(sheet, cell.column, scale) - 3;
+                            lines = wrappedLineCount(cell.value.stringValue(), font, width);
+                          }
+                          const int px = lines * tm.fontMetrics(font).heightPx + 1;
+                          const int twips =
+                              platform::mulDiv(px, 1440, tm.logicalPixelsPerInch());
+                          int& slot = needed[static_cast<size_t>(cell.row - first)];
+                          slot = std::max(slot, twips);
+                        });
+  for (int r = first; r <= last; ++r) {
+    const auto row = static_cast<std::uint16_t>(r);
+    const int height = needed[static_cast<size_t>(r - first)];
+    const RowRecord old = row_record(sheet, row);
+    if (height == 0) {
+      const bool hasRecord = std::any_of(sheet.rows.begin(), sheet.rows.end(),
+                                         [&](const RowRecord& rr) { return rr.row == row; });
+      if (hasRecord)
+        set_row_record(sheet, row, (old.flags | kLineDefaultSize) & ~kLineCustomHeight, old.size);
+      continue;
+    }
+    const int clamped = std::clamp<int>(height, kDefaultRowHeight, kMaxFittedRowHeight);
+    set_row_record(sheet, row, old.flags & ~(kLineDefaultSize | kLineHidden | kLineCustomHeight),
+                   static_cast<std::uint16_t>(clamped));
+  }
+  mark_modified(book);
+}
+
+bool set_cell(Workbook& book, int sheetIndex, std::uint16_t row, std::uint8_t column,
+              std::u16string_view input, std::uint16_t formatIndex, bool autofitRow,
+              bool propagate) {
+  if (sheetIndex < 0 || sheetIndex >= book.sheetCount() || !book.sheet(sheetIndex).hasGrid())
+    return false;
+  Sheet& sheet = book.sheet(sheetIndex);
+  CellRecord* cell = nullptr;
+  if (!platform::withAllocation(
+          [&] { cell = &storeCellInput(sheet, row, column, input, formatIndex); }))
+    return false;
+  const ModelServices& services = modelServices();
+  // A cell whose precedents could not be stored keeps its input and is
+  // computed without them.
+  if (services.scanPrecedents)
+    (void)platform::withAllocation([&] { services.scanPrecedents(book, sheetIndex, *cell); });
+  if (services.computeCell)
+    services.computeCell(book, sheetIndex, *cell);
+  if (propagate && services.propagateChange)
+    services.propagateChange(book, sheetIndex, *cell);
+  if (autofitRow && !(row_record(sheet, row).flags & kLineCustomHeight))
+    fitRowHeights(book, sheetIndex, row, row);
+  return true;
+}
+
+} // namespace model

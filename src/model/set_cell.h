@@ -1,0 +1,30 @@
+#pragma once
+// Storing user input in a cell, and fitting row heights to their contents.
+
+#include "model/workbook.h"
+#include "platform/text_metrics.h"
+
+namespace model {
+
+/// The single entry point for storing user input (editing, paste, fill,
+/// macro commands, data tools): stores the text and format, has the formula
+/// engine scan and compute the cell and, when asked, pass the change on to
+/// its dependents; then fits the row's height unless the user set it.
+/// Returns false when memory ran out (the cell keeps its old input).
+[[nodiscard]] bool set_cell(Workbook& book, int sheet, std::uint16_t row, std::uint8_t column,
+                            std::u16string_view input, std::uint16_t formatIndex, bool autofitRow,
+                            bool propagate);
+
+/// Fits the heights of rows first..last to their tallest cell (between 255
+/// and 8,180 twips); rows without cells go back to the default height. Rows
+/// whose height the user set are left alone only by set_cell, not here.
+void fitRowHeights(Workbook& book, int sheet, std::uint16_t first, std::uint16_t last);
+
+/// The number of lines a text takes when wrapped at `widthPx` in `font`:
+/// breaks at spaces and line feeds, and inside words longer than a line.
+int wrappedLineCount(std::u16string_view text, const platform::FontSpec& font, int widthPx);
+
+/// The font of a workbook font record as the platform measures it.
+platform::FontSpec fontSpecOf(const Font& font);
+
+} // namespace model

@@ -1,0 +1,189 @@
+#pragma once
+// One tab of a workbook: its cells, row and column records, view state,
+// merged ranges, hyperlinks, page setup and protection.
+
+#include "model/cell_store.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace model {
+
+/// The numbers are the sub-stream types of the workbook file format.
+enum class SheetKind : std::int32_t { Worksheet = 16, Chart = 32, Macro = 64, Module = 6 };
+
+/// Bits of Sheet::flags.
+enum SheetFlag : std::uint32_t {
+  kSheetGlobalColumnWidth = 1u << 0, // default column width is the global one
+  kSheetGlobalRowHeight = 1u << 1,   // default row height is the global one
+  kSheetShowGridlines = 1u << 2,
+  kSheetShowHeaders = 1u << 3,
+  kSheetProtected = 1u << 4,
+  kSheetShowFormulas = 1u << 5,
+  kSheetPanesFrozen = 1u << 6,
+  kSheetAutoFilter = 1u << 7,
+};
+
+/// Bits of RowRecord::flags and ColumnRecord::flags.
+enum LineFlag : std::uint32_t {
+  kLineDefaultSize = 1u << 0, // the size field is ignored
+  kLineHidden = 1u << 1,      // drawn with size 0
+  kLineCustomHeight = 1u << 2 // set by the user; automatic row fitting leaves it alone
+};
+
+inline constexpr std::uint16_t kDefaultColumnWidth = 2048; // 8 characters, in 1/256 character
+inline constexpr std::uint16_t kDefaultRowHeight = 255;    // twips
+inline constexpr std::uint16_t kMaxFittedRowHeight = 8180; // twips
+inline constexpr int kMaxSheetNameLength = 31;
+
+struct RowRecord {
+  std::uint16_t row = 0;
+  std::uint32_t flags = kLineDefaultSize;
+  std::uint16_t size = kDefaultRowHeight; // twips
+};
+
+struct ColumnRecord {
+  std::uint8_t column = 0;
+  std::uint32_t flags = kLineDefaultSize;
+  std::uint16_t size = kDefaultColumnWidth; // 1/256 of the standard character width
+  std::uint16_t formatIndex = 15;           // the column's default cell format
+};
+
+struct ArrayFormulaRecord {
+  CellRange range;
+  std::u16string text; // empty for arrays entered in the program: the text lives in the cells
+};
+
+struct Hyperlink {
+  std::uint32_t cell = 0; // packed address
+  std::u16string target;  // a path, optionally "[" path "]" reference
+};
+
+struct PageSetup {
+  std::u16string header;
+  std::u16string footer;
+  bool printHeaders = false;
+  bool printGridlines = false;
+  double leftMargin = 0.75; // inches
+  double rightMargin = 0.75;
+  double topMargin = 1.0;
+  double bottomMargin = 1.0;
+  std::u16string printArea;
+};
+
+/// The filtered block of a sheet; valid while kSheetAutoFilter is set. The
+/// per-column criteria belong to the filter tool, which keeps them here.
+struct AutoFilterState {
+  std::uint8_t firstColumn = 0;
+  std::uint8_t lastColumn = 0;
+};
+
+/// Pixel scale of a sheet at its zoom: the standard character width and the
+/// screen's logical pixels per inch, both already zoomed.
+struct PixelScale {
+  int standardCharWidthPx = 7;
+  int logicalPixelsPerInch = 96;
+};
+
+struct Sheet {
+  std::u16string name; // at most 31 characters
+  std::uint16_t reserved = 0;
+  std::uint16_t zoom = 100;
+  SheetKind kind = SheetKind::Worksheet;
+  std::int32_t hidden = 0;
+  std::uint8_t tabColour = 0; // palette index, 0 = none
+  std::optional<std::u16string> activateMacro;
+  std::optional<std::u16string> deactivateMacro;
+  std::uint32_t flags = 0;
+  std::uint16_t defaultColumnWidth = kDefaultColumnWidth;
+  std::uint16_t defaultRowHeight = kDefaultRowHeight;
+
+  CellTable cells;
+  std::vector<ColumnRecord> columns; // sorted by column
+  std::vector<RowRecord> rows;       // sorted by row
+
+  std::uint16_t frozenRow = 0, scrollPaneRow = 0, topRow = 0, bottomRow = 0;
+  std::uint8_t frozenColumn = 0, scrollPaneColumn = 0, leftColumn = 0, rightColumn = 0;
+  std::uint16_t activeRow = 0;
+  std::uint8_t activeColumn = 0;
+  std::uint32_t selectionFirst = 0, selectionLast = 0; // packed addresses
+
+  std::vector<ArrayFormulaRecord> arrayFormulas;
+  AutoFilterState autoFilter;
+  std::vector<CellRange> mergedRanges;
+  std::vector<Hyperlink> hyperlinks;
+  PageSetup pageSetup;
+  std::uint16_t protectionVerifier = 0; // 0 = no password
+  int selectedObject = -1;
+  int secondObject = -1;
+
+  bool hasGrid() const { return kind != SheetKind::Chart; }
+};
+
+/// Resets a sheet's view state for its kind: zoom 100, visible, no tab
+/// colour; a sheet with a grid loses its grid part and gets flags 0x0F
+/// (0x2F for macro and module sheets, which show formulas).
+void sheet_init(Sheet& sheet, SheetKind kind);
+
+/// Binary search of the cell table; when absent, the insertion position.
+CellTable::Search find_cell(const CellTable& table, std::uint16_t row, std::uint8_t column);
+CellRecord* cell_at(const Sheet& sheet, std::uint16_t row, std::uint8_t column);
+
+/// Stores a cell's input while loading; cells must arrive in ascending order
+/// (see CellTable::append). Computes the volatility class; the value and
+/// calculation state are the loader's to set.
+CellRecord* append_cell(CellTable& table, std::uint16_t row, std::uint8_t column,
+                        std::u16string_view input, std::uint16_t formatIndex);
+
+/// The store's part of storing user input: finds or inserts the record,
+/// drops its hyperlink and stale value, stores the text and format and
+/// computes the volatility class. Throws std::bad_alloc when memory runs out;
+/// the cell then keeps its old input.
+CellRecord& storeCellInput(Sheet& sheet, std::uint16_t row, std::uint8_t column,
+                           std::u16string_view input, std::uint16_t formatIndex);
+
+/// Copies of the records, or defaults (flags = default size) when absent.
+RowRecord row_record(const Sheet& sheet, std::uint16_t row);
+ColumnRecord column_record(const Sheet& sheet, std::uint8_t column);
+/// Inserts the record at its sorted place when absent, then stores flags and size.
+void set_row_record(Sheet& sheet, std::uint16_t row, std::uint32_t flags, std::uint16_t size);
+void set_column_record(Sheet& sheet, std::uint8_t column, std::uint32_t flags, std::uint16_t size);
+void set_column_format(Sheet& sheet, std::uint8_t column, std::uint16_t formatIndex);
+
+/// Width in 1/256 character and height in twips: 0 when hidden, the sheet
+/// default when the record is absent or says default.
+std::uint16_t column_width(const Sheet& sheet, std::uint8_t column);
+std::uint16_t row_height(const Sheet& sheet, std::uint16_t row);
+
+int column_px(const Sheet& sheet, std::uint8_t column, const PixelScale& scale);
+int row_px(const Sheet& sheet, std::uint16_t row, const PixelScale& scale);
+/// Pixels from the left of column 0 to `column` plus fraction/1024 of it
+/// (from the top of row 0 to `row` plus fraction/256 of it). Columns and rows
+/// up to 256 and 65536 are accepted so that the far edge can be measured.
+int column_offset_px(const Sheet& sheet, int column, int fraction, const PixelScale& scale);
+int row_offset_px(const Sheet& sheet, int row, int fraction, const PixelScale& scale);
+
+/// Explicit widths in characters (0-255; 0 hides) and heights in points
+/// (0-409; 0 hides) for a run of columns or rows. Heights for all 65,536 rows
+/// change the sheet's default height instead.
+void setColumnWidthChars(Sheet& sheet, std::uint8_t first, std::uint8_t last, double characters);
+void setRowHeightPoints(Sheet& sheet, std::uint16_t first, std::uint16_t last, double points);
+
+/// Index of the merged range holding the cell, or -1.
+int merged_range_at(const Sheet& sheet, std::uint16_t row, std::uint8_t column);
+/// Adds a merged range; a range overlapping an existing one is refused.
+[[nodiscard]] bool addMergedRange(Sheet& sheet, const CellRange& range);
+
+/// Removes the hyperlinks that lie in the cell.
+void removeHyperlinksAt(Sheet& sheet, std::uint16_t row, std::uint8_t column);
+const Hyperlink* hyperlinkAt(const Sheet& sheet, std::uint16_t row, std::uint8_t column);
+
+/// The legacy 16-bit verifier of a sheet password (0 for an empty one).
+std::uint16_t passwordVerifier(std::u16string_view password);
+
+/// Last used row and column (the extent of stored cells); false when empty.
+bool usedRange(const Sheet& sheet, CellRange& out);
+
+} // namespace model

@@ -1,0 +1,168 @@
+#include "model/workbook.h"
+
+#include "numfmt/builtin_formats.h"
+#include "platform/memory.h"
+#include "platform/unicode.h"
+
+#include <algorithm>
+
+namespace model {
+
+namespace {
+
+constexpr std::uint32_t bgr(std::uint32_t rgb) {
+  return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
+}
+
+} // namespace
+
+// clang-format off
+const std::array<std::uint32_t, 64> kDefaultPalette = {
+  bgr(0x000000), bgr(0xFFFFFF), bgr(0xFF0000), bgr(0x00FF00), bgr(0x0000FF), bgr(0xFFFF00), bgr(0xFF00FF), bgr(0x00FFFF),
+  bgr(0x000000), bgr(0xFFFFFF), bgr(0xFF0000), bgr(0x00FF00), bgr(0x0000FF), bgr(0xFFFF00), bgr(0xFF00FF), bgr(0x00FFFF),
+  bgr(0x800000), bgr(0x008000), bgr(0x000080), bgr(0x808000), bgr(0x800080), bgr(0x008080), bgr(0xC0C0C0), bgr(0x808080),
+  bgr(0x9999FF), bgr(0x993366), bgr(0xFFFFCC), bgr(0xCCFFFF), bgr(0x660066), bgr(0xFF8080), bgr(0x0066CC), bgr(0xCCCCFF),
+  bgr(0x000080), bgr(0xFF00FF), bgr(0xFFFF00), bgr(0x00FFFF), bgr(0x800080), bgr(0x800000), bgr(0x008080), bgr(0x0000FF),
+  bgr(0x00CCFF), bgr(0xCCFFFF), bgr(0xCCFFCC), bgr(0xFFFF99), bgr(0x99CCFF), bgr(0xFF99CC), bgr(0xCC99FF), bgr(0xFFCC99),
+  bgr(0x3366FF), bgr(0x33CCCC), bgr(0x99CC00), bgr(0xFFCC00), bgr(0xFF9900), bgr(0xFF6600), bgr(0x666699), bgr(0x969696),
+  bgr(0x003366), bgr(0x339966), bgr(0x003300), bgr(0x333300), bgr(0x993300), bgr(0x993366), bgr(0x333399), bgr(0x333333),
+};
+// clang-format on
+
+std::u16string_view fileNamePart(std::u16string_view path) {
+  const size_t slash = path.find_last_of(u"\\/");
+  return slash == std::u16string_view::npos ? path : path.substr(slash + 1);
+}
+
+void mark_modified(Workbook& book) { book.modified = 1; }
+
+void seedWorkbookTables(Workbook& book, const Font& defaultFont) {
+  book.palette = kDefaultPalette;
+
+  book.numberFormats.clear();
+  book.numberFormats.reserve(std::size(numfmt::kBuiltinFormats));
+  const numfmt::LocaleFormats& local = numfmt::localeFormats();
+  for (const numfmt::BuiltinFormat& b : numfmt::kBuiltinFormats) {
+    const std::u16string* code = local.codeFor(b.index);
+    std::u16string text = code ? *code : std::u16string(b.code);
+    book.numberFormats.push_back({b.index, kNumberFormatBuiltin, text, text});
+  }
+
+  // Formats 16-20 back the built-in styles Comma, Comma [0], Currency,
+  // Currency [0] and Percent.
+  constexpr std::uint16_t kStyleNumberFormats[5] = {43, 41, 44, 42, 9};
+  book.cellFormats.assign(21, CellFormat{});
+  for (int i = 0; i < 21; ++i) {
+    CellFormat& f = book.cellFormats[static_cast<size_t>(i)];
+    f.fontIndex = (i == 1 || i == 2 || i >= 16) ? 1 : (i == 3 || i == 4) ? 2 : 0;
+    f.numberFormatIndex = i >= 16 ? kStyleNumberFormats[i - 16] : 0;
+    f.flags = kFormatLocked | (i == kDefaultCellFormat ? 0u : std::uint32_t{kFormatStyle});
+  }
+
+  constexpr std::pair<std::uint16_t, std::uint8_t> kStyles[6] = {
+      {16, 3}, {17, 6}, {18, 4}, {19, 7}, {0, 0}, {20, 5}};
+  book.styles.clear();
+  for (const auto& [format, style] : kStyles)
+    book.styles.push_back({static_cast<std::uint16_t>(format | 0x8000), style, 255});
+
+  book.fonts.assign(4, defaultFont);
+}
+
+int numberFormatPosition(const Workbook& book, std::uint16_t index) {
+  for (size_t i = 0; i < book.numberFormats.size(); ++i)
+    if (book.numberFormats[i].index == index)
+      return static_cast<int>(i);
+  return -1;
+}
+
+std::u16string_view numberFormatCode(const Workbook& book, std::uint16_t index) {
+  const int pos = numberFormatPosition(book, index);
+  return pos < 0 ? std::u16string_view(u"General")
+                 : std::u16string_view(book.numberFormats[static_cast<size_t>(pos)].code);
+}
+
+int findOrAddFormat(Workbook& book, std::u16string_view code) {
+  int largest = 49;
+  for (const NumberFormat& f : book.numberFormats) {
+    if (f.code == code)
+      return f.index;
+    largest = std::max<int>(largest, f.index);
+  }
+  // Indexes are 16-bit in files; a list that has used them all takes no more.
+  if (largest >= 0xFFFF)
+    return -1;
+  const bool added = platform::withAllocation([&] {
+    NumberFormat f{static_cast<std::uint16_t>(largest + 1), 0, std::u16string(code),
+                   std::u16string(code)};
+    book.numberFormats.push_back(std::move(f));
+  });
+  return added ? largest + 1 : -1;
+}
+
+int composeFormatCode(Workbook& book, int category, int places, std::u16string_view customText) {
+  if (category == numfmt::kCategoryGeneral)
+    return 0;
+  const std::u16string code =
+      numfmt::composeCodeText(category, places, customText, platform::localeStrings());
+  if (code.empty())
+    return 0;
+  return findOrAddFormat(book, code);
+}
+
+void addAddInName(Workbook& book, std::u16string_view name) {
+  for (const std::u16string& n : book.addInNames)
+    if (platform::equalsIgnoreCase(n, name))
+      return;
+  book.addInNames.emplace_back(name);
+}
+
+namespace {
+
+bool isNameBreak(char16_t c, std::u16string_view listSeparator) {
+  if (c == u' ' || c == u'%' || c == u'&' || (c >= u'(' && c <= u'-') || c == u'/' ||
+      c == u':' || (c >= u'<' && c <= u'>') || c == u'^')
+    return true;
+  return listSeparator.size() == 1 && c == listSeparator[0];
+}
+
+} // namespace
+
+NameLookup find_name(const Workbook& book, std::u16string_view text, size_t start) {
+  const std::u16string_view sep = platform::localeStrings().listSeparator;
+  size_t i = std::min(start, text.size());
+  if (i < text.size() && text[i] == u'=')
+    ++i;
+  while (i < text.size() && text[i] == u' ')
+    ++i;
+  const size_t wordStart = i;
+  // A word also stops at "!", so that a sheet qualifier is seen as one.
+  while (i < text.size() && text[i] != u'!' && !isNameBreak(text[i], sep))
+    ++i;
+  NameLookup result;
+  result.end = i;
+  if (i == wordStart || (i < text.size() && text[i] == u'!'))
+    return result;
+  const std::u16string_view word = text.substr(wordStart, i - wordStart);
+  for (size_t n = 0; n < book.names.size(); ++n) {
+    if (book.names[n].name.size() == word.size() &&
+        platform::equalsIgnoreCase(book.names[n].name, word)) {
+      result.index = static_cast<int>(n);
+      break;
+    }
+  }
+  size_t j = i;
+  while (j < text.size() && text[j] == u' ')
+    ++j;
+  if (j > i && j < text.size() && isNameBreak(text[j], sep))
+    result.end = j;
+  return result;
+}
+
+int find_sheet(const Workbook& book, std::u16string_view name) {
+  for (size_t i = 0; i < book.sheets.size(); ++i)
+    if (platform::equalsIgnoreCase(book.sheets[i]->name, name))
+      return static_cast<int>(i);
+  return -1;
+}
+
+} // namespace model

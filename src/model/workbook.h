@@ -1,0 +1,177 @@
+#pragma once
+// One open document: its sheets and the tables they share (fonts, cell
+// formats, number formats, styles, palette, defined names, add-in names).
+
+#include "model/sheet.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace model {
+
+inline constexpr int kMaxSheets = 32767;
+inline constexpr std::uint16_t kDefaultCellFormat = 15;
+inline constexpr std::uint16_t kAutomaticFontColour = 0x7FFF;
+
+/// Bits of Font::attributes.
+enum FontAttribute : std::uint16_t { kFontItalic = 1u << 1, kFontStrikeOut = 1u << 3 };
+
+struct Font {
+  std::uint16_t heightTwips = 200;
+  std::uint16_t attributes = 0;
+  std::uint16_t colourIndex = kAutomaticFontColour;
+  std::uint16_t weight = 400;
+  std::uint8_t underline = 0;
+  std::uint8_t pitchAndFamily = 0;
+  std::uint8_t charSet = 0;
+  std::u16string face = u"Arial"; // at most 31 characters
+  friend bool operator==(const Font&, const Font&) = default;
+};
+
+/// Bits of CellFormat::flags.
+enum CellFormatFlag : std::uint32_t {
+  kFormatLocked = 1u << 0,
+  kFormatFormulaHidden = 1u << 1,
+  kFormatStyle = 1u << 2,
+  kFormatWrapText = 1u << 4,
+};
+
+enum HorizontalAlignment : std::uint8_t {
+  kAlignGeneral = 0, kAlignLeft = 1, kAlignCentre = 2, kAlignRight = 3,
+  kAlignFill = 4, kAlignJustify = 5, kAlignCentreAcrossSelection = 6,
+};
+
+struct Border {
+  std::uint8_t style = 0; // 0 = none
+  std::uint8_t colour = 64;
+  friend bool operator==(const Border&, const Border&) = default;
+};
+
+struct CellFormat {
+  std::uint16_t fontIndex = 0;
+  std::uint16_t numberFormatIndex = 0;
+  std::uint32_t flags = kFormatLocked;
+  std::uint8_t horizontalAlignment = kAlignGeneral;
+  std::uint8_t verticalAlignment = 0;
+  std::uint8_t fillPattern = 0;        // 0 none, 1 solid, ...
+  std::uint8_t patternColour = 64;     // automatic
+  std::uint8_t backgroundColour = 65;  // window background
+  std::array<Border, 4> borders{};     // left, right, top, bottom
+  friend bool operator==(const CellFormat&, const CellFormat&) = default;
+};
+
+struct StyleRecord {
+  std::uint16_t cellFormat = 0x8000; // bit 15: built-in style
+  std::uint8_t builtinStyle = 0;
+  std::uint8_t outlineLevel = 255;
+};
+
+/// Bits of NumberFormat::flags.
+inline constexpr std::uint32_t kNumberFormatBuiltin = 1u << 0;
+
+struct NumberFormat {
+  std::uint16_t index = 0;
+  std::uint32_t flags = 0;
+  std::u16string code;        // stored form: rendering and saving
+  std::u16string displayCode; // the form the Format Cells list shows
+};
+
+/// Bits of DefinedName::flags.
+inline constexpr std::uint32_t kNameCommandMacro = 1u << 0;
+
+/// Built-in names are stored under these texts, indexed by their codes.
+inline constexpr std::u16string_view kBuiltinNameTexts[] = {
+    u"Consolidate_Area", u"Auto_Open",   u"Auto_Close",   u"Extract",
+    u"数据库",           u"条件",        u"Print_Area",   u"Print_Titles",
+    u"Recorder",         u"Data_Form",   u"Auto_Activate", u"Auto_Deactivate",
+    u"Sheet_Title",      u"_FilterDatabase",
+};
+static_assert(std::size(kBuiltinNameTexts) == 14);
+
+struct DefinedName {
+  std::uint32_t flags = 0;
+  char16_t shortcut = 0;      // keyboard shortcut character of a command macro
+  std::int32_t sheetIndex = 0; // 0 = global, else the 1-based sheet it is local to
+  std::u16string name;
+  std::u16string formula;      // the definition as formula text
+  std::vector<std::uint8_t> fileBytes; // the definition as read from a file
+};
+
+struct Workbook {
+  std::u16string path;
+  std::uint16_t codePage = 1252;
+  std::uint16_t fileCodePage = 1252;
+  std::int32_t modified = 0;
+  std::int32_t circular = 0;
+  std::array<std::uint32_t, 64> palette{}; // 0x00BBGGRR
+  std::vector<DefinedName> names;
+  std::vector<std::u16string> addInNames;
+  std::vector<NumberFormat> numberFormats;
+  std::vector<CellFormat> cellFormats;
+  std::vector<StyleRecord> styles;
+  std::vector<Font> fonts;
+  std::vector<std::unique_ptr<Sheet>> sheets; // tab order
+  std::int32_t activeSheet = 0;
+  std::int16_t firstVisibleTab = 0;
+  std::int32_t date1904 = 0;
+  std::int32_t showVerticalScrollBar = 1;
+  std::int32_t showHorizontalScrollBar = 1;
+  std::int32_t showSheetTabs = 1;
+  std::optional<std::u16string> activateMacro;
+  std::optional<std::u16string> deactivateMacro;
+
+  int sheetCount() const { return static_cast<int>(sheets.size()); }
+  Sheet& sheet(int i) { return *sheets[static_cast<size_t>(i)]; }
+  const Sheet& sheet(int i) const { return *sheets[static_cast<size_t>(i)]; }
+  Sheet& active() { return sheet(activeSheet); }
+};
+
+/// Black, white, red, green, blue, yellow, magenta, cyan, then the default
+/// 56-colour palette of the workbook file format; 0x00BBGGRR.
+extern const std::array<std::uint32_t, 64> kDefaultPalette;
+
+/// The file name part of a path: what follows the last "\" or "/".
+std::u16string_view fileNamePart(std::u16string_view path);
+
+/// Sets the modified flag; every command that changes a workbook calls it.
+void mark_modified(Workbook& book);
+
+// ---- tables ----
+
+/// Fills fonts, cell formats, styles, palette and built-in number formats as
+/// a new workbook has them. `defaultFont` is font 0.
+void seedWorkbookTables(Workbook& book, const Font& defaultFont);
+
+/// Position in the number-format list of the entry with this format index, or -1.
+int numberFormatPosition(const Workbook& book, std::uint16_t index);
+/// The code of a format index; "General" when the index is unknown.
+std::u16string_view numberFormatCode(const Workbook& book, std::uint16_t index);
+
+/// The index of a code (exact, case-sensitive match of the stored form), or a
+/// new entry with index 1 + max(49, every index present). -1 when memory ran
+/// out; nothing is added then.
+int findOrAddFormat(Workbook& book, std::u16string_view code);
+
+/// Builds the code of a Format Cells category and returns findOrAddFormat's
+/// answer for it; category 0 (General) is index 0.
+int composeFormatCode(Workbook& book, int category, int places, std::u16string_view customText);
+
+/// Adds an add-in function name unless present (without regard to case).
+void addAddInName(Workbook& book, std::u16string_view name);
+
+struct NameLookup {
+  int index = -1;   // defined name, or -1
+  size_t end = 0;   // position after the word (and the spaces before a following operator)
+};
+/// Reads a word at `start` of formula text (after an optional "=" and spaces)
+/// and looks it up among the defined names.
+NameLookup find_name(const Workbook& book, std::u16string_view text, size_t start);
+
+/// Index of the sheet with this name (without regard to case), or -1.
+int find_sheet(const Workbook& book, std::u16string_view name);
+
+} // namespace model

@@ -1,0 +1,197 @@
+#include "platform/clock.h"
+#include "platform/memory.h"
+#include "platform/text_metrics.h"
+#include "platform/ui_services.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <new>
+
+namespace platform {
+namespace {
+
+TEST(Clock, FixedClockIsInstalledAndRemoved) {
+  LocalTime t;
+  t.year = 2024, t.month = 2, t.day = 29, t.hour = 13, t.minute = 45, t.second = 7;
+  FixedClock fixed(t);
+  setClock(&fixed);
+  EXPECT_EQ(&clock(), &fixed);
+  EXPECT_EQ(clock().now().year, 2024);
+  EXPECT_EQ(clock().now().day, 29);
+  EXPECT_EQ(clock().tickCountMs(), 0u);
+  fixed.advanceTicks(1500);
+  fixed.advanceTicks(25);
+  EXPECT_EQ(clock().tickCountMs(), 1525u);
+  t.hour = 0;
+  fixed.set(t);
+  EXPECT_EQ(clock().now().hour, 0);
+  setClock(nullptr);
+  EXPECT_NE(&clock(), &fixed);
+  const LocalTime now = clock().now();
+  EXPECT_GE(now.year, 2024);
+  EXPECT_GE(now.month, 1);
+  EXPECT_LE(now.month, 12);
+  EXPECT_LE(now.millisecond, 999);
+  const auto before = clock().tickCountMs();
+  EXPECT_GE(clock().tickCountMs(), before);
+}
+
+TEST(Memory, StatusReadsTheMachine) {
+  const MemoryStatus status = memoryStatus();
+  EXPECT_GT(status.totalPhysical, 0u);
+  EXPECT_LE(status.availablePhysical, status.totalPhysical);
+  EXPECT_GT(status.totalVirtual, 0u);
+  EXPECT_LE(status.availableVirtual, status.totalVirtual);
+}
+
+TEST(Memory, AllocationFailureIsReportedOnceAndFails) {
+  HeadlessUiServices headless;
+  ScopedUiServices scope(headless);
+  bool ranPastThrow = false;
+  EXPECT_FALSE(withAllocation([&] {
+    throw std::bad_alloc();
+    ranPastThrow = true;
+  }));
+  EXPECT_FALSE(ranPastThrow);
+  ASSERT_EQ(headless.shown().size(), 1u);
+  EXPECT_EQ(headless.shown()[0].text, u"Insufficient memory");
+  EXPECT_FALSE(headless.shown()[0].caption.has_value());
+  EXPECT_EQ(headless.shown()[0].buttons, MessageButtons::Ok);
+
+  headless.clearShown();
+  int runs = 0;
+  EXPECT_TRUE(withAllocation([&] { ++runs; }));
+  EXPECT_EQ(runs, 1);
+  EXPECT_TRUE(headless.shown().empty());
+}
+
+TEST(UiServices, ScopedServicesRestoreThePrevious) {
+  UiServices *const before = &ui();
+  HeadlessUiServices outer, inner;
+  {
+    ScopedUiServices a(outer);
+    EXPECT_EQ(&ui(), &outer);
+    {
+      ScopedUiServices b(inner);
+      EXPECT_EQ(&ui(), &inner);
+    }
+    EXPECT_EQ(&ui(), &outer);
+  }
+  EXPECT_EQ(&ui(), before);
+}
+
+TEST(UiServices, SafeDefaultAnswerChangesNothing) {
+  const struct {
+    MessageButtons buttons;
+    MessageAnswer answer;
+  } kRows[] = {
+      {MessageButtons::Ok, MessageAnswer::Ok},
+      {MessageButtons::OkCancel, MessageAnswer::Cancel},
+      {MessageButtons::YesNo, MessageAnswer::No},
+      {MessageButtons::YesNoCancel, MessageAnswer::Cancel},
+      {MessageButtons::RetryCancel, MessageAnswer::Cancel},
+      {MessageButtons::AbortRetryIgnore, MessageAnswer::Abort},
+  };
+  for (const auto &row : kRows)
+    EXPECT_EQ(safeDefaultAnswer(row.buttons), row.answer) << static_cast<int>(row.buttons);
+  // Win32's numbering, which stored answers use.
+  EXPECT_EQ(static_cast<int>(MessageAnswer::Ok), 1);
+  EXPECT_EQ(static_cast<int>(MessageAnswer::Yes), 6);
+  EXPECT_EQ(static_cast<int>(MessageAnswer::No), 7);
+}
+
+TEST(UiServices, HeadlessAnswersFromTheScriptThenDefaults) {
+  HeadlessUiServices headless;
+  headless.queueAnswer(MessageAnswer::Yes);
+  headless.queueAnswer(MessageAnswer::Retry);
+  EXPECT_EQ(headless.messageBox(u"Save?", u"Cellwick", MessageButtons::YesNoCancel,
+                                MessageIcon::Question),
+            MessageAnswer::Yes);
+  EXPECT_EQ(
+      headless.messageBox(u"Disk", std::nullopt, MessageButtons::RetryCancel, MessageIcon::Error),
+      MessageAnswer::Retry);
+  EXPECT_EQ(headless.messageBox(u"Again?", std::nullopt, MessageButtons::YesNo, MessageIcon::None),
+            MessageAnswer::No); // script used up
+  ASSERT_EQ(headless.shown().size(), 3u);
+  EXPECT_EQ(headless.shown()[0].text, u"Save?");
+  EXPECT_EQ(headless.shown()[0].caption, std::u16string(u"Cellwick"));
+  EXPECT_EQ(headless.shown()[0].icon, MessageIcon::Question);
+  EXPECT_EQ(headless.shown()[1].answer, MessageAnswer::Retry);
+  EXPECT_FALSE(headless.shown()[2].caption.has_value());
+  EXPECT_EQ(headless.shown()[2].answer, MessageAnswer::No);
+}
+
+TEST(UiServices, HeadlessTracksCursorRepaintsAndSaveButton) {
+  HeadlessUiServices headless;
+  EXPECT_FALSE(headless.waitCursor());
+  headless.setWaitCursor(true);
+  headless.setWaitCursor(true);
+  headless.setWaitCursor(false);
+  EXPECT_TRUE(headless.waitCursor()); // nested: one on is still pending
+  headless.setWaitCursor(false);
+  headless.setWaitCursor(false); // an extra off does not go below zero
+  EXPECT_FALSE(headless.waitCursor());
+  headless.setWaitCursor(true);
+  EXPECT_TRUE(headless.waitCursor());
+
+  headless.requestRepaint(kRepaintGrid);
+  headless.requestRepaint(kRepaintTitle);
+  EXPECT_EQ(headless.repaints(), kRepaintGrid | kRepaintTitle);
+  headless.clearRepaints();
+  EXPECT_EQ(headless.repaints(), 0u);
+
+  headless.enableSaveButton(true);
+  EXPECT_TRUE(headless.saveEnabled());
+  headless.enableSaveButton(false);
+  EXPECT_FALSE(headless.saveEnabled());
+}
+
+// Expected values worked out by hand: a*b/c, halves rounded away from zero.
+TEST(TextMetrics, MulDivRoundsHalfAwayFromZero) {
+  const struct {
+    int a, b, c, expected;
+  } kRows[] = {
+      {10, 10, 3, 33}, // 33.33
+      {20, 10, 3, 67}, // 66.67
+      {5, 1, 2, 3},    // 2.5
+      {-5, 1, 2, -3},  // -2.5
+      {5, -1, 2, -3},
+      {5, 1, -2, -3},
+      {-5, -1, -2, -3}, // three negatives make a negative
+      {-5, -1, 2, 3},
+      {7, 1, 2, 4}, // 3.5
+      {3, 1, 4, 1}, // 0.75
+      {1, 1, 4, 0}, // 0.25
+      {-1, 1, 4, 0},
+      {0, 100, 7, 0},
+      {1, 1, 0, -1}, // division by zero
+      {0, 0, 0, -1},
+      {-7, 3, 0, -1},
+      {INT_MAX, INT_MAX, INT_MAX, INT_MAX}, // the product needs 64 bits
+      {INT_MAX, 2, 4, 1073741824},          // 1073741823.5
+      {65536, 65536, 65536, 65536},
+  };
+  for (const auto &row : kRows)
+    EXPECT_EQ(mulDiv(row.a, row.b, row.c), row.expected)
+        << row.a << " * " << row.b << " / " << row.c;
+}
+
+TEST(TextMetrics, FixedMetricsScaleWithHeight) {
+  const FixedTextMetrics metrics;
+  EXPECT_EQ(metrics.logicalPixelsPerInch(), 96);
+  const FontSpec tenPoint = metrics.defaultFont();
+  EXPECT_EQ(tenPoint.face, u"Arial");
+  EXPECT_EQ(tenPoint.heightTwips, 200);
+  EXPECT_EQ(metrics.fontMetrics(tenPoint).heightPx, 16);
+  EXPECT_EQ(metrics.fontMetrics(tenPoint).internalLeadingPx, 3);
+  EXPECT_EQ(metrics.textWidthPx(tenPoint, u"abcd"), 28);
+  FontSpec twentyPoint = tenPoint;
+  twentyPoint.heightTwips = 400;
+  EXPECT_EQ(metrics.fontMetrics(twentyPoint).heightPx, 32);
+  EXPECT_EQ(metrics.textWidthPx(twentyPoint, u"ab"), 28);
+  EXPECT_EQ(&textMetrics(), &textMetrics());
+}
+
+} // namespace
+} // namespace platform
