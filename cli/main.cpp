@@ -1,5 +1,6 @@
 // cellwick-cli: the headless tool on the same core as the desktop program.
 
+#include "format_command.h"
 #include "info_command.h"
 
 #include "platform/ui_services.h"
@@ -16,6 +17,8 @@ constexpr const char* kUsage =
     "commands:\n"
     "  info        create a new workbook and print its tables\n"
     "              (fonts, cell formats, styles, number formats, sheets)\n"
+    "  format [--locale L] [--date1904] VALUE CODE\n"
+    "              print VALUE formatted with the number format CODE\n"
     "\n"
     "options:\n"
     "  --help      show this text\n"
@@ -42,6 +45,8 @@ int main(int argc, char** argv) {
   }
   if (command == "info")
     return cli::runInfoCommand(stdout);
+  if (command == "format")
+    return cli::runFormatCommand(argc - 1, argv + 1);
   std::fprintf(stderr, "cellwick-cli: unknown command '%s' (try --help)\n", argv[1]);
   return 2;
 }

@@ -91,6 +91,12 @@ CellValue CellValue::string(std::u16string_view text) {
   return v;
 }
 
+CellValue CellValue::nameText(std::u16string_view text) {
+  CellValue v = string(text);
+  v.m_columns = 1;
+  return v;
+}
+
 CellValue CellValue::boolean(bool b) {
   CellValue v;
   v.m_payload.word = b ? 1 : 0;

@@ -44,6 +44,9 @@ public:
 
   static CellValue number(double x);
   static CellValue string(std::u16string_view text);
+  /// A string the formula reader made from a word that names nothing; it is
+  /// #NAME? where a number is needed (other strings give #VALUE!).
+  static CellValue nameText(std::u16string_view text);
   static CellValue boolean(bool b);
   static CellValue error(ErrorCode code);
   static CellValue reference(const SheetRange& area);
@@ -61,6 +64,7 @@ public:
   bool isArray() const { return m_kind == ValueKind::Array; }
   bool isReference() const { return m_kind == ValueKind::Reference; }
   bool isMultiArea() const { return m_kind == ValueKind::MultiArea; }
+  bool isNameText() const { return m_kind == ValueKind::String && m_columns == 1; }
 
   // Accessors; each is only meaningful for its own kind.
   double numberValue() const { return m_payload.number; }
@@ -96,7 +100,7 @@ private:
     std::vector<CellValue>* items;
   } m_payload;
   std::uint16_t m_rows;    // array rows; sheet index of a reference or jump
-  std::uint16_t m_columns; // array columns
+  std::uint16_t m_columns; // array columns; 1 on a string made from an unknown name
   ValueKind m_kind;
 };
 static_assert(sizeof(CellValue) == 16);

@@ -118,6 +118,7 @@ bool insert_sheet(Workbook& book, int position, std::optional<std::u16string_vie
     book.sheets.reserve(book.sheets.size() + 1);
     book.sheets.insert(book.sheets.begin() + position, std::move(sheet));
   });
+  ++book.structureGeneration;
   if (!built)
     return false;
   if (recordUndo && modelServices().recordUndo) {
@@ -163,6 +164,7 @@ bool delete_active_sheet(Workbook& book) {
   if (next < 0)
     next = next_visible_sheet(book, index, -1);
   book.sheets.erase(book.sheets.begin() + index);
+  ++book.structureGeneration;
   book.activeSheet = next > index ? next - 1 : next;
   const bool dropped = remapPrecedents(book, [&](int s) {
     if (s == index)
@@ -269,6 +271,7 @@ bool move_active_sheet(Workbook& book, int before) {
   auto moving = std::move(book.sheets[static_cast<size_t>(from)]);
   book.sheets.erase(book.sheets.begin() + from);
   book.sheets.insert(book.sheets.begin() + to, std::move(moving));
+  ++book.structureGeneration;
   book.activeSheet = to;
   remapPrecedents(book, [&](int s) { return s < count ? newIndex[static_cast<size_t>(s)] : s; });
   refreshSheetViews();
@@ -294,6 +297,7 @@ bool copy_active_sheet(Workbook& book, int before) {
   if (!modelServices().copySheetContents(book, source, before)) {
     // Take the empty sheet out again so a failed copy leaves no trace.
     book.sheets.erase(book.sheets.begin() + before);
+    ++book.structureGeneration;
     remapPrecedents(book, [&](int s) { return s > before ? s - 1 : s; });
     book.activeSheet = from;
     refreshSheetViews();

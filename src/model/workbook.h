@@ -123,6 +123,11 @@ struct Workbook {
   std::int32_t showSheetTabs = 1;
   std::optional<std::u16string> activateMacro;
   std::optional<std::u16string> deactivateMacro;
+  /// Counts changes of the sheet list (insert, delete, move), which renumber
+  /// sheets; caches keyed by sheet index compare it to know they are stale.
+  std::uint64_t structureGeneration = 0;
+  /// Data the formula engine keeps for this workbook (its dependency index).
+  std::shared_ptr<void> engineState;
 
   int sheetCount() const { return static_cast<int>(sheets.size()); }
   Sheet& sheet(int i) { return *sheets[static_cast<size_t>(i)]; }

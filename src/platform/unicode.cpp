@@ -117,6 +117,14 @@ std::u16string toUpper(std::u16string_view text) {
   return out;
 }
 
+std::u16string toLower(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();)
+    appendUtf16(out, u_tolower(nextCodePoint(text, i)));
+  return out;
+}
+
 bool equalsIgnoreCase(std::u16string_view a, std::u16string_view b) {
   size_t i = 0, j = 0;
   while (i < a.size() && j < b.size()) {

@@ -16,6 +16,9 @@ std::u16string fromUtf8(std::string_view text);
 /// Upper-cases with the full Unicode simple case mapping (locale-independent).
 std::u16string toUpper(std::u16string_view text);
 
+/// Lower-cases with the Unicode simple case mapping (locale-independent).
+std::u16string toLower(std::u16string_view text);
+
 /// Compares without regard to case (Unicode simple case folding).
 bool equalsIgnoreCase(std::u16string_view a, std::u16string_view b);
 
