@@ -165,10 +165,16 @@ void CellTable::clear() {
 
 CellTable::Search CellTable::find(std::uint16_t row, std::uint8_t column) const {
   const std::uint32_t key = (static_cast<std::uint32_t>(row) << 8) | column;
-  const auto outer = std::lower_bound(m_lastKeys.begin(), m_lastKeys.end(), key);
-  if (outer == m_lastKeys.end())
-    return {false, end()};
-  const auto block = static_cast<std::uint32_t>(outer - m_lastKeys.begin());
+  std::uint32_t block = m_hintBlock;
+  const bool hintHolds = block < m_lastKeys.size() && key <= m_lastKeys[block] &&
+                         (block == 0 || key > m_lastKeys[block - 1]);
+  if (!hintHolds) {
+    const auto outer = std::lower_bound(m_lastKeys.begin(), m_lastKeys.end(), key);
+    if (outer == m_lastKeys.end())
+      return {false, end()};
+    block = static_cast<std::uint32_t>(outer - m_lastKeys.begin());
+    m_hintBlock = block;
+  }
   const Block& b = *m_blocks[block];
   const std::uint32_t* k = std::lower_bound(b.keys, b.keys + b.count, key);
   const auto offset = static_cast<std::uint32_t>(k - b.keys);

@@ -70,8 +70,9 @@ struct CellRecord {
   CellValue value;
   std::uint16_t row = 0;
   std::uint8_t column = 0;
-  CalcState calcState : 4 = CalcState::NotValid;
-  VolatilityClass volatility : 4 = VolatilityClass::None;
+  CalcState calcState : 3 = CalcState::NotValid;
+  VolatilityClass volatility : 3 = VolatilityClass::None;
+  bool isFormula : 1 = false; // the last scan read the input as a formula
   std::uint16_t formatIndex = 15;
   std::int16_t displayColour = 0;
 
@@ -164,6 +165,7 @@ private:
   std::vector<std::unique_ptr<Block>> m_blocks;
   std::vector<std::uint32_t> m_lastKeys; // last key of each block, for the outer search
   size_t m_count = 0;
+  mutable std::uint32_t m_hintBlock = 0;  // the block of the last search: lookups cluster
   std::unique_ptr<RecordPool> m_pool;
 };
 

@@ -25,8 +25,6 @@ int findErrorCode(std::u16string_view text) {
   return -1;
 }
 
-CellValue::CellValue(const CellValue& other) : CellValue() { copyFrom(other); }
-
 CellValue::CellValue(CellValue&& other) noexcept
     : m_payload(other.m_payload), m_rows(other.m_rows), m_columns(other.m_columns),
       m_kind(other.m_kind) {

@@ -36,8 +36,15 @@ int findErrorCode(std::u16string_view text);
 class CellValue {
 public:
   CellValue() noexcept : m_payload{}, m_rows(0), m_columns(0), m_kind(ValueKind::Empty) {}
-  ~CellValue() { release(); }
-  CellValue(const CellValue& other);
+  ~CellValue() {
+    if (ownsMemory())
+      release();
+  }
+  CellValue(const CellValue& other) : m_payload(other.m_payload), m_rows(other.m_rows),
+                                      m_columns(other.m_columns), m_kind(other.m_kind) {
+    if (other.ownsMemory())
+      copyFrom(other);
+  }
   CellValue(CellValue&& other) noexcept;
   CellValue& operator=(const CellValue& other);
   CellValue& operator=(CellValue&& other) noexcept;
@@ -88,6 +95,10 @@ public:
   friend bool operator==(const CellValue& a, const CellValue& b);
 
 private:
+  bool ownsMemory() const {
+    return m_kind == ValueKind::String || m_kind == ValueKind::MultiArea ||
+           m_kind == ValueKind::Array;
+  }
   void release() noexcept;
   void copyFrom(const CellValue& other);
 

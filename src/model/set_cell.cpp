@@ -1,5 +1,6 @@
 #include "model/set_cell.h"
 
+#include "model/display_text.h"
 #include "model/services.h"
 #include "platform/memory.h"
 
@@ -17,8 +18,6 @@ platform::FontSpec fontSpecOf(const Font& font) {
   spec.underline = font.underline != 0;
   return spec;
 }
-
-namespace {
 
 const Font& fontOfFormat(const Workbook& book, std::uint16_t formatIndex) {
   static const Font kFallback;
@@ -38,6 +37,8 @@ PixelScale unzoomedScale(const Workbook& book) {
   s.standardCharWidthPx = tm.fontMetrics(fontSpecOf(f0)).averageCharWidthPx;
   return s;
 }
+
+namespace {
 
 bool inMultiRowMerge(const Sheet& sheet, const CellRecord& cell) {
   const int m = merged_range_at(sheet, cell.row, cell.column);
@@ -98,7 +99,7 @@ void fitRowHeights(Workbook& book, int sheetIndex, std::uint16_t first, std::uin
   const PixelScale scale = unzoomedScale(book);
   std::vector<int> needed(static_cast<size_t>(last - first + 1), 0);
   sheet.cells.forEachIn(CellRange{first, 0, last, static_cast<std::uint8_t>(kMaxColumn)},
-                        [&](const CellRecord& cell) {
+                        [&](CellRecord& cell) {
                           if (inMultiRowMerge(sheet, cell))
                             return;
                           const platform::FontSpec font =
@@ -109,7 +110,9 @@ void fitRowHeights(Workbook& book, int sheetIndex, std::uint16_t first, std::uin
                               (book.cellFormats[cell.formatIndex].flags & kFormatWrapText);
                           if (wraps && cell.value.isString() && !isMerged(sheet, cell)) {
                             const int width = column_px(sheet, cell.column, scale) - 3;
-                            lines = wrappedLineCount(cell.value.stringValue(), font, width);
+                            // Wrapped as shown: a text section may add to the string.
+                            lines = wrappedLineCount(
+                                cell_display_text(book, sheetIndex, cell, -1), font, width);
                           }
                           const int px = lines * tm.fontMetrics(font).heightPx + 1;
                           const int twips =

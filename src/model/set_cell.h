@@ -27,4 +27,11 @@ int wrappedLineCount(std::u16string_view text, const platform::FontSpec& font, i
 /// The font of a workbook font record as the platform measures it.
 platform::FontSpec fontSpecOf(const Font& font);
 
+/// The font of a cell format; font 0 when the format or its font index is
+/// past its table, a default font when the workbook has none.
+const Font& fontOfFormat(const Workbook& book, std::uint16_t formatIndex);
+
+/// The pixel scale at zoom 100: font 0's average character width.
+PixelScale unzoomedScale(const Workbook& book);
+
 } // namespace model

@@ -64,6 +64,7 @@ CellRecord& storeCellInput(Sheet& sheet, std::uint16_t row, std::uint8_t column,
   rec.formatIndex = formatIndex;
   rec.calcState = CalcState::NotValid;
   rec.volatility = volatilityClassOf(input);
+  rec.isFormula = false;
   removeHyperlinksAt(sheet, row, column);
   return rec;
 }

@@ -1,6 +1,7 @@
 #include "model/workbook.h"
 
 #include "numfmt/builtin_formats.h"
+#include "numfmt/number_format.h"
 #include "platform/memory.h"
 #include "platform/unicode.h"
 
@@ -79,6 +80,36 @@ std::u16string_view numberFormatCode(const Workbook& book, std::uint16_t index) 
   const int pos = numberFormatPosition(book, index);
   return pos < 0 ? std::u16string_view(u"General")
                  : std::u16string_view(book.numberFormats[static_cast<size_t>(pos)].code);
+}
+
+namespace {
+
+const numfmt::CompiledFormat& compiledGeneral() {
+  static const numfmt::CompiledFormat general = numfmt::compileFormat(u"General");
+  return general;
+}
+
+} // namespace
+
+const numfmt::CompiledFormat& compiledNumberFormat(const Workbook& book, std::uint16_t index) {
+  const int pos = numberFormatPosition(book, index);
+  if (pos < 0)
+    return compiledGeneral();
+  const NumberFormat& entry = book.numberFormats[static_cast<size_t>(pos)];
+  CompiledFormatCache& cache = entry.compiled;
+  if (!cache.format || cache.code != entry.code) {
+    // Build both before replacing either, so a failure leaves a matching pair.
+    std::shared_ptr<const numfmt::CompiledFormat> made;
+    std::u16string code;
+    if (!platform::withAllocation([&] {
+          made = std::make_shared<const numfmt::CompiledFormat>(numfmt::compileFormat(entry.code));
+          code = entry.code;
+        }))
+      return compiledGeneral();
+    cache.format = std::move(made);
+    cache.code = std::move(code);
+  }
+  return *cache.format;
 }
 
 int findOrAddFormat(Workbook& book, std::u16string_view code) {

@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+namespace numfmt {
+struct CompiledFormat;
+}
+
 namespace model {
 
 inline constexpr int kMaxSheets = 32767;
@@ -73,11 +77,20 @@ struct StyleRecord {
 /// Bits of NumberFormat::flags.
 inline constexpr std::uint32_t kNumberFormatBuiltin = 1u << 0;
 
+/// The compiled form of a number format code, made on first use. It keeps
+/// the code it was made from, so an entry whose code is replaced in place (a
+/// file reader, the locale formats) is compiled again, never shown stale.
+struct CompiledFormatCache {
+  std::u16string code;
+  std::shared_ptr<const numfmt::CompiledFormat> format;
+};
+
 struct NumberFormat {
   std::uint16_t index = 0;
   std::uint32_t flags = 0;
   std::u16string code;        // stored form: rendering and saving
   std::u16string displayCode; // the form the Format Cells list shows
+  mutable CompiledFormatCache compiled{};
 };
 
 /// Bits of DefinedName::flags.
@@ -155,6 +168,11 @@ void seedWorkbookTables(Workbook& book, const Font& defaultFont);
 int numberFormatPosition(const Workbook& book, std::uint16_t index);
 /// The code of a format index; "General" when the index is unknown.
 std::u16string_view numberFormatCode(const Workbook& book, std::uint16_t index);
+/// The compiled form of a format index's code, compiled once per code (the
+/// grid formats every visible cell on every repaint). An unknown index, or a
+/// code that could not be compiled for want of memory, gives General. The
+/// form follows the locale in force when it was compiled.
+const numfmt::CompiledFormat& compiledNumberFormat(const Workbook& book, std::uint16_t index);
 
 /// The index of a code (exact, case-sensitive match of the stored form), or a
 /// new entry with index 1 + max(49, every index present). -1 when memory ran
