@@ -1,5 +1,6 @@
 // cellwick-cli: the headless tool on the same core as the desktop program.
 
+#include "eval_command.h"
 #include "format_command.h"
 #include "info_command.h"
 
@@ -17,6 +18,8 @@ constexpr const char* kUsage =
     "commands:\n"
     "  info        create a new workbook and print its tables\n"
     "              (fonts, cell formats, styles, number formats, sheets)\n"
+    "  eval [--locale L] [--date1904] [--set A1=TEXT]... FORMULA\n"
+    "              enter cells, then print the value of FORMULA\n"
     "  format [--locale L] [--date1904] VALUE CODE\n"
     "              print VALUE formatted with the number format CODE\n"
     "\n"
@@ -45,6 +48,8 @@ int main(int argc, char** argv) {
   }
   if (command == "info")
     return cli::runInfoCommand(stdout);
+  if (command == "eval")
+    return cli::runEvalCommand(argc - 1, argv + 1);
   if (command == "format")
     return cli::runFormatCommand(argc - 1, argv + 1);
   std::fprintf(stderr, "cellwick-cli: unknown command '%s' (try --help)\n", argv[1]);

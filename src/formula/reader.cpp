@@ -1,0 +1,696 @@
+#include "formula/reader.h"
+
+#include "formula/function_table.h"
+#include "formula/reference_syntax.h"
+#include "formula/skipper.h"
+#include "formula/value_ops.h"
+#include "model/workbook.h"
+#include "platform/locale_strings.h"
+#include "platform/unicode.h"
+
+#include <charconv>
+#include <string>
+
+namespace formula {
+namespace {
+
+using model::SheetRange;
+
+bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+char16_t firstOr(const std::u16string& s, char16_t fallback) { return s.empty() ? fallback : s[0]; }
+
+bool isOperatorChar(char16_t c, char16_t ls) {
+  switch (c) {
+  case u'&': case u'*': case u':': case u'<': case u'=': case u'>': case u'^':
+  case u'%': case u'+': case u'-': case u'/':
+    return true;
+  default:
+    return c == ls;
+  }
+}
+
+struct Operand {
+  CellValue value;
+  bool literalReference = false; // read directly as a reference from the text
+};
+
+class Reader {
+public:
+  Reader(std::u16string_view text, EvalContext& ctx)
+      : m_t(text), m_ctx(ctx), m_locale(platform::localeStrings()),
+        m_ls(firstOr(m_locale.listSeparator, u',')),
+        m_decimal(firstOr(m_locale.decimalSeparator, u'.')),
+        m_thousands(firstOr(m_locale.thousandsSeparator, u',')) {}
+
+  CellValue span(size_t start, size_t end) {
+    if (++m_ctx.depth > kMaxReaderDepth) {
+      --m_ctx.depth;
+      return CellValue::error(ErrorCode::Value);
+    }
+    size_t p = start;
+    if (p == 0 && end > 1 && m_t[0] == u'=')
+      p = 1;
+    m_end = end;
+    Operand v = binary(p, 0);
+    --m_ctx.depth;
+    return std::move(v.value);
+  }
+
+private:
+  size_t skipSpaces(size_t p) const {
+    while (p < m_end && m_t[p] == u' ')
+      ++p;
+    return p;
+  }
+
+  // The binary operator at p (after spaces), with its length; Intersect when
+  // spaces separate two operands. Returns false when no operator follows.
+  bool peekOperator(size_t p, BinaryOp& op, size_t& length) const {
+    const size_t q = skipSpaces(p);
+    if (q >= m_end)
+      return false;
+    const char16_t c = m_t[q];
+    const char16_t next = q + 1 < m_end ? m_t[q + 1] : 0;
+    length = q - p + 1;
+    switch (c) {
+    case u'+': op = BinaryOp::Add; return true;
+    case u'-': op = BinaryOp::Subtract; return true;
+    case u'*': op = BinaryOp::Multiply; return true;
+    case u'/': op = BinaryOp::Divide; return true;
+    case u'^': op = BinaryOp::Power; return true;
+    case u'%': op = BinaryOp::Remainder; return true;
+    case u'&': op = BinaryOp::Concat; return true;
+    case u':': op = BinaryOp::Range; return true;
+    case u'=': op = BinaryOp::Equal; return true;
+    case u'<':
+      if (next == u'=') {
+        op = BinaryOp::LessEqual, ++length;
+      } else if (next == u'>') {
+        op = BinaryOp::NotEqual, ++length;
+      } else {
+        op = BinaryOp::Less;
+      }
+      return true;
+    case u'>':
+      if (next == u'=')
+        op = BinaryOp::GreaterEqual, ++length;
+      else
+        op = BinaryOp::Greater;
+      return true;
+    default: break;
+    }
+    if (c == m_ls) {
+      op = BinaryOp::Union;
+      return true;
+    }
+    if (c == u')' || c == u'}')
+      return false;
+    // Spaces followed by an operand: the intersection operator.
+    if (q > p) {
+      op = BinaryOp::Intersect;
+      length = q - p;
+      return true;
+    }
+    return false;
+  }
+
+  Operand binary(size_t& p, int minLevel) {
+    Operand lhs = unary(p);
+    while (true) {
+      BinaryOp op;
+      size_t length;
+      if (!peekOperator(p, op, length) || precedence(op) < minLevel)
+        return lhs;
+      p += length;
+      Operand rhs = binary(p, precedence(op) + 1);
+      if (op == BinaryOp::Union && lhs.literalReference && rhs.literalReference) {
+        // A reference list written out: parts on two sheets give #VALUE!.
+        CellValue joined = applyBinary(op, lhs.value, rhs.value, m_ctx);
+        if (joined.isError() && joined.errorValue() == ErrorCode::Ref)
+          joined = CellValue::error(ErrorCode::Value);
+        lhs.value = std::move(joined);
+        lhs.literalReference = true;
+        continue;
+      }
+      lhs.value = applyBinary(op, lhs.value, rhs.value, m_ctx);
+      lhs.literalReference = false;
+    }
+  }
+
+  // A unary sign binds tighter than every arithmetic operator but looser
+  // than the reference operators, so -A1:A2 negates the range's value.
+  Operand unary(size_t& p) {
+    p = skipSpaces(p);
+    if (p < m_end && (m_t[p] == u'+' || m_t[p] == u'-')) {
+      const size_t q = p + 1;
+      const bool numberFollows = q < m_end && (isDigit(m_t[q]) || m_t[q] == m_decimal);
+      if (!numberFollows) {
+        const bool negate = m_t[p] == u'-';
+        p = q;
+        if (++m_ctx.depth > kMaxReaderDepth) {
+          --m_ctx.depth;
+          p = m_end;
+          return {CellValue::error(ErrorCode::Value)};
+        }
+        Operand inner = binary(p, 7);
+        --m_ctx.depth;
+        if (negate)
+          inner.value = applyNegate(inner.value, m_ctx);
+        inner.literalReference = false;
+        return postfixPercent(p, std::move(inner));
+      }
+    }
+    Operand v = operand(p);
+    return postfixPercent(p, std::move(v));
+  }
+
+  // A "%" followed by the end, a separator, a bracket or another operator
+  // is a percent sign; followed by an operand it is the remainder operator.
+  Operand postfixPercent(size_t& p, Operand v) {
+    while (true) {
+      const size_t q = skipSpaces(p);
+      if (q >= m_end || m_t[q] != u'%')
+        return v;
+      const size_t r = skipSpaces(q + 1);
+      if (r < m_end && !isOperatorChar(m_t[r], m_ls) && m_t[r] != u')' && m_t[r] != u'}')
+        return v;
+      v.value = applyPercent(v.value, m_ctx);
+      v.literalReference = false;
+      p = q + 1;
+    }
+  }
+
+  Operand operand(size_t& p) {
+    p = skipSpaces(p);
+    if (p >= m_end)
+      return {CellValue()};
+    const char16_t c = m_t[p];
+    if (c == u'"')
+      return {stringLiteral(p)};
+    if (c == u'\'') {
+      ParsedReference ref;
+      if (readA1Reference(m_t.substr(0, m_end), p, m_ctx.book, m_ls, ref)) {
+        p = ref.end;
+        return {referenceValue(ref), true};
+      }
+      CellValue rest = CellValue::string(m_t.substr(p, m_end - p));
+      p = m_end;
+      return {rest};
+    }
+    if (c == u'(')
+      return parenthesised(p);
+    if (c == u'{')
+      return {arrayConstant(p)};
+    if (c == u'+' || c == u'-' || isDigit(c) || c == m_decimal)
+      return {numberLiteral(p)};
+    if (isIdentifierTerminator(c, m_ls)) {
+      // An operator where an operand belongs: nothing can be read here.
+      p = m_end;
+      return {CellValue::error(ErrorCode::Value)};
+    }
+    return word(p);
+  }
+
+  CellValue stringLiteral(size_t& p) {
+    std::u16string s;
+    size_t q = p + 1;
+    while (q < m_end) {
+      if (m_t[q] == u'"') {
+        // A doubled quote stands for one quote inside the string.
+        if (q + 1 < m_end && m_t[q + 1] == u'"') {
+          s += u'"';
+          q += 2;
+          continue;
+        }
+        p = q + 1;
+        return CellValue::string(s);
+      }
+      s += m_t[q++];
+    }
+    // No closing quote: the rest of the text from the opening quote on.
+    CellValue rest = CellValue::string(m_t.substr(p, m_end - p));
+    p = m_end;
+    return rest;
+  }
+
+  Operand parenthesised(size_t& p) {
+    int depth = 0;
+    size_t close = std::u16string_view::npos;
+    for (size_t i = p; i < m_end; ++i) {
+      if (m_t[i] == u'"') {
+        const size_t q = m_t.substr(0, m_end).find(u'"', i + 1);
+        if (q == std::u16string_view::npos)
+          break;
+        i = q;
+      } else if (m_t[i] == u'(') {
+        ++depth;
+      } else if (m_t[i] == u')' && --depth == 0) {
+        close = i;
+        break;
+      }
+    }
+    if (close == std::u16string_view::npos) {
+      CellValue rest = CellValue::string(m_t.substr(p, m_end - p));
+      p = m_end;
+      return {rest};
+    }
+    const size_t savedEnd = m_end;
+    CellValue inner = span(p + 1, close);
+    m_end = savedEnd;
+    p = close + 1;
+    // A parenthesised reference list stays a reference list.
+    const bool isRef = inner.isReference() || inner.isMultiArea();
+    return {std::move(inner), isRef};
+  }
+
+  // Digits, decimals and an exponent (spaces may stand around "E" and its
+  // sign); converted with correct rounding so typed decimals are exact.
+  CellValue numberLiteral(size_t& p) {
+    std::string ascii;
+    size_t q = p;
+    if (m_t[q] == u'+' || m_t[q] == u'-') {
+      if (m_t[q] == u'-')
+        ascii += '-';
+      ++q;
+    }
+    size_t digits = 0;
+    while (q < m_end && isDigit(m_t[q]))
+      ascii += static_cast<char>(m_t[q++]), ++digits;
+    if (q < m_end && m_t[q] == m_decimal) {
+      ascii += '.';
+      ++q;
+      while (q < m_end && isDigit(m_t[q]))
+        ascii += static_cast<char>(m_t[q++]), ++digits;
+    }
+    if (digits == 0) {
+      p = q;
+      return CellValue::error(ErrorCode::Value);
+    }
+    size_t e = skipSpaces(q);
+    if (e < m_end && (m_t[e] == u'E' || m_t[e] == u'e')) {
+      size_t r = skipSpaces(e + 1);
+      std::string exponent = "e";
+      if (r < m_end && (m_t[r] == u'+' || m_t[r] == u'-')) {
+        if (m_t[r] == u'-')
+          exponent += '-';
+        r = skipSpaces(r + 1);
+      }
+      if (r < m_end && isDigit(m_t[r])) {
+        while (r < m_end && isDigit(m_t[r]))
+          exponent += static_cast<char>(m_t[r++]);
+        ascii += exponent;
+        q = r;
+      }
+    }
+    p = q;
+    double x = 0;
+    const auto res = std::from_chars(ascii.data(), ascii.data() + ascii.size(), x);
+    if (res.ec == std::errc::result_out_of_range) {
+      // Underflow reads as 0; overflow cannot be held by a cell.
+      const bool tiny = ascii.find("e-") != std::string::npos;
+      return tiny ? CellValue::number(0) : CellValue::error(ErrorCode::Num);
+    }
+    return finiteNumber(x);
+  }
+
+  CellValue arrayElement(std::u16string_view text) {
+    size_t a = 0, b = text.size();
+    while (a < b && text[a] == u' ')
+      ++a;
+    while (b > a && text[b - 1] == u' ')
+      --b;
+    const std::u16string_view e = text.substr(a, b - a);
+    if (platform::equalsIgnoreCase(e, u"TRUE"))
+      return CellValue::boolean(true);
+    if (platform::equalsIgnoreCase(e, u"FALSE"))
+      return CellValue::boolean(false);
+    const int code = model::findErrorCode(e);
+    if (code >= 0)
+      return CellValue::error(static_cast<ErrorCode>(code));
+    if (!e.empty() && (isDigit(e[0]) || e[0] == m_decimal || e[0] == u'-' || e[0] == u'+')) {
+      Reader sub(e, m_ctx);
+      size_t q = 0;
+      sub.m_end = e.size();
+      CellValue n = sub.numberLiteral(q);
+      if (q == e.size() && n.isNumber())
+        return n;
+    }
+    if (e.size() >= 2 && e.front() == u'"' && e.back() == u'"')
+      return CellValue::string(e.substr(1, e.size() - 2));
+    return CellValue::string(e);
+  }
+
+  // {a,b;c,d}: columns are separated by the thousands separator, rows by any
+  // other separator character.
+  CellValue arrayConstant(size_t& p) {
+    std::vector<std::vector<CellValue>> rows(1);
+    size_t q = p + 1;
+    size_t start = q;
+    bool closed = false;
+    while (q < m_end) {
+      const char16_t c = m_t[q];
+      if (c == u'"') {
+        const size_t close = m_t.substr(0, m_end).find(u'"', q + 1);
+        q = close == std::u16string_view::npos ? m_end : close + 1;
+        continue;
+      }
+      if (c == u'}' || c == m_thousands || c == u';' || c == m_ls) {
+        rows.back().push_back(arrayElement(m_t.substr(start, q - start)));
+        if (c == u'}') {
+          closed = true;
+          ++q;
+          break;
+        }
+        if (c != m_thousands)
+          rows.emplace_back();
+        start = ++q;
+        continue;
+      }
+      ++q;
+    }
+    p = q;
+    if (!closed)
+      return CellValue::error(ErrorCode::Value);
+    const size_t columns = rows[0].size();
+    std::vector<CellValue> items;
+    items.reserve(rows.size() * columns);
+    for (auto& row : rows) {
+      // Short rows are padded with #N/A; long ones are cut to the first row's width.
+      row.resize(columns, CellValue::error(ErrorCode::NA));
+      for (auto& v : row)
+        items.push_back(std::move(v));
+    }
+    if (rows.size() > 0xFFFF || columns > 0xFFFF)
+      return CellValue::error(ErrorCode::Value);
+    return CellValue::array(static_cast<std::uint16_t>(rows.size()),
+                            static_cast<std::uint16_t>(columns), std::move(items));
+  }
+
+  CellValue referenceValue(const ParsedReference& ref) const {
+    const int sheet = ref.hasQualifier ? ref.sheet : -1;
+    return CellValue::reference(SheetRange::of(static_cast<std::int16_t>(sheet), ref.range()));
+  }
+
+  // A function call, a constant, a defined name, a reference or literal text.
+  Operand word(size_t& p) {
+    const std::u16string_view bounded = m_t.substr(0, m_end);
+    if (const FunctionEntry* f = lookupFunctionAt(bounded, p)) {
+      CellValue result;
+      if (call(*f, p, result))
+        return {std::move(result)};
+    }
+    if (const ConstantEntry* k = lookupConstantAt(bounded, p)) {
+      p = skipSpaces(p + k->name.size());
+      return {k->make()};
+    }
+    if (m_ctx.book) {
+      const model::NameLookup n = model::find_name(*m_ctx.book, bounded, p);
+      if (n.index >= 0) {
+        p = n.end;
+        return nameValue(static_cast<size_t>(n.index));
+      }
+    }
+    ParsedReference ref;
+    if (readA1Reference(bounded, p, m_ctx.book, m_ls, ref)) {
+      p = ref.end;
+      return {referenceValue(ref), true};
+    }
+    size_t q = p;
+    while (q < m_end && !isIdentifierTerminator(m_t[q], m_ls) && m_t[q] != u'"' &&
+           m_t[q] != u'{' && m_t[q] != u'}')
+      ++q;
+    if (q == p)
+      q = p + 1;
+    // Text that names nothing: it shows as itself, and as a number it is #NAME?.
+    CellValue text = CellValue::nameText(m_t.substr(p, q - p));
+    p = q;
+    return {text};
+  }
+
+  Operand nameValue(size_t index) {
+    const std::u16string formula = m_ctx.book->names[index].formula;
+    if (formula.empty())
+      return {CellValue()};
+    if (m_ctx.depth + 1 > kMaxReaderDepth)
+      return {CellValue::error(ErrorCode::Value)};
+    // A name's definition refers to the sheet the formula is read on.
+    EvalContext inner = m_ctx;
+    Reader sub(formula, inner);
+    CellValue v = sub.span(0, formula.size());
+    m_ctx.book->circular |= inner.book ? inner.book->circular : 0;
+    const bool isRef = v.isReference() || v.isMultiArea();
+    return {std::move(v), isRef};
+  }
+
+  // Splits and checks the argument list of a call at p; on success evaluates
+  // it and leaves p after the ")".
+  bool call(const FunctionEntry& f, size_t& p, CellValue& result) {
+    const size_t open = p + f.name.size();
+    std::vector<std::pair<size_t, size_t>> args;
+    size_t q = open + 1;
+    if (!splitArguments(q, args))
+      return false;
+    // "F()" has no argument, not one empty one.
+    if (args.size() == 1 && skipSpaces(args[0].first) == args[0].second)
+      args.clear();
+    const std::string_view types = f.argTypes;
+    if (args.size() > types.size())
+      return false;
+    for (size_t i = 0; i < types.size(); ++i) {
+      const bool required = types[i] >= 'A' && types[i] <= 'Z';
+      const bool empty = i >= args.size() || skipSpaces(args[i].first) == args[i].second;
+      if (required && empty)
+        return false;
+    }
+    p = q;
+    invoke(f, args, result);
+    return true;
+  }
+
+  // Splits "(a, b, ...)" starting after the "(" at depth 0 of brackets,
+  // braces and quotes, without recursion; q ends after the ")".
+  bool splitArguments(size_t& q, std::vector<std::pair<size_t, size_t>>& args) const {
+    int depth = 0;
+    size_t start = q;
+    for (size_t i = q; i < m_end; ++i) {
+      const char16_t c = m_t[i];
+      if (c == u'"' || c == u'\'') {
+        size_t close = i + 1;
+        while (close < m_end && m_t[close] != c)
+          ++close;
+        if (close >= m_end)
+          return false;
+        i = close;
+      } else if (c == u'(' || c == u'{') {
+        ++depth;
+      } else if ((c == u')' || c == u'}') && depth > 0) {
+        --depth;
+      } else if (depth == 0 && (c == m_ls || c == u')')) {
+        args.emplace_back(start, i);
+        if (c == u')') {
+          q = i + 1;
+          return true;
+        }
+        start = i + 1;
+      } else if (depth == 0 && c == u'}') {
+        return false;
+      }
+    }
+    return false;
+  }
+
+  void invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, size_t>>& spans,
+              CellValue& result);
+
+  std::u16string_view m_t;
+  EvalContext& m_ctx;
+  const platform::LocaleStrings& m_locale;
+  char16_t m_ls, m_decimal, m_thousands;
+  size_t m_end = 0;
+};
+
+bool isMacroSheet(const EvalContext& ctx) {
+  return ctx.book && ctx.sheet >= 0 && ctx.sheet < ctx.book->sheetCount() &&
+         ctx.book->sheet(ctx.sheet).kind == model::SheetKind::Macro;
+}
+
+char upperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+// Converts an evaluated argument as its letter asks.
+CellValue convertArgument(char letter, CellValue v, EvalContext& ctx) {
+  const bool isRef = v.isReference() || v.isMultiArea();
+  switch (upperLetter(letter)) {
+  case 'A': return toSingleValue(v, ctx);
+  case 'B': return v;
+  case 'C':
+  case 'D':
+    if (v.isError())
+      return v;
+    return isRef ? v : CellValue::error(ErrorCode::Ref);
+  case 'E': return ctx.arrayMode ? dereference(v, ctx) : v;
+  case 'L':
+  case 'N':
+  case 'S': return toSingleValue(v, ctx);
+  case 'P':
+    if (v.isEmpty() || v.isNumber() || v.isString())
+      return toBoolean(v.isEmpty() ? CellValue::boolean(false) : v);
+    return v;
+  case 'Q':
+  case 'U':
+    if (v.isString() || v.isEmpty() || v.isBoolean())
+      return CellValue::error(ErrorCode::Value);
+    return v;
+  case 'R':
+    if (v.isEmpty() || v.isString() || v.isBoolean())
+      return toNumber(v, ctx);
+    return v;
+  case 'T': {
+    if (v.isArray())
+      return v;
+    CellValue d = dereference(v, ctx);
+    return d.isArray() ? d : (ctx.arrayMode ? d : arrayToSingle(d, ctx));
+  }
+  default: return v;
+  }
+}
+
+// Converts one element of a dereferenced argument for the letters that convert elements.
+CellValue convertElement(char letter, const CellValue& v, EvalContext& ctx) {
+  switch (upperLetter(letter)) {
+  case 'L': return toBoolean(v);
+  case 'N': {
+    CellValue n = toNumber(v, ctx);
+    return n.isNumber() || n.isError() ? n : CellValue::error(ErrorCode::Value);
+  }
+  case 'S': return toText(v);
+  default: return v;
+  }
+}
+
+bool lifts(char letter) {
+  switch (upperLetter(letter)) {
+  case 'B': case 'P': case 'Q': case 'R': case 'T': case 'U': return false;
+  default: return true;
+  }
+}
+
+bool errorPassesThrough(char letter, bool element) {
+  switch (upperLetter(letter)) {
+  case 'A': case 'D': case 'E': return true;
+  case 'B': case 'T': return !element;
+  default: return false;
+  }
+}
+
+void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, size_t>>& spans,
+                    CellValue& result) {
+  const FunctionCategory cat = category(f);
+  const bool macroContext = m_ctx.macroRunning && isMacroSheet(m_ctx);
+  if ((cat == FunctionCategory::MacroControl || cat == FunctionCategory::MacroCommand) &&
+      !macroContext) {
+    result = CellValue::boolean(false);
+    return;
+  }
+  // IF with one argument is the macro language's block IF.
+  if (functionNumber(f) == 1 && !isAddIn(f) && spans.size() == 1 && !macroContext) {
+    result = CellValue::boolean(false);
+    return;
+  }
+  const FunctionHandler handler = handlerOf(f);
+  Arguments args;
+  args.count = static_cast<int>(spans.size());
+  const std::string_view types = f.argTypes;
+  for (size_t i = 0; i < spans.size(); ++i) {
+    const auto [a, b] = spans[i];
+    if (skipSpaces(a) == b)
+      continue; // an empty argument stays empty and is not converted
+    const char letter = types[i];
+    EvalContext argCtx = m_ctx;
+    if (upperLetter(letter) == 'Q')
+      argCtx.arrayMode = true;
+    Reader sub(m_t, argCtx);
+    CellValue v = sub.span(a, b);
+    args[static_cast<int>(i)] = convertArgument(letter, std::move(v), argCtx);
+  }
+  if (types.empty()) {
+    handler(args, result, m_ctx);
+    return;
+  }
+  // Lifting: the smallest element count above one among lifting arguments.
+  size_t iterations = 1;
+  int carrier = -1;
+  for (size_t i = 0; i < spans.size(); ++i) {
+    const CellValue& v = args[static_cast<int>(i)];
+    if (!lifts(types[i]) || !v.isArray())
+      continue;
+    const size_t n = static_cast<size_t>(v.arrayRows()) * v.arrayColumns();
+    if (n > 1 && (iterations == 1 || n < iterations)) {
+      if (iterations == 1)
+        carrier = static_cast<int>(i);
+      iterations = n;
+    }
+  }
+  auto runOnce = [&](size_t element, CellValue& out) {
+    Arguments call;
+    call.count = args.count;
+    for (size_t i = 0; i < spans.size(); ++i) {
+      const char letter = types[i];
+      const CellValue& v = args[static_cast<int>(i)];
+      if (lifts(letter) && v.isArray()) {
+        const size_t n = static_cast<size_t>(v.arrayRows()) * v.arrayColumns();
+        if (n == 0) {
+          out = CellValue::error(ErrorCode::NA);
+          return;
+        }
+        const size_t k = n == 1 ? 0 : element;
+        CellValue e = convertElement(letter, v.arrayItem(static_cast<int>(k / v.arrayColumns()),
+                                                          static_cast<int>(k % v.arrayColumns())),
+                                     m_ctx);
+        if (e.isError() && !errorPassesThrough(letter, true)) {
+          out = e;
+          return;
+        }
+        call[static_cast<int>(i)] = std::move(e);
+      } else {
+        CellValue e = lifts(letter) ? convertElement(letter, v, m_ctx) : v;
+        if (e.isError() && !errorPassesThrough(letter, false)) {
+          out = e;
+          return;
+        }
+        call[static_cast<int>(i)] = std::move(e);
+      }
+    }
+    handler(call, out, m_ctx);
+  };
+  if (iterations == 1) {
+    runOnce(0, result);
+    return;
+  }
+  CellValue shaped = args[carrier];
+  for (size_t k = 0; k < iterations; ++k) {
+    CellValue out;
+    runOnce(k, out);
+    shaped.arrayItem(static_cast<int>(k / shaped.arrayColumns()),
+                     static_cast<int>(k % shaped.arrayColumns())) = std::move(out);
+  }
+  result = std::move(shaped);
+}
+
+} // namespace
+
+CellValue evaluateSpan(std::u16string_view text, size_t start, size_t end, EvalContext& ctx) {
+  end = std::min(end, text.size());
+  if (start >= end)
+    return CellValue();
+  Reader r(text, ctx);
+  return r.span(start, end);
+}
+
+CellValue evaluateFormula(std::u16string_view text, EvalContext& ctx) {
+  CellValue v = evaluateSpan(text, 0, text.size(), ctx);
+  v = dereference(v, ctx);
+  return arrayToSingle(v, ctx);
+}
+
+} // namespace formula

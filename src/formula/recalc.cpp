@@ -1,0 +1,589 @@
+#include "formula/recalc.h"
+
+#include "formula/core_functions.h"
+#include "formula/function_table.h"
+#include "formula/reader.h"
+#include "formula/reference_syntax.h"
+#include "formula/skipper.h"
+#include "formula/text_value.h"
+#include "formula/value_ops.h"
+#include "model/services.h"
+#include "platform/locale_strings.h"
+#include "platform/ui_services.h"
+#include "platform/unicode.h"
+
+#include <algorithm>
+#include <deque>
+#include <unordered_map>
+#include <vector>
+
+namespace formula {
+
+using model::CalcState;
+using model::CellRecord;
+using model::SheetRange;
+using model::VolatilityClass;
+using model::Workbook;
+
+namespace {
+
+char16_t listSeparator() {
+  const std::u16string& s = platform::localeStrings().listSeparator;
+  return s.empty() ? u',' : s[0];
+}
+
+char16_t decimalSeparator() {
+  const std::u16string& s = platform::localeStrings().decimalSeparator;
+  return s.empty() ? u'.' : s[0];
+}
+
+bool isTextFormat(const Workbook& book, const CellRecord& cell) {
+  return cell.formatIndex < book.cellFormats.size() &&
+         book.cellFormats[cell.formatIndex].numberFormatIndex == 49;
+}
+
+bool isFormulaText(std::u16string_view text) {
+  if (text.empty())
+    return false;
+  if (text[0] == u'=')
+    return isWellFormedFormula(text, listSeparator());
+  if (text[0] == u'+' || text[0] == u'-')
+    return classifyText(text).kind == TextClass::Formula;
+  return false;
+}
+
+bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// ---- dependency index ----
+
+// Where a cell's dependents are found: for each precedent area, entries in
+// the row blocks it covers (areas spanning many blocks go to one list that
+// every lookup reads), plus the volatile cells every change reaches. Entries
+// are only hints: a lookup checks each against the cell's current
+// precedents, so entries left behind by edits do no harm.
+constexpr int kBlockRows = 256;
+constexpr int kMaxBlocksPerEntry = 16;
+
+struct Dependent {
+  std::int16_t sheet;
+  std::uint32_t cell; // packed address
+};
+
+std::uint64_t cellKey(int sheet, int row, int column) {
+  return (static_cast<std::uint64_t>(static_cast<std::uint16_t>(sheet)) << 32) |
+         model::packCell(static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column));
+}
+
+struct DependencyIndex {
+  std::uint64_t generation = 0;
+  std::unordered_map<std::uint64_t, std::vector<Dependent>> cells;  // single-cell precedents
+  std::unordered_map<std::uint32_t, std::vector<Dependent>> blocks; // key: sheet << 8 | block
+  std::vector<Dependent> wide;
+  std::vector<Dependent> volatileCells;
+  size_t entries = 0;
+  size_t entriesAtBuild = 0;
+
+  void add(int sheet, const CellRecord& cell) {
+    const Dependent d{static_cast<std::int16_t>(sheet), model::packCell(cell.row, cell.column)};
+    if (cell.volatility == VolatilityClass::Volatile) {
+      volatileCells.push_back(d);
+      ++entries;
+    }
+    if (!cell.precedents)
+      return;
+    for (const SheetRange& r : *cell.precedents) {
+      const int target = r.sheet < 0 ? sheet : r.sheet;
+      const model::CellRange a = r.range();
+      const int first = a.firstRow / kBlockRows, last = a.lastRow / kBlockRows;
+      if (a.isSingleCell()) {
+        cells[cellKey(target, a.firstRow, a.firstColumn)].push_back(d);
+      } else if (last - first + 1 > kMaxBlocksPerEntry) {
+        wide.push_back(d);
+      } else {
+        for (int b = first; b <= last; ++b)
+          blocks[(static_cast<std::uint32_t>(target) << 8) | static_cast<std::uint32_t>(b)]
+              .push_back(d);
+      }
+      ++entries;
+    }
+  }
+};
+
+DependencyIndex& indexOf(Workbook& book) {
+  auto* index = static_cast<DependencyIndex*>(book.engineState.get());
+  const bool stale = !index || index->generation != book.structureGeneration ||
+                     index->entries > 2 * index->entriesAtBuild + 65536;
+  if (stale) {
+    auto fresh = std::make_shared<DependencyIndex>();
+    fresh->generation = book.structureGeneration;
+    for (int s = 0; s < book.sheetCount(); ++s) {
+      if (!book.sheet(s).hasGrid())
+        continue;
+      book.sheet(s).cells.forEach([&](CellRecord& c) { fresh->add(s, c); });
+    }
+    fresh->entriesAtBuild = fresh->entries;
+    book.engineState = fresh;
+    index = fresh.get();
+  }
+  return *index;
+}
+
+// ---- scanning ----
+
+// Reads a name's definition as one reference, or fails.
+bool nameAsReference(const Workbook& book, const model::DefinedName& name, SheetRange& out) {
+  std::u16string_view f = name.formula;
+  size_t p = 0;
+  if (!f.empty() && f[0] == u'=')
+    ++p;
+  while (p < f.size() && f[p] == u' ')
+    ++p;
+  ParsedReference ref;
+  if (!readA1Reference(f, p, &book, listSeparator(), ref))
+    return false;
+  size_t e = ref.end;
+  while (e < f.size() && f[e] == u' ')
+    ++e;
+  if (e != f.size())
+    return false;
+  out = SheetRange::of(static_cast<std::int16_t>(ref.hasQualifier ? ref.sheet : -1), ref.range());
+  return true;
+}
+
+void addPrecedent(model::PrecedentList& list, const SheetRange& r) {
+  if (std::find(list.begin(), list.end(), r) == list.end())
+    list.push_back(r);
+}
+
+bool startsWithCall(std::u16string_view text, size_t p, std::u16string_view name) {
+  if (text.size() - p < name.size())
+    return false;
+  for (size_t k = 0; k < name.size(); ++k) {
+    char16_t c = text[p + k];
+    if (c >= u'a' && c <= u'z')
+      c = static_cast<char16_t>(c - 32);
+    if (c != name[k])
+      return false;
+  }
+  return true;
+}
+
+} // namespace
+
+void scanCell(Workbook& book, int sheet, CellRecord& cell) {
+  cell.precedents.reset();
+  cell.volatility = VolatilityClass::None;
+  cell.isFormula = false;
+  const std::u16string_view t = cell.input.view();
+  if (isTextFormat(book, cell) || !isFormulaText(t))
+    return;
+  cell.isFormula = true;
+  const char16_t ls = listSeparator();
+  const char16_t decimal = decimalSeparator();
+  auto list = std::make_unique<model::PrecedentList>();
+  size_t p = t[0] == u'=' ? 1 : 0;
+  while (p < t.size()) {
+    const char16_t c = t[p];
+    if (c == u'"') {
+      const size_t q = t.find(u'"', p + 1);
+      p = q == std::u16string_view::npos ? t.size() : q + 1;
+      continue;
+    }
+    if (c == u'\'') {
+      ParsedReference ref;
+      if (readA1Reference(t, p, &book, ls, ref)) {
+        addPrecedent(*list, SheetRange::of(static_cast<std::int16_t>(ref.sheet), ref.range()));
+        p = ref.end;
+      } else {
+        while (p < t.size() && t[p] != ls && t[p] != u')')
+          ++p;
+      }
+      continue;
+    }
+    if (isDigit(c) || c == decimal) {
+      while (p < t.size() && (isDigit(t[p]) || t[p] == decimal))
+        ++p;
+      continue;
+    }
+    if (isIdentifierTerminator(c, ls) || c == u'{' || c == u'}') {
+      ++p;
+      continue;
+    }
+    // A word: a name, a reference, a function.
+    const model::NameLookup n = model::find_name(book, t, p);
+    SheetRange nameRef;
+    ParsedReference ref;
+    if (n.index >= 0 && nameAsReference(book, book.names[static_cast<size_t>(n.index)], nameRef)) {
+      addPrecedent(*list, nameRef);
+    } else if (readA1Reference(t, p, &book, ls, ref)) {
+      addPrecedent(*list, SheetRange::of(
+                              static_cast<std::int16_t>(ref.hasQualifier ? ref.sheet : -1),
+                              ref.range()));
+      p = ref.end;
+      continue;
+    } else if (const FunctionEntry* f = lookupFunctionAt(t, p); f && isAddIn(*f)) {
+      model::addAddInName(book, f->name);
+    }
+    static constexpr std::u16string_view kVolatile[] = {
+        u"INDEX(", u"INDIRECT(", u"OFFSET(", u"RAND(", u"RANDBETWEEN(", u"SUBTOTAL(", u"TODAY(",
+        u"NOW("};
+    for (std::u16string_view v : kVolatile)
+      if (startsWithCall(t, p, v))
+        cell.volatility = VolatilityClass::Volatile;
+    if (cell.volatility == VolatilityClass::None && startsWithCall(t, p, u"INFO("))
+      cell.volatility = VolatilityClass::Info;
+    if (cell.volatility == VolatilityClass::None && startsWithCall(t, p, u"CELL("))
+      cell.volatility = VolatilityClass::Cell;
+    while (p < t.size() && !isIdentifierTerminator(t[p], ls) && t[p] != u'"' && t[p] != u'{')
+      ++p;
+  }
+  if (!list->empty())
+    cell.precedents = std::move(list);
+  if (auto* index = static_cast<DependencyIndex*>(book.engineState.get()))
+    index->add(sheet, cell);
+}
+
+namespace {
+
+bool inArrayBlock(const Workbook& book, int sheet, const CellRecord& cell) {
+  for (const model::ArrayFormulaRecord& a : book.sheet(sheet).arrayFormulas)
+    if (a.range.contains(cell.row, cell.column))
+      return true;
+  return false;
+}
+
+// Computes one cell's value from its text, its precedents already current.
+void evaluateCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning) {
+  const std::u16string_view text = cell.input.view();
+  CellValue value;
+  if (cell.input.isNull() || text.empty()) {
+    value = CellValue();
+  } else if (isTextFormat(book, cell)) {
+    value = CellValue::string(text);
+  } else {
+    TextOptions options;
+    options.date1904 = book.date1904 != 0;
+    // A scanned formula is not classified again on every computation.
+    Classification k;
+    if (cell.isFormula)
+      k.kind = TextClass::Formula;
+    else
+      k = classifyText(text, options);
+    if (k.kind == TextClass::Formula) {
+      EvalContext ctx;
+      ctx.book = &book;
+      ctx.sheet = sheet;
+      ctx.row = cell.row;
+      ctx.column = cell.column;
+      ctx.arrayMode = inArrayBlock(book, sheet, cell);
+      ctx.macroRunning = macroRunning;
+      value = evaluateFormula(text, ctx);
+      if (value.isEmpty())
+        value = CellValue::number(0);
+      else if (value.isNameText())
+        value = CellValue::string(value.stringValue());
+    } else if (k.kind == TextClass::Text) {
+      value = CellValue::string(text.substr(!text.empty() && text[0] == u'\'' ? 1 : 0));
+    } else {
+      value = std::move(k.value);
+    }
+  }
+  cell.value = std::move(value);
+  cell.display.reset();
+  cell.calcState = CalcState::ValueValid;
+}
+
+struct Frame {
+  int sheet;
+  CellRecord* cell;
+  size_t area = 0;                    // index into the precedent list
+  model::CellTable::Position cursor;  // next cell to look at inside that area
+  bool started = false;               // the cursor is set for this area
+};
+
+// The next stale precedent of the frame's cell, or null; the frame keeps its
+// place so a long area is walked once.
+CellRecord* nextStalePrecedent(Workbook& book, Frame& f, int& sheetOut) {
+  if (!f.cell->precedents)
+    return nullptr;
+  const model::PrecedentList& list = *f.cell->precedents;
+  for (; f.area < list.size(); ++f.area, f.started = false) {
+    const SheetRange& r = list[f.area];
+    const int s = r.sheet < 0 ? f.sheet : r.sheet;
+    if (s < 0 || s >= book.sheetCount() || book.sheet(s).kind != model::SheetKind::Worksheet)
+      continue;
+    const model::CellTable& cells = book.sheet(s).cells;
+    const model::CellRange a = r.range();
+    if (!f.started) {
+      f.cursor = cells.find(a.firstRow, a.firstColumn).position;
+      f.started = true;
+    }
+    for (; !cells.isEnd(f.cursor); f.cursor = cells.next(f.cursor)) {
+      CellRecord* c = cells.at(f.cursor);
+      if (c->row > a.lastRow)
+        break;
+      if (c->column < a.firstColumn || c->column > a.lastColumn)
+        continue;
+      if (c->calcState == CalcState::NotValid) {
+        sheetOut = s;
+        return c;
+      }
+    }
+  }
+  return nullptr;
+}
+
+} // namespace
+
+void computeCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning) {
+  if (cell.calcState != CalcState::NotValid)
+    return;
+  // Computing a cell can start another computation (a cell reached through a
+  // name or INDIRECT); each level reuses a stack of its own.
+  static thread_local std::deque<std::vector<Frame>> stacks;
+  static thread_local size_t level = 0;
+  if (stacks.size() <= level)
+    stacks.resize(level + 1);
+  std::vector<Frame>& stack = stacks[level];
+  stack.clear();
+  struct LevelGuard {
+    size_t& l;
+    explicit LevelGuard(size_t& x) : l(x) { ++l; }
+    ~LevelGuard() { --l; }
+  } guard(level);
+  cell.calcState = CalcState::OnPath;
+  stack.push_back(Frame{sheet, &cell, 0, {}, false});
+  while (!stack.empty()) {
+    Frame& top = stack.back();
+    int s = 0;
+    if (CellRecord* stale = nextStalePrecedent(book, top, s)) {
+      stale->calcState = CalcState::OnPath;
+      stack.push_back(Frame{s, stale, 0, {}, false});
+      continue;
+    }
+    evaluateCell(book, top.sheet, *top.cell, macroRunning);
+    stack.pop_back();
+  }
+}
+
+namespace {
+
+bool dependsOn(const CellRecord& y, int ySheet, int sheet, int row, int column) {
+  if (y.volatility == VolatilityClass::Volatile)
+    return true;
+  if (!y.precedents)
+    return false;
+  for (const SheetRange& r : *y.precedents) {
+    const int s = r.sheet < 0 ? ySheet : r.sheet;
+    if (s == sheet && r.range().contains(row, column))
+      return true;
+  }
+  return false;
+}
+
+struct Position {
+  int sheet;
+  int row;
+  int column;
+};
+
+void propagateFrom(Workbook& book, std::vector<Position> stack) {
+  DependencyIndex& index = indexOf(book);
+  bool repaint = false;
+  auto visit = [&](const Dependent& d, const Position& pos) {
+    if (d.sheet < 0 || d.sheet >= book.sheetCount())
+      return;
+    model::Sheet& ys = book.sheet(d.sheet);
+    if (ys.kind != model::SheetKind::Worksheet)
+      return;
+    CellRecord* y = ys.cells.at(model::packedRow(d.cell), model::packedColumn(d.cell));
+    if (!y || y->calcState == CalcState::NotValid)
+      return;
+    if (!dependsOn(*y, d.sheet, pos.sheet, pos.row, pos.column))
+      return;
+    y->calcState = CalcState::NotValid;
+    y->display.reset();
+    repaint |= d.sheet == book.activeSheet;
+    stack.push_back({d.sheet, y->row, y->column});
+  };
+  while (!stack.empty()) {
+    const Position pos = stack.back();
+    stack.pop_back();
+    const std::uint32_t key = (static_cast<std::uint32_t>(pos.sheet) << 8) |
+                              static_cast<std::uint32_t>(pos.row / kBlockRows);
+    // Visiting reads the index and never adds to it.
+    if (auto it = index.cells.find(cellKey(pos.sheet, pos.row, pos.column));
+        it != index.cells.end())
+      for (const Dependent& d : it->second)
+        visit(d, pos);
+    if (auto it = index.blocks.find(key); it != index.blocks.end())
+      for (const Dependent& d : it->second)
+        visit(d, pos);
+    for (size_t i = 0; i < index.wide.size(); ++i)
+      visit(index.wide[i], pos);
+    for (size_t i = 0; i < index.volatileCells.size(); ++i)
+      visit(index.volatileCells[i], pos);
+  }
+  if (repaint)
+    platform::ui().requestRepaint(platform::kRepaintGrid);
+}
+
+} // namespace
+
+void propagateChange(Workbook& book, int sheet, CellRecord& cell) {
+  if (sheet == book.activeSheet)
+    platform::ui().requestRepaint(platform::kRepaintGrid);
+  propagateFrom(book, {{sheet, cell.row, cell.column}});
+}
+
+void refreshVolatile(Workbook& book, int sheet, bool includeInfo) {
+  if (sheet < 0 || sheet >= book.sheetCount() || !book.sheet(sheet).hasGrid())
+    return;
+  std::vector<Position> starts;
+  book.sheet(sheet).cells.forEach([&](CellRecord& c) {
+    const bool wanted = c.volatility == VolatilityClass::Volatile ||
+                        (includeInfo && c.volatility == VolatilityClass::Info);
+    if (!wanted || c.calcState == CalcState::NotValid)
+      return;
+    c.calcState = CalcState::NotValid;
+    c.display.reset();
+    starts.push_back({sheet, c.row, c.column});
+  });
+  if (!starts.empty()) {
+    if (sheet == book.activeSheet)
+      platform::ui().requestRepaint(platform::kRepaintGrid);
+    propagateFrom(book, std::move(starts));
+  }
+}
+
+void recalcSheet(Workbook& book, int sheet) {
+  if (sheet < 0 || sheet >= book.sheetCount() || !book.sheet(sheet).hasGrid())
+    return;
+  book.sheet(sheet).cells.forEach([](CellRecord& c) {
+    c.calcState = CalcState::NotValid;
+    c.display.reset();
+  });
+  if (sheet == book.activeSheet)
+    platform::ui().requestRepaint(platform::kRepaintGrid);
+}
+
+void recalcAll(Workbook& book) {
+  for (int s = 0; s < book.sheetCount(); ++s)
+    if (book.sheet(s).kind == model::SheetKind::Worksheet)
+      recalcSheet(book, s);
+}
+
+namespace {
+
+// Rewrites the sheet qualifiers that name `oldName` to `newName`, outside
+// string constants; everything else is copied as it stands.
+std::u16string renameQualifiers(std::u16string_view t, std::u16string_view oldName,
+                                std::u16string_view newName, char16_t ls, bool& changed) {
+  std::u16string out;
+  out.reserve(t.size() + 8);
+  size_t p = 0;
+  auto atWordStart = [&](size_t i) {
+    return i == 0 || isIdentifierTerminator(t[i - 1], ls) || t[i - 1] == u'=' ||
+           t[i - 1] == u'{';
+  };
+  while (p < t.size()) {
+    const char16_t c = t[p];
+    if (c == u'"') {
+      const size_t q = t.find(u'"', p + 1);
+      const size_t e = q == std::u16string_view::npos ? t.size() : q + 1;
+      out.append(t.substr(p, e - p));
+      p = e;
+      continue;
+    }
+    if (c == u'\'') {
+      std::u16string name;
+      size_t q = p + 1;
+      while (q < t.size()) {
+        if (t[q] == u'\'') {
+          if (q + 1 < t.size() && t[q + 1] == u'\'') {
+            name += u'\'';
+            q += 2;
+            continue;
+          }
+          break;
+        }
+        name += t[q++];
+      }
+      if (q + 1 < t.size() && t[q + 1] == u'!' && platform::equalsIgnoreCase(name, oldName)) {
+        appendSheetQualifier(out, newName, true);
+        p = q + 2;
+        changed = true;
+        continue;
+      }
+      const size_t e = std::min(t.size(), q + 1);
+      out.append(t.substr(p, e - p));
+      p = e;
+      continue;
+    }
+    if (atWordStart(p) && t.size() - p > oldName.size() && t[p + oldName.size()] == u'!' &&
+        platform::equalsIgnoreCase(t.substr(p, oldName.size()), oldName)) {
+      appendSheetQualifier(out, newName, false);
+      p += oldName.size() + 1;
+      changed = true;
+      continue;
+    }
+    out += c;
+    ++p;
+  }
+  return out;
+}
+
+void renameSheetInFormulas(Workbook& book, std::u16string_view oldName, std::u16string_view newName) {
+  const char16_t ls = listSeparator();
+  for (int s = 0; s < book.sheetCount(); ++s) {
+    if (!book.sheet(s).hasGrid())
+      continue;
+    book.sheet(s).cells.forEach([&](CellRecord& c) {
+      const std::u16string_view t = c.input.view();
+      if (t.empty() || (t[0] != u'=' && t[0] != u'+' && t[0] != u'-'))
+        return;
+      bool changed = false;
+      std::u16string rewritten = renameQualifiers(t, oldName, newName, ls, changed);
+      if (changed)
+        c.input.assign(rewritten);
+    });
+  }
+  for (model::DefinedName& n : book.names) {
+    bool changed = false;
+    std::u16string rewritten = renameQualifiers(n.formula, oldName, newName, ls, changed);
+    if (changed)
+      n.formula = std::move(rewritten);
+  }
+}
+
+// After a sheet of this name appears, formulas naming it are scanned again
+// (their references to it become valid) and computed anew.
+void rescanFormulasNaming(Workbook& book, std::u16string_view sheetName) {
+  for (int s = 0; s < book.sheetCount(); ++s) {
+    if (!book.sheet(s).hasGrid())
+      continue;
+    book.sheet(s).cells.forEach([&](CellRecord& c) {
+      const std::u16string upper = platform::toUpper(c.input.view());
+      if (upper.find(platform::toUpper(sheetName)) == std::u16string::npos)
+        return;
+      scanCell(book, s, c);
+      c.calcState = CalcState::NotValid;
+      c.display.reset();
+    });
+  }
+}
+
+} // namespace
+
+void installFormulaEngine() {
+  model::ModelServices& m = model::modelServices();
+  m.scanPrecedents = [](Workbook& b, int s, CellRecord& c) { scanCell(b, s, c); };
+  m.computeCell = [](Workbook& b, int s, CellRecord& c) { computeCell(b, s, c); };
+  m.propagateChange = [](Workbook& b, int s, CellRecord& c) { propagateChange(b, s, c); };
+  m.renameSheetInFormulas = renameSheetInFormulas;
+  m.rescanFormulasNaming = rescanFormulasNaming;
+  m.recalcAfterSheetChange = [](Workbook& b) { recalcAll(b); };
+  registerCoreFunctions();
+}
+
+} // namespace formula

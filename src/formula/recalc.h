@@ -1,0 +1,35 @@
+#pragma once
+// Keeping cells up to date: scanning formula text for precedents, computing
+// stale cells depth first, marking dependents stale when a cell changes,
+// refreshing volatile cells and full recalculation.
+
+#include "model/workbook.h"
+
+namespace formula {
+
+/// Rebuilds a cell's precedent list and volatility class from its text, and
+/// registers the add-in functions it names with the workbook.
+void scanCell(model::Workbook& book, int sheet, model::CellRecord& cell);
+
+/// Brings a cell's value up to date, computing its stale precedents first
+/// with an explicit stack (never deep recursion on the C++ stack).
+void computeCell(model::Workbook& book, int sheet, model::CellRecord& cell,
+                 bool macroRunning = false);
+
+/// Marks every cell that depends on this one, directly or through others,
+/// stale. Cells already stale are not followed again, so cycles end.
+void propagateChange(model::Workbook& book, int sheet, model::CellRecord& cell);
+
+/// Marks the volatile cells of a sheet (class 1, and class 2 when asked) and
+/// their dependents stale.
+void refreshVolatile(model::Workbook& book, int sheet, bool includeInfo);
+
+/// Full recalculation: every cell of the sheet (or of every worksheet) stale.
+void recalcSheet(model::Workbook& book, int sheet);
+void recalcAll(model::Workbook& book);
+
+/// Installs the engine into the workbook model's services (scan, compute,
+/// propagate, sheet-name rescans) and the core functions into the table.
+void installFormulaEngine();
+
+} // namespace formula

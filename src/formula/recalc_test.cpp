@@ -1,0 +1,166 @@
+#include "formula/recalc.h"
+
+#include "formula/formula_test_util.h"
+
+namespace formula {
+namespace {
+
+using namespace formula::testing;
+using model::CalcState;
+using model::VolatilityClass;
+
+class RecalcTest : public EngineTest {};
+
+TEST_F(RecalcTest, EntryComputesAndPropagates) {
+  set("A1", u"2");
+  set("B1", u"=A1*10");
+  set("C1", u"=B1+A1");
+  EXPECT_EQ(show(value("C1")), "22");
+  set("A1", u"3");
+  // Dependents were marked and compute again when read.
+  EXPECT_EQ(cell("B1")->calcState, CalcState::NotValid);
+  EXPECT_EQ(cell("C1")->calcState, CalcState::NotValid);
+  EXPECT_EQ(show(value("C1")), "33");
+  EXPECT_EQ(cell("B1")->calcState, CalcState::ValueValid); // computed on the way
+}
+
+TEST_F(RecalcTest, CellKindsFromText) {
+  book->cellFormats.push_back(book->cellFormats[15]);
+  book->cellFormats.back().numberFormatIndex = 49; // Text
+  const auto textFormat = static_cast<std::uint16_t>(book->cellFormats.size() - 1);
+  set("A1", u"'123");
+  set("A2", u"");
+  set("A3", u"TRUE");
+  set("A4", u"#N/A");
+  set("A5", u"=A99");
+  ASSERT_TRUE(model::set_cell(*book, 0, 5, 0, u"=1+1", textFormat, false, true));
+  set("B1", u"=A1&\"x\"");
+  EXPECT_EQ(show(value("A1")), "\"123\"");
+  EXPECT_EQ(cell("A1")->input.view(), u"'123");
+  EXPECT_EQ(show(value("A2")), "<empty>");
+  EXPECT_EQ(show(value("A3")), "TRUE");
+  EXPECT_EQ(show(value("A4")), "#N/A");
+  EXPECT_EQ(show(value("A5")), "0"); // an empty result is stored as 0
+  EXPECT_EQ(show(value("A6")), "\"=1+1\""); // text format: stays text, no precedents
+  EXPECT_EQ(cell("A6")->precedents, nullptr);
+  EXPECT_EQ(show(value("B1")), "\"123x\"");
+}
+
+TEST_F(RecalcTest, ScanFindsPrecedentsNamesAndVolatility) {
+  ASSERT_TRUE(model::insert_sheet(*book, 1, u"Data Sheet", model::SheetKind::Worksheet, false));
+  book->activeSheet = 0;
+  book->names.push_back({0, 0, 0, u"Base", u"=$C$3", {}});
+  book->names.push_back({0, 0, 0, u"Calc", u"=C3+C4", {}});
+  set("A1", u"=SUM(A2:B3)+'Data Sheet'!A1+Base+Calc+A2:B3+\"D4\"+RAND()+EDATE(1,1)");
+  const model::CellRecord* c = cell("A1");
+  ASSERT_NE(c->precedents, nullptr);
+  const model::PrecedentList& p = *c->precedents;
+  ASSERT_EQ(p.size(), 3u) << "duplicates, strings and formula names add nothing";
+  EXPECT_EQ(p[0], (model::SheetRange{-1, model::packCell(1, 0), model::packCell(2, 1)}));
+  EXPECT_EQ(p[1], (model::SheetRange{1, model::packCell(0, 0), model::packCell(0, 0)}));
+  EXPECT_EQ(p[2], (model::SheetRange{-1, model::packCell(2, 2), model::packCell(2, 2)}));
+  EXPECT_EQ(c->volatility, VolatilityClass::Volatile);
+  ASSERT_EQ(book->addInNames.size(), 1u);
+  EXPECT_EQ(book->addInNames[0], u"EDATE");
+
+  set("B1", u"=INFO(\"osversion\")");
+  EXPECT_EQ(cell("B1")->volatility, VolatilityClass::Info);
+  set("B2", u"=CELL(\"width\")");
+  EXPECT_EQ(cell("B2")->volatility, VolatilityClass::Cell);
+  set("B3", u"plain RAND() text");
+  EXPECT_EQ(cell("B3")->volatility, VolatilityClass::None);
+}
+
+TEST_F(RecalcTest, CyclesEndAndSetTheCircularFlag) {
+  set("A1", u"=B1+1");
+  set("B1", u"=A1+1");
+  // Entering the second computes it from the first's old value and leaves
+  // both stale; the next read (a repaint) meets the loop and flags it.
+  EXPECT_EQ(show(cell("B1")->value), "2");
+  EXPECT_EQ(cell("A1")->calcState, CalcState::NotValid);
+  EXPECT_EQ(book->circular, 0);
+  value("A1");
+  EXPECT_EQ(book->circular, 1);
+  // Neither loops; each keeps a value computed from the other's old one.
+  EXPECT_EQ(show(cell("B1")->value), "2"); // from A1's value of 1 before the loop
+  EXPECT_EQ(show(cell("A1")->value), "3");
+
+  book->circular = 0;
+  set("C1", u"=E1");
+  set("D1", u"=C1");
+  set("E1", u"=D1"); // three cells
+  value("C1");
+  EXPECT_EQ(book->circular, 1);
+}
+
+TEST_F(RecalcTest, OtherSheetsAndVolatileCells) {
+  ASSERT_TRUE(model::insert_sheet(*book, 1, std::nullopt, model::SheetKind::Worksheet, false));
+  book->activeSheet = 0;
+  set("A1", u"1");
+  set("A1", u"=Sheet1!A1*2", 1);
+  set("B1", u"=RAND()", 1);
+  set("C1", u"=5", 1);
+  EXPECT_EQ(show(value("A1", 1)), "2");
+  value("B1", 1);
+  value("C1", 1);
+  set("Z9", u"x"); // a change nothing names
+  EXPECT_EQ(cell("A1", 1)->calcState, CalcState::ValueValid);
+  EXPECT_EQ(cell("B1", 1)->calcState, CalcState::NotValid); // volatile: every change
+  EXPECT_EQ(cell("C1", 1)->calcState, CalcState::ValueValid);
+  set("A1", u"4");
+  EXPECT_EQ(cell("A1", 1)->calcState, CalcState::NotValid);
+  EXPECT_EQ(show(value("A1", 1)), "8");
+
+  // Scrolling refreshes the volatile cells of a sheet and what depends on them.
+  set("D1", u"=B1", 1);
+  value("B1", 1);
+  value("D1", 1);
+  refreshVolatile(*book, 1, false);
+  EXPECT_EQ(cell("B1", 1)->calcState, CalcState::NotValid);
+  EXPECT_EQ(cell("D1", 1)->calcState, CalcState::NotValid);
+  EXPECT_EQ(cell("C1", 1)->calcState, CalcState::ValueValid);
+}
+
+TEST_F(RecalcTest, NameDependencies) {
+  book->names.push_back({0, 0, 0, u"Base", u"=$C$3", {}});
+  set("C3", u"10");
+  set("A1", u"=Base*2");
+  EXPECT_EQ(show(value("A1")), "20");
+  set("C3", u"11");
+  EXPECT_EQ(cell("A1")->calcState, CalcState::NotValid);
+  EXPECT_EQ(show(value("A1")), "22");
+}
+
+TEST_F(RecalcTest, LongChainsComputeWithoutDeepRecursion) {
+  constexpr int kRows = 20000;
+  for (int r = 1; r <= kRows; ++r) {
+    const std::string row = std::to_string(r);
+    set("A" + row, platform::fromUtf8(row));
+    set("B" + row, r == 1 ? u"=A1" : platform::fromUtf8("=B" + std::to_string(r - 1) + "+A" + row));
+  }
+  recalcAll(*book);
+  EXPECT_EQ(show(value("B" + std::to_string(kRows))), show(num(kRows * (kRows + 1.0) / 2)));
+  set("A1", u"2");
+  EXPECT_EQ(show(value("B" + std::to_string(kRows))), show(num(kRows * (kRows + 1.0) / 2 + 1)));
+}
+
+TEST_F(RecalcTest, SheetOperationsKeepFormulasRight) {
+  ASSERT_TRUE(model::insert_sheet(*book, 1, u"Data", model::SheetKind::Worksheet, false));
+  book->activeSheet = 0;
+  set("A1", u"3", 1);
+  set("A1", u"=Data!A1+'Data'!A1");
+  EXPECT_EQ(show(value("A1")), "6");
+  book->activeSheet = 1;
+  ASSERT_TRUE(model::rename_active_sheet(*book, u"New Data"));
+  EXPECT_EQ(cell("A1")->input.view(), u"='New Data'!A1+'New Data'!A1");
+
+  // A reference to a sheet that appears later becomes valid then.
+  set("B1", u"=Later!A1+1");
+  EXPECT_EQ(show(value("B1")), "#NAME?");
+  ASSERT_TRUE(model::insert_sheet(*book, 2, u"Later", model::SheetKind::Worksheet, false));
+  set("A1", u"41", 2);
+  EXPECT_EQ(show(value("B1")), "42");
+}
+
+} // namespace
+} // namespace formula

@@ -1,0 +1,342 @@
+#include "formula/reference_syntax.h"
+
+#include "model/workbook.h"
+
+#include <algorithm>
+
+namespace formula {
+
+namespace {
+
+bool isAsciiLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+
+bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// The characters that may stand right after a reference.
+bool endsReference(std::u16string_view text, size_t pos, char16_t listSeparator) {
+  if (pos >= text.size())
+    return true;
+  const char16_t c = text[pos];
+  return isIdentifierTerminator(c, listSeparator) || c == u')' || c == u'}' || c == u';';
+}
+
+// A plain sheet name runs up to "!"; quotes, braces and terminators cannot be
+// part of it, so "(Sheet1!A1)" never takes the parenthesis for the name.
+bool isPlainSheetNameChar(char16_t c, char16_t listSeparator) {
+  return !isIdentifierTerminator(c, listSeparator) && c != u'!' && c != u'\'' && c != u'"' &&
+         c != u'{' && c != u'}' && c != u';';
+}
+
+// Reads "Name!" or "'Name'!" at `pos`. Returns false when there is no
+// qualifier there; sets `failed` when there is one but it names no sheet, since
+// the text is then no reference at all.
+bool readQualifier(std::u16string_view text, size_t pos, const model::Workbook *book,
+                   char16_t listSeparator, ParsedReference &out, size_t &next, bool &failed) {
+  failed = false;
+  const size_t n = text.size();
+  std::u16string name;
+  size_t i = pos;
+  bool quoted = false;
+  if (i < n && text[i] == u'\'') {
+    quoted = true;
+    ++i;
+    for (;;) {
+      if (i >= n) {
+        failed = true;
+        return false;
+      }
+      if (text[i] == u'\'') {
+        if (i + 1 < n && text[i + 1] == u'\'') {
+          name.push_back(u'\'');
+          i += 2;
+          continue;
+        }
+        ++i;
+        break;
+      }
+      name.push_back(text[i++]);
+    }
+    if (i >= n || text[i] != u'!') {
+      failed = true;
+      return false;
+    }
+  } else {
+    while (i < n && isPlainSheetNameChar(text[i], listSeparator))
+      ++i;
+    if (i == pos || i >= n || text[i] != u'!')
+      return false;
+    name.assign(text.substr(pos, i - pos));
+  }
+  const int sheet = book ? model::find_sheet(*book, name) : -1;
+  if (sheet < 0) {
+    failed = true;
+    return false;
+  }
+  out.sheet = sheet;
+  out.hasQualifier = true;
+  out.quotedSheet = quoted;
+  out.sheetName = std::move(name);
+  next = i + 1;
+  return true;
+}
+
+// Reads "$A$1" style cells. Accumulation stops growing past the limits, so a
+// long run of letters or digits cannot overflow and simply fails the range check.
+bool readA1Cell(std::u16string_view text, size_t pos, RefCorner &corner, size_t &next) {
+  const size_t n = text.size();
+  size_t i = pos;
+  corner = RefCorner{};
+  if (i < n && text[i] == u'$') {
+    corner.columnAbsolute = true;
+    ++i;
+  }
+  int column = 0;
+  const size_t lettersStart = i;
+  while (i < n && isAsciiLetter(text[i])) {
+    const int letter = (text[i] | 0x20) - u'a' + 1;
+    if (column <= model::kColumnCount)
+      column = column * 26 + letter;
+    ++i;
+  }
+  if (i == lettersStart || column > model::kColumnCount)
+    return false;
+  if (i < n && text[i] == u'$') {
+    corner.rowAbsolute = true;
+    ++i;
+  }
+  long row = 0;
+  const size_t digitsStart = i;
+  while (i < n && isDigit(text[i])) {
+    if (row <= model::kRowCount)
+      row = row * 10 + (text[i] - u'0');
+    ++i;
+  }
+  if (i == digitsStart || row < 1 || row > model::kRowCount)
+    return false;
+  corner.column = column - 1;
+  corner.row = static_cast<int>(row - 1);
+  next = i;
+  return true;
+}
+
+// One R1C1 part after its "R" or "C": a 1-based number (absolute), a
+// bracketed offset from the base (relative), or nothing (the base itself).
+bool readR1C1Part(std::u16string_view text, size_t &i, int base, int limit, int &value,
+                  bool &absolute) {
+  const size_t n = text.size();
+  // Anything beyond this cannot be on the grid and must not overflow.
+  constexpr long kCap = 1000000;
+  if (i < n && text[i] == u'[') {
+    ++i;
+    bool negative = false;
+    if (i < n && (text[i] == u'-' || text[i] == u'+')) {
+      negative = text[i] == u'-';
+      ++i;
+    }
+    long offset = 0;
+    const size_t digitsStart = i;
+    while (i < n && isDigit(text[i])) {
+      if (offset <= kCap)
+        offset = offset * 10 + (text[i] - u'0');
+      ++i;
+    }
+    if (i == digitsStart || i >= n || text[i] != u']')
+      return false;
+    ++i;
+    const long v = static_cast<long>(base) + (negative ? -offset : offset);
+    if (v < 0 || v > limit)
+      return false;
+    value = static_cast<int>(v);
+    absolute = false;
+    return true;
+  }
+  long number = 0;
+  const size_t digitsStart = i;
+  while (i < n && isDigit(text[i])) {
+    if (number <= kCap)
+      number = number * 10 + (text[i] - u'0');
+    ++i;
+  }
+  if (i == digitsStart) {
+    if (base < 0 || base > limit)
+      return false;
+    value = base;
+    absolute = false;
+    return true;
+  }
+  if (number < 1 || number > static_cast<long>(limit) + 1)
+    return false;
+  value = static_cast<int>(number - 1);
+  absolute = true;
+  return true;
+}
+
+bool readR1C1Cell(std::u16string_view text, size_t pos, int baseRow, int baseColumn,
+                  RefCorner &corner, size_t &next) {
+  size_t i = pos;
+  if (i >= text.size() || (text[i] | 0x20) != u'r')
+    return false;
+  ++i;
+  if (!readR1C1Part(text, i, baseRow, model::kMaxRow, corner.row, corner.rowAbsolute))
+    return false;
+  if (i >= text.size() || (text[i] | 0x20) != u'c')
+    return false;
+  ++i;
+  if (!readR1C1Part(text, i, baseColumn, model::kMaxColumn, corner.column, corner.columnAbsolute))
+    return false;
+  next = i;
+  return true;
+}
+
+} // namespace
+
+model::CellRange ParsedReference::range() const {
+  auto clampRow = [](int r) {
+    return static_cast<std::uint16_t>(std::clamp(r, 0, model::kMaxRow));
+  };
+  auto clampColumn = [](int c) {
+    return static_cast<std::uint8_t>(std::clamp(c, 0, model::kMaxColumn));
+  };
+  model::CellRange r;
+  r.firstRow = clampRow(std::min(first.row, last.row));
+  r.lastRow = clampRow(std::max(first.row, last.row));
+  r.firstColumn = clampColumn(std::min(first.column, last.column));
+  r.lastColumn = clampColumn(std::max(first.column, last.column));
+  return r;
+}
+
+bool isIdentifierTerminator(char16_t c, char16_t listSeparator) {
+  switch (c) {
+  case u' ':
+  case u'%':
+  case u'&':
+  case u'(':
+  case u')':
+  case u'*':
+  case u'+':
+  case u',':
+  case u'-':
+  case u'/':
+  case u':':
+  case u'<':
+  case u'=':
+  case u'>':
+  case u'^':
+    return true;
+  default:
+    return c == listSeparator;
+  }
+}
+
+bool readA1Reference(std::u16string_view text, size_t pos, const model::Workbook *book,
+                     char16_t listSeparator, ParsedReference &out) {
+  if (pos >= text.size())
+    return false;
+  out = ParsedReference{};
+  out.begin = pos;
+  size_t i = pos;
+  bool failed = false;
+  if (!readQualifier(text, pos, book, listSeparator, out, i, failed) && failed)
+    return false;
+  if (!readA1Cell(text, i, out.first, i))
+    return false;
+  out.last = out.first;
+  const size_t n = text.size();
+  if (i < n && text[i] == u':') {
+    size_t j = i;
+    RefCorner second;
+    // "A1:junk" is still the cell A1 followed by the range operator.
+    if (readA1Cell(text, i + 1, second, j) && endsReference(text, j, listSeparator)) {
+      out.last = second;
+      out.isArea = true;
+      i = j;
+    }
+  } else if (i + 1 < n && text[i] == u'.' && text[i + 1] == u'.') {
+    if (!readA1Cell(text, i + 2, out.last, i))
+      return false;
+    out.isArea = true;
+  }
+  if (!endsReference(text, i, listSeparator))
+    return false;
+  out.end = i;
+  return true;
+}
+
+bool readR1C1Reference(std::u16string_view text, size_t pos, const model::Workbook *book,
+                       char16_t listSeparator, int baseRow, int baseColumn, ParsedReference &out) {
+  if (pos >= text.size())
+    return false;
+  out = ParsedReference{};
+  out.begin = pos;
+  size_t i = pos;
+  bool failed = false;
+  if (!readQualifier(text, pos, book, listSeparator, out, i, failed) && failed)
+    return false;
+  if (!readR1C1Cell(text, i, baseRow, baseColumn, out.first, i))
+    return false;
+  out.last = out.first;
+  if (i < text.size() && text[i] == u':') {
+    size_t j = i;
+    RefCorner second;
+    if (readR1C1Cell(text, i + 1, baseRow, baseColumn, second, j) &&
+        endsReference(text, j, listSeparator)) {
+      out.last = second;
+      out.isArea = true;
+      i = j;
+    }
+  }
+  if (!endsReference(text, i, listSeparator))
+    return false;
+  out.end = i;
+  return true;
+}
+
+std::u16string columnLetters(int column) {
+  std::u16string letters;
+  if (column < 0)
+    return letters;
+  // Bijective base 26: each step takes one off before dividing, since there is no zero digit.
+  long n = static_cast<long>(column) + 1;
+  while (n > 0) {
+    --n;
+    letters.insert(letters.begin(), static_cast<char16_t>(u'A' + n % 26));
+    n /= 26;
+  }
+  return letters;
+}
+
+void appendCellAddress(std::u16string &out, const RefCorner &corner) {
+  if (corner.columnAbsolute)
+    out.push_back(u'$');
+  out += columnLetters(corner.column);
+  if (corner.rowAbsolute)
+    out.push_back(u'$');
+  const std::string digits = std::to_string(static_cast<long>(corner.row) + 1);
+  out.append(digits.begin(), digits.end());
+}
+
+void appendSheetQualifier(std::u16string &out, std::u16string_view sheetName, bool quoted) {
+  if (!quoted) {
+    // Characters beyond ASCII count as letters: sheet names in other scripts
+    // read back unquoted, since a plain name runs up to the "!".
+    auto plain = [](char16_t c) {
+      return isAsciiLetter(c) || isDigit(c) || c == u'_' || c >= 0x80;
+    };
+    quoted = sheetName.empty() || isDigit(sheetName.front()) ||
+             !std::all_of(sheetName.begin(), sheetName.end(), plain);
+  }
+  if (quoted) {
+    out.push_back(u'\'');
+    for (const char16_t c : sheetName) {
+      out.push_back(c);
+      if (c == u'\'')
+        out.push_back(u'\'');
+    }
+    out.push_back(u'\'');
+  } else {
+    out += sheetName;
+  }
+  out.push_back(u'!');
+}
+
+} // namespace formula

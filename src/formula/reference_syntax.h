@@ -1,0 +1,69 @@
+#pragma once
+// Reading and writing cell references in formula text: A1 cells with "$"
+// marks, areas with ":" or "..", sheet qualifiers plain or in single quotes,
+// and the R1C1 form INDIRECT can ask for.
+
+#include "model/cell_range.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace model {
+struct Workbook;
+}
+
+namespace formula {
+
+struct RefCorner {
+  int row = 0;    // 0-based
+  int column = 0; // 0-based
+  bool rowAbsolute = false;
+  bool columnAbsolute = false;
+};
+
+struct ParsedReference {
+  size_t begin = 0;         // first character of the reference (the qualifier if any)
+  size_t end = 0;           // one past its last character
+  int sheet = -1;           // index of the named sheet; -1 when there is no qualifier
+  bool hasQualifier = false;
+  bool quotedSheet = false; // the qualifier was written in single quotes
+  std::u16string sheetName; // the qualifier's name as it reads (quotes undoubled)
+  RefCorner first;
+  RefCorner last;           // equal to first for a single cell
+  bool isArea = false;      // written with a second corner
+
+  /// The area with its corners normalised (first <= last on both axes).
+  model::CellRange range() const;
+};
+
+/// True for the characters that end a name, function name or reference: the
+/// list separator, space, % & ( ) * + , - / : < = > ^.
+bool isIdentifierTerminator(char16_t c, char16_t listSeparator);
+
+/// Reads an A1 reference starting exactly at `pos`. A qualifier's sheet name
+/// must name a sheet of `book` (case-insensitive; with no book, no qualifier
+/// is accepted). Rows must be 1-65536, columns A-IV. The reference must end
+/// at the end of the text or before an identifier terminator, ")" "}" or ";"
+/// . Returns false, leaving `out` unspecified, when no reference starts there.
+bool readA1Reference(std::u16string_view text, size_t pos, const model::Workbook* book,
+                     char16_t listSeparator, ParsedReference& out);
+
+/// Reads an R1C1 reference ("R2C3", "R[-1]C", "R1C1:R2C2", with an optional
+/// sheet qualifier); bracketed numbers are offsets from (baseRow, baseColumn),
+/// "R" or "C" without a number means the base row or column.
+bool readR1C1Reference(std::u16string_view text, size_t pos, const model::Workbook* book,
+                       char16_t listSeparator, int baseRow, int baseColumn, ParsedReference& out);
+
+/// Column letters in bijective base 26: 0 -> "A", 25 -> "Z", 26 -> "AA", 255 -> "IV".
+std::u16string columnLetters(int column);
+
+/// Appends an A1 address with "$" before each absolute part: "$B$2", "C7".
+void appendCellAddress(std::u16string& out, const RefCorner& corner);
+
+/// Appends a sheet qualifier as a file or the rewriter writes it: quoted
+/// (with quotes doubled) when asked or when the name is not plain letters,
+/// digits and "_" or starts with a digit; then "!".
+void appendSheetQualifier(std::u16string& out, std::u16string_view sheetName, bool quoted);
+
+} // namespace formula

@@ -1,0 +1,29 @@
+#pragma once
+// Finding where operands, arguments and whole expressions of formula text
+// end, without evaluating them; the entry check accepts exactly the formulas
+// whose text the skipper consumes in full.
+
+#include <cstddef>
+#include <string_view>
+
+namespace formula {
+
+/// The end of the expression that starts at `pos` and runs until the list
+/// separator, ")" or "}" at nesting depth 0, or the end of the text. Quotes,
+/// parentheses and braces nest; a quote left open runs to the end.
+size_t skipExpression(std::u16string_view text, size_t pos, char16_t listSeparator);
+
+/// The end of one operand (a literal, a parenthesised group, a name, a
+/// reference, a function call with its argument list, an array constant)
+/// starting at `pos`.
+size_t skipOperand(std::u16string_view text, size_t pos, char16_t listSeparator);
+
+/// The entry check: true when `text` (starting with "=", "+" or "-") is a
+/// well-formed formula: operands and operators alternate, brackets and
+/// quotes close, and nothing is left over.
+bool isWellFormedFormula(std::u16string_view text, char16_t listSeparator);
+
+/// The message shown when a typed formula is not well formed.
+inline constexpr std::u16string_view kMessageFormulaError = u"输入的公式中有错误！";
+
+} // namespace formula
