@@ -27,6 +27,12 @@ void ifHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
 
 void trueHandler(Arguments&, CellValue& result, EvalContext&) { result = CellValue::boolean(true); }
 
+// CALL would load a native library a workbook names and run code from it;
+// opening a file must never do that, so the call is kept but not carried out.
+void callHandler(Arguments&, CellValue& result, EvalContext&) {
+  result = CellValue::error(ErrorCode::Value);
+}
+
 void naHandler(Arguments&, CellValue& result, EvalContext&) {
   result = CellValue::error(ErrorCode::NA);
 }
@@ -108,6 +114,7 @@ void registerCoreFunctions() {
   // clang-format off
   static constexpr Row kCore[] = {
     {u"ABS",  absHandler},
+    {u"CALL", callHandler},
     {u"IF",   ifHandler},
     {u"NA",   naHandler},
     {u"SUM",  sumHandler},

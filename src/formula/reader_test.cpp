@@ -166,6 +166,7 @@ TEST_F(ReaderTest, FunctionCallsAndArgumentRules) {
       {u"=NA()", err(ErrorCode::NA)},
       {u"=FORMULA.REPLACE(\"a\",\"b\")", boolean(false)}, // recognised only
       {u"=BEEP()", boolean(false)},      // a command outside a macro
+      {u"=CALL(\"libc.so.6\",\"system\",\"JC\",\"touch /tmp/x\")", err(ErrorCode::Value)},
       {u"=SUM(1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30)",
        num(465)},
       {u"=SUM(1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,31)",
