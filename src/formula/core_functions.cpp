@@ -1,6 +1,7 @@
 #include "formula/core_functions.h"
 
 #include "formula/function_table.h"
+#include "formula/recalc.h"
 #include "formula/value_ops.h"
 #include "model/workbook.h"
 
@@ -72,20 +73,25 @@ bool addNumbers(const CellValue& v, EvalContext& ctx, double& sum, CellValue& er
       if (!ctx.book || sheet < 0 || sheet >= ctx.book->sheetCount() ||
           !ctx.book->sheet(sheet).hasGrid())
         continue;
-      // Collect the positions first: fetching may compute cells.
-      std::vector<std::uint32_t> cells;
+      // The records are read in place: computing a stale cell changes values,
+      // never the table, so the walk can go on where it was.
+      bool failed = false;
       ctx.book->sheet(sheet).cells.forEachIn(r.range(), [&](model::CellRecord& c) {
-        cells.push_back(model::packCell(c.row, c.column));
-      });
-      for (std::uint32_t packed : cells) {
-        const CellValue c = fetchCell(ctx, sheet, model::packedRow(packed), model::packedColumn(packed));
-        if (c.isError()) {
-          error = c;
-          return false;
+        if (failed)
+          return;
+        if (c.calcState == model::CalcState::NotValid)
+          computeCell(*ctx.book, sheet, c, ctx.macroRunning);
+        else if (c.calcState == model::CalcState::OnPath)
+          ctx.book->circular = 1;
+        if (c.value.isError()) {
+          error = c.value;
+          failed = true;
+        } else if (c.value.isNumber()) {
+          sum += c.value.numberValue();
         }
-        if (c.isNumber())
-          sum += c.numberValue();
-      }
+      });
+      if (failed)
+        return false;
     }
     return true;
   }

@@ -1,0 +1,661 @@
+// Lookup and reference functions. Tables reach them unreduced: a reference
+// is searched cell by cell in the sheet's cell store (only stored cells,
+// each brought up to date first), an array element by element.
+
+#include "functions/criteria.h"
+#include "functions/families.h"
+#include "functions/function_helpers.h"
+
+#include "formula/reader.h"
+#include "formula/reference_syntax.h"
+#include "model/workbook.h"
+#include "platform/locale_strings.h"
+
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace functions {
+
+namespace {
+
+using model::CellRange;
+using model::SheetRange;
+
+constexpr int kSheetRows = 65536;
+constexpr int kSheetColumns = 256;
+// About 64 MB of values; beyond that an array result is refused.
+constexpr size_t kMaxArrayItems = size_t{1} << 22;
+
+CellValue error(ErrorCode e) { return CellValue::error(e); }
+
+/// A rectangular table: one area of a sheet, or an array (a plain value is
+/// a one-by-one array).
+struct Table {
+  bool isReference = false;
+  int sheet = -1; // resolved sheet of a reference; -1 when it names none
+  std::int16_t sheetField = -1; // the reference's own sheet field, kept in results
+  CellRange area{};
+  CellValue array;
+  int rows = 0;
+  int columns = 0;
+};
+
+/// Makes a table of a single area or an array. A reference of several areas
+/// gives #REF!.
+bool tableOf(const CellValue& v, EvalContext& ctx, Table& t, CellValue& err) {
+  if (v.isReference() || v.isMultiArea()) {
+    SheetRange r;
+    if (v.isReference()) {
+      r = v.referenceValue();
+    } else if (v.areasValue().size() == 1) {
+      r = v.areasValue().front();
+    } else {
+      err = error(ErrorCode::Ref);
+      return false;
+    }
+    t.isReference = true;
+    t.sheetField = r.sheet;
+    const int sheet = r.sheet < 0 ? ctx.sheet : r.sheet;
+    t.sheet = ctx.book && sheet >= 0 && sheet < ctx.book->sheetCount() &&
+                      ctx.book->sheet(sheet).hasGrid()
+                  ? sheet
+                  : -1;
+    t.area = r.range();
+    t.rows = t.area.lastRow - t.area.firstRow + 1;
+    t.columns = t.area.lastColumn - t.area.firstColumn + 1;
+    return true;
+  }
+  if (v.isError()) {
+    err = v;
+    return false;
+  }
+  if (v.isArray()) {
+    t.array = v;
+    t.rows = v.arrayRows();
+    t.columns = v.arrayColumns();
+    if (t.rows == 0 || t.columns == 0) {
+      err = error(ErrorCode::NA);
+      return false;
+    }
+    return true;
+  }
+  t.array = CellValue::array(1, 1, {v});
+  t.rows = t.columns = 1;
+  return true;
+}
+
+/// The up-to-date value at (row, column) of the table.
+CellValue valueAt(const Table& t, int row, int column, EvalContext& ctx) {
+  if (!t.isReference)
+    return t.array.arrayItem(row, column);
+  if (t.sheet < 0)
+    return CellValue();
+  return formula::fetchCell(ctx, t.sheet, t.area.firstRow + row, t.area.firstColumn + column);
+}
+
+/// Calls fn(index, const CellValue&) for the cells of one row (vertical
+/// false) or one column (vertical true) of the table, in order; for a
+/// reference only the stored cells, each computed first when stale (a cell
+/// being computed sets the circular-reference flag and gives its old value).
+/// fn returns false to stop. The value passed must not be kept.
+template <class Fn> void walkLine(const Table& t, bool vertical, int line, EvalContext& ctx, Fn&& fn) {
+  const int length = vertical ? t.rows : t.columns;
+  if (!t.isReference) {
+    for (int i = 0; i < length; ++i)
+      if (!fn(i, vertical ? t.array.arrayItem(i, line) : t.array.arrayItem(line, i)))
+        return;
+    return;
+  }
+  if (t.sheet < 0)
+    return;
+  CellRange r = t.area;
+  if (vertical) {
+    r.firstColumn = r.lastColumn = static_cast<std::uint8_t>(t.area.firstColumn + line);
+  } else {
+    r.firstRow = r.lastRow = static_cast<std::uint16_t>(t.area.firstRow + line);
+  }
+  model::CellTable& table = ctx.book->sheet(t.sheet).cells;
+  model::CellTable::Position p = table.find(r.firstRow, r.firstColumn).position;
+  while (!table.isEnd(p)) {
+    model::CellRecord* c = table.at(p);
+    if (c->row > r.lastRow)
+      break;
+    if (c->column < r.firstColumn) {
+      p = table.find(c->row, r.firstColumn).position;
+      continue;
+    }
+    if (c->column > r.lastColumn) {
+      if (c->row >= r.lastRow)
+        break;
+      // Tables are mostly narrow: a few steps reach the next row sooner than a search.
+      const std::uint16_t row = c->row;
+      for (int steps = 0; steps < 4 && !table.isEnd(p) && table.at(p)->row == row; ++steps)
+        p = table.next(p);
+      if (!table.isEnd(p) && table.at(p)->row == row)
+        p = table.find(static_cast<std::uint16_t>(row + 1), r.firstColumn).position;
+      continue;
+    }
+    if (c->calcState == model::CalcState::NotValid) {
+      const std::uint16_t row = c->row;
+      const std::uint8_t column = c->column;
+      (void)formula::fetchCell(ctx, t.sheet, row, column);
+      // Computing may have changed the store: find the cell again.
+      const model::CellTable::Search again = table.find(row, column);
+      p = again.position;
+      if (!again.found)
+        continue;
+      c = table.at(p);
+    } else if (c->calcState == model::CalcState::OnPath) {
+      ctx.book->circular = 1;
+    }
+    const int index = vertical ? c->row - t.area.firstRow : c->column - t.area.firstColumn;
+    if (!fn(index, static_cast<const CellValue&>(c->value)))
+      return;
+    p = table.next(p);
+  }
+}
+
+// ---- comparisons of the searches ----
+
+bool sameText(const CellValue& a, const CellValue& b) { return formula::compareValues(a, b) == 0; }
+
+/// Equal and of the same kind: numbers exactly, strings without regard to case.
+bool equalKey(const CellValue& cell, const CellValue& key) {
+  if (cell.kind() != key.kind())
+    return false;
+  switch (key.kind()) {
+  case ValueKind::Number: return cell.numberValue() == key.numberValue();
+  case ValueKind::String: return sameText(cell, key);
+  case ValueKind::Boolean: return cell.booleanValue() == key.booleanValue();
+  default: return false;
+  }
+}
+
+/// -1, 0 or 1 for cell against key of the same kind (booleans FALSE < TRUE).
+int orderKey(const CellValue& cell, const CellValue& key) {
+  switch (key.kind()) {
+  case ValueKind::Number:
+    return cell.numberValue() < key.numberValue() ? -1 : cell.numberValue() > key.numberValue();
+  case ValueKind::String: return formula::compareValues(cell, key);
+  case ValueKind::Boolean: return static_cast<int>(cell.booleanValue()) - key.booleanValue();
+  default: return 0;
+  }
+}
+
+/// The approximate key test of the lookups: booleans only when equal.
+bool notAboveKey(const CellValue& cell, const CellValue& key) {
+  if (cell.kind() != key.kind())
+    return false;
+  if (key.isBoolean())
+    return cell.booleanValue() == key.booleanValue();
+  return orderKey(cell, key) <= 0;
+}
+
+/// The index along a line that the approximate search selects, or the error
+/// that ends it. A walk up from the last cell stops at the first cell that
+/// is an error or a key not above the lookup value; walking down and keeping
+/// the last such cell selects the same one.
+std::optional<int> approximateSearch(const Table& t, bool vertical, int line, const CellValue& key,
+                                     EvalContext& ctx, CellValue& err) {
+  int found = -1;
+  CellValue lastError;
+  walkLine(t, vertical, line, ctx, [&](int i, const CellValue& v) {
+    if (v.isError()) {
+      found = i;
+      lastError = v;
+    } else if (notAboveKey(v, key)) {
+      found = i;
+      lastError = CellValue();
+    }
+    return true;
+  });
+  if (found < 0) {
+    err = error(ErrorCode::NA);
+    return std::nullopt;
+  }
+  if (lastError.isError()) {
+    err = lastError;
+    return std::nullopt;
+  }
+  return found;
+}
+
+std::optional<int> exactSearch(const Table& t, bool vertical, int line, const CellValue& key,
+                               EvalContext& ctx) {
+  int found = -1;
+  walkLine(t, vertical, line, ctx, [&](int i, const CellValue& v) {
+    if (!equalKey(v, key))
+      return true;
+    found = i;
+    return false;
+  });
+  if (found < 0)
+    return std::nullopt;
+  return found;
+}
+
+// ---- VLOOKUP, HLOOKUP, LOOKUP ----
+
+template <bool Vertical> void tableLookupHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
+  if (args[1].isNumber()) {
+    result = error(ErrorCode::NA);
+    return;
+  }
+  Table t;
+  if (!tableOf(args[1], ctx, t, result))
+    return;
+  const double index = std::trunc(args[2].numberValue());
+  const int width = Vertical ? t.columns : t.rows;
+  if (!(index >= 1 && index <= width)) {
+    result = error(ErrorCode::Value);
+    return;
+  }
+  const CellValue& key = args[0];
+  if (key.isError()) {
+    result = key;
+    return;
+  }
+  const bool approximate = isMissing(args, 3) || args[3].booleanValue();
+  std::optional<int> hit;
+  if (approximate) {
+    hit = approximateSearch(t, Vertical, 0, key, ctx, result);
+    if (!hit)
+      return;
+  } else {
+    hit = exactSearch(t, Vertical, 0, key, ctx);
+    if (!hit) {
+      result = error(ErrorCode::NA);
+      return;
+    }
+  }
+  const int other = static_cast<int>(index) - 1;
+  result = Vertical ? valueAt(t, *hit, other, ctx) : valueAt(t, other, *hit, ctx);
+}
+
+void lookupHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
+  Table t;
+  if (!tableOf(args[1], ctx, t, result))
+    return;
+  const CellValue& key = args[0];
+  if (key.isError()) {
+    result = key;
+    return;
+  }
+  // One line is searched: a single row or column, else the first row of a
+  // table wider than tall, else the first column.
+  const bool vertical = !(t.rows == 1 || (t.columns > t.rows && t.rows > 1));
+  const std::optional<int> hit = approximateSearch(t, vertical, 0, key, ctx, result);
+  if (!hit)
+    return;
+  if (isMissing(args, 2)) {
+    // The array form answers from the last row or column.
+    result = vertical ? valueAt(t, *hit, t.columns - 1, ctx) : valueAt(t, t.rows - 1, *hit, ctx);
+    return;
+  }
+  Table out;
+  if (!tableOf(args[2], ctx, out, result))
+    return;
+  const bool outVertical = out.columns == 1;
+  if (!out.isReference) {
+    const int length = outVertical ? out.rows : out.columns;
+    result = *hit < length ? (outVertical ? valueAt(out, *hit, 0, ctx) : valueAt(out, 0, *hit, ctx))
+                           : error(ErrorCode::NA);
+    return;
+  }
+  // A result reference shorter than the search line reaches past its end,
+  // as long as that stays on the sheet.
+  const int row = out.area.firstRow + (outVertical ? *hit : 0);
+  const int column = out.area.firstColumn + (outVertical ? 0 : *hit);
+  if (row >= kSheetRows || column >= kSheetColumns || out.sheet < 0) {
+    result = error(ErrorCode::Ref);
+    return;
+  }
+  result = formula::fetchCell(ctx, out.sheet, row, column);
+}
+
+// ---- MATCH ----
+
+void matchHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
+  Table t;
+  if (args[1].isMultiArea() && args[1].areasValue().size() != 1) {
+    result = error(ErrorCode::NA);
+    return;
+  }
+  if (!tableOf(args[1], ctx, t, result))
+    return;
+  if (t.rows > 1 && t.columns > 1) {
+    result = error(ErrorCode::NA);
+    return;
+  }
+  const CellValue& key = args[0];
+  if (key.isError()) {
+    result = key;
+    return;
+  }
+  const bool vertical = t.columns == 1 && t.rows > 1;
+  const int length = vertical ? t.rows : t.columns;
+  const double type = numberOr(args, 2, 1);
+  int position = -1;
+  if (type == 0) {
+    std::optional<WildcardPattern> pattern;
+    if (key.isString())
+      pattern.emplace(key.stringValue());
+    walkLine(t, vertical, 0, ctx, [&](int i, const CellValue& v) {
+      const bool hit = pattern ? v.isString() && pattern->matches(v.stringValue()) : equalKey(v, key);
+      if (hit)
+        position = i + 1;
+      return !hit;
+    });
+  } else {
+    // The walk ends at the first key past the value in the sort order the
+    // type promises; what lies before it is the answer.
+    const int beyond = type > 0 ? 1 : -1;
+    position = length;
+    walkLine(t, vertical, 0, ctx, [&](int i, const CellValue& v) {
+      if (v.kind() != key.kind() || orderKey(v, key) != beyond)
+        return true;
+      position = i;
+      return false;
+    });
+  }
+  if (position <= 0) {
+    result = error(ErrorCode::NA);
+    return;
+  }
+  result = CellValue::number(position);
+}
+
+// ---- INDEX, OFFSET, INDIRECT ----
+
+void indexHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
+  const double area = std::trunc(numberOr(args, 3, 1));
+  if (area < 1) {
+    result = error(ErrorCode::Value);
+    return;
+  }
+  CellValue source = args[0];
+  if (source.isMultiArea()) {
+    const auto& areas = source.areasValue();
+    if (area > static_cast<double>(areas.size())) {
+      result = error(ErrorCode::Ref);
+      return;
+    }
+    source = CellValue::reference(areas[static_cast<size_t>(area) - 1]);
+  } else if (area > 1) {
+    result = error(ErrorCode::Ref);
+    return;
+  }
+  Table t;
+  if (!tableOf(source, ctx, t, result))
+    return;
+  double row = std::trunc(numberOr(args, 1, 0));
+  double column = std::trunc(numberOr(args, 2, 0));
+  // A single row is indexed by its columns when only one index is given.
+  if (t.rows == 1 && t.columns > 1 && isMissing(args, 2)) {
+    column = row;
+    row = 0;
+  }
+  if (!(row >= 0 && row <= t.rows && column >= 0 && column <= t.columns)) {
+    result = error(ErrorCode::Ref);
+    return;
+  }
+  const int r = static_cast<int>(row), c = static_cast<int>(column);
+  const int r0 = r == 0 ? 0 : r - 1, r1 = r == 0 ? t.rows - 1 : r - 1;
+  const int c0 = c == 0 ? 0 : c - 1, c1 = c == 0 ? t.columns - 1 : c - 1;
+  if (t.isReference) {
+    const CellRange out{static_cast<std::uint16_t>(t.area.firstRow + r0),
+                        static_cast<std::uint8_t>(t.area.firstColumn + c0),
+                        static_cast<std::uint16_t>(t.area.firstRow + r1),
+                        static_cast<std::uint8_t>(t.area.firstColumn + c1)};
+    result = CellValue::reference(SheetRange::of(t.sheetField, out));
+    return;
+  }
+  if (r0 == r1 && c0 == c1) {
+    result = t.array.arrayItem(r0, c0);
+    return;
+  }
+  std::vector<CellValue> items;
+  items.reserve(static_cast<size_t>(r1 - r0 + 1) * (c1 - c0 + 1));
+  for (int i = r0; i <= r1; ++i)
+    for (int j = c0; j <= c1; ++j)
+      items.push_back(t.array.arrayItem(i, j));
+  result = CellValue::array(static_cast<std::uint16_t>(r1 - r0 + 1),
+                            static_cast<std::uint16_t>(c1 - c0 + 1), std::move(items));
+}
+
+/// The single area of a reference argument (a one-area list counts).
+bool singleArea(const CellValue& v, SheetRange& out) {
+  if (v.isReference()) {
+    out = v.referenceValue();
+    return true;
+  }
+  if (v.isMultiArea() && v.areasValue().size() == 1) {
+    out = v.areasValue().front();
+    return true;
+  }
+  return false;
+}
+
+void offsetHandler(Arguments& args, CellValue& result, EvalContext&) {
+  SheetRange ref;
+  if (!singleArea(args[0], ref)) {
+    result = error(ErrorCode::Value);
+    return;
+  }
+  const CellRange r = ref.range();
+  const double rows = std::trunc(args[1].numberValue());
+  const double columns = std::trunc(args[2].numberValue());
+  const double height = std::trunc(numberOr(args, 3, r.lastRow - r.firstRow + 1));
+  const double width = std::trunc(numberOr(args, 4, r.lastColumn - r.firstColumn + 1));
+  if (height == 0 || width == 0) {
+    result = error(ErrorCode::Ref);
+    return;
+  }
+  double top = r.firstRow + rows, left = r.firstColumn + columns;
+  double bottom = top + height - 1, right = left + width - 1;
+  // A negative size reaches up or left from the moved corner.
+  if (height < 0) {
+    bottom = top;
+    top = top + height + 1;
+  }
+  if (width < 0) {
+    right = left;
+    left = left + width + 1;
+  }
+  if (!(top >= 0 && bottom < kSheetRows && left >= 0 && right < kSheetColumns)) {
+    result = error(ErrorCode::Ref);
+    return;
+  }
+  const CellRange out{static_cast<std::uint16_t>(top), static_cast<std::uint8_t>(left),
+                      static_cast<std::uint16_t>(bottom), static_cast<std::uint8_t>(right)};
+  result = CellValue::reference(SheetRange::of(ref.sheet, out));
+}
+
+void indirectHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
+  const std::u16string& text = args[0].stringValue();
+  const bool a1 = isMissing(args, 1) || args[1].booleanValue();
+  const std::u16string& ls = platform::localeStrings().listSeparator;
+  const char16_t separator = ls.empty() ? u',' : ls[0];
+  result = error(ErrorCode::Ref);
+  if (text.empty())
+    return;
+  formula::ParsedReference ref;
+  const bool read =
+      a1 ? formula::readA1Reference(text, 0, ctx.book, separator, ref)
+         : formula::readR1C1Reference(text, 0, ctx.book, separator, ctx.row, ctx.column, ref);
+  if (read && ref.end == text.size()) {
+    const int sheet = ref.hasQualifier ? ref.sheet : -1;
+    result = CellValue::reference(SheetRange::of(static_cast<std::int16_t>(sheet), ref.range()));
+    return;
+  }
+  if (!ctx.book)
+    return;
+  const model::NameLookup name = model::find_name(*ctx.book, text, 0);
+  if (name.index < 0 || name.end != text.size())
+    return;
+  const std::u16string definition = ctx.book->names[static_cast<size_t>(name.index)].formula;
+  // A name may be defined through INDIRECT of itself; the nesting bound ends that.
+  if (definition.empty() || ctx.depth + 1 > formula::kMaxReaderDepth)
+    return;
+  EvalContext inner = ctx;
+  ++inner.depth;
+  inner.arrayMode = false;
+  CellValue v = formula::evaluateSpan(definition, 0, definition.size(), inner);
+  if (v.isReference() || v.isMultiArea())
+    result = std::move(v);
+}
+
+// ---- positions and sizes ----
+
+void addressHandler(Arguments& args, CellValue& result, EvalContext&) {
+  const double row = std::trunc(args[0].numberValue());
+  const double column = std::trunc(args[1].numberValue());
+  const double abs = std::trunc(numberOr(args, 2, 1));
+  const bool a1 = isMissing(args, 3) || args[3].booleanValue();
+  if (!(row >= 1 && row <= kSheetRows && column >= 1 && column <= kSheetColumns && abs >= 1 &&
+        abs <= 4)) {
+    result = error(ErrorCode::Value);
+    return;
+  }
+  const int kind = static_cast<int>(abs);
+  const bool rowAbsolute = kind == 1 || kind == 2;
+  const bool columnAbsolute = kind == 1 || kind == 3;
+  std::u16string out;
+  if (!isMissing(args, 4) && !args[4].stringValue().empty())
+    formula::appendSheetQualifier(out, args[4].stringValue(), false);
+  if (a1) {
+    formula::RefCorner corner;
+    corner.row = static_cast<int>(row) - 1;
+    corner.column = static_cast<int>(column) - 1;
+    corner.rowAbsolute = rowAbsolute;
+    corner.columnAbsolute = columnAbsolute;
+    formula::appendCellAddress(out, corner);
+  } else {
+    // Relative R1C1 parts are offsets from the formula's cell, so the
+    // numbers stand in brackets.
+    auto part = [&](char16_t letter, int n, bool absolute) {
+      out += letter;
+      const std::string s = std::to_string(n);
+      if (!absolute)
+        out += u'[';
+      out.append(s.begin(), s.end());
+      if (!absolute)
+        out += u']';
+    };
+    part(u'R', static_cast<int>(row), rowAbsolute);
+    part(u'C', static_cast<int>(column), columnAbsolute);
+  }
+  result = CellValue::string(out);
+}
+
+void areasHandler(Arguments& args, CellValue& result, EvalContext&) {
+  result = CellValue::number(args[0].isMultiArea() ? static_cast<double>(args[0].areasValue().size())
+                                                   : 1.0);
+}
+
+void chooseHandler(Arguments& args, CellValue& result, EvalContext&) {
+  const double i = std::trunc(args[0].numberValue());
+  if (!(i >= 1 && i < args.count)) {
+    result = error(ErrorCode::Value);
+    return;
+  }
+  result = args[static_cast<int>(i)];
+}
+
+/// ROW and COLUMN: the position of the first cell (of the formula's cell when
+/// the argument is left out); in array mode, every row or column of an area.
+template <bool Rows> void positionHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
+  if (isMissing(args, 0)) {
+    result = CellValue::number(Rows ? ctx.row + 1 : ctx.column + 1);
+    return;
+  }
+  SheetRange ref;
+  if (!singleArea(args[0], ref)) {
+    result = error(ErrorCode::Ref);
+    return;
+  }
+  const CellRange r = ref.range();
+  const int first = Rows ? r.firstRow : r.firstColumn;
+  const int count = Rows ? r.lastRow - r.firstRow + 1 : r.lastColumn - r.firstColumn + 1;
+  if (!ctx.arrayMode || count == 1 || count > 65535) {
+    result = CellValue::number(first + 1);
+    return;
+  }
+  std::vector<CellValue> items;
+  items.reserve(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i)
+    items.push_back(CellValue::number(first + i + 1));
+  result = Rows ? CellValue::array(static_cast<std::uint16_t>(count), 1, std::move(items))
+                : CellValue::array(1, static_cast<std::uint16_t>(count), std::move(items));
+}
+
+template <bool Rows> void sizeHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
+  Table t;
+  if (!tableOf(args[0], ctx, t, result))
+    return;
+  result = CellValue::number(Rows ? t.rows : t.columns);
+}
+
+void transposeHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
+  Table t;
+  if (!tableOf(args[0], ctx, t, result))
+    return;
+  // Array dimensions are 16-bit: a whole column cannot become a row.
+  if (t.rows > 65535 || t.columns > 65535) {
+    result = error(ErrorCode::Value);
+    return;
+  }
+  if (static_cast<size_t>(t.rows) * t.columns > kMaxArrayItems) {
+    result = error(ErrorCode::NA); // as any value too large to build
+    return;
+  }
+  std::vector<CellValue> items(static_cast<size_t>(t.rows) * t.columns);
+  if (t.isReference) {
+    for (int c = 0; c < t.columns; ++c)
+      walkLine(t, true, c, ctx, [&](int r, const CellValue& v) {
+        items[static_cast<size_t>(c) * t.rows + r] = v;
+        return true;
+      });
+  } else {
+    for (int r = 0; r < t.rows; ++r)
+      for (int c = 0; c < t.columns; ++c)
+        items[static_cast<size_t>(c) * t.rows + r] = t.array.arrayItem(r, c);
+  }
+  result = CellValue::array(static_cast<std::uint16_t>(t.columns), static_cast<std::uint16_t>(t.rows),
+                            std::move(items));
+}
+
+void hyperlinkHandler(Arguments& args, CellValue& result, EvalContext&) {
+  // A cell shows the friendly name when there is one, else the link itself.
+  result = isMissing(args, 1) ? args[0] : args[1];
+}
+
+// clang-format off
+constexpr HandlerRow kLookupHandlers[] = {
+    {u"ADDRESS",   addressHandler},
+    {u"AREAS",     areasHandler},
+    {u"CHOOSE",    chooseHandler},
+    {u"COLUMN",    positionHandler<false>},
+    {u"COLUMNS",   sizeHandler<false>},
+    {u"HLOOKUP",   tableLookupHandler<false>},
+    {u"HYPERLINK", hyperlinkHandler},
+    {u"INDEX",     indexHandler},
+    {u"INDIRECT",  indirectHandler},
+    {u"LOOKUP",    lookupHandler},
+    {u"MATCH",     matchHandler},
+    {u"OFFSET",    offsetHandler},
+    {u"ROW",       positionHandler<true>},
+    {u"ROWS",      sizeHandler<true>},
+    {u"TRANSPOSE", transposeHandler},
+    {u"VLOOKUP",   tableLookupHandler<true>},
+};
+// clang-format on
+
+} // namespace
+
+void registerLookupFunctions() { registerRows(kLookupHandlers); }
+
+} // namespace functions

@@ -1,0 +1,263 @@
+// Lookup and reference functions. Expected values are worked out by hand
+// from the small tables each test enters.
+
+#include "functions/families.h"
+#include "functions/function_test_util.h"
+
+#include "model/workbook.h"
+
+namespace functions {
+namespace {
+
+using model::CellValue;
+using model::ErrorCode;
+
+struct Row {
+  const char16_t* formula;
+  CellValue expected;
+};
+
+CellValue num(double x) { return CellValue::number(x); }
+CellValue str(std::u16string_view s) { return CellValue::string(s); }
+CellValue err(ErrorCode e) { return CellValue::error(e); }
+
+class LookupTest : public testing::FunctionTest {
+protected:
+  LookupTest() : FunctionTest(registerLookupFunctions) {}
+
+  void expectRows(std::initializer_list<Row> rows) {
+    for (const Row& r : rows) {
+      const CellValue v = eval(r.formula);
+      EXPECT_EQ(show(v), show(r.expected)) << platform::toUtf8(r.formula);
+    }
+  }
+  /// Keys in A1:A3, their names in B1:B3.
+  void keys(const char16_t* a1, const char16_t* a2, const char16_t* a3) {
+    set("A1", a1);
+    set("A2", a2);
+    set("A3", a3);
+    set("B1", u"first");
+    set("B2", u"second");
+    set("B3", u"third");
+  }
+};
+
+TEST_F(LookupTest, VlookupApproximateSearchesFromTheBottom) {
+  keys(u"1", u"3", u"5");
+  expectRows({
+      {u"=VLOOKUP(4,A1:B3,2)", str(u"second")},
+      {u"=VLOOKUP(5,A1:B3,2,TRUE)", str(u"third")},
+      {u"=VLOOKUP(99,A1:B3,2)", str(u"third")},
+      {u"=VLOOKUP(0,A1:B3,2)", err(ErrorCode::NA)},
+      {u"=VLOOKUP(4,A1:B3,1)", num(3)},
+      {u"=VLOOKUP(1,A1:B3,3)", err(ErrorCode::Value)},
+      {u"=VLOOKUP(1,A1:B3,0)", err(ErrorCode::Value)},
+      {u"=VLOOKUP(#DIV/0!,A1:B3,2)", err(ErrorCode::Div0)},
+      {u"=VLOOKUP(\"x\",A1:B3,2)", err(ErrorCode::NA)}, // no key of the same kind
+      {u"=VLOOKUP(1,5,1)", err(ErrorCode::NA)},
+      {u"=VLOOKUP(1,(A1:B3,A1:B3),2)", err(ErrorCode::Ref)},
+  });
+}
+
+TEST_F(LookupTest, VlookupUnsortedAndErrorKeys) {
+  keys(u"5", u"1", u"3");
+  expectRows({
+      {u"=VLOOKUP(4,A1:B3,2)", str(u"third")},
+      {u"=VLOOKUP(2,A1:B3,2)", str(u"second")},
+  });
+  // An error met on the way up ends the search with it.
+  set("A2", u"=1/0");
+  expectRows({
+      {u"=VLOOKUP(2,A1:B3,2)", err(ErrorCode::Div0)},
+      {u"=VLOOKUP(4,A1:B3,2)", str(u"third")},
+  });
+}
+
+TEST_F(LookupTest, VlookupExactMatchesKindAndIgnoresCase) {
+  keys(u"a", u"B", u"'3");
+  set("A4", u"b");
+  set("B4", u"fourth");
+  expectRows({
+      {u"=VLOOKUP(\"b\",A1:B4,2,FALSE)", str(u"second")}, // first of two, either case
+      {u"=VLOOKUP(3,A1:B4,2,FALSE)", err(ErrorCode::NA)},  // the text "3" is not the number
+      {u"=VLOOKUP(\"3\",A1:B4,2,FALSE)", str(u"third")},
+      {u"=VLOOKUP(\"c\",A1:B4,2,FALSE)", err(ErrorCode::NA)},
+      {u"=VLOOKUP(TRUE,A1:B4,2,FALSE)", err(ErrorCode::NA)},
+      {u"=VLOOKUP(2,{1,\"x\";2,\"y\";3,\"z\"},2,FALSE)", str(u"y")},
+      {u"=VLOOKUP(2.5,{1,\"x\";2,\"y\";3,\"z\"},2)", str(u"y")},
+  });
+}
+
+TEST_F(LookupTest, Hlookup) {
+  set("A1", u"10");
+  set("B1", u"20");
+  set("C1", u"30");
+  set("A2", u"x");
+  set("B2", u"y");
+  set("C2", u"z");
+  expectRows({
+      {u"=HLOOKUP(25,A1:C2,2)", str(u"y")},
+      {u"=HLOOKUP(30,A1:C2,2,FALSE)", str(u"z")},
+      {u"=HLOOKUP(25,A1:C2,2,FALSE)", err(ErrorCode::NA)},
+      {u"=HLOOKUP(5,A1:C2,2)", err(ErrorCode::NA)},
+      {u"=HLOOKUP(10,A1:C2,3)", err(ErrorCode::Value)},
+  });
+}
+
+TEST_F(LookupTest, LookupVectorAndArrayForms) {
+  keys(u"1", u"3", u"5");
+  set("D1", u"one");
+  set("D2", u"three");
+  expectRows({
+      {u"=LOOKUP(4,A1:A3,B1:B3)", str(u"second")},
+      {u"=LOOKUP(6,A1:A3,D1:D3)", num(0)}, // the third result cell is blank
+      {u"=LOOKUP(4,A1:B3)", str(u"second")},   // taller than wide: first column, last column
+      {u"=LOOKUP(0,A1:A3,B1:B3)", err(ErrorCode::NA)},
+      {u"=LOOKUP(2,{1,2,3;\"a\",\"b\",\"c\"})", str(u"b")}, // wider than tall: first row, last row
+      {u"=LOOKUP(3,{1,2,3},{\"a\",\"b\"})", err(ErrorCode::NA)},
+  });
+}
+
+TEST_F(LookupTest, LookupMeetingItsOwnCellSetsTheCircularFlag) {
+  keys(u"1", u"3", u"5");
+  book->circular = 0;
+  set("A4", u"=VLOOKUP(9,A1:B4,2)");
+  EXPECT_EQ(book->circular, 1);
+}
+
+TEST_F(LookupTest, Match) {
+  keys(u"1", u"3", u"5");
+  set("C1", u"apple");
+  set("C2", u"Banana");
+  set("C3", u"cherry");
+  set("D1", u"9");
+  set("D2", u"7");
+  set("D3", u"2");
+  expectRows({
+      {u"=MATCH(4,A1:A3)", num(2)},
+      {u"=MATCH(4,A1:A3,1)", num(2)},
+      {u"=MATCH(5,A1:A3,1)", num(3)},
+      {u"=MATCH(0,A1:A3,1)", err(ErrorCode::NA)},
+      {u"=MATCH(3,A1:A3,0)", num(2)},
+      {u"=MATCH(4,A1:A3,0)", err(ErrorCode::NA)},
+      {u"=MATCH(7,D1:D3,-1)", num(2)},
+      {u"=MATCH(8,D1:D3,-1)", num(1)},
+      {u"=MATCH(10,D1:D3,-1)", err(ErrorCode::NA)},
+      {u"=MATCH(\"banana\",C1:C3,0)", num(2)},
+      {u"=MATCH(\"b*\",C1:C3,0)", num(2)},
+      {u"=MATCH(\"?herry\",C1:C3,0)", num(3)},
+      {u"=MATCH(\"b~*\",C1:C3,0)", err(ErrorCode::NA)},
+      {u"=MATCH(\"bz\",C1:C3,1)", num(2)},
+      {u"=MATCH(2,{1,2,3},0)", num(2)},
+      {u"=MATCH(TRUE,{FALSE,TRUE},1)", num(2)},
+      {u"=MATCH(1,A1:B3,0)", err(ErrorCode::NA)}, // neither one row nor one column
+      {u"=MATCH(5,A1:A5)", num(5)}, // no key above 5: the whole length, blanks included
+  });
+}
+
+TEST_F(LookupTest, IndexGivesReferences) {
+  keys(u"1", u"3", u"5");
+  set("D1", u"10");
+  set("E2", u"20");
+  expectRows({
+      {u"=INDEX(A1:B3,2,2)", str(u"second")},
+      {u"=INDEX(A1:A3,3)", num(5)},
+      {u"=INDEX(A1:B1,2)", str(u"first")}, // one row: the index is a column
+      {u"=SUM(INDEX(A1:B3,0,1))", num(9)},
+      {u"=ROWS(INDEX(A1:B3,2,0))", num(1)},
+      {u"=COLUMNS(INDEX(A1:B3,2,0))", num(2)},
+      {u"=ROW(INDEX(A1:B3,3,1))", num(3)},
+      {u"=INDEX((A1:B3,D1:E2),2,2,2)", num(20)},
+      {u"=INDEX((A1:B3,D1:E2),1,1,3)", err(ErrorCode::Ref)},
+      {u"=INDEX(A1:B3,1,1,0)", err(ErrorCode::Value)},
+      {u"=INDEX(A1:B3,1,1,2)", err(ErrorCode::Ref)},
+      {u"=INDEX(A1:B3,4,1)", err(ErrorCode::Ref)},
+      {u"=INDEX(A1:B3,1,-1)", err(ErrorCode::Ref)},
+      {u"=INDEX({1,2;3,4},2,1)", num(3)},
+      {u"=SUM(INDEX({1,2;3,4},0,2))", num(6)},
+      {u"=INDEX(7,1,1)", num(7)},
+  });
+}
+
+TEST_F(LookupTest, OffsetGivesReferences) {
+  keys(u"1", u"3", u"5");
+  expectRows({
+      {u"=OFFSET(A1,2,0)", num(5)},
+      {u"=SUM(OFFSET(A1,1,0,2,1))", num(8)},
+      {u"=ROWS(OFFSET(A1:B3,1,1))", num(3)},
+      {u"=COLUMNS(OFFSET(A1,0,0,5,3))", num(3)},
+      {u"=SUM(OFFSET(A3,0,0,-2,1))", num(8)}, // a negative height reaches upwards
+      {u"=OFFSET(A1,-1,0)", err(ErrorCode::Ref)},
+      {u"=OFFSET(A1,0,255,1,2)", err(ErrorCode::Ref)},
+      {u"=OFFSET(A1,65535,0)", num(0)},
+      {u"=OFFSET(A1,1E300,0)", err(ErrorCode::Ref)},
+      {u"=OFFSET(A1,0,0,0,1)", err(ErrorCode::Ref)},
+      {u"=OFFSET(5,0,0)", err(ErrorCode::Ref)},
+  });
+}
+
+TEST_F(LookupTest, Indirect) {
+  keys(u"1", u"3", u"5");
+  book->names.push_back({0, 0, 0, u"Keys", u"=$A$1:$A$3", {}});
+  book->names.push_back({0, 0, 0, u"Half", u"=0.5", {}});
+  book->names.push_back({0, 0, 0, u"Loop", u"=INDIRECT(\"Loop\")", {}});
+  expectRows({
+      {u"=INDIRECT(\"A2\")", num(3)},
+      {u"=SUM(INDIRECT(\"A1:A3\"))", num(9)},
+      {u"=SUM(INDIRECT(\"Sheet1!A1:A2\"))", num(4)},
+      {u"=INDIRECT(\"R3C1\",FALSE)", num(5)},
+      {u"=SUM(INDIRECT(\"Keys\"))", num(9)},
+      {u"=INDIRECT(\"Half\")", err(ErrorCode::Ref)},
+      {u"=INDIRECT(\"Loop\")", err(ErrorCode::Ref)},
+      {u"=INDIRECT(\"A1 + 1\")", err(ErrorCode::Ref)},
+      {u"=INDIRECT(\"\")", err(ErrorCode::Ref)},
+      {u"=INDIRECT(\"R3C1\")", err(ErrorCode::Ref)},
+  });
+  // R1C1 offsets count from the formula's cell.
+  EXPECT_EQ(show(eval(u"=INDIRECT(\"R[-1]C[-1]\",FALSE)", "B3")), "3");
+}
+
+TEST_F(LookupTest, AddressAndPositions) {
+  expectRows({
+      {u"=ADDRESS(2,3)", str(u"$C$2")},
+      {u"=ADDRESS(2,3,2)", str(u"C$2")},
+      {u"=ADDRESS(2,3,3)", str(u"$C2")},
+      {u"=ADDRESS(2,28,4)", str(u"AB2")},
+      {u"=ADDRESS(65536,256)", str(u"$IV$65536")},
+      {u"=ADDRESS(2,3,1,FALSE)", str(u"R2C3")},
+      {u"=ADDRESS(2,3,4,FALSE)", str(u"R[2]C[3]")},
+      {u"=ADDRESS(2,3,1,TRUE,\"My Sheet\")", str(u"'My Sheet'!$C$2")},
+      {u"=ADDRESS(0,1)", err(ErrorCode::Value)},
+      {u"=ADDRESS(1,257)", err(ErrorCode::Value)},
+      {u"=ADDRESS(1,1,5)", err(ErrorCode::Value)},
+      {u"=ROW(C5)", num(5)},
+      {u"=COLUMN(C5:E9)", num(3)},
+      {u"=ROWS(A1:B3)", num(3)},
+      {u"=COLUMNS({1,2,3})", num(3)},
+      {u"=ROWS(7)", num(1)},
+      {u"=AREAS((A1,B2:C3,D4))", num(3)},
+      {u"=AREAS(A1:B2)", num(1)},
+      {u"=CHOOSE(2,\"a\",\"b\",\"c\")", str(u"b")},
+      {u"=CHOOSE(3.9,\"a\",\"b\",\"c\")", str(u"c")},
+      {u"=CHOOSE(4,\"a\",\"b\",\"c\")", err(ErrorCode::Value)},
+      {u"=CHOOSE(0,\"a\")", err(ErrorCode::Value)},
+      {u"=HYPERLINK(\"http://x\",\"site\")", str(u"site")},
+      {u"=HYPERLINK(\"http://x\")", str(u"http://x")},
+  });
+  EXPECT_EQ(show(eval(u"=ROW()", "D7")), "7");
+  EXPECT_EQ(show(eval(u"=COLUMN()", "D7")), "4");
+}
+
+TEST_F(LookupTest, Transpose) {
+  keys(u"1", u"3", u"5");
+  expectRows({
+      {u"=INDEX(TRANSPOSE(A1:B3),2,3)", str(u"third")},
+      {u"=INDEX(TRANSPOSE(A1:B3),1,2)", num(3)},
+      {u"=COLUMNS(TRANSPOSE(A1:B3))", num(3)},
+      {u"=INDEX(TRANSPOSE({1,2;3,4}),1,2)", num(3)},
+      {u"=ROWS(TRANSPOSE(A1:A65536))", err(ErrorCode::Value)},
+  });
+}
+
+} // namespace
+} // namespace functions
