@@ -2,6 +2,7 @@
 
 #include "formula/recalc.h"
 #include "formula/reference_syntax.h"
+#include "functions/families.h"
 #include "model/set_cell.h"
 #include "model/workbook_list.h"
 #include "numfmt/number_format.h"
@@ -72,6 +73,7 @@ int runEvalCommand(int argc, char** argv) {
     return usage("no formula given");
 
   formula::installFormulaEngine();
+  functions::registerAllFunctions();
   model::WorkbookList books;
   if (!books.new_workbook(nullptr))
     return 1;

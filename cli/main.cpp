@@ -1,5 +1,6 @@
 // cellwick-cli: the headless tool on the same core as the desktop program.
 
+#include "dump_command.h"
 #include "eval_command.h"
 #include "format_command.h"
 #include "info_command.h"
@@ -18,6 +19,8 @@ constexpr const char* kUsage =
     "commands:\n"
     "  info        create a new workbook and print its tables\n"
     "              (fonts, cell formats, styles, number formats, sheets)\n"
+    "  dump [--recalc] FILE\n"
+    "              print every stored cell of an .xls or .xlt file\n"
     "  eval [--locale L] [--date1904] [--set A1=TEXT]... FORMULA\n"
     "              enter cells, then print the value of FORMULA\n"
     "  format [--locale L] [--date1904] VALUE CODE\n"
@@ -48,6 +51,8 @@ int main(int argc, char** argv) {
   }
   if (command == "info")
     return cli::runInfoCommand(stdout);
+  if (command == "dump")
+    return cli::runDumpCommand(argc - 1, argv + 1);
   if (command == "eval")
     return cli::runEvalCommand(argc - 1, argv + 1);
   if (command == "format")

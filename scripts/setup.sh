@@ -8,7 +8,7 @@ packages=(
   clang libclang-rt-14-dev
   libicu-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  python3
+  python3 python3-xlrd python3-xlwt
 )
 
 missing=()

@@ -40,6 +40,7 @@ constexpr CodePageEntry kCodePages[] = {
     {1256,  "ibm-9448_X100-2005"},
     {1257,  "ibm-9449_P100-2002"},
     {1258,  "ibm-5354_P100-1998"},
+    {10000, "macos-0_2-10.2"},   // Mac OS Roman, which old Macintosh workbooks use
     {65001, "UTF-8"},
     // clang-format on
 };

@@ -1,0 +1,1334 @@
+#include "fileformats/biff/workbook_reader.h"
+
+#include "fileformats/biff/byte_cursor.h"
+#include "fileformats/biff/formula_tokens.h"
+#include "fileformats/biff/link_table.h"
+#include "fileformats/biff/records.h"
+#include "fileformats/compound/compound_file.h"
+#include "formula/function_table.h"
+#include "formula/recalc.h"
+#include "formula/text_value.h"
+#include "model/cell_store.h"
+#include "model/sheet.h"
+#include "numfmt/builtin_formats.h"
+#include "numfmt/number_format.h"
+#include "platform/code_page.h"
+#include "platform/locale_strings.h"
+#include "platform/memory.h"
+#include "platform/ui_services.h"
+#include "platform/unicode.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace biff {
+
+namespace {
+
+constexpr struct {
+  std::uint8_t code;
+  const char16_t* text;
+  int index;
+} kErrorCodes[] = {
+    {0x00, u"#NULL!", 0}, {0x07, u"#DIV/0!", 1}, {0x0F, u"#VALUE!", 2}, {0x17, u"#REF!", 3},
+    {0x1D, u"#NAME?", 4}, {0x24, u"#NUM!", 5},   {0x2A, u"#N/A", 6},
+};
+
+} // namespace
+
+const char16_t* errorTextOfCode(std::uint8_t code) {
+  for (const auto& e : kErrorCodes)
+    if (e.code == code)
+      return e.text;
+  return u"#N/A";
+}
+
+int errorIndexOfCode(std::uint8_t code) {
+  for (const auto& e : kErrorCodes)
+    if (e.code == code)
+      return e.index;
+  return 6;
+}
+
+std::uint8_t codeOfErrorIndex(int index) {
+  for (const auto& e : kErrorCodes)
+    if (e.index == index)
+      return e.code;
+  return 0x2A;
+}
+
+namespace {
+
+std::uint32_t bitIf(bool condition, std::uint32_t bit) { return condition ? bit : 0u; }
+
+struct Record {
+  std::uint16_t id = 0;
+  std::span<const std::uint8_t> body;
+};
+
+// Splits the stream into records; a record whose length runs past the end
+// ends the stream (a truncated file reads as far as it is whole).
+class RecordStream {
+public:
+  explicit RecordStream(std::span<const std::uint8_t> stream) : m_s(stream) {}
+
+  bool next(Record& r) {
+    if (m_s.size() - m_pos < 4)
+      return false;
+    const std::uint16_t id = static_cast<std::uint16_t>(m_s[m_pos] | (m_s[m_pos + 1] << 8));
+    const std::uint16_t len = static_cast<std::uint16_t>(m_s[m_pos + 2] | (m_s[m_pos + 3] << 8));
+    if (len > m_s.size() - m_pos - 4)
+      return false;
+    r.id = id;
+    r.body = m_s.subspan(m_pos + 4, len);
+    m_pos += 4 + static_cast<size_t>(len);
+    return true;
+  }
+  std::uint16_t peekId() const {
+    if (m_s.size() - m_pos < 4)
+      return 0;
+    return static_cast<std::uint16_t>(m_s[m_pos] | (m_s[m_pos + 1] << 8));
+  }
+
+private:
+  std::span<const std::uint8_t> m_s;
+  size_t m_pos = 0;
+};
+
+struct SharedFormula {
+  model::CellRange range;
+  std::vector<std::uint8_t> tokens;
+  std::vector<std::uint8_t> extra;
+};
+
+class Reader {
+public:
+  Reader(model::Workbook& book) : m_book(book) {}
+
+  bool run(std::span<const std::uint8_t> stream, ReadInfo& info);
+
+private:
+  // ---- strings ----
+  std::u16string bytesToText(std::span<const std::uint8_t> bytes) const {
+    std::u16string out;
+    if (!platform::toUtf16(m_codePage, std::string_view(reinterpret_cast<const char*>(bytes.data()),
+                                                        bytes.size()),
+                           out)) {
+      out.clear();
+      for (std::uint8_t b : bytes)
+        out += static_cast<char16_t>(b);
+    }
+    return out;
+  }
+
+  // Characters after the length: BIFF8 has an option byte (bit 0: UTF-16;
+  // bit 3: formatting runs; bit 2: extended data), older versions 8-bit
+  // text in the code page.
+  bool readChars(ByteCursor& c, size_t count, std::u16string& out) {
+    out.clear();
+    if (m_version < 8) {
+      std::span<const std::uint8_t> b;
+      if (!c.bytes(std::min(count, c.remaining()), b))
+        return false;
+      out = bytesToText(b);
+      return true;
+    }
+    std::uint8_t option = 0;
+    if (!c.u8(option))
+      return count == 0;
+    std::uint16_t runs = 0;
+    std::uint32_t ext = 0;
+    if ((option & 0x08) && !c.u16(runs))
+      return false;
+    if ((option & 0x04) && !c.u32(ext))
+      return false;
+    if (option & 0x01) {
+      for (size_t i = 0; i < count; ++i) {
+        std::uint16_t ch;
+        if (!c.u16(ch))
+          return false;
+        out += static_cast<char16_t>(ch);
+      }
+    } else {
+      std::span<const std::uint8_t> b;
+      if (!c.bytes(std::min(count, c.remaining()), b))
+        return false;
+      // Compressed UTF-16: each byte is the character of that number.
+      for (std::uint8_t ch : b)
+        out += static_cast<char16_t>(ch);
+    }
+    (void)c.skip(std::min<size_t>(static_cast<size_t>(runs) * 4 + ext, c.remaining()));
+    return true;
+  }
+
+  bool readString8(ByteCursor& c, std::u16string& out) {
+    std::uint8_t n = 0;
+    return c.u8(n) && readChars(c, n, out);
+  }
+  bool readString16(ByteCursor& c, std::u16string& out) {
+    std::uint16_t n = 0;
+    return c.u16(n) && readChars(c, n, out);
+  }
+
+  // ---- globals ----
+  bool readGlobals(RecordStream& rs);
+  /// Acts on one record of the globals; false when the open must stop.
+  bool globalRecord(RecordStream& rs, const Record& r);
+  void readSst(RecordStream& rs, const Record& first);
+  void readFont(ByteCursor c);
+  void readXf(ByteCursor c);
+  void readFormat(ByteCursor c);
+  void readName(ByteCursor c);
+  void readBoundSheet(ByteCursor c);
+  void finishGlobals();
+
+  // ---- sheets ----
+  bool readSheet(RecordStream& rs, int sheetIndex);
+  model::CellRecord* appendCell(model::Sheet& s, std::uint16_t row, std::uint16_t col,
+                                std::u16string_view text, std::uint16_t xf);
+  void numberCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
+                  double value);
+  void stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
+                  const std::u16string& text, bool textFormatCounts);
+  void formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, const Record& r);
+  std::u16string numberEntryText(double value, std::uint16_t xf) const;
+  std::uint16_t numberFormatOfXf(std::uint16_t xf) const {
+    return xf < m_book.cellFormats.size() ? m_book.cellFormats[xf].numberFormatIndex : 0;
+  }
+  std::uint16_t cellFormatIndex(std::uint16_t xf) const {
+    return xf < m_book.cellFormats.size() ? xf : model::kDefaultCellFormat;
+  }
+
+  // Row, column and cell format of a cell record; the oldest files keep
+  // three attribute bytes, whose first holds the format index.
+  bool cellHeader(ByteCursor& c, std::uint16_t id, std::uint16_t& row, std::uint16_t& col,
+                  std::uint16_t& xf) const {
+    if (!(c.u16(row) && c.u16(col)))
+      return false;
+    if (m_version == 2 && id < 0x0100) {
+      std::uint8_t a0, a1, a2;
+      if (!(c.u8(a0) && c.u8(a1) && c.u8(a2)))
+        return false;
+      xf = a0 & 0x3F;
+      return true;
+    }
+    return c.u16(xf);
+  }
+
+  std::u16string formulaText(std::span<const std::uint8_t> tokens,
+                             std::span<const std::uint8_t> extra, int row, int column);
+
+public:
+  bool m_encrypted = false;
+  bool m_singleSheet = false;
+
+private:
+  model::Workbook& m_book;
+  int m_version = 8;
+  int m_codePage = 1252;
+  bool m_firstFont = true, m_firstXf = true;
+  std::vector<std::u16string> m_sst;
+  std::vector<std::vector<std::uint8_t>> m_nameTokens;
+  std::vector<std::uint8_t> m_externSheet;
+  std::vector<std::vector<std::uint8_t>> m_supbooks;
+  std::vector<std::pair<int, std::u16string>> m_externNames; // supporting book, text
+  LinkTable m_links;
+  int m_currentSheet = -1;
+  int m_boundSheets = 0;
+  int m_activeSheet = 0;
+  std::map<std::uint32_t, SharedFormula> m_shared; // key: packed first cell
+  std::map<std::uint32_t, SharedFormula> m_arrays;
+};
+
+std::u16string Reader::formulaText(std::span<const std::uint8_t> tokens,
+                                   std::span<const std::uint8_t> extra, int row, int column) {
+  TokenContext ctx;
+  ctx.book = &m_book;
+  ctx.version = m_version == 8 ? 8 : 7;
+  ctx.fileKind = 2;
+  ctx.links = &m_links;
+  ctx.sheet = m_currentSheet;
+  std::u16string text;
+  if (!tokensToFormulaText(tokens, extra, static_cast<std::uint16_t>(row),
+                           static_cast<std::uint8_t>(column), ctx, text))
+    return {};
+  return text;
+}
+
+bool Reader::run(std::span<const std::uint8_t> stream, ReadInfo& info) {
+  RecordStream rs(stream);
+  Record r;
+  int sheetCounter = 0;
+  bool sawGlobals = false;
+  while (rs.next(r)) {
+    if (!isBof(r.id))
+      continue;
+    ByteCursor c(r.body);
+    std::uint16_t versionWord = 0, type = 0;
+    (void)c.u16(versionWord);
+    (void)c.u16(type);
+    if (type == kSubstreamGlobals && !sawGlobals) {
+      sawGlobals = true;
+      if (r.id == rtBOF2)
+        m_version = 2;
+      else if (r.id == rtBOF3)
+        m_version = 3;
+      else if (r.id == rtBOF4)
+        m_version = 4;
+      else
+        m_version = (versionWord >> 8) == 5 ? 7 : 8;
+      info.version = m_version;
+      if (!readGlobals(rs)) {
+        info.status = m_encrypted ? ReadStatus::Encrypted : ReadStatus::Damaged;
+        return false;
+      }
+      continue;
+    }
+    if (!sawGlobals) {
+      if (type != kSubstreamWorksheet && type != kSubstreamMacro)
+        continue;
+      // A file of one sheet carries its fonts and formats inside the sheet.
+      m_version = r.id == rtBOF2 ? 2 : r.id == rtBOF3 ? 3 : r.id == rtBOF4 ? 4 : 7;
+      info.version = m_version;
+      m_singleSheet = true;
+      sawGlobals = true;
+      auto sheet = std::make_unique<model::Sheet>();
+      model::sheet_init(*sheet, type == kSubstreamMacro ? model::SheetKind::Macro
+                                                         : model::SheetKind::Worksheet);
+      sheet->name = u"Sheet1";
+      m_book.sheets.push_back(std::move(sheet));
+      m_boundSheets = 1;
+      const bool ok = readSheet(rs, 0);
+      finishGlobals();
+      if (!ok) {
+        info.status = m_encrypted ? ReadStatus::Encrypted : ReadStatus::Damaged;
+        return false;
+      }
+      break;
+    }
+    if (sheetCounter >= m_book.sheetCount())
+      break;
+    const int index = sheetCounter++;
+    if (type == kSubstreamWorksheet || type == kSubstreamMacro || type == kSubstreamModule) {
+      if (!readSheet(rs, index))
+        return false;
+    } else {
+      // Chart sheets are read whole by the chart reader, which is not built
+      // yet: their substream is skipped, nested substreams included.
+      int depth = 1;
+      while (depth > 0 && rs.next(r)) {
+        if (isBof(r.id))
+          ++depth;
+        else if (r.id == rtEOF)
+          --depth;
+      }
+    }
+    if (sheetCounter >= m_boundSheets)
+      break;
+  }
+  if (!sawGlobals) {
+    info.status = ReadStatus::Damaged;
+    return false;
+  }
+  // The last of equal names survives (built-in names excepted), and the
+  // AutoFilter's own name is not kept.
+  std::vector<model::DefinedName> kept;
+  for (size_t i = 0; i < m_book.names.size(); ++i) {
+    const model::DefinedName& n = m_book.names[i];
+    if (n.name == u"_FilterDatabase")
+      continue;
+    bool builtin = false;
+    for (std::u16string_view b : model::kBuiltinNameTexts)
+      builtin |= n.name == b;
+    bool later = false;
+    for (size_t j = i + 1; j < m_book.names.size() && !builtin; ++j)
+      later |= platform::equalsIgnoreCase(m_book.names[j].name, n.name);
+    if (!later)
+      kept.push_back(n);
+  }
+  m_book.names = std::move(kept);
+  if (m_book.sheets.empty()) {
+    info.status = ReadStatus::Damaged;
+    return false;
+  }
+  m_book.activeSheet = std::clamp(m_activeSheet, 0, m_book.sheetCount() - 1);
+  return true;
+}
+
+bool Reader::readGlobals(RecordStream& rs) {
+  Record r;
+  while (rs.next(r)) {
+    if (r.id == rtEOF) {
+      finishGlobals();
+      return true;
+    }
+    if (!globalRecord(rs, r))
+      return false;
+  }
+  // The stream ended inside the globals: what was read stands.
+  finishGlobals();
+  return !m_book.sheets.empty();
+}
+
+bool Reader::globalRecord(RecordStream& rs, const Record& r) {
+  {
+    ByteCursor c(r.body);
+    switch (r.id) {
+    case rtFILEPASS:
+      m_encrypted = true;
+      platform::ui().messageBox(kMessagePasswordProtected, std::nullopt,
+                                platform::MessageButtons::Ok, platform::MessageIcon::None);
+      return false;
+    case rtCODEPAGE: {
+      std::uint16_t cp = 0;
+      if (c.u16(cp)) {
+        m_book.fileCodePage = cp;
+        // 1200 marks UTF-16 text; 32768 and 32769 are the old files' names
+        // for Mac Roman and Windows Latin; other pages convert when known.
+        const int page = cp == 32768 ? 10000 : cp == 32769 ? 1252 : cp;
+        if (cp != 1200 && platform::isSupportedCodePage(page))
+          m_codePage = page;
+      }
+      break;
+    }
+    case rt1904: {
+      std::uint16_t v = 0;
+      if (c.u16(v))
+        m_book.date1904 = v != 0;
+      break;
+    }
+    case rtWINDOW1: {
+      std::uint16_t skip, options = 0, active = 0;
+      if (c.u16(skip) && c.u16(skip) && c.u16(skip) && c.u16(skip) && c.u16(options) &&
+          c.u16(active)) {
+        m_book.showSheetTabs = (options & 0x20) != 0;
+        m_book.showVerticalScrollBar = (options & 0x10) != 0;
+        m_book.showHorizontalScrollBar = (options & 0x08) != 0;
+        m_activeSheet = active;
+      }
+      break;
+    }
+    case rtPALETTE: {
+      std::uint16_t count = 0;
+      if (!c.u16(count))
+        break;
+      for (int k = 0; k < count && 8 + k < 64; ++k) {
+        std::uint8_t red, green, blue, unused;
+        if (!(c.u8(red) && c.u8(green) && c.u8(blue) && c.u8(unused)))
+          break;
+        m_book.palette[static_cast<size_t>(8 + k)] =
+            red | (static_cast<std::uint32_t>(green) << 8) | (static_cast<std::uint32_t>(blue) << 16);
+      }
+      break;
+    }
+    case rtFONT:
+    case 0x0231: readFont(c); break;
+    case rtXF:
+    case 0x0043:
+    case 0x0243:
+    case 0x0443: readXf(c); break;
+    case rtFORMAT:
+    case 0x001E: readFormat(c); break;
+    case rtSTYLE: {
+      std::uint16_t xf = 0;
+      std::uint8_t style = 0, level = 255;
+      if (c.u16(xf) && (xf & 0x8000) && c.u8(style)) {
+        (void)c.u8(level);
+        if (m_book.styles.size() < 0x10000)
+          m_book.styles.push_back({xf, style, level});
+      }
+      break;
+    }
+    case rtBOUNDSHEET: readBoundSheet(c); break;
+    case rtNAME:
+    case 0x0218: readName(c); break;
+    case rtSST: readSst(rs, r); break;
+    case rtEXTERNSHEET:
+      if (m_version == 8)
+        m_externSheet.assign(r.body.begin(), r.body.end());
+      break;
+    case rtSUPBOOK: m_supbooks.emplace_back(r.body.begin(), r.body.end()); break;
+    case rtEXTERNNAME:
+    case 0x0223: {
+      std::uint16_t options = 0;
+      std::u16string name;
+      if (c.u16(options) && c.skip(4) && readString8(c, name))
+        m_externNames.emplace_back(static_cast<int>(m_supbooks.size()) - 1, name);
+      break;
+    }
+    default: break;
+    }
+  }
+  return true;
+}
+
+void Reader::finishGlobals() {
+  m_links = LinkTable{};
+  if (m_version == 8) {
+    ByteCursor c(m_externSheet);
+    std::uint16_t count = 0;
+    if (c.u16(count))
+      for (int i = 0; i < count; ++i) {
+        ExternSheetEntry e;
+        if (!(c.u16(e.book) && c.u16(e.firstSheet) && c.u16(e.lastSheet)))
+          break;
+        m_links.externSheets.push_back(e);
+      }
+    for (size_t b = 0; b < m_supbooks.size(); ++b)
+      if (isAddInSupportingBook(m_supbooks[b])) {
+        m_links.addInBook = static_cast<int>(b);
+        break;
+      }
+  }
+  for (const auto& [book, name] : m_externNames) {
+    if (m_version != 8 || book == m_links.addInBook) {
+      m_links.externNames.push_back(name);
+      // Add-in functions the formulas call are listed with the workbook, so
+      // that saving can write them again.
+      if (m_version == 8 && formula::findFunction(name) &&
+          formula::isAddIn(*formula::findFunction(name)))
+        model::addAddInName(m_book, name);
+    }
+  }
+  for (size_t i = 0; i < m_book.names.size() && i < m_nameTokens.size(); ++i)
+    m_book.names[i].formula = formulaText(m_nameTokens[i], {}, 0, 0);
+}
+
+void Reader::readFont(ByteCursor c) {
+  if (m_firstFont) {
+    m_book.fonts.clear();
+    m_firstFont = false;
+  }
+  model::Font f;
+  std::uint16_t height = 200, options = 0, colour = model::kAutomaticFontColour, weight = 400,
+                escapement = 0;
+  std::uint8_t underline = 0, family = 0, charset = 0, reserved = 0;
+  if (!c.u16(height) || !c.u16(options))
+    return;
+  if (m_version >= 3)
+    (void)c.u16(colour);
+  if (m_version >= 5) {
+    (void)(c.u16(weight) && c.u16(escapement) && c.u8(underline) && c.u8(family) &&
+           c.u8(charset) && c.u8(reserved));
+  }
+  f.heightTwips = height;
+  f.attributes = static_cast<std::uint16_t>(options & (model::kFontItalic | model::kFontStrikeOut));
+  f.colourIndex = colour;
+  f.weight = weight;
+  f.underline = underline;
+  f.pitchAndFamily = family;
+  f.charSet = charset;
+  std::u16string face;
+  if (readString8(c, face) && !face.empty())
+    f.face = face.substr(0, 31);
+  m_book.fonts.push_back(f);
+}
+
+void Reader::readXf(ByteCursor c) {
+  if (m_firstXf) {
+    m_book.cellFormats.clear();
+    m_book.styles.clear();
+    m_firstXf = false;
+  }
+  if (m_book.cellFormats.size() >= 0xFFFF)
+    return;
+  model::CellFormat f;
+  std::uint16_t font = 0, format = 0, type = 0;
+  if (!c.u16(font) || !c.u16(format) || !c.u16(type)) {
+    m_book.cellFormats.push_back(f);
+    return;
+  }
+  // Font index 4 does not exist in files: later indexes step over it.
+  f.fontIndex = font > 4 ? static_cast<std::uint16_t>(font - 1) : font;
+  f.numberFormatIndex = model::numberFormatPosition(m_book, format) >= 0 ? format : 0;
+  f.flags = bitIf(type & 0x0001, model::kFormatLocked) |
+            bitIf(type & 0x0002, model::kFormatFormulaHidden) |
+            bitIf(type & 0x0004, model::kFormatStyle) | bitIf(type & 0x0008, 1u << 3);
+  std::uint8_t align = 0;
+  if (c.u8(align)) {
+    f.horizontalAlignment = align & 0x07;
+    if (align & 0x08)
+      f.flags |= model::kFormatWrapText;
+    f.verticalAlignment = (align >> 4) & 0x07;
+  }
+  if (m_version == 8) {
+    std::uint8_t rotation, indent, used;
+    std::uint32_t border1 = 0, border2 = 0;
+    std::uint16_t fill = 0;
+    if (c.u8(rotation) && c.u8(indent) && c.u8(used) && c.u32(border1) && c.u32(border2) &&
+        c.u16(fill)) {
+      f.borders[0] = {static_cast<std::uint8_t>(border1 & 0x0F),
+                      static_cast<std::uint8_t>((border1 >> 16) & 0x7F)};
+      f.borders[1] = {static_cast<std::uint8_t>((border1 >> 4) & 0x0F),
+                      static_cast<std::uint8_t>((border1 >> 23) & 0x7F)};
+      f.borders[2] = {static_cast<std::uint8_t>((border1 >> 8) & 0x0F),
+                      static_cast<std::uint8_t>(border2 & 0x7F)};
+      f.borders[3] = {static_cast<std::uint8_t>((border1 >> 12) & 0x0F),
+                      static_cast<std::uint8_t>((border2 >> 7) & 0x7F)};
+      f.fillPattern = static_cast<std::uint8_t>((border2 >> 26) & 0x3F);
+      f.patternColour = static_cast<std::uint8_t>(fill & 0x7F);
+      f.backgroundColour = static_cast<std::uint8_t>((fill >> 7) & 0x7F);
+    }
+  } else if (m_version == 7) {
+    std::uint8_t orientation;
+    std::uint32_t fill = 0, border = 0;
+    if (c.u8(orientation) && c.u32(fill) && c.u32(border)) {
+      f.patternColour = static_cast<std::uint8_t>(fill & 0x7F);
+      f.backgroundColour = static_cast<std::uint8_t>((fill >> 7) & 0x7F);
+      f.fillPattern = static_cast<std::uint8_t>((fill >> 16) & 0x3F);
+      f.borders[3] = {static_cast<std::uint8_t>((fill >> 22) & 0x07),
+                      static_cast<std::uint8_t>((fill >> 25) & 0x7F)};
+      f.borders[2] = {static_cast<std::uint8_t>(border & 0x07),
+                      static_cast<std::uint8_t>((border >> 9) & 0x7F)};
+      f.borders[0] = {static_cast<std::uint8_t>((border >> 3) & 0x07),
+                      static_cast<std::uint8_t>((border >> 16) & 0x7F)};
+      f.borders[1] = {static_cast<std::uint8_t>((border >> 6) & 0x07),
+                      static_cast<std::uint8_t>((border >> 23) & 0x7F)};
+    }
+  }
+  // The file's solid fill keeps its colour in the other field.
+  if (f.fillPattern == 1)
+    std::swap(f.patternColour, f.backgroundColour);
+  m_book.cellFormats.push_back(f);
+}
+
+void Reader::readFormat(ByteCursor c) {
+  std::uint16_t index = 0;
+  std::u16string code;
+  if (m_version >= 5) {
+    if (!c.u16(index))
+      return;
+  } else {
+    // Older files number their formats by order of appearance.
+    index = static_cast<std::uint16_t>(m_book.numberFormats.size());
+  }
+  const bool ok = m_version == 8 ? readString16(c, code) : readString8(c, code);
+  if (!ok)
+    return;
+  const int pos = model::numberFormatPosition(m_book, index);
+  if (pos >= 0) {
+    model::NumberFormat& f = m_book.numberFormats[static_cast<size_t>(pos)];
+    f.code = code;
+    f.displayCode = code;
+  } else {
+    m_book.numberFormats.push_back({index, 0, code, code});
+  }
+}
+
+void Reader::readName(ByteCursor c) {
+  std::uint16_t options = 0, tokenBytes = 0, ixals = 0, itab = 0;
+  std::uint8_t key = 0, nameLength = 0, l1, l2, l3, l4;
+  if (!(c.u16(options) && c.u8(key) && c.u8(nameLength) && c.u16(tokenBytes)))
+    return;
+  if (m_version >= 5 && !(c.u16(ixals) && c.u16(itab) && c.u8(l1) && c.u8(l2) && c.u8(l3) && c.u8(l4)))
+    return;
+  model::DefinedName n;
+  n.flags = (options & 0x0008) ? model::kNameCommandMacro : 0;
+  n.shortcut = key;
+  n.sheetIndex = itab;
+  std::u16string text;
+  if (!readChars(c, nameLength, text))
+    return;
+  if ((options & 0x0020) && !text.empty()) {
+    // A built-in name stores its code in place of the text.
+    const size_t code = text[0];
+    n.name = code < std::size(model::kBuiltinNameTexts) ? std::u16string(model::kBuiltinNameTexts[code])
+                                                        : text;
+  } else {
+    n.name = text;
+  }
+  std::span<const std::uint8_t> tokens;
+  if (!c.bytes(std::min<size_t>(tokenBytes, c.remaining()), tokens))
+    return;
+  n.fileBytes.assign(tokens.begin(), tokens.end());
+  m_nameTokens.emplace_back(tokens.begin(), tokens.end());
+  m_book.names.push_back(std::move(n));
+}
+
+void Reader::readBoundSheet(ByteCursor c) {
+  std::uint32_t position = 0;
+  std::uint8_t visibility = 0, type = 0;
+  std::u16string name;
+  if (m_version >= 5) {
+    if (!(c.u32(position) && c.u8(visibility) && c.u8(type)))
+      return;
+  }
+  if (!readString8(c, name))
+    return;
+  if (m_book.sheetCount() >= model::kMaxSheets)
+    return;
+  model::SheetKind kind = model::SheetKind::Worksheet;
+  switch (type) {
+  case 0: kind = model::SheetKind::Worksheet; break;
+  case 1: kind = model::SheetKind::Macro; break;
+  case 2: kind = model::SheetKind::Chart; break;
+  default: kind = model::SheetKind::Module; break;
+  }
+  auto sheet = std::make_unique<model::Sheet>();
+  model::sheet_init(*sheet, kind);
+  // Names longer than this program would let a user type are kept as the
+  // file has them; an empty or repeated one is made unique by a suffix.
+  if (name.empty() || model::find_sheet(m_book, name) >= 0) {
+    const std::u16string base = name.empty() ? u"Sheet" : name.substr(0, 27);
+    for (int k = 2;; ++k) {
+      std::u16string candidate = base + u"(" + platform::fromUtf8(std::to_string(k)) + u")";
+      if (model::find_sheet(m_book, candidate) < 0) {
+        name = candidate;
+        break;
+      }
+    }
+  }
+  sheet->name = name;
+  sheet->hidden = visibility & 0x03;
+  m_book.sheets.push_back(std::move(sheet));
+  ++m_boundSheets;
+}
+
+// The shared string table runs on in CONTINUE records; a string whose
+// characters cross into one restarts with a fresh option byte there.
+void Reader::readSst(RecordStream& rs, const Record& first) {
+  std::vector<std::span<const std::uint8_t>> parts{first.body};
+  while (rs.peekId() == rtCONTINUE) {
+    Record r;
+    if (!rs.next(r))
+      break;
+    parts.push_back(r.body);
+  }
+  size_t part = 0, pos = 0;
+  auto advancePart = [&]() {
+    while (part < parts.size() && pos >= parts[part].size()) {
+      ++part;
+      pos = 0;
+    }
+    return part < parts.size();
+  };
+  auto byte = [&](std::uint8_t& b) {
+    if (!advancePart())
+      return false;
+    b = parts[part][pos++];
+    return true;
+  };
+  auto u16 = [&](std::uint16_t& v) {
+    std::uint8_t a, b;
+    if (!byte(a) || !byte(b))
+      return false;
+    v = static_cast<std::uint16_t>(a | (b << 8));
+    return true;
+  };
+  auto u32 = [&](std::uint32_t& v) {
+    std::uint16_t a, b;
+    if (!u16(a) || !u16(b))
+      return false;
+    v = a | (static_cast<std::uint32_t>(b) << 16);
+    return true;
+  };
+  std::uint32_t total = 0, unique = 0;
+  if (!u32(total) || !u32(unique))
+    return;
+  // The count is only a hint: a file that claims more than it holds stops early.
+  m_sst.reserve(std::min<std::uint32_t>(unique, 1u << 20));
+  for (std::uint32_t i = 0; i < unique; ++i) {
+    std::uint16_t count = 0;
+    std::uint8_t option = 0;
+    if (!u16(count) || !byte(option))
+      return;
+    std::uint16_t runs = 0;
+    std::uint32_t ext = 0;
+    if ((option & 0x08) && !u16(runs))
+      return;
+    if ((option & 0x04) && !u32(ext))
+      return;
+    std::u16string s;
+    s.reserve(count);
+    bool wide = option & 0x01;
+    std::string narrow;
+    auto flushNarrow = [&]() {
+      if (narrow.empty())
+        return;
+      std::u16string converted;
+      // BIFF8 8-bit characters are widened; BIFF5 ones are code-page text.
+      if (m_version < 8 && platform::toUtf16(m_codePage, narrow, converted))
+        s += converted;
+      else
+        for (unsigned char ch : narrow)
+          s += static_cast<char16_t>(ch);
+      narrow.clear();
+    };
+    while (s.size() + narrow.size() < count) {
+      if (part < parts.size() && pos >= parts[part].size()) {
+        // Characters continue in the next record, after their own option byte.
+        flushNarrow();
+        if (!advancePart())
+          break;
+        std::uint8_t o = 0;
+        if (!byte(o))
+          break;
+        wide = o & 0x01;
+        continue;
+      }
+      if (wide) {
+        std::uint16_t ch;
+        if (!u16(ch))
+          break;
+        s += static_cast<char16_t>(ch);
+      } else {
+        std::uint8_t ch;
+        if (!byte(ch))
+          break;
+        narrow += static_cast<char>(ch);
+      }
+    }
+    flushNarrow();
+    m_sst.push_back(std::move(s));
+    // Formatting runs and extended data are skipped, across records too.
+    size_t skip = static_cast<size_t>(runs) * 4 + ext;
+    while (skip > 0 && advancePart()) {
+      const size_t n = std::min(skip, parts[part].size() - pos);
+      pos += n;
+      skip -= n;
+    }
+  }
+}
+
+// ---- sheets ----
+
+model::CellRecord* Reader::appendCell(model::Sheet& s, std::uint16_t row, std::uint16_t col,
+                                      std::u16string_view text, std::uint16_t xf) {
+  if (row > model::kMaxRow || col > model::kMaxColumn || !s.hasGrid())
+    return nullptr;
+  model::CellRecord* c = model::append_cell(s.cells, row, static_cast<std::uint8_t>(col), text,
+                                            cellFormatIndex(xf));
+  c->calcState = model::CalcState::ValueValid;
+  return c;
+}
+
+std::u16string Reader::numberEntryText(double value, std::uint16_t xf) const {
+  const std::uint16_t format = numberFormatOfXf(xf);
+  const std::u16string_view code = model::numberFormatCode(m_book, format);
+  bool dateTime = false;
+  if ((format >= 14 && format <= 22) || (format >= 45 && format <= 47)) {
+    dateTime = true;
+  } else if (format > 49 || (format > 22 && format < 37)) {
+    bool quoted = false;
+    int bracket = 0;
+    for (char16_t ch : code) {
+      if (ch == u'"')
+        quoted = !quoted;
+      else if (!quoted && ch == u'[')
+        ++bracket;
+      else if (!quoted && ch == u']' && bracket > 0)
+        --bracket;
+      else if (!quoted && bracket == 0 &&
+               std::u16string_view(u"DdHhMmSsYy").find(ch) != std::u16string_view::npos)
+        dateTime = true;
+    }
+  }
+  const platform::LocaleStrings& locale = platform::localeStrings();
+  if (dateTime && value >= 0 && value < 2958466) {
+    numfmt::FormatOptions options;
+    options.date1904 = m_book.date1904 != 0;
+    const std::u16string date = numfmt::shortDateCode(locale);
+    const bool whole = value == std::floor(value);
+    const double seconds = (value - std::floor(value)) * 86400;
+    const bool exactMinute = std::fabs(seconds / 60 - std::round(seconds / 60)) < 1e-6;
+    const std::u16string time = exactMinute ? u"h:mm" : u"h:mm:ss";
+    std::u16string codeText;
+    if (value >= 1 && !whole)
+      codeText = date + u" " + time;
+    else if (value >= 1)
+      codeText = date;
+    else
+      codeText = time;
+    return numfmt::formatNumber(value, codeText, options).text;
+  }
+  if (format == 9 || format == 10)
+    return formula::numberToText(value * 100, locale) + u"%";
+  return formula::numberToText(value, locale);
+}
+
+void Reader::numberCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
+                        double value) {
+  if (!std::isfinite(value))
+    value = 0;
+  if (model::CellRecord* c = appendCell(s, row, col, numberEntryText(value, xf), xf))
+    c->value = model::CellValue::number(value);
+}
+
+void Reader::stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
+                        const std::u16string& text, bool textFormatCounts) {
+  // Text that would read as something else when typed keeps a leading apostrophe.
+  formula::TextOptions options;
+  options.date1904 = m_book.date1904 != 0;
+  const bool plain = formula::classifyText(text, options).kind == formula::TextClass::Text &&
+                     (text.empty() || text[0] != u'\'');
+  const bool textFormat = textFormatCounts && numberFormatOfXf(xf) == 49;
+  const std::u16string entry = plain || textFormat ? text : u"'" + text;
+  if (model::CellRecord* c = appendCell(s, row, col, entry, xf))
+    c->value = model::CellValue::string(text);
+}
+
+double rkValue(std::uint32_t rk) {
+  double v;
+  if (rk & 0x02) {
+    v = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
+  } else {
+    const std::uint64_t bits = static_cast<std::uint64_t>(rk & 0xFFFFFFFCu) << 32;
+    std::memcpy(&v, &bits, 8);
+  }
+  return (rk & 0x01) ? v / 100 : v;
+}
+
+void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, const Record& r) {
+  ByteCursor c(r.body);
+  std::uint16_t row, col, xf, options = 0, tokenCount = 0;
+  std::span<const std::uint8_t> result;
+  if (!(cellHeader(c, r.id, row, col, xf) && c.bytes(8, result)))
+    return;
+  if (m_version >= 5) {
+    std::uint32_t chain;
+    if (!(c.u16(options) && c.u32(chain) && c.u16(tokenCount)))
+      return;
+  } else if (m_version >= 3) {
+    if (!(c.u16(options) && c.u16(tokenCount)))
+      return;
+  } else {
+    std::uint8_t flag, count8;
+    if (!(c.u8(flag) && c.u8(count8)))
+      return;
+    options = flag;
+    tokenCount = count8;
+  }
+  std::span<const std::uint8_t> tokens;
+  if (!c.bytes(std::min<size_t>(tokenCount, c.remaining()), tokens))
+    return;
+  std::span<const std::uint8_t> extra = c.rest();
+  std::vector<std::uint8_t> sharedTokens, sharedExtra;
+  // A single "reference to the master cell" stands for a shared or array formula.
+  if (tokens.size() == 5 && tokens[0] == 0x01) {
+    const std::uint16_t masterRow = static_cast<std::uint16_t>(tokens[1] | (tokens[2] << 8));
+    const std::uint16_t masterCol = static_cast<std::uint16_t>(tokens[3] | (tokens[4] << 8));
+    const std::uint32_t key = model::packCell(masterRow, static_cast<std::uint8_t>(masterCol & 0xFF));
+    auto& list = (options & 0x0008) ? m_shared : m_arrays;
+    if (list.find(key) == list.end() && (rs.peekId() == rtSHRFMLA || rs.peekId() == rtARRAY ||
+                                         rs.peekId() == 0x00BC || rs.peekId() == 0x0021)) {
+      Record next;
+      (void)rs.next(next);
+      ByteCursor n(next.body);
+      std::uint16_t r1, r2, count = 0;
+      std::uint8_t c1, c2;
+      if (n.u16(r1) && n.u16(r2) && n.u8(c1) && n.u8(c2)) {
+        bool ok = true;
+        if (next.id == rtSHRFMLA || next.id == 0x00BC) {
+          ok = n.skip(2);
+        } else {
+          std::uint16_t arrayOptions;
+          std::uint32_t chain;
+          ok = n.u16(arrayOptions) && (m_version < 5 || n.u32(chain));
+        }
+        std::span<const std::uint8_t> t;
+        if (ok && n.u16(count) && n.bytes(std::min<size_t>(count, n.remaining()), t)) {
+          SharedFormula f{model::CellRange{r1, c1, r2, c2}, {t.begin(), t.end()},
+                          {n.rest().begin(), n.rest().end()}};
+          const bool isArray = next.id == rtARRAY || next.id == 0x0021;
+          if (isArray && r1 <= r2 && c1 <= c2 && r2 <= model::kMaxRow)
+            s.arrayFormulas.push_back({f.range, u""});
+          (isArray ? m_arrays : m_shared)[key] = std::move(f);
+        }
+      }
+    }
+    auto found = m_shared.find(key);
+    if (found == m_shared.end() || !(options & 0x0008))
+      found = m_arrays.find(key);
+    if (found != m_arrays.end() && found != m_shared.end()) {
+      sharedTokens = found->second.tokens;
+      sharedExtra = found->second.extra;
+      tokens = sharedTokens;
+      extra = sharedExtra;
+    }
+  }
+  std::u16string text = formulaText(tokens, extra, row, col);
+  if (text.empty())
+    text = u"=#N/A"; // a formula this reader cannot express keeps its cell
+  model::CellRecord* cell = appendCell(s, row, col, text, xf);
+  if (!cell)
+    return;
+  model::CellValue value;
+  if (result[6] == 0xFF && result[7] == 0xFF) {
+    switch (result[0]) {
+    case 0: {
+      // The string result follows in a STRING record.
+      std::u16string str;
+      if (rs.peekId() == rtSTRING || rs.peekId() == 0x0007) {
+        Record next;
+        (void)rs.next(next);
+        ByteCursor sc(next.body);
+        if (m_version == 8)
+          (void)readString16(sc, str);
+        else if (m_version >= 5)
+          (void)readString16(sc, str);
+        else
+          (void)readString8(sc, str);
+      }
+      value = model::CellValue::string(str);
+      break;
+    }
+    case 1: value = model::CellValue::boolean(result[2] != 0); break;
+    case 2: value = model::CellValue::error(static_cast<model::ErrorCode>(errorIndexOfCode(result[2]))); break;
+    default: value = model::CellValue::string(u""); break;
+    }
+  } else {
+    double d;
+    std::memcpy(&d, result.data(), 8);
+    value = std::isfinite(d) ? model::CellValue::number(d) : model::CellValue::error(model::ErrorCode::Num);
+  }
+  cell->value = std::move(value);
+  formula::scanCell(m_book, sheetIndex, *cell);
+  const bool recalcOnLoad = (options & 0x0002) != 0;
+  const bool hyperlink = platform::toUpper(text).find(u"HYPERLINK(") != std::u16string::npos;
+  cell->calcState = recalcOnLoad || hyperlink ? model::CalcState::NotValid
+                                              : model::CalcState::ValueValid;
+}
+
+bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
+  model::Sheet& s = m_book.sheet(sheetIndex);
+  m_currentSheet = sheetIndex;
+  m_shared.clear();
+  m_arrays.clear();
+  Record r;
+  while (rs.next(r)) {
+    ByteCursor c(r.body);
+    switch (r.id) {
+    case rtEOF: return true;
+    case rtBOF:
+    case rtBOF2:
+    case rtBOF3:
+    case rtBOF4: {
+      // An embedded chart's substream: skipped whole, so its cached cells
+      // stay out of the sheet and its EOF does not end the sheet.
+      int depth = 1;
+      while (depth > 0 && rs.next(r)) {
+        if (isBof(r.id))
+          ++depth;
+        else if (r.id == rtEOF)
+          --depth;
+      }
+      break;
+    }
+    case rtNUMBER:
+    case 0x0003: {
+      std::uint16_t row, col, xf;
+      double v;
+      if (cellHeader(c, r.id, row, col, xf) && c.f64(v))
+        numberCell(s, row, col, xf, v);
+      break;
+    }
+    case 0x0002: { // the oldest files' small whole numbers
+      std::uint16_t row, col, xf, v;
+      if (cellHeader(c, r.id, row, col, xf) && c.u16(v))
+        numberCell(s, row, col, xf, v);
+      break;
+    }
+    case rtRK:
+    case 0x007E: {
+      std::uint16_t row, col, xf;
+      std::uint32_t rk;
+      if (c.u16(row) && c.u16(col) && c.u16(xf) && c.u32(rk))
+        numberCell(s, row, col, xf, rkValue(rk));
+      break;
+    }
+    case rtMULRK: {
+      std::uint16_t row, col;
+      if (!(c.u16(row) && c.u16(col)))
+        break;
+      while (c.remaining() >= 8) {
+        std::uint16_t xf;
+        std::uint32_t rk;
+        if (!(c.u16(xf) && c.u32(rk)))
+          break;
+        numberCell(s, row, col++, xf, rkValue(rk));
+      }
+      break;
+    }
+    case rtLABEL:
+    case 0x0004:
+    case rtRSTRING: {
+      std::uint16_t row, col, xf;
+      std::u16string text;
+      if (cellHeader(c, r.id, row, col, xf) &&
+          (r.id == 0x0004 ? readString8(c, text) : readString16(c, text)))
+        stringCell(s, row, col, xf, text, true);
+      break;
+    }
+    case rtLABELSST: {
+      std::uint16_t row, col, xf;
+      std::uint32_t index;
+      if (c.u16(row) && c.u16(col) && c.u16(xf) && c.u32(index))
+        stringCell(s, row, col, xf, index < m_sst.size() ? m_sst[index] : std::u16string(), false);
+      break;
+    }
+    case rtBLANK:
+    case 0x0001: {
+      std::uint16_t row, col, xf;
+      if (cellHeader(c, r.id, row, col, xf))
+        appendCell(s, row, col, u"", xf);
+      break;
+    }
+    case rtMULBLANK: {
+      std::uint16_t row, col, xf;
+      if (!(c.u16(row) && c.u16(col)))
+        break;
+      while (c.remaining() >= 4 && c.u16(xf))
+        appendCell(s, row, col++, u"", xf);
+      break;
+    }
+    case rtBOOLERR:
+    case 0x0005: {
+      std::uint16_t row, col, xf;
+      std::uint8_t v, isError;
+      if (!(cellHeader(c, r.id, row, col, xf) && c.u8(v) && c.u8(isError)))
+        break;
+      if (isError) {
+        if (model::CellRecord* cell = appendCell(s, row, col, errorTextOfCode(v), xf))
+          cell->value = model::CellValue::error(static_cast<model::ErrorCode>(errorIndexOfCode(v)));
+      } else if (model::CellRecord* cell = appendCell(s, row, col, v ? u"TRUE" : u"FALSE", xf)) {
+        cell->value = model::CellValue::boolean(v != 0);
+      }
+      break;
+    }
+    case rtFORMULA:
+    case 0x0206:
+    case 0x0406: formulaCell(rs, s, sheetIndex, r); break;
+    case rtROW:
+    case 0x0008: {
+      std::uint16_t row, first, last, height, reserved1, reserved2;
+      std::uint32_t options = 0;
+      if (!(c.u16(row) && c.u16(first) && c.u16(last) && c.u16(height)))
+        break;
+      if (c.u16(reserved1) && c.u16(reserved2))
+        (void)c.u32(options);
+      std::uint32_t flags = 0;
+      if (options & 0x0020)
+        flags |= model::kLineHidden;
+      if (options & 0x0040)
+        flags |= model::kLineCustomHeight;
+      if (height & 0x8000)
+        flags |= model::kLineDefaultSize;
+      model::set_row_record(s, row, flags, static_cast<std::uint16_t>(height & 0x7FFF));
+      break;
+    }
+    case rtCOLINFO: {
+      std::uint16_t first, last, width, xf, options = 0;
+      if (!(c.u16(first) && c.u16(last) && c.u16(width) && c.u16(xf)))
+        break;
+      (void)c.u16(options);
+      last = std::min<std::uint16_t>(last, model::kMaxColumn);
+      for (int col = first; col <= last; ++col) {
+        std::uint32_t flags = bitIf(width == 0, model::kLineDefaultSize);
+        if (options & 0x0001)
+          flags |= model::kLineHidden;
+        model::set_column_record(s, static_cast<std::uint8_t>(col), flags, width);
+        model::set_column_format(s, static_cast<std::uint8_t>(col), cellFormatIndex(xf));
+      }
+      break;
+    }
+    case rtDEFCOLWIDTH: {
+      std::uint16_t chars;
+      if (c.u16(chars) && chars <= 255) {
+        s.defaultColumnWidth = static_cast<std::uint16_t>(chars * 256);
+        s.flags &= ~model::kSheetGlobalColumnWidth;
+      }
+      break;
+    }
+    case rtSTANDARDWIDTH: {
+      std::uint16_t width;
+      if (c.u16(width)) {
+        s.defaultColumnWidth = width;
+        s.flags &= ~model::kSheetGlobalColumnWidth;
+      }
+      break;
+    }
+    case rtDEFAULTROWHEIGHT:
+    case 0x0025: {
+      std::uint16_t options = 0, height = 0;
+      if (r.id == 0x0025 ? c.u16(height) : (c.u16(options) && c.u16(height))) {
+        s.defaultRowHeight = height & 0x7FFF;
+        s.flags &= ~model::kSheetGlobalRowHeight;
+      }
+      break;
+    }
+    case rtWINDOW2:
+    case 0x003E: {
+      std::uint16_t options = 0, top = 0, left = 0;
+      if (!c.u16(options))
+        break;
+      (void)(c.u16(top) && c.u16(left));
+      s.flags = (s.flags & ~(model::kSheetShowFormulas | model::kSheetShowGridlines |
+                             model::kSheetShowHeaders | model::kSheetPanesFrozen)) |
+                bitIf(options & 0x0001, model::kSheetShowFormulas) |
+                bitIf(options & 0x0002, model::kSheetShowGridlines) |
+                bitIf(options & 0x0004, model::kSheetShowHeaders) |
+                bitIf(options & 0x0008, model::kSheetPanesFrozen);
+      if (top <= model::kMaxRow && left <= model::kMaxColumn) {
+        s.topRow = top;
+        s.leftColumn = static_cast<std::uint8_t>(left);
+      }
+      break;
+    }
+    case rtPANE: {
+      std::uint16_t x, y, top, left;
+      if (!(s.flags & model::kSheetPanesFrozen) || !(c.u16(x) && c.u16(y) && c.u16(top) && c.u16(left)))
+        break;
+      if (y <= model::kMaxRow && x <= model::kMaxColumn && top <= model::kMaxRow &&
+          left <= model::kMaxColumn) {
+        s.frozenRow = s.topRow;
+        s.frozenColumn = s.leftColumn;
+        s.scrollPaneRow = y ? static_cast<std::uint16_t>(std::min<int>(s.topRow + y, model::kMaxRow)) : 0;
+        s.scrollPaneColumn = x ? static_cast<std::uint8_t>(std::min<int>(s.leftColumn + x, model::kMaxColumn)) : 0;
+        s.topRow = top;
+        s.leftColumn = static_cast<std::uint8_t>(left);
+      }
+      break;
+    }
+    case rtSELECTION: {
+      std::uint8_t pane;
+      std::uint16_t row, col, refIndex, count, r1, r2;
+      std::uint8_t c1, c2;
+      if (!(c.u8(pane) && c.u16(row) && c.u16(col) && c.u16(refIndex)))
+        break;
+      if (row <= model::kMaxRow && col <= model::kMaxColumn) {
+        s.activeRow = row;
+        s.activeColumn = static_cast<std::uint8_t>(col);
+        s.selectionFirst = s.selectionLast = model::packCell(row, static_cast<std::uint8_t>(col));
+      }
+      if (c.u16(count) && count > 0 && c.u16(r1) && c.u16(r2) && c.u8(c1) && c.u8(c2) &&
+          r1 <= r2 && c1 <= c2) {
+        s.selectionFirst = model::packCell(r1, c1);
+        s.selectionLast = model::packCell(r2, c2);
+      }
+      break;
+    }
+    case rtSCL: {
+      std::uint16_t num, den;
+      if (c.u16(num) && c.u16(den))
+        s.zoom = den == 0 ? 100 : static_cast<std::uint16_t>(std::clamp(num * 100 / den, 10, 400));
+      break;
+    }
+    case rtMERGEDCELLS: {
+      // Each record adds its ranges: a sheet with many merges spreads them
+      // over several records.
+      std::uint16_t count;
+      if (!c.u16(count))
+        break;
+      for (int k = 0; k < count; ++k) {
+        std::uint16_t r1, r2, c1, c2;
+        if (!(c.u16(r1) && c.u16(r2) && c.u16(c1) && c.u16(c2)))
+          break;
+        if (r1 <= r2 && c1 <= c2 && c2 <= model::kMaxColumn)
+          s.mergedRanges.push_back({r1, static_cast<std::uint8_t>(c1), r2, static_cast<std::uint8_t>(c2)});
+      }
+      break;
+    }
+    case rtPROTECT: {
+      std::uint16_t v;
+      if (c.u16(v) && v == 1)
+        s.flags |= model::kSheetProtected;
+      break;
+    }
+    case rtPASSWORD: {
+      std::uint16_t v;
+      if (c.u16(v))
+        s.protectionVerifier = v;
+      break;
+    }
+    case rtHEADER:
+    case rtFOOTER: {
+      std::u16string text;
+      if (r.body.empty())
+        break;
+      const bool ok = m_version == 8 ? readString16(c, text) : readString8(c, text);
+      if (ok)
+        (r.id == rtHEADER ? s.pageSetup.header : s.pageSetup.footer) = text;
+      break;
+    }
+    case rtLEFTMARGIN:
+    case rtRIGHTMARGIN:
+    case rtTOPMARGIN:
+    case rtBOTTOMMARGIN: {
+      double v;
+      if (!c.f64(v) || !std::isfinite(v))
+        break;
+      (r.id == rtLEFTMARGIN    ? s.pageSetup.leftMargin
+       : r.id == rtRIGHTMARGIN ? s.pageSetup.rightMargin
+       : r.id == rtTOPMARGIN   ? s.pageSetup.topMargin
+                               : s.pageSetup.bottomMargin) = v;
+      break;
+    }
+    case rtPRINTHEADERS:
+    case rtPRINTGRIDLINES: {
+      std::uint16_t v;
+      if (c.u16(v))
+        (r.id == rtPRINTHEADERS ? s.pageSetup.printHeaders : s.pageSetup.printGridlines) = v != 0;
+      break;
+    }
+    case rtSHEETEXT: {
+      std::span<const std::uint8_t> head;
+      std::uint8_t colour;
+      if (c.bytes(16, head) && c.u8(colour))
+        s.tabColour = colour & 0x7F;
+      break;
+    }
+    default:
+      if (m_singleSheet && !globalRecord(rs, r))
+        return false;
+      break;
+    }
+  }
+  return true; // a sheet cut short by the end of the stream keeps what it has
+}
+
+} // namespace
+
+bool readBinaryWorkbook(std::span<const std::uint8_t> file, model::Workbook& book, ReadInfo* infoOut) {
+  ReadInfo info;
+  compound::WorkbookStreamReader stream;
+  auto opened = stream.openWorkbookStream(file);
+  std::span<const std::uint8_t> records = stream.bytes();
+  // The oldest versions wrote the records straight into the file, with no
+  // container around them: a file that starts with a BOF record is one.
+  if (opened == compound::WorkbookStreamReader::Result::NotCompound && file.size() >= 8 &&
+      isBof(static_cast<std::uint16_t>(file[0] | (file[1] << 8)))) {
+    opened = compound::WorkbookStreamReader::Result::Ok;
+    records = file;
+    info.workbookStream = false;
+  }
+  if (opened != compound::WorkbookStreamReader::Result::Ok) {
+    info.status = opened == compound::WorkbookStreamReader::Result::Damaged
+                      ? ReadStatus::Damaged
+                      : ReadStatus::WorkbookNotFound;
+    platform::ui().messageBox(compound::kMessageWorkbookNotFound, std::nullopt,
+                              platform::MessageButtons::Ok, platform::MessageIcon::None);
+    if (infoOut)
+      *infoOut = info;
+    return false;
+  }
+  if (records.data() == stream.bytes().data())
+    info.workbookStream = stream.isWorkbookName();
+  bool ok = false;
+  const bool fits = platform::withAllocation([&] {
+    Reader reader(book);
+    ok = reader.run(records, info);
+  });
+  if (!fits)
+    ok = false;
+  if (!ok && info.status == ReadStatus::Ok)
+    info.status = ReadStatus::Damaged;
+  info.fileCodePage = book.fileCodePage;
+  if (infoOut)
+    *infoOut = info;
+  return ok;
+}
+
+} // namespace biff

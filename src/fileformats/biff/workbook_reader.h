@@ -1,0 +1,36 @@
+#pragma once
+// Reading a binary workbook (BIFF8, or BIFF5/7 and the older sheet records)
+// from the bytes of an .xls or .xlt file into a workbook. Cells arrive as
+// the text a user would type for them, with the values the file cached.
+
+#include "model/workbook.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace biff {
+
+inline constexpr std::u16string_view kMessagePasswordProtected = u"此文件已被密码保护！";
+
+enum class ReadStatus {
+  Ok,
+  WorkbookNotFound, // not a container, or no workbook stream in it
+  Encrypted,        // the file is password-protected
+  Damaged,          // the container or the records could not be read
+};
+
+struct ReadInfo {
+  ReadStatus status = ReadStatus::Ok;
+  int version = 0;           // 8, 7, 4, 3 or 2
+  bool workbookStream = true; // the stream was named "Workbook" (else "Book")
+  std::uint16_t fileCodePage = 0;
+};
+
+/// Reads `file` into `book`, which has its default tables and no sheets.
+/// Failures show their message (through the platform's message box) and
+/// leave the workbook to be discarded by the caller.
+[[nodiscard]] bool readBinaryWorkbook(std::span<const std::uint8_t> file, model::Workbook& book,
+                                      ReadInfo* info = nullptr);
+
+} // namespace biff

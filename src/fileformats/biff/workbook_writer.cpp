@@ -1,0 +1,1283 @@
+#include "fileformats/biff/workbook_writer.h"
+
+#include "fileformats/biff/formula_tokens.h"
+#include "fileformats/biff/link_table.h"
+#include "fileformats/biff/records.h"
+#include "fileformats/compound/compound_file.h"
+#include "formula/recalc.h"
+#include "formula/text_value.h"
+#include "model/cell_store.h"
+#include "model/sheet.h"
+#include "numfmt/builtin_formats.h"
+#include "platform/code_page.h"
+#include "platform/memory.h"
+#include "platform/unicode.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <numeric>
+#include <unordered_map>
+
+namespace biff {
+
+namespace {
+
+// Records this writer needs beyond the reader's.
+// clang-format off
+constexpr std::uint16_t rtCALCCOUNT       = 0x000C;
+constexpr std::uint16_t rtCALCMODE        = 0x000D;
+constexpr std::uint16_t rtPRECISION       = 0x000E;
+constexpr std::uint16_t rtREFMODE         = 0x000F;
+constexpr std::uint16_t rtDELTA           = 0x0010;
+constexpr std::uint16_t rtITERATION       = 0x0011;
+constexpr std::uint16_t rtEXTERNCOUNT     = 0x0016;
+constexpr std::uint16_t rtWINDOWPROTECT   = 0x0019;
+constexpr std::uint16_t rtBACKUP          = 0x0040;
+constexpr std::uint16_t rtSAVERECALC      = 0x005F;
+constexpr std::uint16_t rtWSBOOL          = 0x0081;
+constexpr std::uint16_t rtGRIDSET         = 0x0082;
+constexpr std::uint16_t rtHCENTER         = 0x0083;
+constexpr std::uint16_t rtVCENTER         = 0x0084;
+constexpr std::uint16_t rtHIDEOBJ         = 0x008D;
+constexpr std::uint16_t rtFNGROUPCOUNT    = 0x009C;
+constexpr std::uint16_t rtTOOLBARHDR      = 0x00BF;
+constexpr std::uint16_t rtTOOLBAREND      = 0x00C0;
+constexpr std::uint16_t rtMMS             = 0x00C1;
+constexpr std::uint16_t rtDBCELL          = 0x00D7;
+constexpr std::uint16_t rtBOOKBOOL        = 0x00DA;
+constexpr std::uint16_t rtINTERFACEHDR    = 0x00E1;
+constexpr std::uint16_t rtINTERFACEEND    = 0x00E2;
+constexpr std::uint16_t rtTABID           = 0x013D;
+constexpr std::uint16_t rtUSESELFS        = 0x0160;
+constexpr std::uint16_t rtDSF             = 0x0161;
+constexpr std::uint16_t rtPROT4REV        = 0x01AF;
+constexpr std::uint16_t rtREFRESHALL      = 0x01B7;
+constexpr std::uint16_t rtPROT4REVPASS    = 0x01BC;
+constexpr std::uint16_t rtDIMENSIONS      = 0x0200;
+constexpr std::uint16_t rtINDEX           = 0x020B;
+// clang-format on
+
+struct VersionFields {
+  std::uint16_t versionWord;
+  std::uint16_t build;
+  std::uint16_t year;
+  std::uint32_t history;
+  std::uint32_t lowest;
+};
+constexpr VersionFields kBiff8Fields = {0x0600, 5618, 1996, 0x49, 6};
+constexpr VersionFields kBiff5Fields = {0x0500, 6818, 1996, 0x49, 6};
+
+constexpr std::uint16_t kSheetBofVersion = 0x0600; // also in Excel 95 files
+
+enum class CellKind { Skip, Blank, Formula, Text, Number, Boolean, Error };
+
+struct CellPlan {
+  const model::CellRecord *cell = nullptr;
+  CellKind kind = CellKind::Skip;
+  std::uint16_t xf = model::kDefaultCellFormat;
+  bool hasRk = false;
+  std::uint32_t rk = 0;
+  double number = 0;
+  std::uint8_t code = 0; // boolean value or file error code
+};
+
+std::u16string_view withoutApostrophe(std::u16string_view text) {
+  return !text.empty() && text[0] == u'\'' ? text.substr(1) : text;
+}
+
+// A formula typed as an array formula may keep its braces.
+std::u16string_view arrayFormulaText(std::u16string_view text) {
+  if (text.size() >= 2 && text.front() == u'{' && text.back() == u'}')
+    return text.substr(1, text.size() - 2);
+  return text;
+}
+
+class Writer {
+public:
+  Writer(const model::Workbook &book, int version)
+      : m_book(book), m_b8(version != 7), m_links(linkTableForWriting(book)) {
+    m_codePage = platform::isSupportedCodePage(book.codePage) ? book.codePage : 1252;
+    m_out.reserve(1u << 16);
+  }
+
+  std::vector<std::uint8_t> run();
+
+private:
+  // ---- record bodies ----
+  void u8(std::uint8_t v) { m_body.push_back(v); }
+  void u16(std::uint16_t v) {
+    m_body.push_back(static_cast<std::uint8_t>(v));
+    m_body.push_back(static_cast<std::uint8_t>(v >> 8));
+  }
+  void u32(std::uint32_t v) {
+    u16(static_cast<std::uint16_t>(v));
+    u16(static_cast<std::uint16_t>(v >> 16));
+  }
+  void f64(double d) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &d, 8);
+    u32(static_cast<std::uint32_t>(bits));
+    u32(static_cast<std::uint32_t>(bits >> 32));
+  }
+  void zeros(size_t n) { m_body.insert(m_body.end(), n, 0); }
+  void bytes(const std::vector<std::uint8_t> &b) {
+    m_body.insert(m_body.end(), b.begin(), b.end());
+  }
+
+  std::string narrow(std::u16string_view text) const {
+    std::string out;
+    if (!platform::fromUtf16(m_codePage, text, out))
+      for (char16_t ch : text)
+        out += ch < 0x100 ? static_cast<char>(ch) : '?';
+    return out;
+  }
+  // BIFF8 characters: one byte each when every one fits, else UTF-16.
+  void chars8(std::u16string_view text) {
+    const bool wide = std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
+    u8(wide ? 1 : 0);
+    for (char16_t ch : text) {
+      if (wide)
+        u16(ch);
+      else
+        u8(static_cast<std::uint8_t>(ch));
+    }
+  }
+  /// A string with a 1-byte (`wideLength` false) or 2-byte length.
+  void text(std::u16string_view s, bool wideLength) {
+    const size_t limit = wideLength ? 0xFFFF : 0xFF;
+    if (m_b8) {
+      s = s.substr(0, std::min(s.size(), limit));
+      if (wideLength)
+        u16(static_cast<std::uint16_t>(s.size()));
+      else
+        u8(static_cast<std::uint8_t>(s.size()));
+      chars8(s);
+      return;
+    }
+    std::string b = narrow(s);
+    b.resize(std::min(b.size(), limit));
+    if (wideLength)
+      u16(static_cast<std::uint16_t>(b.size()));
+    else
+      u8(static_cast<std::uint8_t>(b.size()));
+    m_body.insert(m_body.end(), b.begin(), b.end());
+  }
+
+  /// Appends the record in m_body; a body longer than the format allows runs
+  /// on in CONTINUE records.
+  void emit(std::uint16_t id) {
+    size_t done = 0;
+    do {
+      const size_t n = std::min(kMaxRecordBody, m_body.size() - done);
+      header(done == 0 ? id : rtCONTINUE, n);
+      m_out.insert(m_out.end(), m_body.begin() + static_cast<std::ptrdiff_t>(done),
+                   m_body.begin() + static_cast<std::ptrdiff_t>(done + n));
+      done += n;
+    } while (done < m_body.size());
+    m_body.clear();
+  }
+  void header(std::uint16_t id, size_t length) {
+    const std::uint8_t h[4] = {static_cast<std::uint8_t>(id), static_cast<std::uint8_t>(id >> 8),
+                               static_cast<std::uint8_t>(length),
+                               static_cast<std::uint8_t>(length >> 8)};
+    m_out.insert(m_out.end(), h, h + 4);
+  }
+  void r16(std::uint16_t id, std::uint16_t v) {
+    u16(v);
+    emit(id);
+  }
+  void patch32(size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+      m_out[at + static_cast<size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+  }
+
+  // ---- globals ----
+  void bof(std::uint16_t versionWord, std::uint16_t type);
+  void globals();
+  void fonts();
+  void formats();
+  void cellFormats();
+  void palette();
+  void names();
+  void biff5ExternSheets(bool forSheet, int self);
+  void collectLongTexts();
+  void sharedStrings();
+
+  // ---- sheets ----
+  void sheet(int index);
+  void worksheetBody(int index);
+  void rowBlocks(int index, int lastRow, size_t indexSlots);
+  void writeRowCells(int index, CellPlan *plans, size_t count);
+  CellPlan planCell(int index, const model::CellRecord &cell) const;
+  void formulaRecord(int index, const CellPlan &p);
+  void labelRecord(const CellPlan &p);
+  void window2(int index);
+
+  TokenArray compile(std::u16string_view text, int sheet, const WriteOptions &options) const {
+    TokenContext ctx;
+    ctx.book = &m_book;
+    ctx.version = m_b8 ? 8 : 7;
+    ctx.fileKind = 2;
+    ctx.sheet = sheet;
+    TokenArray out;
+    (void)formulaTextToTokens(text, ctx, options, out); // oversized tokens are written anyway
+    return out;
+  }
+  std::uint16_t fileFontIndex(std::uint16_t font) const {
+    return font >= 4 ? static_cast<std::uint16_t>(font + 1) : font;
+  }
+  std::uint16_t xfOf(const model::CellRecord &c) const {
+    return c.formatIndex < m_book.cellFormats.size() ? c.formatIndex : model::kDefaultCellFormat;
+  }
+  std::uint16_t numberFormatOf(std::uint16_t xf) const {
+    return xf < m_book.cellFormats.size() ? m_book.cellFormats[xf].numberFormatIndex : 0;
+  }
+  /// The text a cell's LABEL carries, when it is written as text.
+  bool labelOf(int index, const model::CellRecord &c, std::u16string_view &out) const {
+    const CellPlan p = planCell(index, c);
+    if (p.kind != CellKind::Text)
+      return false;
+    out = textOf(c);
+    return true;
+  }
+  static std::u16string_view textOf(const model::CellRecord &c) {
+    if (!c.input.isNull() && !c.input.view().empty())
+      return withoutApostrophe(c.input.view());
+    return c.value.isString() ? std::u16string_view(c.value.stringValue()) : std::u16string_view();
+  }
+  bool needsSharedString(std::u16string_view s) const {
+    const bool wide = std::any_of(s.begin(), s.end(), [](char16_t c) { return c > 0xFF; });
+    return 9 + s.size() * (wide ? 2 : 1) > kMaxRecordBody;
+  }
+
+  const model::Workbook &m_book;
+  bool m_b8;
+  LinkTable m_links;
+  int m_codePage = 1252;
+  std::vector<std::uint8_t> m_out;
+  std::vector<std::uint8_t> m_body;
+  std::vector<size_t> m_boundSheetAt; // stream offsets of the BOUNDSHEET position fields
+  std::array<std::uint16_t, 256> m_columnXf{};
+  // BIFF8 texts too long for a LABEL record go to the shared string table.
+  std::vector<std::u16string_view> m_longTexts;
+  std::unordered_map<const model::CellRecord *, std::uint32_t> m_longTextIndex;
+  std::vector<bool> m_arrayWritten;
+};
+
+void Writer::bof(std::uint16_t versionWord, std::uint16_t type) {
+  const VersionFields &v = m_b8 ? kBiff8Fields : kBiff5Fields;
+  u16(versionWord);
+  u16(type);
+  u16(v.build);
+  u16(v.year);
+  if (m_b8) {
+    u32(v.history);
+    u32(v.lowest);
+  }
+  emit(rtBOF);
+}
+
+std::vector<std::uint8_t> Writer::run() {
+  if (m_b8)
+    collectLongTexts();
+  globals();
+  for (int i = 0; i < m_book.sheetCount(); ++i)
+    sheet(i);
+  return std::move(m_out);
+}
+
+void Writer::globals() {
+  bof((m_b8 ? kBiff8Fields : kBiff5Fields).versionWord, kSubstreamGlobals);
+  if (m_b8)
+    u16(static_cast<std::uint16_t>(m_codePage));
+  emit(rtINTERFACEHDR);
+  r16(rtMMS, 0);
+  if (!m_b8) {
+    emit(rtTOOLBARHDR);
+    emit(rtTOOLBAREND);
+  }
+  emit(rtINTERFACEEND);
+  r16(rtCODEPAGE, static_cast<std::uint16_t>(m_codePage));
+  const int sheets = m_book.sheetCount();
+  if (m_b8) {
+    r16(rtDSF, 0);
+    for (int i = 1; i <= sheets; ++i)
+      u16(static_cast<std::uint16_t>(i));
+    emit(rtTABID);
+  }
+  r16(rtFNGROUPCOUNT, 14);
+  if (!m_b8) {
+    r16(rtEXTERNCOUNT, static_cast<std::uint16_t>(sheets));
+    biff5ExternSheets(false, -1);
+    names();
+  }
+  r16(rtWINDOWPROTECT, 0);
+  r16(rtPROTECT, 0);
+  r16(rtPASSWORD, 0);
+  if (m_b8) {
+    r16(rtPROT4REV, 0);
+    r16(rtPROT4REVPASS, 0);
+  }
+  u16(0);
+  u16(0);
+  u16(15315);
+  u16(8970);
+  u16(static_cast<std::uint16_t>((m_book.showSheetTabs ? 0x20 : 0) |
+                                 (m_book.showVerticalScrollBar ? 0x10 : 0) |
+                                 (m_book.showHorizontalScrollBar ? 0x08 : 0)));
+  u16(static_cast<std::uint16_t>(std::max(0, m_book.activeSheet)));
+  u16(0);
+  u16(1);
+  u16(600);
+  emit(rtWINDOW1);
+  r16(rtBACKUP, 0);
+  r16(rtHIDEOBJ, 0);
+  r16(rt1904, m_book.date1904 ? 1 : 0);
+  r16(rtPRECISION, 1);
+  if (m_b8)
+    r16(rtREFRESHALL, 0);
+  r16(rtBOOKBOOL, 0);
+  fonts();
+  formats();
+  cellFormats();
+  for (const model::StyleRecord &s : m_book.styles) {
+    u16(s.cellFormat);
+    u8(s.builtinStyle);
+    u8(s.outlineLevel);
+    emit(rtSTYLE);
+  }
+  palette();
+  for (const auto &sp : m_book.sheets) {
+    m_boundSheetAt.push_back(m_out.size() + 4);
+    u32(0);
+    u8(static_cast<std::uint8_t>(sp->hidden & 0x03));
+    u8(sp->kind == model::SheetKind::Worksheet ? 0 : sp->kind == model::SheetKind::Macro ? 1 : 2);
+    text(sp->name, false);
+    emit(rtBOUNDSHEET);
+  }
+  // COUNTRY is left out: the workbook keeps no country codes.
+  if (m_b8) {
+    if (!m_book.addInNames.empty()) {
+      u16(1);
+      u16(0x3A01);
+      emit(rtSUPBOOK);
+      for (const std::u16string &n : m_book.addInNames) {
+        zeros(6);
+        text(n, false);
+        u16(2);
+        u8(ptgErr);
+        u8(0x17);
+        emit(rtEXTERNNAME);
+      }
+    }
+    u16(static_cast<std::uint16_t>(sheets));
+    u16(0x0401);
+    emit(rtSUPBOOK);
+    if (std::any_of(m_book.sheets.begin(), m_book.sheets.end(),
+                    [](const auto &s) { return s->kind == model::SheetKind::Macro; })) {
+      u16(0);
+      u16(1);
+      u16(0);
+      emit(rtSUPBOOK);
+    }
+    u16(static_cast<std::uint16_t>(m_links.externSheets.size()));
+    for (const ExternSheetEntry &e : m_links.externSheets) {
+      u16(e.book);
+      u16(e.firstSheet);
+      u16(e.lastSheet);
+    }
+    emit(rtEXTERNSHEET);
+    names();
+    sharedStrings();
+  }
+  emit(rtEOF);
+}
+
+void Writer::fonts() {
+  for (const model::Font &f : m_book.fonts) {
+    u16(f.heightTwips);
+    u16(static_cast<std::uint16_t>(f.attributes & (model::kFontItalic | model::kFontStrikeOut)));
+    u16(f.colourIndex);
+    u16(f.weight);
+    u16(0);
+    u8(f.underline);
+    u8(f.pitchAndFamily);
+    u8(f.charSet);
+    u8(0);
+    text(std::u16string_view(f.face).substr(0, 31), false);
+    emit(rtFONT);
+  }
+}
+
+void Writer::formats() {
+  for (const model::NumberFormat &f : m_book.numberFormats) {
+    if (f.index == 14 || f.index == 20 || f.index == 22)
+      continue;
+    const auto builtin =
+        std::find_if(std::begin(numfmt::kBuiltinFormats), std::end(numfmt::kBuiltinFormats),
+                     [&](const numfmt::BuiltinFormat &b) { return b.index == f.index; });
+    if (builtin != std::end(numfmt::kBuiltinFormats) && builtin->code == f.code)
+      continue;
+    u16(f.index);
+    text(f.code, m_b8);
+    emit(rtFORMAT);
+  }
+}
+
+// Field positions mirror the reader's unpacking of each version.
+void Writer::cellFormats() {
+  for (const model::CellFormat &f : m_book.cellFormats) {
+    const bool style = (f.flags & model::kFormatStyle) != 0;
+    std::uint8_t pattern = f.patternColour & 0x7F, background = f.backgroundColour & 0x7F;
+    // A solid fill keeps its colour in the other field.
+    if (f.fillPattern == 1)
+      std::swap(pattern, background);
+    u16(fileFontIndex(f.fontIndex));
+    u16(f.numberFormatIndex);
+    std::uint16_t type =
+        static_cast<std::uint16_t>(((f.flags & model::kFormatLocked) ? 0x0001 : 0) |
+                                   ((f.flags & model::kFormatFormulaHidden) ? 0x0002 : 0) |
+                                   (style ? 0x0004 : 0) | ((f.flags & (1u << 3)) ? 0x0008 : 0));
+    if (style)
+      type |= 0xFFF0;
+    u16(type);
+    u8(static_cast<std::uint8_t>((f.horizontalAlignment & 0x07) |
+                                 ((f.flags & model::kFormatWrapText) ? 0x08 : 0) |
+                                 ((f.verticalAlignment & 0x07) << 4)));
+    // Cell formats say they set every attribute group themselves.
+    const std::uint8_t used = style ? 0x00 : 0xFC;
+    auto colour = [](std::uint8_t c) { return static_cast<std::uint32_t>(c & 0x7F); };
+    const auto &b = f.borders;
+    if (m_b8) {
+      u8(0); // rotation
+      u8(0); // indent
+      u8(used);
+      u32((b[0].style & 0x0Fu) | ((b[1].style & 0x0Fu) << 4) | ((b[2].style & 0x0Fu) << 8) |
+          ((b[3].style & 0x0Fu) << 12) | (colour(b[0].colour) << 16) | (colour(b[1].colour) << 23));
+      u32(colour(b[2].colour) | (colour(b[3].colour) << 7) |
+          (static_cast<std::uint32_t>(f.fillPattern & 0x3F) << 26));
+      u16(static_cast<std::uint16_t>(pattern | (background << 7)));
+    } else {
+      u8(used);
+      u32(static_cast<std::uint32_t>(pattern) | (static_cast<std::uint32_t>(background) << 7) |
+          (static_cast<std::uint32_t>(f.fillPattern & 0x3F) << 16) | ((b[3].style & 0x07u) << 22) |
+          (colour(b[3].colour) << 25));
+      u32((b[2].style & 0x07u) | ((b[0].style & 0x07u) << 3) | ((b[1].style & 0x07u) << 6) |
+          (colour(b[2].colour) << 9) | (colour(b[0].colour) << 16) | (colour(b[1].colour) << 23));
+    }
+    emit(rtXF);
+  }
+}
+
+void Writer::palette() {
+  const bool standard = m_book.palette == model::kDefaultPalette;
+  if (!standard || !m_b8) {
+    u16(56);
+    for (size_t i = 8; i < 64; ++i) {
+      const std::uint32_t c = m_book.palette[i];
+      u8(static_cast<std::uint8_t>(c));
+      u8(static_cast<std::uint8_t>(c >> 8));
+      u8(static_cast<std::uint8_t>(c >> 16));
+      u8(0);
+    }
+    emit(rtPALETTE);
+  }
+  if (m_b8)
+    r16(rtUSESELFS, 1);
+}
+
+void Writer::names() {
+  for (const model::DefinedName &n : m_book.names) {
+    int code = -1;
+    for (size_t k = 0; k < std::size(model::kBuiltinNameTexts); ++k)
+      if (n.name == model::kBuiltinNameTexts[k])
+        code = static_cast<int>(k);
+    WriteOptions options;
+    options.expressionClass = TokenClass::Reference;
+    TokenArray t;
+    if (!n.formula.empty())
+      t = compile(n.formula, n.sheetIndex > 0 ? n.sheetIndex - 1 : -1, options);
+    else
+      t.tokens = n.fileBytes;
+    std::uint16_t flags = code >= 0 ? 0x0020 : 0;
+    if (n.flags & model::kNameCommandMacro)
+      flags |= 0x0008;
+    u16(flags);
+    u8(static_cast<std::uint8_t>(n.shortcut));
+    std::u16string_view name = std::u16string_view(n.name).substr(0, 255);
+    std::string narrowName;
+    if (!m_b8 && code < 0)
+      narrowName = narrow(name).substr(0, 255);
+    u8(static_cast<std::uint8_t>(code >= 0 ? 1 : m_b8 ? name.size() : narrowName.size()));
+    u16(static_cast<std::uint16_t>(std::min<size_t>(t.tokens.size(), 0xFFFF)));
+    const auto scope = static_cast<std::uint16_t>(std::clamp(n.sheetIndex, 0, 0xFFFF));
+    u16(scope);
+    u16(scope);
+    zeros(4);
+    if (code >= 0) {
+      if (m_b8)
+        u8(0);
+      u8(static_cast<std::uint8_t>(code));
+    } else if (m_b8) {
+      chars8(name);
+    } else {
+      m_body.insert(m_body.end(), narrowName.begin(), narrowName.end());
+    }
+    bytes(t.tokens);
+    bytes(t.extra);
+    emit(rtNAME);
+  }
+}
+
+// BIFF5 keeps its sheet links in EXTERNSHEET records: in the globals every
+// sheet by name, in a sheet the sheet itself by the "own sheet" marker.
+void Writer::biff5ExternSheets(bool forSheet, int self) {
+  for (int i = 0; i < m_book.sheetCount(); ++i) {
+    if (forSheet && i == self) {
+      r16(rtEXTERNSHEET, 0x0201);
+      continue;
+    }
+    std::string name = narrow(m_book.sheet(i).name);
+    name.resize(std::min<size_t>(name.size(), 255));
+    u8(static_cast<std::uint8_t>(name.size()));
+    u8(3);
+    m_body.insert(m_body.end(), name.begin(), name.end());
+    emit(rtEXTERNSHEET);
+  }
+}
+
+void Writer::collectLongTexts() {
+  for (int i = 0; i < m_book.sheetCount(); ++i) {
+    const model::Sheet &s = m_book.sheet(i);
+    if (!s.hasGrid())
+      continue;
+    s.cells.forEach([&](const model::CellRecord &c) {
+      if (c.input.size() * 2 + 9 <= kMaxRecordBody && !(c.value.isString() && c.input.isNull()))
+        return;
+      std::u16string_view t;
+      if (labelOf(i, c, t) && needsSharedString(t)) {
+        m_longTextIndex[&c] = static_cast<std::uint32_t>(m_longTexts.size());
+        m_longTexts.push_back(t);
+      }
+    });
+  }
+}
+
+// Each string restarts in a CONTINUE record with its own option byte when
+// its characters cross a record boundary; headers never straddle one.
+void Writer::sharedStrings() {
+  u32(static_cast<std::uint32_t>(m_longTexts.size()));
+  u32(static_cast<std::uint32_t>(m_longTexts.size()));
+  std::uint16_t id = rtSST;
+  auto flush = [&]() {
+    header(id, m_body.size());
+    m_out.insert(m_out.end(), m_body.begin(), m_body.end());
+    m_body.clear();
+    id = rtCONTINUE;
+  };
+  for (std::u16string_view s : m_longTexts) {
+    s = s.substr(0, std::min<size_t>(s.size(), 0xFFFF));
+    const bool wide = std::any_of(s.begin(), s.end(), [](char16_t c) { return c > 0xFF; });
+    const size_t width = wide ? 2 : 1;
+    if (m_body.size() + 3 + width > kMaxRecordBody)
+      flush();
+    u16(static_cast<std::uint16_t>(s.size()));
+    u8(wide ? 1 : 0);
+    size_t i = 0;
+    while (i < s.size()) {
+      if (m_body.size() + width > kMaxRecordBody) {
+        flush();
+        u8(wide ? 1 : 0);
+      }
+      const size_t room = (kMaxRecordBody - m_body.size()) / width;
+      const size_t n = std::min(room, s.size() - i);
+      for (size_t k = 0; k < n; ++k) {
+        if (wide)
+          u16(s[i + k]);
+        else
+          u8(static_cast<std::uint8_t>(s[i + k]));
+      }
+      i += n;
+    }
+  }
+  flush();
+}
+
+// ---- sheets ----
+
+void Writer::sheet(int index) {
+  const model::Sheet &s = m_book.sheet(index);
+  patch32(m_boundSheetAt[static_cast<size_t>(index)], static_cast<std::uint32_t>(m_out.size()));
+  std::uint16_t type = kSubstreamWorksheet;
+  if (s.kind == model::SheetKind::Macro)
+    type = kSubstreamMacro;
+  else if (s.kind == model::SheetKind::Chart)
+    type = kSubstreamChart;
+  else if (s.kind == model::SheetKind::Module)
+    type = kSubstreamModule;
+  bof(kSheetBofVersion, type);
+  if (s.hasGrid() && s.kind != model::SheetKind::Module) {
+    worksheetBody(index);
+  } else {
+    // Chart records are not written yet: the sheet keeps its window alone.
+    const bool active = index == m_book.activeSheet;
+    u16(m_b8 ? (active ? 0x0602 : 0x0009) : (active ? 0x0678 : 0x01E0));
+    zeros(8);
+    emit(rtWINDOW2);
+  }
+  if (m_b8 || s.zoom != 100) {
+    const int zoom = std::clamp<int>(s.zoom, 10, 400);
+    const int g = std::gcd(zoom, 100);
+    u16(static_cast<std::uint16_t>(zoom / g));
+    u16(static_cast<std::uint16_t>(100 / g));
+    emit(rtSCL);
+  }
+  if (s.tabColour != 0) {
+    u16(rtSHEETEXT);
+    zeros(10);
+    u32(20);
+    u32(s.tabColour);
+    emit(rtSHEETEXT);
+  }
+  emit(rtEOF);
+}
+
+void Writer::worksheetBody(int index) {
+  const model::Sheet &s = m_book.sheet(index);
+  model::CellRange used;
+  const bool hasCells = model::usedRange(s, used);
+  int lastRow = hasCells ? used.lastRow : -1;
+  if (!s.rows.empty())
+    lastRow = std::max<int>(lastRow, s.rows.back().row);
+  const int lastColumn = hasCells ? used.lastColumn : -1;
+  const size_t blocks = static_cast<size_t>((lastRow + 1 + 31) / 32);
+  for (int c = 0; c < 256; ++c)
+    m_columnXf[static_cast<size_t>(c)] = model::kDefaultCellFormat;
+  for (const model::ColumnRecord &c : s.columns)
+    m_columnXf[c.column] = c.formatIndex;
+
+  zeros(4);
+  if (m_b8) {
+    u32(0);
+    u32(static_cast<std::uint32_t>(lastRow + 1));
+  } else {
+    u16(0);
+    u16(static_cast<std::uint16_t>(lastRow + 1));
+  }
+  zeros(4);
+  const size_t indexSlots = m_out.size() + 4 + m_body.size();
+  zeros(4 * blocks);
+  emit(rtINDEX);
+
+  r16(rtCALCMODE, 1);
+  r16(rtCALCCOUNT, 100);
+  r16(rtREFMODE, 1);
+  r16(rtITERATION, 0);
+  f64(0.001);
+  emit(rtDELTA);
+  r16(rtSAVERECALC, 1);
+  r16(rtPRINTHEADERS, s.pageSetup.printHeaders ? 1 : 0);
+  r16(rtPRINTGRIDLINES, s.pageSetup.printGridlines ? 1 : 0);
+  r16(rtGRIDSET, 1);
+  u16(s.defaultRowHeight != model::kDefaultRowHeight ? 1 : 0);
+  u16(s.defaultRowHeight);
+  emit(rtDEFAULTROWHEIGHT);
+  r16(rtWSBOOL, 0x04C1);
+  if (!s.pageSetup.header.empty()) {
+    text(s.pageSetup.header, m_b8);
+    emit(rtHEADER);
+  }
+  if (!s.pageSetup.footer.empty()) {
+    text(s.pageSetup.footer, m_b8);
+    emit(rtFOOTER);
+  }
+  r16(rtHCENTER, 0);
+  r16(rtVCENTER, 0);
+  const std::pair<std::uint16_t, double> margins[] = {
+      {rtLEFTMARGIN, s.pageSetup.leftMargin},
+      {rtRIGHTMARGIN, s.pageSetup.rightMargin},
+      {rtTOPMARGIN, s.pageSetup.topMargin},
+      {rtBOTTOMMARGIN, s.pageSetup.bottomMargin},
+  };
+  for (const auto &[id, value] : margins)
+    if (value != 0) {
+      f64(value);
+      emit(id);
+    }
+  if (s.flags & model::kSheetProtected) {
+    r16(rtPROTECT, 1);
+    r16(rtPASSWORD, s.protectionVerifier);
+  }
+  if (!m_b8 && (m_book.sheetCount() > 1 || !m_book.addInNames.empty())) {
+    r16(rtEXTERNCOUNT,
+        static_cast<std::uint16_t>(m_book.sheetCount() + (m_book.addInNames.empty() ? 0 : 1)));
+    if (!m_book.addInNames.empty()) {
+      r16(rtEXTERNSHEET, 0x3A01);
+      for (const std::u16string &n : m_book.addInNames) {
+        zeros(6);
+        text(n, false);
+        u16(2);
+        u8(ptgErr);
+        u8(0x17);
+        emit(rtEXTERNNAME);
+      }
+    }
+    biff5ExternSheets(true, index);
+  }
+  r16(rtDEFCOLWIDTH, static_cast<std::uint16_t>(s.defaultColumnWidth / 256));
+
+  if (m_b8) {
+    u32(0);
+    u32(static_cast<std::uint32_t>(lastRow + 1));
+  } else {
+    u16(0);
+    u16(static_cast<std::uint16_t>(lastRow + 1));
+  }
+  u16(0);
+  u16(static_cast<std::uint16_t>(lastColumn + 1));
+  u16(0);
+  emit(rtDIMENSIONS);
+
+  // Runs of equal column records; a record that says nothing is left out.
+  auto silent = [&](const model::ColumnRecord &c) {
+    return (c.flags & model::kLineDefaultSize) && !(c.flags & model::kLineHidden) &&
+           c.formatIndex == model::kDefaultCellFormat;
+  };
+  auto width = [&](const model::ColumnRecord &c) {
+    return (c.flags & model::kLineDefaultSize) ? s.defaultColumnWidth : c.size;
+  };
+  for (size_t i = 0; i < s.columns.size();) {
+    const model::ColumnRecord &first = s.columns[i];
+    size_t j = i + 1;
+    while (j < s.columns.size() && s.columns[j].column == s.columns[j - 1].column + 1 &&
+           width(s.columns[j]) == width(first) && s.columns[j].formatIndex == first.formatIndex &&
+           (s.columns[j].flags & (model::kLineHidden | model::kLineDefaultSize)) ==
+               (first.flags & (model::kLineHidden | model::kLineDefaultSize)))
+      ++j;
+    if (!silent(first)) {
+      u16(first.column);
+      u16(s.columns[j - 1].column);
+      u16(width(first));
+      u16(first.formatIndex);
+      u16((first.flags & model::kLineHidden) ? 1 : 0);
+      u16(0);
+      emit(rtCOLINFO);
+    }
+    i = j;
+  }
+
+  m_arrayWritten.assign(s.arrayFormulas.size(), false);
+  rowBlocks(index, lastRow, indexSlots);
+  window2(index);
+
+  if (s.flags & model::kSheetPanesFrozen) {
+    const int x = s.scrollPaneColumn ? std::max(0, s.scrollPaneColumn - s.frozenColumn) : 0;
+    const int y = s.scrollPaneRow ? std::max(0, s.scrollPaneRow - s.frozenRow) : 0;
+    u16(static_cast<std::uint16_t>(x));
+    u16(static_cast<std::uint16_t>(y));
+    u16(s.topRow);
+    u16(s.leftColumn);
+    u16(static_cast<std::uint16_t>((x == 0 ? 1 : 0) + (y == 0 ? 2 : 0)));
+    emit(rtPANE);
+  }
+  u8(3);
+  u16(s.activeRow);
+  u16(s.activeColumn);
+  u16(0);
+  u16(1);
+  u16(model::packedRow(s.selectionFirst));
+  u16(model::packedRow(s.selectionLast));
+  u8(model::packedColumn(s.selectionFirst));
+  u8(model::packedColumn(s.selectionLast));
+  emit(rtSELECTION);
+
+  if (m_b8)
+    for (size_t i = 0; i < s.mergedRanges.size(); i += kMergedRangesPerRecord) {
+      const size_t n = std::min(kMergedRangesPerRecord, s.mergedRanges.size() - i);
+      u16(static_cast<std::uint16_t>(n));
+      for (size_t k = i; k < i + n; ++k) {
+        const model::CellRange &r = s.mergedRanges[k];
+        u16(r.firstRow);
+        u16(r.lastRow);
+        u16(r.firstColumn);
+        u16(r.lastColumn);
+      }
+      emit(rtMERGEDCELLS);
+    }
+}
+
+void Writer::window2(int index) {
+  const model::Sheet &s = m_book.sheet(index);
+  const bool frozen = (s.flags & model::kSheetPanesFrozen) != 0;
+  const bool active = index == m_book.activeSheet;
+  std::uint16_t options = 0xB0;
+  if (s.flags & model::kSheetShowFormulas)
+    options |= 0x01;
+  if (s.flags & model::kSheetShowGridlines)
+    options |= 0x02;
+  if (s.flags & model::kSheetShowHeaders)
+    options |= 0x04;
+  if (frozen)
+    options |= 0x08 | 0x0100;
+  if (active)
+    options |= 0x0600;
+  u16(options);
+  u16(frozen ? s.frozenRow : s.topRow);
+  u16(frozen ? s.frozenColumn : s.leftColumn);
+  if (m_b8) {
+    u32(64);
+    zeros(8);
+  } else {
+    zeros(4);
+  }
+  emit(rtWINDOW2);
+}
+
+void Writer::rowBlocks(int index, int lastRow, size_t indexSlots) {
+  const model::Sheet &s = m_book.sheet(index);
+  const model::CellTable &cells = s.cells;
+  model::CellTable::Position p = cells.begin();
+  size_t rowRecord = 0;
+  std::vector<CellPlan> plans(256);
+  std::array<size_t, 32> cellStart{};
+  for (int blockFirst = 0; blockFirst <= lastRow; blockFirst += 32) {
+    const int blockLast = std::min(lastRow, blockFirst + 31);
+    const size_t firstRowAt = m_out.size();
+    for (int r = blockFirst; r <= blockLast; ++r) {
+      while (rowRecord < s.rows.size() && s.rows[rowRecord].row < r)
+        ++rowRecord;
+      const model::RowRecord *rec =
+          rowRecord < s.rows.size() && s.rows[rowRecord].row == r ? &s.rows[rowRecord] : nullptr;
+      u16(static_cast<std::uint16_t>(r));
+      u16(0);
+      u16(256);
+      if (rec) {
+        u16((rec->flags & model::kLineDefaultSize) ? s.defaultRowHeight : rec->size);
+        zeros(4);
+        std::uint8_t option =
+            static_cast<std::uint8_t>(((rec->flags & model::kLineCustomHeight) ? 0x40 : 0) |
+                                      ((rec->flags & model::kLineHidden) ? 0x20 : 0));
+        u8(option ? option : 0x01);
+        u8(0x01);
+      } else {
+        u16(s.defaultRowHeight);
+        zeros(4);
+        u8(0x01);
+        u8(0x00);
+      }
+      u16(0);
+      emit(rtROW);
+    }
+    for (int r = blockFirst; r <= blockLast; ++r) {
+      cellStart[static_cast<size_t>(r - blockFirst)] = m_out.size();
+      size_t n = 0;
+      while (!cells.isEnd(p)) {
+        const model::CellRecord *c = cells.at(p);
+        if (c->row != r)
+          break;
+        plans[n++] = planCell(index, *c);
+        p = cells.next(p);
+      }
+      writeRowCells(index, plans.data(), n);
+    }
+    const size_t dbcellAt = m_out.size();
+    u32(static_cast<std::uint32_t>(dbcellAt - firstRowAt));
+    size_t from = firstRowAt + 20; // the second ROW record
+    for (int r = blockFirst; r <= blockLast; ++r) {
+      const size_t at = cellStart[static_cast<size_t>(r - blockFirst)];
+      u16(static_cast<std::uint16_t>(std::min<size_t>(at - from, 0xFFFF)));
+      from = at;
+    }
+    emit(rtDBCELL);
+    patch32(indexSlots + 4 * static_cast<size_t>(blockFirst / 32),
+            static_cast<std::uint32_t>(dbcellAt));
+  }
+}
+
+CellPlan Writer::planCell(int index, const model::CellRecord &c) const {
+  CellPlan p;
+  p.cell = &c;
+  p.xf = xfOf(c);
+  const std::u16string_view input = c.input.isNull() ? std::u16string_view() : c.input.view();
+  if (input.empty() && !(c.value.isString() && c.input.isNull())) {
+    const bool formatted =
+        p.xf != model::kDefaultCellFormat || m_columnXf[c.column] != model::kDefaultCellFormat;
+    p.kind = formatted ? CellKind::Blank : CellKind::Skip;
+    return p;
+  }
+  if (numberFormatOf(p.xf) == 49) {
+    p.kind = CellKind::Text;
+    return p;
+  }
+  formula::TextClass kind;
+  model::CellValue classified;
+  const model::CellValue *value = &c.value;
+  const bool constant = !input.empty() && input[0] != u'=' && input[0] != u'\'' &&
+                        input[0] != u'{' && c.calcState != model::CalcState::NotValid;
+  // A constant's stored value is what its text classified as when it was
+  // entered; classifying every cell again would dominate saving.
+  if (constant && c.value.isNumber())
+    kind = formula::TextClass::Number;
+  else if (constant && c.value.isBoolean())
+    kind = formula::TextClass::Boolean;
+  else if (constant && c.value.isError())
+    kind = formula::TextClass::Error;
+  else if (constant && c.value.isString())
+    kind = formula::TextClass::Text;
+  else if (input.empty())
+    kind = formula::TextClass::Text; // a string value without any text
+  else {
+    formula::TextOptions options;
+    options.date1904 = m_book.date1904 != 0;
+    formula::Classification cl = formula::classifyText(arrayFormulaText(input), options);
+    kind = cl.kind;
+    classified = std::move(cl.value);
+    if (kind != formula::TextClass::Formula)
+      value = &classified;
+  }
+  (void)index;
+  switch (kind) {
+  case formula::TextClass::Empty:
+    p.kind = CellKind::Blank;
+    break;
+  case formula::TextClass::Formula:
+    p.kind = CellKind::Formula;
+    break;
+  case formula::TextClass::Text:
+    p.kind = CellKind::Text;
+    break;
+  case formula::TextClass::Number:
+    p.kind = CellKind::Number;
+    p.number = value->isNumber() ? value->numberValue() : 0;
+    if (!std::isfinite(p.number))
+      p.number = 0;
+    p.hasRk = rkEncode(p.number, p.rk);
+    break;
+  case formula::TextClass::Boolean:
+    p.kind = CellKind::Boolean;
+    p.code = value->isBoolean() && value->booleanValue() ? 1 : 0;
+    break;
+  case formula::TextClass::Error:
+    p.kind = CellKind::Error;
+    p.code = codeOfErrorIndex(value->isError() ? static_cast<int>(value->errorValue()) : 6);
+    break;
+  }
+  return p;
+}
+
+void Writer::writeRowCells(int index, CellPlan *plans, size_t count) {
+  for (size_t i = 0; i < count;) {
+    const CellPlan &p = plans[i];
+    const std::uint16_t row = p.cell->row, column = p.cell->column;
+    auto runEnd = [&](auto same) {
+      size_t j = i + 1;
+      while (j < count && plans[j].cell->column == plans[j - 1].cell->column + 1 && same(plans[j]))
+        ++j;
+      return j;
+    };
+    switch (p.kind) {
+    case CellKind::Skip:
+      ++i;
+      break;
+    case CellKind::Blank: {
+      const size_t j = runEnd([](const CellPlan &q) { return q.kind == CellKind::Blank; });
+      u16(row);
+      u16(column);
+      for (size_t k = i; k < j; ++k)
+        u16(plans[k].xf);
+      if (j - i > 1) {
+        u16(plans[j - 1].cell->column);
+        emit(rtMULBLANK);
+      } else {
+        emit(rtBLANK);
+      }
+      i = j;
+      break;
+    }
+    case CellKind::Number: {
+      if (!p.hasRk) {
+        u16(row);
+        u16(column);
+        u16(p.xf);
+        f64(p.number);
+        emit(rtNUMBER);
+        ++i;
+        break;
+      }
+      const size_t j =
+          runEnd([](const CellPlan &q) { return q.kind == CellKind::Number && q.hasRk; });
+      u16(row);
+      u16(column);
+      for (size_t k = i; k < j; ++k) {
+        u16(plans[k].xf);
+        u32(plans[k].rk);
+      }
+      if (j - i > 1) {
+        u16(plans[j - 1].cell->column);
+        emit(rtMULRK);
+      } else {
+        emit(rtRK);
+      }
+      i = j;
+      break;
+    }
+    case CellKind::Boolean:
+    case CellKind::Error:
+      u16(row);
+      u16(column);
+      u16(p.xf);
+      u8(p.code);
+      u8(p.kind == CellKind::Error ? 1 : 0);
+      emit(rtBOOLERR);
+      ++i;
+      break;
+    case CellKind::Text:
+      labelRecord(p);
+      ++i;
+      break;
+    case CellKind::Formula:
+      formulaRecord(index, p);
+      ++i;
+      break;
+    }
+  }
+}
+
+void Writer::labelRecord(const CellPlan &p) {
+  u16(p.cell->row);
+  u16(p.cell->column);
+  u16(p.xf);
+  if (m_b8) {
+    const auto found = m_longTextIndex.find(p.cell);
+    if (found != m_longTextIndex.end()) {
+      u32(found->second);
+      emit(rtLABELSST);
+      return;
+    }
+    text(textOf(*p.cell), true);
+  } else {
+    // Excel 95 has no way to continue a label: the text is cut to one record.
+    std::string b = narrow(textOf(*p.cell));
+    b.resize(std::min(b.size(), kMaxRecordBody - 8));
+    u16(static_cast<std::uint16_t>(b.size()));
+    m_body.insert(m_body.end(), b.begin(), b.end());
+  }
+  emit(rtLABEL);
+}
+
+void Writer::formulaRecord(int index, const CellPlan &p) {
+  const model::Sheet &s = m_book.sheet(index);
+  const model::CellRecord &c = *p.cell;
+  const std::u16string_view input = arrayFormulaText(c.input.view());
+  int block = -1;
+  for (size_t a = 0; a < s.arrayFormulas.size(); ++a)
+    if (s.arrayFormulas[a].range.contains(c.row, c.column)) {
+      block = static_cast<int>(a);
+      break;
+    }
+  u16(c.row);
+  u16(c.column);
+  u16(p.xf);
+  const model::CellValue &v = c.value;
+  bool stringResult = false;
+  if (v.isNumber() && std::isfinite(v.numberValue())) {
+    f64(v.numberValue());
+  } else if (v.isString()) {
+    zeros(6);
+    u16(0xFFFF);
+    stringResult = true;
+  } else if (v.isBoolean()) {
+    u8(1);
+    u8(0);
+    u8(v.booleanValue() ? 1 : 0);
+    zeros(3);
+    u16(0xFFFF);
+  } else if (v.isError() || v.isNumber()) {
+    u8(2);
+    u8(0);
+    u8(codeOfErrorIndex(v.isError() ? static_cast<int>(v.errorValue()) : 5));
+    zeros(3);
+    u16(0xFFFF);
+  } else {
+    zeros(8);
+  }
+  u16(c.volatility != model::VolatilityClass::None ? 1 : 0);
+  zeros(4);
+  if (block >= 0) {
+    const model::ArrayFormulaRecord &a = s.arrayFormulas[static_cast<size_t>(block)];
+    u16(5);
+    u8(ptgExp);
+    u16(a.range.firstRow);
+    u16(a.range.firstColumn);
+    emit(rtFORMULA);
+    if (!m_arrayWritten[static_cast<size_t>(block)]) {
+      m_arrayWritten[static_cast<size_t>(block)] = true;
+      WriteOptions options;
+      options.arrayContext = true;
+      const TokenArray t =
+          compile(a.text.empty() ? input : arrayFormulaText(a.text), index, options);
+      u16(a.range.firstRow);
+      u16(a.range.lastRow);
+      u8(a.range.firstColumn);
+      u8(a.range.lastColumn);
+      zeros(6);
+      u16(static_cast<std::uint16_t>(std::min<size_t>(t.tokens.size(), 0xFFFF)));
+      bytes(t.tokens);
+      bytes(t.extra);
+      emit(rtARRAY);
+    }
+  } else {
+    const TokenArray t = compile(input, index, WriteOptions{});
+    const bool cellAttribute = c.volatility == model::VolatilityClass::Cell;
+    u16(static_cast<std::uint16_t>(
+        std::min<size_t>(t.tokens.size() + (cellAttribute ? 4 : 0), 0xFFFF)));
+    if (cellAttribute) {
+      u8(ptgAttr);
+      u8(attrVolatile);
+      u16(0);
+    }
+    bytes(t.tokens);
+    bytes(t.extra);
+    emit(rtFORMULA);
+  }
+  if (stringResult) {
+    // A long result continues with its characters' own option byte, as the
+    // shared string table does.
+    const std::u16string_view str = v.stringValue();
+    if (!m_b8) {
+      std::string b = narrow(str);
+      b.resize(std::min(b.size(), kMaxRecordBody - 2));
+      u16(static_cast<std::uint16_t>(b.size()));
+      m_body.insert(m_body.end(), b.begin(), b.end());
+      emit(rtSTRING);
+      return;
+    }
+    const std::u16string_view t = str.substr(0, std::min<size_t>(str.size(), 0xFFFF));
+    const bool wide = std::any_of(t.begin(), t.end(), [](char16_t ch) { return ch > 0xFF; });
+    const size_t width = wide ? 2 : 1;
+    u16(static_cast<std::uint16_t>(t.size()));
+    u8(wide ? 1 : 0);
+    std::uint16_t id = rtSTRING;
+    for (size_t i = 0; i < t.size();) {
+      if (m_body.size() + width > kMaxRecordBody) {
+        header(id, m_body.size());
+        m_out.insert(m_out.end(), m_body.begin(), m_body.end());
+        m_body.clear();
+        id = rtCONTINUE;
+        u8(wide ? 1 : 0);
+      }
+      const size_t n = std::min((kMaxRecordBody - m_body.size()) / width, t.size() - i);
+      for (size_t k = 0; k < n; ++k) {
+        if (wide)
+          u16(t[i + k]);
+        else
+          u8(static_cast<std::uint8_t>(t[i + k]));
+      }
+      i += n;
+    }
+    header(id, m_body.size());
+    m_out.insert(m_out.end(), m_body.begin(), m_body.end());
+    m_body.clear();
+  }
+}
+
+} // namespace
+
+bool rkEncode(double x, std::uint32_t &rk) {
+  auto bitsOf = [](double d) {
+    std::uint64_t b;
+    std::memcpy(&b, &d, 8);
+    return b;
+  };
+  auto fitsRkInteger = [](double d) {
+    return d == std::floor(d) && d >= -536870912.0 && d <= 536870911.0;
+  };
+  const std::uint64_t bits = bitsOf(x);
+  if ((bits & 0xFFFFFFFFu) == 0 && ((bits >> 32) & 0x03) == 0) {
+    rk = static_cast<std::uint32_t>(bits >> 32);
+    return true;
+  }
+  if (fitsRkInteger(x)) {
+    rk = static_cast<std::uint32_t>(static_cast<std::int32_t>(x) * 4) | 0x02;
+    return true;
+  }
+  // The hundredths forms must give x back exactly when divided again: a
+  // product that merely rounds to a short form would change the number.
+  const double y = x * 100;
+  const std::uint64_t ybits = bitsOf(y);
+  if ((ybits & 0xFFFFFFFFu) == 0 && ((ybits >> 32) & 0x03) == 0 && y / 100 == x) {
+    rk = static_cast<std::uint32_t>(ybits >> 32) | 0x01;
+    return true;
+  }
+  if (fitsRkInteger(y) && std::trunc(y + 4e-12) / 100 == x) {
+    const double t = std::trunc(y + 4e-12);
+    rk = static_cast<std::uint32_t>(static_cast<std::int32_t>(t) * 4) | 0x03;
+    return true;
+  }
+  return false;
+}
+
+std::vector<std::uint8_t> writeWorkbookStream(const model::Workbook &book, int version) {
+  return Writer(book, version).run();
+}
+
+bool writeBinaryWorkbook(const model::Workbook &book, int version, std::vector<std::uint8_t> &out) {
+  out.clear();
+  const bool fits = platform::withAllocation([&] {
+    const std::vector<std::uint8_t> stream = writeWorkbookStream(book, version);
+    compound::CompoundFileWriter w(version == 7 ? u"Book" : u"Workbook");
+    w.putBytes(stream.data(), stream.size());
+    out = w.finishFile();
+  });
+  if (!fits)
+    out.clear();
+  return fits;
+}
+
+bool saveBinaryWorkbook(model::Workbook &book, const std::u16string &path, int version) {
+  for (int i = 0; i < book.sheetCount(); ++i) {
+    model::Sheet &s = book.sheet(i);
+    if (!s.hasGrid())
+      continue;
+    std::vector<model::CellRecord *> stale;
+    s.cells.forEach([&](model::CellRecord &c) {
+      if (c.isFormula && c.calcState == model::CalcState::NotValid)
+        stale.push_back(&c);
+    });
+    for (model::CellRecord *c : stale)
+      formula::computeCell(book, i, *c);
+  }
+  std::vector<std::uint8_t> bytes;
+  if (!writeBinaryWorkbook(book, version, bytes))
+    return false;
+
+  namespace fs = std::filesystem;
+  const fs::path target(platform::toUtf8(path));
+  std::error_code ec;
+  fs::path temp;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp = target;
+    temp += ".~cw" + std::to_string(attempt) + ".tmp";
+    if (!fs::exists(temp, ec))
+      break;
+  }
+  std::FILE *f = std::fopen(temp.c_str(), "wbx");
+  if (!f)
+    return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = std::fflush(f) == 0 && ok;
+  ok = std::fclose(f) == 0 && ok;
+  if (ok) {
+    fs::rename(temp, target, ec);
+    ok = !ec;
+  }
+  if (!ok)
+    fs::remove(temp, ec);
+  return ok;
+}
+
+} // namespace biff

@@ -1,0 +1,737 @@
+#include "fileformats/biff/workbook_writer.h"
+
+#include "fileformats/biff/records.h"
+#include "fileformats/biff/workbook_reader.h"
+#include "fileformats/compound/compound_file.h"
+#include "formula/recalc.h"
+#include "model/set_cell.h"
+#include "model/sheet.h"
+#include "platform/ui_services.h"
+#include "platform/unicode.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace biff {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Rec {
+  std::uint16_t id = 0;
+  size_t offset = 0; // stream offset of the header
+  std::vector<std::uint8_t> body;
+  std::uint16_t u16(size_t at) const {
+    return static_cast<std::uint16_t>(body.at(at) | (body.at(at + 1) << 8));
+  }
+  std::uint32_t u32(size_t at) const {
+    return u16(at) | (static_cast<std::uint32_t>(u16(at + 2)) << 16);
+  }
+};
+
+// Splits a stream into records, failing the test on a framing fault or a
+// body longer than the format allows.
+std::vector<Rec> parse(const std::vector<std::uint8_t> &s) {
+  std::vector<Rec> out;
+  size_t pos = 0;
+  while (pos + 4 <= s.size()) {
+    Rec r;
+    r.id = static_cast<std::uint16_t>(s[pos] | (s[pos + 1] << 8));
+    const size_t len = static_cast<size_t>(s[pos + 2] | (s[pos + 3] << 8));
+    EXPECT_LE(len, 8224u) << "record 0x" << std::hex << r.id;
+    r.offset = pos;
+    if (pos + 4 + len > s.size()) {
+      ADD_FAILURE() << "record runs past the stream";
+      break;
+    }
+    r.body.assign(s.begin() + static_cast<std::ptrdiff_t>(pos + 4),
+                  s.begin() + static_cast<std::ptrdiff_t>(pos + 4 + len));
+    out.push_back(std::move(r));
+    pos += 4 + len;
+  }
+  EXPECT_EQ(pos, s.size());
+  return out;
+}
+
+size_t countOf(const std::vector<Rec> &recs, std::uint16_t id) {
+  return static_cast<size_t>(
+      std::count_if(recs.begin(), recs.end(), [&](const Rec &r) { return r.id == id; }));
+}
+const Rec *firstOf(const std::vector<Rec> &recs, std::uint16_t id) {
+  for (const Rec &r : recs)
+    if (r.id == id)
+      return &r;
+  return nullptr;
+}
+
+class WriterTest : public ::testing::Test {
+protected:
+  WriterTest() : m_scope(ui) {
+    formula::installFormulaEngine();
+    book = newBook();
+  }
+
+  static std::unique_ptr<model::Workbook> newBook() {
+    auto b = std::make_unique<model::Workbook>();
+    model::seedWorkbookTables(*b, model::Font{});
+    return b;
+  }
+  model::Sheet &addSheet(std::u16string name, model::SheetKind kind = model::SheetKind::Worksheet) {
+    auto s = std::make_unique<model::Sheet>();
+    model::sheet_init(*s, kind);
+    s->name = std::move(name);
+    book->sheets.push_back(std::move(s));
+    return *book->sheets.back();
+  }
+  void set(int sheet, int row, int col, std::u16string_view text, std::uint16_t xf = 15) {
+    ASSERT_TRUE(model::set_cell(*book, sheet, static_cast<std::uint16_t>(row),
+                                static_cast<std::uint8_t>(col), text, xf, false, true));
+  }
+  std::vector<Rec> stream(int version) { return parse(writeWorkbookStream(*book, version)); }
+
+  std::unique_ptr<model::Workbook> roundTrip(int version) {
+    std::vector<std::uint8_t> file;
+    EXPECT_TRUE(writeBinaryWorkbook(*book, version, file));
+    auto back = newBook();
+    ReadInfo info;
+    EXPECT_TRUE(readBinaryWorkbook(file, *back, &info));
+    EXPECT_EQ(info.version, version);
+    return back;
+  }
+
+  platform::HeadlessUiServices ui;
+  platform::ScopedUiServices m_scope;
+  std::unique_ptr<model::Workbook> book;
+};
+
+// ---- number forms ----
+
+TEST(RkEncode, ChoosesTheShortestExactForm) {
+  struct Case {
+    double x;
+    bool has;
+    std::uint32_t rk;
+  };
+  const Case cases[] = {
+      {1.0, true, 0x3FF00000},               // high half of the double
+      {0.1, true, 0x40240000 | 1},           // 10.0's high half, hundredths
+      {123456789, true, 123456789u * 4 + 2}, // 30-bit integer
+      {12345.67, true, 1234567u * 4 + 3},    // integer hundredths
+      {0.29, false, 0},                      // 0.29 * 100 is not whole in binary
+      {-1.0, true, 0xBFF00000},
+      {-536870912.0 - 0.5, false, 0},
+      {1.0 / 3, false, 0},
+  };
+  for (const Case &c : cases) {
+    std::uint32_t rk = 0;
+    EXPECT_EQ(rkEncode(c.x, rk), c.has) << c.x;
+    if (c.has) {
+      EXPECT_EQ(rk, c.rk) << c.x;
+    }
+  }
+}
+
+// ---- record layout ----
+
+TEST_F(WriterTest, VersionFieldsStreamNameAndVersionOnlyRecords) {
+  model::Sheet &s = addSheet(u"Sheet1");
+  set(0, 0, 0, u"1");
+  set(0, 0, 1, u"2");
+  ASSERT_TRUE(model::addMergedRange(s, {0, 0, 0, 1}));
+  struct Case {
+    int version;
+    const char16_t *streamName;
+    std::uint16_t versionWord, build, bofLength;
+    bool palette, useSelfs, tabId, merged;
+  };
+  const Case cases[] = {
+      {8, u"Workbook", 0x0600, 5618, 16, false, true, true, true},
+      {7, u"Book", 0x0500, 6818, 8, true, false, false, false},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.version);
+    const auto recs = stream(c.version);
+    ASSERT_GE(recs.size(), 2u);
+    const Rec &bof = recs[0];
+    ASSERT_EQ(bof.id, rtBOF);
+    EXPECT_EQ(bof.body.size(), c.bofLength);
+    EXPECT_EQ(bof.u16(0), c.versionWord);
+    EXPECT_EQ(bof.u16(2), 0x0005);
+    EXPECT_EQ(bof.u16(4), c.build);
+    EXPECT_EQ(bof.u16(6), 1996);
+    if (c.version == 8) {
+      EXPECT_EQ(bof.u32(8), 0x49u);
+      EXPECT_EQ(bof.u32(12), 6u);
+    }
+    // The sheet's BOF always says 0x0600, in the globals' length.
+    std::vector<const Rec *> bofs;
+    for (const Rec &r : recs)
+      if (r.id == rtBOF)
+        bofs.push_back(&r);
+    ASSERT_EQ(bofs.size(), 2u);
+    EXPECT_EQ(bofs[1]->body.size(), c.bofLength);
+    EXPECT_EQ(bofs[1]->u16(0), 0x0600);
+    EXPECT_EQ(bofs[1]->u16(2), 0x0010);
+    // BOUNDSHEET's position field points at the sheet's BOF.
+    const Rec *bound = firstOf(recs, rtBOUNDSHEET);
+    ASSERT_NE(bound, nullptr);
+    EXPECT_EQ(bound->u32(0), bofs[1]->offset);
+    EXPECT_EQ(countOf(recs, rtPALETTE) == 1, c.palette);
+    EXPECT_EQ(countOf(recs, 0x0160) == 1, c.useSelfs);
+    EXPECT_EQ(countOf(recs, 0x013D) == 1, c.tabId);
+    EXPECT_EQ(countOf(recs, rtMERGEDCELLS) == 1, c.merged);
+
+    std::vector<std::uint8_t> file;
+    ASSERT_TRUE(writeBinaryWorkbook(*book, c.version, file));
+    compound::CompoundFile cf;
+    ASSERT_TRUE(cf.open(file));
+    EXPECT_GE(cf.findStream(c.streamName), 0);
+    EXPECT_LT(cf.findStream(c.version == 8 ? u"Book" : u"Workbook"), 0);
+  }
+}
+
+TEST_F(WriterTest, PaletteIsWrittenOnlyWhenChanged) {
+  addSheet(u"Sheet1");
+  auto recs = stream(8);
+  EXPECT_EQ(countOf(recs, rtPALETTE), 0u);
+  EXPECT_EQ(countOf(recs, 0x0160), 1u);
+  book->palette[10] = 0x00332211; // red 0x11, green 0x22, blue 0x33
+  recs = stream(8);
+  const Rec *pal = firstOf(recs, rtPALETTE);
+  ASSERT_NE(pal, nullptr);
+  ASSERT_EQ(pal->body.size(), 226u);
+  EXPECT_EQ(pal->u16(0), 56);
+  EXPECT_EQ(pal->body[2 + 2 * 4], 0x11);
+  EXPECT_EQ(pal->body[2 + 2 * 4 + 1], 0x22);
+  EXPECT_EQ(pal->body[2 + 2 * 4 + 2], 0x33);
+  EXPECT_EQ(countOf(recs, 0x0160), 1u);
+}
+
+TEST_F(WriterTest, HundredRowsMakeFourBlocksWithPatchedIndex) {
+  addSheet(u"Sheet1");
+  set(0, 0, 0, u"x");
+  set(0, 99, 3, u"5");
+  for (int version : {8, 7}) {
+    SCOPED_TRACE(version);
+    const auto recs = stream(version);
+    EXPECT_EQ(countOf(recs, rtROW), 100u);
+    EXPECT_EQ(countOf(recs, 0x00D7), 4u);
+    const Rec *index = firstOf(recs, 0x020B);
+    ASSERT_NE(index, nullptr);
+    const size_t slots = version == 8 ? 16 : 12;
+    ASSERT_EQ(index->body.size(), slots + 16);
+    EXPECT_EQ(version == 8 ? index->u32(8) : index->u16(6), 100u);
+    std::map<size_t, const Rec *> byOffset;
+    for (const Rec &r : recs)
+      byOffset[r.offset] = &r;
+    for (size_t b = 0; b < 4; ++b) {
+      const std::uint32_t at = index->u32(slots + 4 * b);
+      ASSERT_TRUE(byOffset.count(at)) << b;
+      const Rec &db = *byOffset[at];
+      EXPECT_EQ(db.id, 0x00D7);
+      // Its first field leads back to the block's first ROW record.
+      ASSERT_TRUE(byOffset.count(at - db.u32(0)));
+      const Rec &row = *byOffset[at - db.u32(0)];
+      EXPECT_EQ(row.id, rtROW);
+      EXPECT_EQ(row.u16(0), 32 * b);
+    }
+    const Rec *dim = firstOf(recs, 0x0200);
+    ASSERT_NE(dim, nullptr);
+    EXPECT_EQ(version == 8 ? dim->u32(4) : dim->u16(2), 100u);
+    EXPECT_EQ(version == 8 ? dim->u16(10) : dim->u16(6), 4u);
+  }
+}
+
+TEST_F(WriterTest, CellRecordChoice) {
+  addSheet(u"Sheet1");
+  set(0, 0, 0, u"1");
+  set(0, 0, 1, u"2");
+  set(0, 0, 2, u"3");
+  set(0, 1, 0, u"0.29");
+  set(0, 1, 2, u"12345.67");
+  set(0, 2, 0, u"'007");
+  set(0, 3, 0, u"TRUE");
+  set(0, 3, 1, u"#DIV/0!");
+  set(0, 4, 0, u"=CELL(\"row\",A1)");
+  set(0, 4, 1, u"=A1+1");
+  set(0, 5, 0, u"", 16);
+  set(0, 5, 1, u"", 17);
+  const auto recs = stream(8);
+
+  const Rec *mulrk = firstOf(recs, rtMULRK);
+  ASSERT_NE(mulrk, nullptr);
+  EXPECT_EQ(countOf(recs, rtMULRK), 1u);
+  ASSERT_EQ(mulrk->body.size(), 6u + 3 * 6);
+  EXPECT_EQ(mulrk->u16(0), 0);
+  EXPECT_EQ(mulrk->u16(2), 0);
+  EXPECT_EQ(mulrk->u32(6), 0x3FF00000u);
+  EXPECT_EQ(mulrk->u32(12), 0x40000000u);
+  EXPECT_EQ(mulrk->u32(18), 0x40080000u);
+  EXPECT_EQ(mulrk->u16(22), 2);
+
+  const Rec *number = firstOf(recs, rtNUMBER);
+  ASSERT_NE(number, nullptr);
+  double d;
+  std::memcpy(&d, number->body.data() + 6, 8);
+  EXPECT_EQ(d, 0.29);
+  const Rec *rk = firstOf(recs, rtRK);
+  ASSERT_NE(rk, nullptr);
+  EXPECT_EQ(rk->u16(2), 2);
+  EXPECT_EQ(rk->u32(6), 1234567u * 4 + 3);
+
+  const Rec *label = firstOf(recs, rtLABEL);
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->body, (std::vector<std::uint8_t>{2, 0, 0, 0, 15, 0, 3, 0, 0, '0', '0', '7'}));
+
+  std::vector<const Rec *> boolerr;
+  for (const Rec &r : recs)
+    if (r.id == rtBOOLERR)
+      boolerr.push_back(&r);
+  ASSERT_EQ(boolerr.size(), 2u);
+  EXPECT_EQ(boolerr[0]->body[6], 1);
+  EXPECT_EQ(boolerr[0]->body[7], 0);
+  EXPECT_EQ(boolerr[1]->body[6], 0x07);
+  EXPECT_EQ(boolerr[1]->body[7], 1);
+
+  std::vector<const Rec *> formulas;
+  for (const Rec &r : recs)
+    if (r.id == rtFORMULA)
+      formulas.push_back(&r);
+  ASSERT_EQ(formulas.size(), 2u);
+  // CELL: volatile option and the volatile attribute before the tokens.
+  EXPECT_EQ(formulas[0]->u16(14), 1);
+  ASSERT_GE(formulas[0]->body.size(), 26u);
+  EXPECT_EQ(formulas[0]->body[22], 0x19);
+  EXPECT_EQ(formulas[0]->body[23], 0x01);
+  EXPECT_EQ(formulas[0]->u16(24), 0);
+  // =A1+1 caches 2 and is not volatile.
+  std::memcpy(&d, formulas[1]->body.data() + 6, 8);
+  EXPECT_EQ(d, 2.0);
+  EXPECT_EQ(formulas[1]->u16(14), 0);
+  EXPECT_NE(formulas[1]->body[22], 0x19);
+
+  const Rec *blanks = firstOf(recs, rtMULBLANK);
+  ASSERT_NE(blanks, nullptr);
+  EXPECT_EQ(blanks->body, (std::vector<std::uint8_t>{5, 0, 0, 0, 16, 0, 17, 0, 1, 0}));
+}
+
+TEST_F(WriterTest, StringResultIsFollowedByStringRecord) {
+  addSheet(u"Sheet1");
+  set(0, 0, 0, u"=\"ab\"&\"c\"");
+  const auto recs = stream(8);
+  for (size_t i = 0; i + 1 < recs.size(); ++i)
+    if (recs[i].id == rtFORMULA) {
+      EXPECT_EQ(recs[i].u16(12), 0xFFFF);
+      EXPECT_EQ(recs[i].body[6], 0);
+      ASSERT_EQ(recs[i + 1].id, rtSTRING);
+      EXPECT_EQ(recs[i + 1].body, (std::vector<std::uint8_t>{3, 0, 0, 'a', 'b', 'c'}));
+      return;
+    }
+  FAIL() << "no FORMULA record";
+}
+
+TEST_F(WriterTest, ManyMergedRangesSplitAcrossRecords) {
+  model::Sheet &s = addSheet(u"Sheet1");
+  for (int i = 0; i < 2100; ++i)
+    s.mergedRanges.push_back({static_cast<std::uint16_t>(i), 0, static_cast<std::uint16_t>(i), 1});
+  const auto recs = stream(8);
+  std::vector<int> counts;
+  for (const Rec &r : recs)
+    if (r.id == rtMERGEDCELLS) {
+      counts.push_back(r.u16(0));
+      EXPECT_EQ(r.body.size(), 2u + 8 * r.u16(0));
+    }
+  EXPECT_EQ(counts, (std::vector<int>{1027, 1027, 46}));
+  const auto back = roundTrip(8);
+  ASSERT_EQ(back->sheet(0).mergedRanges.size(), 2100u);
+  EXPECT_EQ(back->sheet(0).mergedRanges[2099].firstRow, 2099);
+  EXPECT_EQ(back->sheet(0).mergedRanges[2099].lastColumn, 1);
+}
+
+TEST_F(WriterTest, LongTextsStayWithinTheRecordLimit) {
+  addSheet(u"Sheet1");
+  std::u16string wide(6000, u'文');
+  wide += u"end";
+  std::u16string narrow(9000, u'n');
+  set(0, 0, 0, wide);
+  set(0, 1, 0, narrow);
+  set(0, 2, 0, u"short");
+  const auto recs = stream(8); // parse() checks every body length
+  EXPECT_EQ(countOf(recs, rtLABELSST), 2u);
+  EXPECT_GE(countOf(recs, rtCONTINUE), 2u);
+  const auto back = roundTrip(8);
+  EXPECT_EQ(model::cell_at(back->sheet(0), 0, 0)->value.stringValue(), wide);
+  EXPECT_EQ(model::cell_at(back->sheet(0), 1, 0)->value.stringValue(), narrow);
+  EXPECT_EQ(model::cell_at(back->sheet(0), 2, 0)->input.view(), u"short");
+}
+
+// ---- round trips ----
+
+class RoundTripTest : public WriterTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RoundTripTest, KeepsWhatTheModelHolds) {
+  const int version = GetParam();
+  model::Sheet &s = addSheet(u"Numbers");
+  // Excel 95 names are code-page text: the Chinese name needs BIFF8.
+  const std::u16string macroName = version == 8 ? u"宏表" : u"Makró";
+  addSheet(macroName, model::SheetKind::Macro);
+  model::Sheet &hidden = addSheet(u"Hidden");
+  hidden.hidden = 1;
+  book->date1904 = 1;
+
+  // Fonts past index 4 and cell formats with every packed field set.
+  for (int i = 0; i < 3; ++i) {
+    model::Font f;
+    f.face = u"Courier New";
+    f.heightTwips = static_cast<std::uint16_t>(240 + 20 * i);
+    f.weight = 700;
+    f.attributes = model::kFontItalic;
+    f.underline = 1;
+    f.colourIndex = i == 0 ? 10 : i == 1 ? 70 : model::kAutomaticFontColour;
+    book->fonts.push_back(f);
+  }
+  const int custom = model::findOrAddFormat(*book, u"0.000\" kg\"");
+  ASSERT_GE(custom, 50);
+  model::CellFormat cf;
+  cf.fontIndex = 5;
+  cf.numberFormatIndex = static_cast<std::uint16_t>(custom);
+  cf.flags = model::kFormatLocked | model::kFormatFormulaHidden | model::kFormatWrapText;
+  cf.horizontalAlignment = model::kAlignCentre;
+  cf.verticalAlignment = 2;
+  cf.fillPattern = 1;
+  cf.patternColour = 12;
+  cf.backgroundColour = 65;
+  cf.borders = {model::Border{1, 8}, model::Border{2, 64}, model::Border{5, 0x7F},
+                model::Border{7, 63}};
+  book->cellFormats.push_back(cf);
+  const auto cfIndex = static_cast<std::uint16_t>(book->cellFormats.size() - 1);
+  model::CellFormat pattern = cf;
+  pattern.fillPattern = 3;
+  pattern.patternColour = 20;
+  pattern.backgroundColour = 77;
+  book->cellFormats.push_back(pattern);
+
+  set(0, 0, 0, u"12.5", cfIndex);
+  set(0, 0, 1, u"'007");
+  set(0, 0, 2, u"plain text");
+  set(0, 1, 0, u"TRUE");
+  set(0, 1, 1, u"#N/A");
+  set(0, 1, 2, u"=A1*2");
+  set(0, 1, 3, u"=B1&\"x\"");
+  set(0, 2, 0, u"-123456789");
+  set(0, 2, 1, u"1E+300");
+  set(0, 3, 0, u"", static_cast<std::uint16_t>(cfIndex + 1));
+  set(0, 40, 5, u"0.29");
+  set(1, 0, 0, u"=1+2");
+
+  ASSERT_TRUE(model::addMergedRange(s, {5, 0, 6, 2}));
+  model::set_row_record(s, 2, model::kLineCustomHeight, 600);
+  model::set_row_record(s, 7, model::kLineHidden | model::kLineCustomHeight, 300);
+  model::set_column_record(s, 1, 0, 4000);
+  model::set_column_record(s, 2, 0, 4000);
+  model::set_column_record(s, 4, model::kLineHidden, 2048);
+  s.flags |= model::kSheetPanesFrozen | model::kSheetProtected;
+  s.frozenRow = 0;
+  s.frozenColumn = 0;
+  s.scrollPaneRow = 2;
+  s.scrollPaneColumn = 1;
+  s.topRow = 10;
+  s.leftColumn = 3;
+  s.protectionVerifier = model::passwordVerifier(u"secret");
+  s.zoom = 150;
+  s.tabColour = 10;
+  s.pageSetup.header = u"&P of &N";
+  s.pageSetup.leftMargin = 0.5;
+  book->activeSheet = 0;
+
+  model::DefinedName n;
+  n.name = u"Block";
+  n.formula = u"=Numbers!$A$1:$B$2";
+  book->names.push_back(n);
+  model::DefinedName area;
+  area.name = u"Print_Area";
+  area.sheetIndex = 1;
+  area.formula = u"=Numbers!$A$1:$C$3";
+  book->names.push_back(area);
+
+  const auto back = roundTrip(version);
+  ASSERT_EQ(back->sheetCount(), 3);
+  EXPECT_EQ(back->sheet(0).name, u"Numbers");
+  EXPECT_EQ(back->sheet(1).name, macroName);
+  EXPECT_EQ(back->sheet(1).kind, model::SheetKind::Macro);
+  EXPECT_EQ(back->sheet(2).hidden, 1);
+  EXPECT_EQ(back->date1904, 1);
+
+  const model::Sheet &t = back->sheet(0);
+  struct CellCase {
+    int row, col;
+    const char16_t *input;
+  };
+  const CellCase cells[] = {
+      {0, 1, u"'007"},       {0, 2, u"plain text"}, {1, 0, u"TRUE"},
+      {1, 1, u"#N/A"},       {1, 2, u"=A1*2"},      {1, 3, u"=B1&\"x\""},
+      {2, 0, u"-123456789"}, {2, 1, u"1E+300"},     {40, 5, u"0.29"},
+  };
+  for (const CellCase &c : cells) {
+    const model::CellRecord *orig = model::cell_at(
+        book->sheet(0), static_cast<std::uint16_t>(c.row), static_cast<std::uint8_t>(c.col));
+    const model::CellRecord *got =
+        model::cell_at(t, static_cast<std::uint16_t>(c.row), static_cast<std::uint8_t>(c.col));
+    ASSERT_NE(got, nullptr) << c.row << "," << c.col;
+    EXPECT_EQ(got->input.view(), std::u16string_view(c.input)) << c.row << "," << c.col;
+    EXPECT_TRUE(got->value == orig->value) << c.row << "," << c.col;
+  }
+  const model::CellRecord *a1 = model::cell_at(t, 0, 0);
+  ASSERT_NE(a1, nullptr);
+  EXPECT_EQ(a1->value.numberValue(), 12.5);
+  ASSERT_EQ(a1->formatIndex, cfIndex);
+  EXPECT_TRUE(back->cellFormats[cfIndex] == cf);
+  EXPECT_TRUE(back->cellFormats[cfIndex + 1] == pattern);
+  EXPECT_EQ(model::numberFormatCode(*back, static_cast<std::uint16_t>(custom)), u"0.000\" kg\"");
+  ASSERT_EQ(back->fonts.size(), book->fonts.size());
+  for (size_t i = 0; i < book->fonts.size(); ++i) {
+    EXPECT_EQ(back->fonts[i].face, book->fonts[i].face) << i;
+    EXPECT_EQ(back->fonts[i].heightTwips, book->fonts[i].heightTwips) << i;
+    EXPECT_EQ(back->fonts[i].weight, book->fonts[i].weight) << i;
+    EXPECT_EQ(back->fonts[i].attributes, book->fonts[i].attributes) << i;
+    EXPECT_EQ(back->fonts[i].colourIndex, book->fonts[i].colourIndex) << i;
+  }
+  const model::CellRecord *blank = model::cell_at(t, 3, 0);
+  ASSERT_NE(blank, nullptr);
+  EXPECT_EQ(blank->formatIndex, cfIndex + 1);
+  EXPECT_EQ(model::cell_at(back->sheet(1), 0, 0)->input.view(), u"=1+2");
+
+  EXPECT_EQ(model::row_height(t, 2), 600);
+  EXPECT_EQ(model::row_height(t, 7), 0); // hidden
+  EXPECT_EQ(model::row_record(t, 7).size, 300);
+  EXPECT_EQ(model::column_width(t, 1), 4000);
+  EXPECT_EQ(model::column_width(t, 2), 4000);
+  EXPECT_EQ(model::column_width(t, 4), 0);
+  EXPECT_EQ(model::column_width(t, 3), t.defaultColumnWidth);
+  if (version == 8) {
+    ASSERT_EQ(t.mergedRanges.size(), 1u);
+    EXPECT_EQ(t.mergedRanges[0].lastRow, 6);
+    EXPECT_EQ(t.mergedRanges[0].lastColumn, 2);
+  }
+  EXPECT_TRUE(t.flags & model::kSheetPanesFrozen);
+  EXPECT_EQ(t.scrollPaneRow, 2);
+  EXPECT_EQ(t.scrollPaneColumn, 1);
+  EXPECT_EQ(t.topRow, 10);
+  EXPECT_EQ(t.leftColumn, 3);
+  EXPECT_TRUE(t.flags & model::kSheetProtected);
+  EXPECT_EQ(t.protectionVerifier, s.protectionVerifier);
+  EXPECT_EQ(t.zoom, 150);
+  EXPECT_EQ(t.tabColour, 10);
+  EXPECT_EQ(t.pageSetup.header, u"&P of &N");
+  EXPECT_EQ(t.pageSetup.leftMargin, 0.5);
+
+  ASSERT_EQ(back->names.size(), 2u);
+  EXPECT_EQ(back->names[0].name, u"Block");
+  EXPECT_EQ(back->names[0].formula, u"=Numbers!$A$1:$B$2");
+  EXPECT_EQ(back->names[1].name, u"Print_Area");
+  EXPECT_EQ(back->names[1].sheetIndex, 1);
+  EXPECT_EQ(back->names[1].formula, u"=Numbers!$A$1:$C$3");
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, RoundTripTest, ::testing::Values(8, 7));
+
+// ---- saving ----
+
+TEST_F(WriterTest, SavingReplacesTheFileOnlyWhenComplete) {
+  addSheet(u"Sheet1");
+  set(0, 0, 0, u"42");
+  const fs::path dir = fs::temp_directory_path() / ("cw_save_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const fs::path file = dir / "book.xls";
+  { std::ofstream(file) << "old contents"; }
+  ASSERT_TRUE(saveBinaryWorkbook(*book, platform::fromUtf8(file.string()), 8));
+  std::ifstream in(file, std::ios::binary);
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  auto back = newBook();
+  ASSERT_TRUE(readBinaryWorkbook(bytes, *back));
+  EXPECT_EQ(model::cell_at(back->sheet(0), 0, 0)->value.numberValue(), 42);
+
+  // A target that cannot be replaced (a folder) fails and leaves it intact.
+  const fs::path blocked = dir / "folder.xls";
+  fs::create_directories(blocked / "inside");
+  EXPECT_FALSE(saveBinaryWorkbook(*book, platform::fromUtf8(blocked.string()), 8));
+  EXPECT_TRUE(fs::is_directory(blocked / "inside"));
+  EXPECT_FALSE(saveBinaryWorkbook(*book, platform::fromUtf8((dir / "no" / "x.xls").string()), 8));
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto &e : fs::directory_iterator(dir))
+    ++entries;
+  EXPECT_EQ(entries, 2u) << "a temporary file was left behind";
+  fs::remove_all(dir);
+}
+
+// ---- other programs ----
+
+bool havePythonModule(const char *module) {
+  const std::string cmd =
+      std::string("/usr/bin/python3 -c \"import ") + module + "\" >/dev/null 2>&1";
+  return std::system(cmd.c_str()) == 0;
+}
+
+std::string runPython(const std::string &script, const std::string &arg) {
+  const fs::path py = fs::temp_directory_path() / ("cw_py_" + std::to_string(::getpid()) + ".py");
+  { std::ofstream(py) << script; }
+  const std::string cmd = "/usr/bin/python3 " + py.string() + " '" + arg + "' 2>&1";
+  std::string out;
+  if (FILE *p = ::popen(cmd.c_str(), "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+      out.append(buf, n);
+    ::pclose(p);
+  }
+  fs::remove(py);
+  return out;
+}
+
+class XlrdTest : public WriterTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(XlrdTest, IndependentReaderSeesOurCells) {
+  if (!havePythonModule("xlrd"))
+    GTEST_SKIP() << "/usr/bin/python3 has no xlrd";
+  const int version = GetParam();
+  model::Sheet &s = addSheet(u"First");
+  addSheet(u"Second");
+  const int pct = 10; // 0.00%
+  book->cellFormats.push_back(model::CellFormat{});
+  book->cellFormats.back().numberFormatIndex = pct;
+  const auto pctXf = static_cast<std::uint16_t>(book->cellFormats.size() - 1);
+  const int custom = model::findOrAddFormat(*book, u"#,##0.000");
+  book->cellFormats.push_back(model::CellFormat{});
+  book->cellFormats.back().numberFormatIndex = static_cast<std::uint16_t>(custom);
+  const auto customXf = static_cast<std::uint16_t>(book->cellFormats.size() - 1);
+  set(0, 0, 0, u"1");
+  set(0, 0, 1, u"2.5");
+  set(0, 0, 2, u"0.29");
+  set(0, 1, 0, u"hello");
+  set(0, 1, 1, u"'007");
+  set(0, 2, 0, u"=A1+B1");
+  set(0, 2, 1, u"=A2&\"!\"");
+  set(0, 3, 0, u"FALSE");
+  set(0, 3, 1, u"#DIV/0!");
+  set(0, 4, 0, u"0.5", pctXf);
+  set(0, 4, 1, u"1234.5", customXf);
+  set(1, 0, 0, u"other");
+  if (version == 8) {
+    ASSERT_TRUE(model::addMergedRange(s, {6, 0, 7, 2}));
+  }
+  const fs::path file =
+      fs::temp_directory_path() / ("cw_xlrd_" + std::to_string(::getpid()) + ".xls");
+  ASSERT_TRUE(saveBinaryWorkbook(*book, platform::fromUtf8(file.string()), version));
+  const std::string script = R"(
+import sys, xlrd
+b = xlrd.open_workbook(sys.argv[1], formatting_info=True)
+for s in b.sheets():
+    print('sheet', s.name, s.nrows, s.ncols)
+    for r in range(s.nrows):
+        for c in range(s.ncols):
+            cell = s.cell(r, c)
+            if cell.ctype == xlrd.XL_CELL_EMPTY:
+                continue
+            fmt = b.format_map[b.xf_list[cell.xf_index].format_key].format_str
+            print(r, c, cell.ctype, repr(cell.value), fmt)
+    print('merged', s.merged_cells)
+)";
+  const std::string out = runPython(script, file.string());
+  fs::remove(file);
+  std::string expected = "sheet First 5 3\n"
+                         "0 0 2 1.0 General\n"
+                         "0 1 2 2.5 General\n"
+                         "0 2 2 0.29 General\n"
+                         "1 0 1 'hello' General\n"
+                         "1 1 1 '007' General\n"
+                         "2 0 2 3.5 General\n"
+                         "2 1 1 'hello!' General\n"
+                         "3 0 4 0 General\n"
+                         "3 1 5 7 General\n"
+                         "4 0 2 0.5 0.00%\n"
+                         "4 1 2 1234.5 #,##0.000\n";
+  if (version == 8)
+    expected =
+        "sheet First 8 3\n" + expected.substr(expected.find('\n') + 1) + "merged [(6, 8, 0, 3)]\n";
+  else
+    expected += "merged []\n";
+  expected += "sheet Second 1 1\n"
+              "0 0 1 'other' General\n"
+              "merged []\n";
+  EXPECT_EQ(out, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, XlrdTest, ::testing::Values(8, 7));
+
+TEST_F(WriterTest, ReadsWhatXlwtWrites) {
+  if (!havePythonModule("xlwt"))
+    GTEST_SKIP() << "/usr/bin/python3 has no xlwt";
+  const fs::path file =
+      fs::temp_directory_path() / ("cw_xlwt_" + std::to_string(::getpid()) + ".xls");
+  const std::string script = R"(
+import sys, datetime, xlwt
+w = xlwt.Workbook()
+s = w.add_sheet('Data')
+s.write(0, 0, 1.5)
+s.write(0, 1, 42)
+s.write(0, 2, 'text')
+s.write(1, 0, xlwt.Formula('A1*2'))
+s.write(1, 1, xlwt.Formula('SUM(A1:B1)'))
+s.write(2, 0, datetime.date(2020, 3, 4), xlwt.easyxf(num_format_str='YYYY-MM-DD'))
+s.write(3, 0, 123456789.25)
+s.write_merge(4, 5, 0, 2, 'merged')
+w.add_sheet('Two').write(0, 0, True)
+w.save(sys.argv[1])
+)";
+  const std::string log = runPython(script, file.string());
+  std::ifstream in(file, std::ios::binary);
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  fs::remove(file);
+  ASSERT_FALSE(bytes.empty()) << log;
+  auto back = newBook();
+  ASSERT_TRUE(readBinaryWorkbook(bytes, *back));
+  formula::recalcAll(*back);
+  ASSERT_EQ(back->sheetCount(), 2);
+  EXPECT_EQ(back->sheet(0).name, u"Data");
+  EXPECT_EQ(back->sheet(1).name, u"Two");
+  const model::Sheet &s = back->sheet(0);
+  auto num = [&](int r, int c) {
+    const model::CellRecord *cell =
+        model::cell_at(s, static_cast<std::uint16_t>(r), static_cast<std::uint8_t>(c));
+    if (cell)
+      formula::computeCell(*back, 0, *const_cast<model::CellRecord *>(cell));
+    return cell && cell->value.isNumber() ? cell->value.numberValue() : -1.0;
+  };
+  EXPECT_EQ(num(0, 0), 1.5);
+  EXPECT_EQ(num(0, 1), 42);
+  EXPECT_EQ(model::cell_at(s, 0, 2)->value.stringValue(), u"text");
+  EXPECT_EQ(model::cell_at(s, 1, 0)->input.view(), u"=A1*2");
+  EXPECT_EQ(num(1, 0), 3);
+  EXPECT_EQ(model::cell_at(s, 1, 1)->input.view(), u"=SUM(A1:B1)");
+  EXPECT_EQ(num(1, 1), 43.5);
+  EXPECT_EQ(num(2, 0), 43894); // 4 March 2020
+  const model::CellRecord *date = model::cell_at(s, 2, 0);
+  EXPECT_EQ(model::numberFormatCode(*back, back->cellFormats[date->formatIndex].numberFormatIndex),
+            u"YYYY-MM-DD");
+  EXPECT_EQ(num(3, 0), 123456789.25);
+  ASSERT_EQ(s.mergedRanges.size(), 1u);
+  EXPECT_EQ(s.mergedRanges[0].firstRow, 4);
+  EXPECT_EQ(s.mergedRanges[0].lastRow, 5);
+  EXPECT_EQ(s.mergedRanges[0].lastColumn, 2);
+  EXPECT_EQ(model::cell_at(s, 4, 0)->value.stringValue(), u"merged");
+  const model::CellRecord *t = model::cell_at(back->sheet(1), 0, 0);
+  ASSERT_NE(t, nullptr);
+  EXPECT_TRUE(t->value.isBoolean() && t->value.booleanValue());
+}
+
+} // namespace
+} // namespace biff
