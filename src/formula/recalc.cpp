@@ -170,12 +170,12 @@ bool startsWithCall(std::u16string_view text, size_t p, std::u16string_view name
 
 } // namespace
 
-void scanCell(Workbook& book, int sheet, CellRecord& cell) {
+void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
   cell.precedents.reset();
   cell.volatility = VolatilityClass::None;
   cell.isFormula = false;
   const std::u16string_view t = cell.input.view();
-  if (isTextFormat(book, cell) || !isFormulaText(t))
+  if ((!fromFile && isTextFormat(book, cell)) || !isFormulaText(t))
     return;
   cell.isFormula = true;
   const char16_t ls = listSeparator();
@@ -258,7 +258,7 @@ void evaluateCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning
   CellValue value;
   if (cell.input.isNull() || text.empty()) {
     value = CellValue();
-  } else if (isTextFormat(book, cell)) {
+  } else if (isTextFormat(book, cell) && !cell.isFormula) {
     value = CellValue::string(text);
   } else {
     TextOptions options;

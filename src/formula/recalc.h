@@ -8,8 +8,11 @@
 namespace formula {
 
 /// Rebuilds a cell's precedent list and volatility class from its text, and
-/// registers the add-in functions it names with the workbook.
-void scanCell(model::Workbook& book, int sheet, model::CellRecord& cell);
+/// registers the add-in functions it names with the workbook. Typed text in
+/// a cell formatted as text stays text; a formula read from a file stays a
+/// formula whatever its format (`fromFile`), as the program that wrote it
+/// computed it.
+void scanCell(model::Workbook& book, int sheet, model::CellRecord& cell, bool fromFile = false);
 
 /// Brings a cell's value up to date, computing its stale precedents first
 /// with an explicit stack (never deep recursion on the C++ stack).

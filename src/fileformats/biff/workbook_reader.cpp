@@ -950,9 +950,10 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
     }
   }
   std::u16string text = formulaText(tokens, extra, row, col);
-  if (text.empty())
-    text = u"=#N/A"; // a formula this reader cannot express keeps its cell
-  model::CellRecord* cell = appendCell(s, row, col, text, xf);
+  // A formula whose tokens cannot be read keeps its cached result as a
+  // constant, so that recalculating never replaces the value with an error.
+  const bool unreadable = text.empty();
+  model::CellRecord* cell = appendCell(s, row, col, unreadable ? u"" : text, xf);
   if (!cell)
     return;
   model::CellValue value;
@@ -984,8 +985,26 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
     std::memcpy(&d, result.data(), 8);
     value = std::isfinite(d) ? model::CellValue::number(d) : model::CellValue::error(model::ErrorCode::Num);
   }
+  if (unreadable) {
+    switch (value.kind()) {
+    case model::ValueKind::Number: cell->input.assign(numberEntryText(value.numberValue(), xf)); break;
+    case model::ValueKind::Boolean: cell->input.assign(value.booleanValue() ? u"TRUE" : u"FALSE"); break;
+    case model::ValueKind::Error: cell->input.assign(model::errorText(value.errorValue())); break;
+    case model::ValueKind::String: {
+      const std::u16string& str = value.stringValue();
+      const bool plain = formula::classifyText(str).kind == formula::TextClass::Text &&
+                         (str.empty() || str[0] != u'\'');
+      cell->input.assign(plain ? str : u"'" + str);
+      break;
+    }
+    default: break;
+    }
+    cell->value = std::move(value);
+    cell->volatility = model::volatilityClassOf(cell->input.view());
+    return;
+  }
   cell->value = std::move(value);
-  formula::scanCell(m_book, sheetIndex, *cell);
+  formula::scanCell(m_book, sheetIndex, *cell, /*fromFile=*/true);
   const bool recalcOnLoad = (options & 0x0002) != 0;
   const bool hyperlink = platform::toUpper(text).find(u"HYPERLINK(") != std::u16string::npos;
   cell->calcState = recalcOnLoad || hyperlink ? model::CalcState::NotValid

@@ -2,6 +2,7 @@
 
 #include "fileformats/compound/compound_file.h"
 #include "formula/recalc.h"
+#include "functions/families.h"
 #include "model/workbook_list.h"
 #include "platform/ui_services.h"
 #include "platform/unicode.h"
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -195,6 +197,60 @@ TEST_F(ReaderTest, CorpusCellsMatchAnIndependentReader) {
   EXPECT_LE(cells - matched, cells / 10000 + 1);
 }
 
+
+// The formulas of the real files, recalculated here, must give the results
+// the programs that wrote them cached, apart from functions that read the
+// clock or random numbers and a few this program does not compute.
+TEST_F(ReaderTest, CorpusFormulasRecalculateToTheirCachedResults) {
+  const std::filesystem::path dir = CELLWICK_CORPUS_DIR;
+  if (!std::filesystem::exists(dir / "expected_xlrd"))
+    GTEST_SKIP() << "corpus not present at " << dir;
+  functions::registerAllFunctions();
+  size_t formulas = 0, agree = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir / "expected_xlrd")) {
+    const std::string expectName = entry.path().filename().string();
+    std::ifstream in(dir / "xls" / expectName.substr(0, expectName.size() - 4), std::ios::binary);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                          std::istreambuf_iterator<char>());
+    if (bytes.empty() || !read(bytes))
+      continue;
+    formula::recalcAll(*book);
+    std::ifstream expect(entry.path());
+    for (std::string line; std::getline(expect, line);) {
+      const auto cols = splitTabs(line);
+      if (line.empty() || line[0] == '#' || cols.size() < 4)
+        continue;
+      int sheet = model::find_sheet(*book, platform::fromUtf8(cols[0]));
+      if (sheet < 0 && book->sheetCount() == 1)
+        sheet = 0;
+      const auto [row, col] = parseA1(cols[1]);
+      model::CellRecord* c = sheet < 0 ? nullptr
+                                       : model::cell_at(book->sheet(sheet),
+                                                        static_cast<std::uint16_t>(row),
+                                                        static_cast<std::uint8_t>(col));
+      if (!c || !c->isFormula)
+        continue;
+      formula::computeCell(*book, sheet, *c);
+      ++formulas;
+      const std::string value = unescape(cols[3]);
+      const std::string& type = cols[2];
+      if (type == "number" || type == "date") {
+        const double x = std::strtod(value.c_str(), nullptr);
+        agree += c->value.isNumber() &&
+                 std::fabs(c->value.numberValue() - x) <= 1e-9 * std::max(1.0, std::fabs(x));
+      } else if (type == "text") {
+        agree += c->value.isString() && platform::toUtf8(c->value.stringValue()) == value;
+      } else if (type == "bool") {
+        agree += c->value.isBoolean() && c->value.booleanValue() == (value == "TRUE");
+      } else if (type == "error") {
+        agree += c->value.isError() && platform::toUtf8(model::errorText(c->value.errorValue())) == value;
+      }
+    }
+  }
+  std::printf("corpus formulas: %zu of %zu recalculate to the cached result\n", agree, formulas);
+  EXPECT_GT(formulas, 30000u);
+  EXPECT_GE(agree * 100, formulas * 95);
+}
 } // namespace
 } // namespace biff
 #endif
