@@ -9,6 +9,7 @@
 #include "platform/unicode.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -18,9 +19,10 @@ namespace cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: cellwick-cli dump [--recalc] FILE\n"
+    "usage: cellwick-cli dump [--recalc] [--summary] FILE\n"
     "Prints one line per stored cell: sheet, address, kind, value, input text and\n"
-    "number format, separated by tabs. --recalc recomputes every worksheet first.\n";
+    "number format, separated by tabs. --recalc recomputes every worksheet first;\n"
+    "--summary prints one line per sheet with its cell count instead.\n";
 
 std::string escaped(std::u16string_view text) {
   std::string out;
@@ -64,7 +66,7 @@ std::string valueText(const model::CellValue& v) {
 } // namespace
 
 int runDumpCommand(int argc, char** argv) {
-  bool recalc = false;
+  bool recalc = false, summary = false;
   const char* path = nullptr;
   for (int i = 1; i < argc; ++i) {
     const std::string_view a = argv[i];
@@ -74,6 +76,8 @@ int runDumpCommand(int argc, char** argv) {
     }
     if (a == "--recalc")
       recalc = true;
+    else if (a == "--summary")
+      summary = true;
     else if (!path)
       path = argv[i];
     else {
@@ -90,8 +94,11 @@ int runDumpCommand(int argc, char** argv) {
     std::fprintf(stderr, "cellwick-cli dump: cannot open '%s'\n", path);
     return 1;
   }
-  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                        std::istreambuf_iterator<char>());
+  in.seekg(0, std::ios::end);
+  std::vector<std::uint8_t> bytes(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<size_t>(in.gcount()));
   formula::installFormulaEngine();
   functions::registerAllFunctions();
   model::Workbook book;
@@ -102,9 +109,16 @@ int runDumpCommand(int argc, char** argv) {
     formula::recalcAll(book);
   for (int s = 0; s < book.sheetCount(); ++s) {
     model::Sheet& sheet = book.sheet(s);
-    if (!sheet.hasGrid())
+    if (!sheet.hasGrid()) {
+      if (summary)
+        std::printf("%s\tchart sheet\n", escaped(sheet.name).c_str());
       continue;
+    }
     const std::string name = escaped(sheet.name);
+    if (summary) {
+      std::printf("%s\t%zu cells\n", name.c_str(), sheet.cells.count());
+      continue;
+    }
     sheet.cells.forEach([&](model::CellRecord& c) {
       if (c.calcState == model::CalcState::NotValid)
         formula::computeCell(book, s, c);

@@ -127,6 +127,18 @@ std::u16string toLower(std::u16string_view text) {
 
 bool equalsIgnoreCase(std::u16string_view a, std::u16string_view b) {
   size_t i = 0, j = 0;
+  // Plain ASCII, the common case, needs no case-folding tables.
+  while (i < a.size() && j < b.size() && a[i] < 0x80 && b[j] < 0x80) {
+    char16_t x = a[i], y = b[j];
+    if (x >= u'A' && x <= u'Z')
+      x = static_cast<char16_t>(x + 32);
+    if (y >= u'A' && y <= u'Z')
+      y = static_cast<char16_t>(y + 32);
+    if (x != y)
+      return false;
+    ++i;
+    ++j;
+  }
   while (i < a.size() && j < b.size()) {
     if (u_foldCase(nextCodePoint(a, i), U_FOLD_CASE_DEFAULT) !=
         u_foldCase(nextCodePoint(b, j), U_FOLD_CASE_DEFAULT))

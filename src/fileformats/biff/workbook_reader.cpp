@@ -164,6 +164,71 @@ private:
     return true;
   }
 
+  // A result string long enough to run on into CONTINUE records: in BIFF8
+  // each continuation restarts with its own option byte.
+  std::u16string continuedString(RecordStream& rs, const Record& first) {
+    std::vector<std::span<const std::uint8_t>> parts{first.body};
+    while (rs.peekId() == rtCONTINUE) {
+      Record r;
+      if (!rs.next(r))
+        break;
+      parts.push_back(r.body);
+    }
+    ByteCursor c(parts[0]);
+    std::uint16_t count = 0;
+    if (m_version < 3) {
+      std::uint8_t n = 0;
+      if (!c.u8(n))
+        return {};
+      count = n;
+    } else if (!c.u16(count)) {
+      return {};
+    }
+    std::uint8_t option = 0;
+    if (m_version == 8 && !c.u8(option))
+      return {};
+    std::u16string out;
+    std::string narrow;
+    // BIFF8 8-bit characters are the first 256 code points; older text is in
+    // the file's code page.
+    auto flush = [&]() {
+      if (narrow.empty())
+        return;
+      if (m_version == 8) {
+        for (unsigned char ch : narrow)
+          out += static_cast<char16_t>(ch);
+      } else {
+        out += bytesToText({reinterpret_cast<const std::uint8_t*>(narrow.data()), narrow.size()});
+      }
+      narrow.clear();
+    };
+    size_t part = 0;
+    while (out.size() + narrow.size() < count) {
+      if (c.atEnd()) {
+        if (++part >= parts.size())
+          break;
+        flush();
+        c = ByteCursor(parts[part]);
+        if (m_version == 8 && !c.u8(option))
+          break;
+        continue;
+      }
+      if (m_version == 8 && (option & 0x01)) {
+        std::uint16_t ch;
+        if (!c.u16(ch))
+          break;
+        out += static_cast<char16_t>(ch);
+      } else {
+        std::uint8_t ch;
+        if (!c.u8(ch))
+          break;
+        narrow += static_cast<char>(ch);
+      }
+    }
+    flush();
+    return out;
+  }
+
   bool readString8(ByteCursor& c, std::u16string& out) {
     std::uint8_t n = 0;
     return c.u8(n) && readChars(c, n, out);
@@ -195,6 +260,9 @@ private:
                   const std::u16string& text, bool textFormatCounts);
   void formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, const Record& r);
   std::u16string numberEntryText(double value, std::uint16_t xf) const;
+  enum class NumberKind : std::uint8_t { Unknown, Plain, DateTime, Percent };
+  NumberKind numberKindOfXf(std::uint16_t xf) const;
+  mutable std::vector<NumberKind> m_xfKinds; // per cell format, filled on first use
   std::uint16_t numberFormatOfXf(std::uint16_t xf) const {
     return xf < m_book.cellFormats.size() ? m_book.cellFormats[xf].numberFormatIndex : 0;
   }
@@ -805,12 +873,16 @@ model::CellRecord* Reader::appendCell(model::Sheet& s, std::uint16_t row, std::u
   return c;
 }
 
-std::u16string Reader::numberEntryText(double value, std::uint16_t xf) const {
+Reader::NumberKind Reader::numberKindOfXf(std::uint16_t xf) const {
+  if (xf < m_xfKinds.size() && m_xfKinds[xf] != NumberKind::Unknown)
+    return m_xfKinds[xf];
   const std::uint16_t format = numberFormatOfXf(xf);
   const std::u16string_view code = model::numberFormatCode(m_book, format);
-  bool dateTime = false;
+  NumberKind kind = NumberKind::Plain;
   if ((format >= 14 && format <= 22) || (format >= 45 && format <= 47)) {
-    dateTime = true;
+    kind = NumberKind::DateTime;
+  } else if (format == 9 || format == 10) {
+    kind = NumberKind::Percent;
   } else if (format > 49 || (format > 22 && format < 37)) {
     bool quoted = false;
     int bracket = 0;
@@ -823,9 +895,19 @@ std::u16string Reader::numberEntryText(double value, std::uint16_t xf) const {
         --bracket;
       else if (!quoted && bracket == 0 &&
                std::u16string_view(u"DdHhMmSsYy").find(ch) != std::u16string_view::npos)
-        dateTime = true;
+        kind = NumberKind::DateTime;
     }
   }
+  // Formats are all known by the time cells arrive, so the answer is kept.
+  if (m_xfKinds.size() <= xf)
+    m_xfKinds.resize(static_cast<size_t>(xf) + 1, NumberKind::Unknown);
+  m_xfKinds[xf] = kind;
+  return kind;
+}
+
+std::u16string Reader::numberEntryText(double value, std::uint16_t xf) const {
+  const NumberKind kind = numberKindOfXf(xf);
+  const bool dateTime = kind == NumberKind::DateTime;
   const platform::LocaleStrings& locale = platform::localeStrings();
   if (dateTime && value >= 0 && value < 2958466) {
     numfmt::FormatOptions options;
@@ -844,7 +926,7 @@ std::u16string Reader::numberEntryText(double value, std::uint16_t xf) const {
       codeText = time;
     return numfmt::formatNumber(value, codeText, options).text;
   }
-  if (format == 9 || format == 10)
+  if (kind == NumberKind::Percent)
     return formula::numberToText(value * 100, locale) + u"%";
   return formula::numberToText(value, locale);
 }
@@ -965,13 +1047,7 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
       if (rs.peekId() == rtSTRING || rs.peekId() == 0x0007) {
         Record next;
         (void)rs.next(next);
-        ByteCursor sc(next.body);
-        if (m_version == 8)
-          (void)readString16(sc, str);
-        else if (m_version >= 5)
-          (void)readString16(sc, str);
-        else
-          (void)readString8(sc, str);
+        str = continuedString(rs, next);
       }
       value = model::CellValue::string(str);
       break;
