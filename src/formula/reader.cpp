@@ -20,16 +20,6 @@ bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 char16_t firstOr(const std::u16string& s, char16_t fallback) { return s.empty() ? fallback : s[0]; }
 
-bool isOperatorChar(char16_t c, char16_t ls) {
-  switch (c) {
-  case u'&': case u'*': case u':': case u'<': case u'=': case u'>': case u'^':
-  case u'%': case u'+': case u'-': case u'/':
-    return true;
-  default:
-    return c == ls;
-  }
-}
-
 struct Operand {
   CellValue value;
   bool literalReference = false; // read directly as a reference from the text
@@ -67,52 +57,7 @@ private:
   // The binary operator at p (after spaces), with its length; Intersect when
   // spaces separate two operands. Returns false when no operator follows.
   bool peekOperator(size_t p, BinaryOp& op, size_t& length) const {
-    const size_t q = skipSpaces(p);
-    if (q >= m_end)
-      return false;
-    const char16_t c = m_t[q];
-    const char16_t next = q + 1 < m_end ? m_t[q + 1] : 0;
-    length = q - p + 1;
-    switch (c) {
-    case u'+': op = BinaryOp::Add; return true;
-    case u'-': op = BinaryOp::Subtract; return true;
-    case u'*': op = BinaryOp::Multiply; return true;
-    case u'/': op = BinaryOp::Divide; return true;
-    case u'^': op = BinaryOp::Power; return true;
-    case u'%': op = BinaryOp::Remainder; return true;
-    case u'&': op = BinaryOp::Concat; return true;
-    case u':': op = BinaryOp::Range; return true;
-    case u'=': op = BinaryOp::Equal; return true;
-    case u'<':
-      if (next == u'=') {
-        op = BinaryOp::LessEqual, ++length;
-      } else if (next == u'>') {
-        op = BinaryOp::NotEqual, ++length;
-      } else {
-        op = BinaryOp::Less;
-      }
-      return true;
-    case u'>':
-      if (next == u'=')
-        op = BinaryOp::GreaterEqual, ++length;
-      else
-        op = BinaryOp::Greater;
-      return true;
-    default: break;
-    }
-    if (c == m_ls) {
-      op = BinaryOp::Union;
-      return true;
-    }
-    if (c == u')' || c == u'}')
-      return false;
-    // Spaces followed by an operand: the intersection operator.
-    if (q > p) {
-      op = BinaryOp::Intersect;
-      length = q - p;
-      return true;
-    }
-    return false;
+    return readBinaryOperator(m_t, p, m_end, m_ls, op, length);
   }
 
   Operand binary(size_t& p, int minLevel) {

@@ -13,16 +13,6 @@ namespace {
 // formulas anybody types, and checking them must not exhaust the stack.
 constexpr int kMaxNesting = 1000;
 
-bool isOperatorChar(char16_t c, char16_t ls) {
-  switch (c) {
-  case u'&': case u'*': case u':': case u'<': case u'=': case u'>': case u'^':
-  case u'%': case u'+': case u'-': case u'/':
-    return true;
-  default:
-    return c == ls;
-  }
-}
-
 bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 size_t skipSpaces(std::u16string_view t, size_t p) {
@@ -261,6 +251,61 @@ char16_t localeDecimal() {
 }
 
 } // namespace
+
+bool isOperatorChar(char16_t c, char16_t ls) {
+  switch (c) {
+  case u'&': case u'*': case u':': case u'<': case u'=': case u'>': case u'^':
+  case u'%': case u'+': case u'-': case u'/':
+    return true;
+  default:
+    return c == ls;
+  }
+}
+
+bool readBinaryOperator(std::u16string_view text, size_t pos, size_t end, char16_t ls,
+                        BinaryOp& op, size_t& length) {
+  end = std::min(end, text.size());
+  size_t q = pos;
+  while (q < end && text[q] == u' ')
+    ++q;
+  if (q >= end)
+    return false;
+  const char16_t c = text[q];
+  const char16_t next = q + 1 < end ? text[q + 1] : 0;
+  length = q - pos + 1;
+  switch (c) {
+  case u'+': op = BinaryOp::Add; return true;
+  case u'-': op = BinaryOp::Subtract; return true;
+  case u'*': op = BinaryOp::Multiply; return true;
+  case u'/': op = BinaryOp::Divide; return true;
+  case u'^': op = BinaryOp::Power; return true;
+  case u'%': op = BinaryOp::Remainder; return true;
+  case u'&': op = BinaryOp::Concat; return true;
+  case u':': op = BinaryOp::Range; return true;
+  case u'=': op = BinaryOp::Equal; return true;
+  case u'<':
+    op = next == u'=' ? BinaryOp::LessEqual : next == u'>' ? BinaryOp::NotEqual : BinaryOp::Less;
+    length += (next == u'=' || next == u'>') ? 1 : 0;
+    return true;
+  case u'>':
+    op = next == u'=' ? BinaryOp::GreaterEqual : BinaryOp::Greater;
+    length += next == u'=' ? 1 : 0;
+    return true;
+  default: break;
+  }
+  if (c == ls) {
+    op = BinaryOp::Union;
+    return true;
+  }
+  if (c == u')' || c == u'}')
+    return false;
+  if (q > pos) {
+    op = BinaryOp::Intersect;
+    length = q - pos;
+    return true;
+  }
+  return false;
+}
 
 size_t skipExpression(std::u16string_view text, size_t pos, char16_t listSeparator) {
   Walker w(text, listSeparator, localeDecimal());

@@ -3,6 +3,8 @@
 // end, without evaluating them; the entry check accepts exactly the formulas
 // whose text the skipper consumes in full.
 
+#include "formula/value_ops.h"
+
 #include <cstddef>
 #include <string_view>
 
@@ -22,6 +24,17 @@ size_t skipOperand(std::u16string_view text, size_t pos, char16_t listSeparator)
 /// well-formed formula: operands and operators alternate, brackets and
 /// quotes close, and nothing is left over.
 bool isWellFormedFormula(std::u16string_view text, char16_t listSeparator);
+
+/// True for the characters that make up operators: & * : < = > ^ % + - /
+/// and the list separator.
+bool isOperatorChar(char16_t c, char16_t listSeparator);
+
+/// Reads the binary operator after `pos` (spaces skipped) and before `end`:
+/// its kind and the length from `pos` to its end. Spaces followed by an
+/// operand are the intersection operator. False when none follows (the end,
+/// a closing bracket).
+bool readBinaryOperator(std::u16string_view text, size_t pos, size_t end, char16_t listSeparator,
+                        BinaryOp& op, size_t& length);
 
 /// The message shown when a typed formula is not well formed.
 inline constexpr std::u16string_view kMessageFormulaError = u"输入的公式中有错误！";

@@ -3,6 +3,7 @@
 #include "fileformats/biff/byte_cursor.h"
 #include "formula/function_table.h"
 #include "formula/reference_syntax.h"
+#include "formula/skipper.h"
 #include "formula/text_value.h"
 #include "formula/value_ops.h"
 #include "model/workbook.h"
@@ -708,16 +709,6 @@ private:
 // ---------------------------------------------------------------------------
 // Writing
 
-bool isOperatorChar(char16_t c, char16_t list) {
-  switch (c) {
-  case u'&': case u'*': case u':': case u'<': case u'=': case u'>': case u'^':
-  case u'%': case u'+': case u'-': case u'/':
-    return true;
-  default:
-    return c == list;
-  }
-}
-
 bool isPlainSheetChar(char16_t c, char16_t list) {
   return !formula::isIdentifierTerminator(c, list) && c != u'!' && c != u'\'' && c != u'"' &&
          c != u'{' && c != u'}' && c != u';';
@@ -850,45 +841,7 @@ private:
   // ---- expressions ----
 
   bool peekOperator(size_t p, size_t end, formula::BinaryOp& op, size_t& length) const {
-    using formula::BinaryOp;
-    const size_t q = skipSpaces(p, end);
-    if (q >= end)
-      return false;
-    const char16_t c = m_t[q];
-    const char16_t next = q + 1 < end ? m_t[q + 1] : 0;
-    length = q - p + 1;
-    switch (c) {
-    case u'+': op = BinaryOp::Add; return true;
-    case u'-': op = BinaryOp::Subtract; return true;
-    case u'*': op = BinaryOp::Multiply; return true;
-    case u'/': op = BinaryOp::Divide; return true;
-    case u'^': op = BinaryOp::Power; return true;
-    case u'%': op = BinaryOp::Remainder; return true;
-    case u'&': op = BinaryOp::Concat; return true;
-    case u':': op = BinaryOp::Range; return true;
-    case u'=': op = BinaryOp::Equal; return true;
-    case u'<':
-      op = next == u'=' ? BinaryOp::LessEqual : next == u'>' ? BinaryOp::NotEqual : BinaryOp::Less;
-      length += next == u'=' || next == u'>';
-      return true;
-    case u'>':
-      op = next == u'=' ? BinaryOp::GreaterEqual : BinaryOp::Greater;
-      length += next == u'=';
-      return true;
-    default: break;
-    }
-    if (c == m_sep.list) {
-      op = BinaryOp::Union;
-      return true;
-    }
-    if (c == u')' || c == u'}')
-      return false;
-    if (q > p) {
-      op = BinaryOp::Intersect;
-      length = q - p;
-      return true;
-    }
-    return false;
+    return formula::readBinaryOperator(m_t, p, end, m_sep.list, op, length);
   }
 
   static std::uint8_t operatorToken(formula::BinaryOp op) {
@@ -984,7 +937,7 @@ private:
       if (q >= end || m_t[q] != u'%')
         return;
       const size_t r = skipSpaces(q + 1, end);
-      if (r < end && !isOperatorChar(m_t[r], m_sep.list) && m_t[r] != u')' && m_t[r] != u'}')
+      if (r < end && !formula::isOperatorChar(m_t[r], m_sep.list) && m_t[r] != u')' && m_t[r] != u'}')
         return;
       setClass(c, valueClass(cls));
       c = Compiled{};
