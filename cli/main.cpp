@@ -1,5 +1,6 @@
 // cellwick-cli: the headless tool on the same core as the desktop program.
 
+#include "convert_command.h"
 #include "dump_command.h"
 #include "eval_command.h"
 #include "format_command.h"
@@ -21,6 +22,8 @@ constexpr const char* kUsage =
     "              (fonts, cell formats, styles, number formats, sheets)\n"
     "  dump [--recalc] FILE\n"
     "              print every stored cell of an .xls or .xlt file\n"
+    "  convert IN OUT [--excel95] [--recalc]\n"
+    "              convert between .xls, .xlt, .pxl, .csv and .txt by extension\n"
     "  eval [--locale L] [--date1904] [--set A1=TEXT]... FORMULA\n"
     "              enter cells, then print the value of FORMULA\n"
     "  format [--locale L] [--date1904] VALUE CODE\n"
@@ -53,6 +56,8 @@ int main(int argc, char** argv) {
     return cli::runInfoCommand(stdout);
   if (command == "dump")
     return cli::runDumpCommand(argc - 1, argv + 1);
+  if (command == "convert")
+    return cli::runConvertCommand(argc - 1, argv + 1);
   if (command == "eval")
     return cli::runEvalCommand(argc - 1, argv + 1);
   if (command == "format")

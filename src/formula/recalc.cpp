@@ -456,6 +456,22 @@ void refreshVolatile(Workbook& book, int sheet, bool includeInfo) {
   }
 }
 
+void computeStaleFormulas(Workbook& book) {
+  for (int i = 0; i < book.sheetCount(); ++i) {
+    if (!book.sheet(i).hasGrid())
+      continue;
+    // Positions first: computing never adds or removes cells, but the list
+    // keeps the walk independent of that.
+    std::vector<CellRecord*> stale;
+    book.sheet(i).cells.forEach([&](CellRecord& c) {
+      if (c.calcState == CalcState::NotValid)
+        stale.push_back(&c);
+    });
+    for (CellRecord* c : stale)
+      computeCell(book, i, *c);
+  }
+}
+
 void recalcSheet(Workbook& book, int sheet) {
   if (sheet < 0 || sheet >= book.sheetCount() || !book.sheet(sheet).hasGrid())
     return;

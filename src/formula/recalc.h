@@ -27,6 +27,10 @@ void propagateChange(model::Workbook& book, int sheet, model::CellRecord& cell);
 /// their dependents stale.
 void refreshVolatile(model::Workbook& book, int sheet, bool includeInfo);
 
+/// Brings every stale formula of the workbook up to date (before saving, so
+/// files hold current results).
+void computeStaleFormulas(model::Workbook& book);
+
 /// Full recalculation: every cell of the sheet (or of every worksheet) stale.
 void recalcSheet(model::Workbook& book, int sheet);
 void recalcAll(model::Workbook& book);

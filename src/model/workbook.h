@@ -114,8 +114,22 @@ struct DefinedName {
   std::vector<std::uint8_t> fileBytes; // the definition as read from a file
 };
 
+/// The kind of file a workbook was read from or last saved as, with the
+/// version fields its writer puts into the file.
+enum class FileFamily : std::uint8_t { Binary = 0, Pocket = 1, Text = 2 };
+struct FileVersion {
+  FileFamily family = FileFamily::Binary;
+  std::uint8_t version = 8;           // 8 BIFF8, 7 BIFF5 or pocket
+  std::uint16_t versionWord = 0x0600;
+  std::uint16_t build = 5618;
+  std::uint16_t year = 1996;
+  std::uint32_t historyFlags = 0x49;
+  std::uint8_t lowestVersion = 6;
+};
+
 struct Workbook {
   std::u16string path;
+  FileVersion fileVersion;
   std::uint16_t codePage = 1252;
   std::uint16_t fileCodePage = 1252;
   std::int32_t modified = 0;

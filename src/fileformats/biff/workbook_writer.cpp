@@ -9,6 +9,7 @@
 #include "model/cell_store.h"
 #include "model/sheet.h"
 #include "numfmt/builtin_formats.h"
+#include "platform/files.h"
 #include "platform/code_page.h"
 #include "platform/memory.h"
 #include "platform/unicode.h"
@@ -1239,45 +1240,12 @@ bool writeBinaryWorkbook(const model::Workbook &book, int version, std::vector<s
 }
 
 bool saveBinaryWorkbook(model::Workbook &book, const std::u16string &path, int version) {
-  for (int i = 0; i < book.sheetCount(); ++i) {
-    model::Sheet &s = book.sheet(i);
-    if (!s.hasGrid())
-      continue;
-    std::vector<model::CellRecord *> stale;
-    s.cells.forEach([&](model::CellRecord &c) {
-      if (c.isFormula && c.calcState == model::CalcState::NotValid)
-        stale.push_back(&c);
-    });
-    for (model::CellRecord *c : stale)
-      formula::computeCell(book, i, *c);
-  }
+  formula::computeStaleFormulas(book);
   std::vector<std::uint8_t> bytes;
   if (!writeBinaryWorkbook(book, version, bytes))
     return false;
 
-  namespace fs = std::filesystem;
-  const fs::path target(platform::toUtf8(path));
-  std::error_code ec;
-  fs::path temp;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temp = target;
-    temp += ".~cw" + std::to_string(attempt) + ".tmp";
-    if (!fs::exists(temp, ec))
-      break;
-  }
-  std::FILE *f = std::fopen(temp.c_str(), "wbx");
-  if (!f)
-    return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = std::fflush(f) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (ok) {
-    fs::rename(temp, target, ec);
-    ok = !ec;
-  }
-  if (!ok)
-    fs::remove(temp, ec);
-  return ok;
+  return platform::replaceFileAtomically(path, bytes);
 }
 
 } // namespace biff
