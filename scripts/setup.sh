@@ -9,6 +9,7 @@ packages=(
   libicu-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-xlrd python3-xlwt
+  qt6-base-dev fonts-liberation2 fonts-wqy-microhei xvfb xauth
 )
 
 missing=()

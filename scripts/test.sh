@@ -19,14 +19,18 @@ bash scripts/build.sh asan
 
 echo "== fuzz targets (libFuzzer) =="
 bash scripts/build.sh fuzz --target fuzzers
-seconds=${CELLWICK_FUZZ_SECONDS:-10}
+# A fixed seed and run count make each CI run explore the same inputs, so a
+# red run is reproducible; CELLWICK_FUZZ_RUNS=-1 with a time limit explores further.
+runs=${CELLWICK_FUZZ_RUNS:-100000}
+seconds=${CELLWICK_FUZZ_SECONDS:-20}
 for fuzzer in build-fuzz/fuzz/*_fuzzer; do
   [ -x "$fuzzer" ] || continue
   name=$(basename "$fuzzer")
   work=$(mktemp -d)
   [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
-  echo "-- $name for ${seconds}s"
-  "$fuzzer" -max_total_time="$seconds" -print_final_stats=0 "$work" 2>&1 | tail -n 2
+  echo "-- $name: $runs runs, at most ${seconds}s"
+  "$fuzzer" -seed=1 -runs="$runs" -max_total_time="$seconds" -print_final_stats=0 "$work" 2>&1 |
+    tail -n 2
   rm -rf "$work"
 done
 

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -1074,10 +1075,14 @@ private:
     } else if (res.ec != std::errc()) {
       return false;
     }
-    emitNumber(x);
-    // The sign is kept as an operator so the text reads back as written.
+    // A signed zero has no literal token: it keeps its sign as an operator,
+    // as a plus sign does, so the text reads back as written.
+    const bool minusZero = x == 0 && std::signbit(x);
+    emitNumber(minusZero ? 0.0 : x);
     if (plus)
       u8(ptgUplus);
+    if (minusZero)
+      u8(ptgUminus);
     return true;
   }
 

@@ -256,6 +256,7 @@ TEST(FormulaTokens, TextRoundTripsThroughTokens) {
       u"=INDEX(A1:C3,2,2)", u"=SUM(1,2,3)", u"=SUM(A1)", u"=\"a\"\"b\"", u"=\"\"",
       u"=1E+20", u"=0.1", u"=-5", u"=1--5", u"=70000", u"=A1%", u"=\"\u03A9\"",
       u"=DCOUNT(A1:B5,,C1:C2)", u"=GETPIVOTDATA(A1,\"x\")", u"=ATTACH.TOOLBARS?()",
+      u"=-0", u"=---0+1", // a signed zero keeps its sign (found by fuzzing)
   };
   for (int version : {8, 7}) {
     const TokenContext ctx{book.get(), version, 2, nullptr, 0};

@@ -1,0 +1,141 @@
+#include "qt/main_window.h"
+
+#include "model/set_cell.h"
+#include "qt/app_setup.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QImage>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+// Fontconfig and Qt's platform plugin keep caches for the life of the process.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig\nleak:libQt6Gui\nleak:libQt6Core\nleak:libQt6Widgets\n";
+}
+
+namespace qtui {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    if (!std::getenv("QT_QPA_PLATFORM"))
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char name[] = "qt_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance())
+      new QApplication(argc, argv);
+    installAppServices();
+  }
+
+  MainWindowTest() {
+    EXPECT_TRUE(books.new_workbook(nullptr));
+    window = std::make_unique<MainWindow>(books);
+    window->resize(640, 480);
+    window->show();
+  }
+
+  QImage gridImage() {
+    window->grid()->relayoutAndUpdate();
+    QImage image(window->grid()->size(), QImage::Format_RGB32);
+    image.fill(Qt::magenta);
+    window->grid()->render(&image);
+    return image;
+  }
+
+  model::WorkbookList books;
+  std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, MenusCarryTheTextsAndStates) {
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Cellwick - Book1"));
+  QStringList titles;
+  for (QAction* a : window->menuBar()->actions())
+    titles << a->text();
+  EXPECT_EQ(titles.join(u'|'),
+            QStringLiteral("文件(&F)|编辑(&E)|插入(&I)|格式(&O)|数据(&D)|窗口(&W)"));
+  const struct {
+    int id;
+    const char16_t* text;
+    bool enabled; // built commands only
+  } rows[] = {
+      {110, u"新建(&N)\tCtrl+N", true},
+      {111, u"打开…(&O)\tCtrl+O", true},
+      {113, u"保存(&S)\tCtrl+S", false},
+      {127, u"退出(&X)", true},
+      {134, u"选择必粘贴…(&S)", false},
+      {142, u"内容(&C)\tDel", false},
+      {146, u"移动/复制工作表…(&M)", false},
+      {183, u"椭圆&O)", false},
+      {203, u"网络线(&G)", true},
+      {207, u"1&50%", true},
+      {216, u"工具栏(&T)", false},
+      {218, u"状态栏(&S)", true},
+      {225, u"单变量求解…(&G)", false},
+  };
+  for (const auto& row : rows) {
+    QAction* a = window->action(row.id);
+    ASSERT_NE(a, nullptr) << row.id;
+    EXPECT_EQ(a->text(), QString::fromUtf16(row.text)) << row.id;
+    EXPECT_EQ(a->isEnabled(), row.enabled) << row.id;
+  }
+  // Every command identifier of the menu ranges is present.
+  for (int id : {112, 114, 117, 130, 139, 145, 149, 160, 169, 172, 180, 184, 190, 199, 202, 212,
+                 219, 220, 221})
+    EXPECT_NE(window->action(id), nullptr) << id;
+}
+
+TEST_F(MainWindowTest, GridPaintsIntoAnImage) {
+  model::Workbook& book = *books.active();
+  model::CellFormat red = book.cellFormats[15];
+  red.fillPattern = 1;
+  red.patternColour = 2;
+  book.cellFormats.push_back(red);
+  const auto redFormat = static_cast<std::uint16_t>(book.cellFormats.size() - 1);
+  ASSERT_TRUE(model::set_cell(book, 0, 1, 1, u"", redFormat, false, false));
+  book.active().cells.findOrInsert(1, 1)->formatIndex = redFormat;
+
+  QImage image = gridImage();
+  const view::GridLayout& g = window->grid()->layout();
+  ASSERT_GT(g.headerHeight, 0);
+  ASSERT_GT(g.rowHeaderWidth, 0);
+  const int columnWidth = model::column_px(book.active(), 0, g.scale);
+  const int rowHeight = model::row_px(book.active(), 0, g.scale);
+  const auto at = [&](int column, int row) {
+    return image.pixelColor(g.cells.left + column * columnWidth + columnWidth / 2,
+                            g.cells.top + row * rowHeight + rowHeight / 2);
+  };
+  // Header band grey; A1 selected (white inverted); B2 red; C3 white.
+  EXPECT_EQ(image.pixelColor(g.cells.left + 3, g.grid.top + 3), QColor(0xC0, 0xC0, 0xC0));
+  EXPECT_EQ(at(0, 0), QColor(0, 0, 0));
+  EXPECT_EQ(at(1, 1), QColor(255, 0, 0));
+  EXPECT_EQ(at(2, 2), QColor(255, 255, 255));
+
+  // Selected, the red cell turns cyan.
+  book.active().selectionFirst = book.active().selectionLast = 1u | 1u << 16;
+  image = gridImage();
+  EXPECT_EQ(at(1, 1), QColor(0, 255, 255));
+  EXPECT_EQ(at(0, 0), QColor(255, 255, 255));
+}
+
+TEST_F(MainWindowTest, ZoomCommandDoublesTheGrid) {
+  const int before = window->grid()->layout().scale.standardCharWidthPx;
+  window->dispatch_command(208);
+  EXPECT_EQ(books.active()->active().zoom, 200);
+  EXPECT_EQ(window->grid()->layout().scale.standardCharWidthPx, platform::mulDiv(before, 200, 100));
+  EXPECT_TRUE(window->action(208)->isChecked());
+  // A command that is not built does nothing.
+  window->dispatch_command(113);
+  window->dispatch_command(230 + 5);
+  EXPECT_EQ(books.count(), 1);
+}
+
+} // namespace
+} // namespace qtui

@@ -1,0 +1,186 @@
+#include "qt/qt_canvas.h"
+
+#include <QFontMetrics>
+#include <QImage>
+#include <QPolygon>
+#include <QString>
+
+#include <vector>
+
+namespace qtui {
+namespace {
+
+QString qStringOf(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QRect qRectOf(const platform::Rect& r) {
+  return QRect(r.left, r.top, std::max(0, r.width()), std::max(0, r.height()));
+}
+
+QPolygon qPolygonOf(std::span<const platform::Point> points) {
+  QPolygon poly;
+  for (const platform::Point& p : points)
+    poly << QPoint(p.x, p.y);
+  return poly;
+}
+
+QBrush qBrushOf(const platform::Brush& b) {
+  switch (b.kind) {
+  case platform::Brush::Kind::None:
+    return Qt::NoBrush;
+  case platform::Brush::Kind::Solid:
+    return QBrush(qColourOf(b.colour));
+  case platform::Brush::Kind::Pattern:
+    break;
+  }
+  QImage tile(8, 8, QImage::Format_RGB32);
+  const QRgb fg = qColourOf(b.colour).rgb();
+  const QRgb bg = qColourOf(b.background).rgb();
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x)
+      tile.setPixel(x, y, (b.pattern[static_cast<size_t>(y)] >> (7 - x)) & 1 ? fg : bg);
+  return QBrush(tile);
+}
+
+} // namespace
+
+QColor qColourOf(platform::Colour c) {
+  return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                static_cast<int>((c >> 16) & 0xFF));
+}
+
+QFont qFontOf(const platform::FontSpec& spec) {
+  QString face = qStringOf(spec.face);
+  const QString lower = face.toLower();
+  if (lower == u"arial" || lower == u"helvetica" || lower == u"ms sans serif")
+    face = QStringLiteral("Liberation Sans");
+  else if (lower == u"times new roman" || lower == u"times")
+    face = QStringLiteral("Liberation Serif");
+  else if (lower == u"courier new" || lower == u"courier")
+    face = QStringLiteral("Liberation Mono");
+  QFont f(face);
+  f.setPixelSize(std::max(1, platform::mulDiv(spec.heightTwips, 96, 1440)));
+  f.setWeight(spec.weight >= 700 ? QFont::Bold : QFont::Normal);
+  f.setItalic(spec.italic);
+  f.setUnderline(spec.underline);
+  f.setStrikeOut(spec.strikeOut);
+  f.setStyleHint(QFont::SansSerif);
+  return f;
+}
+
+QtCanvas::QtCanvas(QPainter& painter) : m_painter(painter) {
+  m_painter.setRenderHint(QPainter::Antialiasing, false);
+}
+
+void QtCanvas::setClip(const platform::Rect& clip) {
+  m_painter.setClipRect(qRectOf(clip), Qt::ReplaceClip);
+}
+
+void QtCanvas::setPen(const platform::Pen& pen) {
+  if (pen.style == platform::PenStyle::None) {
+    m_painter.setPen(Qt::NoPen);
+    return;
+  }
+  QPen p(qColourOf(pen.colour));
+  p.setWidth(std::max(1, pen.width));
+  p.setCapStyle(Qt::FlatCap);
+  switch (pen.style) {
+  case platform::PenStyle::Dash: p.setDashPattern({4, 2}); break;
+  case platform::PenStyle::Dot: p.setDashPattern({1, 2}); break;
+  case platform::PenStyle::DashDot: p.setDashPattern({4, 2, 1, 2}); break;
+  case platform::PenStyle::DashDotDot: p.setDashPattern({4, 2, 1, 2, 1, 2}); break;
+  case platform::PenStyle::Alternate: p.setDashPattern({1, 1}); break;
+  default: break;
+  }
+  m_painter.setPen(p);
+}
+
+void QtCanvas::setBrush(const platform::Brush& brush) { m_painter.setBrush(qBrushOf(brush)); }
+
+void QtCanvas::drawLine(platform::Point from, platform::Point to) {
+  // The end point is left out, as LineTo leaves it out.
+  const int dx = (to.x > from.x) - (to.x < from.x);
+  const int dy = (to.y > from.y) - (to.y < from.y);
+  if (dx == 0 && dy == 0)
+    return;
+  m_painter.drawLine(from.x, from.y, to.x - dx, to.y - dy);
+}
+
+void QtCanvas::drawPolyline(std::span<const platform::Point> points) {
+  m_painter.drawPolyline(qPolygonOf(points));
+}
+
+void QtCanvas::drawPolygon(std::span<const platform::Point> points) {
+  m_painter.drawPolygon(qPolygonOf(points));
+}
+
+void QtCanvas::drawRectangle(const platform::Rect& r) {
+  if (r.width() > 1 && r.height() > 1)
+    m_painter.drawRect(r.left, r.top, r.width() - 1, r.height() - 1);
+}
+
+void QtCanvas::drawEllipse(const platform::Rect& r) {
+  if (r.width() > 1 && r.height() > 1)
+    m_painter.drawEllipse(r.left, r.top, r.width() - 1, r.height() - 1);
+}
+
+void QtCanvas::fillRect(const platform::Rect& r, const platform::Brush& brush) {
+  if (r.isEmpty() || brush.kind == platform::Brush::Kind::None)
+    return;
+  // Patterns line up across cells: tiles start at the surface's origin.
+  m_painter.setBrushOrigin(0, 0);
+  m_painter.fillRect(qRectOf(r), qBrushOf(brush));
+}
+
+void QtCanvas::invertRect(const platform::Rect& r) {
+  if (r.isEmpty())
+    return;
+  const QPainter::CompositionMode old = m_painter.compositionMode();
+  m_painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+  m_painter.fillRect(qRectOf(r), Qt::white);
+  m_painter.setCompositionMode(old);
+}
+
+void QtCanvas::drawText(std::u16string_view text, const platform::FontSpec& font,
+                        platform::Colour colour, const platform::Rect& box, unsigned align,
+                        const platform::Rect& clip) {
+  if (text.empty() || clip.isEmpty())
+    return;
+  const QFont f = qFontOf(font);
+  const QFontMetrics fm(f);
+  const QString s = qStringOf(text);
+  const int width = fm.horizontalAdvance(s);
+  int x = box.left;
+  if (align & platform::kTextRight)
+    x = box.right - width;
+  else if (align & platform::kTextCentre)
+    x = box.left + (box.width() - width) / 2;
+  int y = box.top + fm.ascent();
+  if (align & platform::kTextBottom)
+    y = box.bottom - fm.descent();
+  else if (align & platform::kTextVCentre)
+    y = box.top + (box.height() - fm.height()) / 2 + fm.ascent();
+  m_painter.save();
+  m_painter.setClipRect(qRectOf(clip), Qt::IntersectClip);
+  m_painter.setFont(f);
+  m_painter.setPen(qColourOf(colour));
+  m_painter.drawText(QPoint(x, y), s);
+  m_painter.restore();
+}
+
+platform::FontMetrics QtTextMetrics::fontMetrics(const platform::FontSpec& font) const {
+  const QFontMetrics fm(qFontOf(font));
+  platform::FontMetrics m;
+  m.heightPx = fm.height();
+  m.internalLeadingPx = std::max(0, fm.height() - qFontOf(font).pixelSize());
+  m.averageCharWidthPx = fm.averageCharWidth();
+  m.pitchAndFamily = 34;
+  return m;
+}
+
+int QtTextMetrics::textWidthPx(const platform::FontSpec& font, std::u16string_view text) const {
+  return QFontMetrics(qFontOf(font)).horizontalAdvance(qStringOf(text));
+}
+
+} // namespace qtui

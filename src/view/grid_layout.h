@@ -1,0 +1,73 @@
+#pragma once
+// Where the parts of the main window's client area go for the active sheet:
+// the header band and row-header column, the cell panes, the sheet-tab bar,
+// the scroll controls and the corner box, with the sheet's pixel scale at its
+// zoom and the ranges of both scroll controls.
+
+#include "model/workbook.h"
+#include "platform/canvas.h"
+
+#include <string>
+
+namespace view {
+
+/// What the window around the grid tells the layout.
+struct LayoutInput {
+  platform::Rect client;    // the main window's client area
+  int rebarBottom = 0;      // the grid starts here
+  int statusBarHeight = 0;  // 0 while the status bar is hidden
+  int scrollBarWidth = 17;  // of the vertical scroll control
+  int scrollBarHeight = 17; // of the horizontal one; the tab bar is as high
+};
+
+struct ScrollRange {
+  int minimum = 0;
+  int maximum = 0;
+  int page = 1;
+  int position = 0;
+  friend bool operator==(const ScrollRange&, const ScrollRange&) = default;
+};
+
+/// Tab arrows to the left of the tabs: two buttons this wide.
+inline constexpr int kTabArrowWidth = 16;
+
+struct GridLayout {
+  bool hasGrid = false; // worksheet or macro sheet; else the area is the chart's
+  int sheet = -1;       // the sheet laid out; -1 when the workbook has none
+  int zoom = 100;
+  model::PixelScale scale;       // standard character width and pixels per inch, zoomed
+  platform::FontSpec uiFont;     // header labels, at the zoom
+  platform::FontSpec uiBoldFont; // the active row's and column's labels
+  platform::FontSpec tabFont;    // sheet names (not zoomed)
+  int headerHeight = 0;          // 0 when the sheet hides its headers
+  int rowHeaderWidth = 0;
+
+  platform::Rect client;
+  platform::Rect grid;       // headers and cells
+  platform::Rect cells;      // the cell panes, right of and below the headers
+  int frozenWidth = 0;       // pixels of the frozen columns at the left of `cells`
+  int frozenHeight = 0;      // and of the frozen rows at its top
+  int frozenColumnCount = 0; // visible columns in the frozen pane
+  int frozenRowCount = 0;
+  platform::Rect tabBar;     // empty when the tabs are hidden
+  platform::Rect horizontalScroll;
+  platform::Rect verticalScroll;
+  platform::Rect cornerBox;  // the square between the two scroll controls
+
+  /// The first row and column of the scrolling pane and the last ones at
+  /// least partly visible (also stored in the sheet as bottomRow and rightColumn).
+  int firstScrollRow = 0, firstScrollColumn = 0;
+  int topRow = 0, leftColumn = 0, bottomRow = 0, rightColumn = 0;
+  ScrollRange vertical;
+  ScrollRange horizontal;
+};
+
+/// The column's letters: A-Z for 0-25, then two letters (AA for 26, IV for 255).
+std::u16string columnLabel(int column);
+
+/// Computes the layout of the active sheet and stores the bottom row and
+/// right column in it. A workbook without sheets, or with an active index
+/// past them, gets a layout with `sheet` -1 and nothing but the client area.
+GridLayout relayout(model::Workbook& book, const LayoutInput& in);
+
+} // namespace view

@@ -1,0 +1,720 @@
+#include "view/grid_painter.h"
+
+#include "model/display_text.h"
+#include "model/set_cell.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace view {
+
+using platform::Brush;
+using platform::Canvas;
+using platform::Colour;
+using platform::Pen;
+using platform::PenStyle;
+using platform::Point;
+using platform::Rect;
+
+namespace {
+
+constexpr Colour kLightGrey = 0xC0C0C0;
+constexpr Colour kDarkGrey = 0x808080;
+constexpr Colour kInvert = 0xFFFFFF;
+constexpr int kTextMargin = 2;
+
+// clang-format off
+constexpr platform::PatternBits kPatterns[19] = {
+    {},                                                  // 0 none
+    {},                                                  // 1 solid: a solid brush
+    {0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55},    // 2 50% grey
+    {0x77, 0xDD, 0x77, 0xDD, 0x77, 0xDD, 0x77, 0xDD},    // 3 75% grey
+    {0x88, 0x22, 0x88, 0x22, 0x88, 0x22, 0x88, 0x22},    // 4 25% grey
+    {0xFF, 0xFF, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00},    // 5 horizontal stripe
+    {0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC},    // 6 vertical stripe
+    {0xCC, 0x66, 0x33, 0x99, 0xCC, 0x66, 0x33, 0x99},    // 7 reverse diagonal stripe
+    {0xCC, 0x99, 0x33, 0x66, 0xCC, 0x99, 0x33, 0x66},    // 8 diagonal stripe
+    {0xCC, 0xCC, 0x33, 0x33, 0xCC, 0xCC, 0x33, 0x33},    // 9 diagonal crosshatch
+    {0x99, 0xFF, 0x66, 0xFF, 0x99, 0xFF, 0x66, 0xFF},    // 10 thick diagonal crosshatch
+    {0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00},    // 11 thin horizontal stripe
+    {0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88, 0x88},    // 12 thin vertical stripe
+    {0x88, 0x44, 0x22, 0x11, 0x88, 0x44, 0x22, 0x11},    // 13 thin reverse diagonal stripe
+    {0x11, 0x22, 0x44, 0x88, 0x11, 0x22, 0x44, 0x88},    // 14 thin diagonal stripe
+    {0xFF, 0x88, 0x88, 0x88, 0xFF, 0x88, 0x88, 0x88},    // 15 thin horizontal crosshatch
+    {0x88, 0x55, 0x22, 0x55, 0x88, 0x55, 0x22, 0x55},    // 16 thin diagonal crosshatch
+    {0x88, 0x00, 0x22, 0x00, 0x88, 0x00, 0x22, 0x00},    // 17 12.5% grey
+    {0x80, 0x00, 0x08, 0x00, 0x80, 0x00, 0x08, 0x00},    // 18 6.25% grey
+};
+
+// Index = the file format's border style.
+constexpr BorderStroke kBorderStrokes[14] = {
+    {PenStyle::None,       0, 0, 0},  // 0 none
+    {PenStyle::Solid,      1, 0, 0},  // 1 thin
+    {PenStyle::Solid,      2, 0, 0},  // 2 medium
+    {PenStyle::Dash,       1, 0, 0},  // 3 dashed
+    {PenStyle::Dot,        1, 0, 0},  // 4 dotted
+    {PenStyle::Solid,      2, 0, -1}, // 5 thick: medium and a line beside it
+    {PenStyle::Solid,      1, 1, -1}, // 6 double: two thin lines a pixel apart
+    {PenStyle::Alternate,  1, 0, 0},  // 7 hair
+    {PenStyle::Dash,       2, 0, 0},  // 8 medium dashed
+    {PenStyle::DashDot,    1, 0, 0},  // 9 dash-dot
+    {PenStyle::DashDot,    2, 0, 0},  // 10 medium dash-dot
+    {PenStyle::DashDotDot, 1, 0, 0},  // 11 dash-dot-dot
+    {PenStyle::DashDotDot, 2, 0, 0},  // 12 medium dash-dot-dot
+    {PenStyle::DashDot,    2, 0, 0},  // 13 slanted dash-dot
+};
+// clang-format on
+
+const model::CellFormat& formatOf(const model::Workbook& book, std::uint16_t index) {
+  static const model::CellFormat kFallback{};
+  if (index < book.cellFormats.size())
+    return book.cellFormats[index];
+  if (model::kDefaultCellFormat < book.cellFormats.size())
+    return book.cellFormats[model::kDefaultCellFormat];
+  return kFallback;
+}
+
+bool isEmptyCell(const model::CellRecord* c) {
+  return c == nullptr || c->input.isNull() || c->input.view().empty();
+}
+
+// The format an empty cell shows: its column's default.
+std::uint16_t formatIndexAt(const model::Sheet& sheet, const model::CellRecord* c, int column) {
+  if (c)
+    return c->formatIndex;
+  return model::column_record(sheet, static_cast<std::uint8_t>(column)).formatIndex;
+}
+
+struct Line {
+  int index = 0; // row or column
+  int start = 0; // pixel of its top or left edge
+  int size = 0;
+};
+
+// One of up to four panes: frozen or scrolling rows times frozen or scrolling columns.
+struct Pane {
+  Rect rect;
+  std::vector<Line> rows;
+  std::vector<Line> columns;
+  int xOrigin = 0; // pixel of column 0's left edge, were it on screen
+  int yOrigin = 0;
+};
+
+struct Selection {
+  int firstRow = 0, lastRow = -1, firstColumn = 0, lastColumn = -1;
+  bool contains(int r, int c) const {
+    return r >= firstRow && r <= lastRow && c >= firstColumn && c <= lastColumn;
+  }
+};
+
+Selection selectionOf(const model::Sheet& sheet) {
+  const auto rowOf = [](std::uint32_t packed) { return static_cast<int>(packed & 0xFFFF); };
+  const auto columnOf = [](std::uint32_t packed) { return static_cast<int>((packed >> 16) & 0xFF); };
+  Selection s;
+  s.firstRow = std::min(rowOf(sheet.selectionFirst), rowOf(sheet.selectionLast));
+  s.lastRow = std::max(rowOf(sheet.selectionFirst), rowOf(sheet.selectionLast));
+  s.firstColumn = std::min(columnOf(sheet.selectionFirst), columnOf(sheet.selectionLast));
+  s.lastColumn = std::max(columnOf(sheet.selectionFirst), columnOf(sheet.selectionLast));
+  return s;
+}
+
+std::vector<Line> visibleColumns(const model::Sheet& sheet, const GridLayout& g, int first, int end,
+                                 int x, int right) {
+  std::vector<Line> out;
+  for (int c = first; c < end && c <= model::kMaxColumn && x < right; ++c) {
+    const int w = model::column_px(sheet, static_cast<std::uint8_t>(c), g.scale);
+    if (w > 0)
+      out.push_back({c, x, w});
+    x += w;
+  }
+  return out;
+}
+
+std::vector<Line> visibleRows(const model::Sheet& sheet, const GridLayout& g, int first, int end,
+                              int y, int bottom) {
+  std::vector<Line> out;
+  for (int r = first; r < end && r <= model::kMaxRow && y < bottom; ++r) {
+    const int h = model::row_px(sheet, static_cast<std::uint16_t>(r), g.scale);
+    if (h > 0)
+      out.push_back({r, y, h});
+    y += h;
+  }
+  return out;
+}
+
+// A text ready to draw, and for overflowing text the columns it covers.
+struct TextItem {
+  std::u16string text;
+  platform::FontSpec font;
+  Colour colour = platform::kBlack;
+  Rect box;  // cell or merged rectangle
+  Rect span; // where the text may show
+  unsigned align = 0;
+  bool wrap = false;
+  int row = 0, firstColumn = 0, lastColumn = 0; // columns of the span
+  int ownColumn = 0;
+  const Pane* pane = nullptr;
+};
+
+class Painter {
+public:
+  Painter(Canvas& canvas, model::Workbook& book, const GridLayout& g, const Rect& invalid)
+      : m_canvas(canvas), m_book(book), m_sheet(book.sheet(g.sheet)), m_g(g), m_invalid(invalid),
+        m_selection(selectionOf(m_sheet)) {}
+
+  void run();
+
+private:
+  void paintHeaders(const std::vector<Pane>& panes);
+  void paintButton(const Rect& r, const std::u16string& label, bool active);
+  void paintPane(const Pane& pane);
+  int columnX(const Pane& pane, int column) const {
+    return pane.xOrigin + model::column_offset_px(m_sheet, column, 0, m_g.scale);
+  }
+  int rowY(const Pane& pane, int row) const {
+    return pane.yOrigin + model::row_offset_px(m_sheet, row, 0, m_g.scale);
+  }
+  Rect mergedRect(const Pane& pane, const model::CellRange& m) const {
+    return {columnX(pane, m.firstColumn), rowY(pane, m.firstRow), columnX(pane, m.lastColumn + 1),
+            rowY(pane, m.lastRow + 1)};
+  }
+  void fillCell(const Rect& r, const model::CellFormat& f, bool selected);
+  bool layoutText(const Pane& pane, model::CellRecord& cell, const Rect& box, bool selected,
+                  TextItem& out);
+  void drawText(const TextItem& item, const Rect& clip);
+  void drawEdge(bool vertical, int at, int from, int to, const model::Border& b);
+  model::Border edgeBorder(int row, int column, bool rightEdge) const;
+  void paintTabs();
+  void clip(const Rect& r) { m_canvas.setClip(platform::intersection(r, m_invalid)); }
+
+  Canvas& m_canvas;
+  model::Workbook& m_book;
+  model::Sheet& m_sheet;
+  const GridLayout& m_g;
+  Rect m_invalid;
+  Selection m_selection;
+};
+
+void Painter::paintButton(const Rect& r, const std::u16string& label, bool active) {
+  if (!r.intersects(m_invalid) || r.isEmpty())
+    return;
+  m_canvas.fillRect(r, Brush::solid(kLightGrey));
+  m_canvas.setPen(Pen{PenStyle::Solid, 1, platform::kWhite});
+  m_canvas.drawLine({r.left, r.bottom - 1}, {r.left, r.top});
+  m_canvas.drawLine({r.left, r.top}, {r.right - 1, r.top});
+  m_canvas.setPen(Pen{PenStyle::Solid, 1, active ? platform::kBlack : kDarkGrey});
+  m_canvas.drawLine({r.right - 1, r.top}, {r.right - 1, r.bottom - 1});
+  m_canvas.drawLine({r.left, r.bottom - 1}, {r.right, r.bottom - 1});
+  if (!label.empty())
+    m_canvas.drawText(label, active ? m_g.uiBoldFont : m_g.uiFont, platform::kBlack, r,
+                      platform::kTextCentre | platform::kTextVCentre,
+                      platform::intersection(r, m_invalid));
+}
+
+void Painter::paintHeaders(const std::vector<Pane>& panes) {
+  if (m_g.headerHeight <= 0)
+    return;
+  const Rect band{m_g.cells.left, m_g.grid.top, m_g.grid.right, m_g.cells.top};
+  const Rect column{m_g.grid.left, m_g.cells.top, m_g.cells.left, m_g.grid.bottom};
+  clip(m_g.grid);
+  m_canvas.fillRect(platform::intersection(band, m_invalid), Brush::solid(kLightGrey));
+  m_canvas.fillRect(platform::intersection(column, m_invalid), Brush::solid(kLightGrey));
+  paintButton({m_g.grid.left, m_g.grid.top, m_g.cells.left, m_g.cells.top}, {}, false);
+  // Frozen panes come first in the list, so their headers sit at the left and top.
+  for (const Pane& p : panes) {
+    if (p.rect.top != m_g.cells.top)
+      continue; // one row of panes gives the column headers
+    clip({p.rect.left, band.top, p.rect.right, band.bottom});
+    for (const Line& c : p.columns)
+      paintButton({c.start, band.top, c.start + c.size, band.bottom}, columnLabel(c.index),
+                  c.index == m_sheet.activeColumn);
+  }
+  for (const Pane& p : panes) {
+    if (p.rect.left != m_g.cells.left)
+      continue;
+    clip({column.left, p.rect.top, column.right, p.rect.bottom});
+    for (const Line& r : p.rows) {
+      std::u16string label;
+      for (char ch : std::to_string(r.index + 1))
+        label.push_back(static_cast<char16_t>(ch));
+      paintButton({column.left, r.start, column.right, r.start + r.size}, label,
+                  r.index == m_sheet.activeRow);
+    }
+  }
+}
+
+void Painter::fillCell(const Rect& r, const model::CellFormat& f, bool selected) {
+  Colour fg = paletteColour(m_book, f.patternColour, platform::kBlack);
+  Colour bg = paletteColour(m_book, f.backgroundColour, platform::kWhite);
+  if (f.fillPattern == 0)
+    fg = bg = platform::kWhite;
+  if (selected) {
+    fg ^= kInvert;
+    bg ^= kInvert;
+  }
+  if (f.fillPattern <= 1 || f.fillPattern > 18)
+    m_canvas.fillRect(r, Brush::solid(f.fillPattern == 1 ? fg : bg));
+  else
+    m_canvas.fillRect(r, Brush::patterned(kPatterns[f.fillPattern], fg, bg));
+}
+
+// Breaks at spaces and line feeds, and inside words longer than a line.
+std::vector<std::u16string> wrapLines(std::u16string_view text, const platform::FontSpec& font,
+                                      int width) {
+  const platform::TextMetrics& tm = platform::textMetrics();
+  std::vector<std::u16string> lines;
+  std::u16string line;
+  size_t i = 0;
+  while (i <= text.size()) {
+    if (i == text.size() || text[i] == u'\n') {
+      lines.push_back(line);
+      line.clear();
+      ++i;
+      if (i > text.size())
+        break;
+      continue;
+    }
+    size_t end = i;
+    while (end < text.size() && text[end] != u' ' && text[end] != u'\n')
+      ++end;
+    std::u16string word(text.substr(i, end - i));
+    std::u16string candidate = line.empty() ? word : line + u' ' + word;
+    if (tm.textWidthPx(font, candidate) <= width || line.empty()) {
+      line = std::move(candidate);
+    } else {
+      lines.push_back(line);
+      line = word;
+    }
+    // A word wider than the whole line is cut where it stops fitting.
+    while (line.size() > 1 && tm.textWidthPx(font, line) > width) {
+      size_t fit = 1;
+      while (fit + 1 < line.size() && tm.textWidthPx(font, line.substr(0, fit + 1)) <= width)
+        ++fit;
+      lines.push_back(line.substr(0, fit));
+      line.erase(0, fit);
+    }
+    i = end < text.size() && text[end] == u' ' ? end + 1 : end;
+  }
+  if (!lines.empty() && lines.back().empty() && !text.empty() && text.back() != u'\n')
+    lines.pop_back();
+  return lines;
+}
+
+bool Painter::layoutText(const Pane& pane, model::CellRecord& cell, const Rect& box,
+                         bool selected, TextItem& out) {
+  const model::CellFormat& f = formatOf(m_book, cell.formatIndex);
+  const bool showFormulas = (m_sheet.flags & model::kSheetShowFormulas) != 0;
+  if (showFormulas) {
+    out.text.assign(cell.input.view());
+  } else {
+    const int room = model::availableWidthPx(m_book, m_g.sheet, cell, m_g.scale);
+    out.text.assign(model::cell_display_text(m_book, m_g.sheet, cell, room));
+  }
+  if (out.text.empty())
+    return false;
+  const model::Font& font = model::fontOfFormat(m_book, cell.formatIndex);
+  out.font = model::fontSpecOf(font);
+  out.font.heightTwips = platform::mulDiv(font.heightTwips, m_g.zoom, 100);
+  out.colour = showFormulas ? platform::kBlack
+                            : paletteColour(m_book, cell.displayColour, platform::kBlack);
+  if (selected)
+    out.colour ^= kInvert;
+  out.box = box;
+  out.span = box;
+  out.row = cell.row;
+  out.firstColumn = out.lastColumn = out.ownColumn = cell.column;
+  out.pane = &pane;
+  out.wrap = (f.flags & model::kFormatWrapText) || f.horizontalAlignment == model::kAlignJustify;
+
+  const model::ValueKind kind = cell.value.kind();
+  int h = f.horizontalAlignment;
+  if (h == model::kAlignGeneral) {
+    if (showFormulas || kind == model::ValueKind::String || kind == model::ValueKind::Empty)
+      h = model::kAlignLeft;
+    else if (kind == model::ValueKind::Number)
+      h = model::kAlignRight;
+    else
+      h = model::kAlignCentre;
+  }
+  unsigned align = h == model::kAlignRight                                     ? platform::kTextRight
+                   : h == model::kAlignCentre || h == model::kAlignCentreAcrossSelection
+                       ? platform::kTextCentre
+                       : platform::kTextLeft;
+  align |= f.verticalAlignment == 1   ? platform::kTextVCentre
+           : f.verticalAlignment == 2 ? platform::kTextBottom
+                                      : platform::kTextTop;
+  out.align = align;
+
+  const platform::TextMetrics& tm = platform::textMetrics();
+  const int inner = box.width() - 2 * kTextMargin;
+  if (h == model::kAlignFill) {
+    const int one = tm.textWidthPx(out.font, out.text);
+    if (one > 0) {
+      const std::u16string unit = out.text;
+      for (int n = std::max(1, inner / one); n > 1; --n)
+        out.text += unit;
+    }
+    return true;
+  }
+  if (h == model::kAlignCentreAcrossSelection && merged_range_at(m_sheet, cell.row, cell.column) < 0) {
+    int last = cell.column;
+    for (int c = cell.column + 1; c <= model::kMaxColumn; ++c) {
+      const model::CellRecord* next = model::cell_at(m_sheet, cell.row, static_cast<std::uint8_t>(c));
+      if (!isEmptyCell(next) ||
+          formatOf(m_book, formatIndexAt(m_sheet, next, c)).horizontalAlignment !=
+              model::kAlignCentreAcrossSelection)
+        break;
+      last = c;
+    }
+    out.lastColumn = last;
+    out.box.right = out.span.right = columnX(pane, last + 1);
+    return true;
+  }
+  // Only unwrapped strings run over their empty neighbours; numbers never do.
+  if (out.wrap || (kind != model::ValueKind::String && !showFormulas) ||
+      merged_range_at(m_sheet, cell.row, cell.column) >= 0)
+    return true;
+  int need = tm.textWidthPx(out.font, out.text) - inner;
+  const bool toRight = h != model::kAlignRight;
+  const bool toLeft = h == model::kAlignRight || h == model::kAlignCentre;
+  int left = cell.column, right = cell.column;
+  while (need > 0) {
+    bool grew = false;
+    const int share = toLeft && toRight ? 2 : 1;
+    if (toRight && right < model::kMaxColumn) {
+      const model::CellRecord* n = model::cell_at(m_sheet, cell.row, static_cast<std::uint8_t>(right + 1));
+      if (isEmptyCell(n) && merged_range_at(m_sheet, cell.row, static_cast<std::uint8_t>(right + 1)) < 0) {
+        ++right;
+        need -= model::column_px(m_sheet, static_cast<std::uint8_t>(right), m_g.scale) * share;
+        grew = true;
+      }
+    }
+    if (toLeft && left > 0 && need > 0) {
+      const model::CellRecord* n = model::cell_at(m_sheet, cell.row, static_cast<std::uint8_t>(left - 1));
+      if (isEmptyCell(n) && merged_range_at(m_sheet, cell.row, static_cast<std::uint8_t>(left - 1)) < 0) {
+        --left;
+        need -= model::column_px(m_sheet, static_cast<std::uint8_t>(left), m_g.scale) * share;
+        grew = true;
+      }
+    }
+    if (!grew)
+      break;
+  }
+  out.firstColumn = left;
+  out.lastColumn = right;
+  out.span.left = columnX(pane, left);
+  out.span.right = columnX(pane, right + 1);
+  return true;
+}
+
+void Painter::drawText(const TextItem& item, const Rect& paneClip) {
+  const Rect clipRect = platform::intersection(item.span, paneClip);
+  if (clipRect.isEmpty())
+    return;
+  const Rect inner{item.box.left + kTextMargin, item.box.top + 1, item.box.right - kTextMargin,
+                   item.box.bottom - 1};
+  if (!item.wrap) {
+    if (item.firstColumn == item.lastColumn) {
+      m_canvas.drawText(item.text, item.font, item.colour, inner, item.align, clipRect);
+      return;
+    }
+    // A text running over its neighbours takes each column's selection
+    // state, so it stays readable where it leaves or enters the selection.
+    const int ownColumn = item.ownColumn;
+    for (int c = item.firstColumn; c <= item.lastColumn; ++c) {
+      const Rect column{columnX(*item.pane, c), item.span.top, columnX(*item.pane, c + 1),
+                        item.span.bottom};
+      const Rect part = platform::intersection(column, clipRect);
+      if (part.isEmpty())
+        continue;
+      const bool flip = m_selection.contains(item.row, c) != m_selection.contains(item.row, ownColumn);
+      m_canvas.drawText(item.text, item.font, flip ? item.colour ^ kInvert : item.colour, inner,
+                        item.align, part);
+    }
+    return;
+  }
+  const std::vector<std::u16string> lines = wrapLines(item.text, item.font, std::max(1, inner.width()));
+  const int lineHeight = std::max(1, platform::textMetrics().fontMetrics(item.font).heightPx);
+  const int total = lineHeight * static_cast<int>(lines.size());
+  int y = inner.top;
+  if (item.align & platform::kTextVCentre)
+    y = inner.top + (inner.height() - total) / 2;
+  else if (item.align & platform::kTextBottom)
+    y = inner.bottom - total;
+  y = std::max(y, inner.top);
+  const unsigned horizontal = item.align & (platform::kTextCentre | platform::kTextRight);
+  for (const std::u16string& line : lines) {
+    if (y >= inner.bottom)
+      break;
+    m_canvas.drawText(line, item.font, item.colour, {inner.left, y, inner.right, y + lineHeight},
+                      horizontal, clipRect);
+    y += lineHeight;
+  }
+}
+
+model::Border Painter::edgeBorder(int row, int column, bool rightEdge) const {
+  // The edge after the cell: its own right (bottom) border, else the
+  // neighbour's left (top) one.
+  const auto r = static_cast<std::uint16_t>(row);
+  const auto c = static_cast<std::uint8_t>(column);
+  const model::CellRecord* cell = model::cell_at(m_sheet, r, c);
+  const model::Border own = formatOf(m_book, formatIndexAt(m_sheet, cell, column)).borders[rightEdge ? 1 : 3];
+  if (own.style != 0)
+    return own;
+  if (rightEdge ? column >= model::kMaxColumn : row >= model::kMaxRow)
+    return own;
+  const int nr = rightEdge ? row : row + 1;
+  const int nc = rightEdge ? column + 1 : column;
+  const model::CellRecord* next =
+      model::cell_at(m_sheet, static_cast<std::uint16_t>(nr), static_cast<std::uint8_t>(nc));
+  return formatOf(m_book, formatIndexAt(m_sheet, next, nc)).borders[rightEdge ? 0 : 2];
+}
+
+void Painter::drawEdge(bool vertical, int at, int from, int to, const model::Border& b) {
+  const BorderStroke s = borderStroke(b.style);
+  if (s.style == PenStyle::None)
+    return;
+  const Colour colour = paletteColour(m_book, b.colour, platform::kBlack);
+  const auto line = [&](int offset, int width) {
+    m_canvas.setPen(Pen{s.style, width, colour});
+    const int p = at - offset;
+    if (vertical)
+      m_canvas.drawLine({p, from}, {p, to});
+    else
+      m_canvas.drawLine({from, p}, {to, p});
+  };
+  line(s.mainOffset, s.width);
+  if (s.extraOffset != 0)
+    line(s.extraOffset, 1);
+}
+
+void Painter::paintPane(const Pane& pane) {
+  const Rect paneClip = platform::intersection(pane.rect, m_invalid);
+  if (paneClip.isEmpty() || pane.rows.empty() || pane.columns.empty())
+    return;
+  m_canvas.setClip(paneClip);
+  std::vector<char> mergeDone(m_sheet.mergedRanges.size(), 0);
+  std::vector<TextItem> texts;
+  const bool gridlines = (m_sheet.flags & model::kSheetShowGridlines) != 0;
+
+  // Fills first, then lines, then texts on top, so a text that runs into a
+  // neighbour is not painted over by that neighbour's fill.
+  for (const Line& row : pane.rows) {
+    if (row.start >= paneClip.bottom || row.start + row.size <= paneClip.top)
+      continue;
+    const auto r = static_cast<std::uint16_t>(row.index);
+    // Texts may run in from cells beside the damaged area, so the row's
+    // texts are laid out across the whole pane.
+    for (const Line& col : pane.columns) {
+      const auto c = static_cast<std::uint8_t>(col.index);
+      const Rect cellRect{col.start, row.start, col.start + col.size, row.start + row.size};
+      const int merged = model::merged_range_at(m_sheet, r, c);
+      if (merged >= 0) {
+        if (mergeDone[static_cast<size_t>(merged)])
+          continue;
+        mergeDone[static_cast<size_t>(merged)] = 1;
+        const model::CellRange& m = m_sheet.mergedRanges[static_cast<size_t>(merged)];
+        const Rect whole = mergedRect(pane, m);
+        model::CellRecord* anchor = model::cell_at(m_sheet, m.firstRow, m.firstColumn);
+        const bool selected = m_selection.contains(m.firstRow, m.firstColumn);
+        if (whole.intersects(paneClip))
+          fillCell(platform::intersection(whole, paneClip),
+                   formatOf(m_book, formatIndexAt(m_sheet, anchor, m.firstColumn)), selected);
+        TextItem item;
+        if (anchor && !isEmptyCell(anchor) && layoutText(pane, *anchor, whole, selected, item))
+          texts.push_back(std::move(item));
+        continue;
+      }
+      model::CellRecord* cell = model::cell_at(m_sheet, r, c);
+      const bool selected = m_selection.contains(r, c);
+      if (cellRect.intersects(paneClip))
+        fillCell(cellRect, formatOf(m_book, formatIndexAt(m_sheet, cell, c)), selected);
+      TextItem item;
+      if (!isEmptyCell(cell) && layoutText(pane, *cell, cellRect, selected, item))
+        texts.push_back(std::move(item));
+    }
+  }
+
+  const auto insideText = [&](int row, int column) {
+    // The edge after `column` lies under a text that runs over it.
+    for (const TextItem& t : texts)
+      if (t.row == row && column >= t.firstColumn && column < t.lastColumn)
+        return true;
+    return false;
+  };
+  const auto insideMerge = [&](int row, int column, bool rightEdge) {
+    const int m = model::merged_range_at(m_sheet, static_cast<std::uint16_t>(row),
+                                         static_cast<std::uint8_t>(column));
+    if (m < 0)
+      return false;
+    const model::CellRange& range = m_sheet.mergedRanges[static_cast<size_t>(m)];
+    return rightEdge ? column < range.lastColumn : row < range.lastRow;
+  };
+
+  for (const Line& row : pane.rows) {
+    if (row.start >= paneClip.bottom || row.start + row.size <= paneClip.top)
+      continue;
+    for (const Line& col : pane.columns) {
+      if (col.start >= paneClip.right || col.start + col.size <= paneClip.left)
+        continue;
+      const int right = col.start + col.size - 1;
+      const int bottom = row.start + row.size - 1;
+      for (const bool rightEdge : {true, false}) {
+        if (insideMerge(row.index, col.index, rightEdge) ||
+            (rightEdge && insideText(row.index, col.index)))
+          continue;
+        const model::Border b = edgeBorder(row.index, col.index, rightEdge);
+        if (b.style != 0) {
+          if (rightEdge)
+            drawEdge(true, right, row.start, row.start + row.size, b);
+          else
+            drawEdge(false, bottom, col.start, col.start + col.size, b);
+        } else if (gridlines) {
+          m_canvas.setPen(Pen{PenStyle::Solid, 1, kLightGrey});
+          if (rightEdge)
+            m_canvas.drawLine({right, row.start}, {right, row.start + row.size});
+          else
+            m_canvas.drawLine({col.start, bottom}, {col.start + col.size, bottom});
+        }
+      }
+    }
+  }
+
+  for (const TextItem& t : texts)
+    if (t.span.intersects(paneClip))
+      drawText(t, paneClip);
+}
+
+void Painter::paintTabs() {
+  const Rect bar = m_g.tabBar;
+  if (bar.isEmpty() || !bar.intersects(m_invalid))
+    return;
+  clip(bar);
+  m_canvas.fillRect(bar, Brush::solid(kLightGrey));
+  for (int i = 0; i < 2; ++i) {
+    const Rect b{bar.left + i * kTabArrowWidth, bar.top, bar.left + (i + 1) * kTabArrowWidth,
+                 bar.bottom};
+    paintButton(b, {}, false);
+    const int cx = (b.left + b.right) / 2, cy = (b.top + b.bottom) / 2;
+    const Point left[3] = {{cx - 2, cy}, {cx + 2, cy - 4}, {cx + 2, cy + 4}};
+    const Point right[3] = {{cx + 2, cy}, {cx - 2, cy - 4}, {cx - 2, cy + 4}};
+    m_canvas.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
+    m_canvas.setBrush(Brush::solid(platform::kBlack));
+    m_canvas.drawPolygon(i == 0 ? left : right);
+  }
+  const platform::TextMetrics& tm = platform::textMetrics();
+  int x = bar.left + 2 * kTabArrowWidth;
+  for (int i = std::max<int>(0, m_book.firstVisibleTab); i < m_book.sheetCount() && x < bar.right; ++i) {
+    const model::Sheet& s = m_book.sheet(i);
+    if (s.hidden)
+      continue;
+    const int w = tm.textWidthPx(m_g.tabFont, s.name) + 16;
+    const bool active = i == m_book.activeSheet;
+    const bool coloured = s.tabColour != 0;
+    const Colour tabColour = paletteColour(m_book, s.tabColour, kLightGrey);
+    const Colour fill = active ? platform::kWhite : coloured ? tabColour : kLightGrey;
+    const Point shape[4] = {{x, bar.top}, {x + w, bar.top}, {x + w - 4, bar.bottom - 1},
+                            {x + 4, bar.bottom - 1}};
+    m_canvas.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
+    m_canvas.setBrush(Brush::solid(fill));
+    m_canvas.drawPolygon(shape);
+    if (active && coloured) {
+      m_canvas.setPen(Pen{PenStyle::Solid, 2, tabColour});
+      m_canvas.drawLine({x + 5, bar.bottom - 3}, {x + w - 5, bar.bottom - 3});
+    }
+    const int sum = static_cast<int>((fill & 0xFF) + ((fill >> 8) & 0xFF) + ((fill >> 16) & 0xFF));
+    m_canvas.drawText(s.name, m_g.tabFont, sum < 382 ? platform::kWhite : platform::kBlack,
+                      {x, bar.top, x + w, bar.bottom}, platform::kTextCentre | platform::kTextVCentre,
+                      platform::intersection(bar, m_invalid));
+    x += w - 4; // neighbouring tabs overlap at their slanted sides
+  }
+}
+
+void Painter::run() {
+  m_book.circular = 0;
+  if (!m_g.hasGrid) {
+    clip(m_g.grid);
+    // Chart sheets: the chart renderer is to draw here.
+    m_canvas.fillRect(platform::intersection(m_g.grid, m_invalid), Brush::solid(platform::kWhite));
+    paintTabs();
+    return;
+  }
+  const Rect& cells = m_g.cells;
+  const int splitX = cells.left + m_g.frozenWidth;
+  const int splitY = cells.top + m_g.frozenHeight;
+  const int frozenFirstColumn = m_g.frozenWidth > 0 ? m_sheet.frozenColumn : 0;
+  const int frozenFirstRow = m_g.frozenHeight > 0 ? m_sheet.frozenRow : 0;
+
+  std::vector<Pane> panes;
+  for (const bool frozenRows : {true, false}) {
+    for (const bool frozenColumns : {true, false}) {
+      if ((frozenRows && m_g.frozenHeight <= 0) || (frozenColumns && m_g.frozenWidth <= 0))
+        continue;
+      Pane p;
+      p.rect = {frozenColumns ? cells.left : splitX, frozenRows ? cells.top : splitY,
+                frozenColumns ? splitX : cells.right, frozenRows ? splitY : cells.bottom};
+      const int firstColumn = frozenColumns ? frozenFirstColumn : m_g.leftColumn;
+      const int firstRow = frozenRows ? frozenFirstRow : m_g.topRow;
+      p.columns = visibleColumns(m_sheet, m_g, firstColumn,
+                                 frozenColumns ? m_g.firstScrollColumn : model::kColumnCount,
+                                 p.rect.left, p.rect.right);
+      p.rows = visibleRows(m_sheet, m_g, firstRow, frozenRows ? m_g.firstScrollRow : model::kRowCount,
+                           p.rect.top, p.rect.bottom);
+      p.xOrigin = p.rect.left - model::column_offset_px(m_sheet, firstColumn, 0, m_g.scale);
+      p.yOrigin = p.rect.top - model::row_offset_px(m_sheet, firstRow, 0, m_g.scale);
+      panes.push_back(std::move(p));
+    }
+  }
+
+  for (const Pane& p : panes) {
+    clip(p.rect);
+    // The part of a pane past the last line is the window's background.
+    m_canvas.fillRect(platform::intersection(p.rect, m_invalid), Brush::solid(platform::kWhite));
+    paintPane(p);
+  }
+  clip(cells);
+  m_canvas.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
+  if (m_g.frozenWidth > 0)
+    m_canvas.drawLine({splitX - 1, cells.top}, {splitX - 1, cells.bottom});
+  if (m_g.frozenHeight > 0)
+    m_canvas.drawLine({cells.left, splitY - 1}, {cells.right, splitY - 1});
+
+  paintHeaders(panes);
+  if (m_g.headerHeight > 0 && m_book.circular) {
+    const Rect corner{m_g.grid.left, m_g.grid.top, m_g.cells.left, m_g.cells.top};
+    clip(corner);
+    m_canvas.drawText(u"CIR", m_g.uiFont, platform::kBlack, corner,
+                      platform::kTextCentre | platform::kTextVCentre,
+                      platform::intersection(corner, m_invalid));
+  }
+  paintTabs();
+  if (!m_g.cornerBox.isEmpty() && m_g.cornerBox.intersects(m_invalid)) {
+    clip(m_g.cornerBox);
+    m_canvas.fillRect(m_g.cornerBox, Brush::solid(kLightGrey));
+  }
+}
+
+} // namespace
+
+const platform::PatternBits& fillPatternBits(int pattern) {
+  return pattern >= 2 && pattern <= 18 ? kPatterns[pattern] : kPatterns[0];
+}
+
+BorderStroke borderStroke(int style) {
+  return style >= 0 && style < 14 ? kBorderStrokes[style] : kBorderStrokes[0];
+}
+
+Colour paletteColour(const model::Workbook& book, int index, Colour automatic) {
+  return index >= 0 && index < 64 ? book.palette[static_cast<size_t>(index)] & 0xFFFFFF : automatic;
+}
+
+void paint(Canvas& canvas, model::Workbook& book, const GridLayout& layout, const Rect& invalid) {
+  if (layout.sheet < 0 || layout.sheet >= book.sheetCount()) {
+    canvas.setClip(invalid);
+    canvas.fillRect(platform::intersection(layout.client, invalid), Brush::solid(kDarkGrey));
+    return;
+  }
+  Painter(canvas, book, layout, invalid).run();
+}
+
+} // namespace view

@@ -1,0 +1,36 @@
+#pragma once
+// Painting the active sheet of a workbook onto a canvas: headers, cells with
+// fills, gridlines, borders and texts, the selection, the frozen-pane
+// dividers, the "CIR" mark and the sheet tabs.
+
+#include "view/grid_layout.h"
+
+namespace view {
+
+/// The 8x8 bitmap of a cell fill pattern 2-18 (1 is solid); all clear for
+/// any other number.
+const platform::PatternBits& fillPatternBits(int pattern);
+
+/// How one border style is drawn: a pen, and for thick and double borders a
+/// second 1-pixel line beside the first (`extraOffset` pixels away, inwards
+/// for positive values).
+struct BorderStroke {
+  platform::PenStyle style = platform::PenStyle::None;
+  int width = 0;
+  int mainOffset = 0;  // the first line's distance from the edge pixel
+  int extraOffset = 0; // 0 = no second line
+};
+/// The file format's border styles 0-13; none for 0 and unknown values.
+BorderStroke borderStroke(int style);
+
+/// A palette colour, or `automatic` for indexes 64 and above.
+platform::Colour paletteColour(const model::Workbook& book, int index, platform::Colour automatic);
+
+/// Paints what of the layout lies in `invalid`. Clears the workbook's
+/// circular flag first, so the "CIR" mark shows only when a loop was met
+/// while computing the cells this paint showed. The layout must come from
+/// relayout of the same workbook.
+void paint(platform::Canvas& canvas, model::Workbook& book, const GridLayout& layout,
+           const platform::Rect& invalid);
+
+} // namespace view

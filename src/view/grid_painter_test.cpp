@@ -1,0 +1,378 @@
+#include "view/grid_painter.h"
+
+#include "formula/recalc.h"
+#include "model/services.h"
+#include "model/set_cell.h"
+#include "model/workbook_list.h"
+#include "platform/recording_canvas.h"
+#include "platform/ui_services.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+
+namespace view {
+namespace {
+
+using platform::CanvasOp;
+using platform::Rect;
+
+constexpr platform::Colour kGridlineGrey = 0xC0C0C0;
+
+// At zoom 100 with the fixed metrics the row header is 24 pixels wide, the
+// header band 17 high, columns 56 and rows 17 pixels: column B spans x
+// 80-136 and row 2 (index 1) y 34-51.
+class GridPainterTest : public ::testing::Test {
+protected:
+  GridPainterTest() : m_scope(ui) {
+    formula::installFormulaEngine();
+    EXPECT_TRUE(books.new_workbook(nullptr));
+  }
+  ~GridPainterTest() override { model::modelServices() = {}; }
+
+  model::Workbook& book() { return *books.active(); }
+  model::Sheet& sheet() { return book().sheet(0); }
+  void put(int row, int column, std::u16string_view text, std::uint16_t format = 15) {
+    ASSERT_TRUE(model::set_cell(book(), 0, static_cast<std::uint16_t>(row),
+                                static_cast<std::uint8_t>(column), text, format, false, false));
+  }
+  std::uint16_t addFormat(const model::CellFormat& f) {
+    book().cellFormats.push_back(f);
+    return static_cast<std::uint16_t>(book().cellFormats.size() - 1);
+  }
+  void select(int row, int column) {
+    sheet().activeRow = static_cast<std::uint16_t>(row);
+    sheet().activeColumn = static_cast<std::uint8_t>(column);
+    sheet().selectionFirst = sheet().selectionLast =
+        static_cast<std::uint32_t>(row) | static_cast<std::uint32_t>(column) << 16;
+  }
+  platform::RecordingCanvas paintAll(Rect invalid = {0, 0, 800, 600}) {
+    const GridLayout g = relayout(book(), LayoutInput{{0, 0, 800, 600}, 0, 0, 17, 17});
+    platform::RecordingCanvas canvas;
+    paint(canvas, book(), g, invalid);
+    return canvas;
+  }
+  static std::vector<CanvasOp> fillsAt(const platform::RecordingCanvas& c, const Rect& r) {
+    std::vector<CanvasOp> out;
+    for (const CanvasOp& op : c.opsOf(CanvasOp::Kind::Fill))
+      if (op.rect == r)
+        out.push_back(op);
+    return out;
+  }
+  static int gridlineCount(const platform::RecordingCanvas& c) {
+    int n = 0;
+    for (const CanvasOp& op : c.opsOf(CanvasOp::Kind::Line))
+      n += op.pen.colour == kGridlineGrey;
+    return n;
+  }
+
+  platform::HeadlessUiServices ui;
+  platform::ScopedUiServices m_scope;
+  model::WorkbookList books;
+};
+
+TEST(FillPatterns, GreyShadesHaveTheirShareOfSetPixels) {
+  const struct {
+    int pattern;
+    int setPixels; // of 64
+  } rows[] = {{2, 32}, {3, 48}, {4, 16}, {17, 8}, {18, 4}, {1, 0}, {0, 0}, {19, 0}, {-1, 0}};
+  for (const auto& row : rows) {
+    int n = 0;
+    for (std::uint8_t b : fillPatternBits(row.pattern))
+      n += std::popcount(b);
+    EXPECT_EQ(n, row.setPixels) << row.pattern;
+  }
+  // Every real pattern differs from every other.
+  for (int a = 2; a <= 18; ++a)
+    for (int b = a + 1; b <= 18; ++b)
+      EXPECT_NE(fillPatternBits(a), fillPatternBits(b)) << a << " " << b;
+}
+
+TEST_F(GridPainterTest, SelectedFillIsInverted) {
+  model::CellFormat red = book().cellFormats[15];
+  red.fillPattern = 1;
+  red.patternColour = 2; // palette red, 0x0000FF
+  const std::uint16_t f = addFormat(red);
+  put(1, 1, u"", f);
+  sheet().cells.findOrInsert(1, 1)->formatIndex = f;
+  const struct {
+    bool selected;
+    platform::Colour fill;
+  } rows[] = {{false, 0x0000FF}, {true, 0xFFFF00}};
+  for (const auto& row : rows) {
+    select(row.selected ? 1 : 5, 1);
+    const auto canvas = paintAll();
+    const auto fills = fillsAt(canvas, {80, 34, 136, 51});
+    ASSERT_EQ(fills.size(), 1u) << row.selected;
+    EXPECT_EQ(fills[0].brush.kind, platform::Brush::Kind::Solid);
+    EXPECT_EQ(fills[0].brush.colour, row.fill) << row.selected;
+  }
+  // A plain selected cell turns from white to black; its text from black to white.
+  put(3, 3, u"abc");
+  select(3, 3);
+  const auto canvas = paintAll();
+  const auto fills = fillsAt(canvas, {192, 68, 248, 85});
+  ASSERT_EQ(fills.size(), 1u);
+  EXPECT_EQ(fills[0].brush.colour, platform::kBlack);
+  ASSERT_EQ(canvas.textOps(u"abc").size(), 1u);
+  EXPECT_EQ(canvas.textOps(u"abc")[0].colour, platform::kWhite);
+}
+
+TEST_F(GridPainterTest, PatternFillUsesPaletteColours) {
+  model::CellFormat f = book().cellFormats[15];
+  f.fillPattern = 4;
+  f.patternColour = 4;     // blue 0xFF0000
+  f.backgroundColour = 5;  // yellow 0x00FFFF
+  put(0, 0, u"", addFormat(f));
+  sheet().cells.findOrInsert(0, 0)->formatIndex = static_cast<std::uint16_t>(book().cellFormats.size() - 1);
+  select(9, 9);
+  const auto fills = fillsAt(paintAll(), {24, 17, 80, 34});
+  ASSERT_EQ(fills.size(), 1u);
+  EXPECT_EQ(fills[0].brush.kind, platform::Brush::Kind::Pattern);
+  EXPECT_EQ(fills[0].brush.colour, 0xFF0000u);
+  EXPECT_EQ(fills[0].brush.background, 0x00FFFFu);
+  EXPECT_EQ(fills[0].brush.pattern, fillPatternBits(4));
+}
+
+TEST_F(GridPainterTest, ZoomTwoHundredDoublesCellsAndHeaderFonts) {
+  put(1, 1, u"x");
+  sheet().zoom = 200;
+  // Row header 14 x 3 + 3 = 45, header band 33, columns 112, rows 34.
+  const auto canvas = paintAll();
+  EXPECT_EQ(fillsAt(canvas, {45 + 112, 33 + 34, 45 + 224, 33 + 68}).size(), 1u);
+  const auto label = canvas.textOps(u"B");
+  ASSERT_EQ(label.size(), 1u);
+  EXPECT_EQ(label[0].rect, (Rect{157, 0, 269, 33}));
+  EXPECT_EQ(label[0].font.heightTwips, 400);
+  const auto text = canvas.textOps(u"x");
+  ASSERT_EQ(text.size(), 1u);
+  EXPECT_EQ(text[0].font.heightTwips, 400); // the cell's 10 pt font at 200%
+}
+
+TEST_F(GridPainterTest, ActiveRowAndColumnLabelsAreBold) {
+  select(2, 2);
+  const auto canvas = paintAll();
+  const struct {
+    std::u16string_view label;
+    int weight;
+  } rows[] = {{u"C", 700}, {u"3", 700}, {u"B", 400}, {u"D", 400}, {u"2", 400}, {u"4", 400}};
+  for (const auto& row : rows) {
+    const auto ops = canvas.textOps(row.label);
+    ASSERT_EQ(ops.size(), 1u);
+    EXPECT_EQ(ops[0].font.weight, row.weight);
+  }
+  // The active column's header has a black right edge, the others dark grey.
+  int blackEdges = 0;
+  for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Line))
+    if (op.pen.colour == platform::kBlack && op.points[0] == platform::Point{191, 0})
+      ++blackEdges;
+  EXPECT_EQ(blackEdges, 1);
+}
+
+TEST_F(GridPainterTest, CircularMarkOnlyWhilePaintingMeetsALoop) {
+  put(0, 0, u"=A1+1");
+  const auto corner = [](const platform::RecordingCanvas& c) { return c.textOps(u"CIR").size(); };
+  sheet().cells.at(0, 0)->calcState = model::CalcState::NotValid;
+  EXPECT_EQ(corner(paintAll()), 1u);
+  EXPECT_EQ(book().circular, 1);
+  // Painted again with the value now up to date: no loop is met.
+  EXPECT_EQ(corner(paintAll()), 0u);
+  EXPECT_EQ(book().circular, 0);
+  // Without headers there is no corner box to show it in.
+  sheet().flags &= ~model::kSheetShowHeaders;
+  sheet().cells.at(0, 0)->calcState = model::CalcState::NotValid;
+  EXPECT_EQ(corner(paintAll()), 0u);
+}
+
+TEST_F(GridPainterTest, MergedRangeIsOneCell) {
+  put(1, 1, u"Merged");
+  ASSERT_TRUE(model::addMergedRange(sheet(), model::CellRange{1, 1, 2, 2}));
+  const auto canvas = paintAll();
+  const auto texts = canvas.textOps(u"Merged");
+  ASSERT_EQ(texts.size(), 1u);
+  // B2:C3 spans x 80-192 and y 34-68; the text sits inside the margins.
+  EXPECT_EQ(texts[0].textClip, (Rect{80, 34, 192, 68}));
+  EXPECT_EQ(fillsAt(canvas, {80, 34, 192, 68}).size(), 1u);
+  for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Line)) {
+    if (op.pen.colour != kGridlineGrey)
+      continue;
+    // No gridline between B and C inside rows 2-3, nor between rows 2 and 3 inside B-C.
+    const bool inner = (op.points[0].x == 135 && op.points[0].y >= 34 && op.points[0].y < 68) ||
+                       (op.points[0].y == 50 && op.points[0].x >= 80 && op.points[0].x < 192);
+    EXPECT_FALSE(inner) << op.points[0].x << "," << op.points[0].y;
+  }
+}
+
+TEST_F(GridPainterTest, GridlinesFollowTheSheetFlag) {
+  EXPECT_GT(gridlineCount(paintAll()), 100);
+  sheet().flags &= ~model::kSheetShowGridlines;
+  EXPECT_EQ(gridlineCount(paintAll()), 0);
+}
+
+TEST_F(GridPainterTest, StringOverflowStopsAtNonEmptyNeighbour) {
+  // Text starts 2 pixels into A1 (x 26) at 7 pixels a character; B1 ends at
+  // 136, C1 at 192.
+  const struct {
+    std::u16string_view text;
+    int filledColumn; // holds "x"; -1 for none
+    int clipRight;
+  } rows[] = {
+      {u"fifteen chars!!", -1, 136},       // 105 pixels end at 131: B1 is enough
+      {u"sixteen chars ok", -1, 192},      // 112 end at 138: C1 is needed too
+      {u"sixteen chars ok", 2, 136},       // C1 holds text: cut at B1's edge
+      {u"fifteen chars!!", 1, 80},         // B1 holds text: cut at A1's edge
+  };
+  for (const auto& row : rows) {
+    sheet().cells.clear();
+    put(0, 0, row.text);
+    if (row.filledColumn >= 0)
+      put(0, row.filledColumn, u"x");
+    const auto texts = paintAll().textOps(row.text);
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.front().textClip.left, 24);
+    EXPECT_EQ(texts.back().textClip, (Rect{texts.back().textClip.left, 17, row.clipRight, 34}))
+        << row.clipRight;
+    EXPECT_EQ(texts[0].align & platform::kTextRight, 0u);
+  }
+  // Numbers never run over: a right-aligned number keeps to its cell.
+  put(2, 2, u"12345");
+  const auto numbers = paintAll().textOps(u"12345");
+  ASSERT_EQ(numbers.size(), 1u);
+  EXPECT_EQ(numbers[0].textClip, (Rect{136, 51, 192, 68}));
+  EXPECT_NE(numbers[0].align & platform::kTextRight, 0u);
+}
+
+TEST_F(GridPainterTest, OverflowOutOfTheSelectionKeepsItsColour) {
+  // Selected A1's text is white on black; where it runs over B1 it is black on white.
+  put(0, 0, u"fifteen chars!!");
+  select(0, 0);
+  const auto texts = paintAll().textOps(u"fifteen chars!!");
+  ASSERT_EQ(texts.size(), 2u);
+  EXPECT_EQ(texts[0].textClip, (Rect{24, 17, 80, 34}));
+  EXPECT_EQ(texts[0].colour, platform::kWhite);
+  EXPECT_EQ(texts[1].textClip, (Rect{80, 17, 136, 34}));
+  EXPECT_EQ(texts[1].colour, platform::kBlack);
+}
+
+TEST_F(GridPainterTest, OverflowHidesTheGridlineItCovers) {
+  put(0, 0, u"fifteen chars!!");
+  for (const CanvasOp& op : paintAll().opsOf(CanvasOp::Kind::Line)) {
+    if (op.pen.colour == kGridlineGrey) {
+      EXPECT_FALSE(op.points[0].x == 79 && op.points[0].y == 17) << "edge A1|B1 under the text";
+    }
+  }
+}
+
+TEST_F(GridPainterTest, BorderSharedWithNeighbour) {
+  model::CellFormat left = book().cellFormats[15];
+  left.borders[0] = {2, 64}; // medium, automatic colour
+  put(1, 2, u"", addFormat(left));
+  sheet().cells.findOrInsert(1, 2)->formatIndex = static_cast<std::uint16_t>(book().cellFormats.size() - 1);
+  model::CellFormat dbl = book().cellFormats[15];
+  dbl.borders[3] = {6, 2}; // double, red, at the bottom of D4
+  put(3, 3, u"", addFormat(dbl));
+  sheet().cells.findOrInsert(3, 3)->formatIndex = static_cast<std::uint16_t>(book().cellFormats.size() - 1);
+
+  const auto canvas = paintAll();
+  // C2's left border is drawn on B2's right edge (x 135) instead of a gridline.
+  int medium = 0, grid = 0;
+  std::vector<int> redRows;
+  for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Line)) {
+    if (op.points[0] == platform::Point{135, 34}) {
+      medium += op.pen.width == 2 && op.pen.colour == platform::kBlack;
+      grid += op.pen.colour == kGridlineGrey;
+    }
+    if (op.pen.colour == 0x0000FF && op.points[0].x == 192)
+      redRows.push_back(op.points[0].y);
+  }
+  EXPECT_EQ(medium, 1);
+  EXPECT_EQ(grid, 0);
+  // D4's bottom edge pixel is y 84: a double border is two lines beside it.
+  EXPECT_EQ(redRows, (std::vector<int>{83, 85}));
+}
+
+TEST_F(GridPainterTest, OnlyTheInvalidatedRectangleIsPainted) {
+  put(1, 1, u"inside");
+  put(10, 6, u"outside");
+  const Rect b2{80, 34, 136, 51};
+  const auto canvas = paintAll(b2);
+  EXPECT_EQ(canvas.textOps(u"inside").size(), 1u);
+  EXPECT_TRUE(canvas.textOps(u"outside").empty());
+  for (const CanvasOp& op : canvas.ops()) {
+    const Rect c = platform::intersection(op.clip, b2);
+    EXPECT_EQ(c, op.clip) << "every operation is clipped to the damage";
+  }
+}
+
+TEST_F(GridPainterTest, FrozenPanesShowFrozenRowsBeforeTheScrolledOnes) {
+  sheet().flags |= model::kSheetPanesFrozen;
+  sheet().scrollPaneRow = 2;
+  sheet().topRow = 20;
+  const auto canvas = paintAll();
+  for (std::u16string_view shown : {u"1", u"2", u"21", u"22"})
+    EXPECT_EQ(canvas.textOps(shown).size(), 1u) << std::string(shown.begin(), shown.end());
+  for (std::u16string_view gone : {u"3", u"20"})
+    EXPECT_TRUE(canvas.textOps(gone).empty());
+  // The divider under the frozen rows: y = 17 + 2 x 17 - 1.
+  bool divider = false;
+  for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Line))
+    divider |= op.pen.colour == platform::kBlack && op.points[0] == platform::Point{24, 50} &&
+               op.points[1].y == 50;
+  EXPECT_TRUE(divider);
+}
+
+TEST_F(GridPainterTest, SheetTabs) {
+  ASSERT_EQ(book().sheetCount(), 1);
+  auto add = [&](std::u16string name, std::uint8_t colour, int hidden) {
+    auto s = std::make_unique<model::Sheet>();
+    model::sheet_init(*s, model::SheetKind::Worksheet);
+    s->name = std::move(name);
+    s->tabColour = colour;
+    s->hidden = hidden;
+    book().sheets.push_back(std::move(s));
+  };
+  add(u"Dark", 4, 0);   // blue: 0 + 0 + 255 < 382, white text
+  add(u"Light", 5, 0);  // yellow: 510, black text
+  add(u"Secret", 0, 1); // hidden: no tab
+  sheet().tabColour = 2;
+  const auto canvas = paintAll();
+  const struct {
+    std::u16string_view name;
+    size_t count;
+    platform::Colour text;
+  } rows[] = {{u"Sheet1", 1, platform::kBlack}, {u"Dark", 1, platform::kWhite},
+              {u"Light", 1, platform::kBlack}, {u"Secret", 0, 0}};
+  for (const auto& row : rows) {
+    const auto ops = canvas.textOps(row.name);
+    ASSERT_EQ(ops.size(), row.count);
+    if (row.count) {
+      EXPECT_EQ(ops[0].colour, row.text);
+    }
+  }
+  // The active tab is white with a 2-pixel line in its own colour.
+  bool colourLine = false;
+  for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Line))
+    colourLine |= op.pen.width == 2 && op.pen.colour == 0x0000FF && op.points[0].y > 583;
+  EXPECT_TRUE(colourLine);
+  int whiteTabs = 0;
+  for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Polygon))
+    whiteTabs += op.points.size() == 4 && op.brush.colour == platform::kWhite;
+  EXPECT_EQ(whiteTabs, 1);
+}
+
+TEST_F(GridPainterTest, BadIndexesDoNotCrash) {
+  put(0, 0, u"x");
+  sheet().cells.at(0, 0)->formatIndex = 9999;
+  sheet().selectionFirst = 0xFFFFFFFF;
+  model::CellFormat f = book().cellFormats[15];
+  f.fillPattern = 200;
+  f.patternColour = 250;
+  f.borders = {{{99, 99}, {13, 70}, {7, 1}, {255, 0}}};
+  put(1, 1, u"y", addFormat(f));
+  EXPECT_EQ(paintAll().textOps(u"x").size(), 1u);
+  book().activeSheet = 3;
+  EXPECT_FALSE(paintAll().ops().empty());
+}
+
+} // namespace
+} // namespace view
