@@ -3,6 +3,8 @@
 # Usage: scripts/build.sh [release|asan|fuzz] [cmake --build arguments...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Paths relative to the checkout let ccache reuse objects across clones.
+export CCACHE_BASEDIR="$PWD"
 config=${1:-release}
 shift || true
 jobs=$(nproc)
