@@ -2,6 +2,7 @@
 
 #include "formula/recalc.h"
 #include "formula/reference_syntax.h"
+#include "fileformats/open_save.h"
 #include "functions/families.h"
 #include "model/set_cell.h"
 #include "model/workbook_list.h"
@@ -18,9 +19,10 @@ namespace cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: cellwick-cli eval [--locale L] [--date1904] [--set A1=TEXT]... FORMULA\n"
-    "Enters each --set cell on Sheet1 as typed, then prints the value of FORMULA\n"
-    "as the grid shows it in the General format.\n";
+    "usage: cellwick-cli eval [--locale L] [--date1904] [--file FILE] [--set A1=TEXT]... FORMULA\n"
+    "Opens FILE (or a new workbook), enters each --set cell on its first sheet as\n"
+    "typed, then prints the value of FORMULA, computed on that sheet, as the grid\n"
+    "shows it in the General format.\n";
 
 int usage(const char* problem) {
   if (problem)
@@ -46,6 +48,7 @@ int runEvalCommand(int argc, char** argv) {
   std::vector<std::pair<std::string, std::string>> cells;
   std::string formula;
   bool haveFormula = false, date1904 = false;
+  std::string file;
   for (int i = 1; i < argc; ++i) {
     const std::string_view a = argv[i];
     if (a == "--help" || a == "-h") {
@@ -54,6 +57,8 @@ int runEvalCommand(int argc, char** argv) {
     }
     if (a == "--locale" && i + 1 < argc) {
       platform::setLocaleStrings(platform::loadLocaleStrings(argv[++i]));
+    } else if (a == "--file" && i + 1 < argc) {
+      file = argv[++i];
     } else if (a == "--date1904") {
       date1904 = true;
     } else if (a == "--set" && i + 1 < argc) {
@@ -75,10 +80,22 @@ int runEvalCommand(int argc, char** argv) {
   formula::installFormulaEngine();
   functions::registerAllFunctions();
   model::WorkbookList books;
-  if (!books.new_workbook(nullptr))
+  fileformats::installFileServices(books, nullptr);
+  if (!file.empty()) {
+    if (!fileformats::openWorkbookFile(books, platform::fromUtf8(file), false)) {
+      std::fprintf(stderr, "cellwick-cli eval: cannot read %s\n", file.c_str());
+      return 1;
+    }
+  } else if (!books.new_workbook(nullptr)) {
     return 1;
+  }
   model::Workbook& book = *books.active();
-  book.date1904 = date1904 ? 1 : 0;
+  if (date1904)
+    book.date1904 = 1;
+  // The formula is read on the first sheet that holds cells.
+  int sheet = 0;
+  while (sheet + 1 < book.sheetCount() && !book.sheet(sheet).hasGrid())
+    ++sheet;
   const char16_t ls = platform::localeStrings().listSeparator.empty()
                           ? u','
                           : platform::localeStrings().listSeparator[0];
@@ -89,7 +106,7 @@ int runEvalCommand(int argc, char** argv) {
       std::fprintf(stderr, "cellwick-cli eval: '%s' is not a cell address\n", address.c_str());
       return 2;
     }
-    if (!model::set_cell(book, 0, static_cast<std::uint16_t>(ref.first.row),
+    if (!model::set_cell(book, sheet, static_cast<std::uint16_t>(ref.first.row),
                          static_cast<std::uint8_t>(ref.first.column), platform::fromUtf8(text), 15,
                          false, true))
       return 1;
@@ -97,10 +114,10 @@ int runEvalCommand(int argc, char** argv) {
   // The formula goes into the sheet's last cell, where it names nothing by accident.
   constexpr std::uint16_t kRow = model::kMaxRow;
   constexpr std::uint8_t kColumn = model::kMaxColumn;
-  if (!model::set_cell(book, 0, kRow, kColumn, platform::fromUtf8(formula), 15, false, false))
+  if (!model::set_cell(book, sheet, kRow, kColumn, platform::fromUtf8(formula), 15, false, false))
     return 1;
-  model::CellRecord* cell = model::cell_at(book.sheet(0), kRow, kColumn);
-  formula::computeCell(book, 0, *cell);
+  model::CellRecord* cell = model::cell_at(book.sheet(sheet), kRow, kColumn);
+  formula::computeCell(book, sheet, *cell);
   std::printf("%s\n", displayText(cell->value).c_str());
   return 0;
 }

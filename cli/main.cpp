@@ -24,7 +24,7 @@ constexpr const char* kUsage =
     "              print every stored cell of an .xls or .xlt file\n"
     "  convert IN OUT [--excel95] [--recalc]\n"
     "              convert between .xls, .xlt, .pxl, .csv and .txt by extension\n"
-    "  eval [--locale L] [--date1904] [--set A1=TEXT]... FORMULA\n"
+    "  eval [--locale L] [--date1904] [--file FILE] [--set A1=TEXT]... FORMULA\n"
     "              enter cells, then print the value of FORMULA\n"
     "  format [--locale L] [--date1904] VALUE CODE\n"
     "              print VALUE formatted with the number format CODE\n"
