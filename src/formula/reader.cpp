@@ -413,36 +413,8 @@ private:
     return true;
   }
 
-  // Splits "(a, b, ...)" starting after the "(" at depth 0 of brackets,
-  // braces and quotes, without recursion; q ends after the ")".
   bool splitArguments(size_t& q, std::vector<std::pair<size_t, size_t>>& args) const {
-    int depth = 0;
-    size_t start = q;
-    for (size_t i = q; i < m_end; ++i) {
-      const char16_t c = m_t[i];
-      if (c == u'"' || c == u'\'') {
-        size_t close = i + 1;
-        while (close < m_end && m_t[close] != c)
-          ++close;
-        if (close >= m_end)
-          return false;
-        i = close;
-      } else if (c == u'(' || c == u'{') {
-        ++depth;
-      } else if ((c == u')' || c == u'}') && depth > 0) {
-        --depth;
-      } else if (depth == 0 && (c == m_ls || c == u')')) {
-        args.emplace_back(start, i);
-        if (c == u')') {
-          q = i + 1;
-          return true;
-        }
-        start = i + 1;
-      } else if (depth == 0 && c == u'}') {
-        return false;
-      }
-    }
-    return false;
+    return formula::splitArguments(m_t, q, m_end, m_ls, args);
   }
 
   void invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, size_t>>& spans,

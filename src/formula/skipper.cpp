@@ -307,6 +307,38 @@ bool readBinaryOperator(std::u16string_view text, size_t pos, size_t end, char16
   return false;
 }
 
+bool splitArguments(std::u16string_view t, size_t& pos, size_t end, char16_t ls,
+                    std::vector<std::pair<size_t, size_t>>& args) {
+  end = std::min(end, t.size());
+  int depth = 0;
+  size_t start = pos;
+  for (size_t i = pos; i < end; ++i) {
+    const char16_t c = t[i];
+    if (c == u'"' || c == u'\'') {
+      size_t close = i + 1;
+      while (close < end && t[close] != c)
+        ++close;
+      if (close >= end)
+        return false;
+      i = close;
+    } else if (c == u'(' || c == u'{') {
+      ++depth;
+    } else if ((c == u')' || c == u'}') && depth > 0) {
+      --depth;
+    } else if (depth == 0 && (c == ls || c == u')')) {
+      args.emplace_back(start, i);
+      if (c == u')') {
+        pos = i + 1;
+        return true;
+      }
+      start = i + 1;
+    } else if (depth == 0 && c == u'}') {
+      return false;
+    }
+  }
+  return false;
+}
+
 size_t skipExpression(std::u16string_view text, size_t pos, char16_t listSeparator) {
   Walker w(text, listSeparator, localeDecimal());
   return std::min(w.expression(pos, 0), text.size());

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace formula {
 
@@ -35,6 +37,13 @@ bool isOperatorChar(char16_t c, char16_t listSeparator);
 /// a closing bracket).
 bool readBinaryOperator(std::u16string_view text, size_t pos, size_t end, char16_t listSeparator,
                         BinaryOp& op, size_t& length);
+
+/// Splits the argument list of a call: `pos` is just after its "(". Each
+/// argument's span [first, second) is appended, found at depth 0 of
+/// brackets, braces and quotes without recursion; `pos` then stands after
+/// the ")". False when the list is not closed before `end`.
+bool splitArguments(std::u16string_view text, size_t& pos, size_t end, char16_t listSeparator,
+                    std::vector<std::pair<size_t, size_t>>& args);
 
 /// The message shown when a typed formula is not well formed.
 inline constexpr std::u16string_view kMessageFormulaError = u"输入的公式中有错误！";

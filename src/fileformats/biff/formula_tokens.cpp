@@ -1406,35 +1406,8 @@ private:
 
   // ---- names and calls ----
 
-  // Splits "(a, b, ...)" after the "(" at q, as the formula reader does.
   bool splitArguments(size_t& q, size_t end, std::vector<std::pair<size_t, size_t>>& args) const {
-    int depth = 0;
-    size_t start = q;
-    for (size_t i = q; i < end; ++i) {
-      const char16_t c = m_t[i];
-      if (c == u'"' || c == u'\'') {
-        size_t close = i + 1;
-        while (close < end && m_t[close] != c)
-          ++close;
-        if (close >= end)
-          return false;
-        i = close;
-      } else if (c == u'(' || c == u'{') {
-        ++depth;
-      } else if ((c == u')' || c == u'}') && depth > 0) {
-        --depth;
-      } else if (depth == 0 && (c == m_sep.list || c == u')')) {
-        args.emplace_back(start, i);
-        if (c == u')') {
-          q = i + 1;
-          return true;
-        }
-        start = i + 1;
-      } else if (depth == 0 && c == u'}') {
-        return false;
-      }
-    }
-    return false;
+    return formula::splitArguments(m_t, q, end, m_sep.list, args);
   }
 
   bool isEmptySpan(const std::pair<size_t, size_t>& s) const {
