@@ -1,7 +1,7 @@
 #include "qt/main_window.h"
 
 #include "platform/unicode.h"
-#include "qt/menu_table.h"
+#include "app/menu_table.h"
 #include "qt/qt_canvas.h"
 #include "view/grid_painter.h"
 
@@ -126,16 +126,16 @@ MainWindow::MainWindow(model::WorkbookList& books) : m_books(books), m_grid(new 
 
 void MainWindow::buildMenus() {
   std::vector<QMenu*> stack;
-  for (const MenuEntry& e : kMainMenu) {
+  for (const app::MenuEntry& e : app::kMainMenu) {
     switch (e.kind) {
-    case MenuEntry::Popup: {
+    case app::MenuEntry::Popup: {
       QMenu* menu = stack.empty() ? menuBar()->addMenu(qStringOf(e.text))
                                   : stack.back()->addMenu(qStringOf(e.text));
       QObject::connect(menu, &QMenu::aboutToShow, this, [this] { update_menu(); });
       stack.push_back(menu);
       break;
     }
-    case MenuEntry::Item: {
+    case app::MenuEntry::Item: {
       QAction* a = stack.back()->addAction(qStringOf(e.text));
       a->setData(e.id);
       a->setCheckable(e.id >= 203 && e.id <= 218 && e.id != 209 && e.id != 210 && e.id != 212);
@@ -144,10 +144,10 @@ void MainWindow::buildMenus() {
       m_actions[e.id] = a;
       break;
     }
-    case MenuEntry::Separator:
+    case app::MenuEntry::Separator:
       stack.back()->addSeparator();
       break;
-    case MenuEntry::End:
+    case app::MenuEntry::End:
       if (stack.size() == 1 && stack.back()->title() == QStringLiteral("窗口(&W)"))
         m_windowMenu = stack.back();
       stack.pop_back();
@@ -193,7 +193,7 @@ void MainWindow::update_menu() {
           QStringLiteral("&%1 %2").arg(i + 1).arg(qStringOf(model::fileNamePart(m_books.at(i).path))));
       a->setCheckable(true);
       a->setChecked(i == m_books.activeIndex());
-      const int id = kFirstWindowCommand + i;
+      const int id = app::kFirstWindowCommand + i;
       QObject::connect(a, &QAction::triggered, this, [this, id] { dispatch_command(id); });
     }
   }
@@ -214,9 +214,9 @@ void MainWindow::openDialog() {
 
 void MainWindow::dispatch_command(int id) {
   model::Workbook* book = m_books.active();
-  if (id >= kFirstWindowCommand) {
-    if (id - kFirstWindowCommand < m_books.count()) {
-      m_books.activate_workbook(id - kFirstWindowCommand);
+  if (id >= app::kFirstWindowCommand) {
+    if (id - app::kFirstWindowCommand < m_books.count()) {
+      m_books.activate_workbook(id - app::kFirstWindowCommand);
       refresh();
     }
     return;

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-namespace qtui {
+namespace app {
 
 struct MenuEntry {
   enum Kind : unsigned char { Popup, Item, Separator, End };
@@ -149,4 +149,4 @@ inline constexpr MenuEntry kMainMenu[] = {
 /// The first identifier of the Window menu's workbook entries.
 inline constexpr int kFirstWindowCommand = 230;
 
-} // namespace qtui
+} // namespace app
