@@ -10,6 +10,7 @@
 #include "view/grid_layout.h"
 
 #include <array>
+#include <functional>
 #include <string>
 
 namespace app {
@@ -49,6 +50,26 @@ struct PointState {
   std::uint8_t anchorColumn = 0, column = 0;
 };
 
+struct CellPos {
+  std::uint16_t row = 0;
+  std::uint8_t column = 0;
+  friend bool operator==(const CellPos&, const CellPos&) = default;
+};
+
+class App;
+
+/// Where later parts of the program plug in; an empty hook is simply not done.
+struct AppHooks {
+  /// Comments: whether a cell has one, and the pop-up after the mouse rests on it.
+  std::function<bool(const model::Sheet&, CellPos)> hasComment;
+  std::function<void(App&, CellPos)> showComment;
+  /// Undo: one entry of the input kind covering the range, before it changes.
+  std::function<void(App&, const model::CellRange&)> recordInputUndo;
+  /// Data validation after a commit: false rejects the entry (the hook has
+  /// told the user and undone or reopened it as the rule's style says).
+  std::function<bool(App&, const model::CellRange&)> validateEntry;
+};
+
 /// Status-bar parts: 0 general, 1 the selection's summary, 2 "END".
 inline constexpr int kStatusSummaryPart = 1;
 inline constexpr int kStatusEndPart = 2;
@@ -71,6 +92,7 @@ public:
   FormulaBarState formulaBar;
   PointState point;
   BarState bars;
+  AppHooks hooks;
   std::array<std::u16string, 3> statusText;
   /// The program's folder (for the New template).
   std::u16string programDirectory;

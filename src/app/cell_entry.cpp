@@ -1,8 +1,703 @@
 #include "app/cell_entry.h"
 
-namespace app {
+#include "app/command_table.h"
+#include "app/navigation.h"
+#include "app/status_bar.h"
+#include "formula/reference_syntax.h"
+#include "formula/text_value.h"
+#include "model/services.h"
+#include "model/set_cell.h"
+#include "numfmt/number_format.h"
+#include "platform/clock.h"
+#include "platform/locale_strings.h"
+#include "platform/memory.h"
+#include "platform/ui_services.h"
+#include "platform/unicode.h"
 
-LResult on_char(App&, unsigned, WParam, LParam) { return 0; }
-void refresh_formula_bar(App&) {}
+#include <algorithm>
+#include <cmath>
+
+namespace app {
+namespace {
+
+using model::CellRange;
+using model::Sheet;
+
+void message(std::u16string_view text, bool productCaption) {
+  platform::ui().messageBox(text, productCaption ? std::optional<std::u16string_view>(model::kProductName)
+                                                 : std::nullopt,
+                            platform::MessageButtons::Ok,
+                            productCaption ? platform::MessageIcon::Error : platform::MessageIcon::Warning);
+}
+
+char16_t listSeparator() {
+  const std::u16string& s = platform::localeStrings().listSeparator;
+  return s.empty() ? u',' : s[0];
+}
+
+// The format a cell shows with: its own, else its column's, else the default.
+std::uint16_t formatIndexOf(const Sheet& s, int row, int column) {
+  if (const model::CellRecord* c = model::cell_at(s, static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column)))
+    return c->formatIndex;
+  return model::column_record(s, static_cast<std::uint8_t>(column)).formatIndex;
+}
+
+const model::CellFormat& cellFormat(const model::Workbook& book, std::uint16_t index) {
+  static const model::CellFormat fallback{};
+  return index < book.cellFormats.size() ? book.cellFormats[index] : fallback;
+}
+
+bool isLocked(const model::Workbook& book, std::uint16_t index) {
+  return (cellFormat(book, index).flags & model::kFormatLocked) != 0;
+}
+
+const model::ArrayFormulaRecord* arrayAt(const Sheet& s, int row, int column) {
+  for (const model::ArrayFormulaRecord& a : s.arrayFormulas)
+    if (a.range.contains(row, column))
+      return &a;
+  return nullptr;
+}
+
+CellRange targetCell(const Sheet& s) {
+  const int m = model::merged_range_at(s, s.activeRow, s.activeColumn);
+  return m >= 0 ? CellRange::cell(s.mergedRanges[static_cast<size_t>(m)].firstRow,
+                                  s.mergedRanges[static_cast<size_t>(m)].firstColumn)
+                : CellRange::cell(s.activeRow, s.activeColumn);
+}
+
+// ---- the formula bar's text ----
+
+FormulaBarState& bar(App& app) { return app.formulaBar; }
+
+void replaceSelection(App& app, std::u16string_view text) {
+  FormulaBarState& f = bar(app);
+  const int a = std::clamp(f.selectionStart(), 0, static_cast<int>(f.text.size()));
+  const int b = std::clamp(f.selectionEnd(), a, static_cast<int>(f.text.size()));
+  f.text.replace(static_cast<size_t>(a), static_cast<size_t>(b - a), text);
+  f.caret = f.anchor = a + static_cast<int>(text.size());
+  platform::ui().requestRepaint(platform::kRepaintFormulaBar);
+}
+
+void setCaret(App& app, int position, bool extend) {
+  FormulaBarState& f = bar(app);
+  f.caret = std::clamp(position, 0, static_cast<int>(f.text.size()));
+  if (!extend)
+    f.anchor = f.caret;
+  platform::ui().requestRepaint(platform::kRepaintFormulaBar);
+}
+
+void deleteAround(App& app, bool forwards) {
+  FormulaBarState& f = bar(app);
+  if (f.anchor == f.caret) {
+    const int at = forwards ? f.caret : f.caret - 1;
+    if (at < 0 || at >= static_cast<int>(f.text.size()))
+      return;
+    f.anchor = at;
+    f.caret = at + 1;
+  }
+  replaceSelection(app, u"");
+}
+
+bool isPointOperator(char16_t c) {
+  return std::u16string_view(u"&*:<=>^%+-/ (").find(c) != std::u16string_view::npos || c == listSeparator();
+}
+
+std::u16string cellText(int row, int column) {
+  return formula::columnLetters(column) + platform::fromUtf8(std::to_string(row + 1));
+}
+
+std::u16string rangeText(int r1, int c1, int r2, int c2) {
+  const int top = std::min(r1, r2), bottom = std::max(r1, r2);
+  const int left = std::min(c1, c2), right = std::max(c1, c2);
+  std::u16string t = cellText(top, left);
+  if (top != bottom || left != right)
+    t += u":" + cellText(bottom, right);
+  return t;
+}
+
+// ---- commit ----
+
+bool hasHyperlinkCall(std::u16string_view text) {
+  return platform::toUpper(text).find(u"HYPERLINK(") != std::u16string::npos;
+}
+
+// Number formats the way of typing may not replace: fixed decimals, money,
+// dates and times, and the user's own codes.
+bool mayTakeSuggestedFormat(std::uint16_t numberFormat) {
+  return !(numberFormat == 2 || (numberFormat >= 5 && numberFormat <= 8) ||
+           (numberFormat >= 14 && numberFormat <= 22) || numberFormat > 48);
+}
+
+std::uint16_t automaticFormat(model::Workbook& book, std::uint16_t current, std::u16string_view text) {
+  formula::TextOptions options;
+  options.date1904 = book.date1904 != 0;
+  const formula::Classification k = formula::classifyText(text, options);
+  model::CellFormat f = cellFormat(book, current);
+  const std::uint16_t suggested = formula::numberFormatForHint(k.hint);
+  switch (k.kind) {
+  case formula::TextClass::Formula:
+  case formula::TextClass::Number:
+    if (suggested != 0 && mayTakeSuggestedFormat(f.numberFormatIndex))
+      f.numberFormatIndex = suggested;
+    if (k.kind == formula::TextClass::Formula && f.numberFormatIndex != 49 && hasHyperlinkCall(text)) {
+      model::Font link = book.fonts.empty() ? model::Font{} : book.fonts[0];
+      link.underline = 1;
+      link.colourIndex = 12;
+      const int font = model::findOrAddFont(book, link);
+      if (font >= 0)
+        f.fontIndex = static_cast<std::uint16_t>(font);
+    }
+    break;
+  case formula::TextClass::Text:
+    if (text.find(u'\n') != std::u16string_view::npos)
+      f.flags |= model::kFormatWrapText;
+    break;
+  default:
+    break;
+  }
+  if (f == cellFormat(book, current))
+    return current;
+  const int index = model::findOrAddCellFormat(book, f);
+  return index >= 0 ? static_cast<std::uint16_t>(index) : current;
+}
+
+// Fits the rows of the range that the user has not sized, up to the last used row.
+void fitRows(model::Workbook& book, int sheetIndex, const CellRange& r) {
+  Sheet& s = book.sheet(sheetIndex);
+  CellRange used{};
+  const int last = model::usedRange(s, used) ? std::min<int>(r.lastRow, used.lastRow) : r.firstRow;
+  int runStart = -1;
+  for (int row = r.firstRow; row <= last + 1; ++row) {
+    const bool fit = row <= last && !(model::row_record(s, static_cast<std::uint16_t>(row)).flags & model::kLineCustomHeight);
+    if (fit && runStart < 0)
+      runStart = row;
+    if (!fit && runStart >= 0) {
+      model::fitRowHeights(book, sheetIndex, static_cast<std::uint16_t>(runStart), static_cast<std::uint16_t>(row - 1));
+      runStart = -1;
+    }
+  }
+}
+
+void startEntry(App& app, EditMode mode) {
+  app.leaveEndMode();
+  app.editMode = mode;
+  app.window.setFocus(platform::FocusTarget::FormulaBar);
+  platform::ui().requestRepaint(platform::kRepaintFormulaBar | platform::kRepaintStatusBar);
+}
+
+// Enter or Tab: commit and walk, unless the entry would break an array.
+void commitAndWalk(App& app, bool alongRow, bool backwards) {
+  Sheet* s = app.gridSheet();
+  if (!s)
+    return;
+  const CellRange sel = selection(*s);
+  const model::ArrayFormulaRecord* a = arrayAt(*s, s->activeRow, s->activeColumn);
+  if (a && a->range == sel && !a->range.isSingleCell()) {
+    message(kMessageArrayPart, false);
+    return;
+  }
+  if (commit_entry(app, false))
+    walk_selection(app, alongRow, backwards);
+}
+
+std::u16string nowText(model::Workbook& book, bool time) {
+  const platform::LocalTime t = platform::clock().now();
+  double value = (t.hour * 3600.0 + t.minute * 60.0 + t.second) / 86400.0;
+  if (!time)
+    value = formula::dayCount(t.year, t.month, t.day) - (book.date1904 ? 1462 : 0);
+  return numfmt::formatNumber(value, model::compiledNumberFormat(book, time ? 20 : 14)).text;
+}
+
+// Commands 170 and 171: the current date or time typed into the entry.
+void enterNow(App& app, int id) {
+  model::Workbook* book = app.book();
+  Sheet* s = app.gridSheet();
+  if (!book || !s)
+    return;
+  if (app.editMode == EditMode::None) {
+    if (!guard_protection(app, selection(*s)) || !guard_array_part(app))
+      return;
+    bar(app) = {};
+    startEntry(app, EditMode::Entry);
+  }
+  replaceSelection(app, nowText(*book, id == 171));
+}
+
+void editActiveCell(App& app, int) {
+  if (app.editMode == EditMode::None)
+    begin_edit(app, true);
+}
+
+void autoSumCommand(App& app, int) { auto_sum(app); }
+
+// Delete on the grid: the input of every stored cell of the selection goes.
+void clearContents(App& app, int) {
+  model::Workbook* book = app.book();
+  Sheet* s = app.gridSheet();
+  if (!book || !s)
+    return;
+  const CellRange sel = selection(*s);
+  if (!guard_protection(app, sel))
+    return;
+  for (const model::ArrayFormulaRecord& a : s->arrayFormulas)
+    if (a.range.intersects(sel) && !(a.range.firstRow >= sel.firstRow && a.range.lastRow <= sel.lastRow &&
+                                     a.range.firstColumn >= sel.firstColumn && a.range.lastColumn <= sel.lastColumn)) {
+      message(kMessageArrayPart, false);
+      return;
+    }
+  if (app.hooks.recordInputUndo)
+    app.hooks.recordInputUndo(app, sel);
+  std::vector<CellPos> cells;
+  s->cells.forEachIn(sel, [&](model::CellRecord& c) {
+    if (!c.input.isNull() && c.input.size() > 0)
+      cells.push_back({c.row, c.column});
+  });
+  std::erase_if(s->arrayFormulas, [&](const model::ArrayFormulaRecord& a) { return sel.intersects(a.range); });
+  const int sheetIndex = book->activeSheet;
+  for (const CellPos& p : cells) {
+    model::CellRecord* c = model::cell_at(*s, p.row, p.column);
+    if (c && !model::set_cell(*book, sheetIndex, p.row, p.column, u"", c->formatIndex, false, true))
+      break;
+  }
+  if (!cells.empty()) {
+    fitRows(*book, sheetIndex, sel);
+    model::mark_modified(*book);
+  }
+  app.redrawAll();
+  refresh_formula_bar(app);
+}
+
+const CommandEntry kRows[] = {
+    {142, 142, clearContents},
+    {150, 150, editActiveCell},
+    {170, 171, enterNow},
+    {185, 185, autoSumCommand},
+};
+
+} // namespace
+
+const std::span<const CommandEntry> kEntryCommands(kRows);
+
+bool guard_protection(App& app, const CellRange& range) {
+  model::Workbook* book = app.book();
+  Sheet* s = app.gridSheet();
+  if (!book || !s || !(s->flags & model::kSheetProtected))
+    return true;
+  bool locked = false;
+  // Stored cells carry their own format; the rest of each column takes the
+  // column's (or the default) format.
+  std::vector<int> stored(static_cast<size_t>(range.columnCount()), 0);
+  s->cells.forEachIn(range, [&](model::CellRecord& c) {
+    ++stored[static_cast<size_t>(c.column - range.firstColumn)];
+    locked = locked || isLocked(*book, c.formatIndex);
+  });
+  for (int c = range.firstColumn; !locked && c <= range.lastColumn; ++c)
+    if (stored[static_cast<size_t>(c - range.firstColumn)] < range.rowCount())
+      locked = isLocked(*book, model::column_record(*s, static_cast<std::uint8_t>(c)).formatIndex);
+  if (locked)
+    message(kMessageCellProtected, false);
+  return !locked;
+}
+
+bool guard_array_part(App& app) {
+  Sheet* s = app.gridSheet();
+  if (!s)
+    return true;
+  const model::ArrayFormulaRecord* a = arrayAt(*s, s->activeRow, s->activeColumn);
+  if (!a || a->range == selection(*s))
+    return true;
+  message(kMessageArrayPart, false);
+  return false;
+}
+
+bool guard_array_merged(App& app) {
+  Sheet* s = app.gridSheet();
+  if (!s)
+    return true;
+  const CellRange sel = selection(*s);
+  for (const CellRange& m : s->mergedRanges)
+    if (m.intersects(sel)) {
+      message(kMessageArrayMerged, true);
+      return false;
+    }
+  return true;
+}
+
+void refresh_formula_bar(App& app) {
+  FormulaBarState& f = bar(app);
+  f = {};
+  if (Sheet* s = app.gridSheet()) {
+    const CellRange t = targetCell(*s);
+    const model::CellRecord* c = model::cell_at(*s, t.firstRow, t.firstColumn);
+    const model::Workbook& book = *app.book();
+    const bool hidden = (s->flags & model::kSheetProtected) && c &&
+                        (cellFormat(book, c->formatIndex).flags & model::kFormatFormulaHidden);
+    if (c && !c->input.isNull() && !hidden) {
+      f.text = std::u16string(c->input.view());
+      if (app.editMode != EditMode::Edit && arrayAt(*s, t.firstRow, t.firstColumn))
+        f.text = u"{" + f.text + u"}";
+    }
+  }
+  platform::ui().requestRepaint(platform::kRepaintFormulaBar);
+  update_status_summary(app);
+}
+
+void begin_entry_from_grid(App& app, char16_t ch) {
+  Sheet* s = app.gridSheet();
+  if (!s || (app.window.modifiers() & platform::kModControl))
+    return;
+  if (ch < 32 && ch != u'\b')
+    return;
+  if (!guard_protection(app, selection(*s)) || !guard_array_part(app))
+    return;
+  if (app.editMode == EditMode::None) {
+    bar(app) = {};
+    startEntry(app, EditMode::Entry);
+    const std::uint16_t numberFormat = cellFormat(*app.book(), formatIndexOf(*s, s->activeRow, s->activeColumn)).numberFormatIndex;
+    if (ch >= u'0' && ch <= u'9' && (numberFormat == 9 || numberFormat == 10)) {
+      bar(app).text = u"%";
+      setCaret(app, 0, false);
+    }
+  }
+  if (ch != u'\b')
+    replaceSelection(app, std::u16string_view(&ch, 1));
+}
+
+void begin_edit(App& app, bool caretToEnd) {
+  Sheet* s = app.gridSheet();
+  if (!s)
+    return;
+  if (app.editMode == EditMode::None) {
+    if (!guard_protection(app, selection(*s)) || !guard_array_part(app))
+      return;
+    refresh_formula_bar(app);
+    // Editing shows the array formula's own text, without braces.
+    FormulaBarState& f = bar(app);
+    if (f.text.size() >= 2 && f.text.front() == u'{' && f.text.back() == u'}' &&
+        arrayAt(*s, s->activeRow, s->activeColumn))
+      f.text = f.text.substr(1, f.text.size() - 2);
+  }
+  startEntry(app, EditMode::Edit);
+  if (caretToEnd)
+    setCaret(app, static_cast<int>(bar(app).text.size()), false);
+}
+
+bool commit_entry(App& app, bool asArray) {
+  model::Workbook* book = app.book();
+  Sheet* s = app.gridSheet();
+  if (!book || !s)
+    return false;
+  end_point(app);
+  std::u16string text;
+  if (!platform::withAllocation([&] { text = bar(app).text; }))
+    return false;
+  formula::TextOptions options;
+  options.date1904 = book->date1904 != 0;
+  const formula::Classification k = formula::classifyText(text, options);
+  if (text.size() > 1 && text.front() == u'=' && k.kind == formula::TextClass::Text) {
+    message(kMessageFormulaError, true);
+    app.editMode = EditMode::Edit;
+    app.window.setFocus(platform::FocusTarget::FormulaBar);
+    return false;
+  }
+  const CellRange sel = selection(*s);
+  CellRange target = targetCell(*s);
+  if (asArray) {
+    target = sel;
+    std::erase_if(s->arrayFormulas, [&](const model::ArrayFormulaRecord& a) {
+      return a.range.firstRow >= sel.firstRow && a.range.lastRow <= sel.lastRow &&
+             a.range.firstColumn >= sel.firstColumn && a.range.lastColumn <= sel.lastColumn;
+    });
+    if (k.kind == formula::TextClass::Formula &&
+        !platform::withAllocation([&] { s->arrayFormulas.push_back({sel, u""}); }))
+      return false;
+  }
+  if (app.hooks.recordInputUndo)
+    app.hooks.recordInputUndo(app, sel);
+  const int sheetIndex = book->activeSheet;
+  bool stored = true;
+  for (int r = target.firstRow; stored && r <= target.lastRow; ++r)
+    for (int c = target.firstColumn; stored && c <= target.lastColumn; ++c) {
+      const std::uint16_t format = automaticFormat(*book, formatIndexOf(*s, r, c), text);
+      stored = model::set_cell(*book, sheetIndex, static_cast<std::uint16_t>(r), static_cast<std::uint8_t>(c), text,
+                               format, false, true);
+    }
+  fitRows(*book, sheetIndex, target);
+  app.editMode = EditMode::None;
+  model::mark_modified(*book);
+  refresh_formula_bar(app);
+  app.window.setFocus(platform::FocusTarget::Grid);
+  app.redrawAll();
+  if (!stored)
+    return false;
+  if (app.hooks.validateEntry && !app.hooks.validateEntry(app, target))
+    return false;
+  return true;
+}
+
+void cancel_entry(App& app) {
+  end_point(app);
+  app.editMode = EditMode::None;
+  app.window.setFocus(platform::FocusTarget::Grid);
+  refresh_formula_bar(app);
+}
+
+bool commit_if_editing(App& app) { return app.editMode == EditMode::None || commit_entry(app, false); }
+
+void auto_sum(App& app) {
+  model::Workbook* book = app.book();
+  Sheet* s = app.gridSheet();
+  if (!book || !s)
+    return;
+  if (!guard_protection(app, selection(*s)) || !guard_array_part(app))
+    return;
+  if (app.editMode != EditMode::None) {
+    replaceSelection(app, bar(app).caret == 0 ? u"=SUM(" : u"SUM(");
+  } else {
+    bar(app).text = u"=SUM(";
+    setCaret(app, 5, false);
+  }
+  startEntry(app, EditMode::Edit);
+  replaceSelection(app, u")");
+  setCaret(app, bar(app).caret - 1, false);
+
+  const auto holdsNumber = [&](int row, int column) {
+    model::CellRecord* c = model::cell_at(*s, static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column));
+    if (!c || c->input.isNull())
+      return false;
+    if (c->isFormula && c->calcState == model::CalcState::NotValid && model::modelServices().computeCell)
+      model::modelServices().computeCell(*book, book->activeSheet, *c);
+    return c->value.isNumber();
+  };
+  const int row = s->activeRow, column = s->activeColumn;
+  std::u16string range;
+  int top = row;
+  while (top > 0 && holdsNumber(top - 1, column))
+    --top;
+  if (top < row) {
+    range = rangeText(top, column, row - 1, column);
+  } else {
+    int left = column;
+    while (left > 0 && holdsNumber(row, left - 1))
+      --left;
+    if (left < column)
+      range = rangeText(row, left, row, column - 1);
+  }
+  if (!range.empty()) {
+    const int start = bar(app).caret;
+    replaceSelection(app, range);
+    bar(app).anchor = start;
+  }
+}
+
+bool try_begin_point(App& app, std::uint16_t row, std::uint8_t column) {
+  if (app.editMode == EditMode::None)
+    return false;
+  FormulaBarState& f = bar(app);
+  if (app.point.active) {
+    // Another click before any key: the new reference replaces the last one.
+    f.anchor = app.point.textStart;
+    f.caret = app.point.textStart + app.point.textLength;
+  } else {
+    if (f.text.empty() || (f.text[0] != u'=' && f.text[0] != u'+' && f.text[0] != u'-'))
+      return false;
+    const int at = f.selectionStart();
+    if (at <= 0 || !isPointOperator(f.text[static_cast<size_t>(at - 1)]))
+      return false;
+  }
+  const std::u16string ref = cellText(row, column);
+  const int start = f.selectionStart();
+  replaceSelection(app, ref);
+  app.point = {true, start, static_cast<int>(ref.size()), row, row, column, column};
+  app.redrawAll();
+  return true;
+}
+
+void extend_point(App& app, std::uint16_t row, std::uint8_t column) {
+  PointState& p = app.point;
+  if (!p.active || (p.row == row && p.column == column))
+    return;
+  FormulaBarState& f = bar(app);
+  const std::u16string ref = rangeText(p.anchorRow, p.anchorColumn, row, column);
+  f.anchor = p.textStart;
+  f.caret = p.textStart + p.textLength;
+  replaceSelection(app, ref);
+  p.textLength = static_cast<int>(ref.size());
+  p.row = row;
+  p.column = column;
+  app.redrawAll();
+}
+
+void end_point(App& app) {
+  if (!app.point.active)
+    return;
+  app.point = {};
+  app.redrawAll();
+}
+
+LResult on_char(App& app, unsigned, WParam wParam, LParam) {
+  const auto ch = static_cast<char16_t>(wParam);
+  Sheet* s = app.gridSheet();
+  if (!s)
+    return 0;
+  if (app.editMode != EditMode::None)
+    return formula_bar_proc(app, WM_CHAR, wParam, 0);
+  const bool shift = (app.window.modifiers() & platform::kModShift) != 0;
+  switch (ch) {
+  case u'\t':
+    app.leaveEndMode();
+    walk_selection(app, true, shift);
+    return 0;
+  case u'\r':
+  case u'\n': {
+    const bool wasEnd = app.endMode;
+    app.leaveEndMode();
+    if (wasEnd) {
+      // End, Enter: to the row's last used column.
+      int last = -1;
+      s->cells.forEachIn(CellRange{s->activeRow, 0, s->activeRow, static_cast<std::uint8_t>(model::kMaxColumn)},
+                         [&](model::CellRecord& c) { last = c.column; });
+      if (last < 0)
+        return 0;
+      const CellRange r = shift ? CellRange{s->activeRow, std::min<std::uint8_t>(s->activeColumn, static_cast<std::uint8_t>(last)),
+                                            s->activeRow, std::max<std::uint8_t>(s->activeColumn, static_cast<std::uint8_t>(last))}
+                                : CellRange::cell(s->activeRow, static_cast<std::uint8_t>(last));
+      set_selection(app, r, shift ? std::nullopt : std::optional<CellPos>(CellPos{s->activeRow, static_cast<std::uint8_t>(last)}), true);
+      return 0;
+    }
+    if (selection(*s).isSingleCell())
+      if (const model::Hyperlink* link = model::hyperlinkAt(*s, s->activeRow, s->activeColumn)) {
+        follow_hyperlink(app, link->target);
+        return 0;
+      }
+    walk_selection(app, false, shift);
+    return 0;
+  }
+  case 0x1B:
+    return 0;
+  default:
+    break;
+  }
+  app.leaveEndMode();
+  begin_entry_from_grid(app, ch);
+  return 0;
+}
+
+LResult formula_bar_proc(App& app, unsigned msg, WParam wParam, LParam) {
+  if (!app.gridSheet())
+    return 0;
+  const unsigned mods = app.window.modifiers();
+  const bool shift = (mods & platform::kModShift) != 0;
+  const bool ctrl = (mods & platform::kModControl) != 0;
+  const bool alt = (mods & platform::kModAlt) != 0;
+  if (msg == WM_LBUTTONDOWN) {
+    if (app.editMode == EditMode::None)
+      begin_edit(app, false);
+    return 0;
+  }
+  if (msg == WM_CHAR) {
+    const auto ch = static_cast<char16_t>(wParam);
+    if (app.editMode == EditMode::None)
+      return 0;
+    end_point(app);
+    if (ch == u'\b')
+      deleteAround(app, false);
+    else if (ch >= 32)
+      replaceSelection(app, std::u16string_view(&ch, 1));
+    return 0;
+  }
+  if (msg != WM_KEYDOWN)
+    return 0;
+  const unsigned key = static_cast<unsigned>(wParam);
+  if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU)
+    return 0;
+  if (app.editMode == EditMode::None) {
+    if (key == VK_DECIMAL)
+      begin_entry_from_grid(app, platform::localeStrings().decimalSeparator.empty()
+                                     ? u'.'
+                                     : platform::localeStrings().decimalSeparator[0]);
+    return 0;
+  }
+  end_point(app);
+  const FormulaBarState& f = bar(app);
+  switch (key) {
+  case VK_RETURN:
+    if (alt) {
+      replaceSelection(app, u"\n");
+    } else if (ctrl && shift) {
+      if (guard_array_merged(app))
+        commit_entry(app, true);
+    } else {
+      commitAndWalk(app, false, shift);
+    }
+    return 0;
+  case VK_TAB:
+    commitAndWalk(app, true, shift);
+    return 0;
+  case VK_ESCAPE:
+    cancel_entry(app);
+    return 0;
+  case VK_F2:
+    app.editMode = app.editMode == EditMode::Entry ? EditMode::Edit : EditMode::Entry;
+    platform::ui().requestRepaint(platform::kRepaintStatusBar);
+    return 0;
+  case VK_LEFT:
+  case VK_RIGHT:
+  case VK_UP:
+  case VK_DOWN: {
+    if (app.editMode == EditMode::Entry) {
+      const Direction d = key == VK_LEFT ? Direction::Left
+                          : key == VK_RIGHT ? Direction::Right
+                          : key == VK_UP ? Direction::Up
+                                         : Direction::Down;
+      if (commit_entry(app, false))
+        move_active(app, d);
+      return 0;
+    }
+    if (key == VK_LEFT || key == VK_RIGHT) {
+      setCaret(app, f.caret + (key == VK_LEFT ? -1 : 1), shift);
+    } else {
+      // Up and down move between the lines of a text with line feeds.
+      const std::u16string& t = f.text;
+      const size_t lineStart = f.caret == 0 ? 0 : t.rfind(u'\n', static_cast<size_t>(f.caret - 1)) + 1;
+      const int column = f.caret - static_cast<int>(lineStart);
+      if (key == VK_UP) {
+        if (lineStart == 0)
+          return 0;
+        const size_t prevStart = lineStart < 2 ? 0 : t.rfind(u'\n', lineStart - 2) + 1;
+        setCaret(app, static_cast<int>(std::min(prevStart + static_cast<size_t>(column), lineStart - 1)), shift);
+      } else {
+        const size_t next = t.find(u'\n', static_cast<size_t>(f.caret));
+        if (next == std::u16string::npos)
+          return 0;
+        const size_t nextEnd = std::min(t.find(u'\n', next + 1), t.size());
+        setCaret(app, static_cast<int>(std::min(next + 1 + static_cast<size_t>(column), nextEnd)), shift);
+      }
+    }
+    return 0;
+  }
+  case VK_HOME:
+    setCaret(app, 0, shift);
+    return 0;
+  case VK_END:
+    setCaret(app, static_cast<int>(f.text.size()), shift);
+    return 0;
+  case VK_DELETE:
+    deleteAround(app, true);
+    return 0;
+  case VK_DECIMAL: {
+    const std::u16string& sep = platform::localeStrings().decimalSeparator;
+    replaceSelection(app, sep.empty() ? std::u16string(u".") : sep.substr(0, 1));
+    return 0;
+  }
+  default:
+    break;
+  }
+  if (ctrl && key == 'A') {
+    setCaret(app, static_cast<int>(f.text.size()), false);
+    bar(app).anchor = 0;
+  }
+  return 0;
+}
 
 } // namespace app

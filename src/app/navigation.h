@@ -12,12 +12,6 @@ namespace app {
 
 enum class Direction { Up, Down, Left, Right };
 
-struct CellPos {
-  std::uint16_t row = 0;
-  std::uint8_t column = 0;
-  friend bool operator==(const CellPos&, const CellPos&) = default;
-};
-
 /// The selection of the active sheet and its active cell.
 model::CellRange selection(const model::Sheet& sheet);
 CellPos activeCell(const model::Sheet& sheet);
@@ -36,6 +30,8 @@ void go_to_last_cell(App& app, bool extend);
 void walk_selection(App& app, bool alongRow, bool backwards);
 /// Scrolls so that the cell is in the scrolling pane.
 void scroll_into_view(App& app, CellPos cell);
+/// Follows a hyperlink target: "[" path "]" reference, or a path alone.
+void follow_hyperlink(App& app, std::u16string target);
 /// Activates a sheet of the active workbook (closing any entry first).
 void activate_sheet(App& app, int index);
 

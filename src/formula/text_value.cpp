@@ -823,4 +823,19 @@ std::u16string timeText(int hour, int minute, int second, const platform::Locale
   return out;
 }
 
+std::uint16_t numberFormatForHint(const FormatHint& hint) {
+  switch (hint.cls) {
+  case HintClass::Currency: return hint.detail == 2 ? 7 : 5;
+  case HintClass::Date: return 14;
+  case HintClass::Time:
+    return (hint.detail >= 18 && hint.detail <= 21) || hint.detail == 47
+               ? static_cast<std::uint16_t>(hint.detail)
+               : 0;
+  case HintClass::Percent: return hint.detail == 2 ? 10 : 9;
+  case HintClass::Fraction: return hint.detail <= 1 ? 12 : 13;
+  case HintClass::Plain: return 0;
+  }
+  return 0;
+}
+
 } // namespace formula

@@ -39,6 +39,10 @@ struct TextOptions {
   int currentYear = 0; // 0: from platform::clock()
 };
 
+/// The built-in number format the way a number was typed asks for (0 keeps
+/// General): currency 5/7, date 14, the time forms, percent 9/10, fractions 12/13.
+std::uint16_t numberFormatForHint(const FormatHint& hint);
+
 /// Classifies a typed cell text.
 Classification classifyText(std::u16string_view text, const TextOptions& options = {});
 

@@ -130,6 +130,31 @@ int findOrAddFormat(Workbook& book, std::u16string_view code) {
   return added ? largest + 1 : -1;
 }
 
+int findOrAddCellFormat(Workbook& book, const CellFormat& format) {
+  CellFormat f = format;
+  f.flags &= ~static_cast<std::uint32_t>(kFormatStyle);
+  for (size_t i = 0; i < book.cellFormats.size(); ++i)
+    if (book.cellFormats[i] == f)
+      return static_cast<int>(i);
+  // Cell format indexes are 12-bit in files.
+  if (book.cellFormats.size() >= 4050)
+    return -1;
+  return platform::withAllocation([&] { book.cellFormats.push_back(f); })
+             ? static_cast<int>(book.cellFormats.size() - 1)
+             : -1;
+}
+
+int findOrAddFont(Workbook& book, const Font& font) {
+  for (size_t i = 0; i < book.fonts.size(); ++i)
+    if (book.fonts[i] == font)
+      return static_cast<int>(i);
+  if (book.fonts.size() >= 0x7FFF)
+    return -1;
+  return platform::withAllocation([&] { book.fonts.push_back(font); })
+             ? static_cast<int>(book.fonts.size() - 1)
+             : -1;
+}
+
 int composeFormatCode(Workbook& book, int category, int places, std::u16string_view customText) {
   if (category == numfmt::kCategoryGeneral)
     return 0;

@@ -193,6 +193,12 @@ const numfmt::CompiledFormat& compiledNumberFormat(const Workbook& book, std::ui
 /// out; nothing is added then.
 int findOrAddFormat(Workbook& book, std::u16string_view code);
 
+/// The index of an equal cell format (not a style format), or a new entry;
+/// -1 when memory ran out or the table is full.
+int findOrAddCellFormat(Workbook& book, const CellFormat& format);
+/// The index of an equal font, or a new entry; -1 when memory ran out.
+int findOrAddFont(Workbook& book, const Font& font);
+
 /// Builds the code of a Format Cells category and returns findOrAddFormat's
 /// answer for it; category 0 (General) is index 0.
 int composeFormatCode(Workbook& book, int category, int places, std::u16string_view customText);

@@ -174,3 +174,156 @@ GridLayout relayout(model::Workbook& book, const LayoutInput& in) {
 }
 
 } // namespace view
+
+namespace view {
+namespace {
+
+// One pane axis: lines [first, end) drawn from `origin` up to `limit`.
+struct AxisPane {
+  int first = 0;
+  int end = 0;
+  int origin = 0;
+  int limit = 0;
+};
+
+struct Axis {
+  AxisPane frozen;
+  AxisPane scrolling;
+};
+
+Axis columnAxis(const model::Sheet& sheet, const GridLayout& g) {
+  const Panes p = panesOf(sheet);
+  Axis a;
+  a.frozen = {p.frozenFirstColumn, p.frozenEndColumn, g.cells.left, g.cells.left + g.frozenWidth};
+  a.scrolling = {g.leftColumn, model::kColumnCount, g.cells.left + g.frozenWidth, g.cells.right};
+  return a;
+}
+
+Axis rowAxis(const model::Sheet& sheet, const GridLayout& g) {
+  const Panes p = panesOf(sheet);
+  Axis a;
+  a.frozen = {p.frozenFirstRow, p.frozenEndRow, g.cells.top, g.cells.top + g.frozenHeight};
+  a.scrolling = {g.topRow, model::kRowCount, g.cells.top + g.frozenHeight, g.cells.bottom};
+  return a;
+}
+
+template <class SizeOf>
+int lineAt(const AxisPane& pane, int at, SizeOf sizeOf, int& sizingLine) {
+  int pos = pane.origin;
+  int last = pane.first;
+  for (int i = pane.first; i < pane.end; ++i) {
+    const int size = sizeOf(i);
+    if (size == 0)
+      continue;
+    if (std::abs(at - (pos + size)) <= kSizingTolerance)
+      sizingLine = i;
+    if (at < pos + size)
+      return i;
+    pos += size;
+    last = i;
+    if (pos > pane.limit + kSizingTolerance)
+      break;
+  }
+  return last;
+}
+
+template <class SizeOf>
+int lineOf(const Axis& axis, int at, SizeOf sizeOf, int& sizingLine) {
+  const bool inFrozen = axis.frozen.end > axis.frozen.first && at < axis.frozen.limit;
+  return lineAt(inFrozen ? axis.frozen : axis.scrolling, at, sizeOf, sizingLine);
+}
+
+template <class SizeOf>
+bool lineSpan(const Axis& axis, int line, SizeOf sizeOf, int& from, int& to) {
+  for (const AxisPane* pane : {&axis.frozen, &axis.scrolling}) {
+    if (line < pane->first || line >= pane->end)
+      continue;
+    int pos = pane->origin;
+    for (int i = pane->first; i < line && pos < pane->limit; ++i)
+      pos += sizeOf(i);
+    if (pos >= pane->limit)
+      return false;
+    from = pos;
+    to = std::min(pos + sizeOf(line), pane->limit);
+    return to > from;
+  }
+  return false;
+}
+
+} // namespace
+
+std::vector<TabPlace> tabPlaces(const model::Workbook& book, const GridLayout& g) {
+  std::vector<TabPlace> out;
+  const Rect bar = g.tabBar;
+  if (bar.isEmpty())
+    return out;
+  const platform::TextMetrics& tm = platform::textMetrics();
+  int x = bar.left + 2 * kTabArrowWidth;
+  for (int i = std::max<int>(0, book.firstVisibleTab); i < book.sheetCount() && x < bar.right; ++i) {
+    const model::Sheet& s = book.sheet(i);
+    if (s.hidden)
+      continue;
+    const int w = tm.textWidthPx(g.tabFont, s.name) + 16;
+    out.push_back({i, x, w});
+    x += w - 4; // neighbouring tabs overlap at their slanted sides
+  }
+  return out;
+}
+
+HitTest hitTest(const model::Workbook& book, const GridLayout& g, platform::Point p) {
+  HitTest h;
+  if (g.tabBar.contains(p)) {
+    if (p.x < g.tabBar.left + 2 * kTabArrowWidth) {
+      h.region = HitRegion::TabArrows;
+      h.tab = (p.x - g.tabBar.left) / kTabArrowWidth;
+      return h;
+    }
+    h.region = HitRegion::TabBar;
+    for (const TabPlace& t : tabPlaces(book, g))
+      if (p.x >= t.left && p.x < t.left + t.width) {
+        h.region = HitRegion::Tab;
+        h.tab = t.sheet;
+        if (t.sheet == book.activeSheet)
+          break; // the active tab is drawn over its neighbours
+      }
+    return h;
+  }
+  if (g.sheet < 0 || !g.hasGrid || !g.grid.contains(p))
+    return h;
+  const model::Sheet& sheet = book.sheet(g.sheet);
+  const auto width = [&](int c) { return model::column_px(sheet, static_cast<std::uint8_t>(c), g.scale); };
+  const auto height = [&](int r) { return model::row_px(sheet, static_cast<std::uint16_t>(r), g.scale); };
+  const bool inHeaderBand = p.y < g.cells.top;
+  const bool inRowHeaders = p.x < g.cells.left;
+  int columnSizing = -1, rowSizing = -1;
+  if (!inRowHeaders)
+    h.column = lineOf(columnAxis(sheet, g), p.x, width, columnSizing);
+  if (!inHeaderBand)
+    h.row = lineOf(rowAxis(sheet, g), p.y, height, rowSizing);
+  if (inHeaderBand && inRowHeaders) {
+    h.region = HitRegion::Corner;
+  } else if (inHeaderBand) {
+    h.region = HitRegion::ColumnHeader;
+    h.sizingLine = columnSizing;
+  } else if (inRowHeaders) {
+    h.region = HitRegion::RowHeader;
+    h.sizingLine = rowSizing;
+  } else {
+    h.region = HitRegion::Cell;
+  }
+  return h;
+}
+
+platform::Rect cellRect(const model::Sheet& sheet, const GridLayout& g, int row, int column) {
+  if (g.sheet < 0 || !g.hasGrid)
+    return {};
+  const auto width = [&](int c) { return model::column_px(sheet, static_cast<std::uint8_t>(c), g.scale); };
+  const auto height = [&](int r) { return model::row_px(sheet, static_cast<std::uint16_t>(r), g.scale); };
+  Rect r;
+  if (!lineSpan(columnAxis(sheet, g), column, width, r.left, r.right) ||
+      !lineSpan(rowAxis(sheet, g), row, height, r.top, r.bottom))
+    return {};
+  return r;
+}
+
+} // namespace view

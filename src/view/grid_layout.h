@@ -8,6 +8,7 @@
 #include "platform/canvas.h"
 
 #include <string>
+#include <vector>
 
 namespace view {
 
@@ -69,5 +70,42 @@ std::u16string columnLabel(int column);
 /// right column in it. A workbook without sheets, or with an active index
 /// past them, gets a layout with `sheet` -1 and nothing but the client area.
 GridLayout relayout(model::Workbook& book, const LayoutInput& in);
+
+} // namespace view
+
+namespace view {
+
+/// What a point of the grid window lies on.
+enum class HitRegion { None, Corner, ColumnHeader, RowHeader, Cell, TabArrows, Tab, TabBar };
+
+struct HitTest {
+  HitRegion region = HitRegion::None;
+  int row = -1;    // cell and row header: the row under the point
+  int column = -1; // cell and column header: the column under the point
+  /// Headers: the column (row) whose right (bottom) border is within a few
+  /// pixels of the point, or -1.
+  int sizingLine = -1;
+  int tab = -1;       // Tab: the sheet index; TabArrows: 0 left, 1 right
+};
+
+/// Pixels either side of a header border that grab it for resizing.
+inline constexpr int kSizingTolerance = 3;
+
+/// The point's region; rows and columns follow the panes (frozen and
+/// scrolling). Points right of or below the last line of a pane give the
+/// line under them as far as the sheet goes.
+HitTest hitTest(const model::Workbook& book, const GridLayout& layout, platform::Point p);
+
+/// The cell's rectangle in the window when its row and column are visible in
+/// one of the panes; empty otherwise.
+platform::Rect cellRect(const model::Sheet& sheet, const GridLayout& layout, int row, int column);
+
+/// Where each visible sheet tab sits, left to right.
+struct TabPlace {
+  int sheet = 0;
+  int left = 0;
+  int width = 0;
+};
+std::vector<TabPlace> tabPlaces(const model::Workbook& book, const GridLayout& layout);
 
 } // namespace view

@@ -602,14 +602,10 @@ void Painter::paintTabs() {
     m_canvas.setBrush(Brush::solid(platform::kBlack));
     m_canvas.drawPolygon(i == 0 ? left : right);
   }
-  const platform::TextMetrics& tm = platform::textMetrics();
-  int x = bar.left + 2 * kTabArrowWidth;
-  for (int i = std::max<int>(0, m_book.firstVisibleTab); i < m_book.sheetCount() && x < bar.right; ++i) {
-    const model::Sheet& s = m_book.sheet(i);
-    if (s.hidden)
-      continue;
-    const int w = tm.textWidthPx(m_g.tabFont, s.name) + 16;
-    const bool active = i == m_book.activeSheet;
+  for (const TabPlace& t : tabPlaces(m_book, m_g)) {
+    const model::Sheet& s = m_book.sheet(t.sheet);
+    const int x = t.left, w = t.width;
+    const bool active = t.sheet == m_book.activeSheet;
     const bool coloured = s.tabColour != 0;
     const Colour tabColour = paletteColour(m_book, s.tabColour, kLightGrey);
     const Colour fill = active ? platform::kWhite : coloured ? tabColour : kLightGrey;
@@ -626,7 +622,6 @@ void Painter::paintTabs() {
     m_canvas.drawText(s.name, m_g.tabFont, sum < 382 ? platform::kWhite : platform::kBlack,
                       {x, bar.top, x + w, bar.bottom}, platform::kTextCentre | platform::kTextVCentre,
                       platform::intersection(bar, m_invalid));
-    x += w - 4; // neighbouring tabs overlap at their slanted sides
   }
 }
 

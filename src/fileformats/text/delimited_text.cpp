@@ -20,7 +20,6 @@
 namespace textfile {
 namespace {
 
-using formula::HintClass;
 
 void showInvalidData() {
   platform::ui().messageBox(kMessageInvalidData, std::nullopt, platform::MessageButtons::Ok,
@@ -54,22 +53,6 @@ bool isLeadByte(int codePage, unsigned b) {
   case 950: return b >= 0x81 && b <= 0xFE;
   default: return false;
   }
-}
-
-// The number format an entry's way of typing asks for (0 keeps General).
-std::uint16_t numberFormatForHint(const formula::FormatHint& hint) {
-  switch (hint.cls) {
-  case HintClass::Currency: return hint.detail == 2 ? 7 : 5;
-  case HintClass::Date: return 14;
-  case HintClass::Time:
-    return (hint.detail >= 18 && hint.detail <= 21) || hint.detail == 47
-               ? static_cast<std::uint16_t>(hint.detail)
-               : 0;
-  case HintClass::Percent: return hint.detail == 2 ? 10 : 9;
-  case HintClass::Fraction: return hint.detail <= 1 ? 12 : 13;
-  case HintClass::Plain: return 0;
-  }
-  return 0;
 }
 
 enum class Encoding { Ansi, Utf8 };
@@ -245,7 +228,7 @@ private:
       std::uint16_t numberFormat = 0;
       bool wrap = false;
       if (k.kind == formula::TextClass::Number) {
-        numberFormat = numberFormatForHint(k.hint);
+        numberFormat = formula::numberFormatForHint(k.hint);
       } else if (k.kind == formula::TextClass::Text &&
                  m_text.find(u'\n') != std::u16string::npos) {
         wrap = true;
