@@ -161,6 +161,7 @@ void CellTable::clear() {
   m_blocks.clear();
   m_lastKeys.clear();
   m_count = 0;
+  m_columnCounts.fill(0);
 }
 
 CellTable::Search CellTable::find(std::uint16_t row, std::uint8_t column) const {
@@ -243,6 +244,14 @@ void CellTable::placeAt(Position p, CellRecord* rec) {
   ++b.count;
   m_lastKeys[p.block] = b.keys[b.count - 1];
   ++m_count;
+  ++m_columnCounts[rec->column];
+}
+
+int CellTable::lastColumn() const {
+  for (int c = 255; c >= 0; --c)
+    if (m_columnCounts[static_cast<size_t>(c)] != 0)
+      return c;
+  return -1;
 }
 
 CellRecord* CellTable::insert(Position p, std::uint16_t row, std::uint8_t column) {
@@ -272,6 +281,7 @@ CellRecord* CellTable::append(std::uint16_t row, std::uint8_t column) {
 
 void CellTable::erase(Position p) {
   Block& b = *m_blocks[p.block];
+  --m_columnCounts[b.cells[p.offset]->column];
   m_pool->destroy(b.cells[p.offset]);
   std::copy(b.keys + p.offset + 1, b.keys + b.count, b.keys + p.offset);
   std::copy(b.cells + p.offset + 1, b.cells + b.count, b.cells + p.offset);

@@ -8,6 +8,7 @@
 #include "model/cell_range.h"
 #include "model/cell_value.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -149,6 +150,8 @@ public:
 
   /// The last cell in row-major order, or null.
   CellRecord* last() const;
+  /// The largest column holding a cell, or -1 when the table is empty.
+  int lastColumn() const;
 
 private:
   struct Block {
@@ -165,6 +168,8 @@ private:
   std::vector<std::unique_ptr<Block>> m_blocks;
   std::vector<std::uint32_t> m_lastKeys; // last key of each block, for the outer search
   size_t m_count = 0;
+  // Cells per column: the used range's right edge without a scan.
+  std::array<std::uint32_t, 256> m_columnCounts{};
   mutable std::uint32_t m_hintBlock = 0;  // the block of the last search: lookups cluster
   std::unique_ptr<RecordPool> m_pool;
 };

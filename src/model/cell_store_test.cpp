@@ -54,6 +54,31 @@ TEST(CellTable, RandomInsertsStaySortedAndUnique) {
   }
 }
 
+TEST(CellTable, LastColumnFollowsInsertsErasesAndClear) {
+  CellTable t;
+  EXPECT_EQ(t.lastColumn(), -1);
+  // Random inserts and erases against a multiset kept on the side.
+  std::mt19937 rng(7);
+  std::multiset<int> columns;
+  for (int i = 0; i < 3000; ++i) {
+    const auto row = static_cast<std::uint16_t>(rng() % 300);
+    const auto column = static_cast<std::uint8_t>(rng() % 256);
+    const CellTable::Search s = t.find(row, column);
+    if (s.found && rng() % 2) {
+      t.erase(s.position);
+      columns.erase(columns.find(column));
+    } else if (!s.found) {
+      t.insert(s.position, row, column);
+      columns.insert(column);
+    }
+    ASSERT_EQ(t.lastColumn(), columns.empty() ? -1 : *columns.rbegin()) << i;
+  }
+  t.clear();
+  EXPECT_EQ(t.lastColumn(), -1);
+  t.append(0, 3);
+  EXPECT_EQ(t.lastColumn(), 3);
+}
+
 TEST(CellTable, FindGivesInsertionPositions) {
   CellTable t;
   EXPECT_FALSE(t.find(0, 0).found);

@@ -27,9 +27,13 @@ void sheet_init(Sheet& sheet, SheetKind kind) {
   sheet.selectionFirst = sheet.selectionLast = 0;
   sheet.arrayFormulas.clear();
   sheet.autoFilter = {};
+  sheet.validations.clear();
+  sheet.validationBox = {};
   sheet.mergedRanges.clear();
   sheet.hyperlinks.clear();
   sheet.pageSetup = {};
+  sheet.conditionalFormats.clear();
+  sheet.guts = {};
   sheet.protectionVerifier = 0;
   sheet.flags = kind == SheetKind::Worksheet ? 0x0F : 0x2F;
   sheet.selectedObject = -1;
@@ -306,9 +310,7 @@ std::uint16_t passwordVerifier(std::u16string_view password) {
 bool usedRange(const Sheet& sheet, CellRange& out) {
   if (sheet.cells.empty())
     return false;
-  int lastColumn = 0;
-  sheet.cells.forEach([&](const CellRecord& c) { lastColumn = std::max<int>(lastColumn, c.column); });
-  out = {0, 0, sheet.cells.last()->row, static_cast<std::uint8_t>(lastColumn)};
+  out = {0, 0, sheet.cells.last()->row, static_cast<std::uint8_t>(std::max(0, sheet.cells.lastColumn()))};
   return true;
 }
 

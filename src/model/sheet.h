@@ -1,9 +1,11 @@
 #pragma once
 // One tab of a workbook: its cells, row and column records, view state,
-// merged ranges, hyperlinks, page setup and protection.
+// merged ranges, hyperlinks, page setup, protection and data-tool rules.
 
 #include "model/cell_store.h"
+#include "model/sheet_rules.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -71,13 +73,26 @@ struct PageSetup {
   double topMargin = 1.0;
   double bottomMargin = 1.0;
   std::u16string printArea;
+  bool gridSet = true; // the gridline printing choice was made by the user
+  bool centreHorizontally = false;
+  bool centreVertically = false;
+  bool fitToPage = false;
+  /// The printer's device settings as a wide-character DEVMODE with its
+  /// driver data; empty when none are kept.
+  std::vector<std::uint8_t> printerSettings;
+  /// The file's 34-byte page setup, kept as stored while hasSetup.
+  bool hasSetup = false;
+  std::array<std::uint8_t, 34> setup{};
 };
 
 /// The filtered block of a sheet; valid while kSheetAutoFilter is set. The
 /// per-column criteria belong to the filter tool, which keeps them here.
 struct AutoFilterState {
+  std::uint16_t firstRow = 0; // the header row
   std::uint8_t firstColumn = 0;
+  std::uint16_t lastRow = 0;
   std::uint8_t lastColumn = 0;
+  std::vector<FilterCriterion> criteria; // one per column of the range
 };
 
 /// Pixel scale of a sheet at its zoom: the standard character width and the
@@ -112,9 +127,14 @@ struct Sheet {
 
   std::vector<ArrayFormulaRecord> arrayFormulas;
   AutoFilterState autoFilter;
+  std::vector<ValidationRule> validations;
+  ValidationBox validationBox;
   std::vector<CellRange> mergedRanges;
   std::vector<Hyperlink> hyperlinks;
   PageSetup pageSetup;
+  std::vector<ConditionalFormat> conditionalFormats;
+  /// Outline gutters: row and column gutter widths, row and column levels.
+  std::array<std::uint16_t, 4> guts{};
   std::uint16_t protectionVerifier = 0; // 0 = no password
   int selectedObject = -1;
   int secondObject = -1;

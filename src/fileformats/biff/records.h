@@ -1,6 +1,7 @@
 #pragma once
 // Record identifiers of the binary workbook stream.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace biff {
@@ -29,12 +30,22 @@ inline constexpr std::uint16_t rtCONTINUE       = 0x003C;
 inline constexpr std::uint16_t rtWINDOW1        = 0x003D;
 inline constexpr std::uint16_t rtPANE           = 0x0041;
 inline constexpr std::uint16_t rtCODEPAGE       = 0x0042;
+inline constexpr std::uint16_t rtPLS            = 0x004D;
 inline constexpr std::uint16_t rtDEFCOLWIDTH    = 0x0055;
 inline constexpr std::uint16_t rtCOLINFO        = 0x007D;
+inline constexpr std::uint16_t rtGUTS           = 0x0080;
+inline constexpr std::uint16_t rtWSBOOL         = 0x0081;
+inline constexpr std::uint16_t rtGRIDSET        = 0x0082;
+inline constexpr std::uint16_t rtHCENTER        = 0x0083;
+inline constexpr std::uint16_t rtVCENTER        = 0x0084;
 inline constexpr std::uint16_t rtBOUNDSHEET     = 0x0085;
 inline constexpr std::uint16_t rtPALETTE        = 0x0092;
 inline constexpr std::uint16_t rtSTANDARDWIDTH  = 0x0099;
+inline constexpr std::uint16_t rtFILTERMODE     = 0x009B;
+inline constexpr std::uint16_t rtAUTOFILTERINFO = 0x009D;
+inline constexpr std::uint16_t rtAUTOFILTER     = 0x009E;
 inline constexpr std::uint16_t rtSCL            = 0x00A0;
+inline constexpr std::uint16_t rtSETUP          = 0x00A1;
 inline constexpr std::uint16_t rtMULRK          = 0x00BD;
 inline constexpr std::uint16_t rtMULBLANK       = 0x00BE;
 inline constexpr std::uint16_t rtRSTRING        = 0x00D6;
@@ -43,6 +54,10 @@ inline constexpr std::uint16_t rtMERGEDCELLS    = 0x00E5;
 inline constexpr std::uint16_t rtSST            = 0x00FC;
 inline constexpr std::uint16_t rtLABELSST       = 0x00FD;
 inline constexpr std::uint16_t rtSUPBOOK        = 0x01AE;
+inline constexpr std::uint16_t rtCONDFMT        = 0x01B0;
+inline constexpr std::uint16_t rtCF             = 0x01B1;
+inline constexpr std::uint16_t rtDVAL           = 0x01B2;
+inline constexpr std::uint16_t rtDV             = 0x01BE;
 inline constexpr std::uint16_t rtBLANK          = 0x0201;
 inline constexpr std::uint16_t rtNUMBER         = 0x0203;
 inline constexpr std::uint16_t rtLABEL          = 0x0204;
@@ -70,6 +85,28 @@ inline constexpr std::uint16_t kSubstreamModule    = 0x0006;
 inline constexpr std::uint16_t kSubstreamWorksheet = 0x0010;
 inline constexpr std::uint16_t kSubstreamChart     = 0x0020;
 inline constexpr std::uint16_t kSubstreamMacro     = 0x0040;
+
+
+// Option bits of a CF record. A "kept" bit leaves that attribute of the
+// cell alone; the block bits say which formatting blocks follow.
+inline constexpr std::uint32_t kCfLeftBorderKept       = 0x00000400; // right, top, bottom follow
+inline constexpr std::uint32_t kCfFillKept             = 0x00010000;
+inline constexpr std::uint32_t kCfPatternColourKept    = 0x00020000;
+inline constexpr std::uint32_t kCfBackgroundColourKept = 0x00040000;
+inline constexpr std::uint32_t kCfFontBlock            = 0x04000000;
+inline constexpr std::uint32_t kCfBorderBlock          = 0x10000000;
+inline constexpr std::uint32_t kCfPatternBlock         = 0x20000000;
+inline constexpr size_t kCfFontBlockSize = 118;
+inline constexpr size_t kCfBorderBlockSize = 8;
+inline constexpr size_t kCfPatternBlockSize = 4;
+
+// Option bits of a DV record besides the allow kind (bits 0-3), the error
+// style (bits 4-6) and the operator (bits 20-23).
+inline constexpr std::uint32_t kDvPlainList        = 0x00000080;
+inline constexpr std::uint32_t kDvIgnoreBlank      = 0x00000100;
+inline constexpr std::uint32_t kDvSuppressDropDown = 0x00000200;
+inline constexpr std::uint32_t kDvShowInput        = 0x00040000;
+inline constexpr std::uint32_t kDvShowError        = 0x00080000;
 // clang-format on
 
 inline constexpr bool isBof(std::uint16_t id) {

@@ -3,6 +3,7 @@
 #include "fileformats/biff/byte_cursor.h"
 #include "fileformats/biff/formula_tokens.h"
 #include "fileformats/biff/link_table.h"
+#include "fileformats/biff/printer_settings.h"
 #include "fileformats/biff/records.h"
 #include "fileformats/compound/compound_file.h"
 #include "formula/function_table.h"
@@ -289,6 +290,18 @@ private:
   std::u16string formulaText(std::span<const std::uint8_t> tokens,
                              std::span<const std::uint8_t> extra, int row, int column);
 
+  // ---- sheet settings and data-tool rules ----
+  void readPrinterSettings(model::Sheet& s, std::span<const std::uint8_t> body);
+  bool filterRangeOfSheet(int sheetIndex, model::CellRange& out) const;
+  void readAutoFilterInfo(model::Sheet& s, int sheetIndex);
+  void readAutoFilter(model::Sheet& s, ByteCursor c);
+  void readConditionalFormat(model::Sheet& s, ByteCursor c);
+  void readFormatCondition(model::Sheet& s, ByteCursor c);
+  void readValidation(model::Sheet& s, ByteCursor c);
+  bool readRanges(ByteCursor& c, std::vector<model::CellRange>& out) const;
+  /// The body of a record joined with the CONTINUE records after it.
+  std::vector<std::uint8_t> continuedBody(RecordStream& rs, const Record& first);
+
 public:
   bool m_encrypted = false;
   bool m_singleSheet = false;
@@ -309,6 +322,8 @@ private:
   int m_activeSheet = 0;
   std::map<std::uint32_t, SharedFormula> m_shared; // key: packed first cell
   std::map<std::uint32_t, SharedFormula> m_arrays;
+  bool m_printerSettingsSeen = false; // per sheet: only the first PLS counts
+  int m_conditionsExpected = 0;       // CF records still owed to the last CONDFMT
 };
 
 std::u16string Reader::formulaText(std::span<const std::uint8_t> tokens,
@@ -1092,6 +1107,8 @@ bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
   m_currentSheet = sheetIndex;
   m_shared.clear();
   m_arrays.clear();
+  m_printerSettingsSeen = false;
+  m_conditionsExpected = 0;
   Record r;
   while (rs.next(r)) {
     ByteCursor c(r.body);
@@ -1368,6 +1385,75 @@ bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
         (r.id == rtPRINTHEADERS ? s.pageSetup.printHeaders : s.pageSetup.printGridlines) = v != 0;
       break;
     }
+    case rtGUTS: {
+      std::uint16_t v[4];
+      if (c.u16(v[0]) && c.u16(v[1]) && c.u16(v[2]) && c.u16(v[3]))
+        s.guts = {v[0], v[1], v[2], v[3]};
+      break;
+    }
+    case rtWSBOOL: {
+      std::uint16_t v;
+      if (c.u16(v))
+        s.pageSetup.fitToPage = (v & 0x0100) != 0;
+      break;
+    }
+    case rtGRIDSET:
+    case rtHCENTER:
+    case rtVCENTER: {
+      std::uint16_t v;
+      if (c.u16(v))
+        (r.id == rtGRIDSET  ? s.pageSetup.gridSet
+         : r.id == rtHCENTER ? s.pageSetup.centreHorizontally
+                             : s.pageSetup.centreVertically) = v != 0;
+      break;
+    }
+    case rtPLS: {
+      const std::vector<std::uint8_t> body = continuedBody(rs, r);
+      if (!m_printerSettingsSeen) {
+        m_printerSettingsSeen = true;
+        readPrinterSettings(s, body);
+      }
+      break;
+    }
+    case rtSETUP: {
+      std::span<const std::uint8_t> b;
+      if (c.bytes(s.pageSetup.setup.size(), b)) {
+        std::copy(b.begin(), b.end(), s.pageSetup.setup.begin());
+        s.pageSetup.hasSetup = true;
+      }
+      break;
+    }
+    case rtAUTOFILTERINFO: readAutoFilterInfo(s, sheetIndex); break;
+    case rtAUTOFILTER: {
+      const std::vector<std::uint8_t> body = continuedBody(rs, r);
+      readAutoFilter(s, ByteCursor(body));
+      break;
+    }
+    // Conditional formats and validation rules came with Excel 97.
+    case rtCONDFMT:
+      if (m_version == 8)
+        readConditionalFormat(s, c);
+      break;
+    case rtCF:
+      if (m_version == 8) {
+        const std::vector<std::uint8_t> body = continuedBody(rs, r);
+        readFormatCondition(s, ByteCursor(body));
+      }
+      break;
+    case rtDVAL: {
+      std::uint16_t options;
+      std::uint32_t left, top;
+      if (m_version == 8 && c.u16(options) && c.u32(left) && c.u32(top))
+        s.validationBox = {(options & 0x0001) != 0, static_cast<std::int32_t>(left),
+                           static_cast<std::int32_t>(top)};
+      break;
+    }
+    case rtDV:
+      if (m_version == 8) {
+        const std::vector<std::uint8_t> body = continuedBody(rs, r);
+        readValidation(s, ByteCursor(body));
+      }
+      break;
     case rtSHEETEXT: {
       std::span<const std::uint8_t> head;
       std::uint8_t colour;
@@ -1382,6 +1468,335 @@ bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
     }
   }
   return true; // a sheet cut short by the end of the stream keeps what it has
+}
+
+std::vector<std::uint8_t> Reader::continuedBody(RecordStream& rs, const Record& first) {
+  std::vector<std::uint8_t> body(first.body.begin(), first.body.end());
+  while (rs.peekId() == rtCONTINUE) {
+    Record r;
+    if (!rs.next(r))
+      break;
+    body.insert(body.end(), r.body.begin(), r.body.end());
+  }
+  return body;
+}
+
+void Reader::readPrinterSettings(model::Sheet& s, std::span<const std::uint8_t> body) {
+  ByteCursor c(body);
+  std::uint16_t environment = 1;
+  // Settings of other environments than Windows mean nothing here.
+  if (!c.u16(environment) || environment != 0)
+    return;
+  if (m_version == 8)
+    s.pageSetup.printerSettings.assign(c.rest().begin(), c.rest().end());
+  else if (!widenPrinterSettings(c.rest(), m_codePage, s.pageSetup.printerSettings))
+    s.pageSetup.printerSettings.clear();
+}
+
+// The AutoFilter's range lives in the sheet's "_FilterDatabase" name, as a
+// 3-D area whose sheet says which sheet it belongs to.
+bool Reader::filterRangeOfSheet(int sheetIndex, model::CellRange& out) const {
+  for (const model::DefinedName& n : m_book.names) {
+    if (n.name != u"_FilterDatabase")
+      continue;
+    ByteCursor c(n.fileBytes);
+    std::uint8_t token = 0;
+    if (!c.u8(token))
+      continue;
+    const std::uint8_t base = token & 0x1F;
+    std::uint16_t r1 = 0, r2 = 0, c1 = 0, c2 = 0;
+    int sheet = -1;
+    if (base == (ptgArea3d & 0x1F) && m_version == 8) {
+      std::uint16_t ixti;
+      if (!(c.u16(ixti) && c.u16(r1) && c.u16(r2) && c.u16(c1) && c.u16(c2)))
+        continue;
+      if (ixti < m_links.externSheets.size()) {
+        const ExternSheetEntry& e = m_links.externSheets[ixti];
+        if (static_cast<int>(e.book) != m_links.addInBook && e.firstSheet < kNoSheet)
+          sheet = e.firstSheet;
+      }
+      c1 &= 0x00FF;
+      c2 &= 0x00FF;
+    } else if (base == (ptgArea3d & 0x1F)) {
+      std::uint16_t ixals, first, last;
+      std::uint8_t col1, col2;
+      if (!(c.u16(ixals) && c.skip(8) && c.u16(first) && c.u16(last) && c.u16(r1) && c.u16(r2) &&
+            c.u8(col1) && c.u8(col2)))
+        continue;
+      sheet = first;
+      r1 &= 0x3FFF;
+      r2 &= 0x3FFF;
+      c1 = col1;
+      c2 = col2;
+    } else if (base == (ptgArea & 0x1F) && m_version == 8) {
+      if (!(c.u16(r1) && c.u16(r2) && c.u16(c1) && c.u16(c2)))
+        continue;
+      c1 &= 0x00FF;
+      c2 &= 0x00FF;
+    } else if (base == (ptgArea & 0x1F)) {
+      std::uint8_t col1, col2;
+      if (!(c.u16(r1) && c.u16(r2) && c.u8(col1) && c.u8(col2)))
+        continue;
+      r1 &= 0x3FFF;
+      r2 &= 0x3FFF;
+      c1 = col1;
+      c2 = col2;
+    } else {
+      continue;
+    }
+    // Without a sheet in the reference the name's own scope decides.
+    if (sheet < 0)
+      sheet = n.sheetIndex - 1;
+    if (sheet != sheetIndex || r1 > r2 || c1 > c2 || c2 > model::kMaxColumn)
+      continue;
+    out = {r1, static_cast<std::uint8_t>(c1), r2, static_cast<std::uint8_t>(c2)};
+    return true;
+  }
+  return false;
+}
+
+void Reader::readAutoFilterInfo(model::Sheet& s, int sheetIndex) {
+  model::CellRange range;
+  // A filter whose range is unknown could only hide the wrong rows: it is not
+  // turned on.
+  if (!s.hasGrid() || !filterRangeOfSheet(sheetIndex, range))
+    return;
+  s.autoFilter.firstRow = range.firstRow;
+  s.autoFilter.firstColumn = range.firstColumn;
+  s.autoFilter.lastRow = range.lastRow;
+  s.autoFilter.lastColumn = range.lastColumn;
+  s.autoFilter.criteria.assign(static_cast<size_t>(range.columnCount()), model::FilterCriterion{});
+  s.flags |= model::kSheetAutoFilter;
+}
+
+void Reader::readAutoFilter(model::Sheet& s, ByteCursor c) {
+  std::uint16_t entry, options;
+  if (!(s.flags & model::kSheetAutoFilter) || !(c.u16(entry) && c.u16(options)) ||
+      entry >= s.autoFilter.criteria.size())
+    return;
+  model::FilterCriterion f;
+  f.orJoin = (options & 0x0001) != 0;
+  f.topActive = (options & 0x0010) != 0;
+  f.top = (options & 0x0020) != 0;
+  f.percent = (options & 0x0040) != 0;
+  f.count = static_cast<std::uint16_t>(options >> 7);
+  std::uint8_t stringLength[2] = {0, 0};
+  for (int k = 0; k < 2; ++k) {
+    std::uint8_t kind, comparison;
+    std::span<const std::uint8_t> value;
+    if (!(c.u8(kind) && c.u8(comparison) && c.bytes(8, value)))
+      return;
+    model::FilterCondition& cond = f.conditions[static_cast<size_t>(k)];
+    cond.comparison = comparison;
+    // Only the comparison of a condition that exists is kept.
+    switch (kind) {
+    case 2: { // RK
+      const auto rk = static_cast<std::uint32_t>(value[0] | (value[1] << 8) | (value[2] << 16) |
+                                                 (static_cast<std::uint32_t>(value[3]) << 24));
+      cond.kind = model::kFilterComparison;
+      cond.operand = formula::numberToText(rkValue(rk), platform::localeStrings());
+      break;
+    }
+    // A number or a boolean or error operand becomes the text that compares
+    // the same way, as an RK one does: dropping it would filter on nothing.
+    case 4: {
+      double d;
+      ByteCursor v(value);
+      if (v.f64(d) && std::isfinite(d)) {
+        cond.kind = model::kFilterComparison;
+        cond.operand = formula::numberToText(d, platform::localeStrings());
+      }
+      break;
+    }
+    case 8:
+      cond.kind = model::kFilterComparison;
+      cond.operand = value[1] ? errorTextOfCode(value[0]) : value[0] ? u"TRUE" : u"FALSE";
+      break;
+    case model::kFilterComparison:
+      cond.kind = kind;
+      stringLength[k] = value[4];
+      break;
+    case model::kFilterBlanks:
+    case model::kFilterNonBlanks: cond.kind = kind; break;
+    default: cond.comparison = 0; break;
+    }
+  }
+  for (int k = 0; k < 2; ++k) {
+    if (f.conditions[static_cast<size_t>(k)].kind != model::kFilterComparison ||
+        stringLength[k] == 0)
+      continue;
+    // A string cut short by the end of the record is no condition.
+    const size_t before = c.position();
+    if (!readChars(c, stringLength[k], f.conditions[static_cast<size_t>(k)].operand) ||
+        c.position() - before < stringLength[k] + (m_version == 8 ? 1u : 0u))
+      return;
+  }
+  // A record that filters nothing leaves the column as if it had none.
+  s.autoFilter.criteria[entry] = f.isActive() ? std::move(f) : model::FilterCriterion{};
+}
+
+bool Reader::readRanges(ByteCursor& c, std::vector<model::CellRange>& out) const {
+  std::uint16_t count;
+  if (!c.u16(count))
+    return false;
+  for (int k = 0; k < count; ++k) {
+    std::uint16_t r1, r2, c1, c2;
+    if (!(c.u16(r1) && c.u16(r2) && c.u16(c1) && c.u16(c2)))
+      return false;
+    // Whole columns may say 256 or more for their last column.
+    c2 = std::min<std::uint16_t>(c2, model::kMaxColumn);
+    if (r1 <= r2 && c1 <= c2)
+      out.push_back({r1, static_cast<std::uint8_t>(c1), r2, static_cast<std::uint8_t>(c2)});
+  }
+  return true;
+}
+
+void Reader::readConditionalFormat(model::Sheet& s, ByteCursor c) {
+  m_conditionsExpected = 0;
+  std::uint16_t count, options;
+  if (!s.hasGrid() || !(c.u16(count) && c.u16(options) && c.skip(8)))
+    return;
+  model::ConditionalFormat set;
+  set.flags = options & 0x0001;
+  if (!readRanges(c, set.ranges) || set.ranges.empty())
+    return;
+  s.conditionalFormats.push_back(std::move(set));
+  m_conditionsExpected = count;
+}
+
+void Reader::readFormatCondition(model::Sheet& s, ByteCursor c) {
+  // A condition belongs to the block just started; strays are ignored.
+  if (s.conditionalFormats.empty() || m_conditionsExpected == 0)
+    return;
+  --m_conditionsExpected;
+  model::ConditionalFormat& set = s.conditionalFormats.back();
+  std::uint8_t kind, op;
+  std::uint16_t length1, length2, reserved;
+  std::uint32_t flags;
+  if (!(c.u8(kind) && c.u8(op) && c.u16(length1) && c.u16(length2) && c.u32(flags) &&
+        c.u16(reserved)))
+    return;
+  if ((kind != 1 && kind != 2) || set.conditions.size() >= model::kMaxFormatConditions)
+    return;
+  model::FormatCondition f;
+  f.kind = kind;
+  f.op = kind == 1 ? op : 0;
+  if (flags & kCfFontBlock) {
+    std::span<const std::uint8_t> b;
+    if (!c.bytes(kCfFontBlockSize, b))
+      return;
+    ByteCursor font(b);
+    std::uint32_t height, style, colour, changes, escapementKept, underlineKept;
+    std::uint16_t weight, escapement;
+    std::uint8_t underline;
+    if (!(font.skip(64) && font.u32(height) && font.u32(style) && font.u16(weight) &&
+          font.u16(escapement) && font.u8(underline) && font.skip(3) && font.u32(colour) &&
+          font.skip(4) && font.u32(changes) && font.u32(escapementKept) &&
+          font.u32(underlineKept)))
+      return;
+    f.hasFont = true;
+    // Posture and weight change together in the file.
+    if (!(changes & 0x0002)) {
+      f.font[model::kCondItalic] = {true, (style & 0x0002) ? 1 : 0};
+      f.font[model::kCondBold] = {true, weight > 400 ? 1 : 0};
+    }
+    if (!(changes & 0x0080))
+      f.font[model::kCondStrikeOut] = {true, (style & 0x0080) ? 1 : 0};
+    if (underlineKept == 0)
+      f.font[model::kCondUnderline] = {true, underline};
+    if (colour != 0xFFFFFFFF)
+      f.font[model::kCondColour] = {true, static_cast<std::int32_t>(colour & 0x7FFF)};
+  }
+  if (flags & kCfBorderBlock) {
+    std::uint16_t styles, unused;
+    std::uint32_t colours;
+    if (!(c.u16(styles) && c.u32(colours) && c.u16(unused)))
+      return;
+    f.hasBorder = true;
+    constexpr int kColourShift[4] = {0, 7, 16, 23};
+    for (int side = 0; side < 4; ++side)
+      f.borders[static_cast<size_t>(side)] = {
+          !(flags & (kCfLeftBorderKept << side)),
+          static_cast<std::uint8_t>((styles >> (4 * side)) & 0x0F),
+          static_cast<std::uint8_t>((colours >> kColourShift[side]) & 0x7F)};
+  }
+  if (flags & kCfPatternBlock) {
+    std::uint16_t fill, colours;
+    if (!(c.u16(fill) && c.u16(colours)))
+      return;
+    f.hasPattern = true;
+    f.pattern[model::kCondFill] = {!(flags & kCfFillKept), (fill >> 10) & 0x3F};
+    f.pattern[model::kCondPatternColour] = {!(flags & kCfPatternColourKept), colours & 0x7F};
+    f.pattern[model::kCondBackgroundColour] = {!(flags & kCfBackgroundColourKept),
+                                               (colours >> 7) & 0x7F};
+  }
+  std::span<const std::uint8_t> tokens1, tokens2;
+  if (!(c.bytes(length1, tokens1) && c.bytes(length2, tokens2)))
+    return;
+  f.operand1 = formulaText(tokens1, {}, 0, 0);
+  const bool twoOperands = kind == 1 && (op == 1 || op == 2);
+  if (twoOperands)
+    f.operand2 = formulaText(tokens2, {}, 0, 0);
+  if (f.operand1.empty())
+    return;
+  set.conditions.push_back(std::move(f));
+}
+
+void Reader::readValidation(model::Sheet& s, ByteCursor c) {
+  std::uint32_t options;
+  if (!s.hasGrid() || !c.u32(options))
+    return;
+  model::ValidationRule v;
+  v.allow = static_cast<std::int32_t>(options & 0x0F);
+  v.errorStyle = static_cast<std::int32_t>((options >> 4) & 0x07);
+  v.plainList = (options & kDvPlainList) != 0;
+  v.ignoreBlank = (options & kDvIgnoreBlank) != 0;
+  v.suppressDropDown = (options & kDvSuppressDropDown) != 0;
+  v.showInput = (options & kDvShowInput) != 0;
+  v.showError = (options & kDvShowError) != 0;
+  v.op = static_cast<std::int32_t>((options >> 20) & 0x0F);
+  if (v.allow > model::kAllowCustom || v.errorStyle > 2 || v.op > 7)
+    return;
+  std::u16string* texts[] = {&v.inputTitle, &v.errorTitle, &v.inputMessage, &v.errorMessage};
+  for (std::u16string* t : texts) {
+    if (!readString16(c, *t))
+      return;
+    // An empty text is stored as one NUL character.
+    if (*t == std::u16string(1, u'\0'))
+      t->clear();
+  }
+  std::u16string* formulas[] = {&v.formula1, &v.formula2};
+  for (std::u16string* f : formulas) {
+    std::uint16_t length, reserved;
+    std::span<const std::uint8_t> tokens;
+    if (!(c.u16(length) && c.u16(reserved) && c.bytes(length, tokens)))
+      return;
+    if (tokens.empty())
+      continue;
+    if (f == &v.formula1 && v.plainList && tokens[0] == ptgStr) {
+      // The items of a typed list are one string, separated by NULs.
+      ByteCursor str(tokens.subspan(1));
+      std::uint8_t count;
+      if (!(str.u8(count) && readChars(str, count, *f)))
+        return;
+      std::u16string joined;
+      for (char16_t ch : *f) {
+        if (ch == u'\0')
+          joined += platform::localeStrings().listSeparator;
+        else
+          joined += ch;
+      }
+      *f = std::move(joined);
+      continue;
+    }
+    // Items flagged as typed but stored as a formula are a formula.
+    if (f == &v.formula1)
+      v.plainList = false;
+    *f = formulaText(tokens, {}, 0, 0);
+  }
+  if (!readRanges(c, v.ranges) || v.ranges.empty())
+    return;
+  s.validations.push_back(std::move(v));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "fileformats/biff/formula_tokens.h"
 #include "fileformats/biff/link_table.h"
+#include "fileformats/biff/printer_settings.h"
 #include "fileformats/biff/records.h"
 #include "fileformats/compound/compound_file.h"
 #include "formula/recalc.h"
@@ -10,6 +11,7 @@
 #include "model/sheet.h"
 #include "numfmt/builtin_formats.h"
 #include "platform/files.h"
+#include "platform/locale_strings.h"
 #include "platform/code_page.h"
 #include "platform/memory.h"
 #include "platform/unicode.h"
@@ -39,10 +41,6 @@ constexpr std::uint16_t rtEXTERNCOUNT     = 0x0016;
 constexpr std::uint16_t rtWINDOWPROTECT   = 0x0019;
 constexpr std::uint16_t rtBACKUP          = 0x0040;
 constexpr std::uint16_t rtSAVERECALC      = 0x005F;
-constexpr std::uint16_t rtWSBOOL          = 0x0081;
-constexpr std::uint16_t rtGRIDSET         = 0x0082;
-constexpr std::uint16_t rtHCENTER         = 0x0083;
-constexpr std::uint16_t rtVCENTER         = 0x0084;
 constexpr std::uint16_t rtHIDEOBJ         = 0x008D;
 constexpr std::uint16_t rtFNGROUPCOUNT    = 0x009C;
 constexpr std::uint16_t rtTOOLBARHDR      = 0x00BF;
@@ -95,6 +93,13 @@ std::u16string_view arrayFormulaText(std::u16string_view text) {
   if (text.size() >= 2 && text.front() == u'{' && text.back() == u'}')
     return text.substr(1, text.size() - 2);
   return text;
+}
+
+// A filter is written only with a range it can name.
+bool hasAutoFilter(const model::Sheet &s) {
+  const model::AutoFilterState &f = s.autoFilter;
+  return (s.flags & model::kSheetAutoFilter) && s.hasGrid() && f.firstRow <= f.lastRow &&
+         f.firstColumn <= f.lastColumn;
 }
 
 class Writer {
@@ -205,6 +210,7 @@ private:
   void palette();
   void names();
   void biff5ExternSheets(bool forSheet, int self);
+  void autoFilterNames();
   void collectLongTexts();
   void sharedStrings();
 
@@ -217,6 +223,11 @@ private:
   void formulaRecord(int index, const CellPlan &p);
   void labelRecord(const CellPlan &p);
   void window2(int index);
+  void pageSettings(const model::Sheet &s);
+  void autoFilter(const model::Sheet &s);
+  void conditionalFormats(int index);
+  void validations(int index);
+  void rangeList(const std::vector<model::CellRange> &ranges, size_t first, size_t count);
 
   TokenArray compile(std::u16string_view text, int sheet, const WriteOptions &options) const {
     TokenContext ctx;
@@ -315,6 +326,7 @@ void Writer::globals() {
     r16(rtEXTERNCOUNT, static_cast<std::uint16_t>(sheets));
     biff5ExternSheets(false, -1);
     names();
+    autoFilterNames();
   }
   r16(rtWINDOWPROTECT, 0);
   r16(rtPROTECT, 0);
@@ -393,6 +405,7 @@ void Writer::globals() {
     }
     emit(rtEXTERNSHEET);
     names();
+    autoFilterNames();
     sharedStrings();
   }
   emit(rtEOF);
@@ -683,11 +696,14 @@ void Writer::worksheetBody(int index) {
   r16(rtSAVERECALC, 1);
   r16(rtPRINTHEADERS, s.pageSetup.printHeaders ? 1 : 0);
   r16(rtPRINTGRIDLINES, s.pageSetup.printGridlines ? 1 : 0);
-  r16(rtGRIDSET, 1);
+  r16(rtGRIDSET, s.pageSetup.gridSet ? 1 : 0);
+  for (std::uint16_t v : s.guts)
+    u16(v);
+  emit(rtGUTS);
   u16(s.defaultRowHeight != model::kDefaultRowHeight ? 1 : 0);
   u16(s.defaultRowHeight);
   emit(rtDEFAULTROWHEIGHT);
-  r16(rtWSBOOL, 0x04C1);
+  r16(rtWSBOOL, s.pageSetup.fitToPage ? 0x05C1 : 0x04C1);
   if (!s.pageSetup.header.empty()) {
     text(s.pageSetup.header, m_b8);
     emit(rtHEADER);
@@ -696,8 +712,8 @@ void Writer::worksheetBody(int index) {
     text(s.pageSetup.footer, m_b8);
     emit(rtFOOTER);
   }
-  r16(rtHCENTER, 0);
-  r16(rtVCENTER, 0);
+  r16(rtHCENTER, s.pageSetup.centreHorizontally ? 1 : 0);
+  r16(rtVCENTER, s.pageSetup.centreVertically ? 1 : 0);
   const std::pair<std::uint16_t, double> margins[] = {
       {rtLEFTMARGIN, s.pageSetup.leftMargin},
       {rtRIGHTMARGIN, s.pageSetup.rightMargin},
@@ -709,11 +725,12 @@ void Writer::worksheetBody(int index) {
       f64(value);
       emit(id);
     }
+  pageSettings(s);
   if (s.flags & model::kSheetProtected) {
     r16(rtPROTECT, 1);
     r16(rtPASSWORD, s.protectionVerifier);
   }
-  if (!m_b8 && (m_book.sheetCount() > 1 || !m_book.addInNames.empty())) {
+  if (!m_b8 && (m_book.sheetCount() > 1 || !m_book.addInNames.empty() || hasAutoFilter(s))) {
     r16(rtEXTERNCOUNT,
         static_cast<std::uint16_t>(m_book.sheetCount() + (m_book.addInNames.empty() ? 0 : 1)));
     if (!m_book.addInNames.empty()) {
@@ -730,6 +747,8 @@ void Writer::worksheetBody(int index) {
     biff5ExternSheets(true, index);
   }
   r16(rtDEFCOLWIDTH, static_cast<std::uint16_t>(s.defaultColumnWidth / 256));
+  if (hasAutoFilter(s))
+    autoFilter(s);
 
   if (m_b8) {
     u32(0);
@@ -809,6 +828,346 @@ void Writer::worksheetBody(int index) {
       }
       emit(rtMERGEDCELLS);
     }
+  if (m_b8) {
+    conditionalFormats(index);
+    validations(index);
+  }
+}
+
+void Writer::autoFilterNames() {
+  for (int i = 0; i < m_book.sheetCount(); ++i) {
+    const model::Sheet &s = m_book.sheet(i);
+    if (!hasAutoFilter(s))
+      continue;
+    const model::AutoFilterState &f = s.autoFilter;
+    const auto number = static_cast<std::uint16_t>(i + 1);
+    if (m_b8) {
+      u16(0x0021); // hidden, built-in
+      u8(0);
+      u8(1);
+      u16(11);
+      u16(0);
+      u16(number);
+      zeros(4);
+      u8(0);
+      u8(13); // _FilterDatabase
+      u8(ptgArea3d);
+      u16(static_cast<std::uint16_t>(externSheetIndexForWriting(m_book, i)));
+      u16(f.firstRow);
+      u16(f.lastRow);
+      u16(f.firstColumn);
+      u16(f.lastColumn);
+    } else {
+      // Both scope fields name the sheet, so that the name is local to it.
+      constexpr std::string_view kName = "_FilterDatabase";
+      u16(0x0001);
+      u8(0);
+      u8(static_cast<std::uint8_t>(kName.size()));
+      u16(21);
+      u16(number);
+      u16(number);
+      zeros(4);
+      m_body.insert(m_body.end(), kName.begin(), kName.end());
+      u8(ptgArea3d);
+      u16(static_cast<std::uint16_t>(0xFFFF - i));
+      zeros(6);
+      u16(1);
+      u16(static_cast<std::uint16_t>(i));
+      u16(static_cast<std::uint16_t>(i));
+      // Excel 95 rows have 14 bits.
+      u16(std::min<std::uint16_t>(f.firstRow, 0x3FFF));
+      u16(std::min<std::uint16_t>(f.lastRow, 0x3FFF));
+      u8(f.firstColumn);
+      u8(f.lastColumn);
+    }
+    emit(rtNAME);
+  }
+}
+
+void Writer::pageSettings(const model::Sheet &s) {
+  const model::PageSetup &p = s.pageSetup;
+  if (!p.printerSettings.empty()) {
+    std::vector<std::uint8_t> narrowed;
+    if (m_b8 || narrowPrinterSettings(p.printerSettings, m_codePage, narrowed)) {
+      u16(0); // Windows
+      bytes(m_b8 ? p.printerSettings : narrowed);
+      emit(rtPLS);
+    }
+  }
+  if (p.hasSetup) {
+    m_body.insert(m_body.end(), p.setup.begin(), p.setup.end());
+    emit(rtSETUP);
+  }
+}
+
+void Writer::autoFilter(const model::Sheet &s) {
+  const model::AutoFilterState &f = s.autoFilter;
+  const size_t columns = static_cast<size_t>(f.lastColumn - f.firstColumn + 1);
+  const size_t n = std::min(columns, f.criteria.size());
+  if (std::any_of(f.criteria.begin(), f.criteria.begin() + static_cast<std::ptrdiff_t>(n),
+                  [](const model::FilterCriterion &c) { return c.isActive(); }))
+    emit(rtFILTERMODE);
+  r16(rtAUTOFILTERINFO, static_cast<std::uint16_t>(columns));
+  for (size_t k = 0; k < n; ++k) {
+    const model::FilterCriterion &c = f.criteria[k];
+    if (!c.isActive())
+      continue;
+    std::string operands[2];
+    std::u16string_view wideOperands[2];
+    auto plainEquality = [](const model::FilterCondition &cond) {
+      return cond.kind == model::kFilterComparison && cond.comparison == model::kCompareEqual;
+    };
+    u16(static_cast<std::uint16_t>(k));
+    u16(static_cast<std::uint16_t>((c.orJoin ? 0x0001 : 0) |
+                                   (plainEquality(c.conditions[0]) ? 0x0004 : 0) |
+                                   (plainEquality(c.conditions[1]) ? 0x0008 : 0) |
+                                   (c.topActive ? 0x0010 : 0) | (c.top ? 0x0020 : 0) |
+                                   (c.percent ? 0x0040 : 0) | ((c.count & 0x01FF) << 7)));
+    for (int i = 0; i < 2; ++i) {
+      const model::FilterCondition &cond = c.conditions[static_cast<size_t>(i)];
+      const bool known = cond.kind == model::kFilterComparison ||
+                         cond.kind == model::kFilterBlanks || cond.kind == model::kFilterNonBlanks;
+      size_t length = 0;
+      if (cond.kind == model::kFilterComparison) {
+        if (m_b8) {
+          wideOperands[i] = std::u16string_view(cond.operand).substr(0, 255);
+          length = wideOperands[i].size();
+        } else {
+          operands[i] = narrow(cond.operand);
+          operands[i].resize(std::min<size_t>(operands[i].size(), 255));
+          length = operands[i].size();
+        }
+      }
+      u8(known ? cond.kind : 0);
+      u8(known ? cond.comparison : 0);
+      zeros(4);
+      u8(static_cast<std::uint8_t>(length));
+      zeros(3);
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (c.conditions[static_cast<size_t>(i)].kind != model::kFilterComparison)
+        continue;
+      if (m_b8 && !wideOperands[i].empty())
+        chars8(wideOperands[i]);
+      else if (!m_b8)
+        m_body.insert(m_body.end(), operands[i].begin(), operands[i].end());
+    }
+    emit(rtAUTOFILTER);
+  }
+}
+
+void Writer::rangeList(const std::vector<model::CellRange> &ranges, size_t first, size_t count) {
+  u16(static_cast<std::uint16_t>(count));
+  for (size_t k = first; k < first + count; ++k) {
+    u16(ranges[k].firstRow);
+    u16(ranges[k].lastRow);
+    u16(ranges[k].firstColumn);
+    u16(ranges[k].lastColumn);
+  }
+}
+
+// A set with more ranges than one record holds is written as several sets
+// with the same conditions, which format the same cells.
+void Writer::conditionalFormats(int index) {
+  const model::Sheet &s = m_book.sheet(index);
+  constexpr size_t kRangesPerRecord = (kMaxRecordBody - 14) / 8;
+  std::uint16_t id = 0;
+  for (const model::ConditionalFormat &set : s.conditionalFormats) {
+    std::vector<const model::FormatCondition *> kept;
+    for (const model::FormatCondition &c : set.conditions)
+      if ((c.kind == 1 || c.kind == 2) && kept.size() < model::kMaxFormatConditions)
+        kept.push_back(&c);
+    if (kept.empty())
+      continue;
+    for (size_t first = 0; first < set.ranges.size(); first += kRangesPerRecord) {
+      const size_t count = std::min(kRangesPerRecord, set.ranges.size() - first);
+      model::CellRange bound = set.ranges[first];
+      for (size_t k = first; k < first + count; ++k) {
+        const model::CellRange &r = set.ranges[k];
+        bound = {std::min(bound.firstRow, r.firstRow), std::min(bound.firstColumn, r.firstColumn),
+                 std::max(bound.lastRow, r.lastRow), std::max(bound.lastColumn, r.lastColumn)};
+      }
+      ++id;
+      u16(static_cast<std::uint16_t>(kept.size()));
+      u16(static_cast<std::uint16_t>((set.flags & 0x0001) | ((id & 0x7FFF) << 1)));
+      u16(bound.firstRow);
+      u16(bound.lastRow);
+      u16(bound.firstColumn);
+      u16(bound.lastColumn);
+      rangeList(set.ranges, first, count);
+      emit(rtCONDFMT);
+      for (const model::FormatCondition *c : kept) {
+        WriteOptions options;
+        options.relativeMode = true;
+        const TokenArray t1 = compile(c->operand1, index, options);
+        const bool twoOperands = c->kind == 1 && (c->op == 1 || c->op == 2);
+        const TokenArray t2 = twoOperands && !c->operand2.empty()
+                                  ? compile(c->operand2, index, options)
+                                  : TokenArray{};
+        // Every attribute not set stays as the cell has it.
+        std::uint32_t flags = 0x003FFFFF;
+        for (int side = 0; side < 4; ++side)
+          if (c->hasBorder && c->borders[static_cast<size_t>(side)].set)
+            flags &= ~(kCfLeftBorderKept << side);
+        const std::uint32_t patternKept[3] = {kCfFillKept, kCfPatternColourKept,
+                                              kCfBackgroundColourKept};
+        for (size_t k = 0; k < 3; ++k)
+          if (c->hasPattern && c->pattern[k].set)
+            flags &= ~patternKept[k];
+        if (c->hasFont)
+          flags |= kCfFontBlock;
+        if (c->hasBorder)
+          flags |= kCfBorderBlock;
+        if (c->hasPattern)
+          flags |= kCfPatternBlock;
+        u8(static_cast<std::uint8_t>(c->kind));
+        u8(static_cast<std::uint8_t>(c->kind == 1 ? c->op : 0));
+        u16(static_cast<std::uint16_t>(std::min<size_t>(t1.tokens.size(), 0xFFFF)));
+        u16(static_cast<std::uint16_t>(std::min<size_t>(t2.tokens.size(), 0xFFFF)));
+        u32(flags);
+        u16(0);
+        if (c->hasFont) {
+          const auto &font = c->font;
+          const bool style = font[model::kCondItalic].set || font[model::kCondBold].set;
+          zeros(64);
+          u32(0xFFFFFFFF); // height stays
+          u32((font[model::kCondItalic].value ? 0x0002u : 0u) |
+              (font[model::kCondStrikeOut].set && font[model::kCondStrikeOut].value ? 0x0080u
+                                                                                    : 0u));
+          u16(font[model::kCondBold].set && font[model::kCondBold].value ? 700 : 400);
+          u16(0);
+          u8(font[model::kCondUnderline].set
+                 ? static_cast<std::uint8_t>(font[model::kCondUnderline].value)
+                 : 0);
+          zeros(3);
+          u32(font[model::kCondColour].set
+                  ? static_cast<std::uint32_t>(font[model::kCondColour].value)
+                  : 0xFFFFFFFF);
+          zeros(4);
+          // Outline and shadow stay as they are.
+          u32((style ? 0u : 0x0002u) | 0x0018u |
+              (font[model::kCondStrikeOut].set ? 0u : 0x0080u));
+          u32(1); // escapement stays
+          u32(font[model::kCondUnderline].set ? 0 : 1);
+          zeros(16);
+          u16(1);
+        }
+        if (c->hasBorder) {
+          std::uint16_t styles = 0;
+          std::uint32_t colours = 0;
+          constexpr int kColourShift[4] = {0, 7, 16, 23};
+          for (int side = 0; side < 4; ++side) {
+            const model::ConditionBorder &b = c->borders[static_cast<size_t>(side)];
+            styles = static_cast<std::uint16_t>(styles | ((b.style & 0x0F) << (4 * side)));
+            colours |= static_cast<std::uint32_t>(b.colour & 0x7F) << kColourShift[side];
+          }
+          u16(styles);
+          u32(colours);
+          u16(0);
+        }
+        if (c->hasPattern) {
+          const auto &p = c->pattern;
+          u16(static_cast<std::uint16_t>((p[model::kCondFill].value & 0x3F) << 10));
+          u16(static_cast<std::uint16_t>((p[model::kCondPatternColour].value & 0x7F) |
+                                         ((p[model::kCondBackgroundColour].value & 0x7F) << 7)));
+        }
+        bytes(t1.tokens);
+        bytes(t2.tokens);
+        emit(rtCF);
+      }
+    }
+  }
+}
+
+void Writer::validations(int index) {
+  const model::Sheet &s = m_book.sheet(index);
+  struct Piece {
+    size_t rule, first, count;
+  };
+  std::vector<Piece> pieces;
+  std::vector<std::vector<std::uint8_t>> heads; // each rule's body before its ranges
+  for (size_t i = 0; i < s.validations.size(); ++i) {
+    const model::ValidationRule &v = s.validations[i];
+    std::uint32_t options = static_cast<std::uint32_t>(v.allow & 0x0F) |
+                            (static_cast<std::uint32_t>(v.errorStyle & 0x07) << 4) |
+                            (static_cast<std::uint32_t>(v.op & 0x0F) << 20);
+    const bool plainList = v.allow == model::kAllowList && v.plainList;
+    if (plainList)
+      options |= kDvPlainList;
+    if (v.ignoreBlank)
+      options |= kDvIgnoreBlank;
+    if (v.suppressDropDown)
+      options |= kDvSuppressDropDown;
+    if (v.showInput)
+      options |= kDvShowInput;
+    if (v.showError)
+      options |= kDvShowError;
+    u32(options);
+    for (const std::u16string *t : {&v.inputTitle, &v.errorTitle, &v.inputMessage,
+                                    &v.errorMessage}) {
+      // An empty text is written as one NUL character.
+      if (t->empty()) {
+        u16(1);
+        u8(0);
+        u8(0);
+      } else {
+        text(*t, true);
+      }
+    }
+    WriteOptions formulaOptions;
+    formulaOptions.expressionClass = TokenClass::Reference;
+    formulaOptions.relativeMode = true;
+    for (const std::u16string *f : {&v.formula1, &v.formula2}) {
+      if (f == &v.formula1 && plainList) {
+        // Typed items are one string constant, separated by NULs.
+        const std::u16string_view sep = platform::localeStrings().listSeparator;
+        std::u16string items;
+        for (size_t k = 0; k < f->size();) {
+          if (!sep.empty() && std::u16string_view(*f).substr(k, sep.size()) == sep) {
+            items += u'\0';
+            k += sep.size();
+          } else {
+            items += (*f)[k++];
+          }
+        }
+        items.resize(std::min<size_t>(items.size(), 255));
+        const bool wide =
+            std::any_of(items.begin(), items.end(), [](char16_t c) { return c > 0xFF; });
+        u16(static_cast<std::uint16_t>(3 + items.size() * (wide ? 2 : 1)));
+        u16(0);
+        u8(ptgStr);
+        u8(static_cast<std::uint8_t>(items.size()));
+        chars8(items);
+        continue;
+      }
+      const TokenArray t = f->empty() ? TokenArray{} : compile(*f, index, formulaOptions);
+      u16(static_cast<std::uint16_t>(std::min<size_t>(t.tokens.size(), 0xFFFF)));
+      u16(0);
+      bytes(t.tokens);
+    }
+    heads.push_back(std::move(m_body));
+    m_body.clear();
+    // Ranges beyond what one record holds go to further records of the same rule.
+    const size_t room = heads.back().size() + 2 < kMaxRecordBody
+                            ? (kMaxRecordBody - heads.back().size() - 2) / 8
+                            : 0;
+    const size_t perRecord = std::max<size_t>(room, 1);
+    for (size_t first = 0; first < v.ranges.size(); first += perRecord)
+      pieces.push_back({i, first, std::min(perRecord, v.ranges.size() - first)});
+  }
+  if (pieces.empty())
+    return;
+  u16(s.validationBox.closed ? 1 : 0);
+  u32(static_cast<std::uint32_t>(s.validationBox.left));
+  u32(static_cast<std::uint32_t>(s.validationBox.top));
+  u32(0xFFFFFFFF); // no drop-down object
+  u32(static_cast<std::uint32_t>(pieces.size()));
+  emit(rtDVAL);
+  for (const Piece &p : pieces) {
+    bytes(heads[p.rule]);
+    rangeList(s.validations[p.rule].ranges, p.first, p.count);
+    emit(rtDV);
+  }
 }
 
 void Writer::window2(int index) {
