@@ -1,11 +1,260 @@
+// The commands that ask something in a dialog first: sheet operations,
+// sizes, zoom, protection, tab colour and insert function.
+
 #include "app/command_table.h"
 
-namespace app {
+#include "app/cell_entry.h"
+#include "dialogs/insert_function_dialog.h"
+#include "dialogs/number_dialogs.h"
+#include "dialogs/password_dialog.h"
+#include "dialogs/sheet_dialogs.h"
+#include "model/services.h"
+#include "model/sheet_list.h"
+#include "platform/locale_strings.h"
+#include "platform/ui_services.h"
 
+#include <algorithm>
+#include <optional>
+
+namespace app {
 namespace {
-const CommandEntry kRows[] = {
-    {0, -1, nullptr}, // never matches; keeps the table non-empty
+
+constexpr std::u16string_view kMessageWrongPassword = u"保护密码错误！\n工作表仍被保护！";
+
+enum DialogCommand : int {
+  kCmdMoveOrCopySheet = 146,
+  kCmdInsertFunction = 167,
+  kCmdRowHeight = 191,
+  kCmdColumnWidth = 195,
+  kCmdStandardWidth = 199,
+  kCmdRenameSheet = 200,
+  kCmdUnhideSheet = 202,
+  kCmdZoomDialog = 209,
+  kCmdProtectSheet = 210,
+  kCmdTabColour = 212,
 };
+
+void recordUndo(model::Workbook& book, model::UndoAction action) {
+  if (const auto& record = model::modelServices().recordUndo)
+    record(book, action, book.activeSheet);
+}
+
+/// The active sheet of the active workbook, or null when none is open.
+model::Sheet* activeSheet(App& app) {
+  model::Workbook* book = app.book();
+  return book && book->sheetCount() > 0 ? &book->active() : nullptr;
+}
+
+struct Lines {
+  int first, last;
+};
+
+Lines selectedRows(const model::Sheet& s) {
+  const int a = model::packedRow(s.selectionFirst), b = model::packedRow(s.selectionLast);
+  return {std::min(a, b), std::max(a, b)};
+}
+
+Lines selectedColumns(const model::Sheet& s) {
+  const int a = model::packedColumn(s.selectionFirst), b = model::packedColumn(s.selectionLast);
+  return {std::min(a, b), std::max(a, b)};
+}
+
+/// The size every line of the run shares, or nothing when they differ.
+template <class SizeOf> std::optional<int> commonSize(Lines lines, SizeOf sizeOf) {
+  const int size = sizeOf(lines.first);
+  for (int i = lines.first + 1; i <= lines.last; ++i)
+    if (sizeOf(i) != size)
+      return std::nullopt;
+  return size;
+}
+
+void changed(App& app) {
+  model::mark_modified(*app.book());
+  app.redrawAll();
+}
+
+void moveOrCopySheet(App& app, int) {
+  model::Workbook* book = app.book();
+  if (!book || book->sheetCount() == 0)
+    return;
+  const std::optional<dialogs::MoveOrCopy> choice = dialogs::askMoveOrCopy(*book);
+  if (!choice)
+    return;
+  // Both operations mark the workbook modified themselves; a copy keeps no
+  // undo entry, and a move to where the sheet already is changes nothing.
+  const bool done = choice->copy ? model::copy_active_sheet(*book, choice->before)
+                                 : model::move_active_sheet(*book, choice->before);
+  if (done)
+    app.redrawAll();
+}
+
+void insertFunction(App& app, int) {
+  model::Sheet* sheet = app.gridSheet();
+  if (!sheet)
+    return;
+  const formula::FunctionEntry* entry =
+      dialogs::askFunction(sheet->kind == model::SheetKind::Macro);
+  if (!entry)
+    return;
+  FormulaBarState& bar = app.formulaBar;
+  const std::u16string_view separator = platform::localeStrings().listSeparator;
+  if (app.editMode == EditMode::None) {
+    // Editing had not begun: begin it (a protected cell refuses), and the
+    // call with its "=" becomes the whole edit line.
+    begin_edit(app, true);
+    if (app.editMode == EditMode::None)
+      return;
+    const dialogs::FunctionCall call = dialogs::functionCallText(*entry, true, separator);
+    bar.text = call.text;
+    bar.anchor = call.selectionStart;
+    bar.caret = call.selectionEnd;
+  } else {
+    const int start = std::clamp(bar.selectionStart(), 0, static_cast<int>(bar.text.size()));
+    const int end = std::clamp(bar.selectionEnd(), start, static_cast<int>(bar.text.size()));
+    const dialogs::FunctionCall call = dialogs::functionCallText(*entry, start == 0, separator);
+    bar.text.replace(static_cast<size_t>(start), static_cast<size_t>(end - start), call.text);
+    bar.anchor = start + call.selectionStart;
+    bar.caret = start + call.selectionEnd;
+  }
+  app.editMode = EditMode::Edit;
+  app.window.setFocus(platform::FocusTarget::FormulaBar);
+  platform::ui().requestRepaint(platform::kRepaintFormulaBar);
+}
+
+void rowHeight(App& app, int) {
+  model::Sheet* sheet = app.gridSheet();
+  if (!sheet)
+    return;
+  const Lines rows = selectedRows(*sheet);
+  const std::optional<int> twips = commonSize(
+      rows, [&](int r) { return model::row_height(*sheet, static_cast<std::uint16_t>(r)); });
+  const std::optional<double> points =
+      dialogs::askRowHeight(twips ? std::optional<double>(*twips / 20.0) : std::nullopt);
+  if (!points)
+    return;
+  recordUndo(*app.book(), model::kUndoRowHeight);
+  model::setRowHeightPoints(*sheet, static_cast<std::uint16_t>(rows.first),
+                            static_cast<std::uint16_t>(rows.last), *points);
+  changed(app);
+}
+
+void columnWidth(App& app, int) {
+  model::Sheet* sheet = app.gridSheet();
+  if (!sheet)
+    return;
+  const Lines columns = selectedColumns(*sheet);
+  const std::optional<int> width = commonSize(
+      columns, [&](int c) { return model::column_width(*sheet, static_cast<std::uint8_t>(c)); });
+  const std::optional<double> characters =
+      dialogs::askColumnWidth(width ? std::optional<double>(*width / 256.0) : std::nullopt);
+  if (!characters)
+    return;
+  recordUndo(*app.book(), model::kUndoColumnWidth);
+  model::setColumnWidthChars(*sheet, static_cast<std::uint8_t>(columns.first),
+                             static_cast<std::uint8_t>(columns.last), *characters);
+  changed(app);
+}
+
+void standardWidth(App& app, int) {
+  model::Sheet* sheet = app.gridSheet();
+  if (!sheet)
+    return;
+  const std::optional<double> characters =
+      dialogs::askStandardWidth(sheet->defaultColumnWidth / 256.0);
+  if (!characters)
+    return;
+  recordUndo(*app.book(), model::kUndoStandardWidth);
+  sheet->defaultColumnWidth = static_cast<std::uint16_t>(*characters * 256 + 0.5);
+  sheet->flags &= ~model::kSheetGlobalColumnWidth;
+  changed(app);
+}
+
+void renameSheet(App& app, int) {
+  model::Workbook* book = app.book();
+  if (!book || book->sheetCount() == 0)
+    return;
+  const std::optional<std::u16string> name = dialogs::askSheetName(*book, book->activeSheet);
+  if (name && model::rename_active_sheet(*book, *name))
+    app.redrawAll();
+}
+
+void unhideSheet(App& app, int) {
+  model::Workbook* book = app.book();
+  if (!book)
+    return;
+  const std::optional<int> index = dialogs::askUnhideSheet(*book);
+  if (index && model::unhide_sheet(*book, *index))
+    app.redrawAll();
+}
+
+void zoomDialog(App& app, int) {
+  model::Sheet* sheet = activeSheet(app);
+  if (!sheet)
+    return;
+  const std::optional<int> zoom = dialogs::askZoom(sheet->zoom);
+  if (!zoom || *zoom == sheet->zoom)
+    return;
+  recordUndo(*app.book(), model::kUndoZoom);
+  sheet->zoom = static_cast<std::uint16_t>(*zoom);
+  changed(app);
+}
+
+void protectSheet(App& app, int) {
+  model::Sheet* sheet = activeSheet(app);
+  if (!sheet)
+    return;
+  if (!(sheet->flags & model::kSheetProtected)) {
+    const std::optional<std::u16string> password = dialogs::askProtectPassword();
+    if (!password)
+      return;
+    recordUndo(*app.book(), model::kUndoProtect);
+    sheet->protectionVerifier = model::passwordVerifier(*password);
+    sheet->flags |= model::kSheetProtected;
+    changed(app);
+    return;
+  }
+  if (sheet->protectionVerifier != 0) {
+    const std::optional<std::u16string> password = dialogs::askUnprotectPassword();
+    if (!password)
+      return;
+    if (model::passwordVerifier(*password) != sheet->protectionVerifier) {
+      platform::ui().messageBox(kMessageWrongPassword, model::kProductName,
+                                platform::MessageButtons::Ok, platform::MessageIcon::None);
+      return;
+    }
+  }
+  recordUndo(*app.book(), model::kUndoProtect);
+  sheet->protectionVerifier = 0;
+  sheet->flags &= ~model::kSheetProtected;
+  changed(app);
+}
+
+void tabColour(App& app, int) {
+  model::Sheet* sheet = activeSheet(app);
+  if (!sheet)
+    return;
+  const std::optional<std::uint8_t> colour = dialogs::askTabColour(*app.book(), sheet->tabColour);
+  if (!colour || *colour == sheet->tabColour)
+    return;
+  model::set_tab_colour(*app.book(), app.book()->activeSheet, *colour);
+  app.redrawAll();
+}
+
+// clang-format off
+const CommandEntry kRows[] = {
+    {kCmdMoveOrCopySheet, kCmdMoveOrCopySheet, moveOrCopySheet},
+    {kCmdInsertFunction,  kCmdInsertFunction,  insertFunction},
+    {kCmdRowHeight,       kCmdRowHeight,       rowHeight},
+    {kCmdColumnWidth,     kCmdColumnWidth,     columnWidth},
+    {kCmdStandardWidth,   kCmdStandardWidth,   standardWidth},
+    {kCmdRenameSheet,     kCmdRenameSheet,     renameSheet},
+    {kCmdUnhideSheet,     kCmdUnhideSheet,     unhideSheet},
+    {kCmdZoomDialog,      kCmdZoomDialog,      zoomDialog},
+    {kCmdProtectSheet,    kCmdProtectSheet,    protectSheet},
+    {kCmdTabColour,       kCmdTabColour,       tabColour},
+};
+// clang-format on
+
 } // namespace
 
 const std::span<const CommandEntry> kDialogCommands(kRows);

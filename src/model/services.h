@@ -15,13 +15,27 @@ namespace model {
 
 struct Workbook;
 
-/// Undo action codes of the sheet operations.
+/// Undo action codes of the sheet operations and sheet settings.
 enum UndoAction : int {
   kUndoDeleteWorksheet = 6,
   kUndoDeleteChart = 7,
   kUndoInsertWorksheet = 11,
   kUndoInsertChart = 12,
+  kUndoRowHeight = 17,
+  kUndoHideRows = 18,
+  kUndoUnhideRows = 19,
+  kUndoColumnWidth = 20,
+  kUndoHideColumns = 21,
+  kUndoUnhideColumns = 22,
+  kUndoStandardWidth = 23,
   kUndoRenameSheet = 24,
+  kUndoGridlines = 25,
+  kUndoHeaders = 26,
+  kUndoZoom = 27,
+  kUndoProtect = 28,
+  kUndoFreezePanes = 29,
+  kUndoUnfreezePanes = 30,
+  kUndoShowFormulas = 34,
   kUndoDeleteMacroSheet = 32,
   kUndoInsertMacroSheet = 33,
   kUndoHideSheet = 44,
