@@ -1,11 +1,44 @@
 #include "app/frame.h"
 
+#include "app/status_bar.h"
+#include "platform/ui_services.h"
+
 namespace app {
 
+std::u16string_view tool_tip_text(int commandId) {
+  switch (commandId) {
+  case 110:
+    return u"新建";
+  case 111:
+    return u"打开";
+  case 113:
+    return u"保存";
+  case 131:
+    return u"剪切";
+  case 132:
+    return u"复制";
+  case 133:
+    return u"粘贴";
+  case 130:
+    return u"撤消";
+  case 185:
+    return u"自动求和";
+  case 167:
+    return u"粘贴函数";
+  default:
+    return {};
+  }
+}
+
 LResult on_close(App& app, unsigned, WParam, LParam) {
-  while (app.books.count() > 0)
-    if (app.books.close_workbook())
-      return 0; // cancelled
+  while (app.books.count() > 0) {
+    if (app.books.close_workbook()) {
+      // Cancelled: what was closed before stays closed, and the rest shows.
+      app.redrawAll();
+      platform::ui().requestRepaint(platform::kRepaintTitle | platform::kRepaintMenus);
+      return 0;
+    }
+  }
   app.quitPosted = true;
   app.exitCode = 0;
   return 0;
@@ -16,12 +49,31 @@ LResult on_help(App& app, unsigned, WParam, LParam) {
   return 0;
 }
 
-LResult on_size(App& app, unsigned, WParam, LParam) {
+LResult on_size(App& app, unsigned, WParam wParam, LParam) {
+  if (wParam == kSizeMinimized)
+    return 0;
   app.relayout();
   return 0;
 }
 
-LResult on_notify(App&, unsigned, WParam, LParam) { return 0; }
+LResult on_notify(App& app, unsigned, WParam, LParam lParam) {
+  auto* header = reinterpret_cast<NotifyHeader*>(lParam);
+  if (!header)
+    return 0;
+  if (header->idFrom == kIdStatusBar && (header->code == NM_CLICK || header->code == NM_RCLICK)) {
+    status_bar_menu(app, header->point);
+    return 1;
+  }
+  if (header->idFrom == kIdRebar && header->code == RBN_HEIGHTCHANGE) {
+    app.relayout();
+    return 0;
+  }
+  if (header->code == TTN_GETDISPINFO) {
+    header->text = tool_tip_text(header->commandId);
+    return 0;
+  }
+  return 0;
+}
 
 void startup_open(App& app, std::u16string_view commandLine) {
   if (commandLine.size() >= 2 && commandLine.front() == u'"' && commandLine.back() == u'"')

@@ -3,12 +3,43 @@
 // bar's notifications.
 
 #include "app/app.h"
+#include "platform/canvas.h"
 
 namespace app {
 
+/// WM_SIZE's wParam while the window is minimised.
+inline constexpr WParam kSizeMinimized = 1;
+
+/// Notification codes, numbered as the common controls number them.
+enum NotifyCode : int {
+  NM_CLICK = -2,
+  NM_RCLICK = -5,
+  TTN_GETDISPINFO = -530,
+  RBN_HEIGHTCHANGE = -831,
+};
+
+/// What WM_NOTIFY's lParam points at: the control, the code, the mouse
+/// position in window coordinates (clicks) and, for tool-tip requests, the
+/// command whose tip is wanted and the text given back.
+struct NotifyHeader {
+  int idFrom = 0;
+  int code = 0;
+  platform::Point point;
+  int commandId = 0;
+  std::u16string_view text;
+};
+
+/// The tool-tip text of a tool-bar command, or empty.
+std::u16string_view tool_tip_text(int commandId);
+
+/// Exit: closes the workbooks one by one (each may ask to save); a Cancel
+/// stops and the program goes on. When all are closed the quit is posted.
 LResult on_close(App& app, unsigned msg, WParam wParam, LParam lParam);
 LResult on_help(App& app, unsigned msg, WParam wParam, LParam lParam);
+/// Relayout, except while minimised.
 LResult on_size(App& app, unsigned msg, WParam wParam, LParam lParam);
+/// Status-bar clicks open the summary menu; a rebar height change lays the
+/// window out again; tool tips get their texts. lParam is a NotifyHeader*.
 LResult on_notify(App& app, unsigned msg, WParam wParam, LParam lParam);
 
 /// Runs New as the program does when no file opens at start.

@@ -4,7 +4,9 @@
 
 #include "app/app.h"
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 namespace app {
@@ -16,13 +18,35 @@ struct MenuItemState {
 };
 
 struct MenuState {
-  std::map<int, MenuItemState> items; // by command identifier
+  /// By command identifier: every item of the main menu, and the items of
+  /// the two submenus below.
+  std::map<int, MenuItemState> items;
   std::vector<std::pair<int, std::u16string>> recentFiles; // id 118 + slot, file name
   std::vector<std::pair<int, std::u16string>> windows;     // id 230 + n, workbook name
   int checkedWindow = -1;                                  // id of the active workbook's item
 };
 
-/// Computes the state of every item of the main menu.
+/// What the menu rules ask of parts that live elsewhere (undo, clipboard,
+/// drawing objects; comments come from App::hooks). A query that is not
+/// installed answers "no": an empty undo list, an empty clipboard, no chart
+/// object.
+struct MenuQueries {
+  /// The label of the newest undo entry; nothing while the list is empty.
+  std::function<std::optional<std::u16string>()> undoLabel;
+  /// The clipboard holds the program's own data / plain text.
+  std::function<bool()> clipboardHasOwnData;
+  std::function<bool()> clipboardHasText;
+  /// The sheet's selected drawing object is a chart.
+  std::function<bool(const model::Sheet&)> selectedObjectIsChart;
+};
+MenuQueries& menuQueries();
+
+/// The Undo item's text: "撤消" alone, or with a blank, the label and the
+/// shortcut.
+std::u16string undo_menu_text(const std::optional<std::u16string>& label);
+
+/// Computes the state of every item of the main menu. An item is enabled
+/// only when its rule allows it and its command is built.
 MenuState update_menu(App& app);
 
 } // namespace app

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 namespace platform {
 namespace {
@@ -41,6 +42,84 @@ std::string unescapeValue(std::string_view s) {
 }
 
 } // namespace
+
+std::u16string hexText(std::span<const std::uint8_t> bytes) {
+  static constexpr char16_t kDigits[] = u"0123456789abcdef";
+  std::u16string out;
+  out.reserve(bytes.size() * 2);
+  for (std::uint8_t b : bytes) {
+    out += kDigits[b >> 4];
+    out += kDigits[b & 0xF];
+  }
+  return out;
+}
+
+std::optional<std::vector<std::uint8_t>> parseHexText(std::u16string_view text) {
+  if (text.size() % 2 != 0)
+    return std::nullopt;
+  const auto digit = [](char16_t c) -> int {
+    if (c >= u'0' && c <= u'9')
+      return c - u'0';
+    if (c >= u'a' && c <= u'f')
+      return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+      return c - u'A' + 10;
+    return -1;
+  };
+  std::vector<std::uint8_t> out;
+  out.reserve(text.size() / 2);
+  for (size_t i = 0; i < text.size(); i += 2) {
+    const int hi = digit(text[i]);
+    const int lo = digit(text[i + 1]);
+    if (hi < 0 || lo < 0)
+      return std::nullopt;
+    out.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
+  }
+  return out;
+}
+
+std::optional<std::uint32_t> parseDwordText(std::u16string_view text) {
+  if (text.empty() || text.size() > 10)
+    return std::nullopt;
+  std::uint64_t v = 0;
+  for (char16_t c : text) {
+    if (c < u'0' || c > u'9')
+      return std::nullopt;
+    v = v * 10 + static_cast<std::uint64_t>(c - u'0');
+  }
+  if (v > 0xFFFFFFFFu)
+    return std::nullopt;
+  return static_cast<std::uint32_t>(v);
+}
+
+std::optional<std::vector<std::uint8_t>> SettingsStore::binaryValue(std::u16string_view group,
+                                                                    std::u16string_view key) const {
+  const std::optional<std::u16string> text = value(group, key);
+  if (!text)
+    return std::nullopt;
+  return parseHexText(*text);
+}
+
+void SettingsStore::setBinaryValue(std::u16string_view group, std::u16string_view key,
+                                   std::span<const std::uint8_t> bytes) {
+  setValue(group, key, hexText(bytes));
+}
+
+std::optional<std::uint32_t> SettingsStore::dwordValue(std::u16string_view group,
+                                                       std::u16string_view key) const {
+  const std::optional<std::u16string> text = value(group, key);
+  if (!text)
+    return std::nullopt;
+  return parseDwordText(*text);
+}
+
+void SettingsStore::setDwordValue(std::u16string_view group, std::u16string_view key,
+                                  std::uint32_t v) {
+  std::u16string text;
+  for (char c : std::to_string(v))
+    text += static_cast<char16_t>(c);
+  setValue(group, key, text);
+}
 
 std::optional<std::u16string> MemorySettingsStore::value(std::u16string_view group,
                                                          std::u16string_view key) const {

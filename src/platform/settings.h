@@ -4,11 +4,14 @@
 // tool in an INI file; tests in memory. Failures are never reported: a value
 // that cannot be read is absent, a write that fails is lost.
 
+#include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -21,7 +24,25 @@ public:
                         std::u16string_view value) = 0;
   /// Writes pending changes out; false when that failed.
   virtual bool flush() { return true; }
+
+  /// Binary values and 32-bit numbers (the registry's REG_BINARY and
+  /// REG_DWORD). Stores that only hold text keep bytes as lower-case hex
+  /// digits and numbers in decimal; a value that does not read back as its
+  /// kind is absent. A store with native kinds overrides these.
+  virtual std::optional<std::vector<std::uint8_t>> binaryValue(std::u16string_view group,
+                                                               std::u16string_view key) const;
+  virtual void setBinaryValue(std::u16string_view group, std::u16string_view key,
+                              std::span<const std::uint8_t> bytes);
+  virtual std::optional<std::uint32_t> dwordValue(std::u16string_view group,
+                                                  std::u16string_view key) const;
+  virtual void setDwordValue(std::u16string_view group, std::u16string_view key,
+                             std::uint32_t value);
 };
+
+/// The text forms the text-only stores use for binary values and numbers.
+std::u16string hexText(std::span<const std::uint8_t> bytes);
+std::optional<std::vector<std::uint8_t>> parseHexText(std::u16string_view text);
+std::optional<std::uint32_t> parseDwordText(std::u16string_view text);
 
 class MemorySettingsStore : public SettingsStore {
 public:
