@@ -1,0 +1,37 @@
+#pragma once
+// Drawing shared by the program's own controls: the classic 3-D frames of
+// buttons and wells, the small solid triangles of arrow buttons, and the
+// font sample.
+
+#include "platform/canvas.h"
+
+namespace view {
+
+inline constexpr platform::Colour kFaceGrey = 0xC0C0C0;
+inline constexpr platform::Colour kShadowGrey = 0x808080;
+
+/// A button face: light grey, white and light edges at the top left, grey
+/// and black at the bottom right. Fills all of `r`.
+void drawRaisedBox(platform::Canvas& canvas, const platform::Rect& r);
+
+/// A pushed button: the face with a single grey outline.
+void drawPushedBox(platform::Canvas& canvas, const platform::Rect& r);
+
+/// The frame of a well (an edit box, a picker button): grey and black at the
+/// top left, light and white at the bottom right. Draws only the two-pixel
+/// frame; the caller fills the inside.
+void drawSunkenFrame(platform::Canvas& canvas, const platform::Rect& r);
+
+enum class ArrowDirection { Up, Down, Left, Right };
+
+/// A solid triangle of rows 7, 5, 3 and 1 pixels long, centred on `centre`,
+/// its point towards `direction`.
+void drawArrowTriangle(platform::Canvas& canvas, platform::Point centre, ArrowDirection direction,
+                       platform::Colour colour);
+
+/// The font sample of the format dialog ("FontPreview"): "AaBbCc" in the
+/// font, centred in `r` on white, clipped to `r`.
+void paintFontPreview(platform::Canvas& canvas, const platform::Rect& r,
+                      const platform::FontSpec& font, platform::Colour colour = platform::kBlack);
+
+} // namespace view
