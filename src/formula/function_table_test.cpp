@@ -177,7 +177,7 @@ TEST(FunctionTable, SpotChecksAgainstTheReference) {
       {u"WAIT", "n", 32917, 11, 0, true},
       {u"WORKBOOK.NAME", "SS", 33154, 12, 0, true},
       {u"ZTEST", "QNn", 324, 4, 0, true},
-      // Add-in entries of the Part.
+      // Add-in entries of the table.
       {u"FVSCHEDULE", "NU", -1, 1, 0, true},
       {u"GCD", repeat("R", 28, 'r'), -1, 3, 0, true},
       {u"IMSUM", repeat("B", 28, 'b'), -1, 10, 0, true},

@@ -1,43 +1,60 @@
 #include "qt/app_setup.h"
 
-#include "fileformats/biff/workbook_reader.h"
+#include "fileformats/open_save.h"
 #include "formula/recalc.h"
 #include "functions/families.h"
 #include "model/services.h"
 #include "model/workbook_list.h"
 #include "platform/unicode.h"
 
+#include <QApplication>
+#include <QFileDialog>
+
 #include <cstdlib>
-#include <fstream>
 #include <string_view>
 #include <vector>
 
 namespace qtui {
 namespace {
 
-bool readFile(model::Workbook& book, const std::u16string& path, int fileType) {
-  if (fileType != model::kFileXls && fileType != model::kFileXlt)
-    return false;
-  std::ifstream in(platform::toUtf8(path), std::ios::binary);
-  if (!in)
-    return false;
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return biff::readBinaryWorkbook(bytes, book);
+// The Save As dialog: the seven file types, the suggested name, "xls" by default.
+std::optional<fileformats::SaveAsChoice> saveAsDialog(std::u16string_view suggested) {
+  QStringList filters;
+  for (const fileformats::SaveAsTypeEntry& t : fileformats::kSaveAsTypes)
+    filters << QString::fromUtf16(t.label.data(), static_cast<qsizetype>(t.label.size()));
+  QFileDialog dialog(QApplication::activeWindow());
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilters(filters);
+  dialog.setDefaultSuffix(QStringLiteral("xls"));
+  dialog.selectFile(QString::fromUtf16(suggested.data(), static_cast<qsizetype>(suggested.size())));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return std::nullopt;
+  const QString path = dialog.selectedFiles().front();
+  fileformats::SaveAsChoice choice;
+  choice.path = std::u16string(reinterpret_cast<const char16_t*>(path.utf16()), static_cast<size_t>(path.size()));
+  choice.filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+  if (choice.filterIndex <= 0)
+    choice.filterIndex = fileformats::kSaveAsExcel97;
+  return choice;
 }
 
 } // namespace
 
+void installAppServices(model::WorkbookList& books) {
+  installAppServices();
+  fileformats::installFileServices(books, saveAsDialog);
+}
+
 void installAppServices() {
-  static bool done = false;
-  if (done)
-    return;
-  done = true;
-  formula::installFormulaEngine();
-  functions::registerAllFunctions();
-  functions::seedRandomFromClock();
-  model::modelServices().readWorkbookFile = readFile;
-  static QtTextMetrics metrics;
-  platform::setTextMetrics(&metrics);
+  static bool engine = false;
+  if (!engine) {
+    engine = true;
+    formula::installFormulaEngine();
+    functions::registerAllFunctions();
+    functions::seedRandomFromClock();
+    static QtTextMetrics metrics;
+    platform::setTextMetrics(&metrics);
+  }
 }
 
 bool displayAvailable() {

@@ -1,7 +1,14 @@
 // cellwick [--screenshot PNG] [file]: the desktop program.
 
 #include "qt/app_setup.h"
+#include "app/cell_entry.h"
+#include "app/frame.h"
 #include "qt/main_window.h"
+#include "qt/qt_dialog_host.h"
+#include "qt/qt_settings.h"
+#include "qt/qt_ui_services.h"
+
+#include <memory>
 
 #include <QApplication>
 #include <QImage>
@@ -29,24 +36,37 @@ int main(int argc, char** argv) {
     return 1;
   }
   QApplication app(argc, argv);
-  qtui::installAppServices();
-
   model::WorkbookList books;
-  // A file that cannot be opened falls back to a new workbook.
-  const bool opened = file && books.open_workbook(QString::fromLocal8Bit(file).toStdU16String(), true);
-  if (!opened && !books.new_workbook(nullptr))
+  qtui::installAppServices(books);
+  qtui::QtUiServices ui;
+  platform::setUiServices(&ui);
+  auto window = std::make_unique<qtui::MainWindow>(books);
+  ui.setParent(window.get());
+  ui.onSaveButton = [&](bool) { window->refresh(); };
+  qtui::QtDialogHost dialogs(window.get());
+  platform::setDialogHost(&dialogs);
+  qtui::QtSettingsStore settings;
+  window->applyBandLayout(app::load_frame_settings(settings, window->app().bars, window->width()));
+  window->app().programDirectory = QCoreApplication::applicationDirPath().toStdU16String();
+  // A file that cannot be opened falls back to New.
+  app::startup_open(window->app(), file ? QString::fromLocal8Bit(file).toStdU16String() : std::u16string());
+  if (books.count() == 0)
     return 16;
-  qtui::MainWindow window(books);
-  window.refresh();
-  window.show();
+  app::refresh_formula_bar(window->app());
+  window->refresh();
+  window->show();
   if (screenshot) {
     // Give the window a moment to be mapped and painted, then save it.
-    QTimer::singleShot(500, &window, [&] {
-      const bool saved = window.grab().toImage().save(QString::fromLocal8Bit(screenshot), "PNG");
+    QTimer::singleShot(500, window.get(), [&] {
+      const bool saved = window->grab().toImage().save(QString::fromLocal8Bit(screenshot), "PNG");
       if (!saved)
         std::fprintf(stderr, "cellwick: cannot write '%s'\n", screenshot);
       app.exit(saved ? 0 : 1);
     });
   }
-  return app.exec();
+  const int code = app.exec();
+  app::save_frame_settings(settings, window->bandLayout(), window->app().bars);
+  platform::setDialogHost(nullptr);
+  platform::setUiServices(nullptr);
+  return code;
 }

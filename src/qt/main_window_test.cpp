@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QMenu>
+#include <QKeyEvent>
 #include <QMenuBar>
 
 #include <gtest/gtest.h>
@@ -32,10 +33,10 @@ protected:
     static char* argv[] = {name, nullptr};
     if (!QApplication::instance())
       new QApplication(argc, argv);
-    installAppServices();
   }
 
   MainWindowTest() {
+    installAppServices(books);
     EXPECT_TRUE(books.new_workbook(nullptr));
     window = std::make_unique<MainWindow>(books);
     window->resize(640, 480);
@@ -68,15 +69,16 @@ TEST_F(MainWindowTest, MenusCarryTheTextsAndStates) {
   } rows[] = {
       {110, u"新建(&N)\tCtrl+N", true},
       {111, u"打开…(&O)\tCtrl+O", true},
-      {113, u"保存(&S)\tCtrl+S", false},
+      {113, u"保存(&S)\tCtrl+S", true},
       {127, u"退出(&X)", true},
-      {134, u"选择必粘贴…(&S)", false},
-      {142, u"内容(&C)\tDel", false},
-      {146, u"移动/复制工作表…(&M)", false},
+      {134, u"选择必粘贴…(&S)", false}, // the clipboard is not built
+      {142, u"内容(&C)\tDel", true},
+      {146, u"移动/复制工作表…(&M)", true},
       {183, u"椭圆&O)", false},
       {203, u"网络线(&G)", true},
       {207, u"1&50%", true},
-      {216, u"工具栏(&T)", false},
+      {210, u"保护…(&P)", true},
+      {216, u"工具栏(&T)", true},
       {218, u"状态栏(&S)", true},
       {225, u"单变量求解…(&G)", false},
   };
@@ -132,9 +134,34 @@ TEST_F(MainWindowTest, ZoomCommandDoublesTheGrid) {
   EXPECT_EQ(window->grid()->layout().scale.standardCharWidthPx, platform::mulDiv(before, 200, 100));
   EXPECT_TRUE(window->action(208)->isChecked());
   // A command that is not built does nothing.
-  window->dispatch_command(113);
+  window->dispatch_command(117);
   window->dispatch_command(230 + 5);
   EXPECT_EQ(books.count(), 1);
+}
+
+void sendKey(QWidget* target, int key, const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QKeyEvent press(QEvent::KeyPress, key, mods, text);
+  QApplication::sendEvent(target, &press);
+}
+
+TEST_F(MainWindowTest, TypingIntoTheGridStoresTheCell) {
+  QWidget* grid = window->grid();
+  grid->setFocus();
+  for (QChar ch : QStringLiteral("=6*7"))
+    sendKey(QApplication::focusWidget() ? QApplication::focusWidget() : grid, 0, QString(ch));
+  EXPECT_EQ(window->app().editMode, app::EditMode::Entry);
+  EXPECT_EQ(window->app().formulaBar.text, u"=6*7");
+  // The entry continues in the formula bar, where Enter commits.
+  sendKey(window->formulaBar(), Qt::Key_Return, QStringLiteral("\r"));
+  const model::CellRecord* a1 = model::cell_at(books.active()->active(), 0, 0);
+  ASSERT_NE(a1, nullptr);
+  EXPECT_EQ(a1->input.view(), u"=6*7");
+  EXPECT_DOUBLE_EQ(a1->value.numberValue(), 42);
+  EXPECT_EQ(books.active()->active().activeRow, 1);
+  // The arrow keys move the active cell; the formula bar shows its input.
+  sendKey(grid, Qt::Key_Up, QString());
+  EXPECT_EQ(window->app().formulaBar.text, u"=6*7");
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("Cellwick - Book1"));
 }
 
 } // namespace

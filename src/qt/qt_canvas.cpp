@@ -1,5 +1,12 @@
 #include "qt/qt_canvas.h"
 
+#include <QStaticText>
+
+#include <map>
+#include <memory>
+#include <tuple>
+#include <unordered_map>
+
 #include <QFontMetrics>
 #include <QImage>
 #include <QPolygon>
@@ -8,11 +15,16 @@
 #include <vector>
 
 namespace qtui {
-namespace {
 
 QString qStringOf(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
+
+std::u16string u16Of(const QString& s) {
+  return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<size_t>(s.size()));
+}
+
+namespace {
 
 QRect qRectOf(const platform::Rect& r) {
   return QRect(r.left, r.top, std::max(0, r.width()), std::max(0, r.height()));
@@ -68,6 +80,58 @@ QFont qFontOf(const platform::FontSpec& spec) {
   f.setStyleHint(QFont::SansSerif);
   return f;
 }
+
+namespace {
+
+// Repaints draw and measure the same few fonts and mostly the same texts:
+// shaping is the dear part, so fonts, widths and laid-out texts are kept.
+// The caches are bounded and simply start over when full.
+struct FontEntry {
+  explicit FontEntry(const QFont& f) : font(f), metrics(f) {}
+  QFont font;
+  QFontMetrics metrics;
+  std::unordered_map<std::u16string, int> widths;
+  std::unordered_map<std::u16string, QStaticText> texts;
+
+  int width(std::u16string_view text) {
+    const std::u16string key(text);
+    const auto it = widths.find(key);
+    if (it != widths.end())
+      return it->second;
+    if (widths.size() >= kMaxCachedTexts)
+      widths.clear();
+    const int w = metrics.horizontalAdvance(qStringOf(text));
+    widths.emplace(key, w);
+    return w;
+  }
+  const QStaticText& staticText(std::u16string_view text) {
+    const std::u16string key(text);
+    auto it = texts.find(key);
+    if (it == texts.end()) {
+      if (texts.size() >= kMaxCachedTexts)
+        texts.clear();
+      QStaticText t(qStringOf(text));
+      t.setTextFormat(Qt::PlainText);
+      t.setPerformanceHint(QStaticText::AggressiveCaching);
+      t.prepare(QTransform(), font);
+      it = texts.emplace(key, std::move(t)).first;
+    }
+    return it->second;
+  }
+  static constexpr size_t kMaxCachedTexts = 8192;
+};
+
+FontEntry& fontEntry(const platform::FontSpec& spec) {
+  using Key = std::tuple<std::u16string, int, int, bool, bool, bool>;
+  static std::map<Key, std::unique_ptr<FontEntry>> entries;
+  const Key key{spec.face, spec.heightTwips, spec.weight, spec.italic, spec.underline, spec.strikeOut};
+  auto it = entries.find(key);
+  if (it == entries.end())
+    it = entries.emplace(key, std::make_unique<FontEntry>(qFontOf(spec))).first;
+  return *it->second;
+}
+
+} // namespace
 
 QtCanvas::QtCanvas(QPainter& painter) : m_painter(painter) {
   m_painter.setRenderHint(QPainter::Antialiasing, false);
@@ -147,40 +211,39 @@ void QtCanvas::drawText(std::u16string_view text, const platform::FontSpec& font
                         const platform::Rect& clip) {
   if (text.empty() || clip.isEmpty())
     return;
-  const QFont f = qFontOf(font);
-  const QFontMetrics fm(f);
-  const QString s = qStringOf(text);
-  const int width = fm.horizontalAdvance(s);
+  FontEntry& e = fontEntry(font);
+  const int width = e.width(text);
   int x = box.left;
   if (align & platform::kTextRight)
     x = box.right - width;
   else if (align & platform::kTextCentre)
     x = box.left + (box.width() - width) / 2;
-  int y = box.top + fm.ascent();
+  int top = box.top;
   if (align & platform::kTextBottom)
-    y = box.bottom - fm.descent();
+    top = box.bottom - e.metrics.height();
   else if (align & platform::kTextVCentre)
-    y = box.top + (box.height() - fm.height()) / 2 + fm.ascent();
+    top = box.top + (box.height() - e.metrics.height()) / 2;
   m_painter.save();
   m_painter.setClipRect(qRectOf(clip), Qt::IntersectClip);
-  m_painter.setFont(f);
+  m_painter.setFont(e.font);
   m_painter.setPen(qColourOf(colour));
-  m_painter.drawText(QPoint(x, y), s);
+  m_painter.drawStaticText(QPoint(x, top), e.staticText(text));
   m_painter.restore();
 }
 
 platform::FontMetrics QtTextMetrics::fontMetrics(const platform::FontSpec& font) const {
-  const QFontMetrics fm(qFontOf(font));
+  const FontEntry& e = fontEntry(font);
+  const QFontMetrics& fm = e.metrics;
   platform::FontMetrics m;
   m.heightPx = fm.height();
-  m.internalLeadingPx = std::max(0, fm.height() - qFontOf(font).pixelSize());
+  m.internalLeadingPx = std::max(0, fm.height() - e.font.pixelSize());
   m.averageCharWidthPx = fm.averageCharWidth();
   m.pitchAndFamily = 34;
   return m;
 }
 
 int QtTextMetrics::textWidthPx(const platform::FontSpec& font, std::u16string_view text) const {
-  return QFontMetrics(qFontOf(font)).horizontalAdvance(qStringOf(text));
+  return fontEntry(font).width(text);
 }
 
 } // namespace qtui

@@ -16,6 +16,10 @@ QFont qFontOf(const platform::FontSpec& font);
 
 QColor qColourOf(platform::Colour colour);
 
+/// Texts cross between the core and Qt as UTF-16 both ways.
+QString qStringOf(std::u16string_view text);
+std::u16string u16Of(const QString& s);
+
 class QtCanvas final : public platform::Canvas {
 public:
   explicit QtCanvas(QPainter& painter);

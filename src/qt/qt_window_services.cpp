@@ -1,0 +1,104 @@
+#include "qt/qt_window_services.h"
+
+#include "app/messages.h"
+#include "qt/main_window.h"
+#include "qt/qt_canvas.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMenu>
+#include <QTimer>
+#include <QUrl>
+
+namespace qtui {
+
+QtWindowServices::~QtWindowServices() {
+  for (auto& [id, timer] : m_timers)
+    delete timer;
+}
+
+void QtWindowServices::invalidate(const platform::Rect& r) {
+  if (GridWidget* g = m_window.grid())
+    g->update(r.left, r.top, r.width(), r.height());
+}
+
+void QtWindowServices::setTimer(int id, int milliseconds) {
+  QTimer*& timer = m_timers[id];
+  if (!timer) {
+    timer = new QTimer();
+    QObject::connect(timer, &QTimer::timeout, [this, id] {
+      m_window.post(app::WM_TIMER, static_cast<app::WParam>(id), 0);
+    });
+  }
+  timer->start(milliseconds);
+}
+
+void QtWindowServices::killTimer(int id) {
+  const auto it = m_timers.find(id);
+  if (it != m_timers.end())
+    it->second->stop();
+}
+
+void QtWindowServices::setCursor(platform::CursorShape shape) {
+  GridWidget* g = m_window.grid();
+  if (!g)
+    return;
+  switch (shape) {
+  case platform::CursorShape::Arrow: g->setCursor(Qt::ArrowCursor); break;
+  case platform::CursorShape::Wait: g->setCursor(Qt::WaitCursor); break;
+  case platform::CursorShape::SizeColumns: g->setCursor(Qt::SplitHCursor); break;
+  case platform::CursorShape::SizeRows: g->setCursor(Qt::SplitVCursor); break;
+  case platform::CursorShape::Cross: g->setCursor(Qt::CrossCursor); break;
+  }
+}
+
+void QtWindowServices::setFocus(platform::FocusTarget target) {
+  QWidget* w = target == platform::FocusTarget::FormulaBar ? static_cast<QWidget*>(m_window.formulaBar())
+                                                           : static_cast<QWidget*>(m_window.grid());
+  if (w)
+    w->setFocus(Qt::OtherFocusReason);
+}
+
+void QtWindowServices::setModifiers(Qt::KeyboardModifiers mods) {
+  m_modifiers = (mods & Qt::ShiftModifier ? platform::kModShift : 0u) |
+                (mods & Qt::ControlModifier ? platform::kModControl : 0u) |
+                (mods & Qt::AltModifier ? platform::kModAlt : 0u);
+}
+
+int QtWindowServices::trackPopupMenu(const std::vector<platform::PopupItem>& items, platform::Point at) {
+  QMenu menu(m_window.grid());
+  for (const platform::PopupItem& item : items) {
+    if (item.id == 0) {
+      menu.addSeparator();
+      continue;
+    }
+    QAction* a = menu.addAction(qStringOf(item.text));
+    a->setData(item.id);
+    a->setEnabled(item.enabled);
+    a->setCheckable(item.checked);
+    a->setChecked(item.checked);
+  }
+  QAction* chosen = menu.exec(m_window.grid()->mapToGlobal(QPoint(at.x, at.y)));
+  return chosen ? chosen->data().toInt() : 0;
+}
+
+std::optional<std::u16string> QtWindowServices::askOpenFileName(std::u16string_view filter) {
+  const QString path = QFileDialog::getOpenFileName(&m_window, QString(), QString(), qStringOf(filter));
+  if (path.isEmpty())
+    return std::nullopt;
+  return u16Of(path);
+}
+
+std::optional<std::u16string> QtWindowServices::askSaveFileName(std::u16string_view filter,
+                                                                std::u16string_view suggested) {
+  const QString path = QFileDialog::getSaveFileName(&m_window, QString(), qStringOf(suggested), qStringOf(filter));
+  if (path.isEmpty())
+    return std::nullopt;
+  return u16Of(path);
+}
+
+void QtWindowServices::openWithDesktop(std::u16string_view path) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(qStringOf(path)));
+}
+
+} // namespace qtui
