@@ -461,11 +461,37 @@ model::CellRange selection(const model::Sheet& s) {
 
 CellPos activeCell(const model::Sheet& s) { return {s.activeRow, s.activeColumn}; }
 
+void invalidate_cells(App& app, const model::CellRange& range) {
+  Sheet* s = app.gridSheet();
+  if (!s)
+    return;
+  const view::GridLayout& g = app.layout;
+  // Frozen panes split a range into up to four pieces: repaint them all.
+  if (s->flags & model::kSheetPanesFrozen) {
+    app.window.invalidate(g.grid);
+    return;
+  }
+  const int top = std::max<int>(range.firstRow, g.topRow), bottom = std::min<int>(range.lastRow, g.bottomRow);
+  const int left = std::max<int>(range.firstColumn, g.leftColumn),
+            right = std::min<int>(range.lastColumn, g.rightColumn);
+  if (top > bottom || left > right)
+    return;
+  const platform::Rect a = view::cellRect(*s, g, top, left), b = view::cellRect(*s, g, bottom, right);
+  if (a.isEmpty() || b.isEmpty()) {
+    app.window.invalidate(g.cells); // a hidden line at the edge: keep it simple
+    return;
+  }
+  app.window.invalidate({a.left, a.top, b.right, b.bottom});
+}
+
 void set_selection(App& app, const model::CellRange& range, std::optional<CellPos> active,
                    bool scrollIntoView) {
   Sheet* s = app.gridSheet();
   if (!s)
     return;
+  const CellRange before = selection(*s);
+  const std::uint16_t topBefore = s->topRow;
+  const std::uint8_t leftBefore = s->leftColumn;
   s->selectionFirst = model::packCell(range.firstRow, range.firstColumn);
   s->selectionLast = model::packCell(range.lastRow, range.lastColumn);
   if (active) {
@@ -480,9 +506,16 @@ void set_selection(App& app, const model::CellRange& range, std::optional<CellPo
   } else {
     update_status_summary(app);
   }
-  // Selection marks, header highlights and the formula bar all follow.
-  invalidateGrid(app);
-  platform::ui().requestRepaint(platform::kRepaintGrid);
+  if (s->topRow != topBefore || s->leftColumn != leftBefore)
+    return; // scrolling repainted everything
+  // The cells whose selected state changed lie in the old or the new
+  // selection; the headers' bold labels follow the active cell.
+  app.relayout();
+  invalidate_cells(app, before);
+  invalidate_cells(app, range);
+  const view::GridLayout& g = app.layout;
+  app.window.invalidate({g.grid.left, g.grid.top, g.grid.right, g.cells.top});
+  app.window.invalidate({g.grid.left, g.cells.top, g.cells.left, g.grid.bottom});
 }
 
 void scroll_into_view(App& app, CellPos cell) {

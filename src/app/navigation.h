@@ -16,6 +16,8 @@ enum class Direction { Up, Down, Left, Right };
 model::CellRange selection(const model::Sheet& sheet);
 CellPos activeCell(const model::Sheet& sheet);
 
+/// Repaints the visible part of a range of the active sheet.
+void invalidate_cells(App& app, const model::CellRange& range);
 /// Stores the selection and redraws what changed; with an active cell, also
 /// moves it there, closes any entry, gives the grid the focus, refreshes the
 /// formula bar and the summary, and (when asked) scrolls it into view.

@@ -35,6 +35,23 @@ TEST_F(NavigationTest, ArrowStepsSkipHiddenLinesAndStopAtEdges) {
   }
 }
 
+TEST_F(NavigationTest, AMoveRepaintsTheTwoCellsAndTheHeadersOnly) {
+  select(3, 2, 3, 2, 3, 2); // C4
+  window.invalidated.clear();
+  key(VK_DOWN);
+  const platform::Rect c4 = view::cellRect(sheet(), app.layout, 3, 2);
+  const platform::Rect c5 = view::cellRect(sheet(), app.layout, 4, 2);
+  bool coversC4 = false, coversC5 = false;
+  for (const platform::Rect& r : window.invalidated) {
+    EXPECT_LT(r.width() * r.height(), app.layout.cells.width() * app.layout.cells.height() / 4)
+        << r.left << "," << r.top << " " << r.right << "," << r.bottom;
+    coversC4 = coversC4 || (r.left <= c4.left && r.top <= c4.top && r.right >= c4.right && r.bottom >= c4.bottom);
+    coversC5 = coversC5 || (r.left <= c5.left && r.top <= c5.top && r.right >= c5.right && r.bottom >= c5.bottom);
+  }
+  EXPECT_TRUE(coversC4);
+  EXPECT_TRUE(coversC5);
+}
+
 TEST_F(NavigationTest, ArrowsEnterAndLeaveMergedRangesAsOneCell) {
   ASSERT_TRUE(model::addMergedRange(sheet(), range(1, 0, 2, 1))); // A2:B3
   key(VK_DOWN);
