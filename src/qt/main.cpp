@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
   app::refresh_formula_bar(window->app());
   window->refresh();
   window->show();
+  window->activateWindow();
   if (screenshot) {
     // Give the window a moment to be mapped and painted, then save it.
     QTimer::singleShot(500, window.get(), [&] {

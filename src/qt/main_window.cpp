@@ -84,6 +84,10 @@ void postKey(MainWindow& window, QtWindowServices&, QKeyEvent* e, bool toFormula
     window.post(app::WM_KEYDOWN, vk, 0, toFormulaBar);
   if (isKeypadDecimal(e))
     return; // the keypad's decimal key types the regional separator itself
+  // Alt with a key is a menu mnemonic, never a character (AltGr comes as
+  // Ctrl+Alt and does type).
+  if ((e->modifiers() & Qt::AltModifier) && !(e->modifiers() & Qt::ControlModifier))
+    return;
   QString text = e->text();
   if (e->key() == Qt::Key_Backtab)
     text = QStringLiteral("\t");
