@@ -1,7 +1,9 @@
 #include "app/app_test_util.h"
 
 #include "app/command_table.h"
+#include "model/display_text.h"
 #include "platform/clock.h"
+#include "platform/unicode.h"
 
 namespace app {
 namespace {
@@ -321,6 +323,39 @@ TEST_F(CellEntryTest, HyperlinkFormulasGetTheLinkFont) {
   const model::Font& font = book().fonts[book().cellFormats[c->formatIndex].fontIndex];
   EXPECT_EQ(font.underline, 1);
   EXPECT_EQ(font.colourIndex, 12);
+}
+
+TEST_F(CellEntryTest, TypingLeavesUnrelatedFormulasAlone) {
+  // Column C reads column A; column E reads column C.
+  for (int r = 0; r < 200; ++r) {
+    set(r, 0, u"1");
+    set(r, 2, u"=A" + platform::fromUtf8(std::to_string(r + 1)) + u"*2");
+    set(r, 4, u"=C" + platform::fromUtf8(std::to_string(r + 1)) + u"+1");
+  }
+  formula::computeStaleFormulas(book());
+  const auto stale = [&](int row, int column) {
+    return model::cell_at(sheet(), static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column))->calcState ==
+           model::CalcState::NotValid;
+  };
+  select(0, 7, 0, 7, 0, 7); // H1: nothing reads it
+  type(u"5");
+  key(VK_RETURN);
+  for (int r = 0; r < 200; ++r)
+    ASSERT_FALSE(stale(r, 2) || stale(r, 4)) << r;
+  select(9, 0, 9, 0, 9, 0); // A10 feeds C10 and, through it, E10
+  type(u"7");
+  key(VK_RETURN);
+  for (int r = 0; r < 200; ++r) {
+    const bool dependent = r == 9;
+    model::CellRecord* e = model::cell_at(sheet(), static_cast<std::uint16_t>(r), 4);
+    if (!dependent) {
+      EXPECT_FALSE(stale(r, 2) || stale(r, 4)) << r;
+    } else {
+      // Stale or already recomputed: either way it reads 7 * 2 + 1 once asked.
+      (void)model::cell_display_text(book(), 0, *e, -1);
+      EXPECT_DOUBLE_EQ(e->value.numberValue(), 15);
+    }
+  }
 }
 
 TEST_F(CellEntryTest, CtrlEAndClickOpenTheCellForEditing) {

@@ -265,7 +265,13 @@ void GridWidget::mouseReleaseEvent(QMouseEvent* event) {
     m_window.post(app::WM_LBUTTONUP, mouseKeys(event), pointOf(event));
 }
 
-void GridWidget::keyPressEvent(QKeyEvent* event) { postKey(m_window, *static_cast<QtWindowServices*>(&m_app.window), event, false); }
+void GridWidget::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F1) {
+    m_window.post(app::WM_HELP, 0, 0);
+    return;
+  }
+  postKey(m_window, *static_cast<QtWindowServices*>(&m_app.window), event, false);
+}
 
 void GridWidget::inputMethodEvent(QInputMethodEvent* event) {
   for (QChar ch : event->commitString())
@@ -517,9 +523,13 @@ void MainWindow::update_menu() {
   }
   // The tool bar follows the same rules: Save while a workbook is open, Undo
   // while there is something to undo.
+  // Cut, Copy, AutoSum and Insert function work on cells.
+  const bool cells = m_app->gridSheet() != nullptr;
   for (const auto& [id, a] : m_toolButtons) {
     const auto it = state.items.find(id);
-    a->setEnabled(app::findCommand(id) != nullptr && (it == state.items.end() || it->second.enabled));
+    const bool needsCells = id == 131 || id == 132 || id == 185 || id == 167;
+    a->setEnabled(app::findCommand(id) != nullptr && (it == state.items.end() || it->second.enabled) &&
+                  (cells || !needsCells));
   }
   if (QAction* save = m_toolButtons[113])
     save->setEnabled(m_books.count() > 0 && app::findCommand(113) != nullptr);
@@ -544,7 +554,8 @@ void MainWindow::post(unsigned msg, app::WParam wParam, app::LParam lParam, bool
 
 void MainWindow::applyBarVisibility() {
   m_toolBar->setVisible(m_app->bars.toolBar);
-  m_formulaBand->setVisible(m_app->bars.formulaBar);
+  // The formula bar belongs to sheets with cells.
+  m_formulaBand->setVisible(m_app->bars.formulaBar && (m_books.count() == 0 || m_app->gridSheet()));
   statusBar()->setVisible(m_app->bars.statusBar);
 }
 

@@ -2,6 +2,7 @@
 
 #include "model/set_cell.h"
 #include "qt/app_setup.h"
+#include "qt/qt_canvas.h"
 
 #include <QAction>
 #include <QApplication>
@@ -137,6 +138,23 @@ TEST_F(MainWindowTest, ZoomCommandDoublesTheGrid) {
   window->dispatch_command(117);
   window->dispatch_command(230 + 5);
   EXPECT_EQ(books.count(), 1);
+}
+
+TEST_F(MainWindowTest, TextDrawnBetweenLinesLeavesTheLinePen) {
+  QImage image(60, 40, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  QtCanvas canvas(painter);
+  canvas.setClip({0, 0, 60, 40});
+  canvas.setPen(platform::Pen{platform::PenStyle::Solid, 1, 0x0000FF}); // red
+  // Inside its box and clipped at its edge: both ways must give the pen back.
+  canvas.drawText(u"ab", platform::FontSpec{}, 0xFF0000, {0, 0, 60, 20}, 0, {0, 0, 60, 20});
+  canvas.drawLine({0, 25}, {60, 25});
+  canvas.drawText(u"a long text", platform::FontSpec{}, 0xFF0000, {0, 0, 10, 20}, 0, {0, 0, 10, 20});
+  canvas.drawLine({0, 35}, {60, 35});
+  painter.end();
+  EXPECT_EQ(image.pixelColor(30, 25), QColor(255, 0, 0));
+  EXPECT_EQ(image.pixelColor(30, 35), QColor(255, 0, 0));
 }
 
 void sendKey(QWidget* target, int key, const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {

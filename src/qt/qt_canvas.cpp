@@ -143,7 +143,8 @@ void QtCanvas::setClip(const platform::Rect& clip) {
 
 void QtCanvas::setPen(const platform::Pen& pen) {
   if (pen.style == platform::PenStyle::None) {
-    m_painter.setPen(Qt::NoPen);
+    m_pen = QPen(Qt::NoPen);
+    m_painter.setPen(m_pen);
     return;
   }
   QPen p(qColourOf(pen.colour));
@@ -157,6 +158,7 @@ void QtCanvas::setPen(const platform::Pen& pen) {
   case platform::PenStyle::Alternate: p.setDashPattern({1, 1}); break;
   default: break;
   }
+  m_pen = p;
   m_painter.setPen(p);
 }
 
@@ -223,10 +225,18 @@ void QtCanvas::drawText(std::u16string_view text, const platform::FontSpec& font
     top = box.bottom - e.metrics.height();
   else if (align & platform::kTextVCentre)
     top = box.top + (box.height() - e.metrics.height()) / 2;
-  m_painter.save();
-  m_painter.setClipRect(qRectOf(clip), Qt::IntersectClip);
   m_painter.setFont(e.font);
   m_painter.setPen(qColourOf(colour));
+  // Most texts sit inside their clip; only the others pay for a clip region.
+  const bool inside = x >= clip.left && x + width <= clip.right && top >= clip.top &&
+                      top + e.metrics.height() <= clip.bottom;
+  if (inside) {
+    m_painter.drawStaticText(QPoint(x, top), e.staticText(text));
+    m_painter.setPen(m_pen); // lines keep the canvas's pen
+    return;
+  }
+  m_painter.save();
+  m_painter.setClipRect(qRectOf(clip), Qt::IntersectClip);
   m_painter.drawStaticText(QPoint(x, top), e.staticText(text));
   m_painter.restore();
 }

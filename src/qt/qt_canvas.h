@@ -39,6 +39,7 @@ public:
 
 private:
   QPainter& m_painter;
+  QPen m_pen; // the pen set for lines; drawing text borrows the painter's
 };
 
 /// Measures with the fonts QtCanvas draws with. Needs a running QGuiApplication.
