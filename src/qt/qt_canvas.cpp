@@ -225,20 +225,20 @@ void QtCanvas::drawText(std::u16string_view text, const platform::FontSpec& font
     top = box.bottom - e.metrics.height();
   else if (align & platform::kTextVCentre)
     top = box.top + (box.height() - e.metrics.height()) / 2;
-  m_painter.setFont(e.font);
-  m_painter.setPen(qColourOf(colour));
   // Most texts sit inside their clip; only the others pay for a clip region.
   const bool inside = x >= clip.left && x + width <= clip.right && top >= clip.top &&
                       top + e.metrics.height() <= clip.bottom;
-  if (inside) {
-    m_painter.drawStaticText(QPoint(x, top), e.staticText(text));
-    m_painter.setPen(m_pen); // lines keep the canvas's pen
-    return;
+  if (!inside) {
+    m_painter.save();
+    m_painter.setClipRect(qRectOf(clip), Qt::IntersectClip);
   }
-  m_painter.save();
-  m_painter.setClipRect(qRectOf(clip), Qt::IntersectClip);
+  m_painter.setFont(e.font);
+  m_painter.setPen(qColourOf(colour));
   m_painter.drawStaticText(QPoint(x, top), e.staticText(text));
-  m_painter.restore();
+  if (inside)
+    m_painter.setPen(m_pen); // lines keep the canvas's pen
+  else
+    m_painter.restore();
 }
 
 platform::FontMetrics QtTextMetrics::fontMetrics(const platform::FontSpec& font) const {
