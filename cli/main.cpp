@@ -5,6 +5,7 @@
 #include "eval_command.h"
 #include "format_command.h"
 #include "info_command.h"
+#include "open_command.h"
 
 #include "platform/ui_services.h"
 
@@ -22,6 +23,7 @@ constexpr const char* kUsage =
     "              (fonts, cell formats, styles, number formats, sheets)\n"
     "  dump [--recalc] FILE\n"
     "              print every stored cell of an .xls or .xlt file\n"
+    "  open FILE   open a file as the desktop program does and count its cells\n"
     "  convert IN OUT [--excel95] [--recalc]\n"
     "              convert between .xls, .xlt, .pxl, .csv and .txt by extension\n"
     "  eval [--locale L] [--date1904] [--file FILE] [--set A1=TEXT]... FORMULA\n"
@@ -56,6 +58,8 @@ int main(int argc, char** argv) {
     return cli::runInfoCommand(stdout);
   if (command == "dump")
     return cli::runDumpCommand(argc - 1, argv + 1);
+  if (command == "open")
+    return cli::runOpenCommand(argc - 1, argv + 1);
   if (command == "convert")
     return cli::runConvertCommand(argc - 1, argv + 1);
   if (command == "eval")

@@ -56,6 +56,7 @@ protected:
     model::modelServices().readWorkbookFile = nullptr;
     model::modelServices().saveWorkbook = nullptr;
     model::modelServices().addRecentFile = nullptr;
+    model::modelServices().runMacro = nullptr;
     fs::remove_all(dir);
   }
   std::u16string path(const char* name) { return u16(dir / name); }
@@ -241,6 +242,71 @@ TEST_F(OpenSaveTest, FailedSaveKeepsWhatWasThereAndTellsWhy) {
   EXPECT_EQ(ui.shown()[0].text, model::formatMessage(kMessageCannotSaveFile, path("keep.csv")));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2); // no temporary left
   EXPECT_NE(list.active()->modified, 0);
+}
+
+// Opening a workbook that defines Auto_Open (any letter case) asks the macro
+// runner for it once, with the opened workbook already active; other names,
+// failed opens and re-activating an open workbook run nothing.
+TEST_F(OpenSaveTest, AutoOpenRunsOnceAfterLoading) {
+  struct Call {
+    model::Workbook* book;
+    std::u16string name;
+    bool bookWasActive;
+  };
+  std::vector<Call> calls;
+  model::modelServices().runMacro = [&](model::Workbook& book, std::u16string_view name) {
+    calls.push_back({&book, std::u16string(name), list.active() == &book});
+  };
+  struct Row {
+    const char* file;
+    std::vector<std::u16string> names;
+    const char16_t* expected; // the name run, or null for none
+  } rows[] = {
+      {"none.xls", {}, nullptr},
+      {"builtin.xls", {u"Total", u"Auto_Open"}, u"Auto_Open"},
+      {"upper.xls", {u"AUTO_OPEN"}, u"AUTO_OPEN"},
+      {"template.xlt", {u"Auto_Open"}, u"Auto_Open"},
+      {"others.xls", {u"Auto_Close", u"Auto_Open_Later", u"Auto_Activate"}, nullptr},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.file);
+    ASSERT_TRUE(list.new_workbook(nullptr));
+    setCell(0, 0, u"1");
+    for (const std::u16string& name : row.names) {
+      model::DefinedName n;
+      n.name = name;
+      n.formula = u"=Sheet1!$A$1";
+      list.active()->names.push_back(n);
+    }
+    ASSERT_TRUE(saveWorkbookFile(list, path(row.file), true));
+    while (list.count() > 0)
+      ASSERT_FALSE(list.close_workbook());
+    ASSERT_TRUE(calls.empty()); // saving and closing run nothing
+
+    ASSERT_TRUE(openWorkbookFile(list, path(row.file), false));
+    // The names came back, so a missing call is the seam's doing.
+    EXPECT_EQ(list.active()->names.size(), row.names.size());
+    if (!row.expected) {
+      EXPECT_TRUE(calls.empty());
+    } else {
+      ASSERT_EQ(calls.size(), 1u);
+      EXPECT_EQ(calls[0].name, row.expected);
+      EXPECT_EQ(calls[0].book, list.active());
+      EXPECT_TRUE(calls[0].bookWasActive);
+    }
+    // Opening the same file name again only brings it forward.
+    calls.clear();
+    ASSERT_TRUE(list.new_workbook(nullptr));
+    ASSERT_TRUE(openWorkbookFile(list, path(row.file), false));
+    EXPECT_TRUE(calls.empty());
+    while (list.count() > 0)
+      ASSERT_FALSE(list.close_workbook());
+  }
+  // A file that cannot be read runs nothing.
+  writeBytes(dir / "broken.xls", "not a workbook");
+  EXPECT_FALSE(openWorkbookFile(list, path("broken.xls"), false));
+  EXPECT_TRUE(calls.empty());
+  model::modelServices().runMacro = nullptr;
 }
 
 TEST(RecentFilesTest, MovesToTopDropsOldestAndRemoves) {

@@ -10,6 +10,7 @@
 
 #include <charconv>
 #include <string>
+#include <vector>
 
 namespace formula {
 namespace {
@@ -518,10 +519,12 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
   Arguments args;
   args.count = static_cast<int>(spans.size());
   const std::string_view types = f.argTypes;
+  std::vector<bool> written(spans.size(), false);
   for (size_t i = 0; i < spans.size(); ++i) {
     const auto [a, b] = spans[i];
     if (skipSpaces(a) == b)
       continue; // an empty argument stays empty and is not converted
+    written[i] = true;
     const char letter = types[i];
     EvalContext argCtx = m_ctx;
     if (upperLetter(letter) == 'Q')
@@ -570,7 +573,9 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
         }
         call[static_cast<int>(i)] = std::move(e);
       } else {
-        CellValue e = lifts(letter) ? convertElement(letter, v, m_ctx) : v;
+        // An argument left empty must reach the handler empty, so that it
+        // takes its default rather than the 0 or FALSE of a converted blank.
+        CellValue e = lifts(letter) && written[i] ? convertElement(letter, v, m_ctx) : v;
         if (e.isError() && !errorPassesThrough(letter, false)) {
           out = e;
           return;

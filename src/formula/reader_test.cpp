@@ -1,6 +1,7 @@
 #include "formula/reader.h"
 
 #include "formula/formula_test_util.h"
+#include "formula/function_table.h"
 #include "formula/value_ops.h"
 #include "model/workbook.h"
 
@@ -132,6 +133,13 @@ TEST_F(ReaderTest, ReferencesAndIntersection) {
       {u"=SUM((A1,B1))", "Z1", num(11)},
       {u"=(A1,B1)", "Z1", err(ErrorCode::Value)},
       {u"=SUM((A1,Sheet2!A1))", "Z1", err(ErrorCode::Value)},
+      // The formula's own sheet named or not is one sheet to ":", " " and ",".
+      {u"=SUM(Sheet1!A1:A2:B2)", "Z1", num(33)},
+      {u"=SUM(A1:Sheet1!B2)", "Z1", num(33)},
+      {u"=Sheet1!A1:A3 A2:B2", "Z1", num(2)},
+      {u"=SUM((Sheet1!A1,B1))", "Z1", num(11)},
+      {u"=SUM(Sheet2!A1:A2:B2)", "Z1", err(ErrorCode::Ref)},
+      {u"=SUM(Sheet2!A1:A2 B2)", "Z1", err(ErrorCode::Ref)},
       {u"=SUM(A1:A3,10)", "Z1", num(16)},
       {u"=Q99", "Z1", num(0)},          // an empty cell is 0 in a formula
       {u"=A65536", "Z1", num(0)},
@@ -174,6 +182,29 @@ TEST_F(ReaderTest, FunctionCallsAndArgumentRules) {
   };
   for (const auto& row : rows)
     EXPECT_EQ(show(eval(row.formula)), show(row.expected)) << platform::toUtf8(row.formula);
+}
+
+// An optional argument written empty reaches its handler empty, so that the
+// handler takes its default; only an argument that was written converts.
+TEST_F(ReaderTest, EmptyOptionalArgumentsReachTheHandlerEmpty) {
+  // ROUNDDOWN's second letter is an optional number; a probe stands in for it.
+  ASSERT_TRUE(registerHandler(u"ROUNDDOWN", [](Arguments& a, CellValue& r, EvalContext&) {
+    r = a[1].isEmpty() ? CellValue::string(u"empty") : a[1];
+  }));
+  const struct {
+    std::u16string_view formula;
+    CellValue expected;
+  } rows[] = {
+      {u"=ROUNDDOWN(1)", str(u"empty")},
+      {u"=ROUNDDOWN(1,)", str(u"empty")},
+      {u"=ROUNDDOWN(1,  )", str(u"empty")},
+      {u"=ROUNDDOWN({1,2},)", str(u"empty")}, // also while lifting over an array
+      {u"=ROUNDDOWN(1,Q99)", num(0)},          // a blank cell converts to 0
+      {u"=ROUNDDOWN(1,\"2\")", num(2)},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(show(eval(row.formula)), show(row.expected)) << platform::toUtf8(row.formula);
+  EXPECT_TRUE(registerHandler(u"ROUNDDOWN", nullptr));
 }
 
 TEST_F(ReaderTest, ArrayModeAndConstants) {

@@ -259,7 +259,9 @@ void evaluateCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning
   if (cell.input.isNull() || text.empty()) {
     value = CellValue();
   } else if (isTextFormat(book, cell) && !cell.isFormula) {
-    value = CellValue::string(text);
+    // Still text: a file's string that looks like a number arrives with the
+    // apostrophe that keeps it text, and the apostrophe is not its value.
+    value = CellValue::string(text.substr(text[0] == u'\'' ? 1 : 0));
   } else {
     TextOptions options;
     options.date1904 = book.date1904 != 0;

@@ -43,6 +43,10 @@ TEST_F(RecalcTest, CellKindsFromText) {
   EXPECT_EQ(show(value("A5")), "0"); // an empty result is stored as 0
   EXPECT_EQ(show(value("A6")), "\"=1+1\""); // text format: stays text, no precedents
   EXPECT_EQ(cell("A6")->precedents, nullptr);
+  // A file's number-like string in a text-formatted cell keeps its
+  // apostrophe in the input text only.
+  ASSERT_TRUE(model::set_cell(*book, 0, 6, 0, u"'12  ", textFormat, false, true));
+  EXPECT_EQ(show(value("A7")), "\"12  \"");
   EXPECT_EQ(show(value("B1")), "\"123x\"");
 }
 

@@ -111,7 +111,10 @@ public:
         ok = false;
         return m_t.size();
       }
-      const size_t inner = expression(p + 1, depth + 1);
+      size_t inner = expression(p + 1, depth + 1);
+      // Inside brackets the list separator is the union operator: (A1,B2:C3).
+      while (ok && inner < m_t.size() && m_t[inner] == m_ls)
+        inner = expression(inner + 1, depth + 1);
       if (inner >= m_t.size() || m_t[inner] != u')') {
         ok = false;
         const size_t close = matchingClose(m_t, p, u'(', u')');

@@ -36,6 +36,9 @@ TEST(Skipper, EntryCheck) {
       {u"=A1<=B1", true},
       {u"=\"a\"&\"b\"", true},
       {u"+1+A1", true},
+      {u"=(A1,B2)", true},              // a union in brackets
+      {u"=AREAS((A1:B2,E2,F4:H16))", true},
+      {u"=SUM((A1,B1),C1)", true},
       {u"-A1", true},
       {u"=", false},
       {u"=   ", false},
@@ -51,6 +54,8 @@ TEST(Skipper, EntryCheck) {
       {u"={}", false},
       {u"='Sheet1A1", false},
       {u"=()", false},
+      {u"=(A1,)", false},
+      {u"=(,A1)", false},
       {u"abc", false},
       {u"", false},
   };

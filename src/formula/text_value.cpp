@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 namespace formula {
@@ -308,14 +309,24 @@ struct DatePart {
   bool isName = false;
 };
 
+char16_t lowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+
 // The longest name of the list that the text at `pos` starts with, compared
 // without regard to case; 1-12, or 0.
 int matchMonthIn(std::u16string_view text, size_t pos,
                  const std::array<std::u16string, 12>& names, size_t& length) {
   int best = 0;
+  if (pos >= text.size())
+    return 0;
+  // Two ASCII first letters that differ decide it without case folding (a
+  // non-ASCII character may fold to an ASCII one, so only then).
+  const char16_t first = lowerAscii(text[pos]);
+  const bool firstAscii = first < 0x80;
   for (int m = 0; m < 12; ++m) {
     const std::u16string& name = names[m];
     if (name.empty() || text.size() - pos < name.size() || (best && name.size() <= length))
+      continue;
+    if (firstAscii && name[0] < 0x80 && lowerAscii(name[0]) != first)
       continue;
     if (platform::equalsIgnoreCase(text.substr(pos, name.size()), name)) {
       best = m + 1;
@@ -493,9 +504,10 @@ void setNumber(Classification& result, double value, HintClass cls, int detail) 
   result.hint = {cls, detail};
 }
 
-void setText(Classification& result, std::u16string_view text) {
+void setText(Classification& result, std::u16string_view text, const TextOptions& options) {
   result.kind = TextClass::Text;
-  result.value = CellValue::string(text);
+  if (options.textValue)
+    result.value = CellValue::string(text);
 }
 
 } // namespace
@@ -663,14 +675,14 @@ Classification classifyText(std::u16string_view text, const TextOptions& options
     return result;
   const char16_t first = text[0];
   if (first == u'\'') {
-    setText(result, text.substr(1));
+    setText(result, text.substr(1), options);
     return result;
   }
   if (first == u'=') {
     if (isWellFormedFormula(text, listSeparatorOf(locale))) {
       result.kind = TextClass::Formula;
     } else {
-      setText(result, text);
+      setText(result, text, options);
       result.formulaError = true;
     }
     return result;
@@ -681,7 +693,7 @@ Classification classifyText(std::u16string_view text, const TextOptions& options
     if (isWellFormedFormula(text, listSeparatorOf(locale)))
       result.kind = TextClass::Formula;
     else
-      setText(result, text);
+      setText(result, text, options);
     return result;
   }
   double value = 0;
@@ -694,7 +706,7 @@ Classification classifyText(std::u16string_view text, const TextOptions& options
     else if (readTime(text, value, format, locale))
       setNumber(result, value, HintClass::Time, format);
     else
-      setText(result, text);
+      setText(result, text, options);
     return result;
   }
   if (platform::equalsIgnoreCase(text, u"TRUE") || platform::equalsIgnoreCase(text, u"FALSE")) {
@@ -712,7 +724,7 @@ Classification classifyText(std::u16string_view text, const TextOptions& options
       setNumber(result, value, HintClass::Currency,
                 contains(text, locale.decimalSeparator) ? 2 : 0);
     else
-      setText(result, text);
+      setText(result, text, options);
     return result;
   }
   if (first == u'(' && text.size() > 2 && text.back() == u')') {
@@ -728,7 +740,7 @@ Classification classifyText(std::u16string_view text, const TextOptions& options
     setNumber(result, value, HintClass::Date, 0);
     return result;
   }
-  setText(result, text);
+  setText(result, text, options);
   return result;
 }
 
@@ -747,24 +759,172 @@ CellValue stringToNumber(std::u16string_view text, const TextOptions& options) {
   return CellValue::error(model::ErrorCode::Name);
 }
 
+namespace {
+
+// Writes x as %.15G would into buffer (64 bytes) from its shortest
+// round-trip digits and returns the end, or null when it cannot tell (the
+// caller then rounds the slow way). Digits beyond the fifteenth are rounded
+// away: no 15-digit rounding boundary can lie between the shortest digits
+// and the exact value, since the boundary would be a shorter or closer
+// candidate; only shortest digits that sit on the boundary are ambiguous.
+char* shortestAsPrecision15(double x, char* buffer) {
+  // Below the normal range a double's spacing is coarser than 15 digits.
+  if (x != 0 && std::fabs(x) < std::numeric_limits<double>::min())
+    return nullptr;
+  char sci[40];
+  const auto [sciEnd, ec] = std::to_chars(sci, sci + sizeof sci, x, std::chars_format::scientific);
+  if (ec != std::errc())
+    return nullptr;
+  // sci is "[-]d[.ddd]e±dd".
+  const char* p = sci;
+  char* out = buffer;
+  if (*p == '-')
+    *out++ = *p++;
+  char digits[24];
+  int count = 0;
+  for (; p != sciEnd && *p != 'e'; ++p)
+    if (*p != '.') {
+      if (count == 20)
+        return nullptr;
+      digits[count++] = *p;
+    }
+  if (p == sciEnd || count == 0)
+    return nullptr;
+  int exponent = 0;
+  if (std::from_chars(p + 1 + (p[1] == '+'), sciEnd, exponent).ec != std::errc())
+    return nullptr;
+  if (count > 15) {
+    if (digits[15] == '5' && count == 16)
+      return nullptr;
+    const bool up = digits[15] >= '5';
+    count = 15;
+    if (up) {
+      int k = 14;
+      while (k >= 0 && digits[k] == '9')
+        digits[k--] = '0';
+      if (k >= 0) {
+        ++digits[k];
+      } else {
+        digits[0] = '1';
+        ++exponent;
+      }
+    }
+    while (count > 1 && digits[count - 1] == '0')
+      --count;
+  }
+  if (exponent < -4 || exponent >= 15) {
+    *out++ = digits[0];
+    if (count > 1) {
+      *out++ = '.';
+      for (int k = 1; k < count; ++k)
+        *out++ = digits[k];
+    }
+    *out++ = 'e';
+    *out++ = exponent < 0 ? '-' : '+';
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    if (magnitude < 10)
+      *out++ = '0';
+    return std::to_chars(out, buffer + 64, magnitude).ptr;
+  }
+  if (exponent < 0) {
+    *out++ = '0';
+    *out++ = '.';
+    for (int k = -1; k > exponent; --k)
+      *out++ = '0';
+    for (int k = 0; k < count; ++k)
+      *out++ = digits[k];
+    return out;
+  }
+  for (int k = 0; k <= exponent; ++k)
+    *out++ = k < count ? digits[k] : '0';
+  if (count > exponent + 1) {
+    *out++ = '.';
+    for (int k = exponent + 1; k < count; ++k)
+      *out++ = digits[k];
+  }
+  return out;
+}
+
+// Writes x as %.15G would when it is a number of at most six decimals and
+// fifteen digits (the common case in files) and returns the end, else null.
+// When x·10^k rounds to a whole n, x lies within two of its own spacings of
+// n/10^k, closer than half a 15-digit step, so n/10^k is x rounded to 15 digits.
+char* fewDecimalsAsPrecision15(double x, char* buffer) {
+  const double magnitude = std::fabs(x);
+  // Below 1e-4 %G switches to an exponent.
+  if (!(magnitude >= 1e-4 && magnitude < 1e15))
+    return nullptr;
+  static constexpr double kScale[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
+  for (int k = 0; k < static_cast<int>(std::size(kScale)); ++k) {
+    const double scaled = magnitude * kScale[k];
+    if (scaled >= 1e15)
+      return nullptr;
+    if (scaled != std::floor(scaled))
+      continue;
+    char digits[24];
+    const char* digitsEnd =
+        std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(scaled)).ptr;
+    int count = static_cast<int>(digitsEnd - digits);
+    int decimals = k;
+    while (decimals > 0 && digits[count - 1] == '0') {
+      --count;
+      --decimals;
+    }
+    char* out = buffer;
+    if (x < 0)
+      *out++ = '-';
+    const int whole = count - decimals;
+    if (whole <= 0) {
+      *out++ = '0';
+      *out++ = '.';
+      for (int z = whole; z < 0; ++z)
+        *out++ = '0';
+      return std::copy(digits, digits + count, out);
+    }
+    out = std::copy(digits, digits + whole, out);
+    if (decimals > 0) {
+      *out++ = '.';
+      out = std::copy(digits + whole, digits + count, out);
+    }
+    return out;
+  }
+  return nullptr;
+}
+
+} // namespace
+
 std::u16string numberToText(double x, const platform::LocaleStrings& locale) {
   if (!std::isfinite(x))
     return std::u16string(model::errorText(model::ErrorCode::Num));
   if (x == 0)
     x = 0; // no "-0"
   // to_chars with a precision behaves as printf's %.15G (trailing zeros
-  // already dropped) but never follows the C library's locale.
+  // already dropped) but never follows the C library's locale. It is slow,
+  // and opening a file formats every number, so the shortest round-trip
+  // digits are used where they are sure to round to the same 15 digits.
   char buffer[64];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x,
-                                       std::chars_format::general, 15);
-  std::u16string out;
-  if (ec != std::errc())
-    return out;
+  char* end = fewDecimalsAsPrecision15(x, buffer);
+  if (!end)
+    end = shortestAsPrecision15(x, buffer);
+  if (!end) {
+    const auto [last, ec] = std::to_chars(buffer, buffer + sizeof buffer, x,
+                                          std::chars_format::general, 15);
+    if (ec != std::errc())
+      return {};
+    end = last;
+  }
+  const std::u16string_view separator =
+      locale.decimalSeparator.empty() ? u"." : std::u16string_view(locale.decimalSeparator);
+  const char* point = std::find(buffer, end, '.');
+  std::u16string out(static_cast<size_t>(end - buffer) - (point != end) +
+                         (point != end ? separator.size() : 0),
+                     u'\0');
+  char16_t* to = out.data();
   for (const char* p = buffer; p != end; ++p) {
-    if (*p == '.')
-      out += locale.decimalSeparator.empty() ? u"." : locale.decimalSeparator;
+    if (p == point)
+      to = std::copy(separator.begin(), separator.end(), to);
     else
-      out += static_cast<char16_t>(*p == 'e' ? 'E' : *p);
+      *to++ = static_cast<char16_t>(*p == 'e' ? 'E' : *p);
   }
   return out;
 }

@@ -37,6 +37,9 @@ struct TextOptions {
   const platform::LocaleStrings* locale = nullptr; // null: platform::localeStrings()
   bool date1904 = false;
   int currentYear = 0; // 0: from platform::clock()
+  /// False when only the kind is wanted: text then leaves the value empty,
+  /// which spares a copy of every string a file reader classifies.
+  bool textValue = true;
 };
 
 /// The built-in number format the way a number was typed asks for (0 keeps

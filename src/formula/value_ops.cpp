@@ -321,7 +321,12 @@ CellValue scalarBinary(BinaryOp op, const CellValue& l, const CellValue& r, Eval
   return CellValue::boolean(result);
 }
 
-CellValue referenceOperator(BinaryOp op, const CellValue& l0, const CellValue& r0) {
+// A sheet field of -1 is the formula's own sheet: Sheet1!A1 and A1 read on
+// Sheet1 are on the same sheet.
+int sheetOf(const SheetRange& r, const EvalContext& ctx) { return r.sheet < 0 ? ctx.sheet : r.sheet; }
+
+CellValue referenceOperator(BinaryOp op, const CellValue& l0, const CellValue& r0,
+                            const EvalContext& ctx) {
   if (op == BinaryOp::Union) {
     if (!isReferenceKind(l0) || !isReferenceKind(r0))
       return CellValue::error(ErrorCode::Ref);
@@ -333,7 +338,7 @@ CellValue referenceOperator(BinaryOp op, const CellValue& l0, const CellValue& r
         areas.insert(areas.end(), v->areasValue().begin(), v->areasValue().end());
     }
     for (const SheetRange& a : areas)
-      if (a.sheet != areas[0].sheet)
+      if (sheetOf(a, ctx) != sheetOf(areas[0], ctx))
         return CellValue::error(ErrorCode::Ref);
     return CellValue::areas(std::move(areas));
   }
@@ -341,19 +346,21 @@ CellValue referenceOperator(BinaryOp op, const CellValue& l0, const CellValue& r
   if (!l.isReference() || !r.isReference())
     return CellValue::error(ErrorCode::Ref);
   const SheetRange a = l.referenceValue(), b = r.referenceValue();
-  if (a.sheet != b.sheet)
+  if (sheetOf(a, ctx) != sheetOf(b, ctx))
     return CellValue::error(ErrorCode::Ref);
+  // The result names the sheet when either side did.
+  const std::int16_t sheet = a.sheet >= 0 ? a.sheet : b.sheet;
   const CellRange x = a.range(), y = b.range();
   if (op == BinaryOp::Range) {
     const CellRange u{std::min(x.firstRow, y.firstRow), std::min(x.firstColumn, y.firstColumn),
                       std::max(x.lastRow, y.lastRow), std::max(x.lastColumn, y.lastColumn)};
-    return CellValue::reference(SheetRange::of(a.sheet, u));
+    return CellValue::reference(SheetRange::of(sheet, u));
   }
   if (!x.intersects(y))
     return CellValue::error(ErrorCode::Null);
   const CellRange i{std::max(x.firstRow, y.firstRow), std::max(x.firstColumn, y.firstColumn),
                     std::min(x.lastRow, y.lastRow), std::min(x.lastColumn, y.lastColumn)};
-  return CellValue::reference(SheetRange::of(a.sheet, i));
+  return CellValue::reference(SheetRange::of(sheet, i));
 }
 
 // Combines two arrays (or an array and a scalar) element by element.
@@ -378,7 +385,7 @@ template <class Fn> CellValue liftBinary(const CellValue& l, const CellValue& r,
 
 CellValue applyBinary(BinaryOp op, const CellValue& lhs, const CellValue& rhs, EvalContext& ctx) {
   if (op == BinaryOp::Range || op == BinaryOp::Intersect || op == BinaryOp::Union)
-    return referenceOperator(op, lhs, rhs);
+    return referenceOperator(op, lhs, rhs, ctx);
   CellValue l = dereference(lhs, ctx);
   CellValue r = dereference(rhs, ctx);
   if (!ctx.arrayMode) {

@@ -254,10 +254,13 @@ bool Criterion::matches(const CellValue& v) const {
   }
   if (v.isArray() || v.isReference() || v.isMultiArea())
     return false;
+  // "=" with nothing after it asks for blank cells: a cell holding empty
+  // text is not blank, so "=" passes it over and "<>" takes it.
+  const bool blankOnly = operand.empty() && v.isString();
   switch (op) {
-  case CriterionOp::None:
-  case CriterionOp::Equal: return equalTest(v);
-  case CriterionOp::NotEqual: return !equalTest(v);
+  case CriterionOp::None: return equalTest(v);
+  case CriterionOp::Equal: return !blankOnly && equalTest(v);
+  case CriterionOp::NotEqual: return blankOnly || !equalTest(v);
   default: return orderTest(v);
   }
 }

@@ -156,6 +156,11 @@ TEST_F(CriteriaTest, MatchesCellValues) {
       {str(u"<>"), num(0), true},
       {str(u"<>"), str(u"a"), true},
       {str(u"<>"), boolean(false), true},
+      {str(u"="), str(u""), false}, // empty text is not a blank cell
+      {str(u"<>"), str(u""), true},
+      {str(u""), str(u""), true},   // without "=" the empty criterion takes empty text
+      {str(u""), CellValue(), true},
+      {str(u"=*"), str(u""), true},
       {str(u"<>5"), CellValue(), true},
       {str(u"<>5"), num(5), false},
       {str(u"<>5"), num(6), true},

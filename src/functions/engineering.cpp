@@ -248,52 +248,75 @@ bool readUnsigned(std::u16string_view s, size_t &pos, double &out) {
   return true;
 }
 
-bool readSign(std::u16string_view s, size_t &pos, double &sign) {
-  sign = 1;
-  if (pos < s.size() && (s[pos] == u'+' || s[pos] == u'-')) {
-    sign = s[pos++] == u'-' ? -1 : 1;
-    return true;
-  }
-  return false;
+bool isSpace(char16_t c) { return c == u' '; }
+
+std::u16string_view trimSpaces(std::u16string_view s) {
+  while (!s.empty() && isSpace(s.front()))
+    s.remove_prefix(1);
+  while (!s.empty() && isSpace(s.back()))
+    s.remove_suffix(1);
+  return s;
 }
 
-// Reads "a", "bi", "a+bi", "a-bi", "i", "-i", "a+i" (or with "j"); an empty
-// text is 0. No spaces are allowed.
+// Reads one real part: an optional sign, then a number written without
+// spaces inside it (thousands separators allowed); spaces may stand around
+// the whole and between the sign and the digits, as other programs accept.
+bool readPart(std::u16string_view s, double &out) {
+  s = trimSpaces(s);
+  double sign = 1;
+  if (!s.empty() && (s.front() == u'+' || s.front() == u'-')) {
+    sign = s.front() == u'-' ? -1 : 1;
+    s = trimSpaces(s.substr(1));
+  }
+  if (s.empty() || s.find(u' ') != std::u16string_view::npos || s.front() == u'+' ||
+      s.front() == u'-')
+    return false;
+  size_t pos = 0;
+  double v;
+  if (!(readUnsigned(s, pos, v) && pos == s.size()) &&
+      !formula::readNumber(s, 0, s.size(), true, v, platform::localeStrings()))
+    return false;
+  out = sign * v;
+  return true;
+}
+
+// Reads "a", "bi", "a+bi", "a-bi", "i", "-i", "a+i" (or with "j"), with
+// spaces around the text and around the numbers but none between a bare
+// sign and its suffix ("1+ i" is no complex number). An empty text is none.
 bool parseComplex(std::u16string_view s, ComplexText &out) {
   out = {};
+  s = trimSpaces(s);
   if (s.empty())
-    return true;
-  size_t pos = 0;
-  double sign;
-  readSign(s, pos, sign);
-  double first;
-  if (!readUnsigned(s, pos, first)) {
-    if (pos + 1 != s.size() || !isSuffix(s[pos]))
-      return false;
-    out.z = Complex(0, sign);
-    out.suffix = s[pos];
-    return true;
-  }
-  first *= sign;
-  if (pos == s.size()) {
-    out.z = Complex(first, 0);
-    return true;
-  }
-  if (isSuffix(s[pos])) {
-    if (pos + 1 != s.size())
-      return false;
-    out.z = Complex(0, first);
-    out.suffix = s[pos];
-    return true;
-  }
-  if (!readSign(s, pos, sign))
     return false;
-  double second = 1;
-  readUnsigned(s, pos, second);
-  if (pos + 1 != s.size() || !isSuffix(s[pos]))
+  double real;
+  if (readPart(s, real)) {
+    out.z = Complex(real, 0);
+    return true;
+  }
+  if (!isSuffix(s.back()))
     return false;
-  out.z = Complex(first, sign * second);
-  out.suffix = s[pos];
+  const std::u16string_view body = s.substr(0, s.size() - 1);
+  // The imaginary part starts at the last sign that is not an exponent's.
+  size_t split = 0;
+  for (size_t k = body.size(); k-- > 1;) {
+    if ((body[k] == u'+' || body[k] == u'-') && body[k - 1] != u'e' && body[k - 1] != u'E') {
+      split = k;
+      break;
+    }
+  }
+  real = 0;
+  if (split > 0 && !readPart(body.substr(0, split), real))
+    return false;
+  const std::u16string_view coefficient = body.substr(split);
+  double imaginary;
+  if (coefficient.empty() || coefficient == u"+")
+    imaginary = 1;
+  else if (coefficient == u"-")
+    imaginary = -1;
+  else if (!readPart(coefficient, imaginary))
+    return false;
+  out.z = Complex(real, imaginary);
+  out.suffix = s.back();
   return true;
 }
 

@@ -516,11 +516,12 @@ void addressHandler(Arguments& args, CellValue& result, EvalContext&) {
   const double abs = std::trunc(numberOr(args, 2, 1));
   const bool a1 = isMissing(args, 3) || args[3].booleanValue();
   if (!(row >= 1 && row <= kSheetRows && column >= 1 && column <= kSheetColumns && abs >= 1 &&
-        abs <= 4)) {
+        abs <= 8)) {
     result = error(ErrorCode::Value);
     return;
   }
-  const int kind = static_cast<int>(abs);
+  // Kinds 5 to 8 are the older spelling of 1 to 4; files still carry them.
+  const int kind = (static_cast<int>(abs) - 1) % 4 + 1;
   const bool rowAbsolute = kind == 1 || kind == 2;
   const bool columnAbsolute = kind == 1 || kind == 3;
   std::u16string out;

@@ -192,6 +192,9 @@ TEST_F(LookupTest, OffsetGivesReferences) {
       {u"=OFFSET(A1,65535,0)", num(0)},
       {u"=OFFSET(A1,1E300,0)", err(ErrorCode::Ref)},
       {u"=OFFSET(A1,0,0,0,1)", err(ErrorCode::Ref)},
+      {u"=ROWS(OFFSET(A1:B3,0,0,,1))", num(3)}, // an empty size keeps the reference's
+      {u"=COLUMNS(OFFSET(A1:B3,0,0,1,))", num(2)},
+      {u"=SUM(OFFSET(A1:A3,0,0,,))", num(9)},
       {u"=OFFSET(5,0,0)", err(ErrorCode::Ref)},
   });
 }
@@ -229,7 +232,15 @@ TEST_F(LookupTest, AddressAndPositions) {
       {u"=ADDRESS(2,3,1,TRUE,\"My Sheet\")", str(u"'My Sheet'!$C$2")},
       {u"=ADDRESS(0,1)", err(ErrorCode::Value)},
       {u"=ADDRESS(1,257)", err(ErrorCode::Value)},
-      {u"=ADDRESS(1,1,5)", err(ErrorCode::Value)},
+      {u"=ADDRESS(1,2,5)", str(u"$B$1")}, // 5 to 8 read as 1 to 4
+      {u"=ADDRESS(1,2,6)", str(u"B$1")},
+      {u"=ADDRESS(1,2,7,FALSE)", str(u"R[1]C2")},
+      {u"=ADDRESS(1,2,8,FALSE)", str(u"R[1]C[2]")},
+      {u"=ADDRESS(1,1,9)", err(ErrorCode::Value)},
+      {u"=ADDRESS(1,1,0)", err(ErrorCode::Value)},
+      {u"=ADDRESS(1,2,,FALSE)", str(u"R1C2")}, // an empty kind takes the default
+      {u"=ADDRESS(1,2,,)", str(u"$B$1")},
+      {u"=ADDRESS(1,2,3,,\"x\")", str(u"x!$B1")}, // an empty style is A1, not FALSE
       {u"=ROW(C5)", num(5)},
       {u"=COLUMN(C5:E9)", num(3)},
       {u"=ROWS(A1:B3)", num(3)},

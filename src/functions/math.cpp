@@ -730,6 +730,12 @@ void pairSum(Arguments &args, CellValue &result, EvalContext &ctx, Term term) {
     result = error;
     return;
   }
+  // Without a single pair of numbers there is nothing to sum, which other
+  // programs report as a division by zero rather than as 0.
+  if (xs.empty()) {
+    result = errorValue(ErrorCode::Div0);
+    return;
+  }
   CompensatedSum s;
   for (size_t i = 0; i < xs.size(); ++i)
     term(s, xs[i], ys[i]);

@@ -426,7 +426,11 @@ TEST_F(MathTest, SumOfSquaresOfPairs) {
   EXPECT_EQ(number(u"=SUMXMY2(A1:A3,{2,5,7})"), 1 + 16);
   EXPECT_ERR(u"=SUMXMY2(A1:A3,{2,5})", NA);
   EXPECT_ERR(u"=SUMX2MY2({1,#DIV/0!},{1,2})", Div0);
-  EXPECT_EQ(number(u"=SUMX2PY2(B1:B3,C1:C3)"), 0);
+  // Not one pair of numbers: #DIV/0!, as other programs saved it.
+  const char16_t* kNoPairs[] = {u"=SUMX2PY2(B1:B3,C1:C3)", u"=SUMX2MY2(A2,{1})",
+                                u"=SUMXMY2({\"1\",TRUE},{1,2})"};
+  for (const char16_t* f : kNoPairs)
+    EXPECT_ERR(f, Div0);
   // Compensated summation: large terms that cancel leave the small ones.
   EXPECT_EQ(number(u"=SUMX2MY2({1E+10,1,1E+10},{1E+10,0,1E+10})"), 1);
 }

@@ -19,6 +19,9 @@ std::u16string_view errorText(ErrorCode code) {
 }
 
 int findErrorCode(std::u16string_view text) {
+  // Every error text starts with "#", which no other character folds to.
+  if (text.empty() || text[0] != u'#')
+    return -1;
   for (int i = 0; i < kErrorCodeCount; ++i)
     if (platform::equalsIgnoreCase(text, kErrorTexts[i]))
       return i;

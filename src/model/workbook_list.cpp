@@ -46,6 +46,21 @@ Font defaultWorkbookFont() {
   return f;
 }
 
+// A loaded workbook that defines Auto_Open runs that macro once, after it has
+// become the active workbook, so the macro acts on the workbook it came with.
+// Only the macro interpreter is asked: opening never loads native code.
+void runAutoOpen(Workbook& book) {
+  const auto& runner = modelServices().runMacro;
+  if (!runner)
+    return;
+  constexpr std::u16string_view kAutoOpen = kBuiltinNameTexts[1];
+  for (const DefinedName& n : book.names)
+    if (platform::equalsIgnoreCase(n.name, kAutoOpen)) {
+      runner(book, n.name);
+      return;
+    }
+}
+
 bool fileIsReadable(std::u16string_view path) {
   std::FILE* f = std::fopen(platform::toUtf8(path).c_str(), "rb");
   if (!f)
@@ -179,6 +194,7 @@ bool WorkbookList::open_workbook(std::u16string_view pathIn, bool addToRecent) {
   if (addToRecent && modelServices().addRecentFile)
     modelServices().addRecentFile(path);
   refreshAll();
+  runAutoOpen(*active());
   return true;
 }
 

@@ -86,27 +86,31 @@ namespace {
 // Repaints draw and measure the same few fonts and mostly the same texts:
 // shaping is the dear part, so fonts, widths and laid-out texts are kept.
 // The caches are bounded and simply start over when full.
+// Lookups by string view, so a cache hit allocates nothing.
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::u16string_view s) const { return std::hash<std::u16string_view>{}(s); }
+};
+
 struct FontEntry {
   explicit FontEntry(const QFont& f) : font(f), metrics(f) {}
   QFont font;
   QFontMetrics metrics;
-  std::unordered_map<std::u16string, int> widths;
-  std::unordered_map<std::u16string, QStaticText> texts;
+  std::unordered_map<std::u16string, int, TextHash, std::equal_to<>> widths;
+  std::unordered_map<std::u16string, QStaticText, TextHash, std::equal_to<>> texts;
 
   int width(std::u16string_view text) {
-    const std::u16string key(text);
-    const auto it = widths.find(key);
+    const auto it = widths.find(text);
     if (it != widths.end())
       return it->second;
     if (widths.size() >= kMaxCachedTexts)
       widths.clear();
     const int w = metrics.horizontalAdvance(qStringOf(text));
-    widths.emplace(key, w);
+    widths.emplace(std::u16string(text), w);
     return w;
   }
   const QStaticText& staticText(std::u16string_view text) {
-    const std::u16string key(text);
-    auto it = texts.find(key);
+    auto it = texts.find(text);
     if (it == texts.end()) {
       if (texts.size() >= kMaxCachedTexts)
         texts.clear();
@@ -114,7 +118,7 @@ struct FontEntry {
       t.setTextFormat(Qt::PlainText);
       t.setPerformanceHint(QStaticText::AggressiveCaching);
       t.prepare(QTransform(), font);
-      it = texts.emplace(key, std::move(t)).first;
+      it = texts.emplace(std::u16string(text), std::move(t)).first;
     }
     return it->second;
   }

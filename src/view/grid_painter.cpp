@@ -4,6 +4,7 @@
 #include "model/set_cell.h"
 
 #include <algorithm>
+#include <bitset>
 #include <vector>
 
 namespace view {
@@ -535,13 +536,26 @@ void Painter::paintPane(const Pane& pane) {
     }
   }
 
-  const auto insideText = [&](int row, int column) {
-    // The edge after `column` lies under a text that runs over it.
-    for (const TextItem& t : texts)
-      if (t.row == row && column >= t.firstColumn && column < t.lastColumn)
-        return true;
-    return false;
+  // The edges of a row that lie under a text running over them. Texts are
+  // taken in row order (merged ranges enter at the row where the pane meets
+  // them, so the list itself is not quite sorted), each row's run once.
+  std::vector<size_t> byRow(texts.size());
+  for (size_t i = 0; i < byRow.size(); ++i)
+    byRow[i] = i;
+  std::stable_sort(byRow.begin(), byRow.end(), [&](size_t a, size_t b) { return texts[a].row < texts[b].row; });
+  std::bitset<model::kColumnCount> coveredEdges;
+  size_t nextText = 0;
+  const auto coverRow = [&](int row) {
+    coveredEdges.reset();
+    while (nextText < byRow.size() && texts[byRow[nextText]].row < row)
+      ++nextText;
+    for (size_t i = nextText; i < byRow.size() && texts[byRow[i]].row == row; ++i) {
+      const TextItem& t = texts[byRow[i]];
+      for (int c = std::max(0, t.firstColumn); c < t.lastColumn && c < model::kColumnCount; ++c)
+        coveredEdges.set(static_cast<size_t>(c));
+    }
   };
+  const auto insideText = [&](int column) { return coveredEdges.test(static_cast<size_t>(column)); };
   const auto insideMerge = [&](int row, int column, bool rightEdge) {
     const int m = model::merged_range_at(m_sheet, static_cast<std::uint16_t>(row),
                                          static_cast<std::uint8_t>(column));
@@ -554,6 +568,7 @@ void Painter::paintPane(const Pane& pane) {
   for (const Line& row : pane.rows) {
     if (row.start >= paneClip.bottom || row.start + row.size <= paneClip.top)
       continue;
+    coverRow(row.index);
     for (const Line& col : pane.columns) {
       if (col.start >= paneClip.right || col.start + col.size <= paneClip.left)
         continue;
@@ -561,7 +576,7 @@ void Painter::paintPane(const Pane& pane) {
       const int bottom = row.start + row.size - 1;
       for (const bool rightEdge : {true, false}) {
         if (insideMerge(row.index, col.index, rightEdge) ||
-            (rightEdge && insideText(row.index, col.index)))
+            (rightEdge && insideText(col.index)))
           continue;
         const model::Border b = edgeBorder(row.index, col.index, rightEdge);
         if (b.style != 0) {

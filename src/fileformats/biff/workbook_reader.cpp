@@ -258,7 +258,12 @@ private:
   void numberCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
                   double value);
   void stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
-                  const std::u16string& text, bool textFormatCounts);
+                  std::u16string_view text, bool textFormatCounts,
+                  std::uint8_t* plainCache = nullptr);
+  std::u16string_view sstString(std::uint32_t index) const {
+    return std::u16string_view(m_sstText).substr(m_sstStart[index],
+                                                 m_sstStart[index + 1] - m_sstStart[index]);
+  }
   void formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, const Record& r);
   std::u16string numberEntryText(double value, std::uint16_t xf) const;
   enum class NumberKind : std::uint8_t { Unknown, Plain, DateTime, Percent };
@@ -311,7 +316,14 @@ private:
   int m_version = 8;
   int m_codePage = 1252;
   bool m_firstFont = true, m_firstXf = true;
-  std::vector<std::u16string> m_sst;
+  // The shared strings end to end, entry i at [m_sstStart[i], m_sstStart[i + 1]):
+  // one allocation instead of one per string.
+  std::u16string m_sstText;
+  std::vector<std::uint32_t> m_sstStart{0};
+  // Per shared string, whether its text reads as text when typed (1), needs
+  // an apostrophe (2) or is not known yet (0): classified once, not per cell.
+  std::vector<std::uint8_t> m_sstPlain;
+  std::u16string m_entry; // scratch for entry texts
   std::vector<std::vector<std::uint8_t>> m_nameTokens;
   std::vector<std::uint8_t> m_externSheet;
   std::vector<std::vector<std::uint8_t>> m_supbooks;
@@ -812,7 +824,13 @@ void Reader::readSst(RecordStream& rs, const Record& first) {
   if (!u32(total) || !u32(unique))
     return;
   // The count is only a hint: a file that claims more than it holds stops early.
-  m_sst.reserve(std::min<std::uint32_t>(unique, 1u << 20));
+  m_sstStart.reserve(std::min<std::uint32_t>(unique, 1u << 20) + 1);
+  // No more characters than bytes; pages of a large reservation that are
+  // never written cost nothing.
+  size_t bytes = 0;
+  for (const auto& p : parts)
+    bytes += p.size();
+  m_sstText.reserve(m_sstText.size() + bytes);
   for (std::uint32_t i = 0; i < unique; ++i) {
     std::uint16_t count = 0;
     std::uint8_t option = 0;
@@ -824,8 +842,10 @@ void Reader::readSst(RecordStream& rs, const Record& first) {
       return;
     if ((option & 0x04) && !u32(ext))
       return;
-    std::u16string s;
-    s.reserve(count);
+    // Offsets are 32-bit; no real table comes near that size.
+    if (m_sstText.size() + count >= 0xFFFFFFFFu)
+      return;
+    const size_t start = m_sstText.size();
     bool wide = option & 0x01;
     std::string narrow;
     auto flushNarrow = [&]() {
@@ -834,13 +854,13 @@ void Reader::readSst(RecordStream& rs, const Record& first) {
       std::u16string converted;
       // BIFF8 8-bit characters are widened; BIFF5 ones are code-page text.
       if (m_version < 8 && platform::toUtf16(m_codePage, narrow, converted))
-        s += converted;
+        m_sstText += converted;
       else
         for (unsigned char ch : narrow)
-          s += static_cast<char16_t>(ch);
+          m_sstText += static_cast<char16_t>(ch);
       narrow.clear();
     };
-    while (s.size() + narrow.size() < count) {
+    while (m_sstText.size() - start + narrow.size() < count) {
       if (part < parts.size() && pos >= parts[part].size()) {
         // Characters continue in the next record, after their own option byte.
         flushNarrow();
@@ -852,20 +872,43 @@ void Reader::readSst(RecordStream& rs, const Record& first) {
         wide = o & 0x01;
         continue;
       }
+      if (part >= parts.size())
+        break;
+      // The characters that lie in this record are taken in one go.
+      const std::uint8_t* at = parts[part].data() + pos;
+      const size_t avail = parts[part].size() - pos;
+      const size_t want = count - (m_sstText.size() - start + narrow.size());
       if (wide) {
-        std::uint16_t ch;
-        if (!u16(ch))
-          break;
-        s += static_cast<char16_t>(ch);
+        const size_t n = std::min(want, avail / 2);
+        if (n == 0) {
+          // A character split by the record boundary reads its high byte from
+          // the next record.
+          std::uint16_t ch;
+          if (!u16(ch))
+            break;
+          m_sstText += static_cast<char16_t>(ch);
+          continue;
+        }
+        const size_t old = m_sstText.size();
+        m_sstText.resize(old + n);
+        for (size_t k = 0; k < n; ++k)
+          m_sstText[old + k] = static_cast<char16_t>(at[2 * k] | (at[2 * k + 1] << 8));
+        pos += 2 * n;
       } else {
-        std::uint8_t ch;
-        if (!byte(ch))
-          break;
-        narrow += static_cast<char>(ch);
+        const size_t n = std::min(want, avail);
+        if (m_version < 8) {
+          narrow.append(reinterpret_cast<const char*>(at), n);
+        } else {
+          const size_t old = m_sstText.size();
+          m_sstText.resize(old + n);
+          for (size_t k = 0; k < n; ++k)
+            m_sstText[old + k] = static_cast<char16_t>(at[k]);
+        }
+        pos += n;
       }
     }
     flushNarrow();
-    m_sst.push_back(std::move(s));
+    m_sstStart.push_back(static_cast<std::uint32_t>(m_sstText.size()));
     // Formatting runs and extended data are skipped, across records too.
     size_t skip = static_cast<size_t>(runs) * 4 + ext;
     while (skip > 0 && advancePart()) {
@@ -955,14 +998,27 @@ void Reader::numberCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, s
 }
 
 void Reader::stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
-                        const std::u16string& text, bool textFormatCounts) {
+                        std::u16string_view text, bool textFormatCounts, std::uint8_t* plainCache) {
   // Text that would read as something else when typed keeps a leading apostrophe.
-  formula::TextOptions options;
-  options.date1904 = m_book.date1904 != 0;
-  const bool plain = formula::classifyText(text, options).kind == formula::TextClass::Text &&
-                     (text.empty() || text[0] != u'\'');
+  bool plain;
+  if (plainCache && *plainCache) {
+    plain = *plainCache == 1;
+  } else {
+    formula::TextOptions options;
+    options.date1904 = m_book.date1904 != 0;
+    options.textValue = false;
+    plain = formula::classifyText(text, options).kind == formula::TextClass::Text &&
+            (text.empty() || text[0] != u'\'');
+    if (plainCache)
+      *plainCache = plain ? 1 : 2;
+  }
   const bool textFormat = textFormatCounts && numberFormatOfXf(xf) == 49;
-  const std::u16string entry = plain || textFormat ? text : u"'" + text;
+  std::u16string_view entry = text;
+  if (!plain && !textFormat) {
+    m_entry.assign(1, u'\'');
+    m_entry += text;
+    entry = m_entry;
+  }
   if (model::CellRecord* c = appendCell(s, row, col, entry, xf))
     c->value = model::CellValue::string(text);
 }
@@ -1177,8 +1233,15 @@ bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
     case rtLABELSST: {
       std::uint16_t row, col, xf;
       std::uint32_t index;
-      if (c.u16(row) && c.u16(col) && c.u16(xf) && c.u32(index))
-        stringCell(s, row, col, xf, index < m_sst.size() ? m_sst[index] : std::u16string(), false);
+      if (!(c.u16(row) && c.u16(col) && c.u16(xf) && c.u32(index)))
+        break;
+      if (index < m_sstStart.size() - 1) {
+        if (m_sstPlain.size() < m_sstStart.size())
+          m_sstPlain.resize(m_sstStart.size(), 0);
+        stringCell(s, row, col, xf, sstString(index), false, &m_sstPlain[index]);
+      } else {
+        stringCell(s, row, col, xf, {}, false);
+      }
       break;
     }
     case rtBLANK:

@@ -46,6 +46,8 @@ bool asciiEqualsIgnoreCase(std::u16string_view a, std::u16string_view b) {
 // ---- reading ----
 
 const std::uint8_t* CompoundFile::sector(std::uint32_t n) const {
+  if (n + 1 == m_sectorCount && !m_lastSector.empty())
+    return m_lastSector.data();
   return m_bytes.data() + (static_cast<size_t>(n) + 1) * m_sectorSize;
 }
 
@@ -83,10 +85,16 @@ bool CompoundFile::open(std::span<const std::uint8_t> bytes) {
   const size_t bodySize = bytes.size() - m_sectorSize;
   m_sectorCount = static_cast<std::uint32_t>(
       std::min<size_t>((bodySize + m_sectorSize - 1) / m_sectorSize, 0xFFFFFFF0u));
-  m_padded.assign(bytes.begin(), bytes.end());
-  m_padded.resize((static_cast<size_t>(m_sectorCount) + 1) * m_sectorSize, 0);
-  m_bytes = m_padded;
-  h = m_bytes.data();
+  // Only that last sector is copied; the rest is read in place.
+  m_bytes = bytes;
+  m_lastSector.clear();
+  if (const size_t tail = bodySize % m_sectorSize; tail != 0 && m_sectorCount > 0) {
+    const size_t lastStart = static_cast<size_t>(m_sectorCount) * m_sectorSize;
+    if (lastStart < bytes.size()) {
+      m_lastSector.assign(bytes.begin() + static_cast<std::ptrdiff_t>(lastStart), bytes.end());
+      m_lastSector.resize(m_sectorSize, 0);
+    }
+  }
 
   const std::uint32_t fatCount = get32(h + 0x2C);
   const std::uint32_t perSector = m_sectorSize / 4;
@@ -170,7 +178,18 @@ int CompoundFile::findStream(std::u16string_view name) const {
 }
 
 bool CompoundFile::readStream(int index, std::vector<std::uint8_t>& out) const {
+  std::span<const std::uint8_t> inPlace;
+  if (!readStream(index, out, inPlace))
+    return false;
+  if (!inPlace.empty())
+    out.assign(inPlace.begin(), inPlace.end());
+  return true;
+}
+
+bool CompoundFile::readStream(int index, std::vector<std::uint8_t>& out,
+                              std::span<const std::uint8_t>& inPlace) const {
   out.clear();
+  inPlace = {};
   if (index < 0 || static_cast<size_t>(index) >= m_entries.size())
     return false;
   const DirectoryEntry& e = m_entries[static_cast<size_t>(index)];
@@ -195,6 +214,17 @@ bool CompoundFile::readStream(int index, std::vector<std::uint8_t>& out) const {
       return true;
     if (!followChain(m_fat, e.startSector, m_sectorCount, chain))
       return false;
+    // Writers lay a stream out in consecutive sectors as a rule; such a
+    // stream is handed out where it lies in the file, without a copy.
+    bool consecutive = true;
+    for (size_t k = 1; k < chain.size() && consecutive; ++k)
+      consecutive = chain[k] == chain[k - 1] + 1;
+    const size_t first = (static_cast<size_t>(chain[0]) + 1) * m_sectorSize;
+    const size_t length = std::min<size_t>(static_cast<size_t>(size), chain.size() * m_sectorSize);
+    if (consecutive && length <= m_bytes.size() && first <= m_bytes.size() - length) {
+      inPlace = m_bytes.subspan(first, length);
+      return true;
+    }
     out.reserve(chain.size() * m_sectorSize);
     for (std::uint32_t s : chain) {
       const std::uint8_t* p = sector(s);
@@ -209,6 +239,7 @@ bool CompoundFile::readStream(int index, std::vector<std::uint8_t>& out) const {
 WorkbookStreamReader::Result WorkbookStreamReader::openWorkbookStream(
     std::span<const std::uint8_t> file) {
   m_stream.clear();
+  m_view = {};
   m_position = 0;
   m_workbookName = false;
   CompoundFile cf;
@@ -220,16 +251,18 @@ WorkbookStreamReader::Result WorkbookStreamReader::openWorkbookStream(
     index = cf.findStream(u"Book");
   if (index < 0)
     return Result::WorkbookNotFound;
-  if (!cf.readStream(index, m_stream))
+  if (!cf.readStream(index, m_stream, m_view))
     return Result::Damaged;
+  if (m_view.empty())
+    m_view = m_stream;
   return Result::Ok;
 }
 
 size_t WorkbookStreamReader::readStream(void* buffer, size_t length) {
-  if (m_position >= m_stream.size())
+  if (m_position >= m_view.size())
     return 0;
-  const size_t n = std::min(length, m_stream.size() - m_position);
-  std::memcpy(buffer, m_stream.data() + m_position, n);
+  const size_t n = std::min(length, m_view.size() - m_position);
+  std::memcpy(buffer, m_view.data() + m_position, n);
   m_position += n;
   return n;
 }

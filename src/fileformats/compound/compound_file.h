@@ -34,6 +34,7 @@ class CompoundFile {
 public:
   /// Parses the header, the FAT (with DIFAT sectors), the mini FAT and the
   /// directory. Returns false when the bytes are not a readable container.
+  /// The bytes are read in place: they must outlive this object.
   [[nodiscard]] bool open(std::span<const std::uint8_t> bytes);
 
   const std::vector<DirectoryEntry>& entries() const { return m_entries; }
@@ -45,6 +46,11 @@ public:
   /// bytes that exist (the caller meets the end early). False for a chain
   /// that is damaged before its end.
   [[nodiscard]] bool readStream(int entry, std::vector<std::uint8_t>& out) const;
+  /// The same, except that a stream lying whole in consecutive sectors of the
+  /// file is given as `inPlace` (a view of the opened bytes) and `out` stays
+  /// empty; otherwise `inPlace` is empty and `out` holds the copy.
+  [[nodiscard]] bool readStream(int entry, std::vector<std::uint8_t>& out,
+                                std::span<const std::uint8_t>& inPlace) const;
 
   std::uint32_t sectorSize() const { return m_sectorSize; }
 
@@ -53,8 +59,9 @@ private:
                    std::uint32_t limit, std::vector<std::uint32_t>& chain) const;
   const std::uint8_t* sector(std::uint32_t n) const;
 
-  std::vector<std::uint8_t> m_padded; // the file, padded to whole sectors
   std::span<const std::uint8_t> m_bytes;
+  // A last sector cut short by the end of the file, zero-filled to full size.
+  std::vector<std::uint8_t> m_lastSector;
   std::uint32_t m_sectorSize = 512;
   std::uint32_t m_sectorCount = 0;
   std::vector<std::uint32_t> m_fat;
@@ -70,7 +77,8 @@ class WorkbookStreamReader {
 public:
   enum class Result { Ok, NotCompound, WorkbookNotFound, Damaged };
 
-  /// Finds "Workbook", else "Book", and loads it; the position is 0.
+  /// Finds "Workbook", else "Book", and loads it; the position is 0. The
+  /// stream may be a view of `file`, which must then outlive this object.
   Result openWorkbookStream(std::span<const std::uint8_t> file);
 
   /// Copies min(length, bytes left) bytes and advances; 0 at the end.
@@ -79,13 +87,14 @@ public:
   size_t streamPosition() const { return m_position; }
   /// Moves the cursor; positions past the end read as the end.
   void setStreamPosition(size_t position) { m_position = position; }
-  size_t streamSize() const { return m_stream.size(); }
+  size_t streamSize() const { return m_view.size(); }
   /// True when the stream was named "Workbook" (BIFF8) rather than "Book".
   bool isWorkbookName() const { return m_workbookName; }
-  const std::vector<std::uint8_t>& bytes() const { return m_stream; }
+  std::span<const std::uint8_t> bytes() const { return m_view; }
 
 private:
-  std::vector<std::uint8_t> m_stream;
+  std::vector<std::uint8_t> m_stream; // a copy, when the stream is scattered
+  std::span<const std::uint8_t> m_view; // the stream: in the file or in m_stream
   size_t m_position = 0;
   bool m_workbookName = false;
 };

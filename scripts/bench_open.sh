@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Whole-process open of two large binary workbooks, ours against xlrd: a
+# 65,536 x 10 sheet of numbers and a 65,536 x 5 sheet of distinct strings,
+# both written by xlwt. Ours is `cellwick-cli open FILE` (the desktop open
+# flow, then every cell read); xlrd's is a python3 process that opens the
+# file with xlrd.open_workbook and counts the cells.
+#
+# Usage: scripts/bench_open.sh [-n RUNS] [DIR]
+#   DIR           where the two files are made once (default build-h-speed/openbench)
+#   -n RUNS       runs of each command (default 10)
+#   CELLWICK_CLI  the program to time (default build-h-speed/cli/cellwick-cli)
+#
+# Uses hyperfine when installed, else a bash `time` loop. Prints the mean wall
+# time and the mean CPU time (user + system) of each, the ratio xlrd / ours,
+# our MB/s of workbook stream (from the CPU time) and peak memory of one run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+runs=10
+if [[ ${1:-} == -n ]]; then
+  runs=$2
+  shift 2
+fi
+dir=${1:-build-h-speed/openbench}
+cli=${CELLWICK_CLI:-build-h-speed/cli/cellwick-cli}
+python=/usr/bin/python3 # the system python carries python3-xlrd and python3-xlwt
+
+if [[ ! -x $cli ]]; then
+  echo "bench_open.sh: $cli not built (cmake --build ... --target cellwick-cli)" >&2
+  exit 2
+fi
+if ! $python -c 'import xlrd, xlwt' 2>/dev/null; then
+  echo "bench_open.sh: $python needs python3-xlrd and python3-xlwt" >&2
+  exit 2
+fi
+mkdir -p "$dir"
+
+# Numbers: whole, hundredths (both RK records) and sevenths (NUMBER records).
+# Strings: every one distinct, so the shared string table holds them all.
+make_file() {
+  local kind=$1 path=$2
+  [[ -s $path ]] && return 0
+  echo "making $path ..." >&2
+  $python - "$kind" "$path" <<'EOF'
+import sys, xlwt
+kind, path = sys.argv[1], sys.argv[2]
+book = xlwt.Workbook()
+sheet = book.add_sheet("Data")
+for r in range(65536):
+    row = sheet.row(r)
+    if kind == "numbers":
+        for c in range(10):
+            m = c % 3
+            row.set_cell_number(c, r if m == 0 else (r + 0.25 if m == 1 else r / 7.0))
+    else:
+        for c in range(5):
+            row.set_cell_text(c, "item %d-%d" % (r, c))
+book.save(path + ".tmp")
+EOF
+  mv "$path.tmp" "$path"
+}
+
+xlrd_script='import sys, xlrd
+b = xlrd.open_workbook(sys.argv[1])
+print(sum(s.nrows * s.ncols for s in b.sheets()))'
+
+# Mean wall and CPU seconds of `runs` runs of a command: "wall cpu".
+time_command() {
+  if command -v hyperfine >/dev/null; then
+    local json
+    json=$(mktemp)
+    # One command line, quoted for bash (the xlrd script spans lines); hyperfine
+    # subtracts the shell's own start-up.
+    hyperfine --style none --shell bash --warmup 1 --runs "$runs" --export-json "$json" \
+      "$(printf '%q ' "$@")" >/dev/null
+    $python -c 'import json, sys
+r = json.load(open(sys.argv[1]))["results"][0]
+print(r["mean"], r["user"] + r["system"])' "$json"
+    rm -f "$json"
+  else
+    "$@" >/dev/null # warm-up
+    local t0 t1 cpu0 cpu1
+    t0=$(date +%s.%N)
+    cpu0=$(times_cpu)
+    for ((i = 0; i < runs; ++i)); do "$@" >/dev/null; done
+    t1=$(date +%s.%N)
+    cpu1=$(times_cpu)
+    $python -c 'import sys
+t0, t1, c0, c1, n = map(float, sys.argv[1:])
+print((t1 - t0) / n, (c1 - c0) / n)' "$t0" "$t1" "$cpu0" "$cpu1" "$runs"
+  fi
+}
+
+# CPU seconds used by finished children of this shell (user + system).
+times_cpu() {
+  local line
+  line=$(times | tail -1) # children's "XmY.YYYs XmY.YYYs"
+  $python -c 'import re, sys
+total = 0.0
+for m, s in re.findall(r"(\d+)m([\d.]+)s", sys.argv[1]):
+    total += int(m) * 60 + float(s)
+print(total)' "$line"
+}
+
+peak_kb() {
+  if [[ -x /usr/bin/time ]]; then
+    /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1
+  else
+    echo "?"
+  fi
+}
+
+printf '%-8s %12s %12s %12s %12s %8s %8s %9s %10s %10s\n' file "ours wall" "xlrd wall" \
+  "ours cpu" "xlrd cpu" "x wall" "x cpu" "MB/s cpu" "ours KB" "xlrd KB"
+for kind in numbers strings; do
+  file=$dir/$kind.xls
+  make_file "$kind" "$file"
+  ours_cells=$("$cli" open "$file" | awk -F'\t' '$1 == "total" { print $2 + 0 }')
+  xlrd_cells=$($python -c "$xlrd_script" "$file")
+  if [[ $ours_cells != "$xlrd_cells" ]]; then
+    echo "bench_open.sh: $file: we read $ours_cells cells, xlrd $xlrd_cells" >&2
+    exit 1
+  fi
+  stream=$($python -c 'import sys, xlrd
+print(xlrd.open_workbook(sys.argv[1], on_demand=True).stream_len)' "$file")
+  read -r ours_wall ours_cpu < <(time_command "$cli" open "$file")
+  read -r xlrd_wall xlrd_cpu < <(time_command $python -c "$xlrd_script" "$file")
+  ours_kb=$(peak_kb "$cli" open "$file")
+  xlrd_kb=$(peak_kb $python -c "$xlrd_script" "$file")
+  $python -c 'import sys
+kind, ow, xw, oc, xc, stream, okb, xkb = sys.argv[1:]
+ow, xw, oc, xc, stream = map(float, (ow, xw, oc, xc, stream))
+print("%-8s %10.1fms %10.1fms %10.1fms %10.1fms %7.1fx %7.1fx %9.1f %10s %10s" % (
+    kind, ow * 1e3, xw * 1e3, oc * 1e3, xc * 1e3, xw / ow, xc / oc, stream / 1e6 / oc, okb, xkb))' \
+    "$kind" "$ours_wall" "$xlrd_wall" "$ours_cpu" "$xlrd_cpu" "$stream" "$ours_kb" "$xlrd_kb"
+done
+echo "($runs runs each; stream MB are 10^6 bytes of the workbook stream; KB = peak resident set)"
