@@ -859,7 +859,8 @@ char* fewDecimalsAsPrecision15(double x, char* buffer) {
     const double scaled = magnitude * kScale[k];
     if (scaled >= 1e15)
       return nullptr;
-    if (scaled != std::floor(scaled))
+    // Below 1e15 the conversion is exact; it is cheaper than std::floor.
+    if (scaled != static_cast<double>(static_cast<std::int64_t>(scaled)))
       continue;
     char digits[24];
     const char* digitsEnd =

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMenuBar>
 
 #include <gtest/gtest.h>
@@ -155,6 +156,23 @@ TEST_F(MainWindowTest, TextDrawnBetweenLinesLeavesTheLinePen) {
   painter.end();
   EXPECT_EQ(image.pixelColor(30, 25), QColor(255, 0, 0));
   EXPECT_EQ(image.pixelColor(30, 35), QColor(255, 0, 0));
+}
+
+TEST_F(MainWindowTest, TheOwnScrollControlScrollsTheGrid) {
+  window->grid()->relayoutAndUpdate();
+  const view::GridLayout& g = window->grid()->layout();
+  ASSERT_FALSE(g.verticalScroll.isEmpty());
+  QWidget* bar = window->grid()->childAt(g.verticalScroll.left + 2, g.verticalScroll.bottom - 3);
+  ASSERT_NE(bar, nullptr);
+  const QPoint downArrow = bar->mapFrom(window->grid(), QPoint(g.verticalScroll.left + 8, g.verticalScroll.bottom - 4));
+  QMouseEvent press(QEvent::MouseButtonPress, downArrow, bar->mapToGlobal(downArrow), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(bar, &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, downArrow, bar->mapToGlobal(downArrow), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(bar, &release);
+  EXPECT_EQ(books.active()->active().topRow, 1);
+  EXPECT_EQ(books.active()->active().activeRow, 0); // scrolling leaves the active cell
 }
 
 void sendKey(QWidget* target, int key, const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
