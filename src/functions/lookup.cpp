@@ -510,6 +510,27 @@ void indirectHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
 
 // ---- positions and sizes ----
 
+/// The sheet text of ADDRESS with its "!": quoted when the name needs it,
+/// where a leading workbook part "[Book1]" asks for no quotes by itself.
+void appendAddressSheet(std::u16string& out, std::u16string_view sheet) {
+  const size_t close = sheet.starts_with(u'[') ? sheet.find(u']') : std::u16string_view::npos;
+  if (close == std::u16string_view::npos || close + 1 == sheet.size()) {
+    formula::appendSheetQualifier(out, sheet, false);
+    return;
+  }
+  std::u16string plain(sheet.substr(1, close - 1));
+  plain += sheet.substr(close + 1);
+  std::u16string probe;
+  formula::appendSheetQualifier(probe, plain, false);
+  const bool quoted = !probe.empty() && probe.front() == u'\'';
+  if (quoted) {
+    formula::appendSheetQualifier(out, sheet, true);
+  } else {
+    out += sheet;
+    out += u'!';
+  }
+}
+
 void addressHandler(Arguments& args, CellValue& result, EvalContext&) {
   const double row = std::trunc(args[0].numberValue());
   const double column = std::trunc(args[1].numberValue());
@@ -526,7 +547,7 @@ void addressHandler(Arguments& args, CellValue& result, EvalContext&) {
   const bool columnAbsolute = kind == 1 || kind == 3;
   std::u16string out;
   if (!isMissing(args, 4) && !args[4].stringValue().empty())
-    formula::appendSheetQualifier(out, args[4].stringValue(), false);
+    appendAddressSheet(out, args[4].stringValue());
   if (a1) {
     formula::RefCorner corner;
     corner.row = static_cast<int>(row) - 1;

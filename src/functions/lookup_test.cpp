@@ -230,6 +230,9 @@ TEST_F(LookupTest, AddressAndPositions) {
       {u"=ADDRESS(2,3,1,FALSE)", str(u"R2C3")},
       {u"=ADDRESS(2,3,4,FALSE)", str(u"R[2]C[3]")},
       {u"=ADDRESS(2,3,1,TRUE,\"My Sheet\")", str(u"'My Sheet'!$C$2")},
+      {u"=ADDRESS(2,3,3,TRUE,\"[Book1]Sheet1\")", str(u"[Book1]Sheet1!$C2")},
+      {u"=ADDRESS(2,3,1,TRUE,\"[My Book]Sheet1\")", str(u"'[My Book]Sheet1'!$C$2")},
+      {u"=ADDRESS(2,3,1,TRUE,\"[Book1]\")", str(u"'[Book1]'!$C$2")},
       {u"=ADDRESS(0,1)", err(ErrorCode::Value)},
       {u"=ADDRESS(1,257)", err(ErrorCode::Value)},
       {u"=ADDRESS(1,2,5)", str(u"$B$1")}, // 5 to 8 read as 1 to 4
