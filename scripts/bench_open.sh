@@ -10,9 +10,11 @@
 #   -n RUNS       runs of each command (default 10)
 #   CELLWICK_CLI  the program to time (default build-h-speed/cli/cellwick-cli)
 #
-# Uses hyperfine when installed, else a bash `time` loop. Prints the mean wall
-# time and the mean CPU time (user + system) of each, the ratio xlrd / ours,
-# our MB/s of workbook stream (from the CPU time) and peak memory of one run.
+# Uses hyperfine when installed, else a bash `time` loop. Prints the wall time
+# (median with hyperfine, which resists the outliers of a shared machine;
+# mean otherwise) and the mean CPU time (user + system) of each, the ratios
+# xlrd / ours, our MB/s of workbook stream (from the CPU time) and the peak
+# resident set of one run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -64,7 +66,7 @@ xlrd_script='import sys, xlrd
 b = xlrd.open_workbook(sys.argv[1])
 print(sum(s.nrows * s.ncols for s in b.sheets()))'
 
-# Mean wall and CPU seconds of `runs` runs of a command: "wall cpu".
+# Wall and CPU seconds of `runs` runs of a command: "wall cpu".
 time_command() {
   if command -v hyperfine >/dev/null; then
     local json
@@ -72,10 +74,10 @@ time_command() {
     # One command line, quoted for bash (the xlrd script spans lines); hyperfine
     # subtracts the shell's own start-up.
     hyperfine --style none --shell bash --warmup 1 --runs "$runs" --export-json "$json" \
-      "$(printf '%q ' "$@")" >/dev/null
+      "$(printf '%q ' "$@")" >/dev/null 2>&1
     $python -c 'import json, sys
 r = json.load(open(sys.argv[1]))["results"][0]
-print(r["mean"], r["user"] + r["system"])' "$json"
+print(r["median"], r["user"] + r["system"])' "$json"
     rm -f "$json"
   else
     "$@" >/dev/null # warm-up

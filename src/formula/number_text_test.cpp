@@ -1,6 +1,6 @@
 // numberToText against the C library's %.15G, which is what it must write
-// (with 'E' and the locale's decimal separator), and classification of
-// month-name dates whose first letters need case folding.
+// (with 'E' and the locale's decimal separator); classification of month-name
+// dates whose first letters need case folding, and of the kind alone.
 
 #include "formula/text_value.h"
 
@@ -135,6 +135,24 @@ TEST(ClassifyText, MonthNamesBeyondAscii) {
   };
   for (const auto& row : kRows)
     EXPECT_EQ(classifyText(row.text, options).kind, row.kind) << platform::toUtf8(row.text);
+}
+
+// Asked for the kind only, text comes back without its value; everything
+// else is classified as before.
+TEST(ClassifyText, KindOnlyLeavesTextValueEmpty) {
+  TextOptions kindOnly;
+  kindOnly.textValue = false;
+  const Classification text = classifyText(u"'123", kindOnly);
+  EXPECT_EQ(text.kind, TextClass::Text);
+  EXPECT_TRUE(text.value.isEmpty());
+  const Classification full = classifyText(u"'123");
+  EXPECT_EQ(full.kind, TextClass::Text);
+  ASSERT_TRUE(full.value.isString());
+  EXPECT_EQ(full.value.stringValue(), u"123");
+  const Classification number = classifyText(u"12.5", kindOnly);
+  EXPECT_EQ(number.kind, TextClass::Number);
+  ASSERT_TRUE(number.value.isNumber());
+  EXPECT_EQ(number.value.numberValue(), 12.5);
 }
 
 } // namespace

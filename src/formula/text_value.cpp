@@ -309,7 +309,9 @@ struct DatePart {
   bool isName = false;
 };
 
-char16_t lowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+char16_t lowerAscii(char16_t c) {
+  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
 
 // The longest name of the list that the text at `pos` starts with, compared
 // without regard to case; 1-12, or 0.
@@ -324,9 +326,8 @@ int matchMonthIn(std::u16string_view text, size_t pos,
   const bool firstAscii = first < 0x80;
   for (int m = 0; m < 12; ++m) {
     const std::u16string& name = names[m];
-    if (name.empty() || text.size() - pos < name.size() || (best && name.size() <= length))
-      continue;
-    if (firstAscii && name[0] < 0x80 && lowerAscii(name[0]) != first)
+    if (name.empty() || (firstAscii && name[0] < 0x80 && lowerAscii(name[0]) != first) ||
+        text.size() - pos < name.size() || (best && name.size() <= length))
       continue;
     if (platform::equalsIgnoreCase(text.substr(pos, name.size()), name)) {
       best = m + 1;
@@ -894,9 +895,11 @@ char* fewDecimalsAsPrecision15(double x, char* buffer) {
 
 } // namespace
 
-std::u16string numberToText(double x, const platform::LocaleStrings& locale) {
-  if (!std::isfinite(x))
-    return std::u16string(model::errorText(model::ErrorCode::Num));
+void appendNumberText(double x, const platform::LocaleStrings& locale, std::u16string& out) {
+  if (!std::isfinite(x)) {
+    out += model::errorText(model::ErrorCode::Num);
+    return;
+  }
   if (x == 0)
     x = 0; // no "-0"
   // to_chars with a precision behaves as printf's %.15G (trailing zeros
@@ -911,22 +914,27 @@ std::u16string numberToText(double x, const platform::LocaleStrings& locale) {
     const auto [last, ec] = std::to_chars(buffer, buffer + sizeof buffer, x,
                                           std::chars_format::general, 15);
     if (ec != std::errc())
-      return {};
+      return;
     end = last;
   }
   const std::u16string_view separator =
       locale.decimalSeparator.empty() ? u"." : std::u16string_view(locale.decimalSeparator);
   const char* point = std::find(buffer, end, '.');
-  std::u16string out(static_cast<size_t>(end - buffer) - (point != end) +
-                         (point != end ? separator.size() : 0),
-                     u'\0');
-  char16_t* to = out.data();
+  const size_t at = out.size();
+  out.resize(at + static_cast<size_t>(end - buffer) - (point != end) +
+             (point != end ? separator.size() : 0));
+  char16_t* to = out.data() + at;
   for (const char* p = buffer; p != end; ++p) {
     if (p == point)
       to = std::copy(separator.begin(), separator.end(), to);
     else
       *to++ = static_cast<char16_t>(*p == 'e' ? 'E' : *p);
   }
+}
+
+std::u16string numberToText(double x, const platform::LocaleStrings& locale) {
+  std::u16string out;
+  appendNumberText(x, locale, out);
   return out;
 }
 

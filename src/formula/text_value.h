@@ -86,6 +86,9 @@ CellValue stringToNumber(std::u16string_view text, const TextOptions& options = 
 /// A number as the evaluator writes it: 15 significant digits, the locale
 /// decimal separator, trailing zeros dropped when there is no exponent.
 std::u16string numberToText(double x, const platform::LocaleStrings& locale);
+/// The same text appended to `out`: a caller formatting many numbers reuses
+/// one buffer.
+void appendNumberText(double x, const platform::LocaleStrings& locale, std::u16string& out);
 
 /// A date as the formula engine writes it, with the locale date separator:
 /// month/day/two-digit year, day/month/two-digit year or two-digit

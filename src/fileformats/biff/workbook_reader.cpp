@@ -265,7 +265,9 @@ private:
                                                  m_sstStart[index + 1] - m_sstStart[index]);
   }
   void formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, const Record& r);
-  std::u16string numberEntryText(double value, std::uint16_t xf) const;
+  /// Sets `out` to the entry text of a number cell; a buffer reused across
+  /// cells spares an allocation per number.
+  void numberEntryText(double value, std::uint16_t xf, std::u16string& out) const;
   enum class NumberKind : std::uint8_t { Unknown, Plain, DateTime, Percent };
   NumberKind numberKindOfXf(std::uint16_t xf) const;
   mutable std::vector<NumberKind> m_xfKinds; // per cell format, filled on first use
@@ -963,7 +965,8 @@ Reader::NumberKind Reader::numberKindOfXf(std::uint16_t xf) const {
   return kind;
 }
 
-std::u16string Reader::numberEntryText(double value, std::uint16_t xf) const {
+void Reader::numberEntryText(double value, std::uint16_t xf, std::u16string& out) const {
+  out.clear();
   const NumberKind kind = numberKindOfXf(xf);
   const bool dateTime = kind == NumberKind::DateTime;
   const platform::LocaleStrings& locale = platform::localeStrings();
@@ -982,18 +985,23 @@ std::u16string Reader::numberEntryText(double value, std::uint16_t xf) const {
       codeText = date;
     else
       codeText = time;
-    return numfmt::formatNumber(value, codeText, options).text;
+    out = numfmt::formatNumber(value, codeText, options).text;
+    return;
   }
-  if (kind == NumberKind::Percent)
-    return formula::numberToText(value * 100, locale) + u"%";
-  return formula::numberToText(value, locale);
+  if (kind == NumberKind::Percent) {
+    formula::appendNumberText(value * 100, locale, out);
+    out += u'%';
+    return;
+  }
+  formula::appendNumberText(value, locale, out);
 }
 
 void Reader::numberCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
                         double value) {
   if (!std::isfinite(value))
     value = 0;
-  if (model::CellRecord* c = appendCell(s, row, col, numberEntryText(value, xf), xf))
+  numberEntryText(value, xf, m_entry);
+  if (model::CellRecord* c = appendCell(s, row, col, m_entry, xf))
     c->value = model::CellValue::number(value);
 }
 
@@ -1134,7 +1142,10 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
   }
   if (unreadable) {
     switch (value.kind()) {
-    case model::ValueKind::Number: cell->input.assign(numberEntryText(value.numberValue(), xf)); break;
+    case model::ValueKind::Number:
+      numberEntryText(value.numberValue(), xf, m_entry);
+      cell->input.assign(m_entry);
+      break;
     case model::ValueKind::Boolean: cell->input.assign(value.booleanValue() ? u"TRUE" : u"FALSE"); break;
     case model::ValueKind::Error: cell->input.assign(model::errorText(value.errorValue())); break;
     case model::ValueKind::String: {

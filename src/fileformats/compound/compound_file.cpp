@@ -88,7 +88,8 @@ bool CompoundFile::open(std::span<const std::uint8_t> bytes) {
   // Only that last sector is copied; the rest is read in place.
   m_bytes = bytes;
   m_lastSector.clear();
-  if (const size_t tail = bodySize % m_sectorSize; tail != 0 && m_sectorCount > 0) {
+  if (const size_t tail = bodySize % m_sectorSize;
+      tail != 0 && m_sectorCount == bodySize / m_sectorSize + 1) {
     const size_t lastStart = static_cast<size_t>(m_sectorCount) * m_sectorSize;
     if (lastStart < bytes.size()) {
       m_lastSector.assign(bytes.begin() + static_cast<std::ptrdiff_t>(lastStart), bytes.end());
@@ -194,7 +195,8 @@ bool CompoundFile::readStream(int index, std::vector<std::uint8_t>& out,
     return false;
   const DirectoryEntry& e = m_entries[static_cast<size_t>(index)];
   // A size beyond the file cannot be honest; read what the chain holds.
-  const std::uint64_t size = std::min<std::uint64_t>(e.size, m_bytes.size());
+  const std::uint64_t size = std::min<std::uint64_t>(
+      e.size, (static_cast<std::uint64_t>(m_sectorCount) + 1) * m_sectorSize);
   std::vector<std::uint32_t> chain;
   if (size < m_miniCutoff && index != 0) {
     const std::uint32_t miniPerSector = m_sectorSize / 64;

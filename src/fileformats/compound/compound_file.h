@@ -77,6 +77,11 @@ class WorkbookStreamReader {
 public:
   enum class Result { Ok, NotCompound, WorkbookNotFound, Damaged };
 
+  WorkbookStreamReader() = default;
+  // The view may point into the object's own copy.
+  WorkbookStreamReader(const WorkbookStreamReader&) = delete;
+  WorkbookStreamReader& operator=(const WorkbookStreamReader&) = delete;
+
   /// Finds "Workbook", else "Book", and loads it; the position is 0. The
   /// stream may be a view of `file`, which must then outlive this object.
   Result openWorkbookStream(std::span<const std::uint8_t> file);
