@@ -103,7 +103,9 @@ bool isPointOperator(char16_t c) {
 }
 
 std::u16string cellText(int row, int column) {
-  return formula::columnLetters(column) + platform::fromUtf8(std::to_string(row + 1));
+  std::u16string out;
+  formula::appendCellAddress(out, formula::RefCorner{row, column, false, false});
+  return out;
 }
 
 std::u16string rangeText(int r1, int c1, int r2, int c2) {
