@@ -6,9 +6,9 @@
 # file with xlrd.open_workbook and counts the cells.
 #
 # Usage: scripts/bench_open.sh [-n RUNS] [DIR]
-#   DIR           where the two files are made once (default build-h-speed/openbench)
+#   DIR           where the two files are made once (default build/openbench)
 #   -n RUNS       runs of each command (default 10)
-#   CELLWICK_CLI  the program to time (default build-h-speed/cli/cellwick-cli)
+#   CELLWICK_CLI  the program to time (default build/cli/cellwick-cli)
 #
 # Uses hyperfine when installed, else a bash `time` loop. Prints the wall time
 # (median with hyperfine, which resists the outliers of a shared machine;
@@ -23,8 +23,8 @@ if [[ ${1:-} == -n ]]; then
   runs=$2
   shift 2
 fi
-dir=${1:-build-h-speed/openbench}
-cli=${CELLWICK_CLI:-build-h-speed/cli/cellwick-cli}
+dir=${1:-build/openbench}
+cli=${CELLWICK_CLI:-build/cli/cellwick-cli}
 python=/usr/bin/python3 # the system python carries python3-xlrd and python3-xlwt
 
 if [[ ! -x $cli ]]; then
