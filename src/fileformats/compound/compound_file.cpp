@@ -216,6 +216,8 @@ bool CompoundFile::readStream(int index, std::vector<std::uint8_t>& out,
       return true;
     if (!followChain(m_fat, e.startSector, m_sectorCount, chain))
       return false;
+    if (chain.empty())
+      return true; // a stream that claims a size but owns no sector
     // Writers lay a stream out in consecutive sectors as a rule; such a
     // stream is handed out where it lies in the file, without a copy.
     bool consecutive = true;
