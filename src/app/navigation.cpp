@@ -112,31 +112,45 @@ CellPos lastUsedCell(const Sheet& s) {
   return posOf(lastRow, lastColumn);
 }
 
-// Rows of the scrolling pane that show whole from `top` (at least one).
-int fullyVisibleRows(const App& app, const Sheet& s, int top) {
-  const int room = app.layout.cells.height() - app.layout.frozenHeight;
+// Pixels of one row (rows) or column in the scrolling pane, and the room the pane has.
+int linePx(const App& app, const Sheet& s, bool rows, int line) {
+  return rows ? model::row_px(s, static_cast<std::uint16_t>(line), app.layout.scale)
+              : model::column_px(s, static_cast<std::uint8_t>(line), app.layout.scale);
+}
+
+int paneRoom(const App& app, bool rows) {
+  return rows ? app.layout.cells.height() - app.layout.frozenHeight
+              : app.layout.cells.width() - app.layout.frozenWidth;
+}
+
+// Lines of the scrolling pane that show whole from `first` (at least one).
+int fullyVisible(const App& app, const Sheet& s, bool rows, int first) {
+  const int room = paneRoom(app, rows);
+  const int limit = rows ? model::kMaxRow : model::kMaxColumn;
   int used = 0, count = 0;
-  for (int r = top; r <= model::kMaxRow; ++r) {
-    const int h = model::row_px(s, static_cast<std::uint16_t>(r), app.layout.scale);
-    if (used + h > room)
+  for (int i = first; i <= limit; ++i) {
+    const int size = linePx(app, s, rows, i);
+    if (used + size > room)
       break;
-    used += h;
+    used += size;
     ++count;
   }
   return std::max(1, count);
 }
 
-int fullyVisibleColumns(const App& app, const Sheet& s, int left) {
-  const int room = app.layout.cells.width() - app.layout.frozenWidth;
-  int used = 0, count = 0;
-  for (int c = left; c <= model::kMaxColumn; ++c) {
-    const int w = model::column_px(s, static_cast<std::uint8_t>(c), app.layout.scale);
-    if (used + w > room)
+// The first line from which the pane shows the lines before `end` whole, as
+// many as fit, but not before `floor`; `used` pixels are taken already.
+int firstLineFitting(const App& app, const Sheet& s, bool rows, int end, int floor, int used) {
+  const int room = paneRoom(app, rows);
+  int first = end;
+  for (int i = end - 1; i >= floor; --i) {
+    const int size = linePx(app, s, rows, i);
+    if (used + size > room)
       break;
-    used += w;
-    ++count;
+    used += size;
+    first = i;
   }
-  return std::max(1, count);
+  return first;
 }
 
 void invalidateGrid(App& app) {
@@ -165,7 +179,7 @@ void scrollTo(App& app, int topRow, int leftColumn) {
 // Page Down / Page Up: the new top row, or -1 when already at the limit.
 int pageDownTop(const App& app, const Sheet& s) {
   const int top = s.topRow;
-  int last = top + fullyVisibleRows(app, s, top) - 1;
+  int last = top + fullyVisible(app, s, true, top) - 1;
   if (last <= top)
     last = top + 1;
   return last > model::kMaxRow ? -1 : last;
@@ -175,15 +189,7 @@ int pageUpTop(const App& app, const Sheet& s) {
   const int first = scrollPaneOrigin(s).row;
   if (s.topRow <= first)
     return -1;
-  const int room = app.layout.cells.height() - app.layout.frozenHeight;
-  int used = 0, top = s.topRow;
-  for (int r = s.topRow - 1; r >= first; --r) {
-    const int h = model::row_px(s, static_cast<std::uint16_t>(r), app.layout.scale);
-    if (used + h > room)
-      break;
-    used += h;
-    top = r;
-  }
+  int top = firstLineFitting(app, s, true, s.topRow, first, 0);
   if (top == s.topRow)
     top = s.topRow - 1;
   return top;
@@ -207,10 +213,10 @@ void pageColumns(App& app, bool right) {
     return;
   const int left = s->leftColumn;
   if (right) {
-    const int next = left + std::max(1, fullyVisibleColumns(app, *s, left) - 1);
+    const int next = left + std::max(1, fullyVisible(app, *s, false, left) - 1);
     scrollTo(app, s->topRow, std::min(next, model::kMaxColumn));
   } else {
-    scrollTo(app, s->topRow, left - std::max(1, fullyVisibleColumns(app, *s, std::max(0, left - 1)) - 1));
+    scrollTo(app, s->topRow, left - std::max(1, fullyVisible(app, *s, false, std::max(0, left - 1)) - 1));
   }
 }
 
@@ -523,40 +529,18 @@ void scroll_into_view(App& app, CellPos cell) {
   if (!s)
     return;
   const CellPos origin = scrollPaneOrigin(*s);
-  int top = s->topRow, left = s->leftColumn;
-  if (cell.row >= origin.row) {
-    if (cell.row < top) {
-      top = cell.row;
-    } else if (cell.row >= top + fullyVisibleRows(app, *s, top)) {
-      // Make it the last whole row: walk up while the rows still fit.
-      top = cell.row;
-      const int room = app.layout.cells.height() - app.layout.frozenHeight;
-      int used = model::row_px(*s, cell.row, app.layout.scale);
-      for (int r = cell.row - 1; r >= origin.row; --r) {
-        const int h = model::row_px(*s, static_cast<std::uint16_t>(r), app.layout.scale);
-        if (used + h > room)
-          break;
-        used += h;
-        top = r;
-      }
-    }
-  }
-  if (cell.column >= origin.column) {
-    if (cell.column < left) {
-      left = cell.column;
-    } else if (cell.column >= left + fullyVisibleColumns(app, *s, left)) {
-      left = cell.column;
-      const int room = app.layout.cells.width() - app.layout.frozenWidth;
-      int used = model::column_px(*s, cell.column, app.layout.scale);
-      for (int c = cell.column - 1; c >= origin.column; --c) {
-        const int w = model::column_px(*s, static_cast<std::uint8_t>(c), app.layout.scale);
-        if (used + w > room)
-          break;
-        used += w;
-        left = c;
-      }
-    }
-  }
+  // Scrolls one axis: back to the line, or on until it is the last whole one.
+  const auto firstShowing = [&](bool rows, int line, int first, int floor) {
+    if (line < floor)
+      return first;
+    if (line < first)
+      return line;
+    if (line < first + fullyVisible(app, *s, rows, first))
+      return first;
+    return firstLineFitting(app, *s, rows, line, floor, linePx(app, *s, rows, line));
+  };
+  const int top = firstShowing(true, cell.row, s->topRow, origin.row);
+  const int left = firstShowing(false, cell.column, s->leftColumn, origin.column);
   scrollTo(app, top, left);
 }
 
