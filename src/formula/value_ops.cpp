@@ -296,7 +296,10 @@ CellValue scalarBinary(BinaryOp op, const CellValue& l, const CellValue& r, Eval
       return y;
     if (!x.isString() || !y.isString())
       return CellValue::error(ErrorCode::Value);
-    return CellValue::string(x.stringValue() + y.stringValue());
+    std::u16string joined;
+    joined.reserve(x.stringValue().size() + y.stringValue().size());
+    joined.append(x.stringValue()).append(y.stringValue());
+    return CellValue::string(joined);
   }
   default: break;
   }

@@ -267,10 +267,10 @@ bool Criterion::matches(const CellValue& v) const {
 
 std::u16string headerText(const CellValue& v) {
   switch (v.kind()) {
-  case model::ValueKind::String: return v.stringValue();
+  case model::ValueKind::String: return std::u16string(v.stringValue());
   case model::ValueKind::Number: {
     const CellValue t = formula::toText(v);
-    return t.isString() ? t.stringValue() : std::u16string();
+    return t.isString() ? std::u16string(t.stringValue()) : std::u16string();
   }
   case model::ValueKind::Boolean: return v.booleanValue() ? u"TRUE" : u"FALSE";
   case model::ValueKind::Error: return std::u16string(model::errorText(v.errorValue()));

@@ -165,7 +165,7 @@ void datevalueHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
 }
 
 void timevalueHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
-  const std::u16string& text = args[0].stringValue();
+  const std::u16string_view text = args[0].stringValue();
   double v = 0;
   int format = 0;
   if (!formula::readTime(text, v, format, platform::localeStrings()) &&
@@ -275,7 +275,7 @@ void datedifHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
     return;
   }
   const Ymd s = split(a), e = split(b);
-  const std::u16string& unit = args[2].stringValue();
+  const std::u16string_view unit = args[2].stringValue();
   const std::int64_t months = (e.year - s.year) * 12 + e.month - s.month - (e.day < s.day ? 1 : 0);
   std::int64_t v = 0;
   if (equalsFolded(unit, u"y")) {

@@ -131,7 +131,7 @@ bool digitsValue(const CellValue &v, const Base &from, std::int64_t &out) {
 // Hexadecimal text: at most ten digits of either case; ten digits from 8
 // upward are the two's complement of 40 bits. An empty text is 0.
 bool hexValue(const CellValue &v, std::int64_t &out) {
-  const std::u16string &s = v.stringValue();
+  const std::u16string_view s = v.stringValue();
   if (s.size() > static_cast<size_t>(kResultDigits))
     return false;
   std::int64_t value = 0;
@@ -431,7 +431,7 @@ bool complexLog2(Complex a, Complex &z) {
 void complexHandler(Arguments &args, CellValue &result, EvalContext &) {
   char16_t suffix = u'i';
   if (!isMissing(args, 2)) {
-    const std::u16string &s = args[2].stringValue();
+    const std::u16string_view s = args[2].stringValue();
     if (s == u"j")
       suffix = u'j';
     else if (!s.empty() && s != u"i") {

@@ -475,7 +475,7 @@ void offsetHandler(Arguments& args, CellValue& result, EvalContext&) {
 }
 
 void indirectHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
-  const std::u16string& text = args[0].stringValue();
+  const std::u16string_view text = args[0].stringValue();
   const bool a1 = isMissing(args, 1) || args[1].booleanValue();
   const std::u16string& ls = platform::localeStrings().listSeparator;
   const char16_t separator = ls.empty() ? u',' : ls[0];

@@ -606,7 +606,7 @@ void ascCommon(Arguments& args, CellValue& result, bool toFull) {
     result = v;
     return;
   }
-  std::u16string out = v.stringValue();
+  std::u16string out(v.stringValue());
   for (char16_t& c : out) {
     if (toFull) {
       if (c == u' ')

@@ -24,38 +24,86 @@ OwnedText& OwnedText::operator=(const OwnedText& other) {
 OwnedText& OwnedText::operator=(OwnedText&& other) noexcept {
   if (this != &other) {
     reset();
-    m_rep = other.m_rep;
-    other.m_rep = nullptr;
+    m_bits = other.m_bits;
+    other.m_bits = 0;
   }
   return *this;
 }
 
 size_t OwnedText::size() const {
-  if (!m_rep)
+  if (!m_bits)
     return 0;
   std::uint32_t n;
-  std::memcpy(&n, m_rep, sizeof n);
+  std::memcpy(&n, rep(), sizeof n);
   return n;
 }
 
 std::u16string_view OwnedText::view() const {
-  if (!m_rep)
+  if (!m_bits)
     return {};
-  return {m_rep + 2, size()};
+  return {rep() + 2, size()};
 }
 
-void OwnedText::assign(std::u16string_view text) {
+namespace {
+
+void writeBlock(char16_t* block, std::u16string_view text) {
   const auto n = static_cast<std::uint32_t>(text.size());
-  auto* rep = new char16_t[n + 2];
-  std::memcpy(rep, &n, sizeof n);
-  std::copy(text.begin(), text.end(), rep + 2);
+  std::memcpy(block, &n, sizeof n);
+  std::copy(text.begin(), text.end(), block + 2);
+}
+
+} // namespace
+
+void OwnedText::assign(std::u16string_view text) {
+  auto* block = new char16_t[text.size() + 2];
+  writeBlock(block, text);
   reset();
-  m_rep = rep;
+  m_bits = reinterpret_cast<std::uintptr_t>(block);
+}
+
+void OwnedText::assignIn(TextArena& arena, std::u16string_view text) {
+  char16_t* block = arena.store(text);
+  reset();
+  m_bits = reinterpret_cast<std::uintptr_t>(block) | kInArena;
 }
 
 void OwnedText::reset() noexcept {
-  delete[] m_rep;
-  m_rep = nullptr;
+  if (!(m_bits & kInArena))
+    delete[] reinterpret_cast<char16_t*>(m_bits);
+  m_bits = 0;
+}
+
+// ---- text arena ----
+
+char16_t* TextArena::store(std::u16string_view text) {
+  // Length and characters, rounded up to an even count of code units so
+  // that every block stays four-byte aligned and the arena tag bit is free.
+  const size_t units = (text.size() + 2 + 1) & ~size_t{1};
+  if (units > kChunkUnits / 4) {
+    // A long text gets a chunk of its own, kept behind the current one.
+    m_chunks.reserve(m_chunks.size() + 1);
+    m_chunks.push_back(std::make_unique_for_overwrite<char16_t[]>(units));
+    char16_t* block = m_chunks.back().get();
+    if (m_chunks.size() > 1)
+      std::swap(m_chunks.back(), m_chunks[m_chunks.size() - 2]);
+    writeBlock(block, text);
+    return block;
+  }
+  if (m_chunks.empty() || m_capacity - m_used < units) {
+    m_chunks.reserve(m_chunks.size() + 1);
+    m_chunks.push_back(std::make_unique_for_overwrite<char16_t[]>(kChunkUnits));
+    m_used = 0;
+    m_capacity = kChunkUnits;
+  }
+  char16_t* block = m_chunks.back().get() + m_used;
+  m_used += units;
+  writeBlock(block, text);
+  return block;
+}
+
+void TextArena::clear() noexcept {
+  m_chunks.clear();
+  m_used = m_capacity = 0;
 }
 
 // ---- volatility ----
@@ -162,6 +210,7 @@ void CellTable::clear() {
   m_lastKeys.clear();
   m_count = 0;
   m_columnCounts.fill(0);
+  m_texts.clear();
 }
 
 CellTable::Search CellTable::find(std::uint16_t row, std::uint8_t column) const {

@@ -16,8 +16,12 @@
 
 namespace model {
 
-/// An owned UTF-16 text in a single allocation (length, then the characters),
-/// or null. Eight bytes when held, which keeps a cell record small.
+class TextArena;
+
+/// A UTF-16 text in a single block (length, then the characters), or null.
+/// The block is either the text's own allocation or a slot of a TextArena
+/// (texts stored while loading, which would otherwise cost an allocation
+/// and a free per cell). Eight bytes when held, which keeps a cell record small.
 class OwnedText {
 public:
   OwnedText() noexcept = default;
@@ -27,19 +31,42 @@ public:
     if (!other.isNull())
       assign(other.view());
   }
-  OwnedText(OwnedText&& other) noexcept : m_rep(other.m_rep) { other.m_rep = nullptr; }
+  // A moved arena text still lives in its arena: records never leave their table.
+  OwnedText(OwnedText&& other) noexcept : m_bits(other.m_bits) { other.m_bits = 0; }
   OwnedText& operator=(const OwnedText& other);
   OwnedText& operator=(OwnedText&& other) noexcept;
 
-  bool isNull() const { return m_rep == nullptr; }
+  bool isNull() const { return m_bits == 0; }
   std::u16string_view view() const;
   size_t size() const;
   /// Replaces the text; allocates before freeing, so on failure the old text stays.
   void assign(std::u16string_view text);
+  /// Replaces the text with a copy kept in `arena`, which must outlive this
+  /// text's holder (the cell table's own arena for its records).
+  void assignIn(TextArena& arena, std::u16string_view text);
   void reset() noexcept;
 
 private:
-  char16_t* m_rep = nullptr; // two code units of length, then the characters
+  static constexpr std::uintptr_t kInArena = 1;
+  const char16_t* rep() const { return reinterpret_cast<const char16_t*>(m_bits & ~kInArena); }
+  std::uintptr_t m_bits = 0; // the block's address; kInArena when an arena owns it
+};
+
+/// Bump storage for texts in OwnedText's block layout, freed all at once.
+class TextArena {
+public:
+  TextArena() = default;
+  TextArena(const TextArena&) = delete;
+  TextArena& operator=(const TextArena&) = delete;
+
+  /// A block holding `text`, four-byte aligned. Throws std::bad_alloc.
+  char16_t* store(std::u16string_view text);
+  void clear() noexcept;
+
+private:
+  static constexpr size_t kChunkUnits = 32 * 1024;
+  std::vector<std::unique_ptr<char16_t[]>> m_chunks;
+  size_t m_used = 0, m_capacity = 0; // in the newest chunk
 };
 
 enum class CalcState : std::uint8_t {
@@ -150,6 +177,8 @@ public:
 
   /// The last cell in row-major order, or null.
   CellRecord* last() const;
+  /// Where loaders keep input texts (see OwnedText::assignIn); emptied by clear().
+  TextArena& textArena() { return m_texts; }
   /// The largest column holding a cell, or -1 when the table is empty.
   int lastColumn() const;
 
@@ -172,6 +201,7 @@ private:
   std::array<std::uint32_t, 256> m_columnCounts{};
   mutable std::uint32_t m_hintBlock = 0;  // the block of the last search: lookups cluster
   std::unique_ptr<RecordPool> m_pool;
+  TextArena m_texts; // declared last: records are destroyed before their texts
 };
 
 } // namespace model

@@ -190,7 +190,9 @@ TEST(CellValue, OwnsAndCopiesEveryKind) {
   CellValue s = CellValue::string(u"abc");
   CellValue copy = s;
   EXPECT_EQ(copy.stringValue(), u"abc");
-  EXPECT_NE(&copy.stringValue(), &s.stringValue());
+  EXPECT_EQ(copy.stringValue().data(), s.stringValue().data()); // shared, not duplicated
+  s = CellValue::string(u"xyz");
+  EXPECT_EQ(copy.stringValue(), u"abc");
 
   const SheetRange area{2, packCell(1, 2), packCell(5, 7)};
   CellValue ref = CellValue::reference(area);

@@ -2,6 +2,9 @@
 
 #include "platform/unicode.h"
 
+#include <algorithm>
+#include <limits>
+#include <new>
 #include <utility>
 
 namespace model {
@@ -26,6 +29,36 @@ int findErrorCode(std::u16string_view text) {
     if (platform::equalsIgnoreCase(text, kErrorTexts[i]))
       return i;
   return -1;
+}
+
+// A string value's block: a reference count and the length, then the characters.
+struct SharedString {
+  std::uint32_t refs;
+  std::uint32_t length;
+  char16_t* chars() { return reinterpret_cast<char16_t*>(this + 1); }
+};
+
+namespace {
+
+SharedString* makeSharedString(std::u16string_view text) {
+  if (text.size() > (std::numeric_limits<std::uint32_t>::max)() / 2 - sizeof(SharedString))
+    throw std::bad_alloc();
+  auto* s = static_cast<SharedString*>(::operator new(sizeof(SharedString) + text.size() * 2));
+  s->refs = 1;
+  s->length = static_cast<std::uint32_t>(text.size());
+  std::copy(text.begin(), text.end(), s->chars());
+  return s;
+}
+
+void dropSharedString(SharedString* s) noexcept {
+  if (--s->refs == 0)
+    ::operator delete(s);
+}
+
+} // namespace
+
+std::u16string_view CellValue::stringValue() const {
+  return {m_payload.text->chars(), m_payload.text->length};
 }
 
 CellValue::CellValue(CellValue&& other) noexcept
@@ -56,7 +89,7 @@ CellValue& CellValue::operator=(CellValue&& other) noexcept {
 
 void CellValue::release() noexcept {
   switch (m_kind) {
-  case ValueKind::String: delete m_payload.text; break;
+  case ValueKind::String: dropSharedString(m_payload.text); break;
   case ValueKind::MultiArea: delete m_payload.areas; break;
   case ValueKind::Array: delete m_payload.items; break;
   default: break;
@@ -66,7 +99,10 @@ void CellValue::release() noexcept {
 
 void CellValue::copyFrom(const CellValue& other) {
   switch (other.m_kind) {
-  case ValueKind::String: m_payload.text = new std::u16string(*other.m_payload.text); break;
+  case ValueKind::String:
+    m_payload.text = other.m_payload.text;
+    ++m_payload.text->refs;
+    break;
   case ValueKind::MultiArea:
     m_payload.areas = new std::vector<SheetRange>(*other.m_payload.areas);
     break;
@@ -87,7 +123,7 @@ CellValue CellValue::number(double x) {
 
 CellValue CellValue::string(std::u16string_view text) {
   CellValue v;
-  v.m_payload.text = new std::u16string(text);
+  v.m_payload.text = makeSharedString(text);
   v.m_kind = ValueKind::String;
   return v;
 }
@@ -157,7 +193,7 @@ bool operator==(const CellValue& a, const CellValue& b) {
   switch (a.m_kind) {
   case ValueKind::Empty: return true;
   case ValueKind::Number: return a.m_payload.number == b.m_payload.number;
-  case ValueKind::String: return *a.m_payload.text == *b.m_payload.text;
+  case ValueKind::String: return a.stringValue() == b.stringValue();
   case ValueKind::Boolean:
   case ValueKind::Error: return a.m_payload.word == b.m_payload.word;
   case ValueKind::MultiArea: return *a.m_payload.areas == *b.m_payload.areas;

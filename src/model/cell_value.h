@@ -1,7 +1,9 @@
 #pragma once
 // The value of a cell or of a formula operand: a tagged 16-byte record whose
 // kind numbers are also what stored data and macros see. A value owns its
-// string, array or area list; copying duplicates them.
+// array or area list and copying duplicates them; strings are immutable and
+// shared by count, so copying a string value (which recalculation does at
+// every reference) costs no allocation. Values belong to one thread.
 
 #include "model/cell_range.h"
 
@@ -32,6 +34,8 @@ std::u16string_view errorText(ErrorCode code);
 
 /// The error whose text equals `text` without regard to case, or -1.
 int findErrorCode(std::u16string_view text);
+
+struct SharedString;
 
 class CellValue {
 public:
@@ -77,7 +81,7 @@ public:
   double numberValue() const { return m_payload.number; }
   bool booleanValue() const { return m_payload.word != 0; }
   ErrorCode errorValue() const { return static_cast<ErrorCode>(m_payload.word); }
-  const std::u16string& stringValue() const { return *m_payload.text; }
+  std::u16string_view stringValue() const;
   SheetRange referenceValue() const;
   const std::vector<SheetRange>& areasValue() const { return *m_payload.areas; }
   std::uint16_t arrayRows() const { return m_rows; }
@@ -106,7 +110,7 @@ private:
     double number;
     std::uint32_t word;            // boolean 0/1, error code
     std::uint32_t cells[2];        // reference first/last; jump target
-    std::u16string* text;
+    SharedString* text;
     std::vector<SheetRange>* areas;
     std::vector<CellValue>* items;
   } m_payload;

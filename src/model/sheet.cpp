@@ -51,7 +51,7 @@ CellRecord* cell_at(const Sheet& sheet, std::uint16_t row, std::uint8_t column) 
 CellRecord* append_cell(CellTable& table, std::uint16_t row, std::uint8_t column,
                         std::u16string_view input, std::uint16_t formatIndex) {
   CellRecord* rec = table.append(row, column);
-  rec->input.assign(input);
+  rec->input.assignIn(table.textArena(), input);
   rec->formatIndex = formatIndex;
   rec->calcState = CalcState::NotValid;
   rec->volatility = volatilityClassOf(input);

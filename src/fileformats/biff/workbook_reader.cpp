@@ -255,11 +255,18 @@ private:
   bool readSheet(RecordStream& rs, int sheetIndex);
   model::CellRecord* appendCell(model::Sheet& s, std::uint16_t row, std::uint16_t col,
                                 std::u16string_view text, std::uint16_t xf);
+  // Per shared string, made on its first cell: the value every cell of it
+  // shares, and whether its text reads as text when typed (1) or needs an
+  // apostrophe (2). Classified and allocated once, not per cell.
+  struct SharedEntry {
+    model::CellValue value;
+    std::uint8_t plain = 0;
+  };
   void numberCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
                   double value);
   void stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
                   std::u16string_view text, bool textFormatCounts,
-                  std::uint8_t* plainCache = nullptr);
+                  SharedEntry* shared = nullptr);
   std::u16string_view sstString(std::uint32_t index) const {
     return std::u16string_view(m_sstText).substr(m_sstStart[index],
                                                  m_sstStart[index + 1] - m_sstStart[index]);
@@ -322,9 +329,7 @@ private:
   // one allocation instead of one per string.
   std::u16string m_sstText;
   std::vector<std::uint32_t> m_sstStart{0};
-  // Per shared string, whether its text reads as text when typed (1), needs
-  // an apostrophe (2) or is not known yet (0): classified once, not per cell.
-  std::vector<std::uint8_t> m_sstPlain;
+  std::vector<SharedEntry> m_sstShared;
   std::u16string m_entry; // scratch for entry texts
   std::vector<std::vector<std::uint8_t>> m_nameTokens;
   std::vector<std::uint8_t> m_externSheet;
@@ -1006,19 +1011,19 @@ void Reader::numberCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, s
 }
 
 void Reader::stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
-                        std::u16string_view text, bool textFormatCounts, std::uint8_t* plainCache) {
+                        std::u16string_view text, bool textFormatCounts, SharedEntry* shared) {
   // Text that would read as something else when typed keeps a leading apostrophe.
   bool plain;
-  if (plainCache && *plainCache) {
-    plain = *plainCache == 1;
+  if (shared && shared->plain) {
+    plain = shared->plain == 1;
   } else {
     formula::TextOptions options;
     options.date1904 = m_book.date1904 != 0;
     options.textValue = false;
     plain = formula::classifyText(text, options).kind == formula::TextClass::Text &&
             (text.empty() || text[0] != u'\'');
-    if (plainCache)
-      *plainCache = plain ? 1 : 2;
+    if (shared)
+      shared->plain = plain ? 1 : 2;
   }
   const bool textFormat = textFormatCounts && numberFormatOfXf(xf) == 49;
   std::u16string_view entry = text;
@@ -1027,8 +1032,16 @@ void Reader::stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, s
     m_entry += text;
     entry = m_entry;
   }
-  if (model::CellRecord* c = appendCell(s, row, col, entry, xf))
+  model::CellRecord* c = appendCell(s, row, col, entry, xf);
+  if (!c)
+    return;
+  if (!shared) {
     c->value = model::CellValue::string(text);
+    return;
+  }
+  if (shared->value.isEmpty())
+    shared->value = model::CellValue::string(text);
+  c->value = shared->value;
 }
 
 double rkValue(std::uint32_t rk) {
@@ -1149,10 +1162,10 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
     case model::ValueKind::Boolean: cell->input.assign(value.booleanValue() ? u"TRUE" : u"FALSE"); break;
     case model::ValueKind::Error: cell->input.assign(model::errorText(value.errorValue())); break;
     case model::ValueKind::String: {
-      const std::u16string& str = value.stringValue();
+      const std::u16string_view str = value.stringValue();
       const bool plain = formula::classifyText(str).kind == formula::TextClass::Text &&
                          (str.empty() || str[0] != u'\'');
-      cell->input.assign(plain ? str : u"'" + str);
+      cell->input.assign(plain ? std::u16string(str) : std::u16string(u"'").append(str));
       break;
     }
     default: break;
@@ -1247,9 +1260,9 @@ bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
       if (!(c.u16(row) && c.u16(col) && c.u16(xf) && c.u32(index)))
         break;
       if (index < m_sstStart.size() - 1) {
-        if (m_sstPlain.size() < m_sstStart.size())
-          m_sstPlain.resize(m_sstStart.size(), 0);
-        stringCell(s, row, col, xf, sstString(index), false, &m_sstPlain[index]);
+        if (m_sstShared.size() < m_sstStart.size())
+          m_sstShared.resize(m_sstStart.size());
+        stringCell(s, row, col, xf, sstString(index), false, &m_sstShared[index]);
       } else {
         stringCell(s, row, col, xf, {}, false);
       }
