@@ -32,6 +32,52 @@ TEST(OwnedText, HoldsCopiesAndMoves) {
   EXPECT_EQ(empty.size(), 0u);
 }
 
+TEST(OwnedText, ArenaTextsOfEveryLengthReadBackAndGiveWayToOwnedOnes) {
+  // Lengths around the even rounding, and beyond the quarter chunk that gets
+  // a chunk of its own, interleaved so the current chunk must survive.
+  TextArena arena;
+  std::vector<std::u16string> texts;
+  std::vector<OwnedText> held(3000);
+  for (size_t i = 0; i < held.size(); ++i) {
+    const size_t length = i % 500 == 7 ? 9000 + i : i % 5;
+    texts.emplace_back(length, static_cast<char16_t>(u'a' + i % 26));
+    held[i].assignIn(arena, texts.back());
+  }
+  for (size_t i = 0; i < held.size(); ++i) {
+    ASSERT_FALSE(held[i].isNull());
+    ASSERT_EQ(held[i].view(), texts[i]) << i;
+  }
+  // Copies own their text; an owned text replaces an arena one and back.
+  OwnedText copy = held[7];
+  held[7].assign(u"typed");
+  EXPECT_EQ(copy.view(), texts[7]);
+  EXPECT_EQ(held[7].view(), u"typed");
+  held[8].assignIn(arena, held[8].view()); // from its own text
+  EXPECT_EQ(held[8].view(), texts[8]);
+  held[9].reset();
+  EXPECT_TRUE(held[9].isNull());
+  held.clear(); // arena texts are not freed one by one
+  arena.clear();
+  EXPECT_EQ(copy.view(), texts[7]);
+}
+
+TEST(CellTable, LoadedTextsLiveUntilTheTableClears) {
+  CellTable t;
+  for (int r = 0; r < 2000; ++r) {
+    CellRecord* c = t.append(static_cast<std::uint16_t>(r), 0);
+    c->input.assignIn(t.textArena(), std::u16string(static_cast<size_t>(r % 40), u'x'));
+  }
+  t.erase(t.find(5, 0).position);
+  t.at(6, 0)->input.assign(u"=A1");
+  EXPECT_EQ(t.at(4, 0)->input.size(), 4u);
+  EXPECT_EQ(t.at(6, 0)->input.view(), u"=A1");
+  EXPECT_EQ(t.at(1999, 0)->input.size(), 1999u % 40);
+  t.clear();
+  CellRecord* c = t.append(0, 0);
+  c->input.assignIn(t.textArena(), u"again");
+  EXPECT_EQ(t.at(0, 0)->input.view(), u"again");
+}
+
 TEST(CellTable, RandomInsertsStaySortedAndUnique) {
   // Enough cells to split many blocks, in an order that hits every block.
   CellTable t;
