@@ -5,6 +5,7 @@
 #include "fileformats/pocket/pocket.h"
 #include "fileformats/text/delimited_text.h"
 #include "model/services.h"
+#include "platform/files.h"
 #include "platform/memory.h"
 #include "platform/ui_services.h"
 #include "platform/unicode.h"
@@ -83,13 +84,12 @@ bool readWorkbookFile(model::Workbook& book, const std::u16string& path, int fil
   // Bitmaps are only ever written.
   if (fileType == model::kFileBmp)
     return false;
-  std::string bytes;
-  if (!textfile::readWholeFile(path, bytes)) {
+  std::vector<std::uint8_t> bytes;
+  if (!platform::readWholeFile(path, bytes)) {
     showMessage(model::formatMessage(model::kMessageCannotOpenFile, path));
     return false;
   }
-  const std::span<const std::uint8_t> file(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                           bytes.size());
+  const std::span<const std::uint8_t> file(bytes);
   switch (fileType) {
   case model::kFileCsv:
   case model::kFileText: {
@@ -126,7 +126,8 @@ bool writeWorkbookFile(model::Workbook& book, const std::u16string& path, int fi
         fileType == model::kFileCsv ? textfile::DelimitedKind::Csv : textfile::DelimitedKind::Tab;
     std::string bytes;
     return platform::withAllocation([&] { bytes = textfile::exportDelimitedText(book, kind); }) &&
-           textfile::writeFileReplacing(path, bytes);
+           platform::replaceFileAtomically(
+               path, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
   }
   case model::kFileXls:
   case model::kFileXlt:

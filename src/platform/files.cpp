@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include "platform/memory.h"
 #include "platform/unicode.h"
 
 #include <cstdio>
@@ -13,18 +14,33 @@ bool readWholeFile(std::u16string_view path, std::vector<std::uint8_t>& out) {
   std::FILE* f = std::fopen(toUtf8(path).c_str(), "rb");
   if (!f)
     return false;
-  std::uint8_t buffer[1 << 16];
-  bool ok = true;
-  while (true) {
-    const size_t n = std::fread(buffer, 1, sizeof buffer, f);
-    out.insert(out.end(), buffer, buffer + n);
-    if (n < sizeof buffer) {
-      ok = std::ferror(f) == 0;
-      break;
+  const bool ok = withAllocation([&] {
+    // Reading straight into a buffer of the file's size spares a bounce
+    // buffer and the copies of a doubling one; a file that grows meanwhile
+    // is still read to its end.
+    size_t size = 0;
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+      const long end = std::ftell(f);
+      size = end > 0 ? static_cast<size_t>(end) : 0;
+      std::rewind(f);
     }
-  }
+    out.resize(size + 1); // the spare byte finds the end without a reallocation
+    size_t used = 0;
+    for (;;) {
+      if (used == out.size())
+        out.resize(used * 2);
+      const size_t got = std::fread(out.data() + used, 1, out.size() - used, f);
+      used += got;
+      if (got == 0)
+        break;
+    }
+    out.resize(used);
+  });
+  const bool read = ok && std::ferror(f) == 0;
   std::fclose(f);
-  return ok;
+  if (!read)
+    out.clear();
+  return read;
 }
 
 bool replaceFileAtomically(std::u16string_view path, std::span<const std::uint8_t> bytes) {

@@ -1,11 +1,14 @@
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/memory.h"
 #include "platform/text_metrics.h"
 #include "platform/ui_services.h"
+#include "platform/unicode.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <filesystem>
 #include <new>
 
 namespace platform {
@@ -64,6 +67,34 @@ TEST(Memory, AllocationFailureIsReportedOnceAndFails) {
   EXPECT_TRUE(withAllocation([&] { ++runs; }));
   EXPECT_EQ(runs, 1);
   EXPECT_TRUE(headless.shown().empty());
+}
+
+TEST(Files, WholeFilesOfEverySizeRoundTripAndReplaceTheOld) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / "cellwick_files_test";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::u16string path = fromUtf8((dir / "f.bin").string());
+  // Around the sizes where a reader's buffers turn over.
+  for (size_t size : {size_t{0}, size_t{1}, size_t{65535}, size_t{65536}, size_t{65537},
+                      size_t{1} << 20}) {
+    std::vector<std::uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+      bytes[i] = static_cast<std::uint8_t>(i * 7 + size);
+    ASSERT_TRUE(replaceFileAtomically(path, bytes));
+    std::vector<std::uint8_t> back{1, 2, 3};
+    ASSERT_TRUE(readWholeFile(path, back)) << size;
+    EXPECT_EQ(back, bytes) << size;
+  }
+  // Nothing but the file itself is left beside it.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+  std::vector<std::uint8_t> missing{1};
+  EXPECT_FALSE(readWholeFile(fromUtf8((dir / "absent.bin").string()), missing));
+  EXPECT_TRUE(missing.empty());
+  // A folder that cannot take the temporary file leaves the old file alone.
+  EXPECT_FALSE(replaceFileAtomically(fromUtf8((dir / "no" / "f.bin").string()),
+                                     std::vector<std::uint8_t>{1}));
+  fs::remove_all(dir);
 }
 
 TEST(UiServices, ScopedServicesRestoreThePrevious) {

@@ -438,33 +438,4 @@ std::string exportDelimitedText(model::Workbook& book, DelimitedKind kind,
   return out;
 }
 
-bool writeFileReplacing(const std::u16string& path, std::string_view bytes) {
-  return platform::replaceFileAtomically(
-      path, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-}
-
-bool readWholeFile(const std::u16string& path, std::string& out) {
-  out.clear();
-  std::FILE* f = std::fopen(platform::toUtf8(path).c_str(), "rb");
-  if (!f)
-    return false;
-  bool ok = platform::withAllocation([&] {
-    // Knowing the size spares the copies of a doubling buffer (and the pages
-    // they touch) on large files.
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-      const long size = std::ftell(f);
-      if (size > 0)
-        out.reserve(static_cast<size_t>(size));
-      std::rewind(f);
-    }
-    char buffer[65536];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-      out.append(buffer, got);
-  });
-  ok = ok && !std::ferror(f);
-  std::fclose(f);
-  return ok;
-}
-
 } // namespace textfile

@@ -53,12 +53,4 @@ std::u16string sheetNameForFile(std::u16string_view path);
 std::string exportDelimitedText(model::Workbook& book, DelimitedKind kind,
                                 const DelimitedOptions& options = {});
 
-/// Writes `bytes` to a temporary file in the folder of `path` and renames it
-/// over `path` once complete. On failure the old file is untouched and the
-/// temporary file is gone.
-[[nodiscard]] bool writeFileReplacing(const std::u16string& path, std::string_view bytes);
-
-/// Reads a whole file. False when it cannot be opened or read.
-[[nodiscard]] bool readWholeFile(const std::u16string& path, std::string& out);
-
 } // namespace textfile
