@@ -98,6 +98,15 @@ TEST(NumberToText, MatchesPrintfOverManyValues) {
     check(x);
     // Short decimals scaled across the exponents %G switches at.
     check(static_cast<double>(random() % 1000000) * std::pow(10.0, static_cast<int>(random() % 40) - 20));
+    // Anywhere in and just around the fixed-notation range, evenly by magnitude.
+    const double unit = static_cast<double>(random() >> 11) * 0x1p-53;
+    check(std::pow(10.0, -4.5 + 20 * unit));
+    // Sixteen-digit decimals ending in 5: the 15-digit halfway cases, some
+    // exact in binary (n + 0.5 up to 2^52), most a hair off either way.
+    const std::uint64_t n = 100000000000000 + random() % 900000000000000;
+    check(static_cast<double>(n) + 0.5);
+    check((static_cast<double>(n) + 0.5) * std::pow(10.0, -static_cast<int>(random() % 19)));
+    check(std::stod(std::to_string(n) + "5e-" + std::to_string(random() % 19)));
   }
   EXPECT_EQ(mismatches, 0);
 }

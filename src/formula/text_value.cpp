@@ -762,135 +762,64 @@ CellValue stringToNumber(std::u16string_view text, const TextOptions& options) {
 
 namespace {
 
-// Writes x as %.15G would into buffer (64 bytes) from its shortest
-// round-trip digits and returns the end, or null when it cannot tell (the
-// caller then rounds the slow way). Digits beyond the fifteenth are rounded
-// away: no 15-digit rounding boundary can lie between the shortest digits
-// and the exact value, since the boundary would be a shorter or closer
-// candidate; only shortest digits that sit on the boundary are ambiguous.
-char* shortestAsPrecision15(double x, char* buffer) {
-  // Below the normal range a double's spacing is coarser than 15 digits.
-  if (x != 0 && std::fabs(x) < std::numeric_limits<double>::min())
+// Writes x as %.15G would when that is fixed notation (|x| from 1e-4 to
+// below 1e15) and returns the end of the text, else null. The fifteen digits
+// are x·10^k rounded to a whole number, with the product kept exactly as
+// p + err (10^k is exact for k <= 22 and fma gives the rounding error), so
+// halfway cases are decided on the exact value, ties to even, as printf does.
+char* fixedAsPrecision15(double x, char* buffer) {
+  const double magnitude = std::fabs(x);
+  if (!(magnitude >= 1e-4 && magnitude < 1e15))
     return nullptr;
-  char sci[40];
-  const auto [sciEnd, ec] = std::to_chars(sci, sci + sizeof sci, x, std::chars_format::scientific);
-  if (ec != std::errc())
-    return nullptr;
-  // sci is "[-]d[.ddd]e±dd".
-  const char* p = sci;
-  char* out = buffer;
-  if (*p == '-')
-    *out++ = *p++;
-  char digits[24];
-  int count = 0;
-  for (; p != sciEnd && *p != 'e'; ++p)
-    if (*p != '.') {
-      if (count == 20)
-        return nullptr;
-      digits[count++] = *p;
-    }
-  if (p == sciEnd || count == 0)
-    return nullptr;
-  int exponent = 0;
-  if (std::from_chars(p + 1 + (p[1] == '+'), sciEnd, exponent).ec != std::errc())
-    return nullptr;
-  if (count > 15) {
-    if (digits[15] == '5' && count == 16)
+  static constexpr double kPow10[] = {1,    1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
+                                      1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
+                                      1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+  int exponent = static_cast<int>(std::floor(std::log10(magnitude)));
+  double n = 0;
+  for (int attempt = 0;; ++attempt) {
+    const int k = 14 - exponent;
+    if (attempt == 3 || k < 0 || k >= static_cast<int>(std::size(kPow10)))
       return nullptr;
-    const bool up = digits[15] >= '5';
-    count = 15;
-    if (up) {
-      int k = 14;
-      while (k >= 0 && digits[k] == '9')
-        digits[k--] = '0';
-      if (k >= 0) {
-        ++digits[k];
-      } else {
-        digits[0] = '1';
-        ++exponent;
-      }
-    }
-    while (count > 1 && digits[count - 1] == '0')
-      --count;
+    const double p = magnitude * kPow10[k];
+    const double err = std::fma(magnitude, kPow10[k], -p);
+    n = std::nearbyint(p);
+    // p - n is exact; only an exact half can be tipped by the error term.
+    const double half = p - n;
+    if (half == 0.5 && err > 0)
+      n += 1;
+    else if (half == -0.5 && err < 0)
+      n -= 1;
+    if (n >= 1e15)
+      ++exponent;
+    else if (n < 1e14)
+      --exponent;
+    else
+      break;
   }
-  if (exponent < -4 || exponent >= 15) {
-    *out++ = digits[0];
-    if (count > 1) {
-      *out++ = '.';
-      for (int k = 1; k < count; ++k)
-        *out++ = digits[k];
-    }
-    *out++ = 'e';
-    *out++ = exponent < 0 ? '-' : '+';
-    const int magnitude = exponent < 0 ? -exponent : exponent;
-    if (magnitude < 10)
-      *out++ = '0';
-    return std::to_chars(out, buffer + 64, magnitude).ptr;
-  }
+  if (exponent < -4 || exponent >= 15)
+    return nullptr; // rounding carried x out of the fixed range
+  char digits[24];
+  std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(n));
+  int count = 15;
+  while (count > 1 && digits[count - 1] == '0')
+    --count;
+  char* out = buffer;
+  if (x < 0)
+    *out++ = '-';
   if (exponent < 0) {
     *out++ = '0';
     *out++ = '.';
-    for (int k = -1; k > exponent; --k)
+    for (int z = exponent + 1; z < 0; ++z)
       *out++ = '0';
-    for (int k = 0; k < count; ++k)
-      *out++ = digits[k];
-    return out;
+    return std::copy(digits, digits + count, out);
   }
-  for (int k = 0; k <= exponent; ++k)
-    *out++ = k < count ? digits[k] : '0';
-  if (count > exponent + 1) {
+  const int whole = exponent + 1;
+  out = std::copy(digits, digits + whole, out);
+  if (count > whole) {
     *out++ = '.';
-    for (int k = exponent + 1; k < count; ++k)
-      *out++ = digits[k];
+    out = std::copy(digits + whole, digits + count, out);
   }
   return out;
-}
-
-// Writes x as %.15G would when it is a number of at most six decimals and
-// fifteen digits (the common case in files) and returns the end, else null.
-// When x·10^k rounds to a whole n, x lies within two of its own spacings of
-// n/10^k, closer than half a 15-digit step, so n/10^k is x rounded to 15 digits.
-char* fewDecimalsAsPrecision15(double x, char* buffer) {
-  const double magnitude = std::fabs(x);
-  // Below 1e-4 %G switches to an exponent.
-  if (!(magnitude >= 1e-4 && magnitude < 1e15))
-    return nullptr;
-  static constexpr double kScale[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
-  for (int k = 0; k < static_cast<int>(std::size(kScale)); ++k) {
-    const double scaled = magnitude * kScale[k];
-    if (scaled >= 1e15)
-      return nullptr;
-    // Below 1e15 the conversion is exact; it is cheaper than std::floor.
-    if (scaled != static_cast<double>(static_cast<std::int64_t>(scaled)))
-      continue;
-    char digits[24];
-    const char* digitsEnd =
-        std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(scaled)).ptr;
-    int count = static_cast<int>(digitsEnd - digits);
-    int decimals = k;
-    while (decimals > 0 && digits[count - 1] == '0') {
-      --count;
-      --decimals;
-    }
-    char* out = buffer;
-    if (x < 0)
-      *out++ = '-';
-    const int whole = count - decimals;
-    if (whole <= 0) {
-      *out++ = '0';
-      *out++ = '.';
-      for (int z = whole; z < 0; ++z)
-        *out++ = '0';
-      return std::copy(digits, digits + count, out);
-    }
-    out = std::copy(digits, digits + whole, out);
-    if (decimals > 0) {
-      *out++ = '.';
-      out = std::copy(digits + whole, digits + count, out);
-    }
-    return out;
-  }
-  return nullptr;
 }
 
 } // namespace
@@ -904,12 +833,10 @@ void appendNumberText(double x, const platform::LocaleStrings& locale, std::u16s
     x = 0; // no "-0"
   // to_chars with a precision behaves as printf's %.15G (trailing zeros
   // already dropped) but never follows the C library's locale. It is slow,
-  // and opening a file formats every number, so the shortest round-trip
-  // digits are used where they are sure to round to the same 15 digits.
+  // and opening a file formats every number, so the fixed-notation range,
+  // where nearly every number lies, is written directly.
   char buffer[64];
-  char* end = fewDecimalsAsPrecision15(x, buffer);
-  if (!end)
-    end = shortestAsPrecision15(x, buffer);
+  char* end = fixedAsPrecision15(x, buffer);
   if (!end) {
     const auto [last, ec] = std::to_chars(buffer, buffer + sizeof buffer, x,
                                           std::chars_format::general, 15);
