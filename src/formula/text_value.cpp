@@ -774,7 +774,9 @@ char* fixedAsPrecision15(double x, char* buffer) {
   static constexpr double kPow10[] = {1,    1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                       1e7,  1e8,  1e9,  1e10, 1e11, 1e12, 1e13,
                                       1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
-  int exponent = static_cast<int>(std::floor(std::log10(magnitude)));
+  // The decimal exponent from the binary one, perhaps one short; the loop
+  // below corrects it.
+  int exponent = (std::ilogb(magnitude) * 1233) >> 12;
   double n = 0;
   for (int attempt = 0;; ++attempt) {
     const int k = 14 - exponent;
@@ -822,6 +824,53 @@ char* fixedAsPrecision15(double x, char* buffer) {
   return out;
 }
 
+// Writes x as %.15G would when it is a number of at most six decimals and
+// fifteen digits (the common case in files) and returns the end, else null.
+// When x·10^k rounds to a whole n, x lies within two of its own spacings of
+// n/10^k, closer than half a 15-digit step, so n/10^k is x rounded to 15 digits.
+char* fewDecimalsAsPrecision15(double x, char* buffer) {
+  const double magnitude = std::fabs(x);
+  // Below 1e-4 %G switches to an exponent.
+  if (!(magnitude >= 1e-4 && magnitude < 1e15))
+    return nullptr;
+  static constexpr double kScale[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
+  for (int k = 0; k < static_cast<int>(std::size(kScale)); ++k) {
+    const double scaled = magnitude * kScale[k];
+    if (scaled >= 1e15)
+      return nullptr;
+    // Below 1e15 the conversion is exact; it is cheaper than std::floor.
+    if (scaled != static_cast<double>(static_cast<std::int64_t>(scaled)))
+      continue;
+    char digits[24];
+    const char* digitsEnd =
+        std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(scaled)).ptr;
+    int count = static_cast<int>(digitsEnd - digits);
+    int decimals = k;
+    while (decimals > 0 && digits[count - 1] == '0') {
+      --count;
+      --decimals;
+    }
+    char* out = buffer;
+    if (x < 0)
+      *out++ = '-';
+    const int whole = count - decimals;
+    if (whole <= 0) {
+      *out++ = '0';
+      *out++ = '.';
+      for (int z = whole; z < 0; ++z)
+        *out++ = '0';
+      return std::copy(digits, digits + count, out);
+    }
+    out = std::copy(digits, digits + whole, out);
+    if (decimals > 0) {
+      *out++ = '.';
+      out = std::copy(digits + whole, digits + count, out);
+    }
+    return out;
+  }
+  return nullptr;
+}
+
 } // namespace
 
 void appendNumberText(double x, const platform::LocaleStrings& locale, std::u16string& out) {
@@ -834,9 +883,12 @@ void appendNumberText(double x, const platform::LocaleStrings& locale, std::u16s
   // to_chars with a precision behaves as printf's %.15G (trailing zeros
   // already dropped) but never follows the C library's locale. It is slow,
   // and opening a file formats every number, so the fixed-notation range,
-  // where nearly every number lies, is written directly.
+  // where nearly every number lies, is written directly: short decimals
+  // from their digits, others from their rounded 15 digits.
   char buffer[64];
-  char* end = fixedAsPrecision15(x, buffer);
+  char* end = fewDecimalsAsPrecision15(x, buffer);
+  if (!end)
+    end = fixedAsPrecision15(x, buffer);
   if (!end) {
     const auto [last, ec] = std::to_chars(buffer, buffer + sizeof buffer, x,
                                           std::chars_format::general, 15);
