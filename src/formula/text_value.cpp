@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace formula {
@@ -337,11 +338,52 @@ int matchMonthIn(std::u16string_view text, size_t pos,
   return best;
 }
 
+// Whether a month name or abbreviation of the locale could start with c:
+// its first letter, folded, is among the names' first letters. Characters
+// outside ASCII may fold to ASCII ones, so they always could.
+class MonthInitials {
+public:
+  explicit MonthInitials(const LocaleStrings& locale) {
+    for (const auto* names : {&locale.monthNames, &locale.monthAbbreviations})
+      for (const std::u16string& name : *names) {
+        if (name.empty())
+          continue;
+        const char16_t first = lowerAscii(name[0]);
+        if (first < 0x80)
+          m_ascii[first / 64] |= std::uint64_t{1} << (first % 64);
+        else
+          m_other = true;
+      }
+  }
+  bool couldStart(char16_t c) const {
+    c = lowerAscii(c);
+    return c >= 0x80 || m_other || (m_ascii[c / 64] >> (c % 64) & 1);
+  }
+
+private:
+  std::uint64_t m_ascii[2] = {0, 0};
+  bool m_other = false;
+};
+
+// The initials of the locale in force are kept until it changes; a locale
+// passed explicitly (tests, other programs' settings) is looked at afresh.
+bool monthNameCouldStart(const LocaleStrings& locale, char16_t c) {
+  if (&locale != &platform::localeStrings())
+    return MonthInitials(locale).couldStart(c);
+  static std::uint32_t generation = 0;
+  static std::optional<MonthInitials> cached;
+  if (!cached || generation != platform::localeStringsGeneration()) {
+    cached.emplace(locale);
+    generation = platform::localeStringsGeneration();
+  }
+  return cached->couldStart(c);
+}
+
 bool readDatePart(std::u16string_view text, size_t& pos, bool allowName,
                   const LocaleStrings& locale, DatePart& part) {
   if (pos >= text.size())
     return false;
-  if (allowName) {
+  if (allowName && monthNameCouldStart(locale, text[pos])) {
     size_t length = 0;
     int month = matchMonthIn(text, pos, locale.monthNames, length);
     if (!month)

@@ -1,5 +1,6 @@
 #include "formula/text_value.h"
 
+#include "platform/locale_strings.h"
 #include "platform/unicode.h"
 
 #include <gtest/gtest.h>
@@ -475,6 +476,32 @@ TEST(TextValueClassify, OtherLocales) {
       {u"Mai-2000", kNumber, 36647, HintClass::Date, 0},
   };
   expectClasses(kDe, kDeRows, std::size(kDeRows));
+}
+
+// The locale in force (no locale in the options) can be replaced at any
+// time; month names must follow it, not what an earlier call saw.
+TEST(TextValueClassify, MonthNamesFollowTheLocaleInForce) {
+  const LocaleStrings saved = platform::localeStrings();
+  TextOptions options;
+  options.textValue = false;
+  auto kindOf = [&](std::u16string_view text) { return classifyText(text, options).kind; };
+  platform::setLocaleStrings(kDe);
+  EXPECT_EQ(kindOf(u"Okt-2000"), TextClass::Number);
+  EXPECT_EQ(kindOf(u"Oct-2000"), TextClass::Text);
+  platform::setLocaleStrings(kUs);
+  EXPECT_EQ(kindOf(u"Okt-5"), TextClass::Text);
+  EXPECT_EQ(kindOf(u"Oct-5"), TextClass::Number);
+  EXPECT_EQ(kindOf(u"item 12-3"), TextClass::Text);
+  // A month whose initial no English month has.
+  LocaleStrings other = kUs;
+  other.monthNames[9] = u"Kastrychnik";
+  other.monthAbbreviations[9] = u"Kas";
+  platform::setLocaleStrings(other);
+  EXPECT_EQ(kindOf(u"Kas-5"), TextClass::Number);
+  EXPECT_EQ(kindOf(u"Oct-5"), TextClass::Text);
+  platform::setLocaleStrings(kCn);
+  EXPECT_EQ(kindOf(u"十月/5/2005"), TextClass::Number);
+  platform::setLocaleStrings(saved);
 }
 
 TEST(TextValueClassify, PercentIsTheCorrectlyRoundedHundredth) {

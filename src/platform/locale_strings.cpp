@@ -394,6 +394,7 @@ void copyNames(std::array<std::u16string, N> &out, const icu::UnicodeString *nam
 }
 
 std::optional<LocaleStrings> g_strings;
+std::uint32_t g_generation = 0;
 
 } // namespace
 
@@ -514,11 +515,21 @@ LocaleStrings loadLocaleStrings(std::string_view localeId) {
 }
 
 const LocaleStrings &localeStrings() {
-  if (!g_strings)
+  if (!g_strings) {
     g_strings = loadLocaleStrings(userLocaleId());
+    ++g_generation;
+  }
   return *g_strings;
 }
 
-void setLocaleStrings(LocaleStrings strings) { g_strings = std::move(strings); }
+void setLocaleStrings(LocaleStrings strings) {
+  g_strings = std::move(strings);
+  ++g_generation;
+}
+
+std::uint32_t localeStringsGeneration() {
+  (void)localeStrings();
+  return g_generation;
+}
 
 } // namespace platform

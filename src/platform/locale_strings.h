@@ -46,4 +46,8 @@ const LocaleStrings& localeStrings();
 /// Replaces the strings in force (tests and start-up pin a locale with it).
 void setLocaleStrings(LocaleStrings strings);
 
+/// Changes whenever the strings in force are loaded or replaced, so that
+/// facts derived from them can be kept until then.
+std::uint32_t localeStringsGeneration();
+
 } // namespace platform
