@@ -84,12 +84,12 @@ bool readWorkbookFile(model::Workbook& book, const std::u16string& path, int fil
   // Bitmaps are only ever written.
   if (fileType == model::kFileBmp)
     return false;
-  std::vector<std::uint8_t> bytes;
+  platform::FileBytes bytes;
   if (!platform::readWholeFile(path, bytes)) {
     showMessage(model::formatMessage(model::kMessageCannotOpenFile, path));
     return false;
   }
-  const std::span<const std::uint8_t> file(bytes);
+  const std::span<const std::uint8_t> file = bytes.bytes();
   switch (fileType) {
   case model::kFileCsv:
   case model::kFileText: {

@@ -3,14 +3,15 @@
 #include "platform/memory.h"
 #include "platform/unicode.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 namespace platform {
 
-bool readWholeFile(std::u16string_view path, std::vector<std::uint8_t>& out) {
-  out.clear();
+bool readWholeFile(std::u16string_view path, FileBytes& out) {
+  out = FileBytes();
   std::FILE* f = std::fopen(toUtf8(path).c_str(), "rb");
   if (!f)
     return false;
@@ -24,22 +25,25 @@ bool readWholeFile(std::u16string_view path, std::vector<std::uint8_t>& out) {
       size = end > 0 ? static_cast<size_t>(end) : 0;
       std::rewind(f);
     }
-    out.resize(size + 1); // the spare byte finds the end without a reallocation
-    size_t used = 0;
+    size_t capacity = size + 1; // the spare byte finds the end without a copy
+    out.m_data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
     for (;;) {
-      if (used == out.size())
-        out.resize(used * 2);
-      const size_t got = std::fread(out.data() + used, 1, out.size() - used, f);
-      used += got;
+      if (out.m_size == capacity) {
+        auto bigger = std::make_unique_for_overwrite<std::uint8_t[]>(capacity * 2);
+        std::copy(out.m_data.get(), out.m_data.get() + out.m_size, bigger.get());
+        out.m_data = std::move(bigger);
+        capacity *= 2;
+      }
+      const size_t got = std::fread(out.m_data.get() + out.m_size, 1, capacity - out.m_size, f);
+      out.m_size += got;
       if (got == 0)
         break;
     }
-    out.resize(used);
   });
   const bool read = ok && std::ferror(f) == 0;
   std::fclose(f);
   if (!read)
-    out.clear();
+    out = FileBytes();
   return read;
 }
 

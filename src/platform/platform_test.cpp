@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <new>
@@ -82,15 +83,16 @@ TEST(Files, WholeFilesOfEverySizeRoundTripAndReplaceTheOld) {
     for (size_t i = 0; i < size; ++i)
       bytes[i] = static_cast<std::uint8_t>(i * 7 + size);
     ASSERT_TRUE(replaceFileAtomically(path, bytes));
-    std::vector<std::uint8_t> back{1, 2, 3};
+    FileBytes back;
     ASSERT_TRUE(readWholeFile(path, back)) << size;
-    EXPECT_EQ(back, bytes) << size;
+    EXPECT_TRUE(std::ranges::equal(back.bytes(), bytes)) << size;
   }
   // Nothing but the file itself is left beside it.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
-  std::vector<std::uint8_t> missing{1};
+  FileBytes missing;
+  ASSERT_TRUE(readWholeFile(path, missing));
   EXPECT_FALSE(readWholeFile(fromUtf8((dir / "absent.bin").string()), missing));
-  EXPECT_TRUE(missing.empty());
+  EXPECT_TRUE(missing.bytes().empty());
   // A folder that cannot take the temporary file leaves the old file alone.
   EXPECT_FALSE(replaceFileAtomically(fromUtf8((dir / "no" / "f.bin").string()),
                                      std::vector<std::uint8_t>{1}));

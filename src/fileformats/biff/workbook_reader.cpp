@@ -255,22 +255,11 @@ private:
   bool readSheet(RecordStream& rs, int sheetIndex);
   model::CellRecord* appendCell(model::Sheet& s, std::uint16_t row, std::uint16_t col,
                                 std::u16string_view text, std::uint16_t xf);
-  // Per shared string, made on its first cell: the value every cell of it
-  // shares, and whether its text reads as text when typed (1) or needs an
-  // apostrophe (2). Classified and allocated once, not per cell.
-  struct SharedEntry {
-    model::CellValue value;
-    std::uint8_t plain = 0;
-  };
   void numberCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
                   double value);
   void stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
                   std::u16string_view text, bool textFormatCounts,
-                  SharedEntry* shared = nullptr);
-  std::u16string_view sstString(std::uint32_t index) const {
-    return std::u16string_view(m_sstText).substr(m_sstStart[index],
-                                                 m_sstStart[index + 1] - m_sstStart[index]);
-  }
+                  const model::CellValue* shared = nullptr, std::uint8_t* plainCache = nullptr);
   void formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, const Record& r);
   /// Sets `out` to the entry text of a number cell; a buffer reused across
   /// cells spares an allocation per number.
@@ -325,11 +314,11 @@ private:
   int m_version = 8;
   int m_codePage = 1252;
   bool m_firstFont = true, m_firstXf = true;
-  // The shared strings end to end, entry i at [m_sstStart[i], m_sstStart[i + 1]):
-  // one allocation instead of one per string.
-  std::u16string m_sstText;
-  std::vector<std::uint32_t> m_sstStart{0};
-  std::vector<SharedEntry> m_sstShared;
+  // The shared strings as the values their cells share, and per string
+  // whether it reads as text when typed (1), needs an apostrophe (2) or is
+  // not known yet (0): classified once, not per cell.
+  std::vector<model::CellValue> m_sstValues;
+  std::vector<std::uint8_t> m_sstPlain;
   std::u16string m_entry; // scratch for entry texts
   std::vector<std::vector<std::uint8_t>> m_nameTokens;
   std::vector<std::uint8_t> m_externSheet;
@@ -831,13 +820,8 @@ void Reader::readSst(RecordStream& rs, const Record& first) {
   if (!u32(total) || !u32(unique))
     return;
   // The count is only a hint: a file that claims more than it holds stops early.
-  m_sstStart.reserve(std::min<std::uint32_t>(unique, 1u << 20) + 1);
-  // No more characters than bytes; pages of a large reservation that are
-  // never written cost nothing.
-  size_t bytes = 0;
-  for (const auto& p : parts)
-    bytes += p.size();
-  m_sstText.reserve(m_sstText.size() + bytes);
+  m_sstValues.reserve(m_sstValues.size() + std::min<std::uint32_t>(unique, 1u << 20));
+  std::u16string text;
   for (std::uint32_t i = 0; i < unique; ++i) {
     std::uint16_t count = 0;
     std::uint8_t option = 0;
@@ -849,10 +833,7 @@ void Reader::readSst(RecordStream& rs, const Record& first) {
       return;
     if ((option & 0x04) && !u32(ext))
       return;
-    // Offsets are 32-bit; no real table comes near that size.
-    if (m_sstText.size() + count >= 0xFFFFFFFFu)
-      return;
-    const size_t start = m_sstText.size();
+    text.clear();
     bool wide = option & 0x01;
     std::string narrow;
     auto flushNarrow = [&]() {
@@ -861,13 +842,13 @@ void Reader::readSst(RecordStream& rs, const Record& first) {
       std::u16string converted;
       // BIFF8 8-bit characters are widened; BIFF5 ones are code-page text.
       if (m_version < 8 && platform::toUtf16(m_codePage, narrow, converted))
-        m_sstText += converted;
+        text += converted;
       else
         for (unsigned char ch : narrow)
-          m_sstText += static_cast<char16_t>(ch);
+          text += static_cast<char16_t>(ch);
       narrow.clear();
     };
-    while (m_sstText.size() - start + narrow.size() < count) {
+    while (text.size() + narrow.size() < count) {
       if (part < parts.size() && pos >= parts[part].size()) {
         // Characters continue in the next record, after their own option byte.
         flushNarrow();
@@ -884,7 +865,7 @@ void Reader::readSst(RecordStream& rs, const Record& first) {
       // The characters that lie in this record are taken in one go.
       const std::uint8_t* at = parts[part].data() + pos;
       const size_t avail = parts[part].size() - pos;
-      const size_t want = count - (m_sstText.size() - start + narrow.size());
+      const size_t want = count - (text.size() + narrow.size());
       if (wide) {
         const size_t n = std::min(want, avail / 2);
         if (n == 0) {
@@ -893,29 +874,30 @@ void Reader::readSst(RecordStream& rs, const Record& first) {
           std::uint16_t ch;
           if (!u16(ch))
             break;
-          m_sstText += static_cast<char16_t>(ch);
+          text += static_cast<char16_t>(ch);
           continue;
         }
-        const size_t old = m_sstText.size();
-        m_sstText.resize(old + n);
+        const size_t old = text.size();
+        text.resize(old + n);
         for (size_t k = 0; k < n; ++k)
-          m_sstText[old + k] = static_cast<char16_t>(at[2 * k] | (at[2 * k + 1] << 8));
+          text[old + k] = static_cast<char16_t>(at[2 * k] | (at[2 * k + 1] << 8));
         pos += 2 * n;
       } else {
         const size_t n = std::min(want, avail);
         if (m_version < 8) {
           narrow.append(reinterpret_cast<const char*>(at), n);
         } else {
-          const size_t old = m_sstText.size();
-          m_sstText.resize(old + n);
+          const size_t old = text.size();
+          text.resize(old + n);
           for (size_t k = 0; k < n; ++k)
-            m_sstText[old + k] = static_cast<char16_t>(at[k]);
+            text[old + k] = static_cast<char16_t>(at[k]);
         }
         pos += n;
       }
     }
     flushNarrow();
-    m_sstStart.push_back(static_cast<std::uint32_t>(m_sstText.size()));
+    // Each string becomes the value its cells will share.
+    m_sstValues.push_back(model::CellValue::string(text));
     // Formatting runs and extended data are skipped, across records too.
     size_t skip = static_cast<size_t>(runs) * 4 + ext;
     while (skip > 0 && advancePart()) {
@@ -1011,19 +993,20 @@ void Reader::numberCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, s
 }
 
 void Reader::stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
-                        std::u16string_view text, bool textFormatCounts, SharedEntry* shared) {
+                        std::u16string_view text, bool textFormatCounts,
+                        const model::CellValue* shared, std::uint8_t* plainCache) {
   // Text that would read as something else when typed keeps a leading apostrophe.
   bool plain;
-  if (shared && shared->plain) {
-    plain = shared->plain == 1;
+  if (plainCache && *plainCache) {
+    plain = *plainCache == 1;
   } else {
     formula::TextOptions options;
     options.date1904 = m_book.date1904 != 0;
     options.textValue = false;
     plain = formula::classifyText(text, options).kind == formula::TextClass::Text &&
             (text.empty() || text[0] != u'\'');
-    if (shared)
-      shared->plain = plain ? 1 : 2;
+    if (plainCache)
+      *plainCache = plain ? 1 : 2;
   }
   const bool textFormat = textFormatCounts && numberFormatOfXf(xf) == 49;
   std::u16string_view entry = text;
@@ -1035,13 +1018,7 @@ void Reader::stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, s
   model::CellRecord* c = appendCell(s, row, col, entry, xf);
   if (!c)
     return;
-  if (!shared) {
-    c->value = model::CellValue::string(text);
-    return;
-  }
-  if (shared->value.isEmpty())
-    shared->value = model::CellValue::string(text);
-  c->value = shared->value;
+  c->value = shared ? *shared : model::CellValue::string(text);
 }
 
 double rkValue(std::uint32_t rk) {
@@ -1259,10 +1236,11 @@ bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
       std::uint32_t index;
       if (!(c.u16(row) && c.u16(col) && c.u16(xf) && c.u32(index)))
         break;
-      if (index < m_sstStart.size() - 1) {
-        if (m_sstShared.size() < m_sstStart.size())
-          m_sstShared.resize(m_sstStart.size());
-        stringCell(s, row, col, xf, sstString(index), false, &m_sstShared[index]);
+      if (index < m_sstValues.size()) {
+        if (m_sstPlain.size() < m_sstValues.size())
+          m_sstPlain.resize(m_sstValues.size(), 0);
+        const model::CellValue& value = m_sstValues[index];
+        stringCell(s, row, col, xf, value.stringValue(), false, &value, &m_sstPlain[index]);
       } else {
         stringCell(s, row, col, xf, {}, false);
       }
