@@ -61,7 +61,8 @@ bool replaceFileAtomically(std::u16string_view path, std::span<const std::uint8_
   }
   if (!f)
     return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  // An empty span may carry a null pointer, which fwrite must not be given.
+  bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   ok = std::fflush(f) == 0 && ok;
   ok = std::fclose(f) == 0 && ok;
   if (ok) {
