@@ -161,7 +161,7 @@ void appendQuoted(std::u16string& out, std::u16string_view s) {
 // Reading
 
 // Where a 3-D token's sheet index leads.
-enum class SheetLink { Sheets, NoPrefix, Unknown };
+enum class SheetLink { Sheets, NoPrefix, Deleted, Unknown };
 
 class TokenReader {
 public:
@@ -515,8 +515,10 @@ private:
   }
 
   SheetLink resolveSheets(int first, int last, std::u16string& prefix) const {
-    if (first == kNoSheet || first == kDeletedSheet)
+    if (first == kNoSheet)
       return SheetLink::NoPrefix;
+    if (first == kDeletedSheet || last == kDeletedSheet)
+      return SheetLink::Deleted;
     if (!isSheet(first) || !isSheet(last))
       return SheetLink::Unknown;
     if (first == last)
@@ -547,8 +549,13 @@ private:
       last = entry.lastSheet;
     }
     std::u16string prefix;
-    if (resolveSheets(first, last, prefix) == SheetLink::Unknown)
-      return push(u"");
+    switch (resolveSheets(first, last, prefix)) {
+    case SheetLink::Unknown: return push(u"");
+    // The sheet is gone: the reference is the error it computes to, not a
+    // cell of whichever sheet holds the formula.
+    case SheetLink::Deleted: return push(std::u16string(model::errorText(model::ErrorCode::Ref)));
+    default: break;
+    }
     return area ? pushArea(a, b, std::move(prefix)) : pushCell(a, std::move(prefix));
   }
 

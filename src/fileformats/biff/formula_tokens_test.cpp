@@ -217,7 +217,8 @@ TEST(FormulaTokens, ArrayConstantsCarryTheirBodiesInExtraData) {
 TEST(FormulaTokens, LinkTablesFromAFile) {
   auto book = makeBook(false);
   LinkTable links;
-  links.externSheets = {{0, 2, 2}, {1, kNoSheet, kNoSheet}, {0, 0, 2}, {2, 0, 0}};
+  links.externSheets = {{0, 2, 2},   {1, kNoSheet, kNoSheet}, {0, 0, 2},
+                        {2, 0, 0},   {0, kDeletedSheet, kDeletedSheet}};
   links.addInBook = 1;
   links.ownBook = 0;
   links.externNames = {u"EOMONTH", u"EDATE"};
@@ -230,6 +231,10 @@ TEST(FormulaTokens, LinkTablesFromAFile) {
       {{0x3A, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00}, u"=Sheet1:Sheet3!$A$1"},
       {{0x3A, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00}, u"=$A$1"},  // entry without a sheet
       {{0x3A, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00}, u"="},      // another workbook's sheet
+      // A deleted sheet's cell and area are errors, not cells of this sheet.
+      {{0x5A, 0x04, 0x00, 0x0B, 0x00, 0x1F, 0xC0}, u"=#REF!"},
+      {{0x3B, 0x04, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x19, 0x10, 0x00, 0x00},
+       u"=SUM(#REF!)"},
       {{0x39, 0x01, 0x00, 0x02, 0x00, 0x00, 0x00, 0x1E, 0x01, 0x00, 0x42, 0x02, 0xFF, 0x00},
        u"=EDATE(1)"},
       {{0x39, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00}, u"=Sales"}, // not the add-in book
