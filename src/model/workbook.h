@@ -145,6 +145,11 @@ struct Workbook {
   std::int32_t activeSheet = 0;
   std::int16_t firstVisibleTab = 0;
   std::int32_t date1904 = 0;
+  // Kept as a file gave them, to be written back: the country codes (0 when
+  // unknown) and the user-name bytes of the file's write-access record.
+  std::uint16_t defaultCountry = 0;
+  std::uint16_t systemCountry = 0;
+  std::vector<std::uint8_t> writeAccess;
   std::int32_t showVerticalScrollBar = 1;
   std::int32_t showHorizontalScrollBar = 1;
   std::int32_t showSheetTabs = 1;

@@ -245,6 +245,7 @@ private:
   bool globalRecord(RecordStream& rs, const Record& r);
   void readSst(RecordStream& rs, const Record& first);
   void readFont(ByteCursor c);
+  void readWriteAccess(ByteCursor c);
   void readXf(ByteCursor c);
   void readFormat(ByteCursor c);
   void readName(ByteCursor c);
@@ -491,6 +492,15 @@ bool Reader::globalRecord(RecordStream& rs, const Record& r) {
         m_book.date1904 = v != 0;
       break;
     }
+    case rtCOUNTRY: {
+      std::uint16_t defaultCountry = 0, systemCountry = 0;
+      if (c.u16(defaultCountry) && c.u16(systemCountry)) {
+        m_book.defaultCountry = defaultCountry;
+        m_book.systemCountry = systemCountry;
+      }
+      break;
+    }
+    case rtWRITEACCESS: readWriteAccess(c); break;
     case rtWINDOW1: {
       std::uint16_t skip, options = 0, active = 0;
       if (c.u16(skip) && c.u16(skip) && c.u16(skip) && c.u16(skip) && c.u16(options) &&
@@ -586,6 +596,34 @@ void Reader::finishGlobals() {
   }
   for (size_t i = 0; i < m_book.names.size() && i < m_nameTokens.size(); ++i)
     m_book.names[i].formula = formulaText(m_nameTokens[i], {}, 0, 0);
+}
+
+// The user name is kept as 8-bit bytes, the form it is written in; the
+// record's padding is not kept. A UTF-16 name keeps what fits a byte.
+void Reader::readWriteAccess(ByteCursor c) {
+  std::uint16_t count = 0;
+  std::uint8_t option = 0;
+  if (m_version >= 8) {
+    if (!(c.u16(count) && c.u8(option)))
+      return;
+  } else {
+    std::uint8_t n = 0;
+    if (!c.u8(n))
+      return;
+    count = n;
+  }
+  const size_t limit = std::min<size_t>(count, m_version >= 8 ? 109 : 31);
+  const std::span<const std::uint8_t> rest = c.rest();
+  std::vector<std::uint8_t> name;
+  if (option & 0x01) {
+    for (size_t i = 0; i + 1 < rest.size() && name.size() < limit; i += 2) {
+      const unsigned ch = rest[i] | (rest[i + 1] << 8);
+      name.push_back(ch < 0x100 ? static_cast<std::uint8_t>(ch) : '?');
+    }
+  } else {
+    name.assign(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(std::min(limit, rest.size())));
+  }
+  m_book.writeAccess = std::move(name);
 }
 
 void Reader::readFont(ByteCursor c) {

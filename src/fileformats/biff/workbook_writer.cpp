@@ -196,6 +196,13 @@ private:
     u16(v);
     emit(id);
   }
+  void country() {
+    if (m_book.defaultCountry == 0 && m_book.systemCountry == 0)
+      return;
+    u16(m_book.defaultCountry);
+    u16(m_book.systemCountry);
+    emit(rtCOUNTRY);
+  }
   void patch32(size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
       m_out[at + static_cast<size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
@@ -313,6 +320,21 @@ void Writer::globals() {
     emit(rtTOOLBAREND);
   }
   emit(rtINTERFACEEND);
+  if (!m_book.writeAccess.empty()) {
+    // The name, padded with spaces to the record's fixed size.
+    const size_t room = m_b8 ? 109 : 31;
+    const size_t n = std::min(m_book.writeAccess.size(), room);
+    if (m_b8) {
+      u16(static_cast<std::uint16_t>(n));
+      u8(0);
+    } else {
+      u8(static_cast<std::uint8_t>(n));
+    }
+    m_body.insert(m_body.end(), m_book.writeAccess.begin(),
+                  m_book.writeAccess.begin() + static_cast<std::ptrdiff_t>(n));
+    m_body.insert(m_body.end(), room - n, ' ');
+    emit(rtWRITEACCESS);
+  }
   r16(rtCODEPAGE, static_cast<std::uint16_t>(m_codePage));
   const int sheets = m_book.sheetCount();
   if (m_b8) {
@@ -372,7 +394,7 @@ void Writer::globals() {
     text(sp->name, false);
     emit(rtBOUNDSHEET);
   }
-  // COUNTRY is left out: the workbook keeps no country codes.
+  country();
   if (m_b8) {
     if (!m_book.addInNames.empty()) {
       u16(1);
@@ -703,6 +725,8 @@ void Writer::worksheetBody(int index) {
   u16(s.defaultRowHeight != model::kDefaultRowHeight ? 1 : 0);
   u16(s.defaultRowHeight);
   emit(rtDEFAULTROWHEIGHT);
+  if (!m_b8)
+    country();
   r16(rtWSBOOL, s.pageSetup.fitToPage ? 0x05C1 : 0x04C1);
   if (!s.pageSetup.header.empty()) {
     text(s.pageSetup.header, m_b8);

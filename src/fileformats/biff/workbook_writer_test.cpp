@@ -199,6 +199,66 @@ TEST_F(WriterTest, VersionFieldsStreamNameAndVersionOnlyRecords) {
   }
 }
 
+TEST_F(WriterTest, UserNameAndCountriesAreWrittenBackAsRead) {
+  addSheet(u"Sheet1");
+  addSheet(u"Sheet2");
+  // Nothing read, nothing written.
+  for (int version : {8, 7}) {
+    const auto recs = stream(version);
+    EXPECT_EQ(countOf(recs, rtWRITEACCESS), 0u);
+    EXPECT_EQ(countOf(recs, rtCOUNTRY), 0u);
+  }
+  book->writeAccess = {'Q', 'u', 'e', 'n', 'b', 'y'};
+  book->defaultCountry = 1;
+  book->systemCountry = 44;
+  struct Case {
+    int version;
+    size_t length, nameAt;
+    size_t countries; // in the globals, and in every sheet for Excel 95
+  };
+  for (const Case c : {Case{8, 112, 3, 1}, Case{7, 32, 1, 3}}) {
+    SCOPED_TRACE(c.version);
+    const auto recs = stream(c.version);
+    const Rec* access = firstOf(recs, rtWRITEACCESS);
+    ASSERT_NE(access, nullptr);
+    ASSERT_EQ(access->body.size(), c.length);
+    EXPECT_EQ(c.version == 8 ? access->u16(0) : access->body[0], 6);
+    if (c.version == 8) {
+      EXPECT_EQ(access->body[2], 0); // 8-bit characters
+    }
+    EXPECT_EQ(std::string(access->body.begin() + static_cast<std::ptrdiff_t>(c.nameAt),
+                          access->body.begin() + static_cast<std::ptrdiff_t>(c.nameAt + 6)),
+              "Quenby");
+    EXPECT_TRUE(std::all_of(access->body.begin() + static_cast<std::ptrdiff_t>(c.nameAt + 6),
+                            access->body.end(), [](std::uint8_t b) { return b == ' '; }));
+    EXPECT_EQ(countOf(recs, rtCOUNTRY), c.countries);
+    const Rec* country = firstOf(recs, rtCOUNTRY);
+    ASSERT_NE(country, nullptr);
+    EXPECT_EQ(country->u16(0), 1);
+    EXPECT_EQ(country->u16(2), 44);
+    auto back = roundTrip(c.version);
+    EXPECT_EQ(back->writeAccess, book->writeAccess);
+    EXPECT_EQ(back->defaultCountry, 1);
+    EXPECT_EQ(back->systemCountry, 44);
+  }
+  // A UTF-16 name keeps what fits a byte; a count beyond the record stops
+  // at its end.
+  auto wide = stream(8);
+  std::vector<std::uint8_t> file;
+  for (Rec& r : wide) {
+    if (r.id == rtWRITEACCESS)
+      r.body = {5, 0, 1, 'A', 0, 0xE9, 0, 0x16, 0x4E, 'b', 0};
+    file.push_back(static_cast<std::uint8_t>(r.id));
+    file.push_back(static_cast<std::uint8_t>(r.id >> 8));
+    file.push_back(static_cast<std::uint8_t>(r.body.size()));
+    file.push_back(static_cast<std::uint8_t>(r.body.size() >> 8));
+    file.insert(file.end(), r.body.begin(), r.body.end());
+  }
+  auto back = newBook();
+  ASSERT_TRUE(readBinaryWorkbook(file, *back));
+  EXPECT_EQ(back->writeAccess, (std::vector<std::uint8_t>{'A', 0xE9, '?', 'b'}));
+}
+
 TEST_F(WriterTest, PaletteIsWrittenOnlyWhenChanged) {
   addSheet(u"Sheet1");
   auto recs = stream(8);

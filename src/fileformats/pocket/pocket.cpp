@@ -398,7 +398,12 @@ bool Reader::record(std::uint8_t type) {
       return false;
     m_book.fileCodePage = a;
     return true;
-  case rtCOUNTRY: return m_in.u16(a) && m_in.u16(b); // the model keeps no country
+  case rtCOUNTRY:
+    if (!m_in.u16(a) || !m_in.u16(b))
+      return false;
+    m_book.defaultCountry = a;
+    m_book.systemCountry = b;
+    return true;
   case rtWINDOW1:
     if (!m_in.u16(a) || !m_in.u16(b))
       return false;
@@ -897,7 +902,11 @@ void Writer::globals() {
   u16(kSubstreamWorkbook);
   u8(rtCODEPAGE);
   u16(m_book.codePage);
-  // The model keeps no country codes: both are 0, and COUNTRY is left out.
+  if (m_book.defaultCountry != 0 || m_book.systemCountry != 0) {
+    u8(rtCOUNTRY);
+    u16(m_book.defaultCountry);
+    u16(m_book.systemCountry);
+  }
   for (const auto& s : m_book.sheets)
     if (s->kind == model::SheetKind::Worksheet) {
       if (s->zoom != 100) {

@@ -532,10 +532,14 @@ TEST_F(PocketTest, RoundTripKeepsSheetLayoutAndView) {
   s.selectionFirst = model::packCell(4, 2);
   s.selectionLast = model::packCell(6, 3);
   book().activeSheet = 1;
+  book().defaultCountry = 49;
+  book().systemCountry = 1;
   set(0, 0, 0, u"x");
   auto back = roundTrip();
   const model::Sheet& t = back->sheet(0);
   EXPECT_EQ(back->activeSheet, 1);
+  EXPECT_EQ(back->defaultCountry, 49);
+  EXPECT_EQ(back->systemCountry, 1);
   EXPECT_EQ(t.zoom, 75);
   EXPECT_EQ(back->sheet(1).zoom, 75); // a zoom before the first sheet applies to all
   EXPECT_EQ(t.defaultRowHeight, 300);
