@@ -67,8 +67,21 @@ void OwnedText::assignIn(TextArena& arena, std::u16string_view text) {
   m_bits = reinterpret_cast<std::uintptr_t>(block) | kInArena;
 }
 
+void OwnedText::assignShared(const CellValue& value) {
+  assert(value.isString());
+  if (!value.isString()) {
+    reset();
+    return;
+  }
+  const char16_t* block = value.retainTextBlock();
+  reset();
+  m_bits = reinterpret_cast<std::uintptr_t>(block) | kShared;
+}
+
 void OwnedText::reset() noexcept {
-  if (!(m_bits & kInArena))
+  if (m_bits & kShared)
+    CellValue::releaseTextBlock(rep());
+  else if (!(m_bits & kInArena))
     delete[] reinterpret_cast<char16_t*>(m_bits);
   m_bits = 0;
 }

@@ -19,9 +19,11 @@ namespace model {
 class TextArena;
 
 /// A UTF-16 text in a single block (length, then the characters), or null.
-/// The block is either the text's own allocation or a slot of a TextArena
-/// (texts stored while loading, which would otherwise cost an allocation
-/// and a free per cell). Eight bytes when held, which keeps a cell record small.
+/// The block is the text's own allocation, a slot of a TextArena (texts
+/// stored while loading, which would otherwise cost an allocation and a free
+/// per cell), or the text of a string value it holds a share of (a loaded
+/// string cell's input is its value's text). Eight bytes when held, which
+/// keeps a cell record small.
 class OwnedText {
 public:
   OwnedText() noexcept = default;
@@ -44,12 +46,17 @@ public:
   /// Replaces the text with a copy kept in `arena`, which must outlive this
   /// text's holder (the cell table's own arena for its records).
   void assignIn(TextArena& arena, std::u16string_view text);
+  /// Replaces the text with the text of `value`, a string, sharing it.
+  void assignShared(const CellValue& value);
   void reset() noexcept;
 
 private:
+  // Blocks are four-byte aligned, which leaves the low two bits for the owner.
   static constexpr std::uintptr_t kInArena = 1;
-  const char16_t* rep() const { return reinterpret_cast<const char16_t*>(m_bits & ~kInArena); }
-  std::uintptr_t m_bits = 0; // the block's address; kInArena when an arena owns it
+  static constexpr std::uintptr_t kShared = 2;
+  static constexpr std::uintptr_t kOwnerBits = 3;
+  const char16_t* rep() const { return reinterpret_cast<const char16_t*>(m_bits & ~kOwnerBits); }
+  std::uintptr_t m_bits = 0; // the block's address and its owner
 };
 
 /// Bump storage for texts in OwnedText's block layout, freed all at once.

@@ -61,6 +61,35 @@ TEST(OwnedText, ArenaTextsOfEveryLengthReadBackAndGiveWayToOwnedOnes) {
   EXPECT_EQ(copy.view(), texts[7]);
 }
 
+TEST(OwnedText, SharesAStringValuesTextForAsLongAsEitherHoldsIt) {
+  CellValue value = CellValue::string(u"shared text");
+  OwnedText a;
+  a.assignShared(value);
+  EXPECT_EQ(a.view(), u"shared text");
+  EXPECT_EQ(a.view().data(), value.stringValue().data()); // no copy
+  EXPECT_EQ(a.size(), 11u);
+  value = CellValue::number(1); // the text outlives the value
+  EXPECT_EQ(a.view(), u"shared text");
+  OwnedText copy = a; // a copy owns its text
+  EXPECT_NE(copy.view().data(), a.view().data());
+  OwnedText moved = std::move(a);
+  EXPECT_TRUE(a.isNull());
+  EXPECT_EQ(moved.view(), u"shared text");
+  moved.assign(u"typed"); // gives up its share
+  EXPECT_EQ(copy.view(), u"shared text");
+  // Several holders of one text, let go in any order.
+  CellValue v = CellValue::string(u"");
+  std::vector<OwnedText> holders(4);
+  for (OwnedText& h : holders)
+    h.assignShared(v);
+  EXPECT_FALSE(holders[0].isNull()); // an empty text is still a text
+  v = CellValue();
+  holders[2].reset();
+  holders[0].assignShared(CellValue::string(u"other"));
+  EXPECT_EQ(holders[0].view(), u"other");
+  EXPECT_EQ(holders[3].view(), u"");
+}
+
 TEST(CellTable, LoadedTextsLiveUntilTheTableClears) {
   CellTable t;
   for (int r = 0; r < 2000; ++r) {

@@ -3,6 +3,7 @@
 #include "platform/unicode.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <limits>
 #include <new>
 #include <utility>
@@ -31,12 +32,14 @@ int findErrorCode(std::u16string_view text) {
   return -1;
 }
 
-// A string value's block: a reference count and the length, then the characters.
+// A string value's block: a reference count and the length, then the
+// characters. From the length on it has OwnedText's block layout.
 struct SharedString {
   std::uint32_t refs;
   std::uint32_t length;
   char16_t* chars() { return reinterpret_cast<char16_t*>(this + 1); }
 };
+static_assert(sizeof(SharedString) == 8 && offsetof(SharedString, length) == 4);
 
 namespace {
 
@@ -59,6 +62,17 @@ void dropSharedString(SharedString* s) noexcept {
 
 std::u16string_view CellValue::stringValue() const {
   return {m_payload.text->chars(), m_payload.text->length};
+}
+
+const char16_t* CellValue::retainTextBlock() const {
+  ++m_payload.text->refs;
+  return reinterpret_cast<const char16_t*>(&m_payload.text->length);
+}
+
+void CellValue::releaseTextBlock(const char16_t* block) noexcept {
+  const auto* length = reinterpret_cast<const char*>(block);
+  dropSharedString(reinterpret_cast<SharedString*>(const_cast<char*>(length) -
+                                                   offsetof(SharedString, length)));
 }
 
 CellValue::CellValue(CellValue&& other) noexcept

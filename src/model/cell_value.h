@@ -82,6 +82,10 @@ public:
   bool booleanValue() const { return m_payload.word != 0; }
   ErrorCode errorValue() const { return static_cast<ErrorCode>(m_payload.word); }
   std::u16string_view stringValue() const;
+  /// A string's text as a block of length (two code units) then characters,
+  /// held until releaseTextBlock: how a cell's input shares its value's text.
+  const char16_t* retainTextBlock() const;
+  static void releaseTextBlock(const char16_t* block) noexcept;
   SheetRange referenceValue() const;
   const std::vector<SheetRange>& areasValue() const { return *m_payload.areas; }
   std::uint16_t arrayRows() const { return m_rows; }

@@ -58,6 +58,17 @@ CellRecord* append_cell(CellTable& table, std::uint16_t row, std::uint8_t column
   return rec;
 }
 
+CellRecord* append_string_cell(CellTable& table, std::uint16_t row, std::uint8_t column,
+                               const CellValue& value, std::uint16_t formatIndex) {
+  CellRecord* rec = table.append(row, column);
+  rec->input.assignShared(value);
+  rec->value = value;
+  rec->formatIndex = formatIndex;
+  rec->calcState = CalcState::NotValid;
+  rec->volatility = volatilityClassOf(rec->input.view());
+  return rec;
+}
+
 CellRecord& storeCellInput(Sheet& sheet, std::uint16_t row, std::uint8_t column,
                            std::u16string_view input, std::uint16_t formatIndex) {
   CellRecord& rec = *sheet.cells.findOrInsert(row, column);

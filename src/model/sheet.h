@@ -156,6 +156,10 @@ CellRecord* cell_at(const Sheet& sheet, std::uint16_t row, std::uint8_t column);
 /// calculation state are the loader's to set.
 CellRecord* append_cell(CellTable& table, std::uint16_t row, std::uint8_t column,
                         std::u16string_view input, std::uint16_t formatIndex);
+/// The same for a string cell whose input is exactly its value's text (a
+/// string `value`): input and value share one text, and the value is set.
+CellRecord* append_string_cell(CellTable& table, std::uint16_t row, std::uint8_t column,
+                               const CellValue& value, std::uint16_t formatIndex);
 
 /// The store's part of storing user input: finds or inserts the record,
 /// drops its hyperlink and stale value, stores the text and format and

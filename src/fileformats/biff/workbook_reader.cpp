@@ -254,6 +254,9 @@ private:
 
   // ---- sheets ----
   bool readSheet(RecordStream& rs, int sheetIndex);
+  static bool holdsCell(const model::Sheet& s, std::uint16_t row, std::uint16_t col) {
+    return row <= model::kMaxRow && col <= model::kMaxColumn && s.hasGrid();
+  }
   model::CellRecord* appendCell(model::Sheet& s, std::uint16_t row, std::uint16_t col,
                                 std::u16string_view text, std::uint16_t xf);
   void numberCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
@@ -950,7 +953,7 @@ void Reader::readSst(RecordStream& rs, const Record& first) {
 
 model::CellRecord* Reader::appendCell(model::Sheet& s, std::uint16_t row, std::uint16_t col,
                                       std::u16string_view text, std::uint16_t xf) {
-  if (row > model::kMaxRow || col > model::kMaxColumn || !s.hasGrid())
+  if (!holdsCell(s, row, col))
     return nullptr;
   model::CellRecord* c = model::append_cell(s.cells, row, static_cast<std::uint8_t>(col), text,
                                             cellFormatIndex(xf));
@@ -1047,6 +1050,14 @@ void Reader::stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, s
       *plainCache = plain ? 1 : 2;
   }
   const bool textFormat = textFormatCounts && numberFormatOfXf(xf) == 49;
+  if (shared && (plain || textFormat)) {
+    // The input is the value's text itself: one text for both.
+    if (holdsCell(s, row, col))
+      model::append_string_cell(s.cells, row, static_cast<std::uint8_t>(col), *shared,
+                                cellFormatIndex(xf))
+          ->calcState = model::CalcState::ValueValid;
+    return;
+  }
   std::u16string_view entry = text;
   if (!plain && !textFormat) {
     m_entry.assign(1, u'\'');
