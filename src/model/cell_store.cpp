@@ -90,7 +90,7 @@ void OwnedText::reset() noexcept {
 
 char16_t* TextArena::store(std::u16string_view text) {
   // Length and characters, rounded up to an even count of code units so
-  // that every block stays four-byte aligned and the arena tag bit is free.
+  // that every block stays four-byte aligned and the owner bits stay free.
   const size_t units = (text.size() + 2 + 1) & ~size_t{1};
   if (units > kChunkUnits / 4) {
     // A long text gets a chunk of its own, kept behind the current one.
