@@ -417,8 +417,11 @@ std::string exportDelimitedText(model::Workbook& book, DelimitedKind kind,
       text.assign(c.input.view());
     else
       text.assign(model::cell_display_text(book, sheetIndex, c, -1));
-    const bool quote = text.find_first_of(std::u16string{listSeparator, u'"', u'\r', u'\n'}) !=
-                       std::u16string::npos;
+    // The field separator itself is quoted too: a tab inside a cell would
+    // otherwise split it in two when a .txt file is read back.
+    const bool quote =
+        text.find_first_of(std::u16string{listSeparator, static_cast<unsigned char>(separator), u'"',
+                                          u'\r', u'\n'}) != std::u16string::npos;
     if (!quote) {
       appendEncoded(out, text, codePage);
       return;

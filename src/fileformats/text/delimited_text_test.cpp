@@ -190,6 +190,18 @@ TEST_F(DelimitedTextTest, ExportShapesRowsByKind) {
   EXPECT_EQ(exportDelimitedText(*book, DelimitedKind::Csv), "x,\r\n,\r\n,y\r\n");
 }
 
+// A tab inside a cell is quoted in a tab-separated file, or reading the file
+// back would split the cell (found by the text fuzzer).
+TEST_F(DelimitedTextTest, TabInsideACellSurvivesATabFile) {
+  ASSERT_TRUE(import("\"a\tb,x\"y\n", DelimitedKind::Csv));
+  const std::string tab = exportDelimitedText(*book, DelimitedKind::Tab);
+  EXPECT_EQ(tab, "\"a\tb,xy\"\r\n");
+  fresh();
+  ASSERT_TRUE(import(tab, DelimitedKind::Tab));
+  ASSERT_EQ(book->sheet(0).cells.count(), 1u);
+  EXPECT_EQ(model::cell_at(book->sheet(0), 0, 0)->input.view(), u"a\tb,xy");
+}
+
 TEST_F(DelimitedTextTest, ExportUsesDisplayOrFormulaText) {
   ASSERT_TRUE(import("2,3,=A1*B1,12%,\"q\"\"t\",\"tab\tin\"\n"));
   EXPECT_EQ(exportDelimitedText(*book, DelimitedKind::Csv), "2,3,6,12%,\"q\"\"t\",tab\tin\r\n");
