@@ -1,10 +1,9 @@
 #include "convert_command.h"
+#include "session.h"
 
 #include "fileformats/open_save.h"
 #include "formula/recalc.h"
-#include "functions/families.h"
 #include "model/workbook_list.h"
-#include "platform/ui_services.h"
 #include "platform/unicode.h"
 
 #include <cstdio>
@@ -61,17 +60,11 @@ int runConvertCommand(int argc, char** argv) {
     return 2;
   }
 
-  platform::HeadlessUiServices ui(/*echoToStderr=*/true);
-  platform::ScopedUiServices scoped(ui);
-  formula::installFormulaEngine();
-  functions::registerAllFunctions();
-  model::WorkbookList list;
-  fileformats::installFileServices(list, nullptr);
-  if (!fileformats::openWorkbookFile(list, inPath, false)) {
-    std::fprintf(stderr, "cellwick-cli convert: cannot read %s\n", in);
+  Session session;
+  model::Workbook* opened = session.open("convert", in);
+  if (!opened)
     return 1;
-  }
-  model::Workbook& book = *list.active();
+  model::Workbook& book = *opened;
   if (recalc)
     formula::recalcAll(book);
   fileformats::setVersionFields(book, outType, excel95);

@@ -5,13 +5,12 @@
 #include "formula/reference_syntax.h"
 #include "functions/families.h"
 #include "model/workbook.h"
+#include "platform/files.h"
 #include "platform/text_metrics.h"
 #include "platform/unicode.h"
 
 #include <cstdio>
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -89,21 +88,16 @@ int runDumpCommand(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  platform::FileBytes bytes;
+  if (!platform::readWholeFile(platform::fromUtf8(path), bytes)) {
     std::fprintf(stderr, "cellwick-cli dump: cannot open '%s'\n", path);
     return 1;
   }
-  in.seekg(0, std::ios::end);
-  std::vector<std::uint8_t> bytes(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)));
-  in.seekg(0);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<size_t>(in.gcount()));
   formula::installFormulaEngine();
   functions::registerAllFunctions();
   model::Workbook book;
   model::seedWorkbookTables(book, model::Font{});
-  if (!biff::readBinaryWorkbook(bytes, book))
+  if (!biff::readBinaryWorkbook(bytes.bytes(), book))
     return 1;
   if (recalc)
     formula::recalcAll(book);

@@ -1,9 +1,9 @@
 #include "eval_command.h"
+#include "session.h"
 
 #include "formula/recalc.h"
 #include "formula/reference_syntax.h"
 #include "fileformats/open_save.h"
-#include "functions/families.h"
 #include "model/set_cell.h"
 #include "model/workbook_list.h"
 #include "numfmt/number_format.h"
@@ -77,19 +77,14 @@ int runEvalCommand(int argc, char** argv) {
   if (!haveFormula)
     return usage("no formula given");
 
-  formula::installFormulaEngine();
-  functions::registerAllFunctions();
-  model::WorkbookList books;
-  fileformats::installFileServices(books, nullptr);
+  Session session;
   if (!file.empty()) {
-    if (!fileformats::openWorkbookFile(books, platform::fromUtf8(file), false)) {
-      std::fprintf(stderr, "cellwick-cli eval: cannot read %s\n", file.c_str());
+    if (!session.open("eval", file))
       return 1;
-    }
-  } else if (!books.new_workbook(nullptr)) {
+  } else if (!session.books.new_workbook(nullptr)) {
     return 1;
   }
-  model::Workbook& book = *books.active();
+  model::Workbook& book = *session.books.active();
   if (date1904)
     book.date1904 = 1;
   // The formula is read on the first sheet that holds cells.

@@ -1,10 +1,7 @@
 #include "open_command.h"
+#include "session.h"
 
-#include "fileformats/open_save.h"
-#include "formula/recalc.h"
-#include "functions/families.h"
 #include "model/workbook_list.h"
-#include "platform/ui_services.h"
 #include "platform/unicode.h"
 
 #include <cstdio>
@@ -57,17 +54,11 @@ int runOpenCommand(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  platform::HeadlessUiServices ui(/*echoToStderr=*/true);
-  platform::ScopedUiServices scoped(ui);
-  formula::installFormulaEngine();
-  functions::registerAllFunctions();
-  model::WorkbookList list;
-  fileformats::installFileServices(list, nullptr);
-  if (!fileformats::openWorkbookFile(list, platform::fromUtf8(file), false)) {
-    std::fprintf(stderr, "cellwick-cli open: cannot read %s\n", file);
+  Session session;
+  const model::Workbook* opened = session.open("open", file);
+  if (!opened)
     return 1;
-  }
-  const model::Workbook& book = *list.active();
+  const model::Workbook& book = *opened;
   Counts total;
   for (int s = 0; s < book.sheetCount(); ++s) {
     const model::Sheet& sheet = book.sheet(s);

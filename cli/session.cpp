@@ -1,0 +1,28 @@
+#include "session.h"
+
+#include "fileformats/open_save.h"
+#include "formula/recalc.h"
+#include "functions/families.h"
+#include "platform/unicode.h"
+
+#include <cstdio>
+#include <string>
+
+namespace cli {
+
+Session::Session() {
+  formula::installFormulaEngine();
+  functions::registerAllFunctions();
+  fileformats::installFileServices(books, nullptr);
+}
+
+model::Workbook* Session::open(std::string_view command, std::string_view path) {
+  if (!fileformats::openWorkbookFile(books, platform::fromUtf8(path), false)) {
+    std::fprintf(stderr, "cellwick-cli %s: cannot read %s\n", std::string(command).c_str(),
+                 std::string(path).c_str());
+    return nullptr;
+  }
+  return books.active();
+}
+
+} // namespace cli
