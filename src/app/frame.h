@@ -45,4 +45,11 @@ LResult on_notify(App& app, unsigned msg, WParam wParam, LParam lParam);
 /// Runs New as the program does when no file opens at start.
 void startup_open(App& app, std::u16string_view commandLine);
 
+/// A start of the program handed over to this one while it runs (a file
+/// opened from the file manager): opens `path` into the workbook list as Open
+/// does, or runs New when it is empty, and shows the result. A file that
+/// cannot be opened leaves the open workbooks as they were; its message has
+/// been shown. False when nothing opened.
+bool open_handed_file(App& app, std::u16string_view path);
+
 } // namespace app

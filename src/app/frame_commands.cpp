@@ -1,5 +1,6 @@
 // The File, Window, View and sheet commands of the main menu.
 
+#include "app/cell_entry.h"
 #include "app/command_table.h"
 #include "app/frame.h"
 #include "app/menu_table.h"
@@ -38,7 +39,10 @@ void recordUndo(model::Workbook& book, model::UndoAction action) {
 }
 
 // After a command that may have changed which workbook or sheet is shown.
+// The formula bar shows the new active cell; an open entry keeps its text.
 void refreshAfterSwitch(App& app) {
+  if (app.editMode == EditMode::None)
+    refresh_formula_bar(app);
   app.redrawAll();
   platform::ui().requestRepaint(platform::kRepaintTitle | platform::kRepaintMenus |
                                 platform::kRepaintFormulaBar);
@@ -302,5 +306,13 @@ const CommandEntry kRows[] = {
 } // namespace
 
 const std::span<const CommandEntry> kFrameCommands(kRows);
+
+bool open_handed_file(App& app, std::u16string_view path) {
+  app.leaveEndMode();
+  const bool opened = path.empty() ? app.books.new_from_template(app.programDirectory)
+                                   : fileformats::openWorkbookFile(app.books, path, true);
+  refreshAfterSwitch(app);
+  return opened;
+}
 
 } // namespace app

@@ -2,6 +2,7 @@
 // drives them: commands through dispatch_command, messages through
 // main_window_proc, answers from headless services.
 
+#include "app/cell_entry.h"
 #include "app/command_table.h"
 #include "app/frame.h"
 #include "app/menu_state.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -190,6 +192,70 @@ TEST_F(FrameTest, MissingRecentFileIsRemovedWhenChosen) {
   EXPECT_EQ(ui.shown()[0].text, u"可能其他程序正用，无法打开文件\n" + gone);
   EXPECT_EQ(recentNames(), (std::vector<std::u16string>{u"c.csv", u"a.csv"}));
   EXPECT_EQ(fileformats::recentFiles().slots[2], u"");
+}
+
+TEST_F(FrameTest, HandedFilesOpenIntoTheRunningWorkbookList) {
+  const std::u16string first = makeFile("first.csv");
+  const std::u16string spaced = makeFile("季度 数据 2.csv");
+  startup_open(app, first);
+  ASSERT_EQ(books.count(), 1);
+
+  EXPECT_TRUE(open_handed_file(app, spaced));
+  ASSERT_EQ(books.count(), 2);
+  EXPECT_EQ(books.activeIndex(), 1);
+  EXPECT_EQ(books.active()->path, spaced);
+  EXPECT_EQ(books.windowTitle(), u"Cellwick - 季度 数据 2.csv");
+  EXPECT_EQ(recentNames().front(), u"季度 数据 2.csv");
+
+  // The same file again activates the open copy instead of a second one.
+  books.activate_workbook(0);
+  EXPECT_TRUE(open_handed_file(app, spaced));
+  EXPECT_EQ(books.count(), 2);
+  EXPECT_EQ(books.activeIndex(), 1);
+
+  // A start without a file asks for a new workbook in this window.
+  EXPECT_TRUE(open_handed_file(app, u""));
+  ASSERT_EQ(books.count(), 3);
+  EXPECT_EQ(books.active()->path, u"Book1");
+  EXPECT_TRUE(ui.shown().empty());
+}
+
+TEST_F(FrameTest, FormulaBarFollowsTheWorkbookShown) {
+  const fs::path other = dir / "other.csv";
+  std::ofstream(other, std::ios::binary) << "9,8\r\n";
+  openThroughDialog(makeFile("first.csv")); // A1 holds 1
+  refresh_formula_bar(app);
+  ASSERT_EQ(app.formulaBar.text, u"1");
+  struct Step {
+    const char* what;
+    std::function<void()> run;
+    std::u16string bar;
+  };
+  const Step steps[] = {
+      {"Open", [&] { openThroughDialog(platform::fromUtf8(other.string())); }, u"9"},
+      {"Window 1", [&] { dispatch_command(app, 230, CommandSource::Menu); }, u"1"},
+      {"handed file", [&] { (void)open_handed_file(app, platform::fromUtf8(other.string())); }, u"9"},
+      {"New", [&] { dispatch_command(app, 110, CommandSource::Menu); }, u""},
+      {"Close", [&] { dispatch_command(app, 112, CommandSource::Menu); }, u"9"},
+  };
+  for (const Step& step : steps) {
+    step.run();
+    EXPECT_EQ(app.formulaBar.text, step.bar) << step.what;
+  }
+}
+
+TEST_F(FrameTest, HandedFileThatCannotOpenLeavesTheWorkbooksAlone) {
+  startup_open(app, makeFile("kept.csv"));
+  books.active()->modified = 1;
+  const std::u16string missing = platform::fromUtf8((dir / "没有 这个.csv").string());
+  const std::u16string unsupported = makeFile("notes.doc");
+  EXPECT_FALSE(open_handed_file(app, missing));
+  EXPECT_FALSE(open_handed_file(app, unsupported));
+  ASSERT_EQ(books.count(), 1);
+  EXPECT_EQ(books.active()->modified, 1);
+  ASSERT_EQ(ui.shown().size(), 2u);
+  EXPECT_EQ(ui.shown()[0].text, u"可能其他程序正用，无法打开文件\n" + missing);
+  EXPECT_EQ(ui.shown()[1].text, u"文件类型不支持！");
 }
 
 TEST_F(FrameTest, ExitStopsAtTheFirstCancel) {
