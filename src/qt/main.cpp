@@ -1,4 +1,4 @@
-// cellwick [--screenshot PNG] [file]: the desktop program.
+// cellwick [--screenshot PNG] [FILE...]: the desktop program.
 
 #include "qt/app_setup.h"
 #include "app/cell_entry.h"
@@ -7,27 +7,62 @@
 #include "qt/qt_dialog_host.h"
 #include "qt/qt_settings.h"
 #include "qt/qt_ui_services.h"
+#include "qt/single_instance.h"
 
 #include <memory>
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QIcon>
 #include <QImage>
 #include <QTimer>
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: cellwick [--screenshot PNG] [FILE...]\n"
+    "\n"
+    "Opens each FILE (.xls, .xlt, .pxl, .csv or .txt) in the desktop spreadsheet, or a\n"
+    "new workbook when none is given. When Cellwick already runs on this display, the\n"
+    "files open in its window instead.\n"
+    "\n"
+    "options:\n"
+    "  --screenshot PNG  save a picture of the window to PNG once it shows, then exit\n"
+    "  --help            show this text\n"
+    "  --version         show the version\n";
+
+// Absolute, so the running program that may get it resolves it as we do.
+QString commandLinePath(const char* arg) {
+  QString path = QFile::decodeName(arg);
+  if (path.size() >= 2 && path.startsWith(u'"') && path.endsWith(u'"'))
+    path = path.mid(1, path.size() - 2);
+  return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
   const char* screenshot = nullptr;
-  const char* file = nullptr;
+  std::vector<const char*> files;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc)
       screenshot = argv[++i];
     else if (std::strcmp(argv[i], "--help") == 0) {
-      std::puts("usage: cellwick [--screenshot PNG] [file]");
+      std::fputs(kUsage, stdout);
       return 0;
+    } else if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("cellwick %s\n", CELLWICK_VERSION);
+      return 0;
+    } else if (std::strncmp(argv[i], "--", 2) == 0) {
+      std::fprintf(stderr, "cellwick: unknown option '%s' (try --help)\n", argv[i]);
+      return 2;
     } else
-      file = argv[i];
+      files.push_back(argv[i]);
   }
   if (!qtui::displayAvailable()) {
     std::fputs("cellwick: no display available; set DISPLAY (or run under xvfb-run), "
@@ -36,6 +71,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   QApplication app(argc, argv);
+  QGuiApplication::setDesktopFileName(QStringLiteral("cellwick"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("cellwick")));
+  QStringList paths;
+  for (const char* f : files)
+    paths << commandLinePath(f);
+  // A screenshot run is a tool of its own and never joins a running program.
+  const QString socketName = screenshot ? QString() : qtui::instanceSocketName();
+  if (qtui::handFilesOver(socketName, paths))
+    return 0;
   model::WorkbookList books;
   qtui::installAppServices(books);
   qtui::QtUiServices ui;
@@ -49,9 +93,15 @@ int main(int argc, char** argv) {
   window->applyBandLayout(app::load_frame_settings(settings, window->app().bars, window->width()));
   window->app().programDirectory = QCoreApplication::applicationDirPath().toStdU16String();
   // A file that cannot be opened falls back to New.
-  app::startup_open(window->app(), file ? QString::fromLocal8Bit(file).toStdU16String() : std::u16string());
+  app::startup_open(window->app(), paths.isEmpty() ? std::u16string() : paths.front().toStdU16String());
   if (books.count() == 0)
     return 16;
+  for (qsizetype i = 1; i < paths.size(); ++i)
+    (void)app::open_handed_file(window->app(), paths[i].toStdU16String());
+  auto* opener = new qtui::HandedFileOpener(*window); // owned by the window
+  qtui::InstanceServer instances([opener](const QStringList& handed) { opener->enqueue(handed); });
+  if (!socketName.isEmpty())
+    (void)instances.listen(socketName);
   app::refresh_formula_bar(window->app());
   window->refresh();
   window->show();

@@ -1,0 +1,71 @@
+#pragma once
+// One program per display: a later start of the desktop program hands its
+// files over a local socket to the one already running there, which opens
+// them in its own workbook list.
+
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+
+class QLocalServer;
+class QTimer;
+
+namespace qtui {
+
+class MainWindow;
+
+/// The socket the instances of this user on this display share, or empty
+/// where starts should not meet (a headless platform such as offscreen).
+/// Under XDG_RUNTIME_DIR when set, else a per-user name in the temp folder.
+QString instanceSocketName();
+
+/// Hands `paths` (absolute; empty asks for a new workbook) to the program
+/// listening on `socketName`. True once it has taken them; false when none
+/// answers within `timeoutMs` (the caller then opens its own window).
+bool handFilesOver(const QString& socketName, const QStringList& paths, int timeoutMs = 5000);
+
+/// The running program's side: listens for handed-over files and passes
+/// each request's paths on, on the GUI thread.
+class InstanceServer final : public QObject {
+public:
+  using Receiver = std::function<void(const QStringList& paths)>;
+  explicit InstanceServer(Receiver receiver, QObject* parent = nullptr);
+  ~InstanceServer() override;
+
+  /// Starts listening; a socket left behind by a program that ended is
+  /// replaced. False when the name cannot be taken (another program holds
+  /// it, or the folder refuses): starts then simply open their own windows.
+  bool listen(const QString& socketName);
+
+private:
+  void accept();
+
+  Receiver m_receiver;
+  QLocalServer* m_server = nullptr;
+};
+
+/// Opens handed-over files in `window`, one by one as Open would, once no
+/// dialog is up and no cell is being edited; then raises the window.
+class HandedFileOpener final : public QObject {
+public:
+  explicit HandedFileOpener(MainWindow& window);
+  void enqueue(const QStringList& paths);
+
+private:
+  void openPending();
+
+  MainWindow& m_window;
+  QStringList m_pending;
+  QTimer* m_retry = nullptr;
+  bool m_opening = false;
+};
+
+/// The request on the wire: a magic, a byte count, then the paths in UTF-8,
+/// each ended by a NUL (a path cannot hold one). Shared with the tests.
+QByteArray encodeHandOver(const QStringList& paths);
+/// Decodes a whole request. False while `bytes` is incomplete; `bad` is set
+/// when it can never become a request (wrong magic, over the size limit).
+bool decodeHandOver(const QByteArray& bytes, QStringList& paths, bool& bad);
+
+} // namespace qtui
