@@ -21,7 +21,7 @@ constexpr const char* kUsage =
     "commands:\n"
     "  info        create a new workbook and print its tables\n"
     "              (fonts, cell formats, styles, number formats, sheets)\n"
-    "  dump [--recalc] FILE\n"
+    "  dump [--recalc] [--summary] FILE\n"
     "              print every stored cell of an .xls or .xlt file\n"
     "  open FILE   open a file as the desktop program does and count its cells\n"
     "  convert IN OUT [--excel95] [--recalc]\n"

@@ -12,6 +12,9 @@ echo "== release build and tests =="
 bash scripts/build.sh release
 (cd build && ctest -j"$jobs" --output-on-failure)
 
+echo "== Debian package =="
+bash packaging/check_deb.sh build
+
 echo "== sanitizer build and tests =="
 bash scripts/build.sh asan
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \

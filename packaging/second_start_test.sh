@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Starts the desktop program on a virtual display as the file manager would,
+# then opens two more files the same way (one by a relative path, one with
+# spaces and Chinese in its name): each later start must hand its file to the
+# running program and end, and that window must show the file.
+# Usage: second_start_test.sh CELLWICK
+set -euo pipefail
+cellwick=$1
+if [ -z "${CELLWICK_UNDER_XVFB:-}" ]; then
+  exec env CELLWICK_UNDER_XVFB=1 xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+work=$(mktemp -d)
+first=""
+cleanup() {
+  if [ -n "$first" ]; then
+    kill "$first" 2>/dev/null || true
+    wait "$first" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" LC_ALL=C.UTF-8 CELLWICK_LOCALE=en-US
+mkdir -m 700 "$work/run"
+mkdir "$work/季度 报表"
+printf '1,2\r\n' >"$work/first.csv"
+printf '3,4\r\n' >"$work/季度 报表/数据 二.csv"
+printf '5,6\r\n' >"$work/third.csv"
+
+# The title of the program's one top-level window (by its WM_CLASS).
+windows() { xwininfo -root -children | grep -F '("cellwick" "cellwick")' | awk '{ print $1 }'; }
+title() {
+  local id
+  id=$(windows | head -1)
+  [ -n "$id" ] || return 0
+  xprop -id "$id" _NET_WM_NAME | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'
+}
+wait_for_title() {
+  for _ in $(seq 1 100); do
+    [ "$(title)" = "$1" ] && return 0
+    sleep 0.1
+  done
+  echo "FAIL: the window's title is '$(title)', not '$1'" >&2
+  return 1
+}
+
+"$cellwick" "$work/first.csv" &
+first=$!
+wait_for_title "Cellwick - first.csv"
+
+"$cellwick" "$work/季度 报表/数据 二.csv" || { echo "FAIL: the second start ended with $?" >&2; exit 1; }
+wait_for_title "Cellwick - 数据 二.csv"
+(cd "$work" && "$cellwick" third.csv) || { echo "FAIL: the third start ended with $?" >&2; exit 1; }
+wait_for_title "Cellwick - third.csv"
+
+kill -0 "$first" || { echo "FAIL: the first program is gone" >&2; exit 1; }
+count=$(windows | wc -l)
+[ "$count" -eq 1 ] || { echo "FAIL: $count program windows, not one" >&2; exit 1; }
+echo "second start: both files opened in the running window"
