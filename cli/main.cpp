@@ -6,6 +6,7 @@
 #include "format_command.h"
 #include "info_command.h"
 #include "open_command.h"
+#include "render_command.h"
 
 #include "platform/ui_services.h"
 
@@ -30,6 +31,8 @@ constexpr const char* kUsage =
     "              enter cells, then print the value of FORMULA\n"
     "  format [--locale L] [--date1904] VALUE CODE\n"
     "              print VALUE formatted with the number format CODE\n"
+    "  render FILE [--sheet NAME] --png OUT [--size WxH]\n"
+    "              paint a sheet as the desktop window shows it into a PNG image\n"
     "\n"
     "options:\n"
     "  --help      show this text\n"
@@ -66,6 +69,8 @@ int main(int argc, char** argv) {
     return cli::runEvalCommand(argc - 1, argv + 1);
   if (command == "format")
     return cli::runFormatCommand(argc - 1, argv + 1);
+  if (command == "render")
+    return cli::runRenderCommand(argc - 1, argv + 1);
   std::fprintf(stderr, "cellwick-cli: unknown command '%s' (try --help)\n", argv[1]);
   return 2;
 }

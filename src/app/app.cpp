@@ -2,6 +2,8 @@
 
 #include "platform/ui_services.h"
 
+#include <algorithm>
+
 namespace app {
 
 App::App(model::WorkbookList& b, platform::WindowServices& w) : books(b), window(w) {}
@@ -22,6 +24,28 @@ void App::relayout() {
     return;
   }
   layout = view::relayout(*wb, layoutInput);
+  if (layout.sheet >= 0)
+    view::storeViewState(wb->sheet(layout.sheet), layout);
+}
+
+view::PaintOverlays App::overlays() const {
+  view::PaintOverlays o;
+  if (point.active)
+    o.pointRange = model::CellRange{std::min(point.anchorRow, point.row), std::min(point.anchorColumn, point.column),
+                                    std::max(point.anchorRow, point.row), std::max(point.anchorColumn, point.column)};
+  if (capture == CaptureMode::ResizeColumn)
+    o.columnSizingLine = std::max(sizing.start, sizing.at);
+  else if (capture == CaptureMode::ResizeRow)
+    o.rowSizingLine = std::max(sizing.start, sizing.at);
+  if (capture == CaptureMode::MoveObject && objectDrag.object >= 0 && books.active()) {
+    const model::Workbook& wb = *books.active();
+    if (layout.sheet >= 0 && layout.sheet < wb.sheetCount()) {
+      const platform::Rect r = view::objectRect(wb.sheet(layout.sheet), layout, objectDrag.object);
+      const int dx = objectDrag.now.x - objectDrag.start.x, dy = objectDrag.now.y - objectDrag.start.y;
+      o.objectOutline = platform::Rect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+    }
+  }
+  return o;
 }
 
 void App::set_status_text(int part, std::u16string_view text) {
@@ -45,6 +69,20 @@ void App::redrawAll() {
   relayout();
   window.invalidate(layout.client);
   platform::ui().requestRepaint(platform::kRepaintGrid | platform::kRepaintTabs);
+}
+
+bool record_undo(App& app, model::UndoAction action) {
+  model::Workbook* wb = app.book();
+  return wb && model::push_undo(*wb, wb->activeSheet, action);
+}
+
+bool record_line_sizes(App& app, model::UndoAction action, const model::CellRange& range) {
+  model::Workbook* wb = app.book();
+  if (!wb || !model::push_undo(*wb, wb->activeSheet, action))
+    return false;
+  const bool rows = action >= model::kUndoRowHeight && action <= model::kUndoUnhideRows;
+  return rows ? model::save_row_records(*wb, wb->activeSheet, range)
+              : model::save_column_records(*wb, wb->activeSheet, range);
 }
 
 } // namespace app

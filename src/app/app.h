@@ -5,9 +5,11 @@
 // main window; the window system reaches it only through main_window_proc.
 
 #include "app/messages.h"
+#include "model/undo.h"
 #include "model/workbook_list.h"
 #include "platform/window_services.h"
 #include "view/grid_layout.h"
+#include "view/paint_services.h"
 
 #include <array>
 #include <functional>
@@ -59,15 +61,34 @@ struct CellPos {
 class App;
 
 /// Where later parts of the program plug in; an empty hook is simply not done.
+/// (Undo has no hook: every command records through model/undo.h. Comments
+/// are objects of the sheet's object list: model::commentAt finds them.)
 struct AppHooks {
-  /// Comments: whether a cell has one, and the pop-up after the mouse rests on it.
-  std::function<bool(const model::Sheet&, CellPos)> hasComment;
+  /// The comment pop-up after the mouse rests on a cell with a comment.
   std::function<void(App&, CellPos)> showComment;
-  /// Undo: one entry of the input kind covering the range, before it changes.
-  std::function<void(App&, const model::CellRange&)> recordInputUndo;
+  /// A press on a drawing object that acts instead of selecting it (a form
+  /// control, an AutoFilter arrow); true when the hook took the press.
+  std::function<bool(App&, int object)> pressObject;
   /// Data validation after a commit: false rejects the entry (the hook has
   /// told the user and undone or reopened it as the rule's style says).
   std::function<bool(App&, const model::CellRange&)> validateEntry;
+};
+
+/// A drawing object being moved with the mouse: where the press was and
+/// where the mouse is now (window pixels).
+struct ObjectDrag {
+  int object = -1;
+  platform::Point start;
+  platform::Point now;
+};
+
+/// A column or row border being dragged: the line, where it starts on
+/// screen and where the mouse is (window pixels along the axis).
+struct SizingDrag {
+  int line = -1;
+  int start = 0;
+  int pressed = 0; // where the button went down
+  int at = 0;
 };
 
 /// Status-bar parts: 0 general, 1 the selection's summary, 2 "END".
@@ -90,17 +111,27 @@ public:
   bool endMode = false;
   CaptureMode capture = CaptureMode::None;
   FormulaBarState formulaBar;
+  /// Characters the formula bar already acted on at their key-down (Enter,
+  /// Tab, Escape, the keypad's decimal key): the next WM_CHAR among them is
+  /// not typed again, wherever the focus is.
+  std::u16string_view swallowCharacters;
   PointState point;
+  ObjectDrag objectDrag;
+  SizingDrag sizing;
   BarState bars;
   AppHooks hooks;
   std::array<std::u16string, 3> statusText;
   /// The program's folder (for the New template).
   std::u16string programDirectory;
 
-  /// Layout of the grid; refreshed by relayout() from layoutInput.
+  /// Layout of the grid; refreshed by relayout() from layoutInput, which
+  /// also keeps the scroll position the layout settled on in the sheet.
   view::LayoutInput layoutInput;
   view::GridLayout layout;
   void relayout();
+  /// What the grid draws over the sheet now: the selection, the range a
+  /// formula points at, a sizing line, a moved object's outline.
+  view::PaintOverlays overlays() const;
 
   /// Set by the quit message: the message loop ends with this code.
   bool quitPosted = false;
@@ -115,5 +146,13 @@ public:
   /// recalculation or a command that changed many cells).
   void redrawAll();
 };
+
+/// Records the undo entry of a command on the active sheet of the active
+/// workbook (model/undo.h). False when it could not be recorded: the command
+/// must not run then.
+bool record_undo(App& app, model::UndoAction action);
+/// The same for a size change of rows (actions 17-19) or of columns (20-23),
+/// keeping the records of the lines the range covers.
+bool record_line_sizes(App& app, model::UndoAction action, const model::CellRange& range);
 
 } // namespace app

@@ -31,24 +31,59 @@ protected:
   model::Workbook& book() { return *books.active(); }
   model::Sheet& sheet() { return book().active(); }
 
+  // What the Qt window sends: each message goes to the widget with the
+  // keyboard focus (the grid's window procedure or the formula bar's).
+  void post(unsigned msg, WParam wParam) {
+    if (window.focus == platform::FocusTarget::FormulaBar)
+      formula_bar_proc(app, msg, wParam, 0);
+    else
+      main_window_proc(app, msg, wParam, 0);
+  }
+  // The character a key types after its key-down; 0 for none.
+  static char16_t characterOf(unsigned vk) {
+    switch (vk) {
+    case VK_RETURN: return u'\r';
+    case VK_TAB: return u'\t';
+    case VK_ESCAPE: return 0x1B;
+    case VK_BACK: return u'\b';
+    case VK_DECIMAL: return u'.';
+    default: return 0;
+    }
+  }
+  // A key as the window sends it: the key-down, then (without Ctrl or Alt)
+  // its character, both to where the focus is when each arrives.
   void key(unsigned vk, unsigned mods = 0) {
     window.heldModifiers = mods;
-    if (app.editMode != EditMode::None)
-      formula_bar_proc(app, WM_KEYDOWN, vk, 0);
-    else
-      main_window_proc(app, WM_KEYDOWN, vk, 0);
+    post(WM_KEYDOWN, vk);
+    if (!(mods & (platform::kModControl | platform::kModAlt)))
+      if (const char16_t ch = characterOf(vk))
+        post(WM_CHAR, ch);
     window.heldModifiers = 0;
   }
+  // Typed text: each character's key-down (letters, digits and ".") and the
+  // character itself.
   void type(std::u16string_view text) {
     for (char16_t ch : text) {
-      if (app.editMode != EditMode::None)
-        formula_bar_proc(app, WM_CHAR, ch, 0);
-      else
-        main_window_proc(app, WM_CHAR, ch, 0);
+      unsigned vk = 0;
+      if (ch >= u'a' && ch <= u'z')
+        vk = ch - u'a' + 'A';
+      else if ((ch >= u'A' && ch <= u'Z') || (ch >= u'0' && ch <= u'9'))
+        vk = ch;
+      else if (ch == u'.')
+        vk = VK_OEM_PERIOD;
+      if (vk != 0)
+        post(WM_KEYDOWN, vk);
+      post(WM_CHAR, ch);
     }
   }
   static platform::Point cellCentre(int row, int column) { return {24 + 56 * column + 28, 17 + 17 * row + 8}; }
+  // A click on the grid: the grid takes the focus first (and the window
+  // procedure hears of it), then the button goes down and up.
   void click(platform::Point p, unsigned mk = 0) {
+    if (window.focus != platform::FocusTarget::Grid) {
+      window.focus = platform::FocusTarget::Grid;
+      main_window_proc(app, WM_SETFOCUS, 0, 0);
+    }
     main_window_proc(app, WM_LBUTTONDOWN, MK_LBUTTON | mk, makePointParam(p.x, p.y));
     main_window_proc(app, WM_LBUTTONUP, mk, makePointParam(p.x, p.y));
   }

@@ -5,8 +5,10 @@
 #include "app/status_bar.h"
 #include "formula/reference_syntax.h"
 #include "formula/text_value.h"
+#include "model/range_guard.h"
 #include "model/services.h"
 #include "model/set_cell.h"
+#include "model/undo.h"
 #include "numfmt/number_format.h"
 #include "platform/clock.h"
 #include "platform/locale_strings.h"
@@ -47,10 +49,6 @@ const model::CellFormat& cellFormat(const model::Workbook& book, std::uint16_t i
   return index < book.cellFormats.size() ? book.cellFormats[index] : fallback;
 }
 
-bool isLocked(const model::Workbook& book, std::uint16_t index) {
-  return (cellFormat(book, index).flags & model::kFormatLocked) != 0;
-}
-
 const model::ArrayFormulaRecord* arrayAt(const Sheet& s, int row, int column) {
   for (const model::ArrayFormulaRecord& a : s.arrayFormulas)
     if (a.range.contains(row, column))
@@ -78,9 +76,40 @@ void replaceSelection(App& app, std::u16string_view text) {
   platform::ui().requestRepaint(platform::kRepaintFormulaBar);
 }
 
+bool isHighSurrogate(char16_t c) { return (c & 0xFC00) == 0xD800; }
+bool isLowSurrogate(char16_t c) { return (c & 0xFC00) == 0xDC00; }
+
+// A position between the two halves of a surrogate pair moves to the pair's start.
+int wholeCharacterAt(const std::u16string& t, int position) {
+  position = std::clamp(position, 0, static_cast<int>(t.size()));
+  if (position > 0 && position < static_cast<int>(t.size()) && isLowSurrogate(t[static_cast<size_t>(position)]) &&
+      isHighSurrogate(t[static_cast<size_t>(position - 1)]))
+    --position;
+  return position;
+}
+
+// One character before or after a position: a surrogate pair is one character.
+int stepCharacter(const std::u16string& t, int position, int direction) {
+  const int size = static_cast<int>(t.size());
+  if (direction < 0) {
+    if (position <= 0)
+      return 0;
+    const int p = position - 1;
+    return p > 0 && isLowSurrogate(t[static_cast<size_t>(p)]) && isHighSurrogate(t[static_cast<size_t>(p - 1)])
+               ? p - 1
+               : p;
+  }
+  if (position >= size)
+    return size;
+  return position + 1 < size && isHighSurrogate(t[static_cast<size_t>(position)]) &&
+                 isLowSurrogate(t[static_cast<size_t>(position + 1)])
+             ? position + 2
+             : position + 1;
+}
+
 void setCaret(App& app, int position, bool extend) {
   FormulaBarState& f = bar(app);
-  f.caret = std::clamp(position, 0, static_cast<int>(f.text.size()));
+  f.caret = wholeCharacterAt(f.text, position);
   if (!extend)
     f.anchor = f.caret;
   platform::ui().requestRepaint(platform::kRepaintFormulaBar);
@@ -89,11 +118,12 @@ void setCaret(App& app, int position, bool extend) {
 void deleteAround(App& app, bool forwards) {
   FormulaBarState& f = bar(app);
   if (f.anchor == f.caret) {
-    const int at = forwards ? f.caret : f.caret - 1;
-    if (at < 0 || at >= static_cast<int>(f.text.size()))
+    const int size = static_cast<int>(f.text.size());
+    if (forwards ? f.caret >= size : f.caret <= 0)
       return;
-    f.anchor = at;
-    f.caret = at + 1;
+    const int other = stepCharacter(f.text, f.caret, forwards ? 1 : -1);
+    f.anchor = std::min(f.caret, other);
+    f.caret = std::max(f.caret, other);
   }
   replaceSelection(app, u"");
 }
@@ -187,19 +217,40 @@ void startEntry(App& app, EditMode mode) {
   platform::ui().requestRepaint(platform::kRepaintFormulaBar | platform::kRepaintStatusBar);
 }
 
-// Enter or Tab: commit and walk, unless the entry would break an array.
-void commitAndWalk(App& app, bool alongRow, bool backwards) {
+// Enter and Tab refuse to commit a plain entry over a whole multi-cell
+// array: that is Ctrl+Shift+Enter's job.
+bool enterMayCommit(App& app) {
   Sheet* s = app.gridSheet();
   if (!s)
-    return;
-  const CellRange sel = selection(*s);
+    return false;
   const model::ArrayFormulaRecord* a = arrayAt(*s, s->activeRow, s->activeColumn);
-  if (a && a->range == sel && !a->range.isSingleCell()) {
-    message(kMessageArrayPart, false);
-    return;
+  if (a && a->range == selection(*s) && !a->range.isSingleCell()) {
+    model::showRefusal(model::GuardRefusal::ArrayPart);
+    return false;
   }
-  if (commit_entry(app, false))
+  return true;
+}
+
+// Enter or Tab: commit and walk, unless the entry would break an array.
+void commitAndWalk(App& app, bool alongRow, bool backwards) {
+  if (enterMayCommit(app) && commit_entry(app, false))
     walk_selection(app, alongRow, backwards);
+}
+
+// The characters the formula bar took on their key-down: the character the
+// key sends next is not typed again (the keypad's decimal key types the
+// regional separator itself, Enter, Tab and Escape commit or cancel).
+void swallowNextCharacter(App& app, std::u16string_view characters) { app.swallowCharacters = characters; }
+
+bool swallowed(App& app, char16_t ch) {
+  const std::u16string_view s = app.swallowCharacters;
+  app.swallowCharacters = {};
+  return s.find(ch) != std::u16string_view::npos;
+}
+
+std::u16string_view decimalSeparator() {
+  const std::u16string& sep = platform::localeStrings().decimalSeparator;
+  return sep.empty() ? std::u16string_view(u".") : std::u16string_view(sep).substr(0, 1);
 }
 
 std::u16string nowText(model::Workbook& book, bool time) {
@@ -217,7 +268,7 @@ void enterNow(App& app, int id) {
   if (!book || !s)
     return;
   if (app.editMode == EditMode::None) {
-    if (!guard_protection(app, selection(*s)) || !guard_array_part(app))
+    if (!guard_entry(app))
       return;
     bar(app) = {};
     startEntry(app, EditMode::Entry);
@@ -239,16 +290,10 @@ void clearContents(App& app, int) {
   if (!book || !s)
     return;
   const CellRange sel = selection(*s);
-  if (!guard_protection(app, sel))
+  if (!model::guard_range(*book, *s, sel, model::kGuardProtection | model::kGuardArrayPart))
     return;
-  for (const model::ArrayFormulaRecord& a : s->arrayFormulas)
-    if (a.range.intersects(sel) && !(a.range.firstRow >= sel.firstRow && a.range.lastRow <= sel.lastRow &&
-                                     a.range.firstColumn >= sel.firstColumn && a.range.lastColumn <= sel.lastColumn)) {
-      message(kMessageArrayPart, false);
-      return;
-    }
-  if (app.hooks.recordInputUndo)
-    app.hooks.recordInputUndo(app, sel);
+  if (!model::push_undo_range(*book, book->activeSheet, model::kUndoClear, sel))
+    return;
   std::vector<CellPos> cells;
   s->cells.forEachIn(sel, [&](model::CellRecord& c) {
     if (!c.input.isNull() && c.input.size() > 0)
@@ -269,60 +314,25 @@ void clearContents(App& app, int) {
   refresh_formula_bar(app);
 }
 
+// clang-format off
 const CommandEntry kRows[] = {
     {142, 142, clearContents},
-    {150, 150, editActiveCell},
-    {170, 171, enterNow},
-    {185, 185, autoSumCommand},
+    // These work on an open entry instead of committing it first.
+    {150, 150, editActiveCell,  EntryRule::Inside},
+    {170, 171, enterNow,        EntryRule::Inside},
+    {185, 185, autoSumCommand,  EntryRule::Inside},
 };
+// clang-format on
 
 } // namespace
 
 const std::span<const CommandEntry> kEntryCommands(kRows);
 
-bool guard_protection(App& app, const CellRange& range) {
+bool guard_entry(App& app) {
   model::Workbook* book = app.book();
   Sheet* s = app.gridSheet();
-  if (!book || !s || !(s->flags & model::kSheetProtected))
-    return true;
-  bool locked = false;
-  // Stored cells carry their own format; the rest of each column takes the
-  // column's (or the default) format.
-  std::vector<int> stored(static_cast<size_t>(range.columnCount()), 0);
-  s->cells.forEachIn(range, [&](model::CellRecord& c) {
-    ++stored[static_cast<size_t>(c.column - range.firstColumn)];
-    locked = locked || isLocked(*book, c.formatIndex);
-  });
-  for (int c = range.firstColumn; !locked && c <= range.lastColumn; ++c)
-    if (stored[static_cast<size_t>(c - range.firstColumn)] < range.rowCount())
-      locked = isLocked(*book, model::column_record(*s, static_cast<std::uint8_t>(c)).formatIndex);
-  if (locked)
-    message(kMessageCellProtected, false);
-  return !locked;
-}
-
-bool guard_array_part(App& app) {
-  Sheet* s = app.gridSheet();
-  if (!s)
-    return true;
-  const model::ArrayFormulaRecord* a = arrayAt(*s, s->activeRow, s->activeColumn);
-  if (!a || a->range == selection(*s))
-    return true;
-  message(kMessageArrayPart, false);
-  return false;
-}
-
-bool guard_array_merged(App& app) {
-  Sheet* s = app.gridSheet();
-  if (!s)
-    return true;
-  const CellRange sel = selection(*s);
-  for (const CellRange& m : s->mergedRanges)
-    if (m.intersects(sel)) {
-      message(kMessageArrayMerged, true);
-      return false;
-    }
-  return true;
+  return !book || !s ||
+         model::guard_range(*book, *s, selection(*s), model::kGuardProtection | model::kGuardArrayEntry);
 }
 
 void refresh_formula_bar(App& app) {
@@ -350,7 +360,7 @@ void begin_entry_from_grid(App& app, char16_t ch) {
     return;
   if (ch < 32 && ch != u'\b')
     return;
-  if (!guard_protection(app, selection(*s)) || !guard_array_part(app))
+  if (!guard_entry(app))
     return;
   if (app.editMode == EditMode::None) {
     bar(app) = {};
@@ -370,7 +380,7 @@ void begin_edit(App& app, bool caretToEnd) {
   if (!s)
     return;
   if (app.editMode == EditMode::None) {
-    if (!guard_protection(app, selection(*s)) || !guard_array_part(app))
+    if (!guard_entry(app))
       return;
     refresh_formula_bar(app);
     // Editing shows the array formula's own text, without braces.
@@ -403,9 +413,17 @@ bool commit_entry(App& app, bool asArray) {
     return false;
   }
   const CellRange sel = selection(*s);
-  CellRange target = targetCell(*s);
+  const CellRange target = asArray ? sel : targetCell(*s);
+  // An array entry may replace arrays lying wholly inside the selection, but
+  // never cut one that sticks out of it, and never meets merged cells.
+  if (asArray && !model::guard_range(*book, *s, sel, model::kGuardMergedArray | model::kGuardArrayPart)) {
+    app.window.setFocus(platform::FocusTarget::FormulaBar);
+    return false;
+  }
+  // The entry holds what the commit writes: the one cell, or the array's range.
+  if (!model::push_undo_range(*book, book->activeSheet, model::kUndoInput, target))
+    return false;
   if (asArray) {
-    target = sel;
     std::erase_if(s->arrayFormulas, [&](const model::ArrayFormulaRecord& a) {
       return a.range.firstRow >= sel.firstRow && a.range.lastRow <= sel.lastRow &&
              a.range.firstColumn >= sel.firstColumn && a.range.lastColumn <= sel.lastColumn;
@@ -414,8 +432,6 @@ bool commit_entry(App& app, bool asArray) {
         !platform::withAllocation([&] { s->arrayFormulas.push_back({sel, u""}); }))
       return false;
   }
-  if (app.hooks.recordInputUndo)
-    app.hooks.recordInputUndo(app, sel);
   const int sheetIndex = book->activeSheet;
   bool stored = true;
   for (int r = target.firstRow; stored && r <= target.lastRow; ++r)
@@ -444,14 +460,58 @@ void cancel_entry(App& app) {
   refresh_formula_bar(app);
 }
 
-bool commit_if_editing(App& app) { return app.editMode == EditMode::None || commit_entry(app, false); }
+bool commit_if_editing(App& app) {
+  return app.editMode == EditMode::None || (enterMayCommit(app) && commit_entry(app, false));
+}
+
+void type_decimal_key(App& app) {
+  const std::u16string_view separator = decimalSeparator();
+  if (app.editMode == EditMode::None)
+    begin_entry_from_grid(app, separator[0]);
+  else
+    replaceSelection(app, separator);
+  // The key's own character ("." or "," by the keyboard) is not typed again.
+  swallowNextCharacter(app, u".,");
+}
+
+void formula_bar_clipboard(App& app, int id) {
+  if (app.editMode == EditMode::None)
+    return;
+  FormulaBarState& f = bar(app);
+  const int a = std::clamp(f.selectionStart(), 0, static_cast<int>(f.text.size()));
+  const int b = std::clamp(f.selectionEnd(), a, static_cast<int>(f.text.size()));
+  if (id == 131 || id == 132) {
+    if (a == b)
+      return;
+    app.window.setClipboardText(std::u16string_view(f.text).substr(static_cast<size_t>(a), static_cast<size_t>(b - a)));
+    if (id == 131)
+      replaceSelection(app, u"");
+    return;
+  }
+  if (id != 133)
+    return;
+  // Line ends of other programs become the line feeds cells hold.
+  std::u16string text = app.window.clipboardText();
+  std::u16string clean;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\r') {
+      clean += u'\n';
+      if (i + 1 < text.size() && text[i + 1] == u'\n')
+        ++i;
+    } else {
+      clean += text[i];
+    }
+  }
+  end_point(app);
+  replaceSelection(app, clean);
+}
 
 void auto_sum(App& app) {
   model::Workbook* book = app.book();
   Sheet* s = app.gridSheet();
   if (!book || !s)
     return;
-  if (!guard_protection(app, selection(*s)) || !guard_array_part(app))
+  if (!guard_entry(app))
     return;
   if (app.editMode != EditMode::None) {
     replaceSelection(app, bar(app).caret == 0 ? u"=SUM(" : u"SUM(");
@@ -511,6 +571,9 @@ bool try_begin_point(App& app, std::uint16_t row, std::uint8_t column) {
   const int start = f.selectionStart();
   replaceSelection(app, ref);
   app.point = {true, start, static_cast<int>(ref.size()), row, row, column, column};
+  // The click took the focus to the grid; the entry goes on in the bar, so
+  // the keys that follow (Enter, End, F9) reach the entry, not the grid.
+  app.window.setFocus(platform::FocusTarget::FormulaBar);
   app.redrawAll();
   return true;
 }
@@ -544,6 +607,8 @@ LResult on_char(App& app, unsigned, WParam wParam, LParam) {
     return 0;
   if (app.editMode != EditMode::None)
     return formula_bar_proc(app, WM_CHAR, wParam, 0);
+  if (swallowed(app, ch))
+    return 0;
   const bool shift = (app.window.modifiers() & platform::kModShift) != 0;
   switch (ch) {
   case u'\t':
@@ -599,7 +664,7 @@ LResult formula_bar_proc(App& app, unsigned msg, WParam wParam, LParam) {
   }
   if (msg == WM_CHAR) {
     const auto ch = static_cast<char16_t>(wParam);
-    if (app.editMode == EditMode::None)
+    if (swallowed(app, ch) || app.editMode == EditMode::None)
       return 0;
     end_point(app);
     if (ch == u'\b')
@@ -613,30 +678,34 @@ LResult formula_bar_proc(App& app, unsigned msg, WParam wParam, LParam) {
   const unsigned key = static_cast<unsigned>(wParam);
   if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU)
     return 0;
+  app.swallowCharacters = {};
+  // Switching sheets and workbooks is the window's, from the bar too (it
+  // commits the entry first).
+  if (ctrl && (key == VK_TAB || key == VK_PRIOR || key == VK_NEXT))
+    return on_keydown(app, WM_KEYDOWN, wParam, 0);
   if (app.editMode == EditMode::None) {
     if (key == VK_DECIMAL)
-      begin_entry_from_grid(app, platform::localeStrings().decimalSeparator.empty()
-                                     ? u'.'
-                                     : platform::localeStrings().decimalSeparator[0]);
+      type_decimal_key(app);
     return 0;
   }
   end_point(app);
   const FormulaBarState& f = bar(app);
   switch (key) {
   case VK_RETURN:
-    if (alt) {
+    swallowNextCharacter(app, u"\r\n");
+    if (alt)
       replaceSelection(app, u"\n");
-    } else if (ctrl && shift) {
-      if (guard_array_merged(app))
-        commit_entry(app, true);
-    } else {
+    else if (ctrl && shift)
+      commit_entry(app, true);
+    else
       commitAndWalk(app, false, shift);
-    }
     return 0;
   case VK_TAB:
+    swallowNextCharacter(app, u"\t");
     commitAndWalk(app, true, shift);
     return 0;
   case VK_ESCAPE:
+    swallowNextCharacter(app, u"\x1b");
     cancel_entry(app);
     return 0;
   case VK_F2:
@@ -657,7 +726,7 @@ LResult formula_bar_proc(App& app, unsigned msg, WParam wParam, LParam) {
       return 0;
     }
     if (key == VK_LEFT || key == VK_RIGHT) {
-      setCaret(app, f.caret + (key == VK_LEFT ? -1 : 1), shift);
+      setCaret(app, stepCharacter(f.text, f.caret, key == VK_LEFT ? -1 : 1), shift);
     } else {
       // Up and down move between the lines of a text with line feeds.
       const std::u16string& t = f.text;
@@ -687,11 +756,9 @@ LResult formula_bar_proc(App& app, unsigned msg, WParam wParam, LParam) {
   case VK_DELETE:
     deleteAround(app, true);
     return 0;
-  case VK_DECIMAL: {
-    const std::u16string& sep = platform::localeStrings().decimalSeparator;
-    replaceSelection(app, sep.empty() ? std::u16string(u".") : sep.substr(0, 1));
+  case VK_DECIMAL:
+    type_decimal_key(app);
     return 0;
-  }
   default:
     break;
   }

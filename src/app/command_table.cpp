@@ -1,27 +1,49 @@
 #include "app/command_table.h"
 
+#include "app/cell_entry.h"
+
 #include <array>
 
 namespace app {
 
-CommandHandler findCommand(int id) {
+const CommandEntry* findCommandEntry(int id) {
   const std::array<std::span<const CommandEntry>, 3> areas = {kFrameCommands, kDialogCommands,
                                                               kEntryCommands};
   for (const auto& area : areas)
     for (const CommandEntry& e : area)
       if (id >= e.first && id <= e.last)
-        return e.handler;
+        return &e;
   return nullptr;
+}
+
+CommandHandler findCommand(int id) {
+  const CommandEntry* e = findCommandEntry(id);
+  return e ? e->handler : nullptr;
 }
 
 bool dispatch_command(App& app, int id, CommandSource source) {
   app.leaveEndMode();
   if (source == CommandSource::Control)
     return false;
-  const CommandHandler handler = findCommand(id);
-  if (!handler)
+  if (app.editMode != EditMode::None) {
+    if (id == kCmdUndo) {
+      cancel_entry(app);
+      return true;
+    }
+    if (id >= kCmdCut && id <= kCmdPaste) {
+      formula_bar_clipboard(app, id);
+      return true;
+    }
+  }
+  const CommandEntry* entry = findCommandEntry(id);
+  if (!entry)
     return false;
-  handler(app, id);
+  // A command (new workbook, another sheet, a dialog) must never find the
+  // user's typing still open: it would land wherever the command leaves the
+  // selection.
+  if (entry->entry == EntryRule::Commit && !commit_if_editing(app))
+    return false;
+  entry->handler(app, id);
   return true;
 }
 

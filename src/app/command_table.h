@@ -5,6 +5,7 @@
 
 #include "app/app.h"
 
+#include <cstdint>
 #include <span>
 
 namespace app {
@@ -14,11 +15,18 @@ enum class CommandSource { Menu, Accelerator, ToolBar, Control };
 
 using CommandHandler = void (*)(App&, int id);
 
+/// What a command does with an entry that is open in the formula bar.
+enum class EntryRule : std::uint8_t {
+  Commit, // commit it as Enter would; when the commit is refused the command does not run
+  Inside, // the command works on the open entry (AutoSum, Insert function, date and time)
+};
+
 /// Identifiers first..last (inclusive) run `handler` with the identifier.
 struct CommandEntry {
   int first;
   int last;
   CommandHandler handler;
+  EntryRule entry = EntryRule::Commit;
 };
 
 /// The rows of each area (defined beside their handlers).
@@ -28,9 +36,21 @@ extern const std::span<const CommandEntry> kEntryCommands;  // cell entry and na
 
 /// The handler of a command, or null when that command is not built.
 CommandHandler findCommand(int id);
+/// The table row of a command, or null.
+const CommandEntry* findCommandEntry(int id);
+
+/// Undo, and the formula bar's own Cut, Copy and Paste.
+inline constexpr int kCmdUndo = 130;
+inline constexpr int kCmdCut = 131;
+inline constexpr int kCmdCopy = 132;
+inline constexpr int kCmdPaste = 133;
 
 /// Leaves End mode, then runs the command when its source may run table
-/// commands and the table has it. False when nothing ran.
+/// commands and the table has it. An open entry is closed first: Undo
+/// cancels it and does nothing else; Cut, Copy and Paste act inside the
+/// formula bar; the commands that work on the entry keep it; every other
+/// command commits it as Enter would and does not run when the commit is
+/// refused. False when nothing ran.
 bool dispatch_command(App& app, int id, CommandSource source);
 
 } // namespace app

@@ -4,12 +4,14 @@
 #include "app/command_table.h"
 
 #include "app/cell_entry.h"
+#include "app/navigation.h"
 #include "dialogs/insert_function_dialog.h"
 #include "dialogs/number_dialogs.h"
 #include "dialogs/password_dialog.h"
 #include "dialogs/sheet_dialogs.h"
 #include "model/services.h"
 #include "model/sheet_list.h"
+#include "model/undo.h"
 #include "platform/locale_strings.h"
 #include "platform/ui_services.h"
 
@@ -34,10 +36,6 @@ enum DialogCommand : int {
   kCmdTabColour = 212,
 };
 
-void recordUndo(model::Workbook& book, model::UndoAction action) {
-  if (const auto& record = model::modelServices().recordUndo)
-    record(book, action, book.activeSheet);
-}
 
 /// The active sheet of the active workbook, or null when none is open.
 model::Sheet* activeSheet(App& app) {
@@ -132,7 +130,8 @@ void rowHeight(App& app, int) {
       dialogs::askRowHeight(twips ? std::optional<double>(*twips / 20.0) : std::nullopt);
   if (!points)
     return;
-  recordUndo(*app.book(), model::kUndoRowHeight);
+  if (!record_line_sizes(app, model::kUndoRowHeight, wholeRows(rows.first, rows.last)))
+    return;
   model::setRowHeightPoints(*sheet, static_cast<std::uint16_t>(rows.first),
                             static_cast<std::uint16_t>(rows.last), *points);
   changed(app);
@@ -149,7 +148,8 @@ void columnWidth(App& app, int) {
       dialogs::askColumnWidth(width ? std::optional<double>(*width / 256.0) : std::nullopt);
   if (!characters)
     return;
-  recordUndo(*app.book(), model::kUndoColumnWidth);
+  if (!record_line_sizes(app, model::kUndoColumnWidth, wholeColumns(columns.first, columns.last)))
+    return;
   model::setColumnWidthChars(*sheet, static_cast<std::uint8_t>(columns.first),
                              static_cast<std::uint8_t>(columns.last), *characters);
   changed(app);
@@ -163,7 +163,8 @@ void standardWidth(App& app, int) {
       dialogs::askStandardWidth(sheet->defaultColumnWidth / 256.0);
   if (!characters)
     return;
-  recordUndo(*app.book(), model::kUndoStandardWidth);
+  if (!record_undo(app, model::kUndoStandardWidth))
+    return;
   sheet->defaultColumnWidth = static_cast<std::uint16_t>(*characters * 256 + 0.5);
   sheet->flags &= ~model::kSheetGlobalColumnWidth;
   changed(app);
@@ -194,7 +195,8 @@ void zoomDialog(App& app, int) {
   const std::optional<int> zoom = dialogs::askZoom(sheet->zoom);
   if (!zoom || *zoom == sheet->zoom)
     return;
-  recordUndo(*app.book(), model::kUndoZoom);
+  if (!record_undo(app, model::kUndoZoom))
+    return;
   sheet->zoom = static_cast<std::uint16_t>(*zoom);
   changed(app);
 }
@@ -207,7 +209,8 @@ void protectSheet(App& app, int) {
     const std::optional<std::u16string> password = dialogs::askProtectPassword();
     if (!password)
       return;
-    recordUndo(*app.book(), model::kUndoProtect);
+    if (!record_undo(app, model::kUndoProtect))
+      return;
     sheet->protectionVerifier = model::passwordVerifier(*password);
     sheet->flags |= model::kSheetProtected;
     changed(app);
@@ -223,7 +226,8 @@ void protectSheet(App& app, int) {
       return;
     }
   }
-  recordUndo(*app.book(), model::kUndoProtect);
+  if (!record_undo(app, model::kUndoProtect))
+    return;
   sheet->protectionVerifier = 0;
   sheet->flags &= ~model::kSheetProtected;
   changed(app);
@@ -243,7 +247,7 @@ void tabColour(App& app, int) {
 // clang-format off
 const CommandEntry kRows[] = {
     {kCmdMoveOrCopySheet, kCmdMoveOrCopySheet, moveOrCopySheet},
-    {kCmdInsertFunction,  kCmdInsertFunction,  insertFunction},
+    {kCmdInsertFunction,  kCmdInsertFunction,  insertFunction, EntryRule::Inside},
     {kCmdRowHeight,       kCmdRowHeight,       rowHeight},
     {kCmdColumnWidth,     kCmdColumnWidth,     columnWidth},
     {kCmdStandardWidth,   kCmdStandardWidth,   standardWidth},

@@ -6,6 +6,7 @@
 #include "dialogs/prompt_dialog.h"
 #include "dialogs/sheet_dialogs.h"
 #include "model/services.h"
+#include "model/undo.h"
 #include "model/sheet_list.h"
 #include "platform/dialog.h"
 #include "platform/locale_strings.h"
@@ -30,14 +31,12 @@ class DialogCommands : public ::testing::Test {
 protected:
   DialogCommands() : m_uiScope(ui), m_hostScope(host), app(books, window) {
     platform::setLocaleStrings(platform::loadLocaleStrings("en-US"));
-    model::modelServices().recordUndo = [this](model::Workbook&, model::UndoAction a, int sheet) {
-      undo.emplace_back(static_cast<int>(a), sheet);
-    };
+    model::undoList().clear();
     EXPECT_TRUE(books.new_workbook(nullptr));
     ui.clearShown();
   }
   ~DialogCommands() override {
-    model::modelServices().recordUndo = nullptr;
+    model::undoList().clear();
     model::modelServices().copySheetContents = nullptr;
   }
 
@@ -84,7 +83,13 @@ protected:
   model::WorkbookList books;
   platform::HeadlessWindowServices window;
   App app;
-  Undo undo;
+  // The entries of the one undo list: action, and the sheet's position then.
+  static Undo undoEntries() {
+    Undo out;
+    for (size_t i = 0; i < model::undoList().size(); ++i)
+      out.emplace_back(model::undoList().at(i).action, model::undoList().at(i).sheetIndex);
+    return out;
+  }
 };
 
 TEST_F(DialogCommands, ZoomDialogSetsTheZoomWithItsUndoEntry) {
@@ -92,13 +97,13 @@ TEST_F(DialogCommands, ZoomDialogSetsTheZoomWithItsUndoEntry) {
   EXPECT_TRUE(run(kZoom));
   EXPECT_EQ(sheet().zoom, 100);
   EXPECT_EQ(messages(), std::vector<std::u16string>{u"显示比例必须在 10-400 之间"});
-  EXPECT_TRUE(undo.empty());
+  EXPECT_TRUE(undoEntries().empty());
   EXPECT_EQ(book().modified, 0);
 
   answer(u"400");
   run(kZoom);
   EXPECT_EQ(sheet().zoom, 400);
-  EXPECT_EQ(undo, (Undo{{27, 0}}));
+  EXPECT_EQ(undoEntries(), (Undo{{27, 0}}));
   EXPECT_EQ(book().modified, 1);
   EXPECT_EQ(host.runs().back().afterInit[0].text(dialogs::kPromptEdit), u"100");
 
@@ -114,7 +119,7 @@ TEST_F(DialogCommands, ProtectWithPasswordThenUnprotect) {
   EXPECT_NE(sheet().protectionVerifier, 0);
   EXPECT_EQ(sheet().protectionVerifier, model::passwordVerifier(u"secret"));
   EXPECT_EQ(host.runs().back().title, u"保护工作表");
-  EXPECT_EQ(undo, (Undo{{28, 0}}));
+  EXPECT_EQ(undoEntries(), (Undo{{28, 0}}));
   const std::uint16_t verifier = sheet().protectionVerifier;
 
   // A wrong password changes nothing and records nothing.
@@ -126,7 +131,7 @@ TEST_F(DialogCommands, ProtectWithPasswordThenUnprotect) {
   EXPECT_EQ(ui.shown()[0].caption, std::optional<std::u16string>(u"Cellwick"));
   EXPECT_TRUE(sheet().flags & model::kSheetProtected);
   EXPECT_EQ(sheet().protectionVerifier, verifier);
-  EXPECT_EQ(undo.size(), 1u);
+  EXPECT_EQ(undoEntries().size(), 1u);
 
   // Cancel leaves it protected without a message.
   host.queue({DialogAction::cancel()});
@@ -138,7 +143,7 @@ TEST_F(DialogCommands, ProtectWithPasswordThenUnprotect) {
   run(kProtect);
   EXPECT_FALSE(sheet().flags & model::kSheetProtected);
   EXPECT_EQ(sheet().protectionVerifier, 0);
-  EXPECT_EQ(undo, (Undo{{28, 0}, {28, 0}}));
+  EXPECT_EQ(undoEntries(), (Undo{{28, 0}, {28, 0}}));
   EXPECT_EQ(ui.shown().size(), 1u);
 }
 
@@ -146,7 +151,7 @@ TEST_F(DialogCommands, ProtectWithoutPasswordUnprotectsAtOnce) {
   host.queue({DialogAction::cancel()});
   run(kProtect);
   EXPECT_FALSE(sheet().flags & model::kSheetProtected);
-  EXPECT_TRUE(undo.empty());
+  EXPECT_TRUE(undoEntries().empty());
   EXPECT_EQ(book().modified, 0);
 
   answer(u"");
@@ -158,7 +163,7 @@ TEST_F(DialogCommands, ProtectWithoutPasswordUnprotectsAtOnce) {
   run(kProtect);
   EXPECT_EQ(host.runs().size(), dialogs); // no password to ask for
   EXPECT_FALSE(sheet().flags & model::kSheetProtected);
-  EXPECT_EQ(undo, (Undo{{28, 0}, {28, 0}}));
+  EXPECT_EQ(undoEntries(), (Undo{{28, 0}, {28, 0}}));
   EXPECT_TRUE(ui.shown().empty());
 }
 
@@ -168,7 +173,7 @@ TEST_F(DialogCommands, RowHeightSetsTheSelectedRows) {
   run(kRowHeight);
   EXPECT_EQ(messages(), std::vector<std::u16string>{u"行高值必须在 0-409 之间"});
   EXPECT_EQ(host.runs().back().afterInit[0].text(dialogs::kPromptEdit), u"12.75");
-  EXPECT_TRUE(undo.empty());
+  EXPECT_TRUE(undoEntries().empty());
 
   answer(u"20");
   run(kRowHeight);
@@ -176,7 +181,7 @@ TEST_F(DialogCommands, RowHeightSetsTheSelectedRows) {
     EXPECT_EQ(model::row_height(sheet(), static_cast<std::uint16_t>(r)), 400) << r;
   EXPECT_EQ(model::row_height(sheet(), 1), 255);
   EXPECT_EQ(model::row_height(sheet(), 5), 255);
-  EXPECT_EQ(undo, (Undo{{17, 0}}));
+  EXPECT_EQ(undoEntries(), (Undo{{17, 0}}));
   EXPECT_EQ(book().modified, 1);
 
   // Rows of different heights start with an empty field; 0 hides them.
@@ -210,7 +215,7 @@ TEST_F(DialogCommands, ColumnWidthAndStandardWidth) {
   EXPECT_EQ(model::column_width(sheet(), 1), 2688);
   EXPECT_EQ(model::column_width(sheet(), 2), 2688);
   EXPECT_EQ(model::column_width(sheet(), 3), 2048);
-  EXPECT_EQ(undo, (Undo{{20, 0}}));
+  EXPECT_EQ(undoEntries(), (Undo{{20, 0}}));
 
   answer(u"12");
   run(kStandardWidth);
@@ -219,7 +224,7 @@ TEST_F(DialogCommands, ColumnWidthAndStandardWidth) {
   EXPECT_FALSE(sheet().flags & model::kSheetGlobalColumnWidth);
   EXPECT_EQ(model::column_width(sheet(), 3), 3072);
   EXPECT_EQ(model::column_width(sheet(), 1), 2688); // set explicitly, keeps its width
-  EXPECT_EQ(undo, (Undo{{20, 0}, {23, 0}}));
+  EXPECT_EQ(undoEntries(), (Undo{{20, 0}, {23, 0}}));
 }
 
 TEST_F(DialogCommands, RenameSheet) {
@@ -228,12 +233,12 @@ TEST_F(DialogCommands, RenameSheet) {
   run(kRename);
   EXPECT_EQ(messages(), std::vector<std::u16string>{u"Name must be unique"});
   EXPECT_EQ(sheet().name, u"Sheet1");
-  EXPECT_TRUE(undo.empty());
+  EXPECT_TRUE(undoEntries().empty());
 
   answer(u"Budget");
   run(kRename);
   EXPECT_EQ(sheet().name, u"Budget");
-  EXPECT_EQ(undo, (Undo{{24, 0}}));
+  EXPECT_EQ(undoEntries(), (Undo{{24, 0}}));
   EXPECT_EQ(book().modified, 1);
 }
 
@@ -246,7 +251,7 @@ TEST_F(DialogCommands, UnhideShowsAndActivatesTheChosenSheet) {
   EXPECT_EQ(book().sheet(3).hidden, 0);
   EXPECT_EQ(book().sheet(1).hidden, 1);
   EXPECT_EQ(book().activeSheet, 3);
-  EXPECT_EQ(undo, (Undo{{45, 3}}));
+  EXPECT_EQ(undoEntries(), (Undo{{45, 3}}));
 
   // With nothing hidden there is nothing to ask.
   book().sheet(1).hidden = 0;
@@ -280,7 +285,7 @@ TEST_F(DialogCommands, MoveAndCopySheet) {
   EXPECT_EQ(book().sheet(3).name, u"Sheet1");
   EXPECT_EQ(copies, (std::vector<std::pair<int, int>>{{3, 0}}));
   EXPECT_EQ(book().modified, 1);
-  EXPECT_TRUE(undo.empty()); // a copy keeps no undo entry
+  EXPECT_TRUE(undoEntries().empty()); // a copy keeps no undo entry
 }
 
 TEST_F(DialogCommands, TabColour) {

@@ -1,32 +1,45 @@
 #include "app/frame.h"
 
+#include "app/command_table.h"
+#include "app/menu_state.h"
 #include "app/status_bar.h"
+#include "model/undo.h"
 #include "platform/ui_services.h"
 
 namespace app {
 
 std::u16string_view tool_tip_text(int commandId) {
-  switch (commandId) {
-  case 110:
-    return u"新建";
-  case 111:
-    return u"打开";
+  for (const ToolButtonEntry& b : kToolBar)
+    if (b.id == commandId && commandId != 0)
+      return b.tip;
+  return {};
+}
+
+bool tool_button_enabled(App& app, int id) {
+  const bool editing = app.editMode != EditMode::None;
+  if (editing && (id == kCmdCut || id == kCmdCopy))
+    return true;
+  if (editing && id == kCmdPaste)
+    return !app.window.clipboardText().empty();
+  if (!findCommand(id))
+    return false;
+  switch (id) {
   case 113:
-    return u"保存";
-  case 131:
-    return u"剪切";
-  case 132:
-    return u"复制";
-  case 133:
-    return u"粘贴";
-  case 130:
-    return u"撤消";
+    return app.book() != nullptr;
+  case kCmdUndo:
+    return app.book() != nullptr && !model::undoList().empty();
+  case kCmdCut:
+  case kCmdCopy:
   case 185:
-    return u"自动求和";
   case 167:
-    return u"粘贴函数";
+    return app.gridSheet() != nullptr;
+  case kCmdPaste: {
+    const MenuQueries& q = menuQueries();
+    return app.book() && ((q.clipboardHasOwnData && q.clipboardHasOwnData()) ||
+                          (q.clipboardHasText && q.clipboardHasText()));
+  }
   default:
-    return {};
+    return true;
   }
 }
 

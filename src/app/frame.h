@@ -29,8 +29,34 @@ struct NotifyHeader {
   std::u16string_view text;
 };
 
+/// The tool bar in order: command identifiers (0 = separator) with their tool tips.
+struct ToolButtonEntry {
+  int id;
+  std::u16string_view tip;
+};
+// clang-format off
+inline constexpr ToolButtonEntry kToolBar[] = {
+  {110, u"新建"}, {111, u"打开"}, {113, u"保存"},
+  {0, {}},
+  {131, u"剪切"}, {132, u"复制"}, {133, u"粘贴"},
+  {0, {}},
+  {130, u"撤消"},
+  {0, {}},
+  {185, u"自动求和"}, {167, u"粘贴函数"},
+  {0, {}},
+};
+// clang-format on
+
 /// The tool-tip text of a tool-bar command, or empty.
 std::u16string_view tool_tip_text(int commandId);
+
+/// Whether a tool button is enabled now: its command is built and its rule
+/// holds (Save while a workbook is open, Undo while there is something to
+/// undo, the cell commands on worksheets and macro sheets; Cut, Copy and
+/// Paste act on the formula bar while an entry is open). Cheap enough to
+/// ask after every message, so the buttons follow the state without the
+/// menus being built.
+bool tool_button_enabled(App& app, int commandId);
 
 /// Exit: closes the workbooks one by one (each may ask to save); a Cancel
 /// stops and the program goes on. When all are closed the quit is posted.

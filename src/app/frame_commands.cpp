@@ -11,6 +11,7 @@
 #include "model/services.h"
 #include "model/set_cell.h"
 #include "model/sheet_list.h"
+#include "model/undo.h"
 #include "platform/ui_services.h"
 
 #include <algorithm>
@@ -33,10 +34,6 @@ const std::u16string& openFilter() {
   return filter;
 }
 
-void recordUndo(model::Workbook& book, model::UndoAction action) {
-  if (const auto& record = model::modelServices().recordUndo)
-    record(book, action, book.activeSheet);
-}
 
 // After a command that may have changed which workbook or sheet is shown.
 // The formula bar shows the new active cell; an open entry keeps its text.
@@ -125,17 +122,22 @@ void onRowsAndColumns(App& app, int id) {
   model::Workbook& book = *app.book();
   const int index = book.activeSheet;
   const model::CellRange sel = selection(*sheet);
+  const model::CellRange rows = wholeRows(sel.firstRow, sel.lastRow);
+  const model::CellRange columns = wholeColumns(sel.firstColumn, sel.lastColumn);
   switch (id) {
   case 192:
-    recordUndo(book, model::kUndoRowHeight);
+    if (!record_line_sizes(app, model::kUndoRowHeight, rows))
+      return;
     model::fitRowHeights(book, index, sel.firstRow, sel.lastRow);
     break;
   case 193:
-    recordUndo(book, model::kUndoHideRows);
+    if (!record_line_sizes(app, model::kUndoHideRows, rows))
+      return;
     model::setRowHeightPoints(*sheet, sel.firstRow, sel.lastRow, 0);
     break;
   case 194:
-    recordUndo(book, model::kUndoUnhideRows);
+    if (!record_line_sizes(app, model::kUndoUnhideRows, rows))
+      return;
     for (model::RowRecord& r : sheet->rows)
       if (r.row >= sel.firstRow && r.row <= sel.lastRow && (r.flags & model::kLineHidden)) {
         r.flags &= ~model::kLineHidden;
@@ -145,15 +147,18 @@ void onRowsAndColumns(App& app, int id) {
       }
     break;
   case 196:
-    recordUndo(book, model::kUndoColumnWidth);
+    if (!record_line_sizes(app, model::kUndoColumnWidth, columns))
+      return;
     model::fitColumnWidths(book, index, sel.firstColumn, sel.lastColumn, sel.firstRow, sel.lastRow);
     break;
   case 197:
-    recordUndo(book, model::kUndoHideColumns);
+    if (!record_line_sizes(app, model::kUndoHideColumns, columns))
+      return;
     model::setColumnWidthChars(*sheet, sel.firstColumn, sel.lastColumn, 0);
     break;
   case 198:
-    recordUndo(book, model::kUndoUnhideColumns);
+    if (!record_line_sizes(app, model::kUndoUnhideColumns, columns))
+      return;
     for (model::ColumnRecord& c : sheet->columns)
       if (c.column >= sel.firstColumn && c.column <= sel.lastColumn &&
           (c.flags & model::kLineHidden)) {
@@ -182,7 +187,8 @@ void onSheetFlag(App& app, int id) {
                                    : id == 204 ? model::kUndoHeaders
                                                : model::kUndoShowFormulas;
   model::Workbook& book = *app.book();
-  recordUndo(book, action);
+  if (!record_undo(app, action))
+    return;
   sheet->flags ^= flag;
   model::mark_modified(book);
   app.redrawAll();
@@ -197,7 +203,8 @@ void onZoom(App& app, int id) {
   model::Sheet& sheet = book->active();
   if (sheet.zoom == zoom)
     return;
-  recordUndo(*book, model::kUndoZoom);
+  if (!record_undo(app, model::kUndoZoom))
+    return;
   sheet.zoom = zoom;
   model::mark_modified(*book);
   app.redrawAll();
@@ -234,7 +241,8 @@ void onFreezePanes(App& app, int) {
     return;
   model::Workbook& book = *app.book();
   if (sheet->flags & model::kSheetPanesFrozen) {
-    recordUndo(book, model::kUndoUnfreezePanes);
+    if (!record_undo(app, model::kUndoUnfreezePanes))
+      return;
     // The frozen lines become the top of one scrolling pane again.
     if (sheet->scrollPaneRow > sheet->frozenRow)
       sheet->topRow = sheet->frozenRow;
@@ -244,7 +252,8 @@ void onFreezePanes(App& app, int) {
     sheet->frozenColumn = sheet->scrollPaneColumn = 0;
     sheet->flags &= ~model::kSheetPanesFrozen;
   } else {
-    recordUndo(book, model::kUndoFreezePanes);
+    if (!record_undo(app, model::kUndoFreezePanes))
+      return;
     // The rows above and the columns left of the active cell, from the
     // first ones shown, stay put; an axis with none of them is not frozen.
     if (sheet->activeRow > sheet->topRow) {

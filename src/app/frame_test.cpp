@@ -11,6 +11,7 @@
 #include "fileformats/open_save.h"
 #include "formula/recalc.h"
 #include "model/services.h"
+#include "model/undo.h"
 #include "model/set_cell.h"
 #include "platform/ui_services.h"
 #include "platform/unicode.h"
@@ -37,9 +38,7 @@ protected:
       ++saveAsDialogs;
       return std::optional<fileformats::SaveAsChoice>{};
     });
-    model::modelServices().recordUndo = [this](model::Workbook&, model::UndoAction a, int sheet) {
-      undo.emplace_back(static_cast<int>(a), sheet);
-    };
+    model::undoList().clear();
     fileformats::recentFiles() = {};
     dir = fs::temp_directory_path() /
           ("cellwick_frame_" + std::to_string(::getpid()) + "_" +
@@ -49,6 +48,7 @@ protected:
   }
   ~FrameTest() override {
     model::modelServices() = {};
+    model::undoList().clear();
     menuQueries() = {};
     fileformats::recentFiles() = {};
     fs::remove_all(dir);
@@ -89,7 +89,13 @@ protected:
   model::WorkbookList books;
   App app;
   int saveAsDialogs = 0;
-  std::vector<std::pair<int, int>> undo; // action, sheet
+  // The entries of the one undo list: action, and the sheet's position then.
+  static std::vector<std::pair<int, int>> undoEntries() {
+    std::vector<std::pair<int, int>> out;
+    for (size_t i = 0; i < model::undoList().size(); ++i)
+      out.emplace_back(model::undoList().at(i).action, model::undoList().at(i).sheetIndex);
+    return out;
+  }
   fs::path dir;
 };
 
@@ -100,7 +106,7 @@ TEST_F(FrameTest, SaveWithoutWorkbookDoesNothing) {
   }
   EXPECT_EQ(saveAsDialogs, 0);
   EXPECT_TRUE(ui.shown().empty());
-  EXPECT_TRUE(undo.empty());
+  EXPECT_TRUE(undoEntries().empty());
 }
 
 TEST_F(FrameTest, SaveOfUnnamedWorkbookAsksForAName) {
@@ -291,14 +297,14 @@ TEST_F(FrameTest, SheetFlagTogglesRecordUndoAndMarkModified) {
   };
   for (const auto& row : kRows) {
     books.active()->modified = 0;
-    undo.clear();
+    model::undoList().clear();
     const bool before = (sheet().flags & row.flag) != 0;
     dispatch_command(app, row.id, CommandSource::Menu);
     EXPECT_NE((sheet().flags & row.flag) != 0, before) << row.id;
     EXPECT_EQ(update_menu(app).items[row.id].checked, !before) << row.id;
     EXPECT_EQ(books.active()->modified, 1) << row.id;
-    ASSERT_EQ(undo.size(), 1u) << row.id;
-    EXPECT_EQ(undo[0].first, row.undoAction) << row.id;
+    ASSERT_EQ(undoEntries().size(), 1u) << row.id;
+    EXPECT_EQ(undoEntries()[0].first, row.undoAction) << row.id;
     dispatch_command(app, row.id, CommandSource::Menu);
     EXPECT_EQ((sheet().flags & row.flag) != 0, before) << row.id;
   }
@@ -321,11 +327,11 @@ TEST_F(FrameTest, ZoomCommandsSetTheZoomAndCheckOneItem) {
   MenuState menu = update_menu(app);
   for (const auto& row : kRows)
     EXPECT_FALSE(menu.items[row.id].checked) << row.id;
-  undo.clear();
+  model::undoList().clear();
   books.active()->modified = 0;
   dispatch_command(app, 207, CommandSource::Menu);
-  ASSERT_EQ(undo.size(), 1u);
-  EXPECT_EQ(undo[0].first, 27);
+  ASSERT_EQ(undoEntries().size(), 1u);
+  EXPECT_EQ(undoEntries()[0].first, 27);
   EXPECT_EQ(books.active()->modified, 1);
 }
 
@@ -355,9 +361,9 @@ TEST_F(FrameTest, FreezeAndUnfreezeAtTheActiveCell) {
   EXPECT_EQ(s.frozenRow, 0);
   EXPECT_EQ(s.frozenColumn, 0);
   EXPECT_FALSE(update_menu(app).items[220].checked);
-  ASSERT_EQ(undo.size(), 2u);
-  EXPECT_EQ(undo[0].first, 29);
-  EXPECT_EQ(undo[1].first, 30);
+  ASSERT_EQ(undoEntries().size(), 2u);
+  EXPECT_EQ(undoEntries()[0].first, 29);
+  EXPECT_EQ(undoEntries()[1].first, 30);
 
   // The active cell in the first row shown: only the columns freeze.
   s.topRow = 0;
@@ -396,7 +402,7 @@ TEST_F(FrameTest, HideAndUnhideRowsAndColumns) {
   EXPECT_EQ(model::row_height(s, 10), model::kDefaultRowHeight);
 
   std::vector<int> actions;
-  for (const auto& [a, sh] : undo)
+  for (const auto& [a, sh] : undoEntries())
     actions.push_back(a);
   EXPECT_EQ(actions, (std::vector<int>{18, 21, 19, 22, 19}));
 }

@@ -4,6 +4,7 @@
 #include "app/menu_table.h"
 #include "app/navigation.h"
 #include "fileformats/open_save.h"
+#include "model/undo.h"
 
 namespace app {
 namespace {
@@ -72,8 +73,7 @@ void applyRules(const Conditions& c, const App& app, int id, MenuItemState& item
     item.enabled = true;
     return;
   case 130: {
-    const std::optional<std::u16string> label =
-        menuQueries().undoLabel ? menuQueries().undoLabel() : std::nullopt;
+    const std::optional<std::u16string> label = model::undoList().newestLabel();
     item.text = undo_menu_text(label);
     item.enabled = book && label.has_value();
     return;
@@ -116,8 +116,7 @@ void applyRules(const Conditions& c, const App& app, int id, MenuItemState& item
     item.enabled = id == 164 ? book : cells;
     return;
   case 169:
-    item.text = c.grid && app.hooks.hasComment &&
-                        app.hooks.hasComment(*c.sheet, {c.sheet->activeRow, c.sheet->activeColumn})
+    item.text = c.grid && model::commentAt(*c.sheet, c.sheet->activeRow, c.sheet->activeColumn) >= 0
                     ? u"编辑批注(&M)"
                     : u"批注(&M)";
     item.enabled = cells;
@@ -224,6 +223,9 @@ MenuState update_menu(App& app) {
     MenuItemState& item = state.items[e.id];
     applyRules(c, app, e.id, item);
     item.enabled = item.enabled && findCommand(e.id) != nullptr;
+    // While an entry is open Cut, Copy and Paste are the formula bar's own.
+    if (app.editMode != EditMode::None && e.id >= kCmdCut && e.id <= kCmdPaste)
+      item.enabled = e.id != kCmdPaste || !app.window.clipboardText().empty();
   }
 
   const auto& slots = fileformats::recentFiles().slots;

@@ -26,13 +26,10 @@ struct MenuState {
   int checkedWindow = -1;                                  // id of the active workbook's item
 };
 
-/// What the menu rules ask of parts that live elsewhere (undo, clipboard,
-/// drawing objects; comments come from App::hooks). A query that is not
-/// installed answers "no": an empty undo list, an empty clipboard, no chart
-/// object.
+/// What the menu rules ask of parts that live elsewhere (the clipboard,
+/// charts; the undo list and the comments are the model's). A query that is
+/// not installed answers "no": an empty clipboard, no chart object.
 struct MenuQueries {
-  /// The label of the newest undo entry; nothing while the list is empty.
-  std::function<std::optional<std::u16string>()> undoLabel;
   /// The clipboard holds the program's own data / plain text.
   std::function<bool()> clipboardHasOwnData;
   std::function<bool()> clipboardHasText;

@@ -6,6 +6,7 @@
 #include "app/menu_table.h"
 #include "fileformats/open_save.h"
 #include "model/sheet_list.h"
+#include "model/undo.h"
 #include "platform/ui_services.h"
 
 #include <gtest/gtest.h>
@@ -53,8 +54,9 @@ TEST_F(MenuStateTest, UnbuiltCommandsStayDisabled) {
   ASSERT_TRUE(books.new_workbook(nullptr));
   menuQueries().clipboardHasOwnData = [] { return true; };
   menuQueries().clipboardHasText = [] { return true; };
-  menuQueries().undoLabel = [] { return std::optional<std::u16string>(u"行高"); };
+  ASSERT_TRUE(model::push_undo(*books.active(), 0, model::kUndoRowHeight));
   const MenuState menu = update_menu(app);
+  model::undoList().clear();
   for (const auto& [id, item] : menu.items)
     if (!findCommand(id)) {
       EXPECT_FALSE(item.enabled) << id;
@@ -79,9 +81,29 @@ TEST_F(MenuStateTest, UndoText) {
   for (const auto& row : kRows)
     EXPECT_EQ(undo_menu_text(row.label), row.text);
   ASSERT_TRUE(books.new_workbook(nullptr));
+  model::undoList().clear();
   EXPECT_EQ(update_menu(app).items[130].text, u"撤消");
-  menuQueries().undoLabel = [] { return std::optional<std::u16string>(u"网格线"); };
+  // The label of the newest entry of the one undo list.
+  ASSERT_TRUE(model::push_undo(*books.active(), 0, model::kUndoRowHeight));
+  ASSERT_TRUE(model::push_undo(*books.active(), 0, model::kUndoGridlines));
   EXPECT_EQ(update_menu(app).items[130].text, u"撤消 网格线\tCtrl+Z");
+  model::undoList().clear();
+}
+
+TEST_F(MenuStateTest, WhileEditingCutCopyAndPasteAreTheFormulaBars) {
+  ASSERT_TRUE(books.new_workbook(nullptr));
+  app.editMode = EditMode::Entry;
+  MenuState menu = update_menu(app);
+  EXPECT_TRUE(menu.items.at(131).enabled);
+  EXPECT_TRUE(menu.items.at(132).enabled);
+  EXPECT_FALSE(menu.items.at(133).enabled); // nothing to paste
+  EXPECT_FALSE(menu.items.at(134).enabled); // paste special is never the bar's
+  window.clipboard = u"text";
+  EXPECT_TRUE(update_menu(app).items.at(133).enabled);
+  app.editMode = EditMode::None;
+  menu = update_menu(app);
+  for (const int id : {131, 132, 133})
+    EXPECT_EQ(menu.items.at(id).enabled, findCommand(id) != nullptr) << id;
 }
 
 TEST_F(MenuStateTest, ProtectItemText) {
@@ -109,7 +131,11 @@ TEST_F(MenuStateTest, ProtectItemText) {
 TEST_F(MenuStateTest, CommentAndDeleteTexts) {
   ASSERT_TRUE(books.new_workbook(nullptr));
   EXPECT_EQ(update_menu(app).items[169].text, u"批注(&M)");
-  app.hooks.hasComment = [](const model::Sheet&, CellPos p) { return p.row == 4 && p.column == 1; };
+  model::DrawingObject note; // a comment on B5, in the sheet's object list
+  note.kind = model::kObjectComment;
+  note.row = 4;
+  note.column = 1;
+  sheet().objects.push_back(note);
   EXPECT_EQ(update_menu(app).items[169].text, u"批注(&M)");
   sheet().activeRow = 4;
   sheet().activeColumn = 1;

@@ -253,17 +253,28 @@ void follow_hyperlink(App& app, std::u16string target) {
       path.replace(at, 3, u"\\");
     for (size_t at; (at = path.find(u"/./")) != std::u16string::npos;)
       path.replace(at, 3, u"/");
-    const int before = app.books.activeIndex();
+    // Opening may replace an untouched Book1, the holder itself: from here
+    // on the holder is known by its id only, and looked for again.
+    const std::uint64_t holderId = holder ? holder->id : 0;
+    holder = nullptr;
     if (!app.books.open_workbook(path, false))
       return;
-    // A clean workbook that only held the link makes way for its target.
-    if (holder && holder != app.book() && holder->modified == 0 && before >= 0) {
-      model::Workbook* opened = app.book();
-      app.books.activate_workbook(before);
-      app.books.close_workbook();
+    const auto indexOf = [&](std::uint64_t id) {
       for (int i = 0; i < app.books.count(); ++i)
-        if (&app.books.at(i) == opened)
-          app.books.activate_workbook(i);
+        if (app.books.at(i).id == id)
+          return i;
+      return -1;
+    };
+    // A clean workbook that only held the link makes way for its target.
+    const int holderIndex = indexOf(holderId);
+    model::Workbook* opened = app.book();
+    if (holderIndex >= 0 && opened && opened->id != holderId && app.books.at(holderIndex).modified == 0) {
+      const std::uint64_t openedId = opened->id;
+      app.books.activate_workbook(holderIndex);
+      app.books.close_workbook();
+      const int back = indexOf(openedId);
+      if (back >= 0)
+        app.books.activate_workbook(back);
     }
   }
   if (reference.empty()) {
@@ -302,7 +313,14 @@ bool runShortcutMacro(App& app, unsigned key) {
   for (const model::DefinedName& n : book->names)
     if ((n.flags & model::kNameCommandMacro) && n.shortcut != 0 &&
         platform::equalsIgnoreCase(std::u16string_view(&n.shortcut, 1), std::u16string_view(&ch, 1))) {
-      model::modelServices().runMacro(*book, n.name);
+      model::MacroCaller caller;
+      caller.kind = model::MacroCaller::Kind::Cell;
+      caller.sheet = book->activeSheet;
+      if (const Sheet* s = app.gridSheet()) {
+        caller.row = s->activeRow;
+        caller.column = s->activeColumn;
+      }
+      model::modelServices().runMacro(*book, n.name, caller);
       app.redrawAll();
       refresh_formula_bar(app);
       return true;
@@ -324,8 +342,6 @@ bool isAccelerator(unsigned key) {
 struct MouseState {
   bool columnHeaders = false; // a header drag selects whole columns
   bool rowHeaders = false;
-  int sizingLine = -1;
-  int sizingStart = 0; // pixel where the line starts (its left or top edge)
   platform::Point last{};
 };
 
@@ -335,8 +351,6 @@ MouseState& mouse() {
 }
 
 CellRange wholeSheet() { return rangeOf(0, 0, model::kMaxRow, model::kMaxColumn); }
-CellRange wholeColumns(int a, int b) { return rangeOf(0, a, model::kMaxRow, b); }
-CellRange wholeRows(int a, int b) { return rangeOf(a, 0, b, model::kMaxColumn); }
 
 // The cell under a point, clamped into the cell area when outside it.
 view::HitTest cellUnder(App& app, platform::Point p) {
@@ -466,6 +480,8 @@ model::CellRange selection(const model::Sheet& s) {
 }
 
 CellPos activeCell(const model::Sheet& s) { return {s.activeRow, s.activeColumn}; }
+model::CellRange wholeColumns(int a, int b) { return rangeOf(0, a, model::kMaxRow, b); }
+model::CellRange wholeRows(int a, int b) { return rangeOf(a, 0, b, model::kMaxColumn); }
 
 void invalidate_cells(App& app, const model::CellRange& range) {
   Sheet* s = app.gridSheet();
@@ -730,6 +746,52 @@ void activate_sheet(App& app, int index) {
   refresh_formula_bar(app);
 }
 
+// ---- drawing objects ----
+
+namespace {
+
+void invalidateObject(App& app, const Sheet& s, int index) {
+  const platform::Rect r = view::objectRect(s, app.layout, index);
+  if (r.isEmpty())
+    return;
+  // The handles reach a little outside the object.
+  const int m = view::kHandleHalf + 1;
+  app.window.invalidate({r.left - m, r.top - m, r.right + m, r.bottom + m});
+}
+
+// Selects an object (-1: none), repainting the handles that come and go.
+void selectObject(App& app, Sheet& s, int index) {
+  if (s.selectedObject == index)
+    return;
+  if (s.selectedObject >= 0)
+    invalidateObject(app, s, s.selectedObject);
+  s.selectedObject = index;
+  if (index >= 0)
+    invalidateObject(app, s, index);
+  platform::ui().requestRepaint(platform::kRepaintToolBar);
+}
+
+// A press on an object: its kind may act (a control, a filter arrow);
+// otherwise it is selected and a drag moves it.
+void pressObject(App& app, Sheet& s, int index, platform::Point p) {
+  if (app.hooks.pressObject && app.hooks.pressObject(app, index))
+    return;
+  selectObject(app, s, index);
+  app.objectDrag = {index, p, p};
+  app.capture = CaptureMode::MoveObject;
+  app.window.setCapture(true);
+}
+
+// The outline of the object being moved, where the mouse has taken it.
+platform::Rect dragOutline(App& app, const Sheet& s) {
+  const ObjectDrag& d = app.objectDrag;
+  const platform::Rect r = view::objectRect(s, app.layout, d.object);
+  const int dx = d.now.x - d.start.x, dy = d.now.y - d.start.y;
+  return {r.left + dx - 1, r.top + dy - 1, r.right + dx + 1, r.bottom + dy + 1};
+}
+
+} // namespace
+
 // ---- messages ----
 
 LResult on_keydown(App& app, unsigned, WParam wParam, LParam) {
@@ -739,14 +801,25 @@ LResult on_keydown(App& app, unsigned, WParam wParam, LParam) {
   const unsigned mods = app.window.modifiers();
   const bool shift = (mods & platform::kModShift) != 0;
   const bool ctrl = (mods & platform::kModControl) != 0;
+  // While an entry is open the keys belong to it, wherever the focus is
+  // (a point-mode click leaves it on the grid): End moves the caret, F9
+  // does not recalculate under the user's typing. Switching sheets and
+  // workbooks commits first.
+  if (app.editMode != EditMode::None && !(ctrl && (key == VK_TAB || key == VK_PRIOR || key == VK_NEXT)))
+    return formula_bar_proc(app, WM_KEYDOWN, wParam, 0);
+  app.swallowCharacters = {};
   if (key == VK_END && !ctrl) {
     app.setEndMode(!app.endMode);
     return 0;
   }
+  // Enter and Tab act on their character, which comes next and reads End mode.
+  if (!ctrl && (key == VK_RETURN || key == VK_TAB))
+    return 0;
   const bool wasEnd = app.endMode;
   app.leaveEndMode();
   if (ctrl && key == VK_TAB) {
     activateWorkbookBy(app, shift ? -1 : 1);
+    app.swallowCharacters = u"\t"; // the Tab that may follow is no move
     return 0;
   }
   if (ctrl && (key == VK_PRIOR || key == VK_NEXT)) {
@@ -769,9 +842,10 @@ LResult on_keydown(App& app, unsigned, WParam wParam, LParam) {
   Sheet* s = app.gridSheet();
   if (!s)
     return 0;
-  if (app.editMode != EditMode::None)
-    return formula_bar_proc(app, WM_KEYDOWN, wParam, 0);
   switch (key) {
+  case VK_DECIMAL:
+    type_decimal_key(app);
+    return 0;
   case VK_LEFT:
   case VK_RIGHT:
   case VK_UP:
@@ -851,7 +925,8 @@ LResult on_lbuttondown(App& app, unsigned, WParam wParam, LParam lParam) {
   Sheet* s = app.gridSheet();
   if (!s)
     return 0;
-  if (h.region == view::HitRegion::Cell && app.editMode != EditMode::None &&
+  const bool onCells = h.region == view::HitRegion::Cell || h.region == view::HitRegion::Object;
+  if (onCells && app.editMode != EditMode::None &&
       try_begin_point(app, static_cast<std::uint16_t>(h.row), static_cast<std::uint8_t>(h.column))) {
     app.capture = CaptureMode::PointRange;
     app.window.setCapture(true);
@@ -868,12 +943,17 @@ LResult on_lbuttondown(App& app, unsigned, WParam wParam, LParam lParam) {
   case view::HitRegion::RowHeader: {
     const bool columns = h.region == view::HitRegion::ColumnHeader;
     if (h.sizingLine >= 0) {
-      m.sizingLine = h.sizingLine;
-      const platform::Rect r = view::cellRect(*s, app.layout, columns ? s->topRow : h.sizingLine,
-                                              columns ? h.sizingLine : s->leftColumn);
-      m.sizingStart = columns ? r.left : r.top;
+      // The line's own span, whatever the rows (columns) around it: a hidden
+      // top row must not make the drag measure from the window's edge.
+      int from = 0, to = 0;
+      const bool shown = columns ? view::columnSpan(*s, app.layout, h.sizingLine, from, to)
+                                 : view::rowSpan(*s, app.layout, h.sizingLine, from, to);
+      if (!shown)
+        return 0;
+      app.sizing = {h.sizingLine, from, columns ? p.x : p.y, columns ? p.x : p.y};
       app.capture = columns ? CaptureMode::ResizeColumn : CaptureMode::ResizeRow;
       app.window.setCapture(true);
+      app.window.invalidate(app.layout.grid);
       return 0;
     }
     if (columns) {
@@ -889,20 +969,23 @@ LResult on_lbuttondown(App& app, unsigned, WParam wParam, LParam lParam) {
     app.window.setCapture(true);
     return 0;
   }
+  case view::HitRegion::Object:
+    pressObject(app, *s, h.object, p);
+    return 0;
   case view::HitRegion::Cell:
     break;
   default:
     return 0;
   }
+  selectObject(app, *s, -1);
   if (shift) {
     set_selection(app, includeMerged(*s, rangeOf(s->activeRow, s->activeColumn, h.row, h.column)),
                   std::nullopt, false);
     return 0;
   }
   selectCell(app, *s, h.row, h.column);
-  if (app.hooks.hasComment && app.hooks.hasComment(*s, activeCell(*s))) {
+  if (model::commentAt(*s, s->activeRow, s->activeColumn) >= 0)
     app.window.setTimer(kTimerComment, kCommentDelayMs);
-  }
   if (const model::Hyperlink* link = model::hyperlinkAt(*s, s->activeRow, s->activeColumn)) {
     follow_hyperlink(app, link->target);
     return 0;
@@ -937,9 +1020,26 @@ LResult on_mousemove(App& app, unsigned, WParam, LParam lParam) {
     return 0;
   }
   case CaptureMode::ResizeColumn:
-  case CaptureMode::ResizeRow:
-    app.window.invalidate(app.layout.grid); // the sizing line follows the mouse
+  case CaptureMode::ResizeRow: {
+    // The sizing line follows the mouse: repaint where it was and where it is.
+    const bool columns = app.capture == CaptureMode::ResizeColumn;
+    const int was = std::max(app.sizing.start, app.sizing.at);
+    app.sizing.at = columns ? p.x : p.y;
+    const int now = std::max(app.sizing.start, app.sizing.at);
+    const platform::Rect& g = app.layout.grid;
+    for (const int at : {was, now})
+      app.window.invalidate(columns ? platform::Rect{at - 1, g.top, at + 2, g.bottom}
+                                    : platform::Rect{g.left, at - 1, g.right, at + 2});
     return 0;
+  }
+  case CaptureMode::MoveObject: {
+    if (const Sheet* s = app.gridSheet()) {
+      app.window.invalidate(dragOutline(app, *s));
+      app.objectDrag.now = p;
+      app.window.invalidate(dragOutline(app, *s));
+    }
+    return 0;
+  }
   default:
     break;
   }
@@ -960,19 +1060,49 @@ LResult on_lbuttonup(App& app, unsigned, WParam, LParam lParam) {
     return 0;
   app.window.setCapture(false);
   Sheet* s = app.gridSheet();
-  MouseState& m = mouse();
+  const platform::Point p{pointX(lParam), pointY(lParam)};
+  if (s && was == CaptureMode::MoveObject) {
+    const ObjectDrag d = app.objectDrag;
+    app.objectDrag = {};
+    const int dx = p.x - d.start.x, dy = p.y - d.start.y;
+    if (dx == 0 && dy == 0) {
+      app.window.invalidate(app.layout.cells); // the outline goes
+      return 0;
+    }
+    model::moveObjectBy(*s, d.object, dx, dy, app.layout.scale);
+    model::mark_modified(*app.book());
+    app.redrawAll();
+    return 0;
+  }
   if (!s || (was != CaptureMode::ResizeColumn && was != CaptureMode::ResizeRow))
     return 0;
-  const platform::Point p{pointX(lParam), pointY(lParam)};
-  const int px = std::max(0, (was == CaptureMode::ResizeColumn ? p.x : p.y) - m.sizingStart);
-  if (was == CaptureMode::ResizeColumn) {
+  const bool columns = was == CaptureMode::ResizeColumn;
+  const SizingDrag sizing = app.sizing;
+  app.sizing = {};
+  // A click on the border that did not move it (the first half of a double
+  // click, which fits the line instead) changes nothing.
+  if ((columns ? p.x : p.y) == sizing.pressed) {
+    app.window.invalidate(app.layout.grid);
+    return 0;
+  }
+  const int px = std::max(0, (columns ? p.x : p.y) - sizing.start);
+  const int line = sizing.line;
+  if (columns) {
+    if (!record_line_sizes(app, model::kUndoColumnWidth, wholeColumns(line, line))) {
+      app.redrawAll();
+      return 0;
+    }
     const double chars = static_cast<double>(px) / std::max(1, app.layout.scale.standardCharWidthPx);
-    model::setColumnWidthChars(*s, static_cast<std::uint8_t>(m.sizingLine), static_cast<std::uint8_t>(m.sizingLine),
+    model::setColumnWidthChars(*s, static_cast<std::uint8_t>(line), static_cast<std::uint8_t>(line),
                                std::min(255.0, chars));
   } else {
+    if (!record_line_sizes(app, model::kUndoRowHeight, wholeRows(line, line))) {
+      app.redrawAll();
+      return 0;
+    }
     // Pixels at the zoomed resolution back to points.
     const double points = static_cast<double>(px) * 72.0 / std::max(1, app.layout.scale.logicalPixelsPerInch);
-    model::setRowHeightPoints(*s, static_cast<std::uint16_t>(m.sizingLine), static_cast<std::uint16_t>(m.sizingLine),
+    model::setRowHeightPoints(*s, static_cast<std::uint16_t>(line), static_cast<std::uint16_t>(line),
                               std::min(409.0, points));
   }
   model::mark_modified(*app.book());
@@ -997,7 +1127,15 @@ LResult on_lbuttondblclk(App& app, unsigned, WParam, LParam lParam) {
   if ((h.region == view::HitRegion::ColumnHeader || h.region == view::HitRegion::RowHeader) && h.sizingLine >= 0) {
     app.capture = CaptureMode::None;
     app.window.setCapture(false);
-    if (h.region == view::HitRegion::ColumnHeader) {
+    app.sizing = {};
+    const bool columns = h.region == view::HitRegion::ColumnHeader;
+    // Best fit by double click records what the menu forms record.
+    if (!record_line_sizes(app, columns ? model::kUndoColumnWidth : model::kUndoRowHeight,
+                           columns ? wholeColumns(h.sizingLine, h.sizingLine) : wholeRows(h.sizingLine, h.sizingLine))) {
+      app.redrawAll();
+      return 0;
+    }
+    if (columns) {
       const auto c = static_cast<std::uint8_t>(h.sizingLine);
       model::fitColumnWidths(*book, book->activeSheet, c, c, 0, model::kMaxRow);
     } else {

@@ -15,6 +15,9 @@ enum class Direction { Up, Down, Left, Right };
 /// The selection of the active sheet and its active cell.
 model::CellRange selection(const model::Sheet& sheet);
 CellPos activeCell(const model::Sheet& sheet);
+/// Whole rows first..last, whole columns first..last (either order).
+model::CellRange wholeRows(int first, int last);
+model::CellRange wholeColumns(int first, int last);
 
 /// Repaints the visible part of a range of the active sheet.
 void invalidate_cells(App& app, const model::CellRange& range);

@@ -413,7 +413,7 @@ TEST_F(NavigationTest, TabClicksActivateSheets) {
 
 TEST_F(NavigationTest, MacroShortcutRunsTheCommandMacroWithThatKey) {
   std::u16string ran;
-  model::modelServices().runMacro = [&](model::Workbook&, std::u16string_view name) { ran = name; };
+  model::modelServices().runMacro = [&](model::Workbook&, std::u16string_view name, const model::MacroCaller&) { ran = name; };
   model::DefinedName n;
   n.name = u"Tidy";
   n.flags = model::kNameCommandMacro;

@@ -254,7 +254,7 @@ TEST_F(OpenSaveTest, AutoOpenRunsOnceAfterLoading) {
     bool bookWasActive;
   };
   std::vector<Call> calls;
-  model::modelServices().runMacro = [&](model::Workbook& book, std::u16string_view name) {
+  model::modelServices().runMacro = [&](model::Workbook& book, std::u16string_view name, const model::MacroCaller&) {
     calls.push_back({&book, std::u16string(name), list.active() == &book});
   };
   struct Row {

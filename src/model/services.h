@@ -1,9 +1,9 @@
 #pragma once
 // What the workbook model asks of the layers above it. The formula engine,
-// undo, macros, the file readers and writers and the clipboard install their
-// parts at start; a part that is not installed is simply not done (no
-// precedents are scanned, no undo entry is kept, no macro runs), and the
-// operations that cannot go on without one (saving, reading a file) fail.
+// macros, the file readers and writers and the clipboard install their parts
+// at start; a part that is not installed is simply not done (no precedents
+// are scanned, no macro runs), and the operations that cannot go on without
+// one (saving, reading a file) fail. Undo is the model's own (model/undo.h).
 
 #include "model/cell_store.h"
 
@@ -15,31 +15,14 @@ namespace model {
 
 struct Workbook;
 
-/// Undo action codes of the sheet operations and sheet settings.
-enum UndoAction : int {
-  kUndoDeleteWorksheet = 6,
-  kUndoDeleteChart = 7,
-  kUndoInsertWorksheet = 11,
-  kUndoInsertChart = 12,
-  kUndoRowHeight = 17,
-  kUndoHideRows = 18,
-  kUndoUnhideRows = 19,
-  kUndoColumnWidth = 20,
-  kUndoHideColumns = 21,
-  kUndoUnhideColumns = 22,
-  kUndoStandardWidth = 23,
-  kUndoRenameSheet = 24,
-  kUndoGridlines = 25,
-  kUndoHeaders = 26,
-  kUndoZoom = 27,
-  kUndoProtect = 28,
-  kUndoFreezePanes = 29,
-  kUndoUnfreezePanes = 30,
-  kUndoShowFormulas = 34,
-  kUndoDeleteMacroSheet = 32,
-  kUndoInsertMacroSheet = 33,
-  kUndoHideSheet = 44,
-  kUndoUnhideSheet = 45,
+/// Who runs a macro: the cell a command macro acts from (the active cell
+/// for a shortcut key), or the object whose macro it is.
+struct MacroCaller {
+  enum class Kind { None, Cell, Object } kind = Kind::None;
+  int sheet = -1;
+  std::uint16_t row = 0;
+  std::uint8_t column = 0;
+  int object = -1; // Kind::Object: index in the sheet's object list
 };
 
 struct ModelServices {
@@ -58,11 +41,9 @@ struct ModelServices {
   /// Recomputes the cells whose precedents changed because a sheet went away.
   std::function<void(Workbook&)> recalcAfterSheetChange;
 
-  // Undo: called before the change, with the workbook still as it was.
-  std::function<void(Workbook&, UndoAction, int sheet)> recordUndo;
-
-  // Macros: runs the named macro (a defined name's formula).
-  std::function<void(Workbook&, std::u16string_view macroName)> runMacro;
+  // Macros: runs the named macro (a defined name's formula) for its caller
+  // (no caller for Auto_Open and the sheet and workbook activation macros).
+  std::function<void(Workbook&, std::u16string_view macroName, const MacroCaller& caller)> runMacro;
 
   // Files.
   /// Saves the workbook under its path; false when it was not saved.

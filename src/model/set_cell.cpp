@@ -51,46 +51,61 @@ bool isMerged(const Sheet& sheet, const CellRecord& cell) {
 
 } // namespace
 
-int wrappedLineCount(std::u16string_view text, const platform::FontSpec& font, int widthPx) {
+std::vector<TextLine> wrapText(std::u16string_view text, const platform::FontSpec& font, int widthPx,
+                               size_t maxLines) {
   const platform::TextMetrics& tm = platform::textMetrics();
-  int lines = 0;
+  // A character, or a whole surrogate pair.
+  const auto unitAt = [&](std::u16string_view s, size_t i) -> size_t {
+    return i + 1 < s.size() && (s[i] & 0xFC00) == 0xD800 && (s[i + 1] & 0xFC00) == 0xDC00 ? 2 : 1;
+  };
+  std::vector<TextLine> lines;
   size_t paragraphStart = 0;
-  while (true) {
+  while (lines.size() < maxLines) {
     const size_t lf = text.find(u'\n', paragraphStart);
-    std::u16string_view para =
-        text.substr(paragraphStart, lf == std::u16string_view::npos ? std::u16string_view::npos
-                                                                   : lf - paragraphStart);
-    ++lines;
+    const size_t paragraphEnd = lf == std::u16string_view::npos ? text.size() : lf;
+    const std::u16string_view para = text.substr(paragraphStart, paragraphEnd - paragraphStart);
     // Greedy fill: take as many words as fit; a word wider than the line is
     // broken between characters. Widths add up character by character, which
     // keeps long texts linear.
     size_t lineStart = 0;
-    while (lineStart < para.size()) {
+    while (lines.size() < maxLines) {
       size_t fit = lineStart;
       size_t lastSpace = std::u16string_view::npos;
       int width = 0;
       while (fit < para.size()) {
-        width += tm.textWidthPx(font, para.substr(fit, 1));
+        const size_t unit = unitAt(para, fit);
+        width += tm.textWidthPx(font, para.substr(fit, unit));
         if (width > widthPx)
           break;
         if (para[fit] == u' ')
           lastSpace = fit;
-        ++fit;
+        fit += unit;
       }
-      if (fit >= para.size())
+      if (fit >= para.size()) {
+        lines.push_back({paragraphStart + lineStart, para.size() - lineStart});
         break;
-      if (lastSpace != std::u16string_view::npos && lastSpace > lineStart)
-        lineStart = lastSpace + 1;
-      else
-        lineStart = std::max(fit, lineStart + 1);
-      if (lineStart < para.size())
-        ++lines;
+      }
+      size_t next;
+      if (lastSpace != std::u16string_view::npos && lastSpace > lineStart) {
+        lines.push_back({paragraphStart + lineStart, lastSpace - lineStart});
+        next = lastSpace + 1;
+      } else {
+        next = std::max(fit, lineStart + unitAt(para, lineStart));
+        lines.push_back({paragraphStart + lineStart, next - lineStart});
+      }
+      lineStart = next;
+      if (lineStart >= para.size())
+        break;
     }
     if (lf == std::u16string_view::npos)
       break;
     paragraphStart = lf + 1;
   }
   return lines;
+}
+
+int wrappedLineCount(std::u16string_view text, const platform::FontSpec& font, int widthPx) {
+  return static_cast<int>(wrapText(text, font, widthPx).size());
 }
 
 void fitRowHeights(Workbook& book, int sheetIndex, std::uint16_t first, std::uint16_t last) {

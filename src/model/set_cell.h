@@ -4,6 +4,8 @@
 #include "model/workbook.h"
 #include "platform/text_metrics.h"
 
+#include <vector>
+
 namespace model {
 
 /// The single entry point for storing user input (editing, paste, fill,
@@ -20,8 +22,22 @@ namespace model {
 /// whose height the user set are left alone only by set_cell, not here.
 void fitRowHeights(Workbook& book, int sheet, std::uint16_t first, std::uint16_t last);
 
-/// The number of lines a text takes when wrapped at `widthPx` in `font`:
-/// breaks at spaces and line feeds, and inside words longer than a line.
+/// One line of a wrapped text: where it starts in the text and its length.
+struct TextLine {
+  size_t start = 0;
+  size_t length = 0;
+  friend bool operator==(const TextLine&, const TextLine&) = default;
+};
+
+/// Breaks a text into the lines it takes at `widthPx` in `font`: at line
+/// feeds, at the last space that fits (the space itself is dropped), and
+/// inside words longer than a line, never between the two halves of a
+/// surrogate pair. Stops after `maxLines` lines, so a painter asks only for
+/// what its cell shows. Linear in the characters it looks at.
+std::vector<TextLine> wrapText(std::u16string_view text, const platform::FontSpec& font, int widthPx,
+                               size_t maxLines = static_cast<size_t>(-1));
+
+/// The number of lines wrapText gives.
 int wrappedLineCount(std::u16string_view text, const platform::FontSpec& font, int widthPx);
 
 /// The font of a workbook font record as the platform measures it.

@@ -3,9 +3,15 @@
 #include "platform/text_metrics.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace model {
+
+std::uint32_t newSheetId() {
+  static std::atomic<std::uint32_t> next{0};
+  return ++next;
+}
 
 void sheet_init(Sheet& sheet, SheetKind kind) {
   sheet.kind = kind;
@@ -33,6 +39,7 @@ void sheet_init(Sheet& sheet, SheetKind kind) {
   sheet.hyperlinks.clear();
   sheet.pageSetup = {};
   sheet.conditionalFormats.clear();
+  sheet.objects.clear();
   sheet.guts = {};
   sheet.protectionVerifier = 0;
   sheet.flags = kind == SheetKind::Worksheet ? 0x0F : 0x2F;

@@ -3,6 +3,7 @@
 // merged ranges, hyperlinks, page setup, protection and data-tool rules.
 
 #include "model/cell_store.h"
+#include "model/drawing_objects.h"
 #include "model/sheet_rules.h"
 
 #include <array>
@@ -102,7 +103,13 @@ struct PixelScale {
   int logicalPixelsPerInch = 96;
 };
 
+/// A number for a new sheet, never given twice while the program runs.
+std::uint32_t newSheetId();
+
 struct Sheet {
+  /// Names this sheet for its whole life, whatever its position: undo
+  /// entries and other long-lived references keep it instead of an index.
+  std::uint32_t id = newSheetId();
   std::u16string name; // at most 31 characters
   std::uint16_t reserved = 0;
   std::uint16_t zoom = 100;
@@ -136,7 +143,9 @@ struct Sheet {
   /// Outline gutters: row and column gutter widths, row and column levels.
   std::array<std::uint16_t, 4> guts{};
   std::uint16_t protectionVerifier = 0; // 0 = no password
-  int selectedObject = -1;
+  /// Drawing objects in drawing order (later ones on top).
+  std::vector<DrawingObject> objects;
+  int selectedObject = -1; // index into objects, or -1
   int secondObject = -1;
 
   bool hasGrid() const { return kind != SheetKind::Chart; }

@@ -1,6 +1,7 @@
 #include "model/sheet_list.h"
 
 #include "model/services.h"
+#include "model/undo.h"
 #include "platform/memory.h"
 #include "platform/ui_services.h"
 #include "platform/unicode.h"
@@ -60,7 +61,7 @@ void runAutoMacro(Workbook& book, const std::optional<std::u16string>& sheetMacr
     return;
   for (const DefinedName& n : book.names)
     if (platform::equalsIgnoreCase(n.name, *name)) {
-      runner(book, n.name);
+      runner(book, n.name, MacroCaller{});
       return;
     }
 }
@@ -121,11 +122,17 @@ bool insert_sheet(Workbook& book, int position, std::optional<std::u16string_vie
   ++book.structureGeneration;
   if (!built)
     return false;
-  if (recordUndo && modelServices().recordUndo) {
+  if (recordUndo) {
+    // The entry names the new sheet, so it is recorded once the sheet
+    // exists; when it cannot be, the sheet goes again and nothing happened.
     const UndoAction action = kind == SheetKind::Chart   ? kUndoInsertChart
                               : kind == SheetKind::Macro ? kUndoInsertMacroSheet
                                                          : kUndoInsertWorksheet;
-    modelServices().recordUndo(book, action, position);
+    if (!push_undo(book, position, action)) {
+      book.sheets.erase(book.sheets.begin() + position);
+      ++book.structureGeneration;
+      return false;
+    }
   }
   book.activeSheet = position;
   if (kind != SheetKind::Chart) {
@@ -154,15 +161,17 @@ bool delete_active_sheet(Workbook& book) {
   if (!otherVisible || !otherWorksheet)
     return false;
   const SheetKind kind = book.sheet(index).kind;
-  if (modelServices().recordUndo) {
-    const UndoAction action = kind == SheetKind::Chart   ? kUndoDeleteChart
-                              : kind == SheetKind::Macro ? kUndoDeleteMacroSheet
-                                                         : kUndoDeleteWorksheet;
-    modelServices().recordUndo(book, action, index);
-  }
+  const UndoAction action = kind == SheetKind::Chart   ? kUndoDeleteChart
+                            : kind == SheetKind::Macro ? kUndoDeleteMacroSheet
+                                                       : kUndoDeleteWorksheet;
+  if (!push_undo(book, index, action))
+    return false;
   int next = next_visible_sheet(book, index, +1);
   if (next < 0)
     next = next_visible_sheet(book, index, -1);
+  // The entry keeps the whole sheet (cells, objects, rules, page setup), so
+  // undoing the deletion can put it back as it was.
+  std::unique_ptr<Sheet> detached = std::move(book.sheets[static_cast<size_t>(index)]);
   book.sheets.erase(book.sheets.begin() + index);
   ++book.structureGeneration;
   book.activeSheet = next > index ? next - 1 : next;
@@ -173,6 +182,7 @@ bool delete_active_sheet(Workbook& book) {
   });
   if (dropped && modelServices().recalcAfterSheetChange)
     modelServices().recalcAfterSheetChange(book);
+  keep_detached_sheet(std::move(detached));
   refreshSheetViews();
   mark_modified(book);
   return true;
@@ -193,8 +203,8 @@ bool hide_sheet(Workbook& book, int index) {
     next = next_visible_sheet(book, index, -1);
   if (next < 0)
     return false; // the last visible sheet stays visible
-  if (modelServices().recordUndo)
-    modelServices().recordUndo(book, kUndoHideSheet, index);
+  if (!push_undo(book, index, kUndoHideSheet))
+    return false;
   book.sheet(index).hidden = 1;
   if (book.activeSheet == index)
     activate_sheet(book, next);
@@ -206,8 +216,8 @@ bool hide_sheet(Workbook& book, int index) {
 bool unhide_sheet(Workbook& book, int index) {
   if (index < 0 || index >= book.sheetCount() || !book.sheet(index).hidden)
     return false;
-  if (modelServices().recordUndo)
-    modelServices().recordUndo(book, kUndoUnhideSheet, index);
+  if (!push_undo(book, index, kUndoUnhideSheet))
+    return false;
   book.sheet(index).hidden = 0;
   activate_sheet(book, index);
   refreshSheetViews();
@@ -227,8 +237,8 @@ bool rename_active_sheet(Workbook& book, std::u16string_view name) {
   Sheet& sheet = book.sheet(index);
   if (sheet.name == name)
     return true;
-  if (modelServices().recordUndo)
-    modelServices().recordUndo(book, kUndoRenameSheet, index);
+  if (!push_undo(book, index, kUndoRenameSheet))
+    return false;
   const std::u16string oldName = sheet.name;
   sheet.name = std::u16string(name);
   if (modelServices().renameSheetInFormulas)

@@ -6,8 +6,14 @@
 #include "platform/unicode.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace model {
+
+std::uint64_t newWorkbookId() {
+  static std::atomic<std::uint64_t> next{0};
+  return ++next;
+}
 
 namespace {
 

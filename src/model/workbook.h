@@ -127,7 +127,13 @@ struct FileVersion {
   std::uint8_t lowestVersion = 6;
 };
 
+/// A number for a new workbook, never given twice while the program runs.
+std::uint64_t newWorkbookId();
+
 struct Workbook {
+  /// Names this workbook for its whole life, whatever its position in the
+  /// list of open workbooks.
+  std::uint64_t id = newWorkbookId();
   std::u16string path;
   FileVersion fileVersion;
   std::uint16_t codePage = 1252;

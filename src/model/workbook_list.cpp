@@ -2,6 +2,7 @@
 
 #include "model/services.h"
 #include "model/sheet_list.h"
+#include "model/undo.h"
 #include "platform/code_page.h"
 #include "platform/memory.h"
 #include "platform/text_metrics.h"
@@ -56,7 +57,7 @@ void runAutoOpen(Workbook& book) {
   constexpr std::u16string_view kAutoOpen = kBuiltinNameTexts[1];
   for (const DefinedName& n : book.names)
     if (platform::equalsIgnoreCase(n.name, kAutoOpen)) {
-      runner(book, n.name);
+      runner(book, n.name, MacroCaller{});
       return;
     }
 }
@@ -185,8 +186,10 @@ bool WorkbookList::open_workbook(std::u16string_view pathIn, bool addToRecent) {
   if (!ok || book->sheets.empty())
     return false;
   book->modified = 0;
-  if (replaceBook1)
+  if (replaceBook1) {
+    undoList().dropWorkbook(at(0).id);
     m_books.clear();
+  }
   m_books.push_back(std::move(book));
   m_active = count() - 1;
   if (count() == 1)
@@ -207,7 +210,7 @@ void WorkbookList::activate_workbook(int index) {
       return;
     for (const DefinedName& n : book.names)
       if (platform::equalsIgnoreCase(n.name, *macro)) {
-        runner(book, n.name);
+        runner(book, n.name, MacroCaller{});
         return;
       }
   };
@@ -226,7 +229,7 @@ bool WorkbookList::close_workbook() {
   if (runner && book->deactivateMacro)
     for (const DefinedName& n : book->names)
       if (platform::equalsIgnoreCase(n.name, *book->deactivateMacro)) {
-        runner(*book, n.name);
+        runner(*book, n.name, MacroCaller{});
         break;
       }
   if (book->modified) {
@@ -244,6 +247,7 @@ bool WorkbookList::close_workbook() {
         return true;
     }
   }
+  undoList().dropWorkbook(book->id);
   m_books.erase(m_books.begin() + m_active);
   if (m_active >= count())
     m_active = count() - 1;

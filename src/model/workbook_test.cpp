@@ -3,6 +3,7 @@
 #include "model/services.h"
 #include "model/set_cell.h"
 #include "model/sheet_list.h"
+#include "model/undo.h"
 #include "model/workbook_list.h"
 #include "platform/ui_services.h"
 #include "platform/unicode.h"
@@ -206,17 +207,19 @@ TEST_F(WorkbookTest, RenameRules) {
 TEST_F(WorkbookTest, RenameRewritesFormulasAndRecordsUndo) {
   Workbook& b = newBook();
   std::vector<std::pair<std::u16string, std::u16string>> renames;
-  std::vector<int> undo;
   modelServices().renameSheetInFormulas = [&](Workbook&, std::u16string_view o,
                                               std::u16string_view n) {
     renames.emplace_back(o, n);
   };
-  modelServices().recordUndo = [&](Workbook&, UndoAction a, int) { undo.push_back(a); };
+  undoList().clear();
   ASSERT_TRUE(rename_active_sheet(b, u"Data"));
   ASSERT_EQ(renames.size(), 1u);
   EXPECT_EQ(renames[0].first, u"Sheet1");
   EXPECT_EQ(renames[0].second, u"Data");
-  EXPECT_EQ(undo, std::vector<int>{kUndoRenameSheet});
+  ASSERT_EQ(undoList().size(), 1u);
+  EXPECT_EQ(undoList().at(0).action, kUndoRenameSheet);
+  EXPECT_EQ(undoList().at(0).view.name, u"Sheet1"); // the name before the action
+  EXPECT_EQ(undoList().at(0).sheetId, b.active().id);
 }
 
 TEST_F(WorkbookTest, DeleteRules) {
@@ -288,7 +291,7 @@ TEST_F(WorkbookTest, HideUnhideAndActivationMacros) {
   Workbook& b = newBook();
   ASSERT_TRUE(insert_sheet(b, 1, std::nullopt, SheetKind::Worksheet, false));
   std::vector<std::u16string> ran;
-  modelServices().runMacro = [&](Workbook&, std::u16string_view n) { ran.emplace_back(n); };
+  modelServices().runMacro = [&](Workbook&, std::u16string_view n, const MacroCaller&) { ran.emplace_back(n); };
   b.names.push_back({0, 0, 0, u"OnLeave", u"=RETURN()", {}});
   b.sheet(1).deactivateMacro = u"onleave"; // looked up without regard to case
   b.activateMacro = u"Missing";            // not a defined name: nothing runs

@@ -1,7 +1,8 @@
 #pragma once
 // What the grid's window asks of the window system beyond message boxes:
 // repainting a rectangle, timers by identifier, mouse capture, cursor
-// shapes, keyboard focus, modifier keys, pop-up menus and the file dialogs.
+// shapes, keyboard focus, modifier keys, pop-up menus, the file dialogs and
+// the clipboard's text.
 // The desktop program implements it on Qt; tests use HeadlessWindowServices,
 // which records every request and answers from a script.
 
@@ -55,6 +56,10 @@ public:
                                                         std::u16string_view suggested) = 0;
   /// Opens a file (the help file) with the desktop's default viewer.
   virtual void openWithDesktop(std::u16string_view path) = 0;
+  /// The system clipboard's plain text (empty when it holds none), and
+  /// replacing it with a text.
+  virtual std::u16string clipboardText() const = 0;
+  virtual void setClipboardText(std::u16string_view text) = 0;
 };
 
 /// Records requests; modifiers, pop-up choices and file names are scripted.
@@ -72,6 +77,8 @@ public:
   std::optional<std::u16string> askSaveFileName(std::u16string_view filter,
                                                 std::u16string_view suggested) override;
   void openWithDesktop(std::u16string_view path) override { opened.emplace_back(path); }
+  std::u16string clipboardText() const override { return clipboard; }
+  void setClipboardText(std::u16string_view text) override { clipboard = text; }
 
   std::vector<Rect> invalidated;
   std::map<int, int> timers; // running timers: id -> interval
@@ -83,6 +90,7 @@ public:
   std::vector<std::vector<PopupItem>> popupsShown;      // every menu shown
   std::deque<std::optional<std::u16string>> fileNames;  // answers of the file dialogs, else none
   std::vector<std::u16string> opened;
+  std::u16string clipboard;
 };
 
 /// The services in force: a HeadlessWindowServices unless another was set.

@@ -1,6 +1,7 @@
 // Painting a full-screen grid (1920 x 1080) of formatted numbers and texts
 // with borders and fills into an image through QPainter, as a repaint of
-// the whole window does.
+// the whole window does; a screen holding a 32,000-character wrapped cell;
+// and one mouse move over the grid of the desktop window.
 
 #include "formula/recalc.h"
 #include "functions/families.h"
@@ -8,10 +9,12 @@
 #include "model/workbook_list.h"
 #include "platform/ui_services.h"
 #include "platform/unicode.h"
+#include "qt/app_setup.h"
+#include "qt/main_window.h"
 #include "qt/qt_canvas.h"
 #include "view/grid_painter.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -73,12 +76,85 @@ void BM_PaintFullHdGrid(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintFullHdGrid)->Unit(benchmark::kMillisecond);
 
+// A screen whose A1 holds one wrapping 32,000-character word (Range(0)) or
+// 32,000 characters of short words (Range(1)), with B1:J40 filled around it.
+void BM_PaintLongWrappedCell(benchmark::State& state) {
+  platform::HeadlessUiServices ui;
+  platform::ScopedUiServices scope(ui);
+  qtui::QtTextMetrics metrics;
+  platform::setTextMetrics(&metrics);
+  formula::installFormulaEngine();
+  functions::registerAllFunctions();
+  model::WorkbookList books;
+  (void)books.new_workbook(nullptr);
+  model::Workbook& book = *books.active();
+  model::CellFormat wrap = book.cellFormats[15];
+  wrap.flags |= model::kFormatWrapText;
+  const auto wrapFormat = static_cast<std::uint16_t>(model::findOrAddCellFormat(book, wrap));
+  std::u16string text;
+  if (state.range(0) == 0) {
+    text.assign(32000, u'w');
+  } else {
+    while (text.size() < 32000)
+      text += u"lorem ipsum dolor sit amet ";
+    text.resize(32000);
+  }
+  (void)model::set_cell(book, 0, 0, 0, text, wrapFormat, true, false);
+  for (int r = 0; r < 40; ++r)
+    for (int c = 1; c < 10; ++c)
+      (void)model::set_cell(book, 0, static_cast<std::uint16_t>(r), static_cast<std::uint8_t>(c),
+                            platform::fromUtf8(std::to_string(r * 10 + c)), 15, false, false);
+  QImage image(1920, 1080, QImage::Format_RGB32);
+  const view::GridLayout layout = view::relayout(book, view::LayoutInput{{0, 0, 1920, 1080}, 0, 0, 17, 17});
+  const platform::Rect all{0, 0, 1920, 1080};
+  for (auto _ : state) {
+    QPainter painter(&image);
+    qtui::QtCanvas canvas(painter);
+    view::paint(canvas, book, layout, all);
+    painter.end();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  // The cell is fitted to its text, at most 409 points: it fills its screen.
+  if (model::row_height(book.sheet(0), 0) != model::kMaxFittedRowHeight)
+    state.SkipWithError("the wrapped cell did not grow to its full height");
+  state.counters["chars"] = static_cast<double>(text.size());
+  platform::setTextMetrics(nullptr);
+}
+BENCHMARK(BM_PaintLongWrappedCell)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// One mouse move over the cells of the desktop window, as the grid widget
+// posts it: the menus are not built and the tool buttons not touched.
+void BM_MouseMoveOverGrid(benchmark::State& state) {
+  platform::HeadlessUiServices ui;
+  platform::ScopedUiServices scope(ui);
+  model::WorkbookList books;
+  qtui::installAppServices(books);
+  (void)books.new_workbook(nullptr);
+  qtui::MainWindow window(books);
+  window.resize(1280, 800);
+  window.show();
+  QApplication::processEvents();
+  const int menusBefore = window.menuUpdates();
+  const int buttonsBefore = window.toolButtonUpdates();
+  int x = 0;
+  for (auto _ : state) {
+    x = (x + 7) % 600;
+    window.post(app::WM_MOUSEMOVE, 0, app::makePointParam(200 + x, 200 + x / 3));
+  }
+  if (window.menuUpdates() != menusBefore || window.toolButtonUpdates() != buttonsBefore)
+    state.SkipWithError("a mouse move rebuilt the menus or touched the tool bar");
+  state.counters["menu_updates"] = window.menuUpdates() - menusBefore;
+  state.counters["tool_button_updates"] = window.toolButtonUpdates() - buttonsBefore;
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_MouseMoveOverGrid)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM"))
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QGuiApplication app(argc, argv);
+  QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -116,7 +116,10 @@ int main(int argc, char** argv) {
     });
   }
   const int code = app.exec();
-  app::save_frame_settings(settings, window->bandLayout(), window->app().bars);
+  // A screenshot run shows the window for a picture; it is no session of
+  // the user's, so the user's bar settings stay as they were.
+  if (!screenshot)
+    app::save_frame_settings(settings, window->bandLayout(), window->app().bars);
   platform::setDialogHost(nullptr);
   platform::setUiServices(nullptr);
   return code;

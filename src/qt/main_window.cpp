@@ -10,6 +10,7 @@
 #include "qt/qt_canvas.h"
 #include "qt/qt_controls.h"
 #include "qt/qt_window_services.h"
+#include "qt/tool_icons.h"
 #include "view/grid_painter.h"
 
 #include <QAction>
@@ -24,6 +25,7 @@
 #include <QPaintEvent>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTextLayout>
 #include <QToolBar>
 #include <QWheelEvent>
 
@@ -73,17 +75,15 @@ unsigned virtualKey(const QKeyEvent* e) {
   }
 }
 
-bool isKeypadDecimal(const QKeyEvent* e) {
-  return (e->modifiers() & Qt::KeypadModifier) && (e->key() == Qt::Key_Period || e->key() == Qt::Key_Comma);
-}
-
-// Posts a key event as WM_KEYDOWN and its characters as WM_CHAR.
-void postKey(MainWindow& window, QtWindowServices&, QKeyEvent* e, bool toFormulaBar) {
+// Posts a key event as the window system would: WM_KEYDOWN, then the
+// characters the key types as WM_CHAR, to the same procedure. The
+// application decides what a character means after its key-down (Enter,
+// Tab and Escape in an entry, the keypad's decimal key), so nothing is
+// filtered here.
+void postKey(MainWindow& window, QKeyEvent* e, bool toFormulaBar) {
   const unsigned vk = virtualKey(e);
   if (vk != 0)
     window.post(app::WM_KEYDOWN, vk, 0, toFormulaBar);
-  if (isKeypadDecimal(e))
-    return; // the keypad's decimal key types the regional separator itself
   // Alt with a key is a menu mnemonic, never a character (AltGr comes as
   // Ctrl+Alt and does type).
   if ((e->modifiers() & Qt::AltModifier) && !(e->modifiers() & Qt::ControlModifier))
@@ -91,11 +91,8 @@ void postKey(MainWindow& window, QtWindowServices&, QKeyEvent* e, bool toFormula
   QString text = e->text();
   if (e->key() == Qt::Key_Backtab)
     text = QStringLiteral("\t");
-  if (e->key() == Qt::Key_Enter)
+  if (e->key() == Qt::Key_Enter || e->key() == Qt::Key_Return)
     text = QStringLiteral("\r");
-  // Keys the formula bar handles on their key-down carry no character there.
-  if (toFormulaBar && (vk == app::VK_RETURN || vk == app::VK_TAB || vk == app::VK_ESCAPE))
-    return;
   for (QChar ch : text)
     window.post(app::WM_CHAR, ch.unicode(), 0, toFormulaBar);
 }
@@ -117,28 +114,6 @@ app::LParam pointOf(const QMouseEvent* e) {
   const QPoint p = e->position().toPoint();
   return app::makePointParam(p.x(), p.y());
 }
-
-struct ToolButton {
-  int id; // 0: separator
-  QStyle::StandardPixmap icon;
-  const char16_t* label; // shown when there is no icon
-};
-constexpr QStyle::StandardPixmap kNoIcon = QStyle::SP_CustomBase;
-const ToolButton kToolButtons[] = {
-    {110, QStyle::SP_FileIcon, u"新建"},
-    {111, QStyle::SP_DialogOpenButton, u"打开"},
-    {113, QStyle::SP_DialogSaveButton, u"保存"},
-    {0, kNoIcon, nullptr},
-    {131, kNoIcon, u"剪切"},
-    {132, kNoIcon, u"复制"},
-    {133, kNoIcon, u"粘贴"},
-    {0, kNoIcon, nullptr},
-    {130, kNoIcon, u"撤消"},
-    {0, kNoIcon, nullptr},
-    {185, kNoIcon, u"Σ"},
-    {167, kNoIcon, u"fx"},
-    {0, kNoIcon, nullptr},
-};
 
 struct Accelerator {
   QKeyCombination keys;
@@ -212,25 +187,18 @@ void GridWidget::paintEvent(QPaintEvent* event) {
   }
   m_app.relayout();
   const int wasCircular = book->circular;
-  view::paint(canvas, *book, m_app.layout, damaged);
+  view::paint(canvas, *book, m_app.layout, damaged, m_app.overlays());
   const view::GridLayout& g = m_app.layout;
-  // The range pointed at while typing a formula.
-  if (m_app.point.active && g.sheet >= 0 && g.hasGrid) {
-    const model::Sheet& s = book->sheet(g.sheet);
-    const platform::Rect a = view::cellRect(s, g, std::min(m_app.point.anchorRow, m_app.point.row),
-                                            std::min(m_app.point.anchorColumn, m_app.point.column));
-    const platform::Rect b = view::cellRect(s, g, std::max(m_app.point.anchorRow, m_app.point.row),
-                                            std::max(m_app.point.anchorColumn, m_app.point.column));
-    if (!a.isEmpty() && !b.isEmpty()) {
-      painter.setClipRect(g.cells.left, g.cells.top, g.cells.width(), g.cells.height());
-      painter.setPen(QPen(QColor(0, 0, 255), 2, Qt::DashLine));
-      painter.setBrush(Qt::NoBrush);
-      painter.drawRect(QRect(QPoint(a.left, a.top), QPoint(b.right - 1, b.bottom - 1)));
-    }
-  }
   // The mark lives in the corner box, which a partial repaint may have missed.
   if (wasCircular != book->circular && g.headerHeight > 0)
     update(g.grid.left, g.grid.top, g.rowHeaderWidth, g.headerHeight);
+}
+
+void GridWidget::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  // The window procedure passes the focus on to the formula bar while an
+  // entry is open, so a click on the grid never strands the typing.
+  m_window.post(app::WM_SETFOCUS, 0, 0);
 }
 
 void GridWidget::resizeEvent(QResizeEvent*) {
@@ -270,7 +238,7 @@ void GridWidget::keyPressEvent(QKeyEvent* event) {
     m_window.post(app::WM_HELP, 0, 0);
     return;
   }
-  postKey(m_window, *static_cast<QtWindowServices*>(&m_app.window), event, false);
+  postKey(m_window, event, false);
 }
 
 void GridWidget::inputMethodEvent(QInputMethodEvent* event) {
@@ -302,18 +270,43 @@ bool FormulaBarWidget::event(QEvent* e) {
   return QWidget::event(e);
 }
 
+// The formula bar shows one line: the line of the text that holds the
+// caret (a text with line feeds shows one line at a time, as an
+// auto-scrolling edit line does), scrolled so the caret stays in view.
+FormulaBarWidget::ShownLine FormulaBarWidget::shownLine() const {
+  const app::FormulaBarState& f = m_app.formulaBar;
+  const std::u16string& t = f.text;
+  const size_t caret = static_cast<size_t>(std::clamp(f.caret, 0, static_cast<int>(t.size())));
+  ShownLine line;
+  line.start = caret == 0 ? 0 : t.rfind(u'\n', caret - 1) + 1; // npos + 1 == 0
+  const size_t end = std::min(t.find(u'\n', line.start), t.size());
+  line.text = qStringOf(std::u16string_view(t).substr(line.start, end - line.start));
+  line.caret = static_cast<int>(caret - line.start);
+  return line;
+}
+
+QTextLine FormulaBarWidget::layOut(QTextLayout& layout, const QString& text) const {
+  layout.setText(text);
+  layout.setFont(font());
+  QTextOption option;
+  option.setWrapMode(QTextOption::NoWrap);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  QTextLine line = layout.createLine();
+  layout.endLayout();
+  return line;
+}
+
 int FormulaBarWidget::positionAt(int x) const {
-  const QString text = qStringOf(m_app.formulaBar.text);
-  const QFontMetrics fm = fontMetrics();
-  int best = 0, bestDistance = std::abs(x - 4);
-  for (int i = 1; i <= text.size(); ++i) {
-    const int at = 4 + fm.horizontalAdvance(text.left(i));
-    if (std::abs(x - at) < bestDistance) {
-      best = i;
-      bestDistance = std::abs(x - at);
-    }
-  }
-  return best;
+  // One layout of the shown line answers the click, at the scroll the last
+  // paint used: linear in the line's length, never a measure per character.
+  const ShownLine shown = shownLine();
+  QTextLayout layout;
+  const QTextLine line = layOut(layout, shown.text);
+  if (!line.isValid())
+    return static_cast<int>(shown.start);
+  const int inLine = line.xToCursor(x - kTextLeft + m_scroll, QTextLine::CursorBetweenCharacters);
+  return static_cast<int>(shown.start) + std::clamp(inLine, 0, static_cast<int>(shown.text.size()));
 }
 
 void FormulaBarWidget::paintEvent(QPaintEvent*) {
@@ -322,32 +315,40 @@ void FormulaBarWidget::paintEvent(QPaintEvent*) {
   p.setPen(QColor(0x80, 0x80, 0x80));
   p.drawRect(rect().adjusted(0, 0, -1, -1));
   const app::FormulaBarState& f = m_app.formulaBar;
-  // One line: the line holding the caret (texts with line feeds show one
-  // line at a time, as an auto-scrolling edit line does).
-  const std::u16string& t = f.text;
-  const size_t lineStart = f.caret <= 0 ? 0 : t.rfind(u'\n', static_cast<size_t>(f.caret - 1)) + 1;
-  const size_t lineEnd = std::min(t.find(u'\n', lineStart), t.size());
-  const QString line = qStringOf(std::u16string_view(t).substr(lineStart, lineEnd - lineStart));
+  const ShownLine shown = shownLine();
+  QTextLayout layout;
+  const QTextLine line = layOut(layout, shown.text);
+  if (!line.isValid())
+    return;
+  const int caretX = static_cast<int>(line.cursorToX(shown.caret));
+  // Scroll only when the caret leaves the view, as an edit line does.
+  const int room = std::max(1, width() - 2 * kTextLeft - 2);
+  if (caretX - m_scroll > room)
+    m_scroll = caretX - room;
+  if (caretX < m_scroll)
+    m_scroll = caretX;
+  if (line.naturalTextWidth() - m_scroll < room)
+    m_scroll = std::max(0, static_cast<int>(line.naturalTextWidth()) - room);
   const QFontMetrics fm = fontMetrics();
-  const int caretX = fm.horizontalAdvance(line.left(f.caret - static_cast<int>(lineStart)));
-  const int room = width() - 10;
-  const int shift = std::max(0, caretX - room);
-  const int baseline = (height() + fm.ascent() - fm.descent()) / 2;
+  const QPointF origin(kTextLeft - m_scroll, (height() - fm.height()) / 2.0);
   p.setClipRect(rect().adjusted(2, 2, -2, -2));
   const bool editing = m_app.editMode != app::EditMode::None;
-  const int a = std::clamp(f.selectionStart() - static_cast<int>(lineStart), 0, static_cast<int>(line.size()));
-  const int b = std::clamp(f.selectionEnd() - static_cast<int>(lineStart), 0, static_cast<int>(line.size()));
+  const int lineLength = static_cast<int>(shown.text.size());
+  const int a = std::clamp(f.selectionStart() - static_cast<int>(shown.start), 0, lineLength);
+  const int b = std::clamp(f.selectionEnd() - static_cast<int>(shown.start), 0, lineLength);
+  QList<QTextLayout::FormatRange> selections;
   if (editing && a < b) {
-    const int x1 = 4 - shift + fm.horizontalAdvance(line.left(a));
-    const int x2 = 4 - shift + fm.horizontalAdvance(line.left(b));
-    p.fillRect(x1, 3, x2 - x1, height() - 6, palette().highlight());
+    QTextLayout::FormatRange r;
+    r.start = a;
+    r.length = b - a;
+    r.format.setBackground(palette().highlight());
+    r.format.setForeground(palette().highlightedText());
+    selections.push_back(r);
   }
   p.setPen(Qt::black);
-  p.drawText(4 - shift, baseline, line);
-  if (editing && hasFocus()) {
-    p.setPen(Qt::black);
-    p.drawLine(4 - shift + caretX, 4, 4 - shift + caretX, height() - 5);
-  }
+  layout.draw(&p, origin, selections);
+  if (editing && hasFocus())
+    layout.drawCursor(&p, origin, shown.caret);
 }
 
 void FormulaBarWidget::mousePressEvent(QMouseEvent* event) {
@@ -364,7 +365,7 @@ void FormulaBarWidget::mousePressEvent(QMouseEvent* event) {
 }
 
 void FormulaBarWidget::keyPressEvent(QKeyEvent* event) {
-  postKey(m_window, *static_cast<QtWindowServices*>(&m_app.window), event, true);
+  postKey(m_window, event, true);
 }
 
 void FormulaBarWidget::inputMethodEvent(QInputMethodEvent* event) {
@@ -441,14 +442,13 @@ void MainWindow::buildToolBars() {
   m_toolBar = addToolBar(QStringLiteral("工具栏"));
   m_toolBar->setObjectName(QStringLiteral("ToolBar"));
   m_toolBar->setIconSize(QSize(16, 16));
-  for (const ToolButton& b : kToolButtons) {
+  for (const app::ToolButtonEntry& b : app::kToolBar) {
     if (b.id == 0) {
       m_toolBar->addSeparator();
       continue;
     }
-    QAction* a = b.icon == kNoIcon ? m_toolBar->addAction(QString::fromUtf16(b.label))
-                                   : m_toolBar->addAction(style()->standardIcon(b.icon), QString::fromUtf16(b.label));
-    a->setToolTip(qStringOf(app::tool_tip_text(b.id)));
+    QAction* a = m_toolBar->addAction(toolIcon(b.id), qStringOf(b.tip));
+    a->setToolTip(qStringOf(b.tip));
     const int id = b.id;
     QObject::connect(a, &QAction::triggered, this, [this, id] {
       post(app::WM_COMMAND, static_cast<app::WParam>(id), app::kIdToolBarBand);
@@ -521,18 +521,25 @@ void MainWindow::update_menu() {
       QObject::connect(a, &QAction::triggered, this, [this, cmd] { dispatch_command(cmd); });
     }
   }
-  // The tool bar follows the same rules: Save while a workbook is open, Undo
-  // while there is something to undo.
-  // Cut, Copy, AutoSum and Insert function work on cells.
-  const bool cells = m_app->gridSheet() != nullptr;
+  ++m_menuUpdates;
+}
+
+void MainWindow::updateToolButtons() {
+  // Asked after every message, but the buttons change only when their state does.
+  std::uint32_t mask = 0;
+  int bit = 0;
   for (const auto& [id, a] : m_toolButtons) {
-    const auto it = state.items.find(id);
-    const bool needsCells = id == 131 || id == 132 || id == 185 || id == 167;
-    a->setEnabled(app::findCommand(id) != nullptr && (it == state.items.end() || it->second.enabled) &&
-                  (cells || !needsCells));
+    if (app::tool_button_enabled(*m_app, id))
+      mask |= 1u << bit;
+    ++bit;
   }
-  if (QAction* save = m_toolButtons[113])
-    save->setEnabled(m_books.count() > 0 && app::findCommand(113) != nullptr);
+  if (mask == m_toolButtonMask)
+    return;
+  m_toolButtonMask = mask;
+  bit = 0;
+  for (const auto& [id, a] : m_toolButtons)
+    a->setEnabled((mask >> bit++) & 1u);
+  ++m_toolButtonUpdates;
 }
 
 void MainWindow::dispatch_command(int id) { post(app::WM_COMMAND, static_cast<app::WParam>(id), 0); }
@@ -569,7 +576,8 @@ void MainWindow::refresh() {
     m_statusParts[i]->setText(qStringOf(m_app->statusText[static_cast<size_t>(i)]));
   m_grid->relayoutAndUpdate();
   m_formulaBar->update();
-  update_menu();
+  // Menus are built when they open; the tool bar follows its own state.
+  updateToolButtons();
   m_refreshing = false;
 }
 

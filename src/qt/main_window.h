@@ -10,6 +10,7 @@
 #include "view/grid_layout.h"
 
 #include <QMainWindow>
+#include <QTextLayout>
 #include <QWidget>
 
 #include <map>
@@ -45,6 +46,7 @@ protected:
   void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
   bool focusNextPrevChild(bool) override { return false; } // Tab belongs to the grid
 
 private:
@@ -71,11 +73,23 @@ protected:
   void inputMethodEvent(QInputMethodEvent* event) override;
   bool focusNextPrevChild(bool) override { return false; }
 
-private:
+public:
+  /// The text position a click at window x lands on, in the line shown.
   int positionAt(int x) const;
+
+private:
+  struct ShownLine {
+    size_t start = 0; // of the line in the bar's text
+    QString text;
+    int caret = 0; // within the line
+  };
+  ShownLine shownLine() const;
+  QTextLine layOut(QTextLayout& layout, const QString& text) const;
+  static constexpr int kTextLeft = 4;
 
   MainWindow& m_window;
   app::App& m_app;
+  mutable int m_scroll = 0; // pixels of the shown line scrolled out at the left
 };
 
 class MainWindow final : public QMainWindow {
@@ -92,8 +106,16 @@ public:
   QAction* action(int id) const;
   /// Runs a command as the menu would.
   void dispatch_command(int id);
-  /// Enables, checks and renames the menu items as the App's state says.
+  /// Enables, checks and renames the menu items as the App's state says;
+  /// runs when a menu opens.
   void update_menu();
+  /// Enables the tool buttons as their rules say, touching them only when
+  /// that changed.
+  void updateToolButtons();
+  /// How often the menus and the tool buttons were brought up to date
+  /// (for tests and benchmarks: a mouse move must do neither).
+  int menuUpdates() const { return m_menuUpdates; }
+  int toolButtonUpdates() const { return m_toolButtonUpdates; }
   /// Posts a message to the main window procedure (or, with `toFormulaBar`,
   /// to the formula bar's) and brings the widgets up to date.
   void post(unsigned msg, app::WParam wParam, app::LParam lParam, bool toFormulaBar = false);
@@ -130,6 +152,9 @@ private:
   std::vector<QAction*> m_recentActions;
   QLabel* m_statusParts[3] = {};
   bool m_refreshing = false;
+  std::uint32_t m_toolButtonMask = 0xFFFFFFFF; // none applied yet
+  int m_menuUpdates = 0;
+  int m_toolButtonUpdates = 0;
 };
 
 } // namespace qtui

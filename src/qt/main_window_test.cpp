@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMenuBar>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,10 @@ protected:
     window = std::make_unique<MainWindow>(books);
     window->resize(640, 480);
     window->show();
+    // Keys go to the focus widget of the active window.
+    window->activateWindow();
+    QApplication::setActiveWindow(window.get());
+    QApplication::processEvents();
   }
 
   QImage gridImage() {
@@ -73,10 +78,10 @@ TEST_F(MainWindowTest, MenusCarryTheTextsAndStates) {
       {111, u"打开…(&O)\tCtrl+O", true},
       {113, u"保存(&S)\tCtrl+S", true},
       {127, u"退出(&X)", true},
-      {134, u"选择必粘贴…(&S)", false}, // the clipboard is not built
+      {134, u"选择性粘贴…(&S)", false}, // the clipboard is not built
       {142, u"内容(&C)\tDel", true},
       {146, u"移动/复制工作表…(&M)", true},
-      {183, u"椭圆&O)", false},
+      {183, u"椭圆(&O)", false},
       {203, u"网络线(&G)", true},
       {207, u"1&50%", true},
       {210, u"保护…(&P)", true},
@@ -116,17 +121,20 @@ TEST_F(MainWindowTest, GridPaintsIntoAnImage) {
     return image.pixelColor(g.cells.left + column * columnWidth + columnWidth / 2,
                             g.cells.top + row * rowHeight + rowHeight / 2);
   };
-  // Header band grey; A1 selected (white inverted); B2 red; C3 white.
+  // Header band grey; A1 active (its own white, framed); B2 red; C3 white.
   EXPECT_EQ(image.pixelColor(g.cells.left + 3, g.grid.top + 3), QColor(0xC0, 0xC0, 0xC0));
-  EXPECT_EQ(at(0, 0), QColor(0, 0, 0));
+  EXPECT_EQ(at(0, 0), QColor(255, 255, 255));
+  EXPECT_EQ(image.pixelColor(g.cells.left, g.cells.top + 5), QColor(0, 0, 0)); // the frame
+  EXPECT_EQ(image.pixelColor(g.cells.left + 1, g.cells.top + 5), QColor(0, 0, 0));
   EXPECT_EQ(at(1, 1), QColor(255, 0, 0));
   EXPECT_EQ(at(2, 2), QColor(255, 255, 255));
 
-  // Selected, the red cell turns cyan.
-  book.active().selectionFirst = book.active().selectionLast = 1u | 1u << 16;
+  // Selected with A1 active, the red cell turns cyan and A1 keeps its white.
+  book.active().selectionLast = 1u | 1u << 16;
   image = gridImage();
   EXPECT_EQ(at(1, 1), QColor(0, 255, 255));
   EXPECT_EQ(at(0, 0), QColor(255, 255, 255));
+  EXPECT_EQ(at(1, 0), QColor(0, 0, 0)); // A2: a plain selected cell is inverted
 }
 
 TEST_F(MainWindowTest, ZoomCommandDoublesTheGrid) {
@@ -134,6 +142,7 @@ TEST_F(MainWindowTest, ZoomCommandDoublesTheGrid) {
   window->dispatch_command(208);
   EXPECT_EQ(books.active()->active().zoom, 200);
   EXPECT_EQ(window->grid()->layout().scale.standardCharWidthPx, platform::mulDiv(before, 200, 100));
+  window->update_menu(); // as the menu does when it opens
   EXPECT_TRUE(window->action(208)->isChecked());
   // A command that is not built does nothing.
   window->dispatch_command(117);
@@ -198,6 +207,121 @@ TEST_F(MainWindowTest, TypingIntoTheGridStoresTheCell) {
   sendKey(grid, Qt::Key_Up, QString());
   EXPECT_EQ(window->app().formulaBar.text, u"=6*7");
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Cellwick - Book1"));
+}
+
+void sendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
+  QMouseEvent e(type, at, target->mapToGlobal(at), button,
+                type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
+  QApplication::sendEvent(target, &e);
+}
+
+// The key goes where the keyboard focus is, as the window system sends it.
+void pressKey(int key, const QString& text, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QWidget* target = QApplication::focusWidget();
+  ASSERT_NE(target, nullptr);
+  sendKey(target, key, text, mods);
+}
+
+TEST_F(MainWindowTest, EnterAfterAPointModeClickMovesOnce) {
+  QWidget* grid = window->grid();
+  grid->setFocus();
+  window->app().relayout();
+  const view::GridLayout& g = window->app().layout;
+  model::Sheet& s = books.active()->active();
+  s.activeRow = 1;
+  s.activeColumn = 3; // D2
+  s.selectionFirst = s.selectionLast = model::packCell(1, 3);
+  pressKey(Qt::Key_Equal, QStringLiteral("="));
+  const platform::Rect a3 = view::cellRect(s, g, 2, 0);
+  const QPoint at((a3.left + a3.right) / 2, (a3.top + a3.bottom) / 2);
+  // The click focuses the grid, as a press on a widget with click focus does.
+  grid->setFocus(Qt::MouseFocusReason);
+  sendMouse(grid, QEvent::MouseButtonPress, at);
+  sendMouse(grid, QEvent::MouseButtonRelease, at);
+  EXPECT_EQ(window->app().formulaBar.text, u"=A3");
+  pressKey(Qt::Key_Return, QStringLiteral("\r"));
+  const model::CellRecord* d2 = model::cell_at(s, 1, 3);
+  ASSERT_NE(d2, nullptr);
+  EXPECT_EQ(d2->input.view(), u"=A3");
+  EXPECT_EQ(s.activeRow, 2) << "D3, one row below the entry";
+  EXPECT_EQ(s.activeColumn, 3);
+}
+
+TEST_F(MainWindowTest, TheKeypadDecimalStartsAnEntry) {
+  window->grid()->setFocus();
+  pressKey(Qt::Key_Period, QStringLiteral("."), Qt::KeypadModifier);
+  pressKey(Qt::Key_5, QStringLiteral("5"));
+  EXPECT_EQ(window->app().formulaBar.text, u".5");
+  pressKey(Qt::Key_Enter, QStringLiteral("\r"), Qt::KeypadModifier);
+  const model::CellRecord* a1 = model::cell_at(books.active()->active(), 0, 0);
+  ASSERT_NE(a1, nullptr);
+  EXPECT_DOUBLE_EQ(a1->value.numberValue(), 0.5);
+}
+
+TEST_F(MainWindowTest, AMouseMoveBuildsNoMenuAndTouchesNoButton) {
+  window->grid()->relayoutAndUpdate();
+  const int menus = window->menuUpdates();
+  const int buttons = window->toolButtonUpdates();
+  for (int i = 0; i < 20; ++i)
+    sendMouse(window->grid(), QEvent::MouseMove, QPoint(100 + i * 7, 120 + i), Qt::NoButton);
+  EXPECT_EQ(window->menuUpdates(), menus);
+  EXPECT_EQ(window->toolButtonUpdates(), buttons);
+  // Opening a menu builds its state; the tool bar follows when its state changes.
+  QMenu* edit = window->menuBar()->actions().at(1)->menu();
+  ASSERT_NE(edit, nullptr);
+  Q_EMIT edit->aboutToShow();
+  EXPECT_EQ(window->menuUpdates(), menus + 1);
+  window->grid()->setFocus();
+  pressKey(Qt::Key_A, QStringLiteral("a")); // an entry opens: the bar's own cut and copy
+  EXPECT_EQ(window->toolButtonUpdates(), buttons + 1);
+}
+
+TEST_F(MainWindowTest, EveryToolButtonHasAnIconAndItsTip) {
+  int buttons = 0;
+  for (QAction* a : window->toolBar()->actions()) {
+    if (a->isSeparator())
+      continue;
+    ++buttons;
+    EXPECT_FALSE(a->icon().isNull()) << a->text().toStdString();
+    EXPECT_FALSE(a->icon().pixmap(16, 16).toImage().isNull());
+    EXPECT_FALSE(a->toolTip().isEmpty());
+  }
+  EXPECT_EQ(buttons, 9);
+  const QStringList tips = [&] {
+    QStringList t;
+    for (QAction* a : window->toolBar()->actions())
+      if (!a->isSeparator())
+        t << a->toolTip();
+    return t;
+  }();
+  EXPECT_EQ(tips.join(u'|'), QStringLiteral("新建|打开|保存|剪切|复制|粘贴|撤消|自动求和|粘贴函数"));
+}
+
+TEST_F(MainWindowTest, AClickInAScrolledFormulaLandsUnderTheMouse) {
+  window->grid()->setFocus();
+  FormulaBarWidget* bar = window->formulaBar();
+  app::App& a = window->app();
+  a.editMode = app::EditMode::Edit;
+  a.formulaBar.text = u"=1+" + std::u16string(3000, u'9');
+  a.formulaBar.caret = a.formulaBar.anchor = static_cast<int>(a.formulaBar.text.size());
+  bar->setFocus();
+  (void)bar->grab(); // a paint scrolls the caret into view
+  const QFontMetrics fm = bar->fontMetrics();
+  const QString shown = QString::fromUtf16(a.formulaBar.text.data(), static_cast<qsizetype>(a.formulaBar.text.size()));
+  const double total = fm.horizontalAdvance(shown);
+  const double perCharacter = total / static_cast<double>(shown.size()); // digits are all as wide
+  const double scroll = total - (bar->width() - 10);
+  // A click 30 pixels into the bar lands some 2,900 digits in, where the
+  // scrolled text shows, not near the start.
+  const int at = bar->positionAt(4 + 30);
+  EXPECT_NEAR(at, (scroll + 30) / perCharacter, 2);
+  EXPECT_GT(at, 2800);
+  // With line feeds the click lands in the caret's line.
+  a.formulaBar.text = u"first line\nsecond";
+  a.formulaBar.caret = a.formulaBar.anchor = 14;
+  (void)bar->grab();
+  EXPECT_EQ(bar->positionAt(4), 11);
+  EXPECT_EQ(bar->positionAt(bar->width() - 4), 17);
 }
 
 } // namespace

@@ -4,7 +4,9 @@
 #include "qt/main_window.h"
 #include "qt/qt_canvas.h"
 
+#include <QClipboard>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QFileDialog>
 #include <QMenu>
 #include <QTimer>
@@ -99,6 +101,14 @@ std::optional<std::u16string> QtWindowServices::askSaveFileName(std::u16string_v
 
 void QtWindowServices::openWithDesktop(std::u16string_view path) {
   QDesktopServices::openUrl(QUrl::fromLocalFile(qStringOf(path)));
+}
+
+std::u16string QtWindowServices::clipboardText() const {
+  return u16Of(QGuiApplication::clipboard()->text());
+}
+
+void QtWindowServices::setClipboardText(std::u16string_view text) {
+  QGuiApplication::clipboard()->setText(qStringOf(text));
 }
 
 } // namespace qtui

@@ -32,6 +32,8 @@ public:
   std::optional<std::u16string> askSaveFileName(std::u16string_view filter,
                                                 std::u16string_view suggested) override;
   void openWithDesktop(std::u16string_view path) override;
+  std::u16string clipboardText() const override;
+  void setClipboardText(std::u16string_view text) override;
 
   /// The modifiers of the event being turned into a message.
   void setModifiers(Qt::KeyboardModifiers mods);

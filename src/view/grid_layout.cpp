@@ -49,13 +49,26 @@ Panes panesOf(const model::Sheet& sheet) {
 
 } // namespace
 
-GridLayout relayout(model::Workbook& book, const LayoutInput& in) {
+GridLayout relayout(const model::Workbook& book, const LayoutInput& in) {
+  return relayout(book, book.activeSheet, in);
+}
+
+void storeViewState(model::Sheet& sheet, const GridLayout& g) {
+  if (!g.hasGrid)
+    return;
+  sheet.topRow = static_cast<std::uint16_t>(g.topRow);
+  sheet.leftColumn = static_cast<std::uint8_t>(g.leftColumn);
+  sheet.bottomRow = static_cast<std::uint16_t>(g.bottomRow);
+  sheet.rightColumn = static_cast<std::uint8_t>(g.rightColumn);
+}
+
+GridLayout relayout(const model::Workbook& book, int sheetIndex, const LayoutInput& in) {
   GridLayout g;
   g.client = in.client;
-  if (book.activeSheet < 0 || book.activeSheet >= book.sheetCount())
+  if (sheetIndex < 0 || sheetIndex >= book.sheetCount())
     return g;
-  g.sheet = book.activeSheet;
-  model::Sheet& sheet = book.sheet(g.sheet);
+  g.sheet = sheetIndex;
+  const model::Sheet& sheet = book.sheet(g.sheet);
   g.hasGrid = sheet.hasGrid();
   g.zoom = std::clamp<int>(sheet.zoom, 10, 400);
 
@@ -115,8 +128,6 @@ GridLayout relayout(model::Workbook& book, const LayoutInput& in) {
   g.firstScrollColumn = panes.frozenEndColumn;
   g.topRow = std::max<int>(sheet.topRow, g.firstScrollRow);
   g.leftColumn = std::max<int>(sheet.leftColumn, g.firstScrollColumn);
-  sheet.topRow = static_cast<std::uint16_t>(g.topRow);
-  sheet.leftColumn = static_cast<std::uint8_t>(g.leftColumn);
 
   // Rows first: the row header's width depends on the last visible row.
   const int cellsTop = g.grid.top + g.headerHeight;
@@ -155,8 +166,6 @@ GridLayout relayout(model::Workbook& book, const LayoutInput& in) {
     lastColumn = col;
   }
   g.rightColumn = lastColumn;
-  sheet.bottomRow = static_cast<std::uint16_t>(g.bottomRow);
-  sheet.rightColumn = static_cast<std::uint8_t>(g.rightColumn);
 
   model::CellRange used{};
   const bool hasCells = model::usedRange(sheet, used);
@@ -270,6 +279,78 @@ std::vector<TabPlace> tabPlaces(const model::Workbook& book, const GridLayout& g
   return out;
 }
 
+namespace {
+
+// The window x of sheet pixel 0 for the pane axis that holds `line`.
+int paneOrigin(const Axis& axis, int line, long long (*offset)(const model::Sheet&, int, const model::PixelScale&),
+               const model::Sheet& sheet, const model::PixelScale& scale) {
+  const bool frozen = axis.frozen.end > axis.frozen.first && line < axis.frozen.end;
+  const AxisPane& pane = frozen ? axis.frozen : axis.scrolling;
+  return pane.origin - static_cast<int>(offset(sheet, pane.first, scale));
+}
+
+long long columnOffset(const model::Sheet& s, int column, const model::PixelScale& scale) {
+  return model::column_offset_px(s, column, 0, scale);
+}
+long long rowOffset(const model::Sheet& s, int row, const model::PixelScale& scale) {
+  return model::row_offset_px(s, row, 0, scale);
+}
+
+bool nearPoint(platform::Point p, platform::Point q) {
+  return std::abs(p.x - q.x) <= kHandleHalf && std::abs(p.y - q.y) <= kHandleHalf;
+}
+
+// The object under a point of the cell area: the selected object's handles,
+// then objects from the top of the drawing order down.
+bool hitObject(const model::Sheet& sheet, const GridLayout& g, platform::Point p, HitTest& h) {
+  const int selected = sheet.selectedObject;
+  if (selected >= 0 && selected < static_cast<int>(sheet.objects.size())) {
+    const std::array<platform::Point, 8> handles = handlePoints(objectRect(sheet, g, selected));
+    for (size_t i = 0; i < handles.size(); ++i)
+      if (nearPoint(p, handles[i])) {
+        h.object = selected;
+        h.handle = static_cast<int>(i) + 1;
+        return true;
+      }
+  }
+  for (int i = static_cast<int>(sheet.objects.size()) - 1; i >= 0; --i) {
+    if (!model::isHitTestable(sheet.objects[static_cast<size_t>(i)]))
+      continue;
+    Rect r = objectRect(sheet, g, i);
+    // A line or a flat shape is still grabbed near it.
+    if (r.width() < 2 * kHandleHalf)
+      r = {r.left - kHandleHalf, r.top, r.right + kHandleHalf, r.bottom};
+    if (r.height() < 2 * kHandleHalf)
+      r = {r.left, r.top - kHandleHalf, r.right, r.bottom + kHandleHalf};
+    if (r.contains(p)) {
+      h.object = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+} // namespace
+
+std::array<platform::Point, 8> handlePoints(const platform::Rect& r) {
+  const int cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
+  const int x2 = r.right - 1, y2 = r.bottom - 1;
+  return {{{r.left, r.top}, {cx, r.top}, {x2, r.top}, {x2, cy},
+           {x2, y2}, {cx, y2}, {r.left, y2}, {r.left, cy}}};
+}
+
+platform::Rect objectRect(const model::Sheet& sheet, const GridLayout& g, int index) {
+  if (index < 0 || index >= static_cast<int>(sheet.objects.size()) || g.sheet < 0 || !g.hasGrid)
+    return {};
+  const model::DrawingObject& o = sheet.objects[static_cast<size_t>(index)];
+  const Rect r = model::anchorToPixels(sheet, o.anchor, g.scale);
+  const int x0 = paneOrigin(columnAxis(sheet, g), std::min(o.anchor.first.column, o.anchor.last.column),
+                            columnOffset, sheet, g.scale);
+  const int y0 =
+      paneOrigin(rowAxis(sheet, g), std::min(o.anchor.first.row, o.anchor.last.row), rowOffset, sheet, g.scale);
+  return {r.left + x0, r.top + y0, r.right + x0, r.bottom + y0};
+}
+
 HitTest hitTest(const model::Workbook& book, const GridLayout& g, platform::Point p) {
   HitTest h;
   if (g.tabBar.contains(p)) {
@@ -310,8 +391,24 @@ HitTest hitTest(const model::Workbook& book, const GridLayout& g, platform::Poin
     h.sizingLine = rowSizing;
   } else {
     h.region = HitRegion::Cell;
+    if (hitObject(sheet, g, p, h))
+      h.region = HitRegion::Object;
   }
   return h;
+}
+
+bool columnSpan(const model::Sheet& sheet, const GridLayout& g, int column, int& left, int& right) {
+  if (g.sheet < 0 || !g.hasGrid)
+    return false;
+  const auto width = [&](int c) { return model::column_px(sheet, static_cast<std::uint8_t>(c), g.scale); };
+  return lineSpan(columnAxis(sheet, g), column, width, left, right);
+}
+
+bool rowSpan(const model::Sheet& sheet, const GridLayout& g, int row, int& top, int& bottom) {
+  if (g.sheet < 0 || !g.hasGrid)
+    return false;
+  const auto height = [&](int r) { return model::row_px(sheet, static_cast<std::uint16_t>(r), g.scale); };
+  return lineSpan(rowAxis(sheet, g), row, height, top, bottom);
 }
 
 platform::Rect cellRect(const model::Sheet& sheet, const GridLayout& g, int row, int column) {

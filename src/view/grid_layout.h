@@ -7,6 +7,7 @@
 #include "model/workbook.h"
 #include "platform/canvas.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -66,17 +67,25 @@ struct GridLayout {
 /// The column's letters: A-Z for 0-25, then two letters (AA for 26, IV for 255).
 std::u16string columnLabel(int column);
 
-/// Computes the layout of the active sheet and stores the bottom row and
-/// right column in it. A workbook without sheets, or with an active index
-/// past them, gets a layout with `sheet` -1 and nothing but the client area.
-GridLayout relayout(model::Workbook& book, const LayoutInput& in);
+/// Computes the layout of a sheet of the workbook: a pure function of the
+/// sheet, the area and the text metrics, which changes nothing (the window
+/// stores the scroll position back with storeViewState; printing and the
+/// headless render never do). A sheet index past the workbook's sheets
+/// gives a layout with `sheet` -1 and nothing but the client area.
+GridLayout relayout(const model::Workbook& book, int sheet, const LayoutInput& in);
+/// The same for the active sheet.
+GridLayout relayout(const model::Workbook& book, const LayoutInput& in);
+
+/// What the window keeps of a layout in the sheet: the scroll position as
+/// the layout clamped it, and the last rows and columns it shows.
+void storeViewState(model::Sheet& sheet, const GridLayout& layout);
 
 } // namespace view
 
 namespace view {
 
 /// What a point of the grid window lies on.
-enum class HitRegion { None, Corner, ColumnHeader, RowHeader, Cell, TabArrows, Tab, TabBar };
+enum class HitRegion { None, Corner, ColumnHeader, RowHeader, Cell, TabArrows, Tab, TabBar, Object };
 
 struct HitTest {
   HitRegion region = HitRegion::None;
@@ -86,19 +95,39 @@ struct HitTest {
   /// pixels of the point, or -1.
   int sizingLine = -1;
   int tab = -1;       // Tab: the sheet index; TabArrows: 0 left, 1 right
+  int object = -1;    // Object: the index in the sheet's object list
+  /// Object: 0 on the body, 1-8 on a sizing handle of the selected object
+  /// (clockwise from the top left corner).
+  int handle = 0;
 };
+
+/// Pixels a sizing handle of the selected object reaches either side of its point.
+inline constexpr int kHandleHalf = 3;
 
 /// Pixels either side of a header border that grab it for resizing.
 inline constexpr int kSizingTolerance = 3;
 
 /// The point's region; rows and columns follow the panes (frozen and
 /// scrolling). Points right of or below the last line of a pane give the
-/// line under them as far as the sheet goes.
+/// line under them as far as the sheet goes. Drawing objects lie over the
+/// cells: the topmost object under the point wins (the selected one's
+/// handles first), and the row and column under it are still given.
 HitTest hitTest(const model::Workbook& book, const GridLayout& layout, platform::Point p);
+
+/// Where a drawing object of the laid-out sheet shows in the window: its
+/// anchor placed in the pane that holds its top left corner. Empty when the
+/// index is out of range.
+platform::Rect objectRect(const model::Sheet& sheet, const GridLayout& layout, int index);
+/// The eight sizing-handle points of a rectangle, clockwise from the top left.
+std::array<platform::Point, 8> handlePoints(const platform::Rect& r);
 
 /// The cell's rectangle in the window when its row and column are visible in
 /// one of the panes; empty otherwise.
 platform::Rect cellRect(const model::Sheet& sheet, const GridLayout& layout, int row, int column);
+/// The pixels a column (row) covers in the window, whatever the rows
+/// (columns) around it; false when it is not shown.
+bool columnSpan(const model::Sheet& sheet, const GridLayout& layout, int column, int& left, int& right);
+bool rowSpan(const model::Sheet& sheet, const GridLayout& layout, int row, int& top, int& bottom);
 
 /// Where each visible sheet tab sits, left to right.
 struct TabPlace {

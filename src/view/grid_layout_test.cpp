@@ -53,8 +53,11 @@ TEST_F(GridLayoutTest, RowHeaderGrowsWithDigitsOfLastVisibleRow) {
   for (const auto& row : rows) {
     sheet().zoom = static_cast<std::uint16_t>(row.zoom);
     sheet().topRow = static_cast<std::uint16_t>(row.topRow);
+    sheet().bottomRow = 7;
     const GridLayout g = layout();
     EXPECT_EQ(g.bottomRow, row.bottomRow) << row.topRow;
+    EXPECT_EQ(sheet().bottomRow, 7) << "laying out changes nothing in the sheet";
+    storeViewState(sheet(), g);
     EXPECT_EQ(sheet().bottomRow, row.bottomRow);
     EXPECT_EQ(g.rowHeaderWidth, row.width) << row.zoom << " " << row.topRow;
   }

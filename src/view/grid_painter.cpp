@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <unordered_map>
 #include <vector>
 
 namespace view {
@@ -101,22 +102,69 @@ struct Pane {
   int yOrigin = 0;
 };
 
+// The selection is drawn inverted, except the active cell (or its merged
+// range), which keeps its own colours and gets a frame, so it can be found
+// inside a large selection and a lone active cell is no black block.
 struct Selection {
-  int firstRow = 0, lastRow = -1, firstColumn = 0, lastColumn = -1;
-  bool contains(int r, int c) const {
-    return r >= firstRow && r <= lastRow && c >= firstColumn && c <= lastColumn;
-  }
+  bool shown = false;
+  model::CellRange range;
+  model::CellRange active;
+  bool inverted(int r, int c) const { return shown && range.contains(r, c) && !active.contains(r, c); }
 };
 
-Selection selectionOf(const model::Sheet& sheet) {
+Selection selectionOf(const model::Sheet& sheet, bool shown) {
   const auto rowOf = [](std::uint32_t packed) { return static_cast<int>(packed & 0xFFFF); };
   const auto columnOf = [](std::uint32_t packed) { return static_cast<int>((packed >> 16) & 0xFF); };
   Selection s;
-  s.firstRow = std::min(rowOf(sheet.selectionFirst), rowOf(sheet.selectionLast));
-  s.lastRow = std::max(rowOf(sheet.selectionFirst), rowOf(sheet.selectionLast));
-  s.firstColumn = std::min(columnOf(sheet.selectionFirst), columnOf(sheet.selectionLast));
-  s.lastColumn = std::max(columnOf(sheet.selectionFirst), columnOf(sheet.selectionLast));
+  s.shown = shown;
+  s.range = {static_cast<std::uint16_t>(std::min(rowOf(sheet.selectionFirst), rowOf(sheet.selectionLast))),
+             static_cast<std::uint8_t>(std::min(columnOf(sheet.selectionFirst), columnOf(sheet.selectionLast))),
+             static_cast<std::uint16_t>(std::max(rowOf(sheet.selectionFirst), rowOf(sheet.selectionLast))),
+             static_cast<std::uint8_t>(std::max(columnOf(sheet.selectionFirst), columnOf(sheet.selectionLast)))};
+  const int m = model::merged_range_at(sheet, sheet.activeRow, sheet.activeColumn);
+  s.active = m >= 0 ? sheet.mergedRanges[static_cast<size_t>(m)]
+                    : model::CellRange::cell(sheet.activeRow, sheet.activeColumn);
   return s;
+}
+
+// Lays the parts a holding condition sets over a cell's format. A fill
+// colour without a pattern (the usual form of a conditional fill) fills
+// solid.
+void applyCondition(const model::FormatCondition& c, model::CellFormat& f) {
+  if (c.hasPattern) {
+    const auto& p = c.pattern;
+    if (p[model::kCondFill].set)
+      f.fillPattern = static_cast<std::uint8_t>(p[model::kCondFill].value);
+    if (p[model::kCondPatternColour].set)
+      f.patternColour = static_cast<std::uint8_t>(p[model::kCondPatternColour].value);
+    if (p[model::kCondBackgroundColour].set) {
+      f.backgroundColour = static_cast<std::uint8_t>(p[model::kCondBackgroundColour].value);
+      if (!p[model::kCondFill].set && f.fillPattern == 0) {
+        f.fillPattern = 1;
+        f.patternColour = f.backgroundColour;
+      }
+    }
+  }
+  if (c.hasBorder)
+    for (size_t i = 0; i < f.borders.size(); ++i)
+      if (c.borders[i].set)
+        f.borders[i] = {c.borders[i].style, c.borders[i].colour};
+}
+
+void applyConditionFont(const model::FormatCondition& c, platform::FontSpec& font, int& colourIndex) {
+  if (!c.hasFont)
+    return;
+  const auto& f = c.font;
+  if (f[model::kCondItalic].set)
+    font.italic = f[model::kCondItalic].value != 0;
+  if (f[model::kCondBold].set)
+    font.weight = f[model::kCondBold].value ? 700 : 400;
+  if (f[model::kCondUnderline].set)
+    font.underline = f[model::kCondUnderline].value != 0;
+  if (f[model::kCondStrikeOut].set)
+    font.strikeOut = f[model::kCondStrikeOut].value != 0;
+  if (f[model::kCondColour].set)
+    colourIndex = f[model::kCondColour].value == model::kConditionAutomaticColour ? 64 : f[model::kCondColour].value;
 }
 
 std::vector<Line> visibleColumns(const model::Sheet& sheet, const GridLayout& g, int first, int end,
@@ -159,13 +207,23 @@ struct TextItem {
 
 class Painter {
 public:
-  Painter(Canvas& canvas, model::Workbook& book, const GridLayout& g, const Rect& invalid)
+  Painter(Canvas& canvas, model::Workbook& book, const GridLayout& g, const Rect& invalid,
+          const PaintOverlays& overlays)
       : m_canvas(canvas), m_book(book), m_sheet(book.sheet(g.sheet)), m_g(g), m_invalid(invalid),
-        m_selection(selectionOf(m_sheet)) {}
+        m_overlays(overlays), m_selection(selectionOf(m_sheet, overlays.selection)),
+        m_conditions(!m_sheet.conditionalFormats.empty() && paintServices().activeCondition) {}
 
   void run();
 
 private:
+  /// The condition that holds for a cell, asked once per cell and paint.
+  const model::FormatCondition* conditionAt(int row, int column);
+  /// The format a cell is drawn with: its own, with a holding condition's parts.
+  model::CellFormat formatAt(int row, int column, const model::CellRecord* cell);
+  void paintCommentMarks(const Pane& pane);
+  void paintObjects();
+  void paintActiveFrame(const std::vector<Pane>& panes);
+  void paintOverlays();
   void paintHeaders(const std::vector<Pane>& panes);
   void paintButton(const Rect& r, const std::u16string& label, bool active);
   void paintPane(const Pane& pane);
@@ -184,7 +242,7 @@ private:
                   TextItem& out);
   void drawText(const TextItem& item, const Rect& clip);
   void drawEdge(bool vertical, int at, int from, int to, const model::Border& b);
-  model::Border edgeBorder(int row, int column, bool rightEdge) const;
+  model::Border edgeBorder(int row, int column, bool rightEdge);
   void paintTabs();
   void clip(const Rect& r) { m_canvas.setClip(platform::intersection(r, m_invalid)); }
 
@@ -193,8 +251,30 @@ private:
   model::Sheet& m_sheet;
   const GridLayout& m_g;
   Rect m_invalid;
+  const PaintOverlays& m_overlays;
   Selection m_selection;
+  bool m_conditions;
+  std::unordered_map<std::uint32_t, const model::FormatCondition*> m_conditionCache;
 };
+
+const model::FormatCondition* Painter::conditionAt(int row, int column) {
+  if (!m_conditions)
+    return nullptr;
+  const std::uint32_t key = model::packCell(static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column));
+  const auto it = m_conditionCache.find(key);
+  if (it != m_conditionCache.end())
+    return it->second;
+  const model::FormatCondition* c = paintServices().activeCondition(m_book, m_g.sheet, row, column);
+  m_conditionCache.emplace(key, c);
+  return c;
+}
+
+model::CellFormat Painter::formatAt(int row, int column, const model::CellRecord* cell) {
+  model::CellFormat f = formatOf(m_book, formatIndexAt(m_sheet, cell, column));
+  if (const model::FormatCondition* c = conditionAt(row, column))
+    applyCondition(*c, f);
+  return f;
+}
 
 void Painter::paintButton(const Rect& r, const std::u16string& label, bool active) {
   if (!r.intersects(m_invalid) || r.isEmpty())
@@ -259,48 +339,6 @@ void Painter::fillCell(const Rect& r, const model::CellFormat& f, bool selected)
     m_canvas.fillRect(r, Brush::patterned(kPatterns[f.fillPattern], fg, bg));
 }
 
-// Breaks at spaces and line feeds, and inside words longer than a line.
-std::vector<std::u16string> wrapLines(std::u16string_view text, const platform::FontSpec& font,
-                                      int width) {
-  const platform::TextMetrics& tm = platform::textMetrics();
-  std::vector<std::u16string> lines;
-  std::u16string line;
-  size_t i = 0;
-  while (i <= text.size()) {
-    if (i == text.size() || text[i] == u'\n') {
-      lines.push_back(line);
-      line.clear();
-      ++i;
-      if (i > text.size())
-        break;
-      continue;
-    }
-    size_t end = i;
-    while (end < text.size() && text[end] != u' ' && text[end] != u'\n')
-      ++end;
-    std::u16string word(text.substr(i, end - i));
-    std::u16string candidate = line.empty() ? word : line + u' ' + word;
-    if (tm.textWidthPx(font, candidate) <= width || line.empty()) {
-      line = std::move(candidate);
-    } else {
-      lines.push_back(line);
-      line = word;
-    }
-    // A word wider than the whole line is cut where it stops fitting.
-    while (line.size() > 1 && tm.textWidthPx(font, line) > width) {
-      size_t fit = 1;
-      while (fit + 1 < line.size() && tm.textWidthPx(font, line.substr(0, fit + 1)) <= width)
-        ++fit;
-      lines.push_back(line.substr(0, fit));
-      line.erase(0, fit);
-    }
-    i = end < text.size() && text[end] == u' ' ? end + 1 : end;
-  }
-  if (!lines.empty() && lines.back().empty() && !text.empty() && text.back() != u'\n')
-    lines.pop_back();
-  return lines;
-}
-
 bool Painter::layoutText(const Pane& pane, model::CellRecord& cell, const Rect& box,
                          bool selected, TextItem& out) {
   const model::CellFormat& f = formatOf(m_book, cell.formatIndex);
@@ -318,6 +356,12 @@ bool Painter::layoutText(const Pane& pane, model::CellRecord& cell, const Rect& 
   out.font.heightTwips = platform::mulDiv(font.heightTwips, m_g.zoom, 100);
   out.colour = showFormulas ? platform::kBlack
                             : paletteColour(m_book, cell.displayColour, platform::kBlack);
+  if (const model::FormatCondition* c = showFormulas ? nullptr : conditionAt(cell.row, cell.column)) {
+    int colourIndex = -1;
+    applyConditionFont(*c, out.font, colourIndex);
+    if (colourIndex >= 0)
+      out.colour = paletteColour(m_book, colourIndex, platform::kBlack);
+  }
   if (selected)
     out.colour ^= kInvert;
   out.box = box;
@@ -428,14 +472,17 @@ void Painter::drawText(const TextItem& item, const Rect& paneClip) {
       const Rect part = platform::intersection(column, clipRect);
       if (part.isEmpty())
         continue;
-      const bool flip = m_selection.contains(item.row, c) != m_selection.contains(item.row, ownColumn);
+      const bool flip = m_selection.inverted(item.row, c) != m_selection.inverted(item.row, ownColumn);
       m_canvas.drawText(item.text, item.font, flip ? item.colour ^ kInvert : item.colour, inner,
                         item.align, part);
     }
     return;
   }
-  const std::vector<std::u16string> lines = wrapLines(item.text, item.font, std::max(1, inner.width()));
   const int lineHeight = std::max(1, platform::textMetrics().fontMetrics(item.font).heightPx);
+  // Only the lines the cell can show are broken: a long text costs what is seen.
+  const size_t shown = static_cast<size_t>(std::max(1, inner.height() / lineHeight + 1));
+  const std::vector<model::TextLine> lines =
+      model::wrapText(item.text, item.font, std::max(1, inner.width()), shown + 1);
   const int total = lineHeight * static_cast<int>(lines.size());
   int y = inner.top;
   if (item.align & platform::kTextVCentre)
@@ -444,22 +491,23 @@ void Painter::drawText(const TextItem& item, const Rect& paneClip) {
     y = inner.bottom - total;
   y = std::max(y, inner.top);
   const unsigned horizontal = item.align & (platform::kTextCentre | platform::kTextRight);
-  for (const std::u16string& line : lines) {
+  const std::u16string_view text = item.text;
+  for (const model::TextLine& line : lines) {
     if (y >= inner.bottom)
       break;
-    m_canvas.drawText(line, item.font, item.colour, {inner.left, y, inner.right, y + lineHeight},
-                      horizontal, clipRect);
+    m_canvas.drawText(text.substr(line.start, line.length), item.font, item.colour,
+                      {inner.left, y, inner.right, y + lineHeight}, horizontal, clipRect);
     y += lineHeight;
   }
 }
 
-model::Border Painter::edgeBorder(int row, int column, bool rightEdge) const {
+model::Border Painter::edgeBorder(int row, int column, bool rightEdge) {
   // The edge after the cell: its own right (bottom) border, else the
   // neighbour's left (top) one.
   const auto r = static_cast<std::uint16_t>(row);
   const auto c = static_cast<std::uint8_t>(column);
   const model::CellRecord* cell = model::cell_at(m_sheet, r, c);
-  const model::Border own = formatOf(m_book, formatIndexAt(m_sheet, cell, column)).borders[rightEdge ? 1 : 3];
+  const model::Border own = formatAt(row, column, cell).borders[rightEdge ? 1 : 3];
   if (own.style != 0)
     return own;
   if (rightEdge ? column >= model::kMaxColumn : row >= model::kMaxRow)
@@ -468,7 +516,7 @@ model::Border Painter::edgeBorder(int row, int column, bool rightEdge) const {
   const int nc = rightEdge ? column + 1 : column;
   const model::CellRecord* next =
       model::cell_at(m_sheet, static_cast<std::uint16_t>(nr), static_cast<std::uint8_t>(nc));
-  return formatOf(m_book, formatIndexAt(m_sheet, next, nc)).borders[rightEdge ? 0 : 2];
+  return formatAt(nr, nc, next).borders[rightEdge ? 0 : 2];
 }
 
 void Painter::drawEdge(bool vertical, int at, int from, int to, const model::Border& b) {
@@ -517,19 +565,19 @@ void Painter::paintPane(const Pane& pane) {
         const model::CellRange& m = m_sheet.mergedRanges[static_cast<size_t>(merged)];
         const Rect whole = mergedRect(pane, m);
         model::CellRecord* anchor = model::cell_at(m_sheet, m.firstRow, m.firstColumn);
-        const bool selected = m_selection.contains(m.firstRow, m.firstColumn);
+        const bool selected = m_selection.inverted(m.firstRow, m.firstColumn);
         if (whole.intersects(paneClip))
-          fillCell(platform::intersection(whole, paneClip),
-                   formatOf(m_book, formatIndexAt(m_sheet, anchor, m.firstColumn)), selected);
+          fillCell(platform::intersection(whole, paneClip), formatAt(m.firstRow, m.firstColumn, anchor),
+                   selected);
         TextItem item;
         if (anchor && !isEmptyCell(anchor) && layoutText(pane, *anchor, whole, selected, item))
           texts.push_back(std::move(item));
         continue;
       }
       model::CellRecord* cell = model::cell_at(m_sheet, r, c);
-      const bool selected = m_selection.contains(r, c);
+      const bool selected = m_selection.inverted(r, c);
       if (cellRect.intersects(paneClip))
-        fillCell(cellRect, formatOf(m_book, formatIndexAt(m_sheet, cell, c)), selected);
+        fillCell(cellRect, formatAt(r, c, cell), selected);
       TextItem item;
       if (!isEmptyCell(cell) && layoutText(pane, *cell, cellRect, selected, item))
         texts.push_back(std::move(item));
@@ -598,6 +646,108 @@ void Painter::paintPane(const Pane& pane) {
   for (const TextItem& t : texts)
     if (t.span.intersects(paneClip))
       drawText(t, paneClip);
+  paintCommentMarks(pane);
+}
+
+void Painter::paintCommentMarks(const Pane& pane) {
+  if (pane.rows.empty() || pane.columns.empty())
+    return;
+  const int firstRow = pane.rows.front().index, lastRow = pane.rows.back().index;
+  const int firstColumn = pane.columns.front().index, lastColumn = pane.columns.back().index;
+  m_canvas.setPen(Pen{PenStyle::Solid, 1, kCommentMarkColour});
+  for (const model::DrawingObject& o : m_sheet.objects) {
+    if (o.kind != model::kObjectComment || o.row < firstRow || o.row > lastRow || o.column < firstColumn ||
+        o.column > lastColumn)
+      continue;
+    // Hidden lines have no place in the pane, and neither has their mark.
+    const auto row = std::find_if(pane.rows.begin(), pane.rows.end(), [&](const Line& l) { return l.index == o.row; });
+    const auto column =
+        std::find_if(pane.columns.begin(), pane.columns.end(), [&](const Line& l) { return l.index == o.column; });
+    if (row == pane.rows.end() || column == pane.columns.end())
+      continue;
+    // Inside a merged range the mark sits at the range's top right corner.
+    int right = column->start + column->size;
+    int top = row->start;
+    const int m = model::merged_range_at(m_sheet, o.row, o.column);
+    if (m >= 0) {
+      const Rect whole = mergedRect(pane, m_sheet.mergedRanges[static_cast<size_t>(m)]);
+      right = whole.right;
+      top = whole.top;
+    }
+    // Five lines of the red pen, five pixels wide at the top.
+    for (int i = 0; i < kCommentMarkSize; ++i)
+      m_canvas.drawLine({right - 1 - (kCommentMarkSize - 1 - i), top + i}, {right, top + i});
+  }
+}
+
+void Painter::paintObjects() {
+  if (m_sheet.objects.empty())
+    return;
+  clip(m_g.cells);
+  const auto& draw = paintServices().drawObject;
+  for (int i = 0; i < static_cast<int>(m_sheet.objects.size()); ++i) {
+    const model::DrawingObject& o = m_sheet.objects[static_cast<size_t>(i)];
+    // A comment shows as its cell's mark and a pop-up, unless it is kept shown.
+    if (o.kind == model::kObjectComment && !o.visible)
+      continue;
+    const Rect r = objectRect(m_sheet, m_g, i);
+    if (!draw || !r.intersects(m_invalid))
+      continue;
+    draw(m_canvas, m_book, m_sheet, i, r);
+    clip(m_g.cells); // the object may have clipped tighter
+  }
+  const int selected = m_sheet.selectedObject;
+  if (!m_overlays.selection || selected < 0 || selected >= static_cast<int>(m_sheet.objects.size()))
+    return;
+  for (const Point& h : handlePoints(objectRect(m_sheet, m_g, selected)))
+    m_canvas.fillRect({h.x - kHandleHalf + 1, h.y - kHandleHalf + 1, h.x + kHandleHalf, h.y + kHandleHalf},
+                      Brush::solid(platform::kBlack));
+}
+
+void Painter::paintActiveFrame(const std::vector<Pane>& panes) {
+  if (!m_selection.shown)
+    return;
+  const model::CellRange& a = m_selection.active;
+  for (const Pane& p : panes) {
+    if (p.rows.empty() || p.columns.empty() || a.lastRow < p.rows.front().index ||
+        a.firstRow > p.rows.back().index || a.lastColumn < p.columns.front().index ||
+        a.firstColumn > p.columns.back().index)
+      continue;
+    const Rect r = mergedRect(p, a);
+    if (r.isEmpty())
+      continue; // hidden
+    clip(p.rect);
+    // Two black pixels inside the cell's own rectangle (over its right and
+    // bottom gridlines), so repainting the cell alone takes the frame away.
+    m_canvas.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
+    m_canvas.setBrush(Brush::none());
+    m_canvas.drawRectangle(r);
+    m_canvas.drawRectangle({r.left + 1, r.top + 1, r.right - 1, r.bottom - 1});
+  }
+}
+
+void Painter::paintOverlays() {
+  clip(m_g.cells);
+  if (const std::optional<model::CellRange>& p = m_overlays.pointRange) {
+    const Rect a = cellRect(m_sheet, m_g, p->firstRow, p->firstColumn);
+    const Rect b = cellRect(m_sheet, m_g, p->lastRow, p->lastColumn);
+    if (!a.isEmpty() && !b.isEmpty()) {
+      m_canvas.setPen(Pen{PenStyle::Dash, 2, 0xFF0000});
+      m_canvas.setBrush(Brush::none());
+      m_canvas.drawRectangle({a.left, a.top, b.right, b.bottom});
+    }
+  }
+  if (const std::optional<Rect>& r = m_overlays.objectOutline) {
+    m_canvas.setPen(Pen{PenStyle::Dot, 1, platform::kBlack});
+    m_canvas.setBrush(Brush::none());
+    m_canvas.drawRectangle(*r);
+  }
+  clip(m_g.grid);
+  m_canvas.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
+  if (m_overlays.columnSizingLine)
+    m_canvas.drawLine({*m_overlays.columnSizingLine, m_g.grid.top}, {*m_overlays.columnSizingLine, m_g.grid.bottom});
+  if (m_overlays.rowSizingLine)
+    m_canvas.drawLine({m_g.grid.left, *m_overlays.rowSizingLine}, {m_g.grid.right, *m_overlays.rowSizingLine});
 }
 
 void Painter::paintTabs() {
@@ -644,8 +794,9 @@ void Painter::run() {
   m_book.circular = 0;
   if (!m_g.hasGrid) {
     clip(m_g.grid);
-    // Chart sheets: the chart renderer is to draw here.
     m_canvas.fillRect(platform::intersection(m_g.grid, m_invalid), Brush::solid(platform::kWhite));
+    if (const auto& chart = paintServices().drawChartSheet)
+      chart(m_canvas, m_book, m_g.sheet, m_g.grid);
     paintTabs();
     return;
   }
@@ -688,6 +839,9 @@ void Painter::run() {
     m_canvas.drawLine({splitX - 1, cells.top}, {splitX - 1, cells.bottom});
   if (m_g.frozenHeight > 0)
     m_canvas.drawLine({cells.left, splitY - 1}, {cells.right, splitY - 1});
+  paintActiveFrame(panes);
+  paintObjects();
+  paintOverlays();
 
   paintHeaders(panes);
   if (m_g.headerHeight > 0 && m_book.circular) {
@@ -718,13 +872,19 @@ Colour paletteColour(const model::Workbook& book, int index, Colour automatic) {
   return index >= 0 && index < 64 ? book.palette[static_cast<size_t>(index)] & 0xFFFFFF : automatic;
 }
 
-void paint(Canvas& canvas, model::Workbook& book, const GridLayout& layout, const Rect& invalid) {
+PaintServices& paintServices() {
+  static PaintServices services;
+  return services;
+}
+
+void paint(Canvas& canvas, model::Workbook& book, const GridLayout& layout, const Rect& invalid,
+           const PaintOverlays& overlays) {
   if (layout.sheet < 0 || layout.sheet >= book.sheetCount()) {
     canvas.setClip(invalid);
     canvas.fillRect(platform::intersection(layout.client, invalid), Brush::solid(kDarkGrey));
     return;
   }
-  Painter(canvas, book, layout, invalid).run();
+  Painter(canvas, book, layout, invalid, overlays).run();
 }
 
 } // namespace view

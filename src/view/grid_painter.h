@@ -1,9 +1,11 @@
 #pragma once
-// Painting the active sheet of a workbook onto a canvas: headers, cells with
-// fills, gridlines, borders and texts, the selection, the frozen-pane
-// dividers, the "CIR" mark and the sheet tabs.
+// Painting a sheet of a workbook onto a canvas: headers, cells with fills,
+// gridlines, borders and texts (with their conditional formats), comment
+// marks, the drawing objects, the selection, the frozen-pane dividers, the
+// "CIR" mark and the sheet tabs; chart sheets through the chart renderer.
 
 #include "view/grid_layout.h"
+#include "view/paint_services.h"
 
 namespace view {
 
@@ -26,11 +28,17 @@ BorderStroke borderStroke(int style);
 /// A palette colour, or `automatic` for indexes 64 and above.
 platform::Colour paletteColour(const model::Workbook& book, int index, platform::Colour automatic);
 
-/// Paints what of the layout lies in `invalid`. Clears the workbook's
-/// circular flag first, so the "CIR" mark shows only when a loop was met
-/// while computing the cells this paint showed. The layout must come from
-/// relayout of the same workbook.
+/// Paints what of the layout lies in `invalid`, with the overlays on top.
+/// Clears the workbook's circular flag first, so the "CIR" mark shows only
+/// when a loop was met while computing the cells this paint showed. The
+/// layout must come from relayout of the same workbook. Painting computes
+/// stale cells but changes no view state, so printing and the headless
+/// render use it as the window does.
 void paint(platform::Canvas& canvas, model::Workbook& book, const GridLayout& layout,
-           const platform::Rect& invalid);
+           const platform::Rect& invalid, const PaintOverlays& overlays = {});
+
+/// The colour of the comment mark and the size of its triangle.
+inline constexpr platform::Colour kCommentMarkColour = 0x0000FF;
+inline constexpr int kCommentMarkSize = 5;
 
 } // namespace view

@@ -3,12 +3,14 @@
 #include "formula/recalc.h"
 #include "model/services.h"
 #include "model/set_cell.h"
+#include "model/sheet_list.h"
 #include "model/workbook_list.h"
 #include "platform/recording_canvas.h"
 #include "platform/ui_services.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 
 namespace view {
@@ -40,17 +42,25 @@ protected:
     book().cellFormats.push_back(f);
     return static_cast<std::uint16_t>(book().cellFormats.size() - 1);
   }
-  void select(int row, int column) {
-    sheet().activeRow = static_cast<std::uint16_t>(row);
-    sheet().activeColumn = static_cast<std::uint8_t>(column);
-    sheet().selectionFirst = sheet().selectionLast =
-        static_cast<std::uint32_t>(row) | static_cast<std::uint32_t>(column) << 16;
+  void select(int row, int column) { selectRange(row, column, row, column, row, column); }
+  void selectRange(int r1, int c1, int r2, int c2, int activeRow, int activeColumn) {
+    sheet().activeRow = static_cast<std::uint16_t>(activeRow);
+    sheet().activeColumn = static_cast<std::uint8_t>(activeColumn);
+    sheet().selectionFirst = model::packCell(static_cast<std::uint16_t>(r1), static_cast<std::uint8_t>(c1));
+    sheet().selectionLast = model::packCell(static_cast<std::uint16_t>(r2), static_cast<std::uint8_t>(c2));
   }
-  platform::RecordingCanvas paintAll(Rect invalid = {0, 0, 800, 600}) {
-    const GridLayout g = relayout(book(), LayoutInput{{0, 0, 800, 600}, 0, 0, 17, 17});
+  GridLayout layout() { return relayout(book(), LayoutInput{{0, 0, 800, 600}, 0, 0, 17, 17}); }
+  platform::RecordingCanvas paintAll(Rect invalid = {0, 0, 800, 600}, const PaintOverlays& overlays = {}) {
     platform::RecordingCanvas canvas;
-    paint(canvas, book(), g, invalid);
+    paint(canvas, book(), layout(), invalid, overlays);
     return canvas;
+  }
+  static std::vector<CanvasOp> rectanglesAt(const platform::RecordingCanvas& c, const Rect& r) {
+    std::vector<CanvasOp> out;
+    for (const CanvasOp& op : c.opsOf(CanvasOp::Kind::Rectangle))
+      if (op.rect == r)
+        out.push_back(op);
+    return out;
   }
   static std::vector<CanvasOp> fillsAt(const platform::RecordingCanvas& c, const Rect& r) {
     std::vector<CanvasOp> out;
@@ -100,7 +110,11 @@ TEST_F(GridPainterTest, SelectedFillIsInverted) {
     platform::Colour fill;
   } rows[] = {{false, 0x0000FF}, {true, 0xFFFF00}};
   for (const auto& row : rows) {
-    select(row.selected ? 1 : 5, 1);
+    // B2 in B2:C3 with C3 active, or outside the selection.
+    if (row.selected)
+      selectRange(1, 1, 2, 2, 2, 2);
+    else
+      select(5, 1);
     const auto canvas = paintAll();
     const auto fills = fillsAt(canvas, {80, 34, 136, 51});
     ASSERT_EQ(fills.size(), 1u) << row.selected;
@@ -109,13 +123,49 @@ TEST_F(GridPainterTest, SelectedFillIsInverted) {
   }
   // A plain selected cell turns from white to black; its text from black to white.
   put(3, 3, u"abc");
-  select(3, 3);
+  selectRange(3, 3, 4, 4, 4, 4);
   const auto canvas = paintAll();
   const auto fills = fillsAt(canvas, {192, 68, 248, 85});
   ASSERT_EQ(fills.size(), 1u);
   EXPECT_EQ(fills[0].brush.colour, platform::kBlack);
   ASSERT_EQ(canvas.textOps(u"abc").size(), 1u);
   EXPECT_EQ(canvas.textOps(u"abc")[0].colour, platform::kWhite);
+}
+
+TEST_F(GridPainterTest, TheActiveCellKeepsItsColoursInsideATwoPixelFrame) {
+  put(3, 3, u"abc");
+  const Rect d4{192, 68, 248, 85};
+  const struct {
+    int r1, c1, r2, c2;
+  } selections[] = {{3, 3, 3, 3}, {1, 1, 6, 6}}; // alone, and inside a larger selection
+  for (const auto& sel : selections) {
+    selectRange(sel.r1, sel.c1, sel.r2, sel.c2, 3, 3);
+    const auto canvas = paintAll();
+    const auto fills = fillsAt(canvas, d4);
+    ASSERT_EQ(fills.size(), 1u);
+    EXPECT_EQ(fills[0].brush.colour, platform::kWhite) << "no black block";
+    ASSERT_EQ(canvas.textOps(u"abc").size(), 1u);
+    EXPECT_EQ(canvas.textOps(u"abc")[0].colour, platform::kBlack);
+    const auto outer = rectanglesAt(canvas, d4);
+    const auto inner = rectanglesAt(canvas, {193, 69, 247, 84});
+    ASSERT_EQ(outer.size(), 1u) << sel.r2;
+    ASSERT_EQ(inner.size(), 1u);
+    EXPECT_EQ(outer[0].pen.colour, platform::kBlack);
+    EXPECT_EQ(inner[0].pen.colour, platform::kBlack);
+  }
+  // Around a merged active cell the frame takes the whole range.
+  ASSERT_TRUE(model::addMergedRange(sheet(), model::CellRange{3, 3, 4, 4}));
+  select(3, 3);
+  EXPECT_EQ(rectanglesAt(paintAll(), {192, 68, 304, 102}).size(), 1u);
+  // Printing and the headless render draw no selection at all.
+  selectRange(1, 1, 6, 6, 3, 3);
+  PaintOverlays none;
+  none.selection = false;
+  const auto plain = paintAll({0, 0, 800, 600}, none);
+  EXPECT_TRUE(rectanglesAt(plain, {192, 68, 304, 102}).empty());
+  const auto b2 = fillsAt(plain, {80, 34, 136, 51});
+  ASSERT_EQ(b2.size(), 1u);
+  EXPECT_EQ(b2[0].brush.colour, platform::kWhite);
 }
 
 TEST_F(GridPainterTest, PatternFillUsesPaletteColours) {
@@ -245,7 +295,7 @@ TEST_F(GridPainterTest, StringOverflowStopsAtNonEmptyNeighbour) {
 TEST_F(GridPainterTest, OverflowOutOfTheSelectionKeepsItsColour) {
   // Selected A1's text is white on black; where it runs over B1 it is black on white.
   put(0, 0, u"fifteen chars!!");
-  select(0, 0);
+  selectRange(0, 0, 1, 0, 1, 0);
   const auto texts = paintAll().textOps(u"fifteen chars!!");
   ASSERT_EQ(texts.size(), 2u);
   EXPECT_EQ(texts[0].textClip, (Rect{24, 17, 80, 34}));
@@ -358,6 +408,141 @@ TEST_F(GridPainterTest, SheetTabs) {
   for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Polygon))
     whiteTabs += op.points.size() == 4 && op.brush.colour == platform::kWhite;
   EXPECT_EQ(whiteTabs, 1);
+}
+
+TEST_F(GridPainterTest, AHoldingConditionLaysItsPartsOverTheCellsFormat) {
+  put(1, 1, u"hot");
+  put(1, 2, u"cold");
+  sheet().conditionalFormats.push_back({}); // only its presence matters to the painter
+  model::FormatCondition c;
+  c.kind = 1;
+  c.hasFont = true;
+  c.font[model::kCondBold] = {true, 1};
+  c.font[model::kCondColour] = {true, 2}; // red
+  c.hasPattern = true;
+  c.pattern[model::kCondBackgroundColour] = {true, 5}; // yellow, no pattern: solid
+  c.hasBorder = true;
+  c.borders[3] = {true, 1, 4}; // thin blue bottom
+  std::vector<std::pair<int, int>> asked;
+  paintServices().activeCondition = [&](model::Workbook&, int, int row, int column) -> const model::FormatCondition* {
+    asked.emplace_back(row, column);
+    return row == 1 && column == 1 ? &c : nullptr;
+  };
+  select(9, 9);
+  const auto canvas = paintAll();
+  paintServices() = {};
+  const auto fills = fillsAt(canvas, {80, 34, 136, 51});
+  ASSERT_EQ(fills.size(), 1u);
+  EXPECT_EQ(fills[0].brush.colour, 0x00FFFF); // yellow
+  const auto hot = canvas.textOps(u"hot");
+  ASSERT_EQ(hot.size(), 1u);
+  EXPECT_EQ(hot[0].font.weight, 700);
+  EXPECT_EQ(hot[0].colour, 0x0000FF);
+  const auto cold = canvas.textOps(u"cold");
+  ASSERT_EQ(cold.size(), 1u);
+  EXPECT_EQ(cold[0].font.weight, 400);
+  EXPECT_EQ(cold[0].colour, platform::kBlack);
+  int blueBottom = 0;
+  for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Line))
+    blueBottom += op.pen.colour == 0xFF0000 && op.points[0] == platform::Point{80, 50};
+  EXPECT_EQ(blueBottom, 1);
+  // Each cell is asked once per paint, however many edges it shares.
+  std::sort(asked.begin(), asked.end());
+  EXPECT_EQ(std::adjacent_find(asked.begin(), asked.end()), asked.end());
+}
+
+TEST_F(GridPainterTest, ACommentShowsAsARedMarkInItsCellsTopRightCorner) {
+  model::DrawingObject note;
+  note.kind = model::kObjectComment;
+  note.row = 1;
+  note.column = 1; // B2: x 80-136, y 34-51
+  sheet().objects.push_back(note);
+  const auto marks = [&] {
+    std::vector<std::pair<platform::Point, platform::Point>> out;
+    for (const CanvasOp& op : paintAll().opsOf(CanvasOp::Kind::Line))
+      if (op.pen.colour == kCommentMarkColour)
+        out.emplace_back(op.points[0], op.points[1]);
+    return out;
+  };
+  const auto shown = marks();
+  ASSERT_EQ(shown.size(), 5u);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(shown[static_cast<size_t>(i)].first, (platform::Point{131 + i, 34 + i}));
+    EXPECT_EQ(shown[static_cast<size_t>(i)].second, (platform::Point{136, 34 + i}));
+  }
+  model::setColumnWidthChars(sheet(), 1, 1, 0); // hiding the column hides the mark
+  EXPECT_TRUE(marks().empty());
+}
+
+TEST_F(GridPainterTest, TheObjectPassDrawsObjectsInOrderWithTheSelectedOnesHandles) {
+  model::DrawingObject a, b, note;
+  a.anchor = {{1, 0, 1, 0}, {2, 0, 3, 0}}; // B2:C4 corner to corner: x 80-136, y 34-68
+  b.anchor = {{0, 0, 0, 0}, {1, 0, 1, 0}}; // A1: x 24-80, y 17-34
+  note.kind = model::kObjectComment;
+  sheet().objects = {a, b, note};
+  std::vector<std::pair<int, Rect>> drawn;
+  paintServices().drawObject = [&](platform::Canvas&, const model::Workbook&, const model::Sheet&, int i,
+                                   const Rect& r) { drawn.emplace_back(i, r); };
+  sheet().selectedObject = 0;
+  const auto canvas = paintAll();
+  paintServices() = {};
+  ASSERT_EQ(drawn.size(), 2u) << "a hidden comment is no drawn object";
+  EXPECT_EQ(drawn[0], (std::pair<int, Rect>{0, {80, 34, 136, 68}}));
+  EXPECT_EQ(drawn[1], (std::pair<int, Rect>{1, {24, 17, 80, 34}}));
+  int handles = 0;
+  for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Fill))
+    handles += op.rect.width() == 5 && op.rect.height() == 5 && op.brush.colour == platform::kBlack;
+  EXPECT_EQ(handles, 8);
+}
+
+TEST_F(GridPainterTest, ChartSheetsGoToTheChartRenderer) {
+  ASSERT_TRUE(model::insert_sheet(book(), 1, std::nullopt, model::SheetKind::Chart, false));
+  std::vector<Rect> areas;
+  paintServices().drawChartSheet = [&](platform::Canvas&, const model::Workbook&, int sheetIndex, const Rect& area) {
+    EXPECT_EQ(sheetIndex, 1);
+    areas.push_back(area);
+  };
+  const auto canvas = paintAll();
+  paintServices() = {};
+  ASSERT_EQ(areas.size(), 1u);
+  EXPECT_EQ(areas[0], layout().grid);
+}
+
+TEST_F(GridPainterTest, OverlaysDrawThePointedRangeAndTheSizingLines) {
+  PaintOverlays o;
+  o.pointRange = model::CellRange{1, 1, 2, 2}; // B2:C3: x 80-192, y 34-68
+  o.columnSizingLine = 150;
+  o.rowSizingLine = 300;
+  const auto canvas = paintAll({0, 0, 800, 600}, o);
+  const auto pointed = rectanglesAt(canvas, {80, 34, 192, 68});
+  ASSERT_EQ(pointed.size(), 1u);
+  EXPECT_EQ(pointed[0].pen.style, platform::PenStyle::Dash);
+  bool vertical = false, horizontal = false;
+  for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Line)) {
+    vertical |= op.points[0].x == 150 && op.points[1].x == 150 && op.points[0].y == 0;
+    horizontal |= op.points[0].y == 300 && op.points[1].y == 300 && op.points[0].x == 0;
+  }
+  EXPECT_TRUE(vertical);
+  EXPECT_TRUE(horizontal);
+}
+
+TEST_F(GridPainterTest, AWrappedTextDrawsOnlyTheLinesItsCellShows) {
+  model::CellFormat wrap = book().cellFormats[15];
+  wrap.flags |= model::kFormatWrapText;
+  const std::u16string word(32000, u'w');
+  put(0, 0, word, addFormat(wrap));
+  model::setRowHeightPoints(sheet(), 0, 0, 60); // 80 pixels: five lines of 16
+  select(9, 9);
+  const auto canvas = paintAll();
+  // Each line holds 7 characters of 7 pixels (the cell is 52 pixels inside).
+  int lines = 0;
+  for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Text))
+    if (!op.text.empty() && op.text[0] == u'w') {
+      EXPECT_EQ(op.text, std::u16string(7, u'w'));
+      ++lines;
+    }
+  EXPECT_GE(lines, 5);
+  EXPECT_LE(lines, 6);
 }
 
 TEST_F(GridPainterTest, BadIndexesDoNotCrash) {

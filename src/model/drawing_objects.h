@@ -1,0 +1,142 @@
+#pragma once
+// The objects floating over a sheet's cells: shapes, text boxes, pictures,
+// comments, form controls, embedded charts and the AutoFilter arrows. Each
+// sheet keeps them in one list in drawing order (later objects lie on top);
+// the grid hit-tests them in reverse order and paints them in order. An
+// object is anchored to two cell corners, so it follows its cells when rows
+// and columns change size; pixel rectangles are computed from the anchor
+// when needed and never stored.
+//
+// What a kind adds beyond the common record (a chart's model, a control's
+// state, a picture's bytes) lives in its payload, which the kind's own module
+// defines; the model only copies and frees it.
+
+#include "model/cell_range.h"
+#include "platform/canvas.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace model {
+
+struct Sheet;
+struct PixelScale;
+
+/// Object kinds, numbered as the binary workbook format numbers them.
+enum ObjectKind : std::uint16_t {
+  kObjectGroup = 0,
+  kObjectLine = 1,
+  kObjectRectangle = 2,
+  kObjectOval = 3,
+  kObjectArc = 4,
+  kObjectChart = 5,
+  kObjectTextBox = 6,
+  kObjectButton = 7,
+  kObjectPicture = 8,
+  kObjectPolygon = 9,
+  kObjectCheckBox = 11,
+  kObjectOptionButton = 12,
+  kObjectLabel = 14,
+  kObjectSpinner = 16,
+  kObjectScrollBar = 17,
+  kObjectListBox = 18,
+  kObjectGroupBox = 19,
+  kObjectComboBox = 20,
+  kObjectComment = 25,
+  kObjectOfficeShape = 30,
+};
+
+/// How an object follows its cells.
+enum class ObjectPlacement : std::uint8_t {
+  MoveAndSize = 1, // "大小、位置随单元格而变"
+  MoveOnly = 2,    // "大小固定，位置随单元格而变"
+  Fixed = 3,       // "大小、位置均固定"
+};
+
+/// One corner: a column with an offset in 1/1024 of its width and a row with
+/// an offset in 1/256 of its height.
+struct AnchorCorner {
+  std::uint16_t column = 0;
+  std::uint16_t columnOffset = 0; // 0-1023
+  std::uint16_t row = 0;
+  std::uint16_t rowOffset = 0;    // 0-255
+  friend bool operator==(const AnchorCorner&, const AnchorCorner&) = default;
+};
+
+struct ObjectAnchor {
+  AnchorCorner first;
+  AnchorCorner last;
+  friend bool operator==(const ObjectAnchor&, const ObjectAnchor&) = default;
+};
+
+/// What a kind keeps beyond the common record. The module of the kind
+/// derives from it; copies of objects (undo, clipboard, copying a sheet)
+/// clone it.
+class ObjectPayload {
+public:
+  virtual ~ObjectPayload() = default;
+  virtual std::unique_ptr<ObjectPayload> clone() const = 0;
+};
+
+/// Owns a payload and copies it deeply.
+class PayloadHolder {
+public:
+  PayloadHolder() = default;
+  explicit PayloadHolder(std::unique_ptr<ObjectPayload> p) : m_payload(std::move(p)) {}
+  PayloadHolder(const PayloadHolder& o) : m_payload(o.m_payload ? o.m_payload->clone() : nullptr) {}
+  PayloadHolder(PayloadHolder&&) noexcept = default;
+  PayloadHolder& operator=(const PayloadHolder& o) {
+    if (this != &o)
+      m_payload = o.m_payload ? o.m_payload->clone() : nullptr;
+    return *this;
+  }
+  PayloadHolder& operator=(PayloadHolder&&) noexcept = default;
+  ObjectPayload* get() const { return m_payload.get(); }
+  void reset(std::unique_ptr<ObjectPayload> p = nullptr) { m_payload = std::move(p); }
+
+private:
+  std::unique_ptr<ObjectPayload> m_payload;
+};
+
+struct DrawingObject {
+  std::uint16_t kind = kObjectRectangle;
+  ObjectPlacement placement = ObjectPlacement::MoveAndSize;
+  ObjectAnchor anchor;
+  std::uint16_t fontIndex = 0;
+  std::u16string text; // text boxes, buttons, labels, comments
+  bool hasLine = true;
+  std::uint32_t lineColour = 0x000000; // 0x00BBGGRR
+  bool hasFill = true;
+  std::uint32_t fillColour = 0xFFFFFF;
+  /// Comments: the cell they belong to; shown only as a pop-up unless `visible`.
+  std::uint16_t row = 0;
+  std::uint8_t column = 0;
+  bool visible = false;
+  /// AutoFilter arrows: a combo box owned by the filter, for one column of its range.
+  bool filterArrow = false;
+  /// The reference of the macro assigned to the object (empty for none).
+  std::u16string macro;
+  PayloadHolder payload;
+};
+
+/// Whether the grid hit-tests the object: everything but hidden comments,
+/// which show as the cell's corner mark and a pop-up.
+bool isHitTestable(const DrawingObject& object);
+
+/// The object's rectangle in sheet pixels (from the top left of A1) at the
+/// scale. Corners are taken in order, so a reversed anchor still gives a
+/// rectangle with left <= right and top <= bottom.
+platform::Rect anchorToPixels(const Sheet& sheet, const ObjectAnchor& anchor, const PixelScale& scale);
+/// The anchor whose corners lie at the rectangle's corners (sheet pixels,
+/// clamped to the sheet).
+ObjectAnchor pixelsToAnchor(const Sheet& sheet, const platform::Rect& rect, const PixelScale& scale);
+
+/// Moves an object by a pixel offset, keeping its size, and anchors it again.
+void moveObjectBy(Sheet& sheet, int index, int dx, int dy, const PixelScale& scale);
+
+/// The index of the comment of a cell, or -1.
+int commentAt(const Sheet& sheet, int row, int column);
+
+} // namespace model

@@ -1,0 +1,38 @@
+#pragma once
+// Replaces the global allocator of a test program so that a test can make
+// one allocation fail, as it would when memory runs out. Include from exactly
+// one source file of a test program.
+
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+
+namespace testalloc {
+
+/// The next allocation of at least this many bytes throws std::bad_alloc;
+/// 0 = none. Allocations of that size are rare enough in the code under test
+/// that a test can aim at one (an undo entry, a snapshot).
+inline std::size_t g_failAtLeast = 0;
+
+/// Arms one failure for the next allocation of at least `bytes` bytes.
+inline void failNextAllocationOf(std::size_t bytes) { g_failAtLeast = bytes; }
+inline bool armed() { return g_failAtLeast != 0; }
+
+} // namespace testalloc
+
+// The replacement pair allocates with malloc and frees with free, which the
+// compiler cannot see as a pair across the inlined calls.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t n) {
+  if (testalloc::g_failAtLeast != 0 && n >= testalloc::g_failAtLeast) {
+    testalloc::g_failAtLeast = 0;
+    throw std::bad_alloc();
+  }
+  if (void* p = std::malloc(n ? n : 1))
+    return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop

@@ -1,0 +1,50 @@
+#pragma once
+// What the one grid painter asks of the parts that draw or decide for it,
+// and what the window lays over a paint. The window, printing and the
+// headless render share the painter; the services are installed once at
+// start (a service that is not installed is simply not drawn), the overlays
+// come with each paint.
+
+#include "model/workbook.h"
+#include "platform/canvas.h"
+
+#include <functional>
+#include <optional>
+
+namespace view {
+
+struct PaintServices {
+  /// Conditional formats: the condition that holds for a cell, or null. The
+  /// painter lays the font, border and pattern parts that the condition sets
+  /// over the cell's own format. Asked only on sheets with conditional formats.
+  std::function<const model::FormatCondition*(model::Workbook&, int sheet, int row, int column)>
+      activeCondition;
+  /// Draws one drawing object (shape, picture, control, chart, filter arrow)
+  /// into its window rectangle; the painter calls it for every object that
+  /// meets the damaged area, in drawing order, clipped to the cell area.
+  std::function<void(platform::Canvas&, const model::Workbook&, const model::Sheet&, int object,
+                     const platform::Rect& rect)>
+      drawObject;
+  /// Draws a chart sheet into the area the grid would take.
+  std::function<void(platform::Canvas&, const model::Workbook&, int sheet, const platform::Rect& area)>
+      drawChartSheet;
+};
+
+/// The services in force (a process-wide table, filled at start).
+PaintServices& paintServices();
+
+/// What the window draws over the sheet for the user's current gesture.
+struct PaintOverlays {
+  /// The selection (inverted, with the active cell framed). Printing and the
+  /// headless render leave it out.
+  bool selection = true;
+  /// The range pointed at while a formula is typed.
+  std::optional<model::CellRange> pointRange;
+  /// While a column (row) border is dragged: the window x (y) of the line.
+  std::optional<int> columnSizingLine;
+  std::optional<int> rowSizingLine;
+  /// While an object is moved: its outline at the new place.
+  std::optional<platform::Rect> objectOutline;
+};
+
+} // namespace view
