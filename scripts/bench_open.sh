@@ -5,9 +5,16 @@
 # flow, then every cell read); xlrd's is a python3 process that opens the
 # file with xlrd.open_workbook and counts the cells.
 #
-# Usage: scripts/bench_open.sh [-n RUNS] [DIR]
+# With --csv it then times converting the numbers file to CSV
+# (`cellwick-cli convert numbers.xls numbers.csv`, which opens the file and
+# writes every cell's General text) in the same run as xlrd's read of the file
+# and Gnumeric's `ssconvert numbers.xls numbers.csv`, and prints our time as a
+# share of theirs.
+#
+# Usage: scripts/bench_open.sh [-n RUNS] [--csv] [DIR]
 #   DIR           where the two files are made once (default build/openbench)
 #   -n RUNS       runs of each command (default 10)
+#   --csv         also time the CSV conversion against xlrd and ssconvert
 #   CELLWICK_CLI  the program to time (default build/cli/cellwick-cli)
 #
 # Uses hyperfine when installed, else a bash `time` loop. Prints the wall time
@@ -19,10 +26,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs=10
-if [[ ${1:-} == -n ]]; then
-  runs=$2
-  shift 2
-fi
+csv=false
+while [[ ${1:-} == -* ]]; do
+  case $1 in
+    -n) runs=$2; shift 2 ;;
+    --csv) csv=true; shift ;;
+    *) echo "bench_open.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+done
 dir=${1:-build/openbench}
 cli=${CELLWICK_CLI:-build/cli/cellwick-cli}
 python=/usr/bin/python3 # the system python carries python3-xlrd and python3-xlwt
@@ -137,3 +148,29 @@ print("%-8s %10.1fms %10.1fms %10.1fms %10.1fms %7.1fx %7.1fx %9.1f %10s %10s" %
     "$kind" "$ours_wall" "$xlrd_wall" "$ours_cpu" "$xlrd_cpu" "$stream" "$ours_kb" "$xlrd_kb"
 done
 echo "($runs runs each; stream MB are 10^6 bytes of the workbook stream; KB = peak resident set)"
+
+if $csv; then
+  file=$dir/numbers.xls
+  "$cli" convert "$file" "$dir/numbers.csv"
+  lines=$(wc -l <"$dir/numbers.csv")
+  if [[ $lines -ne 65536 ]]; then
+    echo "bench_open.sh: the CSV has $lines lines, not 65536" >&2
+    exit 1
+  fi
+  read -r ours_wall ours_cpu < <(time_command "$cli" convert "$file" "$dir/numbers.csv")
+  read -r xlrd_wall xlrd_cpu < <(time_command $python -c "$xlrd_script" "$file")
+  ss_wall=nan ss_cpu=nan
+  if command -v ssconvert >/dev/null; then
+    ssconvert "$file" "$dir/numbers-ssconvert.csv" >/dev/null 2>&1
+    read -r ss_wall ss_cpu < <(time_command ssconvert "$file" "$dir/numbers-ssconvert.csv")
+  else
+    echo "(ssconvert not installed: apt-get install gnumeric to compare with it)"
+  fi
+  $python -c 'import sys
+ow, oc, xw, xc, sw, sc = map(float, sys.argv[1:])
+print("%-22s %10s %10s %12s %12s" % ("numbers.xls to CSV", "wall", "cpu", "ours/peer w", "ours/peer c"))
+print("%-22s %8.1fms %8.1fms" % ("ours (convert)", ow * 1e3, oc * 1e3))
+print("%-22s %8.1fms %8.1fms %11.3fx %11.3fx" % ("xlrd (read only)", xw * 1e3, xc * 1e3, ow / xw, oc / xc))
+print("%-22s %8.1fms %8.1fms %11.3fx %11.3fx" % ("ssconvert (to CSV)", sw * 1e3, sc * 1e3, ow / sw, oc / sc))' \
+    "$ours_wall" "$ours_cpu" "$xlrd_wall" "$xlrd_cpu" "$ss_wall" "$ss_cpu"
+fi

@@ -3,6 +3,7 @@
 #include "model/services.h"
 #include "model/set_cell.h"
 #include "numfmt/number_format.h"
+#include "platform/locale_strings.h"
 #include "platform/memory.h"
 #include "platform/text_metrics.h"
 
@@ -44,6 +45,17 @@ bool dependsOnWidth(const numfmt::CompiledFormat& f, const CellValue& value) {
     return f.sections[3].kind >= SectionKind::Plain &&
            f.sections[3].text.find(u'*') != std::u16string::npos;
   return false;
+}
+
+// Whether the format shows every number as its General text: no code at
+// all, or General alone with neither colour nor condition.
+bool isPlainGeneral(const numfmt::CompiledFormat& f) {
+  using numfmt::SectionKind;
+  const numfmt::FormatSection& first = f.sections[0];
+  if (first.kind == SectionKind::Absent)
+    return true;
+  return first.kind == SectionKind::Plain && first.colour == numfmt::kNoColour &&
+         f.sections[1].kind == SectionKind::Absent && first.text == u"General";
 }
 
 // The engine's result is reused across calls, so formatting a screen of
@@ -124,6 +136,31 @@ std::u16string_view cell_display_text(Workbook& book, int sheetIndex, CellRecord
   if (cell.calcState != CalcState::OnPath)
     cell.calcState = CalcState::DisplayValid;
   return cell.display.view();
+}
+
+std::u16string_view cell_plain_text(Workbook& book, int sheetIndex, CellRecord& cell) {
+  if (cell.calcState < CalcState::ValueValid && validSheet(book, sheetIndex)) {
+    const ModelServices& services = modelServices();
+    if (services.computeCell)
+      services.computeCell(book, sheetIndex, cell);
+  }
+  const CellFormat* cf = cellFormatAt(book, cell.formatIndex);
+  const numfmt::CompiledFormat& format =
+      compiledNumberFormat(book, cf ? cf->numberFormatIndex : std::uint16_t{0});
+  if (cell.calcState == CalcState::DisplayValid && !dependsOnWidth(format, cell.value))
+    return cell.display.view();
+  // A string shows as it is unless the format has a text section.
+  if (cell.value.isString() && format.sections[3].kind < numfmt::SectionKind::Plain)
+    return cell.value.stringValue();
+  // A number in plain General is its General text, signed: the bulk of most
+  // sheets, written without going through the sections.
+  if (cell.value.isNumber() && isPlainGeneral(format)) {
+    std::u16string& text = scratchResult().text;
+    numfmt::generalText(cell.value.numberValue(), 15, platform::localeStrings(), text);
+    return text;
+  }
+  std::int16_t colour = 0;
+  return buildText(book, sheetIndex, cell, -1, format, colour);
 }
 
 int availableWidthPx(const Workbook& book, int sheetIndex, const CellRecord& cell,

@@ -33,6 +33,13 @@ namespace model {
 std::u16string_view cell_display_text(Workbook& book, int sheet, CellRecord& cell,
                                       int availableWidthPx);
 
+/// The text the cell shows when no width is given, which is what files of
+/// text are written with: the text cell_display_text(book, sheet, cell, -1)
+/// gives, but a text not cached already is built into a buffer that the next
+/// call of either function reuses, and the cell's cache is left as it was. So
+/// writing out a sheet of numbers allocates nothing per cell.
+std::u16string_view cell_plain_text(Workbook& book, int sheet, CellRecord& cell);
+
 /// The pixels a cell's text may take, at `scale`: the column's width, or the
 /// whole merged range's, or, for centre across selection, the cell's column
 /// and the following columns whose cells are empty and centred across

@@ -101,4 +101,39 @@ void BM_CellDisplayText_ValidScreen(benchmark::State& state) {
 }
 BENCHMARK(BM_CellDisplayText_ValidScreen);
 
+// What a CSV export asks of each cell: the General text of a number, with no
+// width to fit. The rows of the 65,536 x 10 benchmark file: whole numbers,
+// quarters and sevenths.
+void BM_CellPlainText_GeneralNumbers(benchmark::State& state) {
+  auto book = std::make_unique<Workbook>();
+  seedWorkbookTables(*book, Font{});
+  auto sheet = std::make_unique<Sheet>();
+  sheet_init(*sheet, SheetKind::Worksheet);
+  book->sheets.push_back(std::move(sheet));
+  Sheet& s = book->sheet(0);
+  constexpr int kNumberRows = 65536;
+  for (int r = 0; r < kNumberRows; ++r)
+    for (int c = 0; c < 10; ++c) {
+      CellRecord* cell = s.cells.append(static_cast<std::uint16_t>(r), static_cast<std::uint8_t>(c));
+      const int m = c % 3;
+      cell->value = CellValue::number(m == 0 ? r : (m == 1 ? r + 0.25 : r / 7.0));
+      cell->calcState = CalcState::ValueValid;
+    }
+  size_t chars = 0;
+  for (auto _ : state) {
+    chars = 0;
+    s.cells.forEach([&](CellRecord& cell) { chars += cell_plain_text(*book, 0, cell).size(); });
+    benchmark::DoNotOptimize(chars);
+  }
+  state.SetItemsProcessed(state.iterations() * kNumberRows * 10);
+  // 65535/7 in 15 digits, and no cell cached a text on the way.
+  CellRecord* last = s.cells.at(65535, 2);
+  if (!last || cell_plain_text(*book, 0, *last) != u"9362.14285714286" ||
+      !last->display.isNull()) {
+    std::fprintf(stderr, "plain texts are wrong\n");
+    std::abort();
+  }
+}
+BENCHMARK(BM_CellPlainText_GeneralNumbers)->Unit(benchmark::kMillisecond);
+
 } // namespace

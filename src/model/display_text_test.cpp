@@ -272,6 +272,50 @@ TEST_F(DisplayTextTest, StaleCellsAreComputedFirst) {
   EXPECT_EQ(onPath.calcState, CalcState::OnPath);
 }
 
+// A file of text takes each cell's text without a width: the same text the
+// grid would show unfitted, but the cell's cache is neither filled nor needed.
+TEST_F(DisplayTextTest, PlainTextIsTheUnfittedTextWithoutCaching) {
+  const struct {
+    CellValue value;
+    std::u16string_view code;
+    std::u16string_view text;
+  } kCases[] = {
+      {CellValue::number(1.0 / 7), u"General", u"0.142857142857143"},
+      {CellValue::number(-1e20), u"General", u"-1E+020"},
+      {CellValue::number(0.125), u"0.0%", u"12.5%"},
+      {CellValue::number(12345.678), u"#,##0.00", u"12,345.68"},
+      {CellValue::number(5), u"0*-", u"5"},
+      {CellValue::string(u"abc"), u"General", u"abc"},
+      {CellValue::string(u"abc"), u"0;0;0;\"<\"@\">\"", u"<abc>"},
+      {CellValue::boolean(true), u"General", u"TRUE"},
+      {CellValue::error(ErrorCode::NA), u"0.00", u"#N/A"},
+      {CellValue(), u"General", u""},
+  };
+  std::uint8_t column = 0;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(utf8(c.text));
+    CellRecord& cell = put(0, column++, c.value, format(c.code));
+    EXPECT_EQ(cell_plain_text(book, 0, cell), c.text);
+    EXPECT_TRUE(cell.display.isNull());
+    EXPECT_EQ(cell.calcState, CalcState::ValueValid);
+    EXPECT_EQ(show(cell), c.text);
+  }
+  // A cached text that needs no width is what it gives.
+  CellRecord& cached = put(1, 0, CellValue::number(0.5), format(u"0.00"));
+  EXPECT_EQ(show(cached), u"0.50");
+  cached.display.assign(u"stale on purpose");
+  EXPECT_EQ(cell_plain_text(book, 0, cached), u"stale on purpose");
+
+  // A stale cell is computed first.
+  modelServices().computeCell = [](Workbook&, int, CellRecord& cell) {
+    cell.value = CellValue::number(42);
+    cell.calcState = CalcState::ValueValid;
+  };
+  CellRecord& stale = put(2, 0, CellValue::number(1));
+  stale.calcState = CalcState::NotValid;
+  EXPECT_EQ(cell_plain_text(book, 0, stale), u"42");
+}
+
 TEST_F(DisplayTextTest, BadIndexesFallBack) {
   book.fonts[0].colourIndex = 20;
   CellRecord& noFormat = put(0, 0, CellValue::number(1.5), 999);

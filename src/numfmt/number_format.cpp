@@ -17,31 +17,88 @@ using detail::Decimal;
 
 namespace detail {
 
-Decimal toDecimal(double v, int significant) {
+namespace {
+
+// The digits and exponent of a to_chars scientific text such as "1.25e+03".
+Decimal parseScientific(const char *p, const char *end) {
   Decimal r;
-  v = std::fabs(v);
-  if (!(v > 0) || !std::isfinite(v))
-    return r;
-  significant = std::clamp(significant, 1, 17);
-  char buf[48];
-  const auto res =
-      std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, significant - 1);
-  const char *p = buf;
-  for (; p < res.ptr && *p != 'e'; ++p)
+  for (; p < end && *p != 'e'; ++p)
     if (*p >= '0' && *p <= '9' && r.count < static_cast<int>(r.d.size()))
       r.d[static_cast<unsigned>(r.count++)] = static_cast<std::uint8_t>(*p - '0');
   int exponent = 0;
   bool negative = false;
-  if (p < res.ptr)
+  if (p < end)
     ++p;
-  if (p < res.ptr && (*p == '-' || *p == '+'))
+  if (p < end && (*p == '-' || *p == '+'))
     negative = *p++ == '-';
-  for (; p < res.ptr; ++p)
+  for (; p < end; ++p)
     exponent = exponent * 10 + (*p - '0');
   r.exponent = negative ? -exponent : exponent;
   while (r.count > 0 && r.d[static_cast<unsigned>(r.count - 1)] == 0)
     --r.count;
   return r;
+}
+
+// Whole numbers and short decimals, which are most of what people type, are
+// a whole number of at most 15 digits over a small power of ten; when that
+// decimal reads back as v, its digits serve as the shortest ones would.
+bool shortDecimal(double v, Decimal &r) {
+  static constexpr double kPowers[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6};
+  for (int k = 0; k < static_cast<int>(std::size(kPowers)); ++k) {
+    const double scaled = v * kPowers[k];
+    if (!(scaled < 1e15))
+      return false;
+    if (scaled != std::floor(scaled) || scaled / kPowers[k] != v)
+      continue;
+    auto n = static_cast<std::uint64_t>(scaled);
+    std::uint8_t reversed[16];
+    int count = 0;
+    do {
+      reversed[count++] = static_cast<std::uint8_t>(n % 10);
+      n /= 10;
+    } while (n != 0);
+    r.exponent = count - 1 - k;
+    r.count = count;
+    for (int i = 0; i < count; ++i)
+      r.d[static_cast<unsigned>(i)] = reversed[count - 1 - i];
+    while (r.count > 0 && r.d[static_cast<unsigned>(r.count - 1)] == 0)
+      --r.count;
+    return true;
+  }
+  return false;
+}
+
+} // namespace
+
+// The shortest digits that read back as v come quickly; rounding them gives
+// the digits of v itself at up to 15 places, because a normal double is
+// closer to its shortest digits than half a unit of the 15th place, and no
+// rounding boundary lies between them unless it is those digits themselves. Only when the cut
+// falls exactly on a 5 (v may lie either side of it) is v converted at the
+// precision asked for, which is slower.
+Decimal toDecimal(double v, int significant) {
+  v = std::fabs(v);
+  if (!(v > 0) || !std::isfinite(v))
+    return Decimal{};
+  significant = std::clamp(significant, 1, 17);
+  char buf[48];
+  // Subnormal numbers have too few bits for the argument above.
+  if (significant <= 15 && v >= std::numeric_limits<double>::min()) {
+    Decimal r;
+    if (!shortDecimal(v, r)) {
+      const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+      r = parseScientific(buf, res.ptr);
+    }
+    if (r.count <= significant)
+      return r;
+    if (r.d[static_cast<unsigned>(significant)] != 5 || r.count > significant + 1) {
+      roundAtPlace(r, r.exponent - significant + 1);
+      return r;
+    }
+  }
+  const auto res =
+      std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, significant - 1);
+  return parseScientific(buf, res.ptr);
 }
 
 void roundAtPlace(Decimal &v, int place) {
@@ -1546,13 +1603,21 @@ FormatResult formatText(std::optional<std::u16string_view> text, std::u16string_
 std::u16string generalText(double value, int significantDigits,
                            const platform::LocaleStrings &locale) {
   std::u16string out;
-  if (!std::isfinite(value))
-    return u"#NUM!";
+  generalText(value, significantDigits, locale, out);
+  return out;
+}
+
+void generalText(double value, int significantDigits, const platform::LocaleStrings &locale,
+                 std::u16string &out) {
+  out.clear();
+  if (!std::isfinite(value)) {
+    out = u"#NUM!";
+    return;
+  }
   const int precision = std::clamp(significantDigits, 1, 17);
   if (value < 0)
     out.push_back(u'-');
   putGeneralDigits(out, detail::toDecimal(value, precision), precision, locale.decimalSeparator);
-  return out;
 }
 
 } // namespace numfmt

@@ -164,5 +164,9 @@ FormatResult formatText(std::optional<std::u16string_view> text, std::u16string_
 /// decimal separator. Infinities and NaN give "#NUM!".
 std::u16string generalText(double value, int significantDigits,
                            const platform::LocaleStrings &locale = platform::localeStrings());
+/// The same into `out`, whose storage is reused: for turning many numbers
+/// into text without an allocation each.
+void generalText(double value, int significantDigits, const platform::LocaleStrings &locale,
+                 std::u16string &out);
 
 } // namespace numfmt

@@ -7,8 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace numfmt {
 namespace {
@@ -620,6 +624,49 @@ TEST(Decimal, RoundsOnDecimalDigits) {
   detail::roundAtPlace(d, -1);
   EXPECT_EQ(d.exponent, 3);
   EXPECT_EQ(d.integerLength(), 4);
+}
+
+// The digits of a number at n places are those printf gives, which rounds
+// the exact binary value: checked for whole numbers, short decimals, long
+// fractions, ties that sit exactly on a 5 and random bit patterns.
+TEST(Decimal, DigitsAreTheCorrectlyRoundedOnes) {
+  std::vector<double> values = {1.0 / 7, 2.0 / 3, 0.1, 0.3, 1e15, 1e16 + 2, 123456789012345678.0,
+                                9.999999999999999, 0.5, 1.5, 2.5, 0.125, 1.0000000000000002,
+                                5e-324, 1.7976931348623157e308, 999999999999999.5, 0.15, 8.5};
+  for (int r = 1; r < 65536; r += 997)
+    for (double v : {double(r), r + 0.25, r / 7.0, r * 1.1, r / 3.0e7})
+      values.push_back(v);
+  std::uint64_t bits = 0x9E3779B97F4A7C15ull;
+  for (int i = 0; i < 20000; ++i) {
+    bits ^= bits << 13;
+    bits ^= bits >> 7;
+    bits ^= bits << 17;
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    if (std::isfinite(v))
+      values.push_back(v);
+  }
+  for (const double v : values)
+    for (int n = 1; n <= 17; ++n) {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.*e", n - 1, std::fabs(v));
+      std::string digits;
+      const char* p = buf;
+      for (; *p && *p != 'e'; ++p)
+        if (*p >= '0' && *p <= '9')
+          digits += *p;
+      const int exponent = std::atoi(p + 1);
+      while (!digits.empty() && digits.back() == '0')
+        digits.pop_back();
+      const detail::Decimal d = detail::toDecimal(v, n);
+      std::string got;
+      for (int i = 0; i < d.count; ++i)
+        got += static_cast<char>('0' + d.d[static_cast<unsigned>(i)]);
+      ASSERT_EQ(got, digits) << v << " at " << n;
+      if (!digits.empty()) {
+        ASSERT_EQ(d.exponent, exponent) << v << " at " << n;
+      }
+    }
 }
 
 } // namespace
