@@ -124,10 +124,7 @@ bool writeWorkbookFile(model::Workbook& book, const std::u16string& path, int fi
   case model::kFileText: {
     const auto kind =
         fileType == model::kFileCsv ? textfile::DelimitedKind::Csv : textfile::DelimitedKind::Tab;
-    std::string bytes;
-    return platform::withAllocation([&] { bytes = textfile::exportDelimitedText(book, kind); }) &&
-           platform::replaceFileAtomically(
-               path, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+    return textfile::saveDelimitedText(book, path, kind);
   }
   case model::kFileXls:
   case model::kFileXlt:

@@ -12,7 +12,9 @@
 #include "platform/ui_services.h"
 #include "platform/unicode.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -56,6 +58,116 @@ bool isLeadByte(int codePage, unsigned b) {
 }
 
 enum class Encoding { Ansi, Utf8 };
+
+// Strict UTF-8: shortest forms only, no surrogates, nothing past U+10FFFF.
+// `nonAscii` tells whether any byte was above 0x7F.
+bool isValidUtf8(std::string_view s, bool& nonAscii) {
+  nonAscii = false;
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const auto* const end = p + s.size();
+  while (p < end) {
+    // ASCII runs are the bulk of most files: eight bytes at a time.
+    while (end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      if (word & 0x8080808080808080ull)
+        break;
+      p += 8;
+    }
+    if (p >= end)
+      break;
+    const unsigned b = *p;
+    if (b < 0x80) {
+      ++p;
+      continue;
+    }
+    nonAscii = true;
+    size_t length = 0;
+    unsigned low = 0x80, high = 0xBF; // range of the second byte
+    if (b >= 0xC2 && b <= 0xDF) {
+      length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      length = 3;
+      if (b == 0xE0)
+        low = 0xA0; // shorter forms would do
+      else if (b == 0xED)
+        high = 0x9F; // surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      length = 4;
+      if (b == 0xF0)
+        low = 0x90;
+      else if (b == 0xF4)
+        high = 0x8F; // past U+10FFFF
+    } else {
+      return false;
+    }
+    if (static_cast<size_t>(end - p) < length || p[1] < low || p[1] > high)
+      return false;
+    for (size_t i = 2; i < length; ++i)
+      if (p[i] < 0x80 || p[i] > 0xBF)
+        return false;
+    p += length;
+  }
+  return true;
+}
+
+// UTF-16 or UTF-32 text (after its byte-order mark) as UTF-8, which the
+// importer parses like any UTF-8 file: every byte that matters to the syntax
+// is ASCII. Units that are no character become U+FFFD. Throws std::bad_alloc.
+std::string wideToUtf8(std::string_view in, size_t unitBytes, bool little) {
+  std::u16string wide;
+  wide.reserve(in.size() / unitBytes + 1);
+  for (size_t i = 0; i + unitBytes <= in.size(); i += unitBytes) {
+    std::uint32_t unit = 0;
+    for (size_t k = 0; k < unitBytes; ++k) {
+      const auto byte = static_cast<std::uint8_t>(in[i + (little ? unitBytes - 1 - k : k)]);
+      unit = unit << 8 | byte;
+    }
+    if (unitBytes == 2) {
+      wide += static_cast<char16_t>(unit);
+    } else if (unit >= 0x10000 && unit <= 0x10FFFF) {
+      wide += static_cast<char16_t>(0xD800 + ((unit - 0x10000) >> 10));
+      wide += static_cast<char16_t>(0xDC00 + ((unit - 0x10000) & 0x3FF));
+    } else {
+      wide += (unit >= 0xD800 && unit <= 0xDFFF) || unit > 0x10FFFF ? u'\xFFFD'
+                                                                    : static_cast<char16_t>(unit);
+    }
+  }
+  return platform::toUtf8(wide);
+}
+
+// The file's encoding. A byte-order mark decides, and is dropped; UTF-16 and
+// UTF-32 files are turned into UTF-8 in `converted`, which `in` then views.
+// Without a mark, bytes that are valid UTF-8 and hold characters beyond ASCII
+// are UTF-8 (most text files on Linux are), anything else is in the ANSI code
+// page. Throws std::bad_alloc.
+Encoding detectEncoding(std::string_view& in, std::string& converted) {
+  struct Mark {
+    std::string_view bytes;
+    size_t unitBytes; // 1 for UTF-8
+    bool little;
+  };
+  // UTF-32 LE first: its mark begins with UTF-16 LE's.
+  static constexpr Mark kMarks[] = {
+      {std::string_view("\xFF\xFE\0\0", 4), 4, true},
+      {std::string_view("\0\0\xFE\xFF", 4), 4, false},
+      {"\xEF\xBB\xBF", 1, false},
+      {"\xFF\xFE", 2, true},
+      {"\xFE\xFF", 2, false},
+  };
+  for (const Mark& m : kMarks) {
+    if (!in.starts_with(m.bytes))
+      continue;
+    in.remove_prefix(m.bytes.size());
+    if (m.unitBytes > 1) {
+      converted = wideToUtf8(in, m.unitBytes, m.little);
+      in = converted;
+    }
+    return Encoding::Utf8;
+  }
+  bool nonAscii = false;
+  return isValidUtf8(in, nonAscii) && nonAscii ? Encoding::Utf8 : Encoding::Ansi;
+}
 
 class Importer {
 public:
@@ -145,8 +257,13 @@ public:
       if (in[p] == '\r' && p + 1 < n && in[p + 1] == '\n')
         ++p;
       ++p;
-      if (row >= kMaxLines - 1)
-        return fail();
+      if (row >= kMaxLines - 1) {
+        // A full sheet we wrote ends its last row with a line end too: only
+        // a further line with something in it is more than the sheet holds.
+        while (p < n && (in[p] == '\r' || in[p] == '\n'))
+          ++p;
+        return p >= n || fail();
+      }
       ++row;
     }
     return true;
@@ -266,26 +383,172 @@ private:
   int m_lastRow = -1;
 };
 
-void appendEncoded(std::string& out, std::u16string_view text, int codePage) {
-  bool ascii = true;
-  for (char16_t c : text)
-    if (c >= 0x80) {
-      ascii = false;
-      break;
+// Writes the active sheet's texts in one encoding: the ANSI code page, or
+// UTF-8 for a file that begins with a byte-order mark.
+class Exporter {
+public:
+  Exporter(model::Workbook& book, DelimitedKind kind, const DelimitedOptions& options, bool utf8)
+      : m_book(book), m_utf8(utf8), m_csv(kind == DelimitedKind::Csv) {
+    m_codePage = codePageOf(options);
+    m_supported = platform::isSupportedCodePage(m_codePage);
+    m_listSeparator = listSeparatorOf(options);
+    m_separator = static_cast<char>(fieldSeparatorOf(kind, options) & 0xFF);
+  }
+
+  // False, leaving `out` partly written, when a text holds a character the
+  // code page cannot represent. Throws std::bad_alloc.
+  bool run(std::string& out) {
+    out.clear();
+    if (m_book.sheets.empty())
+      return true;
+    const int sheetIndex = m_book.activeSheet;
+    model::Sheet& sheet = m_book.sheet(sheetIndex);
+    if (!sheet.hasGrid())
+      return true;
+    int maxRow = -1;
+    int maxColumn = -1;
+    sheet.cells.forEach([&](model::CellRecord& c) {
+      if (c.input.isNull() || c.input.size() == 0)
+        return;
+      maxRow = std::max<int>(maxRow, c.row);
+      maxColumn = std::max<int>(maxColumn, c.column);
+    });
+    if (maxRow < 0)
+      return true;
+    if (m_utf8)
+      out = "\xEF\xBB\xBF";
+    const bool showFormulas = (sheet.flags & model::kSheetShowFormulas) != 0;
+
+    int row = 0;
+    int column = 0; // fields written so far on the current row, empty ones included
+    auto endRow = [&] {
+      if (m_csv)
+        out.append(static_cast<size_t>(maxColumn + 1 - std::max(column, 1)), m_separator);
+      out += "\r\n";
+      ++row;
+      column = 0;
+    };
+    bool encodable = true;
+    sheet.cells.forEach([&](model::CellRecord& c) {
+      if (!encodable || c.input.isNull() || c.input.size() == 0)
+        return;
+      while (row < c.row)
+        endRow();
+      out.append(static_cast<size_t>(c.column - column + (column > 0 ? 1 : 0)), m_separator);
+      column = c.column + 1;
+      const std::u16string_view text =
+          showFormulas ? c.input.view() : model::cell_plain_text(m_book, sheetIndex, c);
+      encodable = field(out, text);
+    });
+    if (!encodable)
+      return false;
+    while (row <= maxRow)
+      endRow();
+    return true;
+  }
+
+private:
+  // One field: quoted when it holds the list separator, the field separator
+  // itself (a tab inside a cell would otherwise split it in two when a .txt
+  // file is read back), a quote, CR or LF.
+  bool field(std::string& out, std::u16string_view text) {
+    bool ascii = true;
+    bool quote = false;
+    for (const char16_t c : text) {
+      ascii = ascii && c < 0x80;
+      quote = quote || c == m_listSeparator || c == static_cast<unsigned char>(m_separator) ||
+              c == u'"' || c == u'\r' || c == u'\n';
     }
-  if (ascii) {
-    for (char16_t c : text)
-      out += static_cast<char>(c);
-    return;
+    if (!quote)
+      return ascii ? appendAscii(out, text), true : appendEncoded(out, text);
+    out += '"';
+    size_t from = 0;
+    for (size_t q = text.find(u'"'); q != std::u16string_view::npos; q = text.find(u'"', q + 1)) {
+      if (!appendEncoded(out, text.substr(from, q + 1 - from)))
+        return false;
+      out += '"';
+      from = q + 1;
+    }
+    if (!appendEncoded(out, text.substr(from)))
+      return false;
+    out += '"';
+    return true;
   }
-  std::string bytes;
-  if (platform::fromUtf16(codePage, text, bytes)) {
-    out += bytes;
-    return;
+
+  static void appendAscii(std::string& out, std::u16string_view text) {
+    const size_t at = out.size();
+    out.resize(at + text.size());
+    char* p = out.data() + at;
+    for (const char16_t c : text)
+      *p++ = static_cast<char>(c);
   }
-  for (char16_t c : text)
-    out += c < 0x100 ? static_cast<char>(c) : '?';
-}
+
+  bool appendEncoded(std::string& out, std::u16string_view text) {
+    if (m_utf8) {
+      appendUtf8(out, text);
+      return true;
+    }
+    if (std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; })) {
+      appendAscii(out, text);
+      return true;
+    }
+    if (!m_supported) {
+      // Read back byte for byte as the characters with the same numbers.
+      for (const char16_t c : text) {
+        if (c >= 0x100)
+          return false;
+        out += static_cast<char>(c);
+      }
+      return true;
+    }
+    // The converter writes "?" for what the code page lacks (and some pages
+    // map a character to a look-alike): only what reads back the same will do.
+    if (!platform::fromUtf16(m_codePage, text, m_bytes) ||
+        !platform::toUtf16(m_codePage, m_bytes, m_back) || m_back != text)
+      return false;
+    out += m_bytes;
+    return true;
+  }
+
+  // An unpaired surrogate has no UTF-8 form: it becomes U+FFFD.
+  static void appendUtf8(std::string& out, std::u16string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+      std::uint32_t cp = text[i];
+      if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+          text[i + 1] <= 0xDFFF) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+        ++i;
+      } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+        cp = 0xFFFD;
+      }
+      if (cp < 0x80) {
+        out += static_cast<char>(cp);
+      } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | cp >> 6);
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+      } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | cp >> 12);
+        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+      } else {
+        out += static_cast<char>(0xF0 | cp >> 18);
+        out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+      }
+    }
+  }
+
+  model::Workbook& m_book;
+  bool m_utf8;
+  bool m_csv;
+  int m_codePage = 1252;
+  bool m_supported = false;
+  char16_t m_listSeparator = u',';
+  char m_separator = ',';
+  std::string m_bytes;
+  std::u16string m_back;
+};
 
 } // namespace
 
@@ -332,29 +595,11 @@ bool importDelimitedText(std::span<const std::uint8_t> bytes, DelimitedKind kind
   std::string_view in(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   Encoding encoding = Encoding::Ansi;
   std::string converted;
-  if (options.honourByteOrderMark) {
-    if (in.size() >= 3 && in.substr(0, 3) == "\xEF\xBB\xBF") {
-      in.remove_prefix(3);
-      encoding = Encoding::Utf8;
-    } else if (in.size() >= 2 && (in.substr(0, 2) == "\xFF\xFE" || in.substr(0, 2) == "\xFE\xFF")) {
-      // UTF-16 is parsed as UTF-8: every byte that matters to the syntax is ASCII.
-      const bool little = in[0] == '\xFF';
-      const bool ok = platform::withAllocation([&] {
-        std::u16string wide;
-        wide.reserve(in.size() / 2);
-        for (size_t i = 2; i + 1 < in.size(); i += 2) {
-          const auto a = static_cast<std::uint8_t>(in[i]);
-          const auto b = static_cast<std::uint8_t>(in[i + 1]);
-          wide += static_cast<char16_t>(little ? a | b << 8 : b | a << 8);
-        }
-        converted = platform::toUtf8(wide);
-      });
-      if (!ok) {
-        undo();
-        return false;
-      }
-      in = converted;
-      encoding = Encoding::Utf8;
+  if (options.detectEncoding) {
+    const bool ok = platform::withAllocation([&] { encoding = detectEncoding(in, converted); });
+    if (!ok) {
+      undo();
+      return false;
     }
   }
 
@@ -370,75 +615,32 @@ bool importDelimitedText(std::span<const std::uint8_t> bytes, DelimitedKind kind
 }
 
 std::string exportDelimitedText(model::Workbook& book, DelimitedKind kind,
-                                const DelimitedOptions& options) {
+                                const DelimitedOptions& options, bool* unrepresentable) {
   std::string out;
-  if (book.sheets.empty())
-    return out;
-  const int sheetIndex = book.activeSheet;
-  model::Sheet& sheet = book.sheet(sheetIndex);
-  if (!sheet.hasGrid())
-    return out;
-
-  int maxRow = -1;
-  int maxColumn = -1;
-  sheet.cells.forEach([&](model::CellRecord& c) {
-    if (c.input.isNull() || c.input.size() == 0)
-      return;
-    maxRow = std::max<int>(maxRow, c.row);
-    maxColumn = std::max<int>(maxColumn, c.column);
-  });
-  if (maxRow < 0)
-    return out;
-
-  const int codePage = codePageOf(options);
-  const char16_t listSeparator = listSeparatorOf(options);
-  const char separator = static_cast<char>(fieldSeparatorOf(kind, options) & 0xFF);
-  const bool csv = kind == DelimitedKind::Csv;
-  const bool showFormulas = (sheet.flags & model::kSheetShowFormulas) != 0;
-
-  int row = 0;
-  int column = 0; // fields written so far on the current row, empty ones included
-  auto endRow = [&] {
-    if (csv)
-      out.append(static_cast<size_t>(maxColumn + 1 - std::max(column, 1)), separator);
-    out += "\r\n";
-    ++row;
-    column = 0;
-  };
-  std::u16string text;
-  sheet.cells.forEach([&](model::CellRecord& c) {
-    if (c.input.isNull() || c.input.size() == 0)
-      return;
-    while (row < c.row)
-      endRow();
-    out.append(static_cast<size_t>(c.column - column + (column > 0 ? 1 : 0)), separator);
-    column = c.column + 1;
-    if (showFormulas)
-      text.assign(c.input.view());
-    else
-      text.assign(model::cell_display_text(book, sheetIndex, c, -1));
-    // The field separator itself is quoted too: a tab inside a cell would
-    // otherwise split it in two when a .txt file is read back.
-    const bool quote =
-        text.find_first_of(std::u16string{listSeparator, static_cast<unsigned char>(separator), u'"',
-                                          u'\r', u'\n'}) != std::u16string::npos;
-    if (!quote) {
-      appendEncoded(out, text, codePage);
-      return;
-    }
-    out += '"';
-    size_t from = 0;
-    for (size_t q = text.find(u'"'); q != std::u16string::npos; q = text.find(u'"', q + 1)) {
-      appendEncoded(out, std::u16string_view(text).substr(from, q + 1 - from), codePage);
-      out += '"';
-      from = q + 1;
-    }
-    appendEncoded(out, std::u16string_view(text).substr(from), codePage);
-    out += '"';
-  });
-  while (row <= maxRow)
-    endRow();
+  const bool encodable = Exporter(book, kind, options, false).run(out);
+  // Code-page bytes that happen to be valid UTF-8 would be read back as
+  // UTF-8, so such a file is written in UTF-8 too: what is written reads back.
+  bool nonAscii = false;
+  if (!encodable || (isValidUtf8(out, nonAscii) && nonAscii))
+    (void)Exporter(book, kind, options, true).run(out);
+  if (unrepresentable)
+    *unrepresentable = !encodable;
   return out;
+}
+
+bool saveDelimitedText(model::Workbook& book, const std::u16string& path, DelimitedKind kind,
+                       const DelimitedOptions& options) {
+  std::string bytes;
+  bool unrepresentable = false;
+  if (!platform::withAllocation(
+          [&] { bytes = exportDelimitedText(book, kind, options, &unrepresentable); }) ||
+      !platform::replaceFileAtomically(
+          path, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())))
+    return false;
+  if (unrepresentable)
+    platform::ui().messageBox(kMessageSavedAsUtf8, std::nullopt, platform::MessageButtons::Ok,
+                              platform::MessageIcon::Information);
+  return true;
 }
 
 } // namespace textfile

@@ -1,7 +1,8 @@
 #pragma once
 // Comma-separated (.csv, with the locale's list separator) and tab-separated
-// (.txt) text: one sheet per file, bytes in the ANSI code page, fields
-// stored as the text a user would type so they are classified as on entry.
+// (.txt) text: one sheet per file, bytes in the ANSI code page or in UTF-8,
+// fields stored as the text a user would type so they are classified as on
+// entry.
 
 #include "model/workbook.h"
 
@@ -13,6 +14,8 @@
 namespace textfile {
 
 inline constexpr std::u16string_view kMessageInvalidData = u"文件中含有无效数据！";
+inline constexpr std::u16string_view kMessageSavedAsUtf8 =
+    u"文件中有当前代码页无法表示的字符，已按 UTF-8 保存。";
 inline constexpr int kMaxFields = 256;   // columns A to IV
 inline constexpr int kMaxLines = 65536;  // rows 1 to 65,536
 
@@ -22,9 +25,11 @@ struct DelimitedOptions {
   int codePage = 0;         // 0: platform::systemAnsiCodePage()
   char16_t separator = 0;   // 0: the list separator for Csv, tab for Tab
   char16_t listSeparator = 0; // 0: the locale's; decides quoting on export
-  /// A UTF-8 or UTF-16 byte-order mark at the start of a file switches the
-  /// import to that encoding (files written by other programs carry one).
-  bool honourByteOrderMark = true;
+  /// Import finds the encoding from the bytes: a byte-order mark (UTF-8,
+  /// UTF-16, UTF-32) decides; else bytes that are valid UTF-8 and hold
+  /// characters beyond ASCII are UTF-8; else the ANSI code page. False reads
+  /// every file in the code page.
+  bool detectEncoding = true;
 };
 
 /// The name a sheet imported from `path` gets: the file name without its
@@ -48,9 +53,23 @@ std::u16string sheetNameForFile(std::u16string_view path);
 
 /// The bytes of the active sheet as delimited text: displayed texts (formula
 /// texts when the sheet shows formulas), quoted when they hold the list
-/// separator, a quote, CR or LF; rows end in CR LF. A chart sheet or an empty
-/// sheet gives no bytes. Stale formulas are computed on the way.
+/// separator, the field separator, a quote, CR or LF; rows end in CR LF. A
+/// chart sheet or an empty sheet gives no bytes. Stale formulas are computed
+/// on the way. Texts are in the ANSI code page; when one holds a character
+/// the code page cannot represent (`*unrepresentable` is then set), or when
+/// the code-page bytes would read back as UTF-8, the whole file is UTF-8
+/// after a byte-order mark instead, which the import recognises. Throws
+/// std::bad_alloc.
 std::string exportDelimitedText(model::Workbook& book, DelimitedKind kind,
-                                const DelimitedOptions& options = {});
+                                const DelimitedOptions& options = {},
+                                bool* unrepresentable = nullptr);
+
+/// Exports the active sheet and writes it to `path` through a temporary file
+/// that replaces it once complete. When characters the code page cannot
+/// represent made it UTF-8, says so once with kMessageSavedAsUtf8 after it
+/// is written. False when
+/// memory ran out or the file could not be written (no message of its own).
+[[nodiscard]] bool saveDelimitedText(model::Workbook& book, const std::u16string& path,
+                                     DelimitedKind kind, const DelimitedOptions& options = {});
 
 } // namespace textfile

@@ -6,12 +6,15 @@
 #include "platform/locale_strings.h"
 #include "platform/ui_services.h"
 #include "platform/unicode.h"
+#include "model/display_text.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace textfile {
@@ -118,7 +121,9 @@ TEST_F(DelimitedTextTest, MalformedFilesAreRefusedAndLeaveNoSheet) {
       {"quote inside unquoted field", "ab\"c\n"},
       {"file ends inside quotes", "\"abc\n"},
       {"257 fields", fields256 + ",y\n"},
-      {"line end closes line 65,536", lines65536},
+      {"a 65,537th line with a field", lines65536 + "x"},
+      {"a 65,537th line of separators", lines65536 + ",\r\n"},
+      {"a 65,537th line after empty ones", lines65536 + "\n\r\nx\n"},
   };
   for (const auto& [name, bytes] : bad) {
     SCOPED_TRACE(name);
@@ -127,14 +132,183 @@ TEST_F(DelimitedTextTest, MalformedFilesAreRefusedAndLeaveNoSheet) {
     EXPECT_TRUE(lastMessageWasInvalidData());
     EXPECT_TRUE(book->sheets.empty());
   }
-  // The limits themselves are fine: 256 fields, and a 65,536th line without a line end.
+  // The limits themselves are fine: 256 fields, and 65,536 lines with or
+  // without a line end after the last (empty lines after it hold nothing).
   fresh();
   ASSERT_TRUE(import(fields256 + "\n"));
   EXPECT_EQ(input(0, 255), u"x");
+  for (const std::string_view end : {"", "\n", "\r\n", "\r", "\r\n\r\n\n"}) {
+    SCOPED_TRACE(testing::PrintToString(end));
+    fresh();
+    ASSERT_TRUE(import(lines65536.substr(0, lines65536.size() - 1) + std::string(end)));
+    EXPECT_EQ(book->sheet(0).cells.count(), 65536u);
+    EXPECT_EQ(input(65535, 0), u"1");
+    EXPECT_TRUE(ui.shown().empty());
+  }
+}
+
+// Export ends every row with CR LF, the last one too: a full-height sheet we
+// write must read back.
+TEST_F(DelimitedTextTest, FullHeightSheetReadsBackWhatWasWritten) {
+  ASSERT_TRUE(import("top,x\n"));
+  model::Sheet& sheet = book->sheet(0);
+  model::append_cell(sheet.cells, 65535, 1, u"bottom", model::kDefaultCellFormat);
+  model::cell_at(sheet, 65535, 1)->value = model::CellValue::string(u"bottom");
+  for (DelimitedKind kind : {DelimitedKind::Csv, DelimitedKind::Tab}) {
+    const std::string out = exportDelimitedText(*book, kind, {.codePage = 1252});
+    ASSERT_TRUE(out.ends_with("bottom\r\n"));
+    auto written = std::move(book);
+    fresh();
+    ASSERT_TRUE(import(out, kind)) << (kind == DelimitedKind::Csv ? "csv" : "tab");
+    EXPECT_EQ(input(65535, 1), u"bottom");
+    EXPECT_EQ(input(0, 0), u"top");
+    EXPECT_TRUE(ui.shown().empty());
+    book = std::move(written);
+  }
+}
+
+struct EncodingCase {
+  const char* name;
+  std::string bytes;
+  int codePage;
+  std::vector<std::u16string> row; // the inputs of row 1, from column A
+};
+
+// A byte-order mark decides; else bytes that are valid UTF-8 with characters
+// beyond ASCII are UTF-8; else the ANSI code page.
+TEST_F(DelimitedTextTest, EncodingIsFoundFromTheBytes) {
+  const EncodingCase cases[] = {
+      {"UTF-8 without a mark under GBK", "\xE5\xBC\xA0\xE4\xB8\x89,\xD0\x9C\xD0\xBE\xD1\x81\n", 936,
+       {u"张三", u"Мос"}},
+      {"UTF-8 without a mark under 1252", "caf\xC3\xA9", 1252, {u"café"}},
+      {"GBK bytes are no UTF-8", "\xD5\xC5\xC8\xFD", 936, {u"张三"}},
+      {"1252 bytes are no UTF-8", "caf\xE9", 1252, {u"café"}},
+      {"ASCII only", "a,b", 936, {u"a", u"b"}},
+      {"an overlong form is no UTF-8", "\xC0\xAF", 1252, {u"À¯"}},
+      {"an encoded surrogate is no UTF-8", "\xED\xA0\x80", 1252, {u"í\u00A0€"}},
+      {"past U+10FFFF is no UTF-8", "\xF4\x90\x80\x80", 1252, {u"ô\u0090€€"}},
+      {"a cut sequence is no UTF-8", "ok\xE5\xBC", 1252, {u"okå¼"}},
+      {"four-byte UTF-8", "\xF0\x9F\x98\x80", 1252, {u"\U0001F600"}},
+      {"UTF-8 mark under GBK", "\xEF\xBB\xBF\xE4\xB8\xAD", 936, {u"中"}},
+      {"UTF-16 LE mark", std::string("\xFF\xFE\x2D\x4E,\0x\0", 8), 1252, {u"中", u"x"}},
+      {"UTF-16 BE mark", std::string("\xFE\xFF\x4E\x2D\0,\0x", 8), 1252, {u"中", u"x"}},
+      {"UTF-32 LE mark", std::string("\xFF\xFE\0\0\x2D\x4E\0\0,\0\0\0\x00\xF6\x01\0", 16), 1252,
+       {u"中", u"\U0001F600"}},
+      {"UTF-32 BE mark", std::string("\0\0\xFE\xFF\0\0\x4E\x2D\0\0\0,\0\0\0x", 16), 1252,
+       {u"中", u"x"}},
+  };
+  for (const EncodingCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    fresh();
+    ASSERT_TRUE(import(c.bytes, DelimitedKind::Csv, {.codePage = c.codePage}));
+    EXPECT_EQ(book->sheet(0).cells.count(), c.row.size());
+    for (size_t i = 0; i < c.row.size(); ++i)
+      EXPECT_EQ(input(0, static_cast<int>(i)), c.row[i]) << i;
+  }
+  // Asked not to look, every file is in the code page.
   fresh();
-  lines65536.pop_back();
-  ASSERT_TRUE(import(lines65536));
-  EXPECT_NE(cell(65535, 0), nullptr);
+  ASSERT_TRUE(import("\xEF\xBB\xBF" "a", DelimitedKind::Csv, {.codePage = 1252, .detectEncoding = false}));
+  EXPECT_EQ(input(0, 0), u"ï»¿a");
+}
+
+// Characters the code page lacks used to go out as "?"; now the file is
+// written in UTF-8 after a byte-order mark, and reads back as it was.
+TEST_F(DelimitedTextTest, TextTheCodePageCannotHoldIsWrittenAsUtf8) {
+  const struct {
+    const char* name;
+    int codePage;
+    std::u16string row;        // fields of one line, comma-separated
+    const char* expected;      // the file
+    bool unrepresentable;
+  } cases[] = {
+      {"Chinese and Russian in 1252", 1252, u"张三,Москва",
+       "\xEF\xBB\xBF\xE5\xBC\xA0\xE4\xB8\x89,\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0\r\n", true},
+      {"Chinese in GBK", 936, u"张三,x", "\xD5\xC5\xC8\xFD,x\r\n", false},
+      {"Thai in GBK", 936, u"中,ไทย", "\xEF\xBB\xBF\xE4\xB8\xAD,\xE0\xB9\x84\xE0\xB8\x97\xE0\xB8\xA2\r\n", true},
+      {"accents in 1252", 1252, u"café,x", "caf\xE9,x\r\n", false},
+      // Code-page bytes that pass for UTF-8 would read back as other text.
+      {"1252 text whose bytes are UTF-8", 1252, u"Ã©", "\xEF\xBB\xBF\xC3\x83\xC2\xA9\r\n", false},
+      {"a quoted field", 1252, u"\"张\"\"三\"", "\xEF\xBB\xBF\"\xE5\xBC\xA0\"\"\xE4\xB8\x89\"\r\n", true},
+      {"a character outside the first plane", 1252, u"\U0001F600",
+       "\xEF\xBB\xBF\xF0\x9F\x98\x80\r\n", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (DelimitedKind kind : {DelimitedKind::Csv, DelimitedKind::Tab}) {
+      const DelimitedOptions options{.codePage = c.codePage};
+      fresh();
+      const std::string utf8 = platform::toUtf8(c.row);
+      ASSERT_TRUE(import("\xEF\xBB\xBF" + utf8, DelimitedKind::Csv, options));
+      std::vector<std::u16string> before;
+      book->sheet(0).cells.forEach(
+          [&](model::CellRecord& cell) { before.emplace_back(cell.input.view()); });
+      bool unrepresentable = !c.unrepresentable;
+      const std::string out = exportDelimitedText(*book, kind, options, &unrepresentable);
+      EXPECT_EQ(unrepresentable, c.unrepresentable);
+      std::string expected = c.expected;
+      if (kind == DelimitedKind::Tab)
+        std::replace(expected.begin(), expected.end(), ',', '\t');
+      EXPECT_EQ(out, expected);
+      // Both ways: what was written reads back the same.
+      fresh();
+      ASSERT_TRUE(import(out, kind, options));
+      std::vector<std::u16string> after;
+      book->sheet(0).cells.forEach(
+          [&](model::CellRecord& cell) { after.emplace_back(cell.input.view()); });
+      EXPECT_EQ(after, before);
+    }
+  }
+}
+
+TEST_F(DelimitedTextTest, SavingAsUtf8SaysSoOnce) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                    ("cellwick_text_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::u16string path = platform::fromUtf8((dir / "out.csv").string());
+  ASSERT_TRUE(import("\xEF\xBB\xBF\xE5\xBC\xA0\xE4\xB8\x89,\xE4\xB8\xAD\n\xE6\x96\x87\n"));
+  ui.clearShown();
+  ASSERT_TRUE(saveDelimitedText(*book, path, DelimitedKind::Csv, {.codePage = 1252}));
+  ASSERT_EQ(ui.shown().size(), 1u);
+  EXPECT_EQ(ui.shown()[0].text, kMessageSavedAsUtf8);
+  std::ifstream in(dir / "out.csv", std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes, "\xEF\xBB\xBF\xE5\xBC\xA0\xE4\xB8\x89,\xE4\xB8\xAD\r\n\xE6\x96\x87,\r\n");
+  // What the code page holds is saved in it, without a word.
+  fresh();
+  ASSERT_TRUE(import("caf\xE9\n"));
+  ASSERT_TRUE(saveDelimitedText(*book, path, DelimitedKind::Tab, {.codePage = 1252}));
+  EXPECT_TRUE(ui.shown().empty());
+  std::filesystem::remove_all(dir);
+}
+
+// Fields that start like a formula stay live formulas, computed on opening;
+// none of them may call out of the program or run a macro.
+TEST_F(DelimitedTextTest, FormulasComputeButNeverCallOutOrRunMacros) {
+  ASSERT_TRUE(import("=1+2,\"=CALL(\"\"kernel32\"\",\"\"WinExec\"\",\"\"JCJ\"\",\"\"calc\"\",0)\","
+                     "\"=ALERT(\"\"hi\"\")\",\"=EXEC(\"\"calc\"\")\",=HALT(),"
+                     "\"=REGISTER(\"\"kernel32\"\",\"\"WinExec\"\",\"\"JCJ\"\")\",\"=RUN(\"\"A1\"\")\",=A1*2\n"));
+  const struct {
+    int column;
+    model::CellValue value;
+  } kCells[] = {
+      {0, model::CellValue::number(3)},
+      {1, model::CellValue::error(model::ErrorCode::Value)},
+      {2, model::CellValue::boolean(false)},
+      {3, model::CellValue::boolean(false)},
+      {4, model::CellValue::boolean(false)},
+      {5, model::CellValue::boolean(false)},
+      {6, model::CellValue::boolean(false)},
+      {7, model::CellValue::number(6)},
+  };
+  for (const auto& c : kCells) {
+    SCOPED_TRACE(c.column);
+    model::CellRecord* rec = cell(0, c.column);
+    ASSERT_NE(rec, nullptr);
+    EXPECT_TRUE(rec->isFormula);
+    EXPECT_EQ(model::cell_plain_text(*book, 0, *rec), model::cell_display_text(*book, 0, *rec, -1));
+    EXPECT_EQ(rec->value, c.value);
+  }
+  EXPECT_TRUE(ui.shown().empty());
 }
 
 TEST_F(DelimitedTextTest, EntryRulesChooseFormatsAndValues) {
