@@ -1,5 +1,6 @@
 // Feeds any bytes to the formula token reader as a token array and its extra
-// data, in both BIFF versions, with and without link tables from a file. The
+// data, in both BIFF versions, with and without link tables from a file, in
+// a workbook whose first sheet has cells for label tokens to name. The
 // first byte picks the version, the file kind and the link tables; the second
 // where the tokens end and the extra data begins.
 //
@@ -8,6 +9,7 @@
 // text is a fixed point of the round trip.
 
 #include "fileformats/biff/formula_tokens.h"
+#include "model/sheet.h"
 #include "model/workbook.h"
 
 #include <cstddef>
@@ -32,6 +34,15 @@ const model::Workbook& fuzzBook() {
       b->sheets.push_back(std::move(sheet));
     }
     b->sheet(4).kind = model::SheetKind::Macro;
+    // Label tokens name cells of the current sheet by position and take their
+    // entry texts: the first rows and columns hold words, a phrase, quotes, a
+    // number, a formula and a long text.
+    const std::u16string kLabels[] = {u"Price", u"Unit cost", u"'007", u"say \"hi\"",
+                                      u"12", u"=A1+1", std::u16string(255, u'x'), u"Total"};
+    for (std::uint16_t row = 0; row < 4; ++row)
+      for (std::uint8_t column = 0; column < 2; ++column)
+        model::append_cell(b->sheet(0).cells, row, column, kLabels[row * 2 + column],
+                           model::kDefaultCellFormat);
     for (const auto& [name, formula] : {std::pair{u"Total", u"=Sheet1!$A$1"},
                                         std::pair{u"Start", u"=Macro1!$A$1"},
                                         std::pair{u"Rate", u"=0.5"}}) {
