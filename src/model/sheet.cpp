@@ -17,7 +17,7 @@ void sheet_init(Sheet& sheet, SheetKind kind) {
   sheet.kind = kind;
   sheet.zoom = 100;
   sheet.hidden = 0;
-  sheet.reserved = 0;
+  sheet.versionWord = 0;
   sheet.tabColour = 0;
   if (kind == SheetKind::Chart)
     return;

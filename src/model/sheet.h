@@ -111,7 +111,7 @@ struct Sheet {
   /// entries and other long-lived references keep it instead of an index.
   std::uint32_t id = newSheetId();
   std::u16string name; // at most 31 characters
-  std::uint16_t reserved = 0;
+  std::uint16_t versionWord = 0; // of the BOF a pocket file gave the sheet; 0: the workbook's
   std::uint16_t zoom = 100;
   SheetKind kind = SheetKind::Worksheet;
   std::int32_t hidden = 0;

@@ -130,6 +130,26 @@ struct FileVersion {
 /// A number for a new workbook, never given twice while the program runs.
 std::uint64_t newWorkbookId();
 
+/// A formula of a file that the program cannot read. Its cell holds the
+/// file's cached result as a constant; the writer of the format it came from
+/// writes the original bytes back while the cell, the sheet list and the
+/// names are as they were loaded.
+struct UnreadFormula {
+  std::int32_t sheet = 0;
+  std::uint16_t row = 0;
+  std::uint8_t column = 0;
+  std::uintptr_t record = 0;       // the address of the cell's record; compared, never followed
+  std::u16string input;            // the cell's input as loaded
+  std::vector<std::uint8_t> bytes; // the formula as the file held it, after the cached result
+};
+
+struct UnreadFormulas {
+  FileFamily family = FileFamily::Binary; // the format the bytes are in
+  std::uint64_t structureGeneration = 0;  // of the sheet list they were loaded with
+  std::vector<std::u16string> names;      // the defined names then, in order
+  std::vector<UnreadFormula> cells;
+};
+
 struct Workbook {
   /// Names this workbook for its whole life, whatever its position in the
   /// list of open workbooks.
@@ -156,6 +176,7 @@ struct Workbook {
   std::uint16_t defaultCountry = 0;
   std::uint16_t systemCountry = 0;
   std::vector<std::uint8_t> writeAccess;
+  UnreadFormulas unreadFormulas;
   std::int32_t showVerticalScrollBar = 1;
   std::int32_t showHorizontalScrollBar = 1;
   std::int32_t showSheetTabs = 1;

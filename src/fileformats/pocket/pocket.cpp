@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <numeric>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 namespace pocket {
@@ -132,6 +133,10 @@ std::uint8_t fileColourOf(unsigned paletteIndex) {
   if (paletteIndex >= 64)
     return kAutomaticColour;
   return static_cast<std::uint8_t>(paletteIndex < 8 ? paletteIndex : paletteIndex - 8);
+}
+
+std::uint64_t sheetCellKey(int sheet, std::uint16_t row, std::uint8_t column) {
+  return std::uint64_t{static_cast<std::uint32_t>(sheet)} << 24 | std::uint64_t{row} << 8 | column;
 }
 
 std::u16string_view withoutApostrophe(std::u16string_view text) {
@@ -317,6 +322,7 @@ private:
   model::CellRecord* appendCell(std::uint16_t row, std::uint8_t column, std::u16string_view text,
                                 std::uint16_t fileXf);
   std::u16string numberEntryText(double value, std::uint16_t cellFormat) const;
+  std::u16string stringEntryText(std::u16string_view text, std::uint16_t cellFormat) const;
 
   bool readFont();
   bool readXf();
@@ -337,6 +343,12 @@ private:
   std::vector<std::uint16_t> m_formats; // workbook index of each FORMAT record
   std::vector<std::vector<std::uint8_t>> m_nameTokens, m_nameExtra;
   model::CellRecord* m_pendingString = nullptr; // a formula waiting for its STRING
+  bool m_pendingConstant = false; // that formula could not be read: its string is its input
+  // Formulas this reader cannot express, by cell; a later record for the
+  // same cell replaces the constant and drops the entry.
+  std::vector<model::UnreadFormula> m_unread;
+  std::unordered_map<std::uint64_t, size_t> m_unreadAt;
+  void keepUnread();
 };
 
 Outcome Reader::run(std::span<const std::uint8_t> file) {
@@ -347,6 +359,12 @@ Outcome Reader::run(std::span<const std::uint8_t> file) {
   if (!m_in.u8(type) || type != rtBOF || !m_in.u16(version) || !m_in.u16(substream) ||
       substream != kSubstreamWorkbook)
     return Outcome::Invalid;
+  model::FileVersion& v = m_book.fileVersion;
+  v = model::FileVersion{};
+  v.family = model::FileFamily::Pocket;
+  v.version = 7;
+  v.versionWord = version;
+  v.build = 6818;
   // Cell format 15 and the twenty built-in formats around it are where the
   // file's formats land; a workbook without them gets the defaults.
   if (m_book.cellFormats.size() < 21)
@@ -364,6 +382,7 @@ Outcome Reader::run(std::span<const std::uint8_t> file) {
       return m_encrypted ? Outcome::Encrypted : Outcome::Invalid;
   }
   convertNames();
+  keepUnread();
   m_ownZoom.resize(m_book.sheets.size());
   if (m_globalZoom)
     for (int i = 0; i < m_book.sheetCount(); ++i)
@@ -377,6 +396,7 @@ Outcome Reader::run(std::span<const std::uint8_t> file) {
 bool Reader::record(std::uint8_t type) {
   // A STRING belongs to the FORMULA right before it.
   model::CellRecord* pending = std::exchange(m_pendingString, nullptr);
+  const bool pendingConstant = std::exchange(m_pendingConstant, false);
   std::uint16_t row = 0, xf = 0, a = 0, b = 0, c = 0, d = 0;
   std::uint8_t column = 0, x = 0, y = 0;
   switch (type) {
@@ -386,6 +406,8 @@ bool Reader::record(std::uint8_t type) {
     if (b == kSubstreamWorksheet) {
       convertNames();
       m_current = m_sheetBofs++;
+      if (model::Sheet* s = currentSheet())
+        s->versionWord = a;
     }
     return true;
   }
@@ -457,12 +479,7 @@ bool Reader::record(std::uint8_t type) {
     std::u16string text;
     if (!cellHead(row, column, xf) || !m_in.u16(a) || !chars(a, text))
       return false;
-    // Text that would read as something else when typed keeps an apostrophe.
-    const bool plain = formula::classifyText(text).kind == formula::TextClass::Text &&
-                       (text.empty() || text[0] != u'\'');
-    const bool textFormat = numberFormatOf(cellFormatOf(xf)) == 49;
-    const std::u16string entry = plain || textFormat ? text : u"'" + text;
-    if (model::CellRecord* cell = appendCell(row, column, entry, xf))
+    if (model::CellRecord* cell = appendCell(row, column, stringEntryText(text, cellFormatOf(xf)), xf))
       cell->value = model::CellValue::string(text);
     return true;
   }
@@ -483,8 +500,11 @@ bool Reader::record(std::uint8_t type) {
     std::u16string text;
     if (!m_in.u16(a) || !chars(a, text))
       return false;
-    if (pending)
+    if (pending) {
       pending->value = model::CellValue::string(text);
+      if (pendingConstant)
+        pending->input.assign(stringEntryText(text, pending->formatIndex));
+    }
     return true;
   }
   case rtROW: {
@@ -728,13 +748,14 @@ bool Reader::readFormula() {
       !measureExtraData(tokens, m_in.rest(), extraLength) || !m_in.bytes(extraLength, extra))
     return false;
   // A formula this reader cannot express (or that would not read back as a
-  // formula, such as an empty token array) keeps its cell and cached value.
+  // formula, such as an empty token array) becomes its cached result, so that
+  // computing never replaces the value; its bytes are kept for saving back.
   std::u16string text;
-  if (!biff::tokensToFormulaText(tokens, extra, row, column, tokenContext(m_book, m_current),
+  const bool unreadable =
+      !biff::tokensToFormulaText(tokens, extra, row, column, tokenContext(m_book, m_current),
                                  text) ||
-      formula::classifyText(text).kind != formula::TextClass::Formula)
-    text = u"=#N/A";
-  model::CellRecord* cell = appendCell(row, column, text, xf);
+      formula::classifyText(text).kind != formula::TextClass::Formula;
+  model::CellRecord* cell = appendCell(row, column, unreadable ? u"" : text, xf);
   if (!cell)
     return true;
   model::CellValue value;
@@ -743,6 +764,7 @@ bool Reader::readFormula() {
     case 0:
       value = model::CellValue::string(u"");
       m_pendingString = cell;
+      m_pendingConstant = unreadable;
       break;
     case 1: value = model::CellValue::boolean(result[2] != 0); break;
     case 2:
@@ -759,10 +781,62 @@ bool Reader::readFormula() {
     value = std::isfinite(v) ? model::CellValue::number(v)
                              : model::CellValue::error(model::ErrorCode::Num);
   }
+  if (!unreadable) {
+    cell->value = std::move(value);
+    formula::scanCell(m_book, m_current, *cell);
+    cell->calcState = (option & 0x01) ? model::CalcState::NotValid : model::CalcState::ValueValid;
+    return true;
+  }
+  switch (value.kind()) {
+  case model::ValueKind::Number:
+    cell->input.assign(numberEntryText(value.numberValue(), cell->formatIndex));
+    break;
+  case model::ValueKind::Boolean: cell->input.assign(value.booleanValue() ? u"TRUE" : u"FALSE"); break;
+  case model::ValueKind::Error: cell->input.assign(model::errorText(value.errorValue())); break;
+  default: break; // a string: its STRING record gives the input
+  }
   cell->value = std::move(value);
-  formula::scanCell(m_book, m_current, *cell);
-  cell->calcState = (option & 0x01) ? model::CalcState::NotValid : model::CalcState::ValueValid;
+  cell->volatility = model::volatilityClassOf(cell->input.view());
+  model::UnreadFormula kept;
+  kept.sheet = m_current;
+  kept.row = row;
+  kept.column = column;
+  kept.record = reinterpret_cast<std::uintptr_t>(cell);
+  // The option byte, the token length, the tokens and their extra data.
+  kept.bytes.reserve(3 + tokens.size() + extra.size());
+  kept.bytes = {option, static_cast<std::uint8_t>(tokenLength & 0xFF),
+                static_cast<std::uint8_t>(tokenLength >> 8)};
+  kept.bytes.insert(kept.bytes.end(), tokens.begin(), tokens.end());
+  kept.bytes.insert(kept.bytes.end(), extra.begin(), extra.end());
+  const std::uint64_t key = sheetCellKey(m_current, row, column);
+  m_unreadAt[key] = m_unread.size();
+  m_unread.push_back(std::move(kept));
   return true;
+}
+
+// The entries whose cells still hold what was loaded for them go to the
+// workbook, with the sheet list and names they were read with.
+void Reader::keepUnread() {
+  model::UnreadFormulas& out = m_book.unreadFormulas;
+  out = model::UnreadFormulas{};
+  for (model::UnreadFormula& f : m_unread) {
+    if (f.record == 0 || f.sheet < 0 || f.sheet >= m_book.sheetCount())
+      continue;
+    const model::CellRecord* cell = model::cell_at(m_book.sheet(f.sheet), f.row, f.column);
+    if (!cell || reinterpret_cast<std::uintptr_t>(cell) != f.record)
+      continue;
+    if (!cell->input.isNull())
+      f.input = cell->input.view();
+    out.cells.push_back(std::move(f));
+  }
+  m_unread.clear();
+  m_unreadAt.clear();
+  if (out.cells.empty())
+    return;
+  out.family = model::FileFamily::Pocket;
+  out.structureGeneration = m_book.structureGeneration;
+  for (const model::DefinedName& n : m_book.names)
+    out.names.push_back(n.name);
 }
 
 model::CellRecord* Reader::appendCell(std::uint16_t row, std::uint8_t column,
@@ -771,6 +845,14 @@ model::CellRecord* Reader::appendCell(std::uint16_t row, std::uint8_t column,
   if (!s || !s->hasGrid())
     return nullptr;
   model::CellRecord* c = model::append_cell(s->cells, row, column, text, cellFormatOf(fileXf));
+  if (!m_unreadAt.empty()) {
+    // The cell given again is no longer the formula that was kept for it.
+    const auto found = m_unreadAt.find(sheetCellKey(m_current, c->row, c->column));
+    if (found != m_unreadAt.end()) {
+      m_unread[found->second].record = 0;
+      m_unreadAt.erase(found);
+    }
+  }
   // A cell given twice keeps the second; nothing of the first may linger.
   c->precedents.reset();
   c->display.reset();
@@ -819,6 +901,16 @@ std::u16string Reader::numberEntryText(double value, std::uint16_t cellFormat) c
   return formula::numberToText(value, locale);
 }
 
+// Text that would read as something else when typed keeps an apostrophe,
+// unless the cell's format is Text.
+std::u16string Reader::stringEntryText(std::u16string_view text, std::uint16_t cellFormat) const {
+  const bool plain = formula::classifyText(text).kind == formula::TextClass::Text &&
+                     (text.empty() || text[0] != u'\'');
+  if (plain || numberFormatOf(cellFormat) == 49)
+    return std::u16string(text);
+  return u"'" + std::u16string(text);
+}
+
 // ---- writing ----
 
 class Writer {
@@ -848,6 +940,10 @@ private:
     u8(c.column);
     u16(fileXf(c.formatIndex));
   }
+  std::uint16_t versionWord() const {
+    const model::FileVersion& v = m_book.fileVersion;
+    return v.family == model::FileFamily::Pocket ? v.versionWord : kNewVersionWord;
+  }
   std::uint16_t fileXf(std::uint16_t cellFormat) const {
     return cellFormat < m_fileXf.size() ? m_fileXf[cellFormat] : 0;
   }
@@ -857,11 +953,17 @@ private:
   void sheet(int index);
   void cell(int index, const model::CellRecord& c, std::uint16_t columnFormat);
   void formulaRecord(int index, const model::CellRecord& c, std::u16string_view text);
+  void formulaHead(const model::CellRecord& c);
+  void stringResult(const model::CellValue& v);
+  const model::UnreadFormula* unreadFormulaOf(int index, const model::CellRecord& c) const;
 
   const model::Workbook& m_book;
   std::vector<std::uint8_t> m_out;
   std::vector<std::uint16_t> m_fileXf;       // by workbook cell format
   std::vector<std::uint16_t> m_fileFormatOf; // by position in the number-format table
+  // Formulas read from a pocket file that the program could not read, by
+  // sheet and cell; empty once the sheet list or the names have changed.
+  std::unordered_map<std::uint64_t, const model::UnreadFormula*> m_unread;
 };
 
 std::vector<std::uint8_t> Writer::run() {
@@ -873,6 +975,16 @@ std::vector<std::uint8_t> Writer::run() {
 }
 
 void Writer::planTables() {
+  const model::UnreadFormulas& unread = m_book.unreadFormulas;
+  bool namesAsRead = unread.names.size() == m_book.names.size();
+  for (size_t i = 0; namesAsRead && i < unread.names.size(); ++i)
+    namesAsRead = unread.names[i] == m_book.names[i].name;
+  // The tokens number sheets and names as the file did.
+  if (unread.family == model::FileFamily::Pocket &&
+      unread.structureGeneration == m_book.structureGeneration && namesAsRead)
+    for (const model::UnreadFormula& f : unread.cells)
+      m_unread[sheetCellKey(f.sheet, f.row, f.column)] = &f;
+
   std::uint16_t next = 0;
   m_fileXf.assign(m_book.cellFormats.size(), 0);
   for (size_t i = 0; i < m_book.cellFormats.size(); ++i)
@@ -898,7 +1010,7 @@ void Writer::planTables() {
 
 void Writer::globals() {
   u8(rtBOF);
-  u16(kVersionWord);
+  u16(versionWord());
   u16(kSubstreamWorkbook);
   u8(rtCODEPAGE);
   u16(m_book.codePage);
@@ -1003,7 +1115,7 @@ void Writer::globals() {
 void Writer::sheet(int index) {
   const model::Sheet& s = m_book.sheet(index);
   u8(rtBOF);
-  u16(kVersionWord);
+  u16(s.versionWord ? s.versionWord : versionWord());
   u16(kSubstreamWorksheet);
   if (s.kind == model::SheetKind::Worksheet) {
     u8(rtDEFAULTROWHEIGHT);
@@ -1096,6 +1208,12 @@ void Writer::cell(int index, const model::CellRecord& c, std::uint16_t columnFor
     u16(static_cast<unsigned>(text.size()));
     chars(text);
   };
+  if (const model::UnreadFormula* kept = unreadFormulaOf(index, c)) {
+    formulaHead(c);
+    bytes(kept->bytes);
+    stringResult(c.value);
+    return;
+  }
   if (input.empty()) {
     if (c.value.isString() && c.input.isNull())
       label(c.value.stringValue());
@@ -1152,6 +1270,16 @@ void Writer::formulaRecord(int index, const model::CellRecord& c, std::u16string
   // Too long for the 16-bit token length: the cell keeps its value behind #N/A.
   if (!biff::formulaTextToTokens(text, tokenContext(m_book, index), biff::WriteOptions{}, t))
     t = {{biff::ptgErr, biff::codeOfErrorIndex(6)}, {}};
+  formulaHead(c);
+  u8(c.volatility != model::VolatilityClass::None ? 1 : 0);
+  u16(static_cast<unsigned>(t.tokens.size()));
+  bytes(t.tokens);
+  bytes(t.extra);
+  stringResult(c.value);
+}
+
+// The type, the cell head and the cached result of a FORMULA record.
+void Writer::formulaHead(const model::CellRecord& c) {
   const model::CellValue& v = c.value;
   u8(rtFORMULA);
   cellHead(c);
@@ -1173,16 +1301,29 @@ void Writer::formulaRecord(int index, const model::CellRecord& c, std::u16string
   } else {
     f64(0);
   }
-  u8(c.volatility != model::VolatilityClass::None ? 1 : 0);
-  u16(static_cast<unsigned>(t.tokens.size()));
-  bytes(t.tokens);
-  bytes(t.extra);
-  if (v.isString()) {
-    const std::u16string_view s = std::u16string_view(v.stringValue()).substr(0, 0xFFFF);
-    u8(rtSTRING);
-    u16(static_cast<unsigned>(s.size()));
-    chars(s);
-  }
+}
+
+// The STRING record after a formula whose result is a string.
+void Writer::stringResult(const model::CellValue& v) {
+  if (!v.isString())
+    return;
+  const std::u16string_view s = std::u16string_view(v.stringValue()).substr(0, 0xFFFF);
+  u8(rtSTRING);
+  u16(static_cast<unsigned>(s.size()));
+  chars(s);
+}
+
+// The formula kept for this very cell record, while it holds what was loaded.
+const model::UnreadFormula* Writer::unreadFormulaOf(int index, const model::CellRecord& c) const {
+  if (m_unread.empty())
+    return nullptr;
+  const auto found = m_unread.find(sheetCellKey(index, c.row, c.column));
+  if (found == m_unread.end())
+    return nullptr;
+  const model::UnreadFormula* f = found->second;
+  const std::u16string_view input = c.input.isNull() ? std::u16string_view() : c.input.view();
+  const bool same = f->record == reinterpret_cast<std::uintptr_t>(&c) && input == f->input;
+  return same ? f : nullptr;
 }
 
 } // namespace

@@ -45,9 +45,9 @@ inline constexpr std::uint16_t kSubstreamWorkbook  = 5;
 inline constexpr std::uint16_t kSubstreamWorksheet = 16;
 // clang-format on
 
-/// The version word of the BOF records we write. The model keeps no version
-/// of its own, so a file read and saved again carries this one.
-inline constexpr std::uint16_t kVersionWord = 0x0001;
+/// The BOF version word of a workbook first saved as a pocket file; one read
+/// from a pocket file keeps the word the file gave it.
+inline constexpr std::uint16_t kNewVersionWord = 0x010F;
 
 /// File colour 255: automatic.
 inline constexpr std::uint8_t kAutomaticColour = 255;

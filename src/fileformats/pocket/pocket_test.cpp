@@ -5,6 +5,7 @@
 #include "formula/recalc.h"
 #include "model/set_cell.h"
 #include "model/sheet.h"
+#include "model/sheet_list.h"
 #include "platform/ui_services.h"
 #include "platform/unicode.h"
 
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -317,10 +319,137 @@ TEST_F(PocketTest, FormulaWithoutTokensKeepsItsCachedValue) {
                              },
                              kEof});
   auto b = read(file);
-  EXPECT_EQ(input(*b, 0, 0, 0), u"=#N/A");
+  EXPECT_EQ(input(*b, 0, 0, 0), u"5");
   EXPECT_EQ(describe(at(*b, 0, 0, 0)->value), "n:5.000000");
   auto again = read(write(*b));
   EXPECT_EQ(describe(at(*again, 0, 0, 0)->value), "n:5.000000");
+}
+
+// A FORMULA record whose tokens frame but do not convert to formula text:
+// the cell at `row`, column A, with the cached result and tokens given.
+Bytes unreadFormula(std::uint8_t row, const Bytes& result, const Bytes& tokens) {
+  Bytes r = {6, row, 0x00, 0x00, 0x00, 0x00};
+  r.insert(r.end(), result.begin(), result.end());
+  r.push_back(0x00); // not volatile
+  r.push_back(static_cast<std::uint8_t>(tokens.size()));
+  r.push_back(0x00);
+  r.insert(r.end(), tokens.begin(), tokens.end());
+  return r;
+}
+
+const Bytes kTableTokens = {0x02, 0x00, 0x00, 0x01, 0x00}; // a data table, of no use here
+const Bytes kSharedTokens = {0x01, 0x01, 0x00, 0x00, 0x00}; // a shared formula without its record
+const Bytes kNumber42_5 = {0, 0, 0, 0, 0, 0x40, 0x45, 0x40};
+const Bytes kStringResult = {0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+const Bytes kTrueResult = {1, 0, 1, 0, 0, 0, 0xFF, 0xFF};
+const Bytes kDiv0Result = {2, 0, 7, 0, 0, 0, 0xFF, 0xFF};
+
+Bytes fileWithUnreadFormulas() {
+  return concat({kWorkbookBof, kSheetBof, unreadFormula(0, kNumber42_5, kTableTokens),
+                 unreadFormula(1, kStringResult, kSharedTokens),
+                 {7, 0x03, 0x00, '=', 0, 'a', 0, 'b', 0}, // STRING "=ab"
+                 unreadFormula(2, kTrueResult, kTableTokens),
+                 unreadFormula(3, kDiv0Result, kTableTokens), kFormulaA4, kEof});
+}
+
+// Formulas the reader cannot express used to become =#N/A, and the first
+// recalculation threw the cached results away. Now each cell holds its
+// cached result, and saving as a pocket file again writes the formula back.
+TEST_F(PocketTest, UnreadFormulasKeepTheirCachedValuesAndBytes) {
+  const Bytes file = fileWithUnreadFormulas();
+  auto b = read(file);
+  const struct {
+    int row;
+    std::u16string input;
+    std::string value;
+  } kCells[] = {
+      {0, u"42.5", "n:42.500000"},
+      {1, u"'=ab", "s:=ab"},
+      {2, u"TRUE", "b:TRUE"},
+      {3, u"=1+2", "n:3.000000"}, // the unread formula was replaced by a later record
+      {4, u"<none>", "<none>"},
+  };
+  formula::recalcAll(*b);
+  for (const auto& c : kCells) {
+    SCOPED_TRACE(c.row);
+    EXPECT_EQ(input(*b, 0, c.row, 0), c.input);
+    EXPECT_EQ(value(*b, 0, c.row, 0), c.value);
+  }
+  EXPECT_EQ(b->unreadFormulas.cells.size(), 3u);
+
+  const Bytes saved = write(*b);
+  EXPECT_TRUE(contains(saved, unreadFormula(0, kNumber42_5, kTableTokens)));
+  EXPECT_TRUE(contains(saved, concat({unreadFormula(1, kStringResult, kSharedTokens),
+                                      {7, 0x03, 0x00, '=', 0, 'a', 0, 'b', 0}})));
+  EXPECT_TRUE(contains(saved, unreadFormula(2, kTrueResult, kTableTokens)));
+  EXPECT_FALSE(contains(saved, unreadFormula(3, kDiv0Result, kTableTokens)));
+  auto again = read(saved);
+  for (const auto& c : kCells) {
+    SCOPED_TRACE(c.row);
+    EXPECT_EQ(input(*again, 0, c.row, 0), c.input);
+    EXPECT_EQ(value(*again, 0, c.row, 0), c.value);
+  }
+  EXPECT_TRUE(ui.shown().empty());
+}
+
+// The kept bytes speak of the cell, the sheets and the names as they were
+// read: once any of them changes, the cell is written as the constant it holds.
+TEST_F(PocketTest, UnreadFormulaBytesGoOnlyWithWhatTheyWereReadWith) {
+  const Bytes kept = unreadFormula(0, kNumber42_5, kTableTokens);
+  const struct {
+    const char* what;
+    std::function<void(model::Workbook&)> change;
+    bool written;
+  } kCases[] = {
+      {"nothing", [](model::Workbook&) {}, true},
+      {"the cell edited",
+       [](model::Workbook& b) { ASSERT_TRUE(model::set_cell(b, 0, 0, 0, u"7", 15, false, true)); },
+       false},
+      {"the same constant typed again",
+       [](model::Workbook& b) {
+         ASSERT_TRUE(model::set_cell(b, 0, 0, 0, u"42.5", 15, false, true));
+       },
+       true},
+      {"a sheet inserted",
+       [](model::Workbook& b) {
+         ASSERT_TRUE(model::insert_sheet(b, 0, u"New", model::SheetKind::Worksheet, false));
+       },
+       false},
+      {"a name defined", [](model::Workbook& b) { b.names.push_back({0, 0, 0, u"X", u"=1", {}}); },
+       false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    auto b = read(fileWithUnreadFormulas());
+    c.change(*b);
+    const Bytes saved = write(*b);
+    EXPECT_EQ(contains(saved, kept), c.written);
+    auto again = read(saved);
+    const int sheet = again->sheetCount() - 1;
+    EXPECT_EQ(value(*again, sheet, 0, 0), c.written ? "n:42.500000" : value(*b, sheet, 0, 0));
+  }
+}
+
+// The BOF version words of a pocket file are written back as read; a
+// workbook that was never a pocket file gets the word of a new one.
+TEST_F(PocketTest, VersionWordsAreKept) {
+  const Bytes file = concat({{9, 0x23, 0x01, 0x05, 0x00}, kBoundSheetAB, kEof,
+                             {9, 0x56, 0x04, 0x10, 0x00}, kLabelA1, kEof});
+  auto b = read(file);
+  EXPECT_EQ(b->fileVersion.family, model::FileFamily::Pocket);
+  EXPECT_EQ(b->fileVersion.versionWord, 0x0123);
+  const Bytes saved = write(*b);
+  ASSERT_GE(saved.size(), 5u);
+  EXPECT_EQ(Bytes(saved.begin(), saved.begin() + 5), (Bytes{9, 0x23, 0x01, 0x05, 0x00}));
+  EXPECT_TRUE(contains(saved, {9, 0x56, 0x04, 0x10, 0x00}));
+  auto again = read(saved);
+  EXPECT_EQ(again->fileVersion.versionWord, 0x0123);
+  EXPECT_EQ(again->sheet(0).versionWord, 0x0456);
+
+  addSheet(u"Sheet1");
+  const Bytes fresh = write(book());
+  EXPECT_EQ(Bytes(fresh.begin(), fresh.begin() + 5), (Bytes{9, 0x0F, 0x01, 0x05, 0x00}));
+  EXPECT_TRUE(contains(fresh, {9, 0x0F, 0x01, 0x10, 0x00}));
 }
 
 // Number formats of XF records: built-ins by index or by code, the unused
@@ -441,8 +570,10 @@ TEST_F(PocketTest, ChartAndMacroSheetsComeBackAsEmptyWorksheets) {
   set(0, 0, 0, u"1");
   set(2, 0, 0, u"=1");
   const Bytes file = write(book());
-  // The chart sheet's substream is a worksheet BOF right before an EOF.
-  EXPECT_TRUE(contains(file, concat({kSheetBof, kEof, kSheetBof})));
+  // The chart sheet's substream is a worksheet BOF (with the version word of
+  // a new pocket file) right before an EOF.
+  const Bytes newSheetBof = {9, 0x0F, 0x01, 0x10, 0x00};
+  EXPECT_TRUE(contains(file, concat({newSheetBof, kEof, newSheetBof})));
   auto back = read(file);
   ASSERT_EQ(back->sheetCount(), 3);
   const char16_t* kNames[] = {u"Data", u"Chart1", u"Macro1"};
