@@ -68,6 +68,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const numfmt::FormatResult direct = numfmt::formatNumber(value, code, options);
   check(direct.text == first.text && direct.colour == first.colour);
 
+  // What a cell shows of the number fits its room whole, or is all hashes.
+  if (flags & 2) {
+    std::u16string scratch;
+    const std::u16string_view shown =
+        numfmt::fitNumberText(first.text, width, metrics, platform::FontSpec{}, scratch);
+    check(metrics.textWidthPx(platform::FontSpec{}, shown) <= width);
+    check(shown == first.text || shown.find_first_not_of(u'#') == std::u16string_view::npos);
+  }
+
   const std::u16string_view sample = u"text";
   const numfmt::FormatResult text = numfmt::formatText(sample, format, options);
   check(text.text.size() <= 2 * numfmt::kMaxResultLength + sample.size());

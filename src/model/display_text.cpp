@@ -58,6 +58,16 @@ bool isPlainGeneral(const numfmt::CompiledFormat& f) {
          f.sections[1].kind == SectionKind::Absent && first.text == u"General";
 }
 
+// Widths come at the sheet's zoom, so the text is measured at it too.
+platform::FontSpec zoomedFont(const Workbook& book, int sheetIndex, const CellRecord& cell) {
+  const Font& font = fontOfFormat(book, cell.formatIndex);
+  platform::FontSpec spec = fontSpecOf(font);
+  const int zoom = validSheet(book, sheetIndex) ? book.sheet(sheetIndex).zoom : 100;
+  if (zoom > 0 && zoom != 100)
+    spec.heightTwips = platform::mulDiv(font.heightTwips, zoom, 100);
+  return spec;
+}
+
 // The engine's result is reused across calls, so formatting a screen of
 // numbers allocates only the cells' own copies of their texts.
 numfmt::FormatResult& scratchResult() {
@@ -78,12 +88,7 @@ std::u16string_view buildText(const Workbook& book, int sheetIndex, const CellRe
     options.date1904 = book.date1904 != 0;
     if (availableWidth >= 0) {
       options.availableWidthPx = availableWidth;
-      // Widths come at the sheet's zoom, so the text is measured at it too.
-      const Font& font = fontOfFormat(book, cell.formatIndex);
-      options.font = fontSpecOf(font);
-      const int zoom = validSheet(book, sheetIndex) ? book.sheet(sheetIndex).zoom : 100;
-      if (zoom > 0 && zoom != 100)
-        options.font.heightTwips = platform::mulDiv(font.heightTwips, zoom, 100);
+      options.font = zoomedFont(book, sheetIndex, cell);
     }
     numfmt::FormatResult& result = scratchResult();
     if (value.isNumber())
@@ -161,6 +166,16 @@ std::u16string_view cell_plain_text(Workbook& book, int sheetIndex, CellRecord& 
   }
   std::int16_t colour = 0;
   return buildText(book, sheetIndex, cell, -1, format, colour);
+}
+
+std::u16string_view cell_fitted_text(Workbook& book, int sheetIndex, CellRecord& cell,
+                                     int availableWidth) {
+  const std::u16string_view text = cell_display_text(book, sheetIndex, cell, availableWidth);
+  if (availableWidth < 0 || !cell.value.isNumber())
+    return text;
+  static thread_local std::u16string hashes;
+  return numfmt::fitNumberText(text, availableWidth, platform::textMetrics(),
+                               zoomedFont(book, sheetIndex, cell), hashes);
 }
 
 int availableWidthPx(const Workbook& book, int sheetIndex, const CellRecord& cell,

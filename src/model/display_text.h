@@ -40,6 +40,16 @@ std::u16string_view cell_display_text(Workbook& book, int sheet, CellRecord& cel
 /// writing out a sheet of numbers allocates nothing per cell.
 std::u16string_view cell_plain_text(Workbook& book, int sheet, CellRecord& cell);
 
+/// The text the grid draws for the cell in a room `availableWidthPx` pixels
+/// wide (-1 for no limit): cell_display_text for that room, and for a number
+/// whose text is still wider than the room, '#' filling the room instead.
+/// The '#' form is never kept in the cell, so best fit, export and copying
+/// see the whole text. Strings, booleans and errors come back whole: strings
+/// may run over their neighbours. Valid until the next call, or until the
+/// cell's display text is next built.
+std::u16string_view cell_fitted_text(Workbook& book, int sheet, CellRecord& cell,
+                                     int availableWidthPx);
+
 /// The pixels a cell's text may take, at `scale`: the column's width, or the
 /// whole merged range's, or, for centre across selection, the cell's column
 /// and the following columns whose cells are empty and centred across

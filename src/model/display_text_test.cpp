@@ -105,12 +105,14 @@ TEST_F(DisplayTextTest, GeneralShrinksToTheRoomGiven) {
     int columnChars;
     std::u16string_view expected;
   } rows[] = {
-      // 32 px hold 4 characters: decimals go one by one, then the integer stays.
-      {1234567.891, 5, u"1234568"},
+      // 53 px hold 7 characters: decimals go one by one until the number fits.
+      {1234567.891, 8, u"1234568"},
+      {1234567.891, 5, u"1E+006"}, // 32 px: even the exponent form is too wide
       {3.14159265, 5, u"3.14"},
       {3.14159265, 8, u"3.14159"}, // 53 px hold 7
-      {-1234.5678, 5, u"-1235"},   // the sign takes its share of the room
-      {123456789, 5, u"123456789"}, // nothing to drop: left to the grid
+      {-1234.5678, 6, u"-1235"},   // the sign takes its share of the room
+      {-1234.5678, 5, u"-1E+003"},
+      {123456789, 9, u"1.2E+008"}, // a whole number turns to the exponent form
       {1.23456789e20, 10, u"1.23E+020"},
       {1.23456789e20, 8, u"1E+020"},
       {0.5, 5, u"0.5"},
@@ -127,9 +129,117 @@ TEST_F(DisplayTextTest, GeneralShrinksToTheRoomGiven) {
   EXPECT_EQ(show(c, 32), u"1234567.89");
 }
 
+// What the grid draws in a column of w characters: w - 1 characters fit in
+// its 7w - 3 pixels, and a number that cannot fit shows w - 1 hashes.
+TEST_F(DisplayTextTest, NumbersThatCannotFitShowHashes) {
+  const struct {
+    double value;
+    std::u16string_view code;
+    int columnChars;
+    std::u16string_view expected;
+  } rows[] = {
+      {1442634630, u"General", 11, u"1442634630"},
+      {1442634630, u"General", 10, u"1.44E+009"},
+      {1442634630, u"General", 9, u"1.4E+009"},
+      {1442634630, u"General", 7, u"1E+009"},
+      {1442634630, u"General", 6, u"#####"},
+      {1442634630, u"General", 1, u""}, // 4 pixels hold no hash
+      {1442634630, u"General", 0, u""}, // a hidden column
+      {-1442634630, u"General", 8, u"-1E+009"},
+      {-1442634630, u"General", 7, u"######"},
+      {1442634630, u"#,##0", 14, u"1,442,634,630"},
+      {1442634630, u"#,##0", 13, u"############"},
+      {-42, u"0;(0)", 5, u"(42)"},
+      {-42, u"0;(0)", 4, u"###"},
+      {3.14159265358979, u"General", 5, u"3.14"},
+      {1234567.891, u"0.00", 11, u"1234567.89"},
+      {1234567.891, u"0.00", 10, u"#########"},
+      {0.000123456789, u"General", 7, u"0.0001"},
+      {1e300, u"General", 7, u"1E+300"},
+      {1e300, u"General", 6, u"#####"},
+      {-1e300, u"General", 7, u"######"},
+      {1e300, u"0.00E+00", 10, u"1.00E+300"},
+      {1e300, u"0.00E+00", 9, u"########"},
+      {45000, u"yyyy-mm-dd", 11, u"2023-03-15"},
+      {45000, u"yyyy-mm-dd", 10, u"#########"},
+      {45000, u"d-mmm", 7, u"15-Mar"},
+      {45000, u"d-mmm", 6, u"#####"},
+      {0.75, u"h:mm AM/PM", 8, u"6:00 PM"},
+      {0.75, u"h:mm AM/PM", 7, u"######"},
+      {0.1234, u"0.00%", 7, u"12.34%"},
+      {0.1234, u"0.00%", 6, u"#####"},
+      {0.1234, u"0.00%", 3, u"##"},
+      {-0.5, u"0%", 5, u"-50%"},
+      {-0.5, u"0%", 4, u"###"},
+      {5, u"0*-", 3, u"5-"}, // a fill never makes a number too wide
+  };
+  for (const auto& row : rows) {
+    setWidthChars(0, row.columnChars);
+    CellRecord& c = put(0, 0, CellValue::number(row.value), format(row.code));
+    const int width = availableWidthPx(book, 0, c, PixelScale{});
+    EXPECT_EQ(std::u16string(cell_fitted_text(book, 0, c, width)), row.expected)
+        << row.value << " as " << utf8(row.code) << " in " << row.columnChars;
+    // The hashes are never kept as the cell's text: best fit, export and
+    // copying see the number.
+    EXPECT_EQ(c.display.view().find(u'#'), std::u16string_view::npos) << utf8(row.code);
+  }
+}
+
+TEST_F(DisplayTextTest, OnlyNumbersShowHashes) {
+  setWidthChars(0, 3); // 18 pixels: two characters
+  const struct {
+    CellValue value;
+    std::u16string_view expected;
+  } rows[] = {
+      {CellValue::string(u"a long text"), u"a long text"}, // runs over its neighbours
+      {CellValue::boolean(true), u"TRUE"},
+      {CellValue::error(ErrorCode::Div0), u"#DIV/0!"},
+      {CellValue::number(12345), u"##"},
+  };
+  for (const auto& row : rows) {
+    CellRecord& c = put(0, 0, row.value);
+    EXPECT_EQ(std::u16string(cell_fitted_text(book, 0, c, 18)), row.expected);
+  }
+  // A text shown through a format's text section runs over like any text.
+  CellRecord& c = put(0, 0, CellValue::string(u"abc"), format(u"0;0;0;\"<\"@\">\""));
+  EXPECT_EQ(std::u16string(cell_fitted_text(book, 0, c, 18)), u"<abc>");
+  // Without a width nothing is replaced.
+  CellRecord& n = put(0, 0, CellValue::number(1442634630), format(u"#,##0"));
+  EXPECT_EQ(std::u16string(cell_fitted_text(book, 0, n, -1)), u"1,442,634,630");
+}
+
+TEST_F(DisplayTextTest, AfterBestFitNumbersShowWhole) {
+  // A column of large numbers that the default width shows as hashes or in
+  // exponent form: best fit measures the whole texts, so each shows whole.
+  const std::uint16_t thousands = format(u"#,##0");
+  const struct {
+    double value;
+    std::uint16_t format;
+    std::u16string_view whole;
+  } rows[] = {
+      {1442634630, kDefaultCellFormat, u"1442634630"},
+      {-98765432109.0, kDefaultCellFormat, u"-98765432109"},
+      {123456789012345.0, thousands, u"123,456,789,012,345"},
+      {1.5e300, kDefaultCellFormat, u"1.5E+300"},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i)
+    put(static_cast<std::uint16_t>(i), 0, CellValue::number(rows[i].value), rows[i].format);
+  auto shown = [&](std::uint16_t row) {
+    CellRecord& c = *cell_at(sheet(), row, 0);
+    return std::u16string(cell_fitted_text(book, 0, c, availableWidthPx(book, 0, c, PixelScale{})));
+  };
+  EXPECT_EQ(shown(0), u"1E+009");
+  EXPECT_EQ(shown(2), u"#######");
+  fitColumnWidths(book, 0, 0, 0, 0, 3);
+  // The widest, "123,456,789,012,345", is 19 characters: (133 + 3) / 7.
+  EXPECT_EQ(column_record(sheet(), 0).size, 4974);
+  for (size_t i = 0; i < std::size(rows); ++i)
+    EXPECT_EQ(shown(static_cast<std::uint16_t>(i)), rows[i].whole) << i;
+}
+
 TEST_F(DisplayTextTest, FittedTextsAreRebuiltForEveryWidth) {
   CellRecord& general = put(0, 0, CellValue::number(1234567.891));
-  EXPECT_EQ(show(general, 32), u"1234568");
+  EXPECT_EQ(show(general, 49), u"1234568");
   EXPECT_EQ(show(general, -1), u"1234567.891");
   EXPECT_EQ(show(general, 60), u"1234568");   // 60 px hold 8 characters: "1234567.9" is 9
   EXPECT_EQ(show(general, 63), u"1234567.9");
@@ -403,7 +513,7 @@ TEST_F(DisplayTextTest, BestFitTakesTheWidestText) {
   put(0, 1, CellValue::string(u"ab"));
   put(1, 1, CellValue::string(u"abcdef"));
   put(0, 2, CellValue::number(1234567.891));        // fitted text of the grid is not used
-  EXPECT_EQ(show(*cell_at(s, 0, 2), 32), u"1234568");
+  EXPECT_EQ(show(*cell_at(s, 0, 2), 49), u"1234568");
   put(0, 3, CellValue::number(6));
   put(0, 4, CellValue::string(std::u16string(300, u'x')));
   put(0, 5, CellValue::string(u"abcde"), bold);     // 8 px a character in bold

@@ -832,9 +832,24 @@ RenderContext makeContext(const FormatOptions &o) {
                        o.font};
 }
 
+// v in the exponent form of General: one digit before the separator, the
+// rest after it, and an exponent with a sign and at least three digits.
+void putExponentForm(std::u16string &out, const Decimal &v, std::u16string_view separator) {
+  auto digit = [&](int i) { return static_cast<char16_t>(u'0' + v.d[static_cast<unsigned>(i)]); };
+  putChar(out, v.count > 0 ? digit(0) : u'0');
+  if (v.count > 1) {
+    putText(out, separator);
+    for (int i = 1; i < v.count; ++i)
+      putChar(out, digit(i));
+  }
+  const int x = v.count > 0 ? v.exponent : 0;
+  putChar(out, u'E');
+  putChar(out, x < 0 ? u'-' : u'+');
+  putNumber(out, x < 0 ? -x : x, 3);
+}
+
 // The General digits of v, already cut to `precision` significant digits:
-// fixed unless the exponent is below -4 or reaches the precision; exponents
-// carry a sign and at least three digits.
+// fixed unless the exponent is below -4 or reaches the precision.
 void putGeneralDigits(std::u16string &out, const Decimal &v, int precision,
                       std::u16string_view separator) {
   if (v.count == 0) {
@@ -844,15 +859,7 @@ void putGeneralDigits(std::u16string &out, const Decimal &v, int precision,
   auto digit = [&](int i) { return static_cast<char16_t>(u'0' + v.d[static_cast<unsigned>(i)]); };
   const int x = v.exponent;
   if (x < -4 || x >= precision) {
-    putChar(out, digit(0));
-    if (v.count > 1) {
-      putText(out, separator);
-      for (int i = 1; i < v.count; ++i)
-        putChar(out, digit(i));
-    }
-    putChar(out, u'E');
-    putChar(out, x < 0 ? u'-' : u'+');
-    putNumber(out, x < 0 ? -x : x, 3);
+    putExponentForm(out, v, separator);
   } else if (x < 0) {
     putChar(out, u'0');
     putText(out, separator);
@@ -872,7 +879,11 @@ void putGeneralDigits(std::u16string &out, const Decimal &v, int precision,
 }
 
 // General of a non-negative x. With a width, the text shrinks until it fits
-// what is left after the text already written, in at most 15 rebuilds.
+// what is left after the text already written: a fixed text loses decimals
+// one at a time; a whole number still too wide turns to the exponent form,
+// because a digit run cut at the cell's edge reads as another number; an
+// exponent text loses significant digits. What cannot shrink enough is left
+// too wide, for the caller to replace.
 void putGeneral(std::u16string &out, double x, const RenderContext &ctx) {
   if (!std::isfinite(x)) {
     putText(out, u"#NUM!");
@@ -885,27 +896,40 @@ void putGeneral(std::u16string &out, double x, const RenderContext &ctx) {
   if (!ctx.fitting)
     return;
   const int space = ctx.availableWidth - ctx.width(std::u16string_view(out).substr(0, start));
-  int precision = 15;
-  for (int rebuild = 0; rebuild < 15; ++rebuild) {
-    const std::u16string_view tail = std::u16string_view(out).substr(start);
-    if (ctx.width(tail) <= space)
-      return;
-    if (tail.find(u'E') == std::u16string_view::npos) {
+  auto fits = [&] { return ctx.width(std::u16string_view(out).substr(start)) <= space; };
+  if (fits())
+    return;
+  // Fewer significant digits than the number has change nothing, so the
+  // exponent form starts at the digits it has.
+  int precision = std::min(15, digits.count);
+  const std::u16string_view text = std::u16string_view(out).substr(start);
+  if (text.find(u'E') == std::u16string_view::npos) {
+    Decimal v = digits;
+    for (;;) {
+      const std::u16string_view tail = std::u16string_view(out).substr(start);
       const size_t point = separator.empty() ? std::u16string_view::npos : tail.find(separator);
       if (point == std::u16string_view::npos)
-        return;
+        break;
+      // Each try rounds the number itself, never the previous try.
       const int shown = static_cast<int>(tail.size() - point - separator.size());
-      Decimal v = digits;
+      v = digits;
       detail::roundAtPlace(v, -(shown - 1));
       out.resize(start);
       putGeneralDigits(out, v, 15, separator);
-    } else {
-      if (precision <= 1)
+      if (fits())
         return;
-      --precision;
-      out.resize(start);
-      putGeneralDigits(out, detail::toDecimal(x, precision), precision, separator);
     }
+    // Only a whole number of at least two digits gets shorter in exponent form.
+    if (v.count == 0 || v.exponent < 1)
+      return;
+    ++precision;
+  }
+  while (precision > 1) {
+    --precision;
+    out.resize(start);
+    putExponentForm(out, detail::toDecimal(x, precision), separator);
+    if (fits())
+      return;
   }
 }
 
@@ -1526,6 +1550,21 @@ FormatResult formatNumber(double value, std::u16string_view code, const FormatOp
   const CompiledFormat format =
       compileFormat(code, options.locale ? *options.locale : platform::localeStrings());
   return formatNumber(value, format, options);
+}
+
+std::u16string_view fitNumberText(std::u16string_view text, int availableWidthPx,
+                                  const platform::TextMetrics &metrics,
+                                  const platform::FontSpec &font, std::u16string &scratch) {
+  if (metrics.textWidthPx(font, text) <= availableWidthPx)
+    return text;
+  const int hashWidth = metrics.textWidthPx(font, u"#");
+  const int count = hashWidth > 0 && availableWidthPx > 0 ? availableWidthPx / hashWidth : 0;
+  scratch.assign(static_cast<size_t>(std::min(count, static_cast<int>(kMaxResultLength))), u'#');
+  // Measured whole, as a font with fractional advances may make the run
+  // wider than its count of single widths.
+  while (!scratch.empty() && metrics.textWidthPx(font, scratch) > availableWidthPx)
+    scratch.pop_back();
+  return scratch;
 }
 
 FormatResult formatText(std::optional<std::u16string_view> text, const CompiledFormat &format,

@@ -120,7 +120,10 @@ struct FormatOptions {
   /// The workbook counts days from 1 January 1904.
   bool date1904 = false;
   /// The width the text may take on screen. Only when it is given does
-  /// "General" shrink to fit and a "*" repeat its character to fill it.
+  /// "General" shrink to fit (fewer decimals, then the exponent form with
+  /// fewer digits) and a "*" repeat its character to fill it. A text that
+  /// still does not fit comes back as it is; fitNumberText decides what
+  /// shows then.
   std::optional<int> availableWidthPx;
   /// How text is measured for fitting and filling; null means platform::textMetrics().
   const platform::TextMetrics *metrics = nullptr;
@@ -148,6 +151,15 @@ FormatResult formatNumber(double value, const CompiledFormat &format,
 /// Compiles `code` with the options' locale and renders; for one-off calls.
 FormatResult formatNumber(double value, std::u16string_view code,
                           const FormatOptions &options = {});
+
+/// What a number's text shows in a room `availableWidthPx` pixels wide: the
+/// text itself when it fits, otherwise '#' as many times as fit (none when
+/// the room is narrower than one). A number cut at the room's edge would read
+/// as another number, so it is never shown in part. The '#' run is built in
+/// `scratch`; the result views `text` or `scratch`.
+std::u16string_view fitNumberText(std::u16string_view text, int availableWidthPx,
+                                  const platform::TextMetrics &metrics,
+                                  const platform::FontSpec &font, std::u16string &scratch);
 
 /// Renders a text value. Only a fourth section that is not empty changes it:
 /// its "@" (and a bare General) stands for the text, which is omitted when

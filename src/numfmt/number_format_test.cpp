@@ -407,12 +407,79 @@ TEST(FormatNumber, GeneralShrinksToTheWidth) {
       {-3.14159265, u"General", 5, u"-3.14"}, // the sign takes its share
       {2.96, u"General", 3, u"3"},            // 3.0 loses its point and zero
       {1.23456789e20, u"General", 9, u"1.23E+020"},
-      {123456789012.0, u"General", 5, u"123456789012"}, // nothing left to drop
       {3.14159265, u"\"ab\"General", 5, u"ab3.1"},
   };
   for (const auto &r : rows)
     EXPECT_EQ(u8(fitted(r.value, r.code, r.chars * 7).text), u8(r.expected))
         << r.value << " in " << r.chars << " characters";
+}
+
+// A whole number too wide for the room turns to the exponent form and loses
+// digits until it fits, instead of being cut at the cell's edge.
+TEST(FormatNumber, GeneralWholeNumbersTurnToTheExponentForm) {
+  const struct {
+    double value;
+    std::u16string_view code;
+    int chars;
+    std::u16string_view expected;
+  } rows[] = {
+      {1442634630, u"General", 10, u"1442634630"}, // fits as it is
+      {1442634630, u"General", 9, u"1.44E+009"},
+      {1442634630, u"General", 8, u"1.4E+009"},
+      {1442634630, u"General", 7, u"1E+009"},
+      {1442634630, u"General", 6, u"1E+009"},
+      {1442634630, u"General", 5, u"1E+009"}, // nothing fits: the shortest try
+      {-1442634630, u"General", 8, u"-1E+009"}, // the sign takes its share
+      {9999999999.0, u"General", 8, u"1E+010"}, // rounding carries into the exponent
+      {123456789012.0, u"General", 8, u"1.2E+011"},
+      {123456.789, u"General", 8, u"123456.8"}, // decimals go first
+      {123456.789, u"General", 6, u"123457"},
+      {123456.789, u"General", 5, u"1E+005"},   // then the rounded whole number turns
+      {99999.6, u"General", 6, u"100000"},
+      {99999.6, u"General", 5, u"1E+005"},
+      {12345, u"General", 4, u"1E+004"},        // shorter forms only: nothing fits
+      {5, u"General", 0, u"5"},                 // one digit has no shorter form
+      {1e300, u"General", 6, u"1E+300"},
+      {1e300, u"General", 3, u"1E+300"},
+      {1442634630, u"\"x\"General", 9, u"x1.4E+009"}, // literals take their share
+  };
+  for (const auto &r : rows)
+    EXPECT_EQ(u8(fitted(r.value, r.code, r.chars * 7).text), u8(r.expected))
+        << r.value << " in " << r.chars << " characters";
+  // The exponent form keeps the locale's decimal separator.
+  static const platform::FixedTextMetrics metrics;
+  FormatOptions o;
+  o.locale = &de();
+  o.metrics = &metrics;
+  o.availableWidthPx = 8 * 7;
+  EXPECT_EQ(u8(formatNumber(1442634630, u"General", o).text), "1,4E+009");
+}
+
+TEST(FitNumberText, TooWideTextsBecomeHashesFillingTheRoom) {
+  static const platform::FixedTextMetrics metrics;
+  const platform::FontSpec font;
+  const struct {
+    std::u16string_view text;
+    int widthPx;
+    std::u16string_view expected;
+  } rows[] = {
+      {u"1,234", 35, u"1,234"}, // exactly as wide as the room
+      {u"1,234", 34, u"####"},
+      {u"1,234", 7, u"#"},
+      {u"1,234", 6, u""}, // not even one fits
+      {u"1,234", 0, u""},
+      {u"1,234", -5, u""},
+      {u"", 0, u""},
+      {u"2023-03-15", 69, u"#########"},
+  };
+  std::u16string scratch;
+  for (const auto &r : rows)
+    EXPECT_EQ(u8(fitNumberText(r.text, r.widthPx, metrics, font, scratch)), u8(r.expected))
+        << u8(r.text) << " in " << r.widthPx;
+  // A larger font has wider hashes.
+  platform::FontSpec big;
+  big.heightTwips = 400;
+  EXPECT_EQ(u8(fitNumberText(u"123", 40, metrics, big, scratch)), "##");
 }
 
 TEST(FormatNumber, FillRepeatsToTheWidth) {

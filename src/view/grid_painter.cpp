@@ -347,7 +347,7 @@ bool Painter::layoutText(const Pane& pane, model::CellRecord& cell, const Rect& 
     out.text.assign(cell.input.view());
   } else {
     const int room = model::availableWidthPx(m_book, m_g.sheet, cell, m_g.scale);
-    out.text.assign(model::cell_display_text(m_book, m_g.sheet, cell, room));
+    out.text.assign(model::cell_fitted_text(m_book, m_g.sheet, cell, room));
   }
   if (out.text.empty())
     return false;

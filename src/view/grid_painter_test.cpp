@@ -292,6 +292,53 @@ TEST_F(GridPainterTest, StringOverflowStopsAtNonEmptyNeighbour) {
   EXPECT_NE(numbers[0].align & platform::kTextRight, 0u);
 }
 
+TEST_F(GridPainterTest, TooWideNumbersShowHashesInsideTheirCells) {
+  // B2 spans x 80-136 and leaves 53 pixels, 7 characters, for its text; the
+  // next rows hold the same number in other formats, then a text.
+  auto withCode = [&](std::u16string_view code) {
+    model::CellFormat f = book().cellFormats[15];
+    f.numberFormatIndex = static_cast<std::uint16_t>(model::findOrAddFormat(book(), code));
+    return f;
+  };
+  const model::CellFormat thousands = withCode(u"#,##0");
+  const std::uint16_t f = addFormat(thousands);
+  model::CellFormat left = thousands;
+  left.horizontalAlignment = model::kAlignLeft;
+  const std::uint16_t fl = addFormat(left);
+  const std::uint16_t fd = addFormat(withCode(u"dddd, mmmm d, yyyy"));
+  const struct {
+    std::u16string_view typed;
+    std::uint16_t format;
+    std::u16string_view shown;
+  } rows[] = {
+      {u"1442634630", f, u"#######"},   // "1,442,634,630" would need 91 pixels
+      {u"1442634630", fl, u"#######"},  // left-aligned too
+      {u"-1442634630", 15, u"-1E+009"}, // General turns to the exponent form
+      {u"45000", fd, u"#######"},       // "Wednesday, March 15, 2023"
+      {u"0.5", f, u"1"},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i)
+    put(static_cast<int>(i) + 1, 1, rows[i].typed, rows[i].format);
+  const auto canvas = paintAll();
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const Rect cell{80, 34 + 17 * static_cast<int>(i), 136, 51 + 17 * static_cast<int>(i)};
+    std::vector<CanvasOp> inCell;
+    for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Text))
+      if (op.textClip.intersects(cell))
+        inCell.push_back(op);
+    ASSERT_EQ(inCell.size(), 1u) << i;
+    const CanvasOp& op = inCell[0];
+    EXPECT_EQ(op.text, rows[i].shown) << i;
+    // Drawn inside the cell and clipped to it: nothing shows outside.
+    EXPECT_EQ(platform::intersection(op.textClip, cell), op.textClip) << i;
+    EXPECT_EQ(platform::intersection(op.rect, cell), op.rect) << i;
+    EXPECT_LE(7 * static_cast<int>(op.text.size()), cell.width() - 3) << i;
+  }
+  // Numbers never reach a neighbour, even an empty one.
+  for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Text))
+    EXPECT_EQ(op.text.find(u"442"), std::u16string::npos);
+}
+
 TEST_F(GridPainterTest, OverflowOutOfTheSelectionKeepsItsColour) {
   // Selected A1's text is white on black; where it runs over B1 it is black on white.
   put(0, 0, u"fifteen chars!!");
