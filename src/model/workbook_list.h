@@ -13,6 +13,8 @@ namespace model {
 inline constexpr std::u16string_view kProductName = u"Cellwick";
 inline constexpr std::u16string_view kMessageUnsupportedFileType = u"文件类型不支持！";
 inline constexpr std::u16string_view kMessageCannotOpenFile = u"可能其他程序正用，无法打开文件\n%s";
+/// A file whose records are damaged is refused with this message.
+inline constexpr std::u16string_view kMessageInvalidData = u"文件中含有无效数据！";
 inline constexpr std::u16string_view kMessageSaveChanges = u"你是否要将这次的修改保存到文件 '%s' 中？";
 
 /// File types by extension.

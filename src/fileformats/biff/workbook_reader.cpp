@@ -11,6 +11,7 @@
 #include "formula/text_value.h"
 #include "model/cell_store.h"
 #include "model/sheet.h"
+#include "model/workbook_list.h"
 #include "numfmt/builtin_formats.h"
 #include "numfmt/number_format.h"
 #include "platform/code_page.h"
@@ -65,6 +66,11 @@ namespace {
 
 std::uint32_t bitIf(bool condition, std::uint32_t bit) { return condition ? bit : 0u; }
 
+void showMessage(std::u16string_view text) {
+  platform::ui().messageBox(text, std::nullopt, platform::MessageButtons::Ok,
+                            platform::MessageIcon::None);
+}
+
 struct Record {
   std::uint16_t id = 0;
   std::span<const std::uint8_t> body;
@@ -74,14 +80,34 @@ struct Record {
 // ends the stream (a truncated file reads as far as it is whole).
 class RecordStream {
 public:
-  explicit RecordStream(std::span<const std::uint8_t> stream) : m_s(stream) {}
+  explicit RecordStream(std::span<const std::uint8_t> stream)
+      : m_s(stream), m_limit(stream.size()) {}
+
+  /// Stream offset of the next record.
+  size_t position() const { return m_pos; }
+  void seek(size_t position) { m_pos = std::min(position, m_s.size()); }
+  /// Records from `limit` on read as the end of the stream (the next
+  /// sheet's substream, when this one's own end is damaged).
+  void setLimit(size_t limit) { m_limit = std::min(limit, m_s.size()); }
+  /// The identifier of the record at an offset, 0 when none fits there.
+  std::uint16_t idAt(size_t position) const {
+    if (position > m_s.size() || m_s.size() - position < 4)
+      return 0;
+    return static_cast<std::uint16_t>(m_s[position] | (m_s[position + 1] << 8));
+  }
+  /// The substream type of a BOF record at an offset, or -1.
+  int bofTypeAt(size_t position) const {
+    if (!isBof(idAt(position)) || m_s.size() - position < 8)
+      return -1;
+    return m_s[position + 6] | (m_s[position + 7] << 8);
+  }
 
   bool next(Record& r) {
-    if (m_s.size() - m_pos < 4)
+    if (m_pos >= m_limit || m_limit - m_pos < 4)
       return false;
     const std::uint16_t id = static_cast<std::uint16_t>(m_s[m_pos] | (m_s[m_pos + 1] << 8));
     const std::uint16_t len = static_cast<std::uint16_t>(m_s[m_pos + 2] | (m_s[m_pos + 3] << 8));
-    if (len > m_s.size() - m_pos - 4)
+    if (len > m_limit - m_pos - 4)
       return false;
     r.id = id;
     r.body = m_s.subspan(m_pos + 4, len);
@@ -89,14 +115,15 @@ public:
     return true;
   }
   std::uint16_t peekId() const {
-    if (m_s.size() - m_pos < 4)
+    if (m_pos >= m_limit || m_limit - m_pos < 4)
       return 0;
-    return static_cast<std::uint16_t>(m_s[m_pos] | (m_s[m_pos + 1] << 8));
+    return idAt(m_pos);
   }
 
 private:
   std::span<const std::uint8_t> m_s;
   size_t m_pos = 0;
+  size_t m_limit;
 };
 
 struct SharedFormula {
@@ -241,6 +268,7 @@ private:
 
   // ---- globals ----
   bool readGlobals(RecordStream& rs);
+  void readSheets(RecordStream& rs);
   /// Acts on one record of the globals; false when the open must stop.
   bool globalRecord(RecordStream& rs, const Record& r);
   void readSst(RecordStream& rs, const Record& first);
@@ -312,6 +340,7 @@ private:
 public:
   bool m_encrypted = false;
   bool m_singleSheet = false;
+  int m_sheetsLeftOut = 0; // sheets whose substream was not found
 
 private:
   model::Workbook& m_book;
@@ -331,6 +360,8 @@ private:
   LinkTable m_links;
   int m_currentSheet = -1;
   int m_boundSheets = 0;
+  std::vector<size_t> m_sheetOffsets; // BOUNDSHEET stream positions, by sheet
+  size_t m_globalsEnd = 0;            // stream position after the globals' EOF
   int m_activeSheet = 0;
   std::map<std::uint32_t, SharedFormula> m_shared; // key: packed first cell
   std::map<std::uint32_t, SharedFormula> m_arrays;
@@ -356,16 +387,15 @@ std::u16string Reader::formulaText(std::span<const std::uint8_t> tokens,
 bool Reader::run(std::span<const std::uint8_t> stream, ReadInfo& info) {
   RecordStream rs(stream);
   Record r;
-  int sheetCounter = 0;
   bool sawGlobals = false;
-  while (rs.next(r)) {
+  while (!sawGlobals && rs.next(r)) {
     if (!isBof(r.id))
       continue;
     ByteCursor c(r.body);
     std::uint16_t versionWord = 0, type = 0;
     (void)c.u16(versionWord);
     (void)c.u16(type);
-    if (type == kSubstreamGlobals && !sawGlobals) {
+    if (type == kSubstreamGlobals) {
       sawGlobals = true;
       if (r.id == rtBOF2)
         m_version = 2;
@@ -380,49 +410,28 @@ bool Reader::run(std::span<const std::uint8_t> stream, ReadInfo& info) {
         info.status = m_encrypted ? ReadStatus::Encrypted : ReadStatus::Damaged;
         return false;
       }
+      readSheets(rs);
+      break;
+    }
+    if (type != kSubstreamWorksheet && type != kSubstreamMacro)
       continue;
+    // A file of one sheet carries its fonts and formats inside the sheet.
+    m_version = r.id == rtBOF2 ? 2 : r.id == rtBOF3 ? 3 : r.id == rtBOF4 ? 4 : 7;
+    info.version = m_version;
+    m_singleSheet = true;
+    sawGlobals = true;
+    auto sheet = std::make_unique<model::Sheet>();
+    model::sheet_init(*sheet, type == kSubstreamMacro ? model::SheetKind::Macro
+                                                       : model::SheetKind::Worksheet);
+    sheet->name = u"Sheet1";
+    m_book.sheets.push_back(std::move(sheet));
+    m_boundSheets = 1;
+    const bool ok = readSheet(rs, 0);
+    finishGlobals();
+    if (!ok) {
+      info.status = m_encrypted ? ReadStatus::Encrypted : ReadStatus::Damaged;
+      return false;
     }
-    if (!sawGlobals) {
-      if (type != kSubstreamWorksheet && type != kSubstreamMacro)
-        continue;
-      // A file of one sheet carries its fonts and formats inside the sheet.
-      m_version = r.id == rtBOF2 ? 2 : r.id == rtBOF3 ? 3 : r.id == rtBOF4 ? 4 : 7;
-      info.version = m_version;
-      m_singleSheet = true;
-      sawGlobals = true;
-      auto sheet = std::make_unique<model::Sheet>();
-      model::sheet_init(*sheet, type == kSubstreamMacro ? model::SheetKind::Macro
-                                                         : model::SheetKind::Worksheet);
-      sheet->name = u"Sheet1";
-      m_book.sheets.push_back(std::move(sheet));
-      m_boundSheets = 1;
-      const bool ok = readSheet(rs, 0);
-      finishGlobals();
-      if (!ok) {
-        info.status = m_encrypted ? ReadStatus::Encrypted : ReadStatus::Damaged;
-        return false;
-      }
-      break;
-    }
-    if (sheetCounter >= m_book.sheetCount())
-      break;
-    const int index = sheetCounter++;
-    if (type == kSubstreamWorksheet || type == kSubstreamMacro || type == kSubstreamModule) {
-      if (!readSheet(rs, index))
-        return false;
-    } else {
-      // Chart sheets are read whole by the chart reader, which is not built
-      // yet: their substream is skipped, nested substreams included.
-      int depth = 1;
-      while (depth > 0 && rs.next(r)) {
-        if (isBof(r.id))
-          ++depth;
-        else if (r.id == rtEOF)
-          --depth;
-      }
-    }
-    if (sheetCounter >= m_boundSheets)
-      break;
   }
   if (!sawGlobals) {
     info.status = ReadStatus::Damaged;
@@ -453,10 +462,92 @@ bool Reader::run(std::span<const std::uint8_t> stream, ReadInfo& info) {
   return true;
 }
 
+// Sheets follow the globals in BOUNDSHEET order. Each BOUNDSHEET also says
+// where its substream starts; where the sequence and that position disagree
+// (a writer that nested a chart's BOF without closing it, so that skipping
+// the chart swallowed the next sheet) the position is trusted, and no
+// substream reads past the start of another.
+void Reader::readSheets(RecordStream& rs) {
+  const int count = m_book.sheetCount();
+  constexpr size_t kNone = static_cast<size_t>(-1);
+  std::vector<size_t> trusted(static_cast<size_t>(count), kNone);
+  std::vector<size_t> starts;
+  for (int i = 0; i < count && static_cast<size_t>(i) < m_sheetOffsets.size(); ++i) {
+    const size_t at = m_sheetOffsets[static_cast<size_t>(i)];
+    // A sheet's kind is the substream type of its BOF.
+    if (at < m_globalsEnd || rs.bofTypeAt(at) != static_cast<int>(m_book.sheet(i).kind))
+      continue;
+    trusted[static_cast<size_t>(i)] = at;
+    starts.push_back(at);
+  }
+  std::sort(starts.begin(), starts.end());
+  // Two sheets that claim one substream trust neither claim.
+  std::vector<size_t> unique;
+  for (size_t k = 0; k < starts.size(); ++k)
+    if ((k == 0 || starts[k] != starts[k - 1]) && (k + 1 == starts.size() || starts[k] != starts[k + 1]))
+      unique.push_back(starts[k]);
+  for (size_t& t : trusted)
+    if (t != kNone && !std::binary_search(unique.begin(), unique.end(), t))
+      t = kNone;
+  const size_t streamEnd = static_cast<size_t>(-1);
+  int leftOut = 0;
+  for (int i = 0; i < count; ++i) {
+    rs.setLimit(streamEnd);
+    size_t sequential = kNone;
+    while (rs.peekId() != 0) {
+      if (isBof(rs.peekId())) {
+        sequential = rs.position();
+        break;
+      }
+      Record skipped;
+      if (!rs.next(skipped))
+        break;
+    }
+    size_t start = sequential;
+    const size_t claimed = trusted[static_cast<size_t>(i)];
+    if (claimed != kNone && claimed != sequential)
+      start = claimed;
+    if (start == kNone) {
+      leftOut = count - i;
+      break;
+    }
+    rs.seek(start);
+    const auto after = std::upper_bound(unique.begin(), unique.end(), start);
+    rs.setLimit(after == unique.end() ? streamEnd : *after);
+    Record bof;
+    if (!rs.next(bof)) {
+      leftOut = count - i;
+      break;
+    }
+    ByteCursor c(bof.body);
+    std::uint16_t versionWord = 0, type = 0;
+    (void)c.u16(versionWord);
+    (void)c.u16(type);
+    if (type == kSubstreamWorksheet || type == kSubstreamMacro || type == kSubstreamModule) {
+      (void)readSheet(rs, i);
+    } else {
+      // Chart sheets are read whole by the chart reader, which is not built
+      // yet: their substream is skipped, nested substreams included.
+      int depth = 1;
+      Record r;
+      while (depth > 0 && rs.next(r)) {
+        if (isBof(r.id))
+          ++depth;
+        else if (r.id == rtEOF)
+          --depth;
+      }
+    }
+  }
+  rs.setLimit(streamEnd);
+  if (leftOut > 0)
+    m_sheetsLeftOut = leftOut;
+}
+
 bool Reader::readGlobals(RecordStream& rs) {
   Record r;
   while (rs.next(r)) {
     if (r.id == rtEOF) {
+      m_globalsEnd = rs.position();
       finishGlobals();
       return true;
     }
@@ -464,6 +555,7 @@ bool Reader::readGlobals(RecordStream& rs) {
       return false;
   }
   // The stream ended inside the globals: what was read stands.
+  m_globalsEnd = rs.position();
   finishGlobals();
   return !m_book.sheets.empty();
 }
@@ -474,8 +566,7 @@ bool Reader::globalRecord(RecordStream& rs, const Record& r) {
     switch (r.id) {
     case rtFILEPASS:
       m_encrypted = true;
-      platform::ui().messageBox(kMessagePasswordProtected, std::nullopt,
-                                platform::MessageButtons::Ok, platform::MessageIcon::None);
+      showMessage(kMessagePasswordProtected);
       return false;
     case rtCODEPAGE: {
       std::uint16_t cp = 0;
@@ -816,6 +907,7 @@ void Reader::readBoundSheet(ByteCursor c) {
   sheet->name = name;
   sheet->hidden = visibility & 0x03;
   m_book.sheets.push_back(std::move(sheet));
+  m_sheetOffsets.push_back(position);
   ++m_boundSheets;
 }
 
@@ -1932,8 +2024,8 @@ bool readBinaryWorkbook(std::span<const std::uint8_t> file, model::Workbook& boo
     info.status = opened == compound::WorkbookStreamReader::Result::Damaged
                       ? ReadStatus::Damaged
                       : ReadStatus::WorkbookNotFound;
-    platform::ui().messageBox(compound::kMessageWorkbookNotFound, std::nullopt,
-                              platform::MessageButtons::Ok, platform::MessageIcon::None);
+    showMessage(info.status == ReadStatus::Damaged ? model::kMessageInvalidData
+                                                   : compound::kMessageWorkbookNotFound);
     if (infoOut)
       *infoOut = info;
     return false;
@@ -1941,14 +2033,26 @@ bool readBinaryWorkbook(std::span<const std::uint8_t> file, model::Workbook& boo
   if (records.data() == stream.bytes().data())
     info.workbookStream = stream.isWorkbookName();
   bool ok = false;
+  int sheetsLeftOut = 0;
   const bool fits = platform::withAllocation([&] {
     Reader reader(book);
     ok = reader.run(records, info);
+    sheetsLeftOut = reader.m_sheetsLeftOut;
   });
-  if (!fits)
+  if (!fits) {
     ok = false;
+    info.status = ReadStatus::OutOfMemory;
+  }
   if (!ok && info.status == ReadStatus::Ok)
     info.status = ReadStatus::Damaged;
+  // Every refusal says why: the password and memory messages are shown where
+  // they arise, damage here.
+  if (!ok && info.status == ReadStatus::Damaged)
+    showMessage(model::kMessageInvalidData);
+  if (ok && sheetsLeftOut > 0) {
+    info.sheetsLeftOut = sheetsLeftOut;
+    showMessage(kMessageSheetsLeftOut);
+  }
   info.fileCodePage = book.fileCodePage;
   if (infoOut)
     *infoOut = info;

@@ -12,16 +12,20 @@
 namespace biff {
 
 inline constexpr std::u16string_view kMessagePasswordProtected = u"此文件已被密码保护！";
+/// Shown once when a workbook opens with sheets whose contents could not be found.
+inline constexpr std::u16string_view kMessageSheetsLeftOut = u"部分工作表无法读取，已跳过。";
 
 enum class ReadStatus {
   Ok,
   WorkbookNotFound, // not a container, or no workbook stream in it
   Encrypted,        // the file is password-protected
   Damaged,          // the container or the records could not be read
+  OutOfMemory,      // reading ran out of memory ("Insufficient memory" was shown)
 };
 
 struct ReadInfo {
   ReadStatus status = ReadStatus::Ok;
+  int sheetsLeftOut = 0;     // sheets opened empty because their substream was missing
   int version = 0;           // 8, 7, 4, 3 or 2
   bool workbookStream = true; // the stream was named "Workbook" (else "Book")
   std::uint16_t fileCodePage = 0;

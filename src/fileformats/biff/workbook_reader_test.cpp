@@ -1,5 +1,6 @@
 #include "fileformats/biff/workbook_reader.h"
 
+#include "fileformats/biff/records.h"
 #include "fileformats/compound/compound_file.h"
 #include "formula/recalc.h"
 #include "functions/families.h"
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 namespace biff {
@@ -76,6 +78,132 @@ protected:
   std::unique_ptr<model::Workbook> book;
   ReadInfo info;
 };
+
+// A BIFF8 workbook of sheets given as (name, kind, body records): the
+// globals carry a BOUNDSHEET per sheet whose stream position is patched to
+// `positionOf(i, actual)`, so tests can give positions that disagree.
+struct SheetSpec {
+  std::string name;
+  std::uint8_t type; // BOUNDSHEET sheet type: 0 worksheet, 2 chart
+  std::vector<std::uint8_t> substream; // from its BOF to its EOF
+};
+
+std::vector<std::uint8_t> bof(std::uint16_t type) {
+  StreamBuilder b;
+  b.u16(0x0600).u16(type).u16(0).u16(0).u32(0).u32(0).record(rtBOF);
+  return b.bytes;
+}
+
+std::vector<std::uint8_t> numberRecord(std::uint16_t row, std::uint16_t col, double v) {
+  StreamBuilder b;
+  b.u16(row).u16(col).u16(15).f64(v).record(rtNUMBER);
+  return b.bytes;
+}
+
+std::vector<std::uint8_t> eofRecord() {
+  StreamBuilder b;
+  b.record(rtEOF);
+  return b.bytes;
+}
+
+std::vector<std::uint8_t> concat(std::initializer_list<std::vector<std::uint8_t>> parts) {
+  std::vector<std::uint8_t> out;
+  for (const auto& p : parts)
+    out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+std::vector<std::uint8_t> workbookOf(const std::vector<SheetSpec>& sheets,
+                                     const std::function<std::uint32_t(size_t, std::uint32_t)>&
+                                         positionOf = {}) {
+  StreamBuilder g;
+  g.bytes = bof(0x0005);
+  std::vector<size_t> fields;
+  for (const SheetSpec& s : sheets) {
+    fields.push_back(g.bytes.size() + 4);
+    g.u32(0).u8(0).u8(s.type).u8(static_cast<std::uint8_t>(s.name.size())).u8(0).ascii(s.name)
+        .record(rtBOUNDSHEET);
+  }
+  g.record(rtEOF);
+  std::vector<std::uint8_t> stream = g.bytes;
+  for (size_t i = 0; i < sheets.size(); ++i) {
+    auto at = static_cast<std::uint32_t>(stream.size());
+    if (positionOf)
+      at = positionOf(i, at);
+    for (int k = 0; k < 4; ++k)
+      stream[fields[i] + static_cast<size_t>(k)] = static_cast<std::uint8_t>(at >> (8 * k));
+    stream.insert(stream.end(), sheets[i].substream.begin(), sheets[i].substream.end());
+  }
+  compound::CompoundFileWriter w;
+  w.putBytes(stream.data(), stream.size());
+  return w.finishFile();
+}
+
+TEST_F(ReaderTest, AChartSheetWithAnUnclosedInnerBofKeepsTheNextSheet) {
+  const std::vector<SheetSpec> sheets = {
+      {"One", 0, concat({bof(0x10), numberRecord(0, 0, 1), eofRecord()})},
+      // The chart opens a second substream and closes only one.
+      {"Chart", 2, concat({bof(0x20), bof(0x20), eofRecord()})},
+      {"Two", 0, concat({bof(0x10), numberRecord(1, 1, 2), eofRecord()})},
+      {"Three", 0, concat({bof(0x10), numberRecord(2, 2, 3), eofRecord()})},
+  };
+  ASSERT_TRUE(read(workbookOf(sheets)));
+  ASSERT_EQ(book->sheetCount(), 4);
+  EXPECT_EQ(book->sheet(1).kind, model::SheetKind::Chart);
+  const model::CellRecord* two = model::cell_at(book->sheet(2), 1, 1);
+  const model::CellRecord* three = model::cell_at(book->sheet(3), 2, 2);
+  ASSERT_TRUE(two && three);
+  EXPECT_EQ(two->value.numberValue(), 2);
+  EXPECT_EQ(three->value.numberValue(), 3);
+  EXPECT_TRUE(ui.shown().empty());
+}
+
+TEST_F(ReaderTest, PositionsThatPointAtNoSheetLeaveTheOrderToTheSequence) {
+  const std::vector<SheetSpec> sheets = {
+      {"One", 0, concat({bof(0x10), numberRecord(0, 0, 1), eofRecord()})},
+      {"Two", 0, concat({bof(0x10), numberRecord(0, 0, 2), eofRecord()})},
+  };
+  // Both claim the globals' BOF, and then a position past the end.
+  for (std::uint32_t wrong : {0u, 0xFFFFFF00u}) {
+    ASSERT_TRUE(read(workbookOf(sheets, [&](size_t, std::uint32_t) { return wrong; })));
+    ASSERT_EQ(book->sheetCount(), 2);
+    EXPECT_EQ(model::cell_at(book->sheet(0), 0, 0)->value.numberValue(), 1);
+    EXPECT_EQ(model::cell_at(book->sheet(1), 0, 0)->value.numberValue(), 2);
+  }
+  // Substreams stored in the other order are found where the positions say.
+  const auto first = concat({bof(0x10), numberRecord(0, 0, 1), eofRecord()});
+  const auto second = concat({bof(0x10), numberRecord(0, 0, 2), eofRecord()});
+  const std::vector<SheetSpec> stored = {{"One", 0, second}, {"Two", 0, first}};
+  const auto size = static_cast<std::uint32_t>(first.size());
+  ASSERT_TRUE(read(workbookOf(stored, [&](size_t i, std::uint32_t at) {
+    return i == 0 ? at + size : at - size;
+  })));
+  EXPECT_EQ(model::cell_at(book->sheet(0), 0, 0)->value.numberValue(), 1);
+  EXPECT_EQ(model::cell_at(book->sheet(1), 0, 0)->value.numberValue(), 2);
+}
+
+TEST_F(ReaderTest, SheetsWhoseSubstreamIsMissingAreReportedOnce) {
+  const std::vector<SheetSpec> sheets = {
+      {"One", 0, concat({bof(0x10), numberRecord(0, 0, 1), eofRecord()})},
+      {"Two", 0, {}},
+      {"Three", 0, {}},
+  };
+  ASSERT_TRUE(read(workbookOf(sheets)));
+  EXPECT_EQ(book->sheetCount(), 3);
+  EXPECT_EQ(info.sheetsLeftOut, 2);
+  ASSERT_EQ(ui.shown().size(), 1u);
+  EXPECT_EQ(ui.shown()[0].text, kMessageSheetsLeftOut);
+}
+
+TEST_F(ReaderTest, DamagedRecordsAreRefusedWithAReason) {
+  // A container whose workbook stream holds no workbook.
+  StreamBuilder junk;
+  junk.u16(1).u16(2).record(0x1234).u32(7).record(0x0042);
+  EXPECT_FALSE(read(junk.file()));
+  EXPECT_EQ(info.status, ReadStatus::Damaged);
+  ASSERT_EQ(ui.shown().size(), 1u);
+  EXPECT_EQ(ui.shown()[0].text, model::kMessageInvalidData);
+}
 
 TEST_F(ReaderTest, RefusesWhatIsNoWorkbook) {
   EXPECT_FALSE(read({1, 2, 3}));
@@ -197,6 +325,62 @@ TEST_F(ReaderTest, CorpusCellsMatchAnIndependentReader) {
   EXPECT_LE(cells - matched, cells / 10000 + 1);
 }
 
+
+std::vector<std::uint8_t> corpusFile(const std::string& name) {
+  std::ifstream in(std::filesystem::path(CELLWICK_CORPUS_DIR) / "xls" / name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool sameValue(const model::CellValue& a, const model::CellValue& b) {
+  if (a.kind() != b.kind())
+    return false;
+  switch (a.kind()) {
+  case model::ValueKind::Number: return a.numberValue() == b.numberValue();
+  case model::ValueKind::String: return a.stringValue() == b.stringValue();
+  case model::ValueKind::Boolean: return a.booleanValue() == b.booleanValue();
+  case model::ValueKind::Error: return a.errorValue() == b.errorValue();
+  default: return true;
+  }
+}
+
+// An Excel 95 file whose chart sheets stand between its worksheets, each
+// chart opening with a second BOF that is never closed: every worksheet must
+// still hold what the same workbook's Excel 97 conversion holds, sheet by
+// sheet (the independent reader cannot read this file's sheet names).
+TEST_F(ReaderTest, CorpusExcel95ChartSheetsKeepTheWorksheetsAfterThem) {
+  const auto biff5 = corpusFile("gen-gnumeric__12843-1__biff7-cp936-dbcs-sheetname.xls");
+  const auto biff8 = corpusFile("gen-lo__12843-1__biff8.xls");
+  if (biff5.empty() || biff8.empty())
+    GTEST_SKIP() << "corpus not present";
+  ASSERT_TRUE(read(biff8));
+  std::unique_ptr<model::Workbook> reference = std::move(book);
+  ASSERT_TRUE(read(biff5));
+  EXPECT_TRUE(ui.shown().empty());
+  ASSERT_EQ(book->sheetCount(), reference->sheetCount());
+  size_t cells = 0, same = 0, worksheets = 0;
+  for (int i = 0; i < book->sheetCount(); ++i) {
+    EXPECT_EQ(book->sheet(i).name, reference->sheet(i).name) << "sheet " << i;
+    if (book->sheet(i).kind != model::SheetKind::Worksheet)
+      continue;
+    ++worksheets;
+    size_t sheetCells = 0, sheetSame = 0;
+    reference->sheet(i).cells.forEach([&](const model::CellRecord& c) {
+      if (c.value.isEmpty())
+        return;
+      ++sheetCells;
+      const model::CellRecord* mine = model::cell_at(book->sheet(i), c.row, c.column);
+      sheetSame += mine && sameValue(mine->value, c.value);
+    });
+    EXPECT_GT(sheetCells, 0u) << "sheet " << i;
+    EXPECT_EQ(sheetSame, sheetCells) << "sheet " << i;
+    cells += sheetCells;
+    same += sheetSame;
+  }
+  std::printf("Excel 95 chart-sheet file: %zu worksheets, %zu of %zu cells as in the Excel 97 "
+              "conversion\n",
+              worksheets, same, cells);
+  EXPECT_EQ(worksheets, 23u);
+}
 
 // The formulas of the real files, recalculated here, must give the results
 // the programs that wrote them cached, apart from functions that read the
