@@ -382,6 +382,49 @@ TEST_F(ReaderTest, CorpusExcel95ChartSheetsKeepTheWorksheetsAfterThem) {
   EXPECT_EQ(worksheets, 23u);
 }
 
+// Real files cut short or with damaged bytes open as far as they go or are
+// refused with a message that says why; never silently.
+TEST_F(ReaderTest, CorpusDamagedFilesAlwaysSayWhy) {
+  const std::filesystem::path dir = std::filesystem::path(CELLWICK_CORPUS_DIR) / "xls";
+  if (!std::filesystem::exists(dir))
+    GTEST_SKIP() << "corpus not present at " << dir;
+  size_t tried = 0, opened = 0, silent = 0;
+  std::vector<std::string> quiet;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                          std::istreambuf_iterator<char>());
+    if (bytes.size() < 1024)
+      continue;
+    std::vector<std::vector<std::uint8_t>> damaged;
+    for (size_t keep : {bytes.size() / 4, bytes.size() / 2, bytes.size() * 3 / 4})
+      damaged.emplace_back(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(keep));
+    // Record lengths and identifiers somewhere in the workbook stream.
+    for (size_t at : {bytes.size() / 3, bytes.size() * 2 / 3}) {
+      auto b = bytes;
+      for (size_t k = 0; k < 16 && at + k < b.size(); ++k)
+        b[at + k] = static_cast<std::uint8_t>(0xFF - k);
+      damaged.push_back(std::move(b));
+    }
+    for (const auto& d : damaged) {
+      ui.clearShown();
+      const bool ok = read(d);
+      ++tried;
+      opened += ok;
+      if (!ok && ui.shown().empty()) {
+        ++silent;
+        quiet.push_back(entry.path().filename().string());
+      }
+    }
+  }
+  for (const std::string& q : quiet)
+    std::printf("  refused without a message: %s\n", q.c_str());
+  std::printf("damaged corpus files: %zu tried, %zu opened, %zu refused silently\n", tried,
+              opened, silent);
+  EXPECT_GT(tried, 500u);
+  EXPECT_EQ(silent, 0u);
+}
+
 // The formulas of the real files, recalculated here, must give the results
 // the programs that wrote them cached, apart from functions that read the
 // clock or random numbers and a few this program does not compute.

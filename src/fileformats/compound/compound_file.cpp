@@ -52,10 +52,15 @@ const std::uint8_t* CompoundFile::sector(std::uint32_t n) const {
 }
 
 bool CompoundFile::followChain(const std::vector<std::uint32_t>& fat, std::uint32_t start,
-                               std::uint32_t limit, std::vector<std::uint32_t>& chain) const {
+                               std::uint32_t limit, std::vector<std::uint32_t>& chain,
+                               bool toTheCut) const {
   chain.clear();
   std::vector<bool> seen(limit, false);
   for (std::uint32_t s = start; s != kEndOfChain;) {
+    // A file cut short leaves the rest of a chain in sectors that are not
+    // there: what lies before the cut is read.
+    if (toTheCut && m_cut && s >= m_sectorCount && s < m_fat.size() && !chain.empty())
+      return true;
     // A free entry, a number past the table or a sector met twice is damage.
     if (s >= limit || s >= fat.size() || seen[s])
       return false;
@@ -125,6 +130,10 @@ bool CompoundFile::open(std::span<const std::uint8_t> bytes) {
       m_fat.push_back(get32(p + 4 * i));
   }
 
+  // Sectors the table gives out beyond the end of the file: the file was cut short.
+  m_cut = false;
+  for (size_t i = m_sectorCount; i < m_fat.size() && !m_cut; ++i)
+    m_cut = m_fat[i] != kFreeSector;
   std::vector<std::uint32_t> chain;
   if (!followChain(m_fat, get32(h + 0x30), m_sectorCount, chain) || chain.empty())
     return false;
@@ -198,7 +207,8 @@ bool CompoundFile::readStream(int index, std::vector<std::uint8_t>& out,
   const std::uint64_t size = std::min<std::uint64_t>(
       e.size, (static_cast<std::uint64_t>(m_sectorCount) + 1) * m_sectorSize);
   std::vector<std::uint32_t> chain;
-  if (size < m_miniCutoff && index != 0) {
+  // Where the stream lives follows from its declared size, not from what is left of the file.
+  if (e.size < m_miniCutoff && index != 0) {
     const std::uint32_t miniPerSector = m_sectorSize / 64;
     const std::uint32_t miniLimit =
         static_cast<std::uint32_t>(m_miniStreamChain.size()) * miniPerSector;
@@ -214,7 +224,7 @@ bool CompoundFile::readStream(int index, std::vector<std::uint8_t>& out,
   } else {
     if (size == 0)
       return true;
-    if (!followChain(m_fat, e.startSector, m_sectorCount, chain))
+    if (!followChain(m_fat, e.startSector, m_sectorCount, chain, /*toTheCut=*/true))
       return false;
     if (chain.empty())
       return true; // a stream that claims a size but owns no sector

@@ -42,9 +42,10 @@ public:
   /// Index of the stream entry with this name (ASCII case-insensitive), or -1.
   int findStream(std::u16string_view name) const;
 
-  /// Reads a whole stream. A chain shorter than the stream's size gives the
-  /// bytes that exist (the caller meets the end early). False for a chain
-  /// that is damaged before its end.
+  /// Reads a whole stream. A chain shorter than the stream's size, or one
+  /// that runs past the end of a file cut short, gives the bytes that exist
+  /// (the caller meets the end early). False for a chain that is damaged
+  /// before its end.
   [[nodiscard]] bool readStream(int entry, std::vector<std::uint8_t>& out) const;
   /// The same, except that a stream lying whole in consecutive sectors of the
   /// file is given as `inPlace` (a view of the opened bytes) and `out` stays
@@ -55,8 +56,11 @@ public:
   std::uint32_t sectorSize() const { return m_sectorSize; }
 
 private:
+  /// The sectors of a chain; false when it is damaged. With `toTheCut`, a
+  /// chain that runs past the end of a truncated file ends there instead.
   bool followChain(const std::vector<std::uint32_t>& fat, std::uint32_t start,
-                   std::uint32_t limit, std::vector<std::uint32_t>& chain) const;
+                   std::uint32_t limit, std::vector<std::uint32_t>& chain,
+                   bool toTheCut = false) const;
   const std::uint8_t* sector(std::uint32_t n) const;
 
   std::span<const std::uint8_t> m_bytes;
@@ -64,6 +68,7 @@ private:
   std::vector<std::uint8_t> m_lastSector;
   std::uint32_t m_sectorSize = 512;
   std::uint32_t m_sectorCount = 0;
+  bool m_cut = false; // the FAT gives out sectors past the end of the file
   std::vector<std::uint32_t> m_fat;
   std::vector<std::uint32_t> m_miniFat;
   std::vector<std::uint32_t> m_miniStreamChain; // sectors of the root entry's stream
