@@ -336,6 +336,15 @@ private:
   bool readRanges(ByteCursor& c, std::vector<model::CellRange>& out) const;
   /// The body of a record joined with the CONTINUE records after it.
   std::vector<std::uint8_t> continuedBody(RecordStream& rs, const Record& first);
+  /// For the records a writer splits when they outgrow one record (long
+  /// formulas, names, format codes, link tables), joins the CONTINUE records
+  /// after `r` into `buffer` and points `r` at it.
+  void joinContinued(RecordStream& rs, Record& r, std::vector<std::uint8_t>& buffer);
+  std::vector<std::uint8_t> m_joined, m_joinedFollower;
+  // Row records gathered while a sheet is read, applied once at its end.
+  std::vector<model::RowRecord> m_rowRecords;
+  void applyRowRecords(model::Sheet& s);
+  bool readSheetRecords(RecordStream& rs, model::Sheet& s, int sheetIndex);
 
 public:
   bool m_encrypted = false;
@@ -546,6 +555,7 @@ void Reader::readSheets(RecordStream& rs) {
 bool Reader::readGlobals(RecordStream& rs) {
   Record r;
   while (rs.next(r)) {
+    joinContinued(rs, r, m_joined);
     if (r.id == rtEOF) {
       m_globalsEnd = rs.position();
       finishGlobals();
@@ -1208,6 +1218,7 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
                                          rs.peekId() == 0x00BC || rs.peekId() == 0x0021)) {
       Record next;
       (void)rs.next(next);
+      joinContinued(rs, next, m_joinedFollower);
       ByteCursor n(next.body);
       std::uint16_t r1, r2, count = 0;
       std::uint8_t c1, c2;
@@ -1231,12 +1242,22 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
         }
       }
     }
-    auto found = m_shared.find(key);
-    if (found == m_shared.end() || !(options & 0x0008))
-      found = m_arrays.find(key);
-    if (found != m_arrays.end() && found != m_shared.end()) {
-      sharedTokens = found->second.tokens;
-      sharedExtra = found->second.extra;
+    // A shared cell looks among the shared formulas first; each lookup is
+    // checked against its own list's end.
+    const SharedFormula* found = nullptr;
+    if (options & 0x0008) {
+      const auto it = m_shared.find(key);
+      if (it != m_shared.end())
+        found = &it->second;
+    }
+    if (!found) {
+      const auto it = m_arrays.find(key);
+      if (it != m_arrays.end())
+        found = &it->second;
+    }
+    if (found) {
+      sharedTokens = found->tokens;
+      sharedExtra = found->extra;
       tokens = sharedTokens;
       extra = sharedExtra;
     }
@@ -1307,8 +1328,68 @@ bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
   m_arrays.clear();
   m_printerSettingsSeen = false;
   m_conditionsExpected = 0;
+  m_rowRecords.clear();
+  const bool ok = readSheetRecords(rs, s, sheetIndex);
+  applyRowRecords(s);
+  return ok;
+}
+
+// Files list rows in any order (some in descending order): sorting once
+// keeps a full sheet's 65,536 rows from being inserted one by one at the front.
+void Reader::applyRowRecords(model::Sheet& s) {
+  if (m_rowRecords.empty())
+    return;
+  std::stable_sort(m_rowRecords.begin(), m_rowRecords.end(),
+                   [](const model::RowRecord& a, const model::RowRecord& b) { return a.row < b.row; });
+  // Of two records for one row the later one counts.
+  std::vector<model::RowRecord> rows;
+  rows.reserve(m_rowRecords.size());
+  for (const model::RowRecord& r : m_rowRecords) {
+    if (!rows.empty() && rows.back().row == r.row)
+      rows.back() = r;
+    else
+      rows.push_back(r);
+  }
+  if (s.rows.empty()) {
+    s.rows = std::move(rows);
+  } else {
+    for (const model::RowRecord& r : rows)
+      model::set_row_record(s, r.row, r.flags, r.size);
+  }
+  m_rowRecords.clear();
+}
+
+void Reader::joinContinued(RecordStream& rs, Record& r, std::vector<std::uint8_t>& buffer) {
+  switch (r.id) {
+  case rtFORMULA:
+  case 0x0206:
+  case 0x0406:
+  case rtARRAY:
+  case 0x0021:
+  case rtSHRFMLA:
+  case 0x00BC:
+  case rtNAME:
+  case 0x0218:
+  case rtFORMAT:
+  case 0x001E:
+  case rtHEADER:
+  case rtFOOTER:
+  case rtEXTERNSHEET:
+  case rtSUPBOOK:
+  case rtEXTERNNAME:
+  case 0x0223: break;
+  default: return;
+  }
+  if (rs.peekId() != rtCONTINUE)
+    return;
+  buffer = continuedBody(rs, r);
+  r.body = buffer;
+}
+
+bool Reader::readSheetRecords(RecordStream& rs, model::Sheet& s, int sheetIndex) {
   Record r;
   while (rs.next(r)) {
+    joinContinued(rs, r, m_joined);
     ByteCursor c(r.body);
     switch (r.id) {
     case rtEOF: return true;
@@ -1434,7 +1515,11 @@ bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
         flags |= model::kLineCustomHeight;
       if (height & 0x8000)
         flags |= model::kLineDefaultSize;
-      model::set_row_record(s, row, flags, static_cast<std::uint16_t>(height & 0x7FFF));
+      model::RowRecord rec;
+      rec.row = row;
+      rec.flags = flags;
+      rec.size = static_cast<std::uint16_t>(height & 0x7FFF);
+      m_rowRecords.push_back(rec);
       break;
     }
     case rtCOLINFO: {

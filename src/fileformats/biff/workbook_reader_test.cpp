@@ -205,6 +205,68 @@ TEST_F(ReaderTest, DamagedRecordsAreRefusedWithAReason) {
   EXPECT_EQ(ui.shown()[0].text, model::kMessageInvalidData);
 }
 
+std::vector<std::uint8_t> rowRecord(std::uint16_t row, std::uint16_t height, bool hidden) {
+  StreamBuilder b;
+  b.u16(row).u16(0).u16(1).u16(height).u16(0).u16(0).u32(hidden ? 0x0160 : 0x0140).record(rtROW);
+  return b.bytes;
+}
+
+TEST_F(ReaderTest, RowRecordsInAnyOrderEndSortedAndTheLaterOneCounts) {
+  const std::vector<SheetSpec> sheets = {
+      {"One", 0,
+       concat({bof(0x10), rowRecord(9, 400, false), rowRecord(5, 300, true), rowRecord(2, 250, false),
+               rowRecord(5, 500, false), numberRecord(2, 0, 1), eofRecord()})},
+  };
+  ASSERT_TRUE(read(workbookOf(sheets)));
+  const auto& rows = book->sheet(0).rows;
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].row, 2);
+  EXPECT_EQ(rows[0].size, 250);
+  EXPECT_EQ(rows[1].row, 5);
+  EXPECT_EQ(rows[1].size, 500);
+  EXPECT_FALSE(rows[1].flags & model::kLineHidden);
+  EXPECT_EQ(rows[2].row, 9);
+  EXPECT_EQ(rows[2].size, 400);
+}
+
+// A FORMULA record standing for a shared formula: row, column, a cached
+// number, the shared bit and the master-cell token.
+std::vector<std::uint8_t> sharedCell(std::uint16_t row, std::uint16_t col, std::uint16_t masterRow,
+                                     std::uint16_t masterCol, bool shared, double cached) {
+  StreamBuilder b;
+  b.u16(row).u16(col).u16(15).f64(cached).u16(shared ? 0x0008 : 0).u32(0).u16(5);
+  b.u8(0x01).u16(masterRow).u16(masterCol).record(rtFORMULA);
+  return b.bytes;
+}
+
+// Shared formulas beside array formulas: each cell finds its own block.
+TEST_F(ReaderTest, SharedFormulasBesideArrayFormulas) {
+  StreamBuilder shr;
+  // B1:B3 share =A1*2 (a relative reference: row offset 0, column offset -1).
+  shr.u16(0).u16(2).u8(1).u8(1).u16(0).u16(9);
+  shr.u8(0x4C).u16(0).u16(0xC0FF).u8(0x1E).u16(2).u8(0x05).record(rtSHRFMLA);
+  StreamBuilder arr;
+  // C1:C2 hold the array formula {=A1:A2*10}.
+  arr.u16(0).u16(1).u8(2).u8(2).u16(0).u32(0).u16(13);
+  arr.u8(0x65).u16(0).u16(1).u16(0xC000).u16(0xC000).u8(0x1E).u16(10).u8(0x05).record(rtARRAY);
+  const std::vector<SheetSpec> sheets = {
+      {"One", 0,
+       concat({bof(0x10), numberRecord(0, 0, 1), numberRecord(1, 0, 2), numberRecord(2, 0, 3),
+               sharedCell(0, 1, 0, 1, true, 2), shr.bytes, sharedCell(0, 2, 0, 2, false, 10),
+               arr.bytes, sharedCell(1, 1, 0, 1, true, 4), sharedCell(1, 2, 0, 2, false, 20),
+               sharedCell(2, 1, 0, 1, true, 6), eofRecord()})},
+  };
+  ASSERT_TRUE(read(workbookOf(sheets)));
+  const model::Sheet& s = book->sheet(0);
+  EXPECT_EQ(model::cell_at(s, 0, 1)->input.view(), u"=A1*2");
+  EXPECT_EQ(model::cell_at(s, 1, 1)->input.view(), u"=A2*2");
+  EXPECT_EQ(model::cell_at(s, 2, 1)->input.view(), u"=A3*2");
+  EXPECT_EQ(model::cell_at(s, 0, 2)->input.view(), u"=A1:A2*10");
+  EXPECT_EQ(model::cell_at(s, 1, 2)->input.view(), u"=A1:A2*10");
+  ASSERT_EQ(s.arrayFormulas.size(), 1u);
+  EXPECT_EQ(s.arrayFormulas[0].range.lastRow, 1);
+}
+
 TEST_F(ReaderTest, RefusesWhatIsNoWorkbook) {
   EXPECT_FALSE(read({1, 2, 3}));
   EXPECT_EQ(info.status, ReadStatus::WorkbookNotFound);

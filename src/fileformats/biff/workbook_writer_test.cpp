@@ -732,6 +732,38 @@ for s in b.sheets():
 
 INSTANTIATE_TEST_SUITE_P(Versions, XlrdTest, ::testing::Values(8, 7));
 
+// Formulas and name definitions whose tokens outgrow one record run on in
+// CONTINUE records, and read back whole.
+TEST_F(WriterTest, FormulasAndNamesLongerThanARecordReadBack) {
+  addSheet(u"Sheet1");
+  std::u16string formula = u"=";
+  for (int i = 0; i < 60; ++i) {
+    if (i > 0)
+      formula += u'&';
+    formula += u'"';
+    formula.append(200, static_cast<char16_t>(u'a' + i % 26));
+    formula += u'"';
+  }
+  set(0, 0, 0, formula);
+  model::DefinedName name;
+  name.name = u"Long";
+  name.formula = formula;
+  book->names.push_back(name);
+  for (int version : {8, 7}) {
+    SCOPED_TRACE(version);
+    const auto recs = stream(version);
+    size_t longest = 0;
+    for (const Rec &r : recs)
+      if (r.id == rtFORMULA || r.id == rtNAME)
+        longest = std::max(longest, r.body.size());
+    EXPECT_EQ(longest, kMaxRecordBody); // it did need more than one record
+    auto back = roundTrip(version);
+    EXPECT_EQ(model::cell_at(back->sheet(0), 0, 0)->input.view(), formula);
+    ASSERT_EQ(back->names.size(), 1u);
+    EXPECT_EQ(back->names[0].formula, formula);
+  }
+}
+
 TEST_F(WriterTest, ReadsWhatXlwtWrites) {
   if (!havePythonModule("xlwt"))
     GTEST_SKIP() << "/usr/bin/python3 has no xlwt";
