@@ -351,7 +351,7 @@ private:
       return {k->make()};
     }
     if (m_ctx.book) {
-      const model::NameLookup n = model::find_name(*m_ctx.book, bounded, p);
+      const model::NameLookup n = model::find_name(*m_ctx.book, bounded, p, m_ctx.sheet);
       if (n.index >= 0) {
         p = n.end;
         return nameValue(static_cast<size_t>(n.index));

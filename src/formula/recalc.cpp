@@ -210,7 +210,7 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
       continue;
     }
     // A word: a name, a reference, a function.
-    const model::NameLookup n = model::find_name(book, t, p);
+    const model::NameLookup n = model::find_name(book, t, p, sheet);
     SheetRange nameRef;
     ParsedReference ref;
     if (n.index >= 0 && nameAsReference(book, book.names[static_cast<size_t>(n.index)], nameRef)) {

@@ -493,7 +493,7 @@ void indirectHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
   }
   if (!ctx.book)
     return;
-  const model::NameLookup name = model::find_name(*ctx.book, text, 0);
+  const model::NameLookup name = model::find_name(*ctx.book, text, 0, ctx.sheet);
   if (name.index < 0 || name.end != text.size())
     return;
   const std::u16string definition = ctx.book->names[static_cast<size_t>(name.index)].formula;

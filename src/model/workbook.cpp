@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <unordered_map>
 
 namespace model {
 
@@ -189,7 +190,60 @@ bool isNameBreak(char16_t c, std::u16string_view listSeparator) {
 
 } // namespace
 
-NameLookup find_name(const Workbook& book, std::u16string_view text, size_t start) {
+struct NameIndex {
+  const DefinedName* data = nullptr;
+  size_t size = 0;
+  std::uint64_t generation = 0;
+  // Folded text -> the names of that text, in list order.
+  std::unordered_map<std::u16string, std::vector<int>> byText;
+};
+
+void names_changed(Workbook& book) {
+  ++book.namesGeneration;
+  book.nameIndex.reset();
+}
+
+namespace {
+
+const NameIndex& nameIndexOf(const Workbook& book) {
+  const NameIndex* index = book.nameIndex.get();
+  if (index && index->data == book.names.data() && index->size == book.names.size() &&
+      index->generation == book.namesGeneration)
+    return *index;
+  auto fresh = std::make_shared<NameIndex>();
+  fresh->data = book.names.data();
+  fresh->size = book.names.size();
+  fresh->generation = book.namesGeneration;
+  fresh->byText.reserve(book.names.size());
+  for (size_t i = 0; i < book.names.size(); ++i)
+    fresh->byText[platform::foldCase(book.names[i].name)].push_back(static_cast<int>(i));
+  book.nameIndex = fresh;
+  return *fresh;
+}
+
+} // namespace
+
+int find_name_text(const Workbook& book, std::u16string_view name, int sheet) {
+  if (book.names.empty())
+    return -1;
+  const NameIndex& index = nameIndexOf(book);
+  const auto found = index.byText.find(platform::foldCase(name));
+  if (found == index.byText.end())
+    return -1;
+  int global = -1, other = -1;
+  for (const int i : found->second) {
+    const std::int32_t scope = book.names[static_cast<size_t>(i)].sheetIndex;
+    if (sheet >= 0 && scope == sheet + 1)
+      return i;
+    if (scope == 0 && global < 0)
+      global = i;
+    if (other < 0)
+      other = i;
+  }
+  return global >= 0 ? global : other;
+}
+
+NameLookup find_name(const Workbook& book, std::u16string_view text, size_t start, int sheet) {
   const std::u16string_view sep = platform::localeStrings().listSeparator;
   size_t i = std::min(start, text.size());
   if (i < text.size() && text[i] == u'=')
@@ -204,14 +258,7 @@ NameLookup find_name(const Workbook& book, std::u16string_view text, size_t star
   result.end = i;
   if (i == wordStart || (i < text.size() && text[i] == u'!'))
     return result;
-  const std::u16string_view word = text.substr(wordStart, i - wordStart);
-  for (size_t n = 0; n < book.names.size(); ++n) {
-    if (book.names[n].name.size() == word.size() &&
-        platform::equalsIgnoreCase(book.names[n].name, word)) {
-      result.index = static_cast<int>(n);
-      break;
-    }
-  }
+  result.index = find_name_text(book, text.substr(wordStart, i - wordStart), sheet);
   size_t j = i;
   while (j < text.size() && text[j] == u' ')
     ++j;

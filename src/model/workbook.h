@@ -105,6 +105,10 @@ inline constexpr std::u16string_view kBuiltinNameTexts[] = {
 };
 static_assert(std::size(kBuiltinNameTexts) == 14);
 
+/// The defined names by their folded text, built on first lookup and built
+/// again when the name list has changed (see Workbook::names).
+struct NameIndex;
+
 struct DefinedName {
   std::uint32_t flags = 0;
   char16_t shortcut = 0;      // keyboard shortcut character of a command macro
@@ -161,7 +165,12 @@ struct Workbook {
   std::int32_t modified = 0;
   std::int32_t circular = 0;
   std::array<std::uint32_t, 64> palette{}; // 0x00BBGGRR
+  /// Names of one text may exist once per scope (the workbook and each
+  /// sheet). Code that changes a name's text in place, or replaces names
+  /// without changing their count, calls names_changed().
   std::vector<DefinedName> names;
+  std::uint64_t namesGeneration = 0;
+  mutable std::shared_ptr<const NameIndex> nameIndex;
   std::vector<std::u16string> addInNames;
   std::vector<NumberFormat> numberFormats;
   std::vector<CellFormat> cellFormats;
@@ -243,8 +252,16 @@ struct NameLookup {
   size_t end = 0;   // position after the word (and the spaces before a following operator)
 };
 /// Reads a word at `start` of formula text (after an optional "=" and spaces)
-/// and looks it up among the defined names.
-NameLookup find_name(const Workbook& book, std::u16string_view text, size_t start);
+/// and looks it up among the defined names: the name local to `sheet` (the
+/// formula's own sheet, 0-based; -1 for none) first, then the workbook's
+/// global name, then a name local to another sheet.
+NameLookup find_name(const Workbook& book, std::u16string_view text, size_t start,
+                     int sheet = -1);
+/// The index of the name with this text (without regard to case) as seen
+/// from `sheet`, in the order find_name uses; -1 when there is none.
+int find_name_text(const Workbook& book, std::u16string_view name, int sheet = -1);
+/// Tells the name index that names changed in a way their count does not show.
+void names_changed(Workbook& book);
 
 /// Index of the sheet with this name (without regard to case), or -1.
 int find_sheet(const Workbook& book, std::u16string_view name);

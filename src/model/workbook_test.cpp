@@ -367,6 +367,38 @@ TEST_F(WorkbookTest, FindName) {
   }
 }
 
+// Names of one text in several scopes: a formula sees its own sheet's name
+// first, then the workbook's, then another sheet's.
+TEST_F(WorkbookTest, FindNameLooksInTheFormulasSheetFirst) {
+  Workbook& b = newBook();
+  b.names.push_back({0, 0, 2, u"Rate", u"=20", {}}); // local to the second sheet
+  b.names.push_back({0, 0, 0, u"RATE", u"=1", {}});  // global
+  b.names.push_back({0, 0, 1, u"rate", u"=10", {}}); // local to the first sheet
+  b.names.push_back({0, 0, 3, u"Only3", u"=3", {}});
+  const struct {
+    std::u16string_view name;
+    int sheet;
+    int index;
+  } rows[] = {
+      {u"Rate", 0, 2}, {u"Rate", 1, 0}, {u"Rate", 2, 1}, {u"Rate", -1, 1},
+      {u"ONLY3", 0, 3}, {u"Only3", 2, 3}, {u"Missing", 0, -1},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(find_name_text(b, row.name, row.sheet), row.index)
+        << platform::toUtf8(row.name) << " on sheet " << row.sheet;
+    EXPECT_EQ(find_name(b, std::u16string(u"=") + std::u16string(row.name) + u"+1", 0, row.sheet).index,
+              row.index);
+  }
+  // The index follows changes to the list: appended names, and a rename in
+  // place that is announced.
+  b.names.push_back({0, 0, 0, u"Later", u"=2", {}});
+  EXPECT_EQ(find_name_text(b, u"later"), 4);
+  b.names[4].name = u"Renamed";
+  names_changed(b);
+  EXPECT_EQ(find_name_text(b, u"later"), -1);
+  EXPECT_EQ(find_name_text(b, u"RENAMED"), 4);
+}
+
 TEST_F(WorkbookTest, AddInNamesStayUnique) {
   Workbook& b = newBook();
   addAddInName(b, u"EDATE");

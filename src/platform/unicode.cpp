@@ -125,6 +125,21 @@ std::u16string toLower(std::u16string_view text) {
   return out;
 }
 
+std::u16string foldCase(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const char16_t c = text[i];
+    if (c < 0x80) {
+      out.push_back(c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c);
+      ++i;
+      continue;
+    }
+    appendUtf16(out, u_foldCase(nextCodePoint(text, i), U_FOLD_CASE_DEFAULT));
+  }
+  return out;
+}
+
 bool equalsIgnoreCase(std::u16string_view a, std::u16string_view b) {
   size_t i = 0, j = 0;
   // Plain ASCII, the common case, needs no case-folding tables.

@@ -22,4 +22,8 @@ std::u16string toLower(std::u16string_view text);
 /// Compares without regard to case (Unicode simple case folding).
 bool equalsIgnoreCase(std::u16string_view a, std::u16string_view b);
 
+/// The simple case folding of a text: two texts are equalsIgnoreCase exactly
+/// when their foldings are equal, so a folding can key a hash table.
+std::u16string foldCase(std::u16string_view text);
+
 } // namespace platform

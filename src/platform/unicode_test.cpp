@@ -159,7 +159,10 @@ TEST(Unicode, EqualsIgnoreCase) {
   for (const auto &row : kRows) {
     EXPECT_EQ(equalsIgnoreCase(row.a, row.b), row.equal) << hex16(row.a) << "| " << hex16(row.b);
     EXPECT_EQ(equalsIgnoreCase(row.b, row.a), row.equal) << hex16(row.b) << "| " << hex16(row.a);
+    // The folding that keys hash tables agrees with the comparison.
+    EXPECT_EQ(foldCase(row.a) == foldCase(row.b), row.equal) << hex16(row.a) << "| " << hex16(row.b);
   }
+  EXPECT_EQ(foldCase(u"AbC \u0130 \u03A3"), u"abc \u0130 \u03C3");
 }
 
 } // namespace

@@ -1639,7 +1639,7 @@ private:
     if (macroCall(p, end, cls, result))
       return true;
     if (m_ctx.book) {
-      const model::NameLookup n = model::find_name(*m_ctx.book, bounded, p);
+      const model::NameLookup n = model::find_name(*m_ctx.book, bounded, p, m_ctx.sheet);
       if (n.index >= 0 && n.index < 0xFFFF) {
         result.classAt = static_cast<long>(m_out.tokens.size());
         nameToken(static_cast<std::uint16_t>(n.index + 1), cls);

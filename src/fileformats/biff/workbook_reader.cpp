@@ -24,6 +24,7 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace biff {
@@ -269,6 +270,7 @@ private:
   // ---- globals ----
   bool readGlobals(RecordStream& rs);
   void readSheets(RecordStream& rs);
+  void keepOneNamePerScope();
   /// Acts on one record of the globals; false when the open must stop.
   bool globalRecord(RecordStream& rs, const Record& r);
   void readSst(RecordStream& rs, const Record& first);
@@ -446,23 +448,7 @@ bool Reader::run(std::span<const std::uint8_t> stream, ReadInfo& info) {
     info.status = ReadStatus::Damaged;
     return false;
   }
-  // The last of equal names survives (built-in names excepted), and the
-  // AutoFilter's own name is not kept.
-  std::vector<model::DefinedName> kept;
-  for (size_t i = 0; i < m_book.names.size(); ++i) {
-    const model::DefinedName& n = m_book.names[i];
-    if (n.name == u"_FilterDatabase")
-      continue;
-    bool builtin = false;
-    for (std::u16string_view b : model::kBuiltinNameTexts)
-      builtin |= n.name == b;
-    bool later = false;
-    for (size_t j = i + 1; j < m_book.names.size() && !builtin; ++j)
-      later |= platform::equalsIgnoreCase(m_book.names[j].name, n.name);
-    if (!later)
-      kept.push_back(n);
-  }
-  m_book.names = std::move(kept);
+  keepOneNamePerScope();
   if (m_book.sheets.empty()) {
     info.status = ReadStatus::Damaged;
     return false;
@@ -550,6 +536,38 @@ void Reader::readSheets(RecordStream& rs) {
   rs.setLimit(streamEnd);
   if (leftOut > 0)
     m_sheetsLeftOut = leftOut;
+}
+
+// Names are kept per scope: a sheet's local name and the workbook's global
+// name of the same text both stay, and formulas find their own sheet's first.
+// Within one scope the last of equal names survives (built-in names
+// excepted), and the AutoFilter's own name is not kept.
+void Reader::keepOneNamePerScope() {
+  std::unordered_map<std::u16string, size_t> last; // folded text and scope -> index
+  last.reserve(m_book.names.size());
+  auto key = [](const model::DefinedName& n) {
+    std::u16string k = platform::foldCase(n.name);
+    k += u'\0';
+    k += static_cast<char16_t>(n.sheetIndex & 0xFFFF);
+    k += static_cast<char16_t>((n.sheetIndex >> 16) & 0xFFFF);
+    return k;
+  };
+  for (size_t i = 0; i < m_book.names.size(); ++i)
+    last[key(m_book.names[i])] = i;
+  std::vector<model::DefinedName> kept;
+  kept.reserve(m_book.names.size());
+  for (size_t i = 0; i < m_book.names.size(); ++i) {
+    model::DefinedName& n = m_book.names[i];
+    if (n.name == u"_FilterDatabase")
+      continue;
+    const bool builtin = std::find(std::begin(model::kBuiltinNameTexts),
+                                   std::end(model::kBuiltinNameTexts),
+                                   n.name) != std::end(model::kBuiltinNameTexts);
+    if (builtin || last[key(n)] == i)
+      kept.push_back(std::move(n));
+  }
+  m_book.names = std::move(kept);
+  model::names_changed(m_book);
 }
 
 bool Reader::readGlobals(RecordStream& rs) {

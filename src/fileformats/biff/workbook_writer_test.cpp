@@ -764,6 +764,34 @@ TEST_F(WriterTest, FormulasAndNamesLongerThanARecordReadBack) {
   }
 }
 
+// Sheet-local names of one text stay apart through a file, and each
+// sheet's formula reads its own sheet's name, else the global one.
+TEST_F(WriterTest, SheetLocalNamesKeepTheirScopes) {
+  addSheet(u"First");
+  addSheet(u"Second");
+  addSheet(u"Third");
+  book->names.push_back({0, 0, 1, u"Rate", u"=10", {}});
+  book->names.push_back({0, 0, 2, u"Rate", u"=20", {}});
+  book->names.push_back({0, 0, 0, u"Rate", u"=1", {}});
+  for (int sheet = 0; sheet < 3; ++sheet)
+    set(sheet, 0, 0, u"=Rate*2");
+  for (int version : {8, 7}) {
+    SCOPED_TRACE(version);
+    auto back = roundTrip(version);
+    ASSERT_EQ(back->names.size(), 3u);
+    const double expected[] = {20, 40, 2};
+    for (int sheet = 0; sheet < 3; ++sheet) {
+      model::CellRecord *c = model::cell_at(back->sheet(sheet), 0, 0);
+      ASSERT_NE(c, nullptr);
+      EXPECT_EQ(c->input.view(), u"=Rate*2");
+      formula::recalcAll(*back);
+      formula::computeCell(*back, sheet, *c);
+      ASSERT_TRUE(c->value.isNumber()) << sheet;
+      EXPECT_EQ(c->value.numberValue(), expected[sheet]) << sheet;
+    }
+  }
+}
+
 TEST_F(WriterTest, ReadsWhatXlwtWrites) {
   if (!havePythonModule("xlwt"))
     GTEST_SKIP() << "/usr/bin/python3 has no xlwt";
