@@ -216,7 +216,7 @@ void fitColumnWidths(Workbook& book, int sheetIndex, std::uint8_t firstColumn,
     return;
   Sheet& sheet = book.sheet(sheetIndex);
   const platform::TextMetrics& tm = platform::textMetrics();
-  const int charPx = unzoomedScale(book).standardCharWidthPx;
+  const int charPx = unzoomedScale().standardCharWidthPx;
   if (charPx <= 0)
     return;
   const bool showFormulas = (sheet.flags & kSheetShowFormulas) != 0;

@@ -237,6 +237,41 @@ TEST_F(DisplayTextTest, AfterBestFitNumbersShowWhole) {
     EXPECT_EQ(shown(static_cast<std::uint16_t>(i)), rows[i].whole) << i;
 }
 
+// Screen fonts whose average character is wider than their "0", as many
+// are: 8 pixels on average, 7 for every character drawn.
+class WideAverageMetrics final : public platform::TextMetrics {
+public:
+  int logicalPixelsPerInch() const override { return 96; }
+  platform::FontSpec defaultFont() const override { return platform::FontSpec{}; }
+  platform::FontMetrics fontMetrics(const platform::FontSpec& font) const override {
+    platform::FontMetrics m = m_fixed.fontMetrics(font);
+    m.averageCharWidthPx += 1;
+    return m;
+  }
+  int textWidthPx(const platform::FontSpec& font, std::u16string_view text) const override {
+    return m_fixed.textWidthPx(font, text);
+  }
+
+private:
+  platform::FixedTextMetrics m_fixed;
+};
+
+TEST_F(DisplayTextTest, BestFitCountsInTheGridsStandardCharacter) {
+  // The grid's standard character is the width of "0" (7 pixels here), so a
+  // best fit made in average widths (8) left 15 digits 11 pixels short.
+  WideAverageMetrics metrics;
+  platform::setTextMetrics(&metrics);
+  CellRecord& c = put(0, 0, CellValue::number(123456789012345.0));
+  fitColumnWidths(book, 0, 0, 0, 0, 0);
+  const PixelScale grid{7, 96};
+  const int room = availableWidthPx(book, 0, c, grid);
+  const std::u16string shown(cell_fitted_text(book, 0, c, room));
+  platform::setTextMetrics(nullptr);
+  EXPECT_EQ(column_record(sheet(), 0).size, 3950); // (105 + 3) / 7 characters
+  EXPECT_EQ(room, 105);
+  EXPECT_EQ(shown, u"123456789012345");
+}
+
 TEST_F(DisplayTextTest, FittedTextsAreRebuiltForEveryWidth) {
   CellRecord& general = put(0, 0, CellValue::number(1234567.891));
   EXPECT_EQ(show(general, 49), u"1234568");

@@ -29,12 +29,14 @@ const Font& fontOfFormat(const Workbook& book, std::uint16_t formatIndex) {
   return book.fonts.empty() ? kFallback : book.fonts[0];
 }
 
-PixelScale unzoomedScale(const Workbook& book) {
+PixelScale unzoomedScale() {
   const platform::TextMetrics& tm = platform::textMetrics();
   PixelScale s;
   s.logicalPixelsPerInch = tm.logicalPixelsPerInch();
-  const Font f0 = book.fonts.empty() ? Font{} : book.fonts[0];
-  s.standardCharWidthPx = tm.fontMetrics(fontSpecOf(f0)).averageCharWidthPx;
+  // The grid's own measure: a font's average width may differ from its
+  // "0", and a column fitted with the one would be drawn too narrow with
+  // the other.
+  s.standardCharWidthPx = std::max(1, tm.textWidthPx(tm.defaultFont(), u"0"));
   return s;
 }
 
@@ -111,7 +113,7 @@ int wrappedLineCount(std::u16string_view text, const platform::FontSpec& font, i
 void fitRowHeights(Workbook& book, int sheetIndex, std::uint16_t first, std::uint16_t last) {
   Sheet& sheet = book.sheet(sheetIndex);
   const platform::TextMetrics& tm = platform::textMetrics();
-  const PixelScale scale = unzoomedScale(book);
+  const PixelScale scale = unzoomedScale();
   std::vector<int> needed(static_cast<size_t>(last - first + 1), 0);
   sheet.cells.forEachIn(CellRange{first, 0, last, static_cast<std::uint8_t>(kMaxColumn)},
                         [&](CellRecord& cell) {

@@ -47,7 +47,8 @@ platform::FontSpec fontSpecOf(const Font& font);
 /// past its table, a default font when the workbook has none.
 const Font& fontOfFormat(const Workbook& book, std::uint16_t formatIndex);
 
-/// The pixel scale at zoom 100: font 0's average character width.
-PixelScale unzoomedScale(const Workbook& book);
+/// The pixel scale at zoom 100, as the grid has it: the standard character
+/// is the width of "0" in the screen's default font.
+PixelScale unzoomedScale();
 
 } // namespace model
