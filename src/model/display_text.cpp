@@ -75,11 +75,13 @@ numfmt::FormatResult& scratchResult() {
   return result;
 }
 
-// The text of the cell's value; a section colour, when the format sets one,
-// goes to `colour`. The view may point into a buffer the next call reuses.
+// The text of the cell's value, fitted to `availableWidth` as measured in
+// `font` (null: the cell's own font at the sheet's zoom); a section colour,
+// when the format sets one, goes to `colour`. The view may point into a
+// buffer the next call reuses.
 std::u16string_view buildText(const Workbook& book, int sheetIndex, const CellRecord& cell,
-                              int availableWidth, const numfmt::CompiledFormat& format,
-                              std::int16_t& colour) {
+                              int availableWidth, const platform::FontSpec* font,
+                              const numfmt::CompiledFormat& format, std::int16_t& colour) {
   const CellValue& value = cell.value;
   switch (value.kind()) {
   case ValueKind::Number:
@@ -88,7 +90,7 @@ std::u16string_view buildText(const Workbook& book, int sheetIndex, const CellRe
     options.date1904 = book.date1904 != 0;
     if (availableWidth >= 0) {
       options.availableWidthPx = availableWidth;
-      options.font = zoomedFont(book, sheetIndex, cell);
+      options.font = font ? *font : zoomedFont(book, sheetIndex, cell);
     }
     numfmt::FormatResult& result = scratchResult();
     if (value.isNumber())
@@ -109,10 +111,10 @@ std::u16string_view buildText(const Workbook& book, int sheetIndex, const CellRe
   }
 }
 
-} // namespace
-
-std::u16string_view cell_display_text(Workbook& book, int sheetIndex, CellRecord& cell,
-                                      int availableWidth) {
+// Brings the cell's value up to date and gives its number format; `cached`
+// says whether the text kept in the cell is the one to show.
+const numfmt::CompiledFormat& prepareCell(Workbook& book, int sheetIndex, CellRecord& cell,
+                                          bool& cached) {
   if (cell.calcState < CalcState::ValueValid && validSheet(book, sheetIndex)) {
     const ModelServices& services = modelServices();
     if (services.computeCell)
@@ -121,12 +123,20 @@ std::u16string_view cell_display_text(Workbook& book, int sheetIndex, CellRecord
   const CellFormat* cf = cellFormatAt(book, cell.formatIndex);
   const numfmt::CompiledFormat& format =
       compiledNumberFormat(book, cf ? cf->numberFormatIndex : std::uint16_t{0});
-  if (cell.calcState == CalcState::DisplayValid && !dependsOnWidth(format, cell.value))
+  cached = cell.calcState == CalcState::DisplayValid && !dependsOnWidth(format, cell.value);
+  return format;
+}
+
+std::u16string_view displayText(Workbook& book, int sheetIndex, CellRecord& cell,
+                                int availableWidth, const platform::FontSpec* font) {
+  bool cached = false;
+  const numfmt::CompiledFormat& format = prepareCell(book, sheetIndex, cell, cached);
+  if (cached)
     return cell.display.view();
 
   std::int16_t colour = static_cast<std::int16_t>(fontOfFormat(book, cell.formatIndex).colourIndex);
   const std::u16string_view text =
-      buildText(book, sheetIndex, cell, availableWidth, format, colour);
+      buildText(book, sheetIndex, cell, availableWidth, font, format, colour);
   cell.displayColour = colour;
   if (text.empty()) {
     cell.display.reset();
@@ -143,16 +153,17 @@ std::u16string_view cell_display_text(Workbook& book, int sheetIndex, CellRecord
   return cell.display.view();
 }
 
+} // namespace
+
+std::u16string_view cell_display_text(Workbook& book, int sheetIndex, CellRecord& cell,
+                                      int availableWidth) {
+  return displayText(book, sheetIndex, cell, availableWidth, nullptr);
+}
+
 std::u16string_view cell_plain_text(Workbook& book, int sheetIndex, CellRecord& cell) {
-  if (cell.calcState < CalcState::ValueValid && validSheet(book, sheetIndex)) {
-    const ModelServices& services = modelServices();
-    if (services.computeCell)
-      services.computeCell(book, sheetIndex, cell);
-  }
-  const CellFormat* cf = cellFormatAt(book, cell.formatIndex);
-  const numfmt::CompiledFormat& format =
-      compiledNumberFormat(book, cf ? cf->numberFormatIndex : std::uint16_t{0});
-  if (cell.calcState == CalcState::DisplayValid && !dependsOnWidth(format, cell.value))
+  bool cached = false;
+  const numfmt::CompiledFormat& format = prepareCell(book, sheetIndex, cell, cached);
+  if (cached)
     return cell.display.view();
   // A string shows as it is unless the format has a text section.
   if (cell.value.isString() && format.sections[3].kind < numfmt::SectionKind::Plain)
@@ -165,17 +176,17 @@ std::u16string_view cell_plain_text(Workbook& book, int sheetIndex, CellRecord& 
     return text;
   }
   std::int16_t colour = 0;
-  return buildText(book, sheetIndex, cell, -1, format, colour);
+  return buildText(book, sheetIndex, cell, -1, nullptr, format, colour);
 }
 
 std::u16string_view cell_fitted_text(Workbook& book, int sheetIndex, CellRecord& cell,
-                                     int availableWidth) {
-  const std::u16string_view text = cell_display_text(book, sheetIndex, cell, availableWidth);
+                                     int availableWidth, const platform::FontSpec* drawnIn) {
+  const std::u16string_view text = displayText(book, sheetIndex, cell, availableWidth, drawnIn);
   if (availableWidth < 0 || !cell.value.isNumber())
     return text;
   static thread_local std::u16string hashes;
   return numfmt::fitNumberText(text, availableWidth, platform::textMetrics(),
-                               zoomedFont(book, sheetIndex, cell), hashes);
+                               drawnIn ? *drawnIn : zoomedFont(book, sheetIndex, cell), hashes);
 }
 
 int availableWidthPx(const Workbook& book, int sheetIndex, const CellRecord& cell,

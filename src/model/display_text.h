@@ -4,6 +4,7 @@
 // fitting column widths to the texts of their cells.
 
 #include "model/workbook.h"
+#include "platform/text_metrics.h"
 
 #include <cstdint>
 #include <string_view>
@@ -45,10 +46,13 @@ std::u16string_view cell_plain_text(Workbook& book, int sheet, CellRecord& cell)
 /// whose text is still wider than the room, '#' filling the room instead.
 /// The '#' form is never kept in the cell, so best fit, export and copying
 /// see the whole text. Strings, booleans and errors come back whole: strings
-/// may run over their neighbours. Valid until the next call, or until the
-/// cell's display text is next built.
+/// may run over their neighbours. Texts are measured in `drawnIn`, the font
+/// the caller draws in (a conditional format may make it bold), or when null
+/// in the cell's own font at the sheet's zoom. Valid until the next call, or
+/// until the cell's display text is next built.
 std::u16string_view cell_fitted_text(Workbook& book, int sheet, CellRecord& cell,
-                                     int availableWidthPx);
+                                     int availableWidthPx,
+                                     const platform::FontSpec* drawnIn = nullptr);
 
 /// The pixels a cell's text may take, at `scale`: the column's width, or the
 /// whole merged range's, or, for centre across selection, the cell's column

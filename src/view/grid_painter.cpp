@@ -343,25 +343,25 @@ bool Painter::layoutText(const Pane& pane, model::CellRecord& cell, const Rect& 
                          bool selected, TextItem& out) {
   const model::CellFormat& f = formatOf(m_book, cell.formatIndex);
   const bool showFormulas = (m_sheet.flags & model::kSheetShowFormulas) != 0;
-  if (showFormulas) {
-    out.text.assign(cell.input.view());
-  } else {
-    const int room = model::availableWidthPx(m_book, m_g.sheet, cell, m_g.scale);
-    out.text.assign(model::cell_fitted_text(m_book, m_g.sheet, cell, room));
-  }
-  if (out.text.empty())
-    return false;
   const model::Font& font = model::fontOfFormat(m_book, cell.formatIndex);
   out.font = model::fontSpecOf(font);
   out.font.heightTwips = platform::mulDiv(font.heightTwips, m_g.zoom, 100);
+  int conditionColour = -1;
+  if (const model::FormatCondition* c = showFormulas ? nullptr : conditionAt(cell.row, cell.column))
+    applyConditionFont(*c, out.font, conditionColour);
+  if (showFormulas) {
+    out.text.assign(cell.input.view());
+  } else {
+    // Fitted in the font it is drawn in: a bold condition widens a number.
+    const int room = model::availableWidthPx(m_book, m_g.sheet, cell, m_g.scale);
+    out.text.assign(model::cell_fitted_text(m_book, m_g.sheet, cell, room, &out.font));
+  }
+  if (out.text.empty())
+    return false;
   out.colour = showFormulas ? platform::kBlack
                             : paletteColour(m_book, cell.displayColour, platform::kBlack);
-  if (const model::FormatCondition* c = showFormulas ? nullptr : conditionAt(cell.row, cell.column)) {
-    int colourIndex = -1;
-    applyConditionFont(*c, out.font, colourIndex);
-    if (colourIndex >= 0)
-      out.colour = paletteColour(m_book, colourIndex, platform::kBlack);
-  }
+  if (conditionColour >= 0)
+    out.colour = paletteColour(m_book, conditionColour, platform::kBlack);
   if (selected)
     out.colour ^= kInvert;
   out.box = box;

@@ -7,6 +7,7 @@
 #include "model/workbook_list.h"
 #include "platform/recording_canvas.h"
 #include "platform/ui_services.h"
+#include "platform/unicode.h"
 
 #include <gtest/gtest.h>
 
@@ -337,6 +338,35 @@ TEST_F(GridPainterTest, TooWideNumbersShowHashesInsideTheirCells) {
   // Numbers never reach a neighbour, even an empty one.
   for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Text))
     EXPECT_EQ(op.text.find(u"442"), std::u16string::npos);
+}
+
+TEST_F(GridPainterTest, NumbersFitInTheBoldOfACondition) {
+  // B2's 53 pixels hold 7 characters of 7 pixels, but only 6 of the bold's 8.
+  model::CellFormat fixed = book().cellFormats[15];
+  fixed.numberFormatIndex = static_cast<std::uint16_t>(model::findOrAddFormat(book(), u"0.00"));
+  const std::uint16_t f = addFormat(fixed);
+  put(1, 1, u"1234567");      // General
+  put(2, 1, u"1234.5", f);    // "1234.50"
+  put(1, 2, u"7654321");      // the same, without the condition
+  sheet().conditionalFormats.push_back({});
+  model::FormatCondition c;
+  c.kind = 1;
+  c.hasFont = true;
+  c.font[model::kCondBold] = {true, 1};
+  paintServices().activeCondition = [&](model::Workbook&, int, int, int column) -> const model::FormatCondition* {
+    return column == 1 ? &c : nullptr;
+  };
+  const auto canvas = paintAll();
+  paintServices() = {};
+  const auto general = canvas.textOps(u"1E+006");
+  ASSERT_EQ(general.size(), 1u);
+  EXPECT_EQ(general[0].font.weight, 700);
+  const auto fixedText = canvas.textOps(u"######");
+  ASSERT_EQ(fixedText.size(), 1u);
+  EXPECT_EQ(fixedText[0].font.weight, 700);
+  EXPECT_EQ(canvas.textOps(u"7654321").size(), 1u);
+  for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Text))
+    EXPECT_EQ(op.text.find(u"1234"), std::u16string::npos) << platform::toUtf8(op.text);
 }
 
 TEST_F(GridPainterTest, OverflowOutOfTheSelectionKeepsItsColour) {
