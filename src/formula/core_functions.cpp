@@ -82,7 +82,7 @@ bool addNumbers(const CellValue& v, EvalContext& ctx, double& sum, CellValue& er
         if (c.calcState == model::CalcState::NotValid)
           computeCell(*ctx.book, sheet, c, ctx.macroRunning);
         else if (c.calcState == model::CalcState::OnPath)
-          ctx.book->circular = 1;
+          noteCircularReference(*ctx.book);
         if (c.value.isError()) {
           error = c.value;
           failed = true;

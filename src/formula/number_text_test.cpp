@@ -71,6 +71,29 @@ TEST(NumberToText, FifteenDigitsAsPrintfWritesThem) {
   EXPECT_EQ(platform::toUtf8(numberToText(INFINITY, dot)), "#NUM!");
 }
 
+// The evaluator's conversion writes at least three exponent digits, as the
+// General format does; the fixed-notation range is unchanged.
+TEST(NumberToText, FormulaConversionWritesThreeExponentDigits) {
+  const platform::LocaleStrings dot = withDecimal(u".");
+  const struct {
+    double x;
+    const char* expected;
+  } kRows[] = {
+      {1e15, "1E+015"},
+      {1.5e-7, "1.5E-007"},
+      {-2.5e-300, "-2.5E-300"},
+      {1.7976931348623157e308, "1.79769313486232E+308"},
+      {0.00001234, "1.234E-005"},
+      {123456, "123456"},
+      {0.0001, "0.0001"},
+  };
+  for (const auto& row : kRows)
+    EXPECT_EQ(platform::toUtf8(numberToText(row.x, dot, kFormulaExponentDigits)), row.expected)
+        << row.expected;
+  EXPECT_EQ(platform::toUtf8(numberToText(1.25e20, withDecimal(u","), kFormulaExponentDigits)),
+            "1,25E+020");
+}
+
 // Many values of every shape: whole, hundredths, sevenths, random bit
 // patterns across the whole range.
 TEST(NumberToText, MatchesPrintfOverManyValues) {

@@ -160,20 +160,8 @@ private:
 
   CellValue stringLiteral(size_t& p) {
     std::u16string s;
-    size_t q = p + 1;
-    while (q < m_end) {
-      if (m_t[q] == u'"') {
-        // A doubled quote stands for one quote inside the string.
-        if (q + 1 < m_end && m_t[q + 1] == u'"') {
-          s += u'"';
-          q += 2;
-          continue;
-        }
-        p = q + 1;
-        return CellValue::string(s);
-      }
-      s += m_t[q++];
-    }
+    if (readStringLiteral(m_t, p, m_end, s))
+      return CellValue::string(s);
     // No closing quote: the rest of the text from the opening quote on.
     CellValue rest = CellValue::string(m_t.substr(p, m_end - p));
     p = m_end;
@@ -185,10 +173,10 @@ private:
     size_t close = std::u16string_view::npos;
     for (size_t i = p; i < m_end; ++i) {
       if (m_t[i] == u'"') {
-        const size_t q = m_t.substr(0, m_end).find(u'"', i + 1);
+        const size_t q = stringLiteralEnd(m_t, i, m_end);
         if (q == std::u16string_view::npos)
           break;
-        i = q;
+        i = q - 1;
       } else if (m_t[i] == u'(') {
         ++depth;
       } else if (m_t[i] == u')' && --depth == 0) {
@@ -282,8 +270,10 @@ private:
       if (q == e.size() && n.isNumber())
         return n;
     }
-    if (e.size() >= 2 && e.front() == u'"' && e.back() == u'"')
-      return CellValue::string(e.substr(1, e.size() - 2));
+    std::u16string literal;
+    size_t q = 0;
+    if (!e.empty() && e[0] == u'"' && readStringLiteral(e, q, e.size(), literal) && q == e.size())
+      return CellValue::string(literal);
     return CellValue::string(e);
   }
 
@@ -297,8 +287,7 @@ private:
     while (q < m_end) {
       const char16_t c = m_t[q];
       if (c == u'"') {
-        const size_t close = m_t.substr(0, m_end).find(u'"', q + 1);
-        q = close == std::u16string_view::npos ? m_end : close + 1;
+        q = std::min(stringLiteralEnd(m_t, q, m_end), m_end);
         continue;
       }
       if (c == u'}' || c == m_thousands || c == u';' || c == m_ls) {
@@ -329,8 +318,8 @@ private:
     }
     if (rows.size() > 0xFFFF || columns > 0xFFFF)
       return CellValue::error(ErrorCode::Value);
-    return CellValue::array(static_cast<std::uint16_t>(rows.size()),
-                            static_cast<std::uint16_t>(columns), std::move(items));
+    return CellValue::array(static_cast<int>(rows.size()),
+                            static_cast<int>(columns), std::move(items));
   }
 
   CellValue referenceValue(const ParsedReference& ref) const {
@@ -537,7 +526,9 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
     handler(args, result, m_ctx);
     return;
   }
-  // Lifting: the smallest element count above one among lifting arguments.
+  // Lifting: the smallest element count above one among lifting arguments;
+  // the first array of that count shapes the result, so no element is
+  // left over from a larger one.
   size_t iterations = 1;
   int carrier = -1;
   for (size_t i = 0; i < spans.size(); ++i) {
@@ -546,8 +537,7 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
       continue;
     const size_t n = static_cast<size_t>(v.arrayRows()) * v.arrayColumns();
     if (n > 1 && (iterations == 1 || n < iterations)) {
-      if (iterations == 1)
-        carrier = static_cast<int>(i);
+      carrier = static_cast<int>(i);
       iterations = n;
     }
   }

@@ -265,6 +265,28 @@ TEST_F(ReaderTest, DeepNestingGivesAnErrorNotACrash) {
   EXPECT_EQ(show(eval(signs)), "#VALUE!");
 }
 
+TEST_F(ReaderTest, DoubledQuoteInsideAStringIsOneQuote) {
+  const struct {
+    std::u16string_view formula;
+    CellValue expected;
+  } rows[] = {
+      {u"=\"He said \"\"hi\"\"\"", str(u"He said \"hi\"")},
+      {u"=IF(TRUE,\"\"\"\")", str(u"\"")},
+      {u"=(\"x\"\"y\")", str(u"x\"y")},
+      {u"=IF(TRUE,\"a\"\",b\",\"c\")", str(u"a\",b")},
+      {u"={\"a\"\"b\",1}", str(u"a\"b")},
+      {u"=\"\"\"\"&\"x\"", str(u"\"x")},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(show(eval(row.formula)), show(row.expected)) << platform::toUtf8(row.formula);
+}
+
+TEST_F(ReaderTest, NumbersBecomeTextWithThreeExponentDigits) {
+  EXPECT_EQ(show(eval(u"=1E15&\"\"")), show(str(u"1E+015")));
+  EXPECT_EQ(show(eval(u"=1.5E-7&\"x\"")), show(str(u"1.5E-007x")));
+  EXPECT_EQ(show(eval(u"=12.5&\"\"")), show(str(u"12.5")));
+}
+
 TEST_F(ReaderTest, UnreadableTextBecomesStrings) {
   const struct {
     std::u16string_view formula;

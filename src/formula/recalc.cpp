@@ -1,6 +1,7 @@
 #include "formula/recalc.h"
 
 #include "formula/core_functions.h"
+#include "formula/engine_state.h"
 #include "formula/function_table.h"
 #include "formula/reader.h"
 #include "formula/reference_syntax.h"
@@ -9,10 +10,12 @@
 #include "formula/value_ops.h"
 #include "model/services.h"
 #include "platform/locale_strings.h"
+#include "platform/memory.h"
 #include "platform/ui_services.h"
 #include "platform/unicode.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <unordered_map>
 #include <vector>
@@ -56,30 +59,42 @@ bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 // ---- dependency index ----
 
-// Where a cell's dependents are found: for each precedent area, entries in
-// the row blocks it covers (areas spanning many blocks go to one list that
-// every lookup reads), plus the volatile cells every change reaches. Entries
-// are only hints: a lookup checks each against the cell's current
-// precedents, so entries left behind by edits do no harm.
+// Where a cell's dependents are found. Single-cell precedents are found by
+// their cell. An area of a few columns is filed under each of its columns,
+// by row block when it is short and once per column when it is tall (a
+// whole column); a wider area by row block when it is short, else under its
+// sheet. The volatile cells every change reaches are one list. Entries are
+// only hints: a lookup checks each against the cell's current precedents,
+// so entries left behind by edits do no harm.
 constexpr int kBlockRows = 256;
 constexpr int kMaxBlocksPerEntry = 16;
+constexpr int kMaxColumnsPerEntry = 8;
 
 struct Dependent {
   std::int16_t sheet;
   std::uint32_t cell; // packed address
 };
 
+using Bucket = std::vector<Dependent>;
+
 std::uint64_t cellKey(int sheet, int row, int column) {
   return (static_cast<std::uint64_t>(static_cast<std::uint16_t>(sheet)) << 32) |
          model::packCell(static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column));
 }
 
+std::uint64_t tileKey(int sheet, int column, int block) {
+  return (static_cast<std::uint64_t>(static_cast<std::uint16_t>(sheet)) << 32) |
+         (static_cast<std::uint64_t>(column) << 16) | static_cast<std::uint64_t>(block);
+}
+
 struct DependencyIndex {
   std::uint64_t generation = 0;
-  std::unordered_map<std::uint64_t, std::vector<Dependent>> cells;  // single-cell precedents
-  std::unordered_map<std::uint32_t, std::vector<Dependent>> blocks; // key: sheet << 8 | block
-  std::vector<Dependent> wide;
-  std::vector<Dependent> volatileCells;
+  std::unordered_map<std::uint64_t, Bucket> cells;     // single cells
+  std::unordered_map<std::uint64_t, Bucket> tiles;     // narrow, short: (sheet, column, block)
+  std::unordered_map<std::uint64_t, Bucket> columns;   // narrow, tall: (sheet, column)
+  std::unordered_map<std::uint64_t, Bucket> rowBlocks; // wide, short: (sheet, block)
+  std::unordered_map<std::uint64_t, Bucket> sheets;    // wide and tall: sheet
+  Bucket volatileCells;
   size_t entries = 0;
   size_t entriesAtBuild = 0;
 
@@ -95,14 +110,24 @@ struct DependencyIndex {
       const int target = r.sheet < 0 ? sheet : r.sheet;
       const model::CellRange a = r.range();
       const int first = a.firstRow / kBlockRows, last = a.lastRow / kBlockRows;
+      const bool tall = last - first + 1 > kMaxBlocksPerEntry;
+      const bool narrow = a.lastColumn - a.firstColumn + 1 <= kMaxColumnsPerEntry;
       if (a.isSingleCell()) {
         cells[cellKey(target, a.firstRow, a.firstColumn)].push_back(d);
-      } else if (last - first + 1 > kMaxBlocksPerEntry) {
-        wide.push_back(d);
-      } else {
+      } else if (narrow) {
+        for (int c = a.firstColumn; c <= a.lastColumn; ++c) {
+          if (tall) {
+            columns[tileKey(target, c, 0)].push_back(d);
+          } else {
+            for (int b = first; b <= last; ++b)
+              tiles[tileKey(target, c, b)].push_back(d);
+          }
+        }
+      } else if (!tall) {
         for (int b = first; b <= last; ++b)
-          blocks[(static_cast<std::uint32_t>(target) << 8) | static_cast<std::uint32_t>(b)]
-              .push_back(d);
+          rowBlocks[tileKey(target, 0, b)].push_back(d);
+      } else {
+        sheets[tileKey(target, 0, 0)].push_back(d);
       }
       ++entries;
     }
@@ -110,7 +135,8 @@ struct DependencyIndex {
 };
 
 DependencyIndex& indexOf(Workbook& book) {
-  auto* index = static_cast<DependencyIndex*>(book.engineState.get());
+  EngineState& state = engineStateOf(book);
+  auto* index = static_cast<DependencyIndex*>(state.dependencies.get());
   const bool stale = !index || index->generation != book.structureGeneration ||
                      index->entries > 2 * index->entriesAtBuild + 65536;
   if (stale) {
@@ -122,11 +148,26 @@ DependencyIndex& indexOf(Workbook& book) {
       book.sheet(s).cells.forEach([&](CellRecord& c) { fresh->add(s, c); });
     }
     fresh->entriesAtBuild = fresh->entries;
-    book.engineState = fresh;
+    state.dependencies = fresh;
     index = fresh.get();
   }
   return *index;
 }
+
+} // namespace
+
+EngineState& engineStateOf(Workbook& book) {
+  auto* state = static_cast<EngineState*>(book.engineState.get());
+  if (!state || state->structureGeneration != book.structureGeneration) {
+    auto fresh = std::make_shared<EngineState>();
+    fresh->structureGeneration = book.structureGeneration;
+    book.engineState = fresh;
+    state = fresh.get();
+  }
+  return *state;
+}
+
+namespace {
 
 // ---- scanning ----
 
@@ -175,8 +216,10 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
   cell.volatility = VolatilityClass::None;
   cell.isFormula = false;
   const std::u16string_view t = cell.input.view();
-  if ((!fromFile && isTextFormat(book, cell)) || !isFormulaText(t))
+  if ((!fromFile && isTextFormat(book, cell)) || !isFormulaText(t)) {
+    noteCellChange(book, sheet, cell.row, cell.column);
     return;
+  }
   cell.isFormula = true;
   const char16_t ls = listSeparator();
   const char16_t decimal = decimalSeparator();
@@ -185,8 +228,7 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
   while (p < t.size()) {
     const char16_t c = t[p];
     if (c == u'"') {
-      const size_t q = t.find(u'"', p + 1);
-      p = q == std::u16string_view::npos ? t.size() : q + 1;
+      p = std::min(stringLiteralEnd(t, p), t.size());
       continue;
     }
     if (c == u'\'') {
@@ -239,7 +281,9 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
   }
   if (!list->empty())
     cell.precedents = std::move(list);
-  if (auto* index = static_cast<DependencyIndex*>(book.engineState.get()))
+  // A new text: the value may change.
+  noteCellChange(book, sheet, cell.row, cell.column);
+  if (auto* index = static_cast<DependencyIndex*>(engineStateOf(book).dependencies.get()))
     index->add(sheet, cell);
 }
 
@@ -252,8 +296,55 @@ bool inArrayBlock(const Workbook& book, int sheet, const CellRecord& cell) {
   return false;
 }
 
+// ---- deferred computation of deep chains ----
+
+// A formula that reaches a stale cell while it computes (INDIRECT of
+// computed text, a name's formula) computes that cell on a nested stack.
+// Nesting is bounded by levels and by the C++ stack used since the
+// outermost computation; past either bound the cell is not computed: the
+// formula is abandoned, and the stack below it computes the cells it met
+// and then the formula again.
+constexpr size_t kMaxNestedLevels = 32;
+constexpr std::uintptr_t kMaxStackUse = 512 * 1024;
+
+struct Deferral {
+  bool active = false;
+  std::vector<std::pair<int, CellRecord*>> cells; // stale cells met, in order
+};
+thread_local Deferral t_deferral;
+thread_local size_t t_level = 0;             // nested computations running
+thread_local std::uintptr_t t_stackBase = 0; // frame address of the outermost one
+
+std::uintptr_t frameAddress() {
+#if defined(__GNUC__) || defined(__clang__)
+  return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+#else
+  volatile char here = 0;
+  return reinterpret_cast<std::uintptr_t>(&here);
+#endif
+}
+
+std::uintptr_t stackUsed() {
+  const std::uintptr_t now = frameAddress();
+  return now < t_stackBase ? t_stackBase - now : now - t_stackBase;
+}
+
+void defer(int sheet, CellRecord& cell) {
+  t_deferral.active = true;
+  for (const auto& [s, c] : t_deferral.cells)
+    if (c == &cell)
+      return;
+  t_deferral.cells.emplace_back(sheet, &cell);
+}
+
+void clearDeferral() {
+  t_deferral.active = false;
+  t_deferral.cells.clear();
+}
+
 // Computes one cell's value from its text, its precedents already current.
-void evaluateCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning) {
+// False when the formula was abandoned (the cell keeps its state).
+bool evaluateCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning) {
   const std::u16string_view text = cell.input.view();
   CellValue value;
   if (cell.input.isNull() || text.empty()) {
@@ -279,20 +370,33 @@ void evaluateCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning
       ctx.column = cell.column;
       ctx.arrayMode = inArrayBlock(book, sheet, cell);
       ctx.macroRunning = macroRunning;
-      value = evaluateFormula(text, ctx);
-      if (value.isEmpty())
-        value = CellValue::number(0);
-      else if (value.isNameText())
-        value = CellValue::string(value.stringValue());
+      const bool computed = platform::withAllocationQuiet([&] {
+        value = evaluateFormula(text, ctx);
+        if (value.isEmpty())
+          value = CellValue::number(0);
+        else if (value.isNameText())
+          value = CellValue::string(value.stringValue());
+      });
+      if (!computed) {
+        // Out of memory: what was built is freed, and the formula's value is
+        // the error the evaluator gives any value it cannot build.
+        clearDeferral();
+        value = CellValue::error(ErrorCode::NA);
+      } else if (t_deferral.active) {
+        return false;
+      }
     } else if (k.kind == TextClass::Text) {
       value = CellValue::string(text.substr(!text.empty() && text[0] == u'\'' ? 1 : 0));
     } else {
       value = std::move(k.value);
     }
   }
+  if (!(value == cell.value))
+    noteCellChange(book, sheet, cell.row, cell.column);
   cell.value = std::move(value);
   cell.display.reset();
   cell.calcState = CalcState::ValueValid;
+  return true;
 }
 
 struct Frame {
@@ -301,6 +405,7 @@ struct Frame {
   size_t area = 0;                    // index into the precedent list
   model::CellTable::Position cursor;  // next cell to look at inside that area
   bool started = false;               // the cursor is set for this area
+  bool pending = false;               // met by an abandoned formula; not begun
 };
 
 // The next stale precedent of the frame's cell, or null; the frame keeps its
@@ -335,36 +440,97 @@ CellRecord* nextStalePrecedent(Workbook& book, Frame& f, int& sheetOut) {
   return nullptr;
 }
 
+void runStack(Workbook& book, std::vector<Frame>& stack, bool macroRunning) {
+  while (!stack.empty()) {
+    Frame& top = stack.back();
+    if (top.pending) {
+      if (top.cell->calcState != CalcState::NotValid) {
+        stack.pop_back(); // computed meanwhile
+        continue;
+      }
+      top.cell->calcState = CalcState::OnPath;
+      top.pending = false;
+    }
+    int s = 0;
+    if (CellRecord* stale = nextStalePrecedent(book, top, s)) {
+      stale->calcState = CalcState::OnPath;
+      stack.push_back(Frame{s, stale, 0, {}, false, false});
+      continue;
+    }
+    if (evaluateCell(book, top.sheet, *top.cell, macroRunning)) {
+      stack.pop_back();
+      continue;
+    }
+    // Abandoned: the cells it met go on top, the first met computed first;
+    // the formula stays below them and is computed again.
+    std::vector<std::pair<int, CellRecord*>> met;
+    met.swap(t_deferral.cells);
+    t_deferral.active = false;
+    for (auto it = met.rbegin(); it != met.rend(); ++it)
+      stack.push_back(Frame{it->first, it->second, 0, {}, false, true});
+  }
+}
+
 } // namespace
+
+void noteCircularReference(Workbook& book) {
+  if (!t_deferral.active)
+    book.circular = 1;
+}
+
+bool evaluationAbandoned() { return t_deferral.active; }
 
 void computeCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning) {
   if (cell.calcState != CalcState::NotValid)
     return;
-  // Computing a cell can start another computation (a cell reached through a
-  // name or INDIRECT); each level reuses a stack of its own.
+  if (t_deferral.active) {
+    // The formula asking is being abandoned: note the cell for later.
+    if (!platform::withAllocationQuiet([&] { defer(sheet, cell); }))
+      clearDeferral();
+    return;
+  }
+  if (t_level == 0) {
+    t_stackBase = frameAddress();
+  } else if (t_level >= kMaxNestedLevels || stackUsed() > kMaxStackUse) {
+    if (!platform::withAllocationQuiet([&] { defer(sheet, cell); }))
+      clearDeferral();
+    return;
+  }
+  // Each nesting level reuses a stack of its own; the deque keeps the
+  // stacks of the levels below in place while it grows.
   static thread_local std::deque<std::vector<Frame>> stacks;
-  static thread_local size_t level = 0;
-  if (stacks.size() <= level)
-    stacks.resize(level + 1);
-  std::vector<Frame>& stack = stacks[level];
-  stack.clear();
   struct LevelGuard {
-    size_t& l;
-    explicit LevelGuard(size_t& x) : l(x) { ++l; }
-    ~LevelGuard() { --l; }
-  } guard(level);
-  cell.calcState = CalcState::OnPath;
-  stack.push_back(Frame{sheet, &cell, 0, {}, false});
-  while (!stack.empty()) {
-    Frame& top = stack.back();
-    int s = 0;
-    if (CellRecord* stale = nextStalePrecedent(book, top, s)) {
-      stale->calcState = CalcState::OnPath;
-      stack.push_back(Frame{s, stale, 0, {}, false});
-      continue;
-    }
-    evaluateCell(book, top.sheet, *top.cell, macroRunning);
-    stack.pop_back();
+    LevelGuard() { ++t_level; }
+    ~LevelGuard() { --t_level; }
+  } guard;
+  const size_t level = t_level - 1;
+  std::vector<Frame>* stack = nullptr;
+  const bool ran = platform::withAllocationQuiet([&] {
+    if (stacks.size() <= level)
+      stacks.resize(level + 1);
+    stack = &stacks[level];
+    stack->clear();
+    cell.calcState = CalcState::OnPath;
+    stack->push_back(Frame{sheet, &cell, 0, {}, false, false});
+    runStack(book, *stack, macroRunning);
+  });
+  if (ran)
+    return;
+  // Out of memory outside any one formula (a stack could not grow): the
+  // cells begun get the error value, the others stay stale.
+  clearDeferral();
+  auto fail = [](CellRecord& c) {
+    if (c.calcState != CalcState::OnPath)
+      return;
+    c.value = CellValue::error(ErrorCode::NA);
+    c.display.reset();
+    c.calcState = CalcState::ValueValid;
+  };
+  fail(cell);
+  if (stack) {
+    for (Frame& f : *stack)
+      fail(*f.cell);
+    stack->clear();
   }
 }
 
@@ -392,39 +558,70 @@ struct Position {
 void propagateFrom(Workbook& book, std::vector<Position> stack) {
   DependencyIndex& index = indexOf(book);
   bool repaint = false;
+  // Marks y when it depends on the position; false when the entry can be
+  // dropped from this propagation's lists (y was marked, is stale already,
+  // or is gone): a stale cell is never marked again, so every entry is
+  // looked at a bounded number of times however many positions share it.
   auto visit = [&](const Dependent& d, const Position& pos) {
     if (d.sheet < 0 || d.sheet >= book.sheetCount())
-      return;
+      return false;
     model::Sheet& ys = book.sheet(d.sheet);
     if (ys.kind != model::SheetKind::Worksheet)
-      return;
+      return false;
     CellRecord* y = ys.cells.at(model::packedRow(d.cell), model::packedColumn(d.cell));
     if (!y || y->calcState == CalcState::NotValid)
-      return;
+      return false;
     if (!dependsOn(*y, d.sheet, pos.sheet, pos.row, pos.column))
-      return;
+      return true;
     y->calcState = CalcState::NotValid;
     y->display.reset();
+    noteCellChange(book, d.sheet, y->row, y->column);
     repaint |= d.sheet == book.activeSheet;
     stack.push_back({d.sheet, y->row, y->column});
+    return false;
   };
+  // Lists shared by many positions are copied once per propagation and
+  // shrink as their entries are dealt with. Visiting reads the index and
+  // never adds to it, so its buckets stay where they are meanwhile.
+  std::unordered_map<const Bucket*, Bucket> working;
+  auto visitShared = [&](const std::unordered_map<std::uint64_t, Bucket>& map,
+                         std::uint64_t key, const Position& pos) {
+    const auto found = map.find(key);
+    if (found == map.end())
+      return;
+    auto [it, fresh] = working.try_emplace(&found->second);
+    if (fresh)
+      it->second = found->second;
+    Bucket& list = it->second;
+    for (size_t i = 0; i < list.size();) {
+      if (visit(list[i], pos)) {
+        ++i;
+      } else {
+        list[i] = list.back();
+        list.pop_back();
+      }
+    }
+  };
+  bool volatileDone = false;
   while (!stack.empty()) {
     const Position pos = stack.back();
     stack.pop_back();
-    const std::uint32_t key = (static_cast<std::uint32_t>(pos.sheet) << 8) |
-                              static_cast<std::uint32_t>(pos.row / kBlockRows);
-    // Visiting reads the index and never adds to it.
+    // Each cell is marked once, so its own dependents are looked up once.
     if (auto it = index.cells.find(cellKey(pos.sheet, pos.row, pos.column));
         it != index.cells.end())
       for (const Dependent& d : it->second)
-        visit(d, pos);
-    if (auto it = index.blocks.find(key); it != index.blocks.end())
-      for (const Dependent& d : it->second)
-        visit(d, pos);
-    for (size_t i = 0; i < index.wide.size(); ++i)
-      visit(index.wide[i], pos);
-    for (size_t i = 0; i < index.volatileCells.size(); ++i)
-      visit(index.volatileCells[i], pos);
+        (void)visit(d, pos);
+    const int block = pos.row / kBlockRows;
+    visitShared(index.tiles, tileKey(pos.sheet, pos.column, block), pos);
+    visitShared(index.columns, tileKey(pos.sheet, pos.column, 0), pos);
+    visitShared(index.rowBlocks, tileKey(pos.sheet, 0, block), pos);
+    visitShared(index.sheets, tileKey(pos.sheet, 0, 0), pos);
+    // Volatile cells depend on every change: one pass marks them all.
+    if (!volatileDone) {
+      volatileDone = true;
+      for (const Dependent& d : index.volatileCells)
+        (void)visit(d, pos);
+    }
   }
   if (repaint)
     platform::ui().requestRepaint(platform::kRepaintGrid);
@@ -449,6 +646,7 @@ void refreshVolatile(Workbook& book, int sheet, bool includeInfo) {
       return;
     c.calcState = CalcState::NotValid;
     c.display.reset();
+    noteCellChange(book, sheet, c.row, c.column);
     starts.push_back({sheet, c.row, c.column});
   });
   if (!starts.empty()) {
@@ -481,6 +679,7 @@ void recalcSheet(Workbook& book, int sheet) {
     c.calcState = CalcState::NotValid;
     c.display.reset();
   });
+  noteSheetChange(book, sheet);
   if (sheet == book.activeSheet)
     platform::ui().requestRepaint(platform::kRepaintGrid);
 }
@@ -507,8 +706,7 @@ std::u16string renameQualifiers(std::u16string_view t, std::u16string_view oldNa
   while (p < t.size()) {
     const char16_t c = t[p];
     if (c == u'"') {
-      const size_t q = t.find(u'"', p + 1);
-      const size_t e = q == std::u16string_view::npos ? t.size() : q + 1;
+      const size_t e = std::min(stringLiteralEnd(t, p), t.size());
       out.append(t.substr(p, e - p));
       p = e;
       continue;

@@ -15,9 +15,24 @@ namespace formula {
 void scanCell(model::Workbook& book, int sheet, model::CellRecord& cell, bool fromFile = false);
 
 /// Brings a cell's value up to date, computing its stale precedents first
-/// with an explicit stack (never deep recursion on the C++ stack).
+/// with an explicit stack (never deep recursion on the C++ stack). A cell
+/// that a formula reaches only while it computes (INDIRECT of computed
+/// text, a name's formula) is computed on a nested stack; past a bounded
+/// nesting the formula is abandoned, the cell goes on the stack and the
+/// formula is computed again after it, so chains of any length compute.
+/// Memory running out while a formula computes gives it the error #N/A.
 void computeCell(model::Workbook& book, int sheet, model::CellRecord& cell,
                  bool macroRunning = false);
+
+/// Sets the workbook's circular-reference flag for a formula that met a
+/// cell on the computing path; ignored while the evaluation is being
+/// abandoned (its values are thrown away, so what it met proves no loop).
+void noteCircularReference(model::Workbook& book);
+
+/// True while the innermost evaluation is being abandoned: it met a stale
+/// cell too deep to compute there, and is computed again once that cell
+/// is. Cells fetched meanwhile are not computed and give their old values.
+bool evaluationAbandoned();
 
 /// Marks every cell that depends on this one, directly or through others,
 /// stale. Cells already stale are not followed again, so cycles end.

@@ -75,6 +75,17 @@ TEST_F(RecalcTest, ScanFindsPrecedentsNamesAndVolatility) {
   EXPECT_EQ(cell("B3")->volatility, VolatilityClass::None);
 }
 
+TEST_F(RecalcTest, DoubledQuotesKeepAFormulaAndHideReferencesInside) {
+  set("C3", u"5");
+  set("A1", u"=\"A1\"\"&B2\"&C3");
+  const model::CellRecord* c = cell("A1");
+  ASSERT_TRUE(c->isFormula) << "a doubled quote must not make the formula text";
+  ASSERT_NE(c->precedents, nullptr);
+  ASSERT_EQ(c->precedents->size(), 1u);
+  EXPECT_EQ((*c->precedents)[0], (model::SheetRange{-1, model::packCell(2, 2), model::packCell(2, 2)}));
+  EXPECT_EQ(platform::toUtf8(value("A1").stringValue()), "A1\"&B25");
+}
+
 TEST_F(RecalcTest, CyclesEndAndSetTheCircularFlag) {
   set("A1", u"=B1+1");
   set("B1", u"=A1+1");

@@ -246,7 +246,7 @@ size_t quotedEnd(std::u16string_view text, size_t i) {
   ++i;
   while (i < text.size()) {
     if (text[i] == quote) {
-      if (quote == u'\'' && i + 1 < text.size() && text[i + 1] == u'\'') {
+      if (i + 1 < text.size() && text[i + 1] == quote) {
         i += 2;
         continue;
       }

@@ -157,6 +157,7 @@ TEST(Rewrite, PastingAtAnOffset) {
       // clang-format off
       {M::Offset, u"=A1+$B$1",             kNone,  1,  1, u"=B2+$B$1"},
       {M::Offset, u"=A1",                  kNone, -1,  0, u"=#REF!"},
+      {M::Offset, u"=\"A1\"\"B2\"&A1",         kNone,  1,  0, u"=\"A1\"\"B2\"&A2"},
       {M::Offset, u"=A$1+$A1",             kNone,  2,  3, u"=D$1+$A3"},
       {M::Offset, u"=SUM(A1:$B$2)",        kNone,  1,  0, u"=SUM(A2:$B$2)"},
       {M::Offset, u"=SUM(A1:B2)",          kNone,  0, -1, u"=SUM(#REF!)"},

@@ -28,10 +28,10 @@ size_t matchingClose(std::u16string_view t, size_t p, char16_t open, char16_t cl
   for (size_t i = p; i < t.size(); ++i) {
     const char16_t c = t[i];
     if (c == u'"') {
-      const size_t q = t.find(u'"', i + 1);
+      const size_t q = stringLiteralEnd(t, i);
       if (q == std::u16string_view::npos)
         return std::u16string_view::npos;
-      i = q;
+      i = q - 1;
     } else if (c == open) {
       ++depth;
     } else if (c == close && --depth == 0) {
@@ -99,12 +99,12 @@ public:
     }
     const char16_t c = m_t[p];
     if (c == u'"') {
-      const size_t q = m_t.find(u'"', p + 1);
+      const size_t q = stringLiteralEnd(m_t, p);
       if (q == std::u16string_view::npos) {
         ok = false;
         return m_t.size();
       }
-      return q + 1;
+      return q;
     }
     if (c == u'(') {
       if (depth >= kMaxNesting) {
@@ -255,6 +255,34 @@ char16_t localeDecimal() {
 
 } // namespace
 
+size_t stringLiteralEnd(std::u16string_view text, size_t pos, size_t end) {
+  end = std::min(end, text.size());
+  for (size_t q = pos + 1; q < end; ++q) {
+    if (text[q] != u'"')
+      continue;
+    if (q + 1 < end && text[q + 1] == u'"') {
+      ++q;
+      continue;
+    }
+    return q + 1;
+  }
+  return std::u16string_view::npos;
+}
+
+bool readStringLiteral(std::u16string_view text, size_t& pos, size_t end, std::u16string& out) {
+  const size_t close = stringLiteralEnd(text, pos, end);
+  if (close == std::u16string_view::npos)
+    return false;
+  out.clear();
+  for (size_t q = pos + 1; q + 1 < close; ++q) {
+    out += text[q];
+    if (text[q] == u'"')
+      ++q; // the second of a doubled quote
+  }
+  pos = close;
+  return true;
+}
+
 bool isOperatorChar(char16_t c, char16_t ls) {
   switch (c) {
   case u'&': case u'*': case u':': case u'<': case u'=': case u'>': case u'^':
@@ -318,6 +346,8 @@ bool splitArguments(std::u16string_view t, size_t& pos, size_t end, char16_t ls,
   for (size_t i = pos; i < end; ++i) {
     const char16_t c = t[i];
     if (c == u'"' || c == u'\'') {
+      // Both quotes double to stand for themselves, so skipping from each
+      // quote to the next one steps over a doubled quote as two literals.
       size_t close = i + 1;
       while (close < end && t[close] != c)
         ++close;

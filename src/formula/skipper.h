@@ -6,11 +6,22 @@
 #include "formula/value_ops.h"
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 namespace formula {
+
+/// The position just after the string literal whose opening double quote is
+/// at `pos`; a doubled quote inside stands for one quote and does not end
+/// it. npos when the literal is not closed before `end`.
+size_t stringLiteralEnd(std::u16string_view text, size_t pos,
+                        size_t end = std::u16string_view::npos);
+
+/// The text of the string literal at `pos` with doubled quotes made single;
+/// `pos` moves past its closing quote. False, leaving `pos`, when unclosed.
+bool readStringLiteral(std::u16string_view text, size_t& pos, size_t end, std::u16string& out);
 
 /// The end of the expression that starts at `pos` and runs until the list
 /// separator, ")" or "}" at nesting depth 0, or the end of the text. Quotes,

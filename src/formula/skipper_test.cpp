@@ -35,6 +35,10 @@ TEST(Skipper, EntryCheck) {
       {u"=A1<>B1", true},
       {u"=A1<=B1", true},
       {u"=\"a\"&\"b\"", true},
+      {u"=\"He said \"\"hi\"\"\"", true}, // a doubled quote is one quote
+      {u"=\"\"\"\"", true},                 // a string holding one quote
+      {u"=LEN(\"a\"\",b\")", true},
+      {u"=\"a\"\"", false},                 // the doubled quote leaves it open
       {u"+1+A1", true},
       {u"=(A1,B2)", true},              // a union in brackets
       {u"=AREAS((A1:B2,E2,F4:H16))", true},
@@ -69,6 +73,33 @@ TEST(Skipper, ArgumentAndOperandEnds) {
   EXPECT_EQ(skipExpression(t, 11, u','), 16u); // the comma inside quotes does not end it
   EXPECT_EQ(skipExpression(t, 17, u','), t.size());
   EXPECT_EQ(skipExpression(u"1+2;3", 0, u';'), 3u);
+  EXPECT_EQ(skipExpression(u"\"a\"\",b\",1", 0, u','), 7u); // the comma is inside the string
+}
+
+TEST(Skipper, StringLiteralsWithDoubledQuotes) {
+  const struct {
+    std::u16string_view text;
+    size_t end; // npos when unclosed
+    std::u16string_view content;
+  } rows[] = {
+      {u"\"abc\"+1", 5, u"abc"},
+      {u"\"\"", 2, u""},
+      {u"\"\"\"\"", 4, u"\""},
+      {u"\"He said \"\"hi\"\"\"", 16, u"He said \"hi\""},
+      {u"\"a\"\"", std::u16string_view::npos, u""},
+      {u"\"abc", std::u16string_view::npos, u""},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(stringLiteralEnd(row.text, 0), row.end) << platform::toUtf8(row.text);
+    size_t pos = 0;
+    std::u16string content;
+    EXPECT_EQ(readStringLiteral(row.text, pos, row.text.size(), content),
+              row.end != std::u16string_view::npos);
+    if (row.end != std::u16string_view::npos) {
+      EXPECT_EQ(pos, row.end);
+      EXPECT_EQ(platform::toUtf8(content), platform::toUtf8(row.content));
+    }
+  }
 }
 
 TEST(Skipper, DeepNestingIsRefusedWithoutExhaustingTheStack) {

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -915,7 +916,8 @@ char* fewDecimalsAsPrecision15(double x, char* buffer) {
 
 } // namespace
 
-void appendNumberText(double x, const platform::LocaleStrings& locale, std::u16string& out) {
+void appendNumberText(double x, const platform::LocaleStrings& locale, std::u16string& out,
+                      int exponentDigits) {
   if (!std::isfinite(x)) {
     out += model::errorText(model::ErrorCode::Num);
     return;
@@ -938,6 +940,17 @@ void appendNumberText(double x, const platform::LocaleStrings& locale, std::u16s
       return;
     end = last;
   }
+  // Widen the exponent: "1e+15" becomes "1e+015" for three digits.
+  if (char* e = std::find(buffer, end, 'e'); e != end && e + 1 != end) {
+    char* digits = e + 2; // after the sign
+    const int have = static_cast<int>(end - digits);
+    if (have < exponentDigits && exponentDigits <= 4) {
+      const int pad = exponentDigits - have;
+      std::memmove(digits + pad, digits, static_cast<size_t>(have));
+      std::fill(digits, digits + pad, '0');
+      end += pad;
+    }
+  }
   const std::u16string_view separator =
       locale.decimalSeparator.empty() ? u"." : std::u16string_view(locale.decimalSeparator);
   const char* point = std::find(buffer, end, '.');
@@ -953,9 +966,10 @@ void appendNumberText(double x, const platform::LocaleStrings& locale, std::u16s
   }
 }
 
-std::u16string numberToText(double x, const platform::LocaleStrings& locale) {
+std::u16string numberToText(double x, const platform::LocaleStrings& locale,
+                            int exponentDigits) {
   std::u16string out;
-  appendNumberText(x, locale, out);
+  appendNumberText(x, locale, out, exponentDigits);
   return out;
 }
 

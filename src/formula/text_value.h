@@ -83,12 +83,19 @@ void splitSerial(int serial, int& year, int& month, int& day);
 /// #VALUE! for text starting with a quote, #NAME? otherwise.
 CellValue stringToNumber(std::u16string_view text, const TextOptions& options = {});
 
-/// A number as the evaluator writes it: 15 significant digits, the locale
-/// decimal separator, trailing zeros dropped when there is no exponent.
-std::u16string numberToText(double x, const platform::LocaleStrings& locale);
+/// A number in 15 significant digits with the locale decimal separator,
+/// trailing zeros dropped when there is no exponent; the exponent has at
+/// least `exponentDigits` digits.
+std::u16string numberToText(double x, const platform::LocaleStrings& locale,
+                            int exponentDigits = 2);
 /// The same text appended to `out`: a caller formatting many numbers reuses
 /// one buffer.
-void appendNumberText(double x, const platform::LocaleStrings& locale, std::u16string& out);
+void appendNumberText(double x, const platform::LocaleStrings& locale, std::u16string& out,
+                      int exponentDigits = 2);
+
+/// Exponent digits of the evaluator's number-to-text conversion (=1E15&""
+/// gives "1E+015"), as the General format writes them.
+inline constexpr int kFormulaExponentDigits = 3;
 
 /// A date as the formula engine writes it, with the locale date separator:
 /// month/day/two-digit year, day/month/two-digit year or two-digit

@@ -97,7 +97,8 @@ CellValue toText(const CellValue& v) {
   case ValueKind::Error: return v;
   case ValueKind::Boolean: return CellValue::string(v.booleanValue() ? u"TRUE" : u"FALSE");
   case ValueKind::Number:
-    return CellValue::string(numberToText(v.numberValue(), platform::localeStrings()));
+    return CellValue::string(
+        numberToText(v.numberValue(), platform::localeStrings(), kFormulaExponentDigits));
   default: return CellValue::error(ErrorCode::Value);
   }
 }
@@ -128,7 +129,7 @@ CellValue fetchCell(EvalContext& ctx, int sheet, int row, int column) {
   if (cell->calcState == model::CalcState::NotValid)
     computeCell(*book, sheet, *cell, ctx.macroRunning);
   else if (cell->calcState == model::CalcState::OnPath)
-    book->circular = 1;
+    noteCircularReference(*book);
   return cell->value;
 }
 
@@ -144,13 +145,24 @@ CellValue dereference(const CellValue& in, EvalContext& ctx) {
   if (r.isSingleCell())
     return fetchCell(ctx, sheet, r.firstRow, r.firstColumn);
   if (ctx.arrayMode) {
-    std::vector<CellValue> items;
-    items.reserve(static_cast<size_t>(r.rowCount()) * r.columnCount());
-    for (int row = r.firstRow; row <= r.lastRow; ++row)
-      for (int col = r.firstColumn; col <= r.lastColumn; ++col)
-        items.push_back(fetchCell(ctx, sheet, row, col));
-    return CellValue::array(static_cast<std::uint16_t>(r.rowCount()),
-                            static_cast<std::uint16_t>(r.columnCount()), std::move(items));
+    const size_t rows = r.rowCount(), columns = r.columnCount();
+    if (rows * columns > kMaxArrayItems)
+      return CellValue::error(ErrorCode::NA); // as any value too large to build
+    std::vector<CellValue> items(rows * columns);
+    model::Workbook* book = ctx.book;
+    if (book && sheet >= 0 && sheet < book->sheetCount() && book->sheet(sheet).hasGrid()) {
+      // Only stored cells have values: a whole column costs its cells, not
+      // a fetch per row. Computing a stale cell changes values, never the
+      // table, so the walk goes on where it was.
+      book->sheet(sheet).cells.forEachIn(r, [&](model::CellRecord& c) {
+        if (c.calcState == model::CalcState::NotValid)
+          computeCell(*book, sheet, c, ctx.macroRunning);
+        else if (c.calcState == model::CalcState::OnPath)
+          noteCircularReference(*book);
+        items[(c.row - r.firstRow) * columns + (c.column - r.firstColumn)] = c.value;
+      });
+    }
+    return CellValue::array(static_cast<int>(rows), static_cast<int>(columns), std::move(items));
   }
   // Implicit intersection with the formula's own row or column.
   if (r.firstRow == r.lastRow) {
@@ -380,7 +392,7 @@ template <class Fn> CellValue liftBinary(const CellValue& l, const CellValue& r,
       const CellValue& b = r.isArray() ? r.arrayItem(rr == 1 ? 0 : i, rc == 1 ? 0 : j) : r;
       items.push_back(fn(a, b));
     }
-  return CellValue::array(static_cast<std::uint16_t>(rows), static_cast<std::uint16_t>(cols),
+  return CellValue::array(static_cast<int>(rows), static_cast<int>(cols),
                           std::move(items));
 }
 

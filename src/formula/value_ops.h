@@ -37,9 +37,13 @@ CellValue toError(const CellValue& v);
 /// and the old value is used. A missing cell or sheet is empty.
 CellValue fetchCell(EvalContext& ctx, int sheet, int row, int column);
 
+/// The most elements an array value may have (64 MB of values); a larger
+/// one is an error (#N/A), as any value too large to build.
+inline constexpr size_t kMaxArrayItems = size_t{1} << 22;
+
 /// References to values: outside array mode by implicit intersection with
-/// the context cell, in array mode as arrays of the area's values. Other
-/// kinds pass unchanged.
+/// the context cell, in array mode as arrays of the area's values (an area
+/// of more than kMaxArrayItems cells gives #N/A). Other kinds pass unchanged.
 CellValue dereference(const CellValue& v, EvalContext& ctx);
 
 /// An array reduced to one element outside array mode: the element at the

@@ -5,6 +5,7 @@
 #include <unicode/uchar.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace functions {
 
@@ -338,6 +339,157 @@ bool CriteriaTable::matches(std::span<const CellValue> record) const {
       return true;
   }
   return false;
+}
+
+// ---- CriteriaIndex ----
+
+namespace {
+
+std::u16string foldedText(std::u16string_view s) {
+  std::u16string out(s);
+  for (char16_t& c : out)
+    c = foldUnit(c);
+  return out;
+}
+
+std::uint64_t numberHash(double x) {
+  if (x == 0)
+    return 0; // 0 and -0 are one value
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &x, sizeof bits);
+  return bits * 0x9E3779B97F4A7C15ull;
+}
+
+std::uint64_t valueHash(const CellValue& v) {
+  switch (v.kind()) {
+  case model::ValueKind::Number: return numberHash(v.numberValue());
+  case model::ValueKind::String: return std::hash<std::u16string_view>()(v.stringValue()) ^ 1;
+  case model::ValueKind::Boolean: return 2 + (v.booleanValue() ? 1 : 0);
+  case model::ValueKind::Error: return 8 + static_cast<std::uint64_t>(v.errorValue());
+  default: return 4;
+  }
+}
+
+// A text equal to the operand under folding is all a plain operand matches.
+bool plainOperand(const Criterion& c) {
+  return !c.operand.empty() && c.operand.find_first_of(u"*?~") == std::u16string::npos;
+}
+
+} // namespace
+
+void CriteriaIndex::add(std::uint32_t offset, const CellValue& value) {
+  ++m_cells;
+  std::vector<int>& ids = m_byHash[valueHash(value)];
+  for (int id : ids) {
+    Group& g = m_groups[static_cast<size_t>(id)];
+    if (g.value == value) {
+      g.offsets.push_back(offset);
+      return;
+    }
+  }
+  ids.push_back(static_cast<int>(m_groups.size()));
+  m_groups.push_back(Group{value, {offset}});
+}
+
+void CriteriaIndex::finish(const formula::TextOptions& options) {
+  for (size_t i = 0; i < m_groups.size(); ++i) {
+    Group& g = m_groups[i];
+    const int id = static_cast<int>(i);
+    if (g.value.isNumber())
+      continue; // found through m_byHash
+    if (!g.value.isString()) {
+      m_others.push_back(id);
+      continue;
+    }
+    const std::u16string_view text = g.value.stringValue();
+    m_byFoldedText[foldedText(text)].push_back(id);
+    g.readsNumber = readsAsNumber(text, options, g.number);
+    if (g.readsNumber)
+      m_byTextNumber[g.number == 0 ? 0.0 : g.number].push_back(id);
+    const CellValue x = formula::stringToNumber(text, options);
+    g.toNumber = x.isNumber();
+    if (g.toNumber) {
+      g.converted = x.numberValue();
+      m_byConverted[g.converted == 0 ? 0.0 : g.converted].push_back(id);
+    }
+  }
+}
+
+template <class Fn> void CriteriaIndex::forEachMatchingGroup(const Criterion& c, Fn&& fn) const {
+  std::vector<char> seen;
+  auto take = [&](int id) {
+    if (seen.empty())
+      seen.assign(m_groups.size(), 0);
+    if (seen[static_cast<size_t>(id)])
+      return;
+    seen[static_cast<size_t>(id)] = 1;
+    const Group& g = m_groups[static_cast<size_t>(id)];
+    if (c.matches(g.value))
+      fn(g);
+  };
+  auto numberGroup = [&](double x) {
+    if (auto it = m_byHash.find(numberHash(x)); it != m_byHash.end())
+      for (int id : it->second)
+        if (m_groups[static_cast<size_t>(id)].value.isNumber())
+          take(id);
+  };
+  auto listed = [&](const auto& map, double x) {
+    if (auto it = map.find(x == 0 ? 0.0 : x); it != map.end())
+      for (int id : it->second)
+        take(id);
+  };
+  switch (c.kind) {
+  case model::ValueKind::Number:
+    // Numbers equal to it, and texts the evaluator converts to it.
+    numberGroup(c.number);
+    listed(m_byConverted, c.number);
+    return;
+  case model::ValueKind::Empty:
+    numberGroup(0);
+    return;
+  case model::ValueKind::Boolean:
+  case model::ValueKind::Error:
+    for (int id : m_others)
+      take(id);
+    return;
+  case model::ValueKind::String:
+    if ((c.op == CriterionOp::None || c.op == CriterionOp::Equal) && plainOperand(c)) {
+      // Texts equal under folding, numbers and texts reading as the
+      // operand's number, and the few booleans, errors and blanks.
+      if (auto it = m_byFoldedText.find(foldedText(c.operand)); it != m_byFoldedText.end())
+        for (int id : it->second)
+          take(id);
+      if (c.operandIsNumber) {
+        numberGroup(c.number);
+        listed(m_byTextNumber, c.number);
+      }
+      for (int id : m_others)
+        take(id);
+      return;
+    }
+    break;
+  default: return;
+  }
+  for (size_t id = 0; id < m_groups.size(); ++id)
+    take(static_cast<int>(id));
+}
+
+size_t CriteriaIndex::count(const Criterion& c) const {
+  size_t n = 0;
+  forEachMatchingGroup(c, [&](const Group& g) { n += g.offsets.size(); });
+  return n;
+}
+
+std::vector<std::uint32_t> CriteriaIndex::offsets(const Criterion& c) const {
+  std::vector<std::uint32_t> out;
+  size_t groups = 0;
+  forEachMatchingGroup(c, [&](const Group& g) {
+    out.insert(out.end(), g.offsets.begin(), g.offsets.end());
+    ++groups;
+  });
+  if (groups > 1)
+    std::sort(out.begin(), out.end());
+  return out;
 }
 
 } // namespace functions

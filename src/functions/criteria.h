@@ -19,6 +19,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace functions {
@@ -92,6 +93,46 @@ private:
   bool equalTest(const CellValue& v) const;
   bool orderTest(const CellValue& v) const;
   bool numberAccepts(double x) const;
+};
+
+/// The stored cells of one area grouped by value, for testing many criteria
+/// against the same cells: a criterion is tested once per distinct value,
+/// and a plain number or text equality finds its values by hashing. What a
+/// criterion selects here is exactly what testing each cell would select.
+class CriteriaIndex {
+public:
+  /// Adds a stored cell at `offset` (row-major order of the area).
+  void add(std::uint32_t offset, const CellValue& value);
+  /// Finishes building; `options` are those criteria will be parsed with.
+  void finish(const formula::TextOptions& options);
+
+  /// Stored cells added.
+  size_t size() const { return m_cells; }
+  /// The number of stored cells the criterion selects.
+  size_t count(const Criterion& c) const;
+  /// The offsets of the stored cells the criterion selects, ascending.
+  std::vector<std::uint32_t> offsets(const Criterion& c) const;
+  /// The value of each group, by group; the groups hold ascending offsets.
+  size_t groupCount() const { return m_groups.size(); }
+
+private:
+  struct Group {
+    CellValue value;
+    std::vector<std::uint32_t> offsets;
+    double number = 0;        // a string that reads as a number: that number
+    bool readsNumber = false; // as criteria read strings
+    bool toNumber = false;    // as the evaluator converts strings (stringToNumber)
+    double converted = 0;
+  };
+  template <class Fn> void forEachMatchingGroup(const Criterion& c, Fn&& fn) const;
+
+  std::vector<Group> m_groups;
+  std::unordered_map<std::uint64_t, std::vector<int>> m_byHash; // building and finding groups
+  std::unordered_map<std::u16string, std::vector<int>> m_byFoldedText;
+  std::unordered_map<double, std::vector<int>> m_byTextNumber; // readsNumber groups
+  std::unordered_map<double, std::vector<int>> m_byConverted;  // toNumber groups
+  std::vector<int> m_others; // booleans, errors, blanks
+  size_t m_cells = 0;
 };
 
 /// Parses a single criterion value (already a single value, not a

@@ -6,11 +6,14 @@
 #include "functions/criteria.h"
 #include "functions/function_helpers.h"
 #include "functions/gather.h"
+#include "formula/range_cache.h"
+#include "formula/recalc.h"
 #include "model/workbook.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace functions {
@@ -96,6 +99,42 @@ bool isStored(const EvalContext& ctx, int sheet, int row, int column) {
 
 // ---- COUNTIF, SUMIF, COUNTBLANK ----
 
+// Offsets (row << 8 | column) from an area's top-left corner.
+std::uint32_t offsetOf(int dr, int dc) {
+  return static_cast<std::uint32_t>(dr) << 8 | static_cast<std::uint32_t>(dc);
+}
+
+class CachedCriteriaIndex : public formula::RangeCache {
+public:
+  CriteriaIndex index;
+  size_t cost() const override { return index.size() + index.groupCount(); }
+};
+
+// The index of an area's stored cells when the area has been tested before
+// unchanged (see formula/range_cache.h), else null: the caller walks it.
+const CriteriaIndex* criteriaIndexOf(EvalContext& ctx, int sheet, const CellRange& r) {
+  if (!gridSheet(ctx, sheet))
+    return nullptr;
+  const formula::TextOptions options = textOptions(ctx);
+  const formula::RangeCacheKey key{sheet, r, options.date1904 ? 4 : 3};
+  if (auto* found = formula::findRangeCache<CachedCriteriaIndex>(*ctx.book, key))
+    return &found->index;
+  if (!formula::wantRangeCache(*ctx.book, key))
+    return nullptr;
+  const std::uint64_t stamp = formula::rangeStamp(*ctx.book, sheet, r);
+  auto cached = std::make_unique<CachedCriteriaIndex>();
+  visitStoredCells(ctx, sheet, r, [&](int row, int column, const CellValue& v) {
+    cached->index.add(offsetOf(row - r.firstRow, column - r.firstColumn), v);
+  });
+  // A formula being abandoned gave old values for the cells it met.
+  if (formula::evaluationAbandoned())
+    return nullptr;
+  cached->index.finish(options);
+  const CriteriaIndex* built = &cached->index;
+  formula::storeRangeCache(*ctx.book, key, std::move(cached), stamp);
+  return built;
+}
+
 void countIf(Arguments& args, CellValue& result, EvalContext& ctx) {
   const Criterion criterion = parseCriterion(args[1], textOptions(ctx));
   // Cells that are not stored are empty: they are counted, not visited.
@@ -103,10 +142,15 @@ void countIf(Arguments& args, CellValue& result, EvalContext& ctx) {
   std::int64_t count = 0;
   forEachArea(args[0], ctx, [&](int sheet, const CellRange& r) {
     std::int64_t stored = 0;
-    visitStoredCells(ctx, sheet, r, [&](int, int, const CellValue& v) {
-      ++stored;
-      count += criterion.matches(v) ? 1 : 0;
-    });
+    if (const CriteriaIndex* index = criteriaIndexOf(ctx, sheet, r)) {
+      stored = static_cast<std::int64_t>(index->size());
+      count += static_cast<std::int64_t>(index->count(criterion));
+    } else {
+      visitStoredCells(ctx, sheet, r, [&](int, int, const CellValue& v) {
+        ++stored;
+        count += criterion.matches(v) ? 1 : 0;
+      });
+    }
     if (emptyMatches)
       count += cellCount(r) - stored;
   });
@@ -151,15 +195,17 @@ void sumIf(Arguments& args, CellValue& result, EvalContext& ctx) {
       return;
     }
     const CellRange summed = sumAreaFor(tested, given);
-    // Offsets (row << 8 | column) from the top-left corners of the selected cells.
+    // Offsets from the top-left corners of the selected cells.
     std::vector<std::uint32_t> selected;
-    auto offset = [](int dr, int dc) {
-      return static_cast<std::uint32_t>(dr) << 8 | static_cast<std::uint32_t>(dc);
-    };
-    visitStoredCells(ctx, sheet, tested, [&](int row, int column, const CellValue& v) {
-      if (criterion.matches(v))
-        selected.push_back(offset(row - tested.firstRow, column - tested.firstColumn));
-    });
+    auto offset = offsetOf;
+    if (const CriteriaIndex* index = criteriaIndexOf(ctx, sheet, tested)) {
+      selected = index->offsets(criterion);
+    } else {
+      visitStoredCells(ctx, sheet, tested, [&](int row, int column, const CellValue& v) {
+        if (criterion.matches(v))
+          selected.push_back(offset(row - tested.firstRow, column - tested.firstColumn));
+      });
+    }
     if (criterion.matches(CellValue())) {
       // Tested cells that are not stored are empty and selected; only those
       // facing a stored cell of the sum area can add anything.

@@ -488,9 +488,8 @@ void yearfracHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
     result = CellValue::error(ErrorCode::Num);
     return;
   }
-  // A fraction of a year between two dates does not depend on their order.
-  if (a > b)
-    std::swap(a, b);
+  // Counted from the start to the end as given: a start after the end
+  // gives a negative fraction.
   double v = 0;
   switch (static_cast<int>(basis)) {
   case 0: v = static_cast<double>(days360(a, b, false)) / 360; break;

@@ -211,7 +211,13 @@ TEST_F(DatetimeTest, Yearfrac) {
       {u"=YEARFRAC(DATE(2000,1,1),DATE(2001,1,1),1)", 366.0 / 365},
       {u"=YEARFRAC(DATE(2000,1,1),DATE(2000,7,1))", 0.5},
       {u"=YEARFRAC(DATE(2000,1,1),DATE(2000,7,1),2)", 182.0 / 360},
-      {u"=YEARFRAC(DATE(2000,7,1),DATE(2000,1,1),2)", 182.0 / 360}, // order does not matter
+      // A start after the end is negative, in every basis.
+      {u"=YEARFRAC(DATE(2000,7,1),DATE(2000,1,1),2)", -182.0 / 360},
+      {u"=YEARFRAC(DATE(2000,7,1),DATE(2000,1,1),1)", -182.0 / 365},
+      {u"=YEARFRAC(DATE(2000,7,1),DATE(2000,1,1),3)", -182.0 / 365},
+      {u"=YEARFRAC(DATE(2000,7,1),DATE(2000,1,1))", -0.5},
+      {u"=YEARFRAC(DATE(2000,7,1),DATE(2000,1,1),4)", -0.5},
+      {u"=YEARFRAC(DATE(2000,3,31),DATE(2000,1,1),0)", -89.0 / 360},
       {u"=YEARFRAC(DATE(2000,1,1),DATE(2000,7,1),3)", 182.0 / 365},
       // US: the end on day 31 after a start before day 30 moves to 1 April.
       {u"=YEARFRAC(DATE(2000,1,1),DATE(2000,3,31),0)", 90.0 / 360},

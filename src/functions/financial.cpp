@@ -316,23 +316,53 @@ void fvscheduleHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
   result = numberResult(value);
 }
 
-/// Values and dates of XNPV and XIRR: as many of each, at least two, no
-/// date before the first; dates truncated.
+/// Values and dates of XNPV and XIRR, paired by position: as many of each,
+/// at least two; an error in either is the result (the first by position,
+/// the value before its date), a pair that is not two numbers (a blank or a
+/// text) is #VALUE!; dates are truncated and none may lie before the first.
 bool datedFlows(const CellValue& values, const CellValue& dates, EvalContext& ctx,
                 std::vector<double>& v, std::vector<double>& d, CellValue& result) {
-  if (!cashFlows(values, ctx, v, result) || !cashFlows(dates, ctx, d, result))
+  SparseArray av, ad;
+  if (!sparseArgument(values, ctx, av, result) || !sparseArgument(dates, ctx, ad, result))
     return false;
-  if (v.size() != d.size() || v.size() < 2) {
+  if (av.size() != ad.size() || av.size() < 2) {
     setError(result, ErrorCode::Num);
     return false;
   }
-  for (double& x : d) {
-    x = std::trunc(x);
-    if (x < 0 || x < std::trunc(d[0])) {
+  size_t errorAt = av.size();
+  for (const SparseArray* a : {&av, &ad})
+    for (const auto& [at, x] : a->items)
+      if (x.isError()) {
+        if (at < errorAt) {
+          errorAt = at;
+          result = x;
+        }
+        break;
+      }
+  if (errorAt < av.size())
+    return false;
+  // Sparse arrays hold only what is not empty: a missing element is a blank.
+  if (av.items.size() != av.size() || ad.items.size() != ad.size()) {
+    setError(result, ErrorCode::Value);
+    return false;
+  }
+  v.resize(av.size());
+  d.resize(ad.size());
+  for (size_t k = 0; k < av.size(); ++k) {
+    const CellValue& x = av.items[k].second;
+    const CellValue& t = ad.items[k].second;
+    if (!x.isNumber() || !t.isNumber()) {
+      setError(result, ErrorCode::Value);
+      return false;
+    }
+    v[k] = x.numberValue();
+    d[k] = std::trunc(t.numberValue());
+  }
+  for (const double x : d)
+    if (x < 0 || x < d[0]) {
       setError(result, ErrorCode::Num);
       return false;
     }
-  }
   return true;
 }
 

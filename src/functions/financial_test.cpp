@@ -165,6 +165,34 @@ TEST_F(FinancialTest, Dates1904AreShiftedIntoThe1900System) {
   EXPECT_EQ(number(u"=COUPNCD(39106,39400,2,1)"), 40678 - 1462);
 }
 
+// Values and dates pair by position: a blank on either side is no pair to
+// drop but an error, so blanks at different places cannot shift the dates.
+TEST_F(FinancialTest, DatedFlowsPairByPosition) {
+  const char* flows[][2] = {{"-10000", "39448"}, {"2750", "39508"}, {"4250", "39751"},
+                            {"3250", "39859"},   {"2750", "39904"}};
+  for (int r = 0; r < 5; ++r) {
+    set("A" + std::to_string(r + 1), platform::fromUtf8(flows[r][0]));
+    set("B" + std::to_string(r + 1), platform::fromUtf8(flows[r][1]));
+  }
+  // The published example, from references.
+  EXPECT_NEAR(number(u"=XNPV(0.09,A1:A5,B1:B5)"), 2086.647602, 1e-6);
+  EXPECT_NEAR(number(u"=XIRR(A1:A5,B1:B5)"), 0.373362535, 1e-7);
+  // A blank value in row 3 and a blank date in row 4 used to pair 3250
+  // with the date of row 3's 4250.
+  set("A6", u"1000");
+  set("B6", u"40000");
+  set("A3", u"");
+  set("B4", u"");
+  EXPECT_EQ(show(eval(u"=XNPV(0.09,A1:A6,B1:B6)")), "#VALUE!");
+  EXPECT_EQ(show(eval(u"=XIRR(A1:A6,B1:B6)")), "#VALUE!");
+  set("A3", u"4250");
+  set("B4", u"'39859"); // a date given as text
+  EXPECT_EQ(show(eval(u"=XNPV(0.09,A1:A6,B1:B6)")), "#VALUE!");
+  set("B4", u"=NA()");
+  EXPECT_EQ(show(eval(u"=XIRR(A1:A6,B1:B6)")), "#N/A");
+  EXPECT_EQ(show(eval(u"=XNPV(0.09,A1:A6,B1:B5)")), "#NUM!"); // six values, five dates
+}
+
 TEST_F(FinancialTest, ErrorsForBadArguments) {
   const std::pair<std::u16string_view, std::string_view> rows[] = {
       {u"=PV(0,10,-100)", "#NUM!"},

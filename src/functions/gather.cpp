@@ -50,7 +50,7 @@ void bringUpToDate(model::Workbook &book, int sheet, model::CellRecord &cell,
   if (cell.calcState == model::CalcState::NotValid)
     formula::computeCell(book, sheet, cell, ctx.macroRunning);
   else if (cell.calcState == model::CalcState::OnPath)
-    book.circular = 1; // a loop: the cell's last value is used
+    formula::noteCircularReference(book); // a loop: the cell's last value is used
 }
 
 } // namespace detail
@@ -99,41 +99,105 @@ CellValue argumentArray(const CellValue &arg, EvalContext &ctx) {
   }
 }
 
+const CellValue *SparseArray::firstError() const {
+  for (const auto &[at, v] : items)
+    if (v.isError())
+      return &v;
+  return nullptr;
+}
+
+bool sparseArgument(const CellValue &arg, EvalContext &ctx, SparseArray &out, CellValue &error) {
+  out = SparseArray{};
+  switch (arg.kind()) {
+  case model::ValueKind::Error:
+    error = arg;
+    return false;
+  case model::ValueKind::Array:
+    out.rows = arg.arrayRows();
+    out.columns = arg.arrayColumns();
+    for (int i = 0; i < out.rows; ++i)
+      for (int j = 0; j < out.columns; ++j)
+        if (const CellValue &e = arg.arrayItem(i, j); !e.isEmpty())
+          out.items.emplace_back(static_cast<size_t>(i) * out.columns + j, e);
+    return true;
+  case model::ValueKind::MultiArea:
+    if (arg.areasValue().size() != 1) {
+      error = CellValue::error(model::ErrorCode::Value);
+      return false;
+    }
+    return sparseArgument(CellValue::reference(arg.areasValue().front()), ctx, out, error);
+  case model::ValueKind::Reference: {
+    const model::SheetRange ref = arg.referenceValue();
+    const model::CellRange r = ref.range();
+    out.rows = r.rowCount();
+    out.columns = r.columnCount();
+    const int sheet = ref.sheet < 0 ? ctx.sheet : ref.sheet;
+    if (!ctx.book || sheet < 0 || sheet >= ctx.book->sheetCount() ||
+        !ctx.book->sheet(sheet).hasGrid())
+      return true;
+    // Computing a stale cell changes values, never the table, so the walk
+    // goes on where it was.
+    ctx.book->sheet(sheet).cells.forEachIn(r, [&](model::CellRecord &c) {
+      detail::bringUpToDate(*ctx.book, sheet, c, ctx);
+      if (!c.value.isEmpty())
+        out.items.emplace_back(static_cast<size_t>(c.row - r.firstRow) * out.columns +
+                                   static_cast<size_t>(c.column - r.firstColumn),
+                               c.value);
+    });
+    return true;
+  }
+  default:
+    out.rows = out.columns = 1;
+    if (!arg.isEmpty())
+      out.items.emplace_back(0, arg);
+    return true;
+  }
+}
+
 bool gatherPairs(const CellValue &x, const CellValue &y, EvalContext &ctx, std::vector<double> &xs,
                  std::vector<double> &ys, CellValue &error) {
-  const CellValue ax = argumentArray(x, ctx);
-  if (ax.isError()) {
-    error = ax;
+  SparseArray ax, ay;
+  if (!sparseArgument(x, ctx, ax, error) || !sparseArgument(y, ctx, ay, error))
     return false;
-  }
-  const CellValue ay = argumentArray(y, ctx);
-  if (ay.isError()) {
-    error = ay;
-    return false;
-  }
-  const size_t nx = static_cast<size_t>(ax.arrayRows()) * ax.arrayColumns();
-  const size_t ny = static_cast<size_t>(ay.arrayRows()) * ay.arrayColumns();
-  if (nx != ny) {
+  if (ax.size() != ay.size()) {
     error = CellValue::error(model::ErrorCode::NA);
     return false;
   }
-  xs.reserve(xs.size() + nx);
-  ys.reserve(ys.size() + nx);
-  const int cx = ax.arrayColumns(), cy = ay.arrayColumns();
-  for (size_t k = 0; k < nx; ++k) {
-    const CellValue &a = ax.arrayItem(static_cast<int>(k / cx), static_cast<int>(k % cx));
-    const CellValue &b = ay.arrayItem(static_cast<int>(k / cy), static_cast<int>(k % cy));
-    if (a.isError()) {
-      error = a;
-      return false;
+  // The first error in row-major order, x before y at one position.
+  size_t i = 0, j = 0;
+  const size_t none = static_cast<size_t>(-1);
+  size_t errorAt = none;
+  for (const auto &[at, v] : ax.items)
+    if (v.isError()) {
+      errorAt = at;
+      error = v;
+      break;
     }
-    if (b.isError()) {
-      error = b;
-      return false;
+  for (const auto &[at, v] : ay.items)
+    if (v.isError()) {
+      if (at < errorAt) {
+        errorAt = at;
+        error = v;
+      }
+      break;
     }
-    if (a.isNumber() && b.isNumber()) {
-      xs.push_back(a.numberValue());
-      ys.push_back(b.numberValue());
+  if (errorAt != none)
+    return false;
+  // Positions where both are numbers, in order.
+  while (i < ax.items.size() && j < ay.items.size()) {
+    const auto &[pa, a] = ax.items[i];
+    const auto &[pb, b] = ay.items[j];
+    if (pa < pb) {
+      ++i;
+    } else if (pb < pa) {
+      ++j;
+    } else {
+      if (a.isNumber() && b.isNumber()) {
+        xs.push_back(a.numberValue());
+        ys.push_back(b.numberValue());
+      }
+      ++i;
+      ++j;
     }
   }
   return true;

@@ -123,6 +123,21 @@ bool forEachArgumentValue(const CellValue &arg, EvalContext &ctx, const GatherOp
 /// #VALUE!; errors stay errors. The result is an Array or an Error value.
 CellValue argumentArray(const CellValue &arg, EvalContext &ctx);
 
+/// The values of an array-shaped argument that are not empty, with their
+/// row-major positions in ascending order: a reference yields its stored
+/// cells only (each brought up to date), so a whole column costs what it
+/// holds; an array its non-empty elements; any other single value one
+/// element of a 1 x 1 shape. A reference with several areas gives #VALUE!.
+struct SparseArray {
+  int rows = 0;
+  int columns = 0;
+  std::vector<std::pair<size_t, CellValue>> items;
+  size_t size() const { return static_cast<size_t>(rows) * static_cast<size_t>(columns); }
+  /// The first error in row-major order, or null.
+  const CellValue *firstError() const;
+};
+bool sparseArgument(const CellValue &arg, EvalContext &ctx, SparseArray &out, CellValue &error);
+
 /// Paired numbers of two array arguments (SUMXMY2, CORREL, SLOPE ...): both
 /// made arrays by argumentArray; element counts that differ give #N/A; an
 /// error argument, or the first error element in row-major order (x before y

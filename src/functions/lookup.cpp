@@ -7,11 +7,16 @@
 #include "functions/function_helpers.h"
 
 #include "formula/reader.h"
+#include "formula/range_cache.h"
+#include "formula/recalc.h"
 #include "formula/reference_syntax.h"
 #include "model/workbook.h"
 #include "platform/locale_strings.h"
+#include "platform/unicode.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,8 +31,7 @@ using model::SheetRange;
 
 constexpr int kSheetRows = 65536;
 constexpr int kSheetColumns = 256;
-// About 64 MB of values; beyond that an array result is refused.
-constexpr size_t kMaxArrayItems = size_t{1} << 22;
+using formula::kMaxArrayItems;
 
 CellValue error(ErrorCode e) { return CellValue::error(e); }
 
@@ -149,7 +153,7 @@ template <class Fn> void walkLine(const Table& t, bool vertical, int line, EvalC
         continue;
       c = table.at(p);
     } else if (c->calcState == model::CalcState::OnPath) {
-      ctx.book->circular = 1;
+      formula::noteCircularReference(*ctx.book);
     }
     const int index = vertical ? c->row - t.area.firstRow : c->column - t.area.firstColumn;
     if (!fn(index, static_cast<const CellValue&>(c->value)))
@@ -237,6 +241,170 @@ std::optional<int> exactSearch(const Table& t, bool vertical, int line, const Ce
   return found;
 }
 
+// ---- search indexes of reference lines ----
+
+// A line of a reference table (its first column, or first row) indexed for
+// repeated searches: per kind of key, the keys in order with their
+// positions (ties by position), and running extremes of the positions so
+// that each search is a binary search. Strings are keyed by their lower
+// case, the order comparisons use. The searches give what the walks give.
+class LineIndex : public formula::RangeCache {
+public:
+  static constexpr int kVertical = 1;
+  static constexpr int kHorizontal = 2;
+
+  template <class Walk> void build(Walk&& walk) {
+    walk([&](int i, const CellValue& v) {
+      switch (v.kind()) {
+      case ValueKind::Number: m_numbers.keys.push_back({v.numberValue(), i}); break;
+      case ValueKind::String: m_strings.keys.push_back({platform::toLower(v.stringValue()), i}); break;
+      case ValueKind::Boolean: m_booleans.keys.push_back({v.booleanValue() ? 1.0 : 0.0, i}); break;
+      case ValueKind::Error:
+        m_lastError = i;
+        m_error = v;
+        break;
+      default: break;
+      }
+      return true;
+    });
+    m_numbers.finish();
+    m_strings.finish();
+    m_booleans.finish();
+  }
+
+  size_t cost() const override {
+    return m_numbers.keys.size() + 2 * m_strings.keys.size() + m_booleans.keys.size();
+  }
+
+  /// Whether a key of this value's kind can be searched here.
+  static bool indexable(const CellValue& key) {
+    return key.isNumber() || key.isString() || key.isBoolean();
+  }
+
+  /// The first position holding a key equal to `key`, or -1.
+  int exact(const CellValue& key) const {
+    return visit(key, [](const auto& list, const auto& k) {
+      const size_t lo = list.lowerBound(k);
+      return lo < list.keys.size() && list.keys[lo].key == k ? list.keys[lo].index : -1;
+    });
+  }
+
+  /// The approximate search of the lookups: the last position holding an
+  /// error or a key of the same kind not above `key` (booleans only when
+  /// equal). Returns the position, or -1 with `err` set.
+  int approximate(const CellValue& key, CellValue& err) const {
+    int best = visit(key, [&](const auto& list, const auto& k) {
+      const size_t ub = list.upperBound(k);
+      if (ub == 0)
+        return -1;
+      if (key.isBoolean())
+        return list.keys[ub - 1].key == k ? list.keys[ub - 1].index : -1;
+      return list.prefixMax[ub - 1];
+    });
+    if (m_lastError > best) {
+      err = m_error;
+      return -1;
+    }
+    if (best < 0)
+      err = CellValue::error(ErrorCode::NA);
+    return best;
+  }
+
+  /// The first position holding a key of the same kind above `key`
+  /// (beyond > 0) or below it (beyond < 0); -1 when there is none.
+  int firstBeyond(const CellValue& key, int beyond) const {
+    return visit(key, [&](const auto& list, const auto& k) {
+      if (beyond > 0) {
+        const size_t ub = list.upperBound(k);
+        return ub < list.keys.size() ? list.suffixMin[ub] : -1;
+      }
+      const size_t lb = list.lowerBound(k);
+      return lb > 0 ? list.prefixMin[lb - 1] : -1;
+    });
+  }
+
+private:
+  template <class K> struct Sorted {
+    struct Item {
+      K key;
+      int index;
+    };
+    std::vector<Item> keys;
+    std::vector<int> prefixMax, prefixMin, suffixMin;
+
+    void finish() {
+      std::sort(keys.begin(), keys.end(), [](const Item& a, const Item& b) {
+        return a.key < b.key || (a.key == b.key && a.index < b.index);
+      });
+      const size_t n = keys.size();
+      prefixMax.resize(n);
+      prefixMin.resize(n);
+      suffixMin.resize(n);
+      for (size_t i = 0; i < n; ++i) {
+        prefixMax[i] = i ? std::max(prefixMax[i - 1], keys[i].index) : keys[i].index;
+        prefixMin[i] = i ? std::min(prefixMin[i - 1], keys[i].index) : keys[i].index;
+      }
+      for (size_t i = n; i-- > 0;)
+        suffixMin[i] = i + 1 < n ? std::min(suffixMin[i + 1], keys[i].index) : keys[i].index;
+    }
+    size_t lowerBound(const K& k) const {
+      return static_cast<size_t>(
+          std::lower_bound(keys.begin(), keys.end(), k,
+                           [](const Item& a, const K& b) { return a.key < b; }) -
+          keys.begin());
+    }
+    size_t upperBound(const K& k) const {
+      return static_cast<size_t>(
+          std::upper_bound(keys.begin(), keys.end(), k,
+                           [](const K& a, const Item& b) { return a < b.key; }) -
+          keys.begin());
+    }
+  };
+
+  template <class Fn> int visit(const CellValue& key, Fn&& fn) const {
+    switch (key.kind()) {
+    case ValueKind::Number: return fn(m_numbers, key.numberValue());
+    case ValueKind::String: return fn(m_strings, platform::toLower(key.stringValue()));
+    case ValueKind::Boolean: return fn(m_booleans, key.booleanValue() ? 1.0 : 0.0);
+    default: return -1;
+    }
+  }
+
+  Sorted<double> m_numbers;
+  Sorted<std::u16string> m_strings;
+  Sorted<double> m_booleans;
+  int m_lastError = -1;
+  CellValue m_error;
+};
+
+/// The index of the table's first column (vertical) or row, when the table
+/// is a reference whose line has been searched before unchanged; null
+/// otherwise (the caller walks the line).
+const LineIndex* lineIndexOf(const Table& t, bool vertical, EvalContext& ctx) {
+  if (!t.isReference || t.sheet < 0 || !ctx.book)
+    return nullptr;
+  CellRange line = t.area;
+  if (vertical)
+    line.lastColumn = line.firstColumn;
+  else
+    line.lastRow = line.firstRow;
+  const formula::RangeCacheKey key{t.sheet, line,
+                                   vertical ? LineIndex::kVertical : LineIndex::kHorizontal};
+  if (const LineIndex* found = formula::findRangeCache<LineIndex>(*ctx.book, key))
+    return found;
+  if (!formula::wantRangeCache(*ctx.book, key))
+    return nullptr;
+  const std::uint64_t stamp = formula::rangeStamp(*ctx.book, t.sheet, line);
+  auto index = std::make_unique<LineIndex>();
+  index->build([&](auto&& fn) { walkLine(t, vertical, 0, ctx, fn); });
+  // A formula being abandoned gave old values for the cells it met.
+  if (formula::evaluationAbandoned())
+    return nullptr;
+  const LineIndex* built = index.get();
+  formula::storeRangeCache(*ctx.book, key, std::move(index), stamp);
+  return built;
+}
+
 // ---- VLOOKUP, HLOOKUP, LOOKUP ----
 
 template <bool Vertical> void tableLookupHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
@@ -260,7 +428,16 @@ template <bool Vertical> void tableLookupHandler(Arguments& args, CellValue& res
   }
   const bool approximate = isMissing(args, 3) || args[3].booleanValue();
   std::optional<int> hit;
-  if (approximate) {
+  if (const LineIndex* index =
+          LineIndex::indexable(key) ? lineIndexOf(t, Vertical, ctx) : nullptr) {
+    const int at = approximate ? index->approximate(key, result) : index->exact(key);
+    if (at < 0) {
+      if (!approximate)
+        result = error(ErrorCode::NA);
+      return;
+    }
+    hit = at;
+  } else if (approximate) {
     hit = approximateSearch(t, Vertical, 0, key, ctx, result);
     if (!hit)
       return;
@@ -287,7 +464,16 @@ void lookupHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
   // One line is searched: a single row or column, else the first row of a
   // table wider than tall, else the first column.
   const bool vertical = !(t.rows == 1 || (t.columns > t.rows && t.rows > 1));
-  const std::optional<int> hit = approximateSearch(t, vertical, 0, key, ctx, result);
+  std::optional<int> hit;
+  if (const LineIndex* index =
+          LineIndex::indexable(key) ? lineIndexOf(t, vertical, ctx) : nullptr) {
+    const int at = index->approximate(key, result);
+    if (at < 0)
+      return;
+    hit = at;
+  } else {
+    hit = approximateSearch(t, vertical, 0, key, ctx, result);
+  }
   if (!hit)
     return;
   if (isMissing(args, 2)) {
@@ -339,12 +525,18 @@ void matchHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
   const int length = vertical ? t.rows : t.columns;
   const double type = numberOr(args, 2, 1);
   int position = -1;
-  if (type == 0) {
-    std::optional<WildcardPattern> pattern;
-    if (key.isString())
-      pattern.emplace(key.stringValue());
+  if (const LineIndex* index =
+          LineIndex::indexable(key) ? lineIndexOf(t, vertical, ctx) : nullptr) {
+    if (type == 0) {
+      const int at = index->exact(key);
+      position = at < 0 ? -1 : at + 1;
+    } else {
+      const int at = index->firstBeyond(key, type > 0 ? 1 : -1);
+      position = at < 0 ? length : at;
+    }
+  } else if (type == 0) {
     walkLine(t, vertical, 0, ctx, [&](int i, const CellValue& v) {
-      const bool hit = pattern ? v.isString() && pattern->matches(v.stringValue()) : equalKey(v, key);
+      const bool hit = equalKey(v, key);
       if (hit)
         position = i + 1;
       return !hit;
@@ -422,8 +614,8 @@ void indexHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
   for (int i = r0; i <= r1; ++i)
     for (int j = c0; j <= c1; ++j)
       items.push_back(t.array.arrayItem(i, j));
-  result = CellValue::array(static_cast<std::uint16_t>(r1 - r0 + 1),
-                            static_cast<std::uint16_t>(c1 - c0 + 1), std::move(items));
+  result = CellValue::array(static_cast<int>(r1 - r0 + 1),
+                            static_cast<int>(c1 - c0 + 1), std::move(items));
 }
 
 /// The single area of a reference argument (a one-area list counts).
@@ -602,7 +794,7 @@ template <bool Rows> void positionHandler(Arguments& args, CellValue& result, Ev
   const CellRange r = ref.range();
   const int first = Rows ? r.firstRow : r.firstColumn;
   const int count = Rows ? r.lastRow - r.firstRow + 1 : r.lastColumn - r.firstColumn + 1;
-  if (!ctx.arrayMode || count == 1 || count > 65535) {
+  if (!ctx.arrayMode || count == 1) {
     result = CellValue::number(first + 1);
     return;
   }
@@ -610,8 +802,8 @@ template <bool Rows> void positionHandler(Arguments& args, CellValue& result, Ev
   items.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i)
     items.push_back(CellValue::number(first + i + 1));
-  result = Rows ? CellValue::array(static_cast<std::uint16_t>(count), 1, std::move(items))
-                : CellValue::array(1, static_cast<std::uint16_t>(count), std::move(items));
+  result = Rows ? CellValue::array(static_cast<int>(count), 1, std::move(items))
+                : CellValue::array(1, static_cast<int>(count), std::move(items));
 }
 
 template <bool Rows> void sizeHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
@@ -625,8 +817,8 @@ void transposeHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
   Table t;
   if (!tableOf(args[0], ctx, t, result))
     return;
-  // Array dimensions are 16-bit: a whole column cannot become a row.
-  if (t.rows > 65535 || t.columns > 65535) {
+  // A row holds at most 65,535 columns: a whole column cannot become a row.
+  if (t.rows > 65535) {
     result = error(ErrorCode::Value);
     return;
   }
@@ -646,8 +838,13 @@ void transposeHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
       for (int c = 0; c < t.columns; ++c)
         items[static_cast<size_t>(c) * t.rows + r] = t.array.arrayItem(r, c);
   }
-  result = CellValue::array(static_cast<std::uint16_t>(t.columns), static_cast<std::uint16_t>(t.rows),
+  result = CellValue::array(static_cast<int>(t.columns), static_cast<int>(t.rows),
                             std::move(items));
+}
+
+// There are no pivot tables to take data from, so every reference misses.
+void getpivotdataHandler(Arguments&, CellValue& result, EvalContext&) {
+  result = error(ErrorCode::Ref);
 }
 
 void hyperlinkHandler(Arguments& args, CellValue& result, EvalContext&) {
@@ -662,6 +859,7 @@ constexpr HandlerRow kLookupHandlers[] = {
     {u"CHOOSE",    chooseHandler},
     {u"COLUMN",    positionHandler<false>},
     {u"COLUMNS",   sizeHandler<false>},
+    {u"GETPIVOTDATA", getpivotdataHandler},
     {u"HLOOKUP",   tableLookupHandler<false>},
     {u"HYPERLINK", hyperlinkHandler},
     {u"INDEX",     indexHandler},

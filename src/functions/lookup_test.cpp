@@ -144,9 +144,11 @@ TEST_F(LookupTest, Match) {
       {u"=MATCH(8,D1:D3,-1)", num(1)},
       {u"=MATCH(10,D1:D3,-1)", err(ErrorCode::NA)},
       {u"=MATCH(\"banana\",C1:C3,0)", num(2)},
-      {u"=MATCH(\"b*\",C1:C3,0)", num(2)},
-      {u"=MATCH(\"?herry\",C1:C3,0)", num(3)},
+      // Type 0 looks for an equal element: "*", "?" and "~" are plain characters.
+      {u"=MATCH(\"b*\",C1:C3,0)", err(ErrorCode::NA)},
+      {u"=MATCH(\"?herry\",C1:C3,0)", err(ErrorCode::NA)},
       {u"=MATCH(\"b~*\",C1:C3,0)", err(ErrorCode::NA)},
+      {u"=MATCH(\"a*\",{\"abc\",\"A*\"},0)", num(2)},
       {u"=MATCH(\"bz\",C1:C3,1)", num(2)},
       {u"=MATCH(2,{1,2,3},0)", num(2)},
       {u"=MATCH(TRUE,{FALSE,TRUE},1)", num(2)},
@@ -165,6 +167,7 @@ TEST_F(LookupTest, IndexGivesReferences) {
       {u"=INDEX(A1:B1,2)", str(u"first")}, // one row: the index is a column
       {u"=SUM(INDEX(A1:B3,0,1))", num(9)},
       {u"=ROWS(INDEX(A1:B3,2,0))", num(1)},
+      {u"=ROWS(A1:A65536*1)", num(65536)}, // a whole column is an array of 65,536 rows
       {u"=COLUMNS(INDEX(A1:B3,2,0))", num(2)},
       {u"=ROW(INDEX(A1:B3,3,1))", num(3)},
       {u"=INDEX((A1:B3,D1:E2),2,2,2)", num(20)},
@@ -271,6 +274,151 @@ TEST_F(LookupTest, Transpose) {
       {u"=INDEX(TRANSPOSE({1,2;3,4}),1,2)", num(3)},
       {u"=ROWS(TRANSPOSE(A1:A65536))", err(ErrorCode::Value)},
   });
+}
+
+// A range searched more than once is indexed; every search through the
+// index must give what walking the cells gives, for every kind of key.
+TEST_F(LookupTest, IndexedSearchesGiveTheWalksResults) {
+  // A1:A9 unsorted keys of every kind, B1:B9 their row numbers.
+  const char16_t* keys[] = {u"5", u"apple", u"TRUE", u"2", u"Pear", u"=1/0", u"9", u"FALSE", u"5"};
+  for (int r = 0; r < 9; ++r) {
+    set("A" + std::to_string(r + 1), keys[r]);
+    set("B" + std::to_string(r + 1), platform::fromUtf8(std::to_string(r + 1)));
+  }
+  set("D1", u"1");
+  set("D2", u"3");
+  set("D3", u"3");
+  set("D4", u"7");
+  const Row rows[] = {
+      {u"=VLOOKUP(5,A1:B9,2,FALSE)", num(1)},     // the first of two
+      {u"=VLOOKUP(\"APPLE\",A1:B9,2,FALSE)", num(2)},
+      {u"=VLOOKUP(\"pear\",A1:B9,2,FALSE)", num(5)},
+      {u"=VLOOKUP(TRUE,A1:B9,2,FALSE)", num(3)},
+      {u"=VLOOKUP(FALSE,A1:B9,2,FALSE)", num(8)},
+      {u"=VLOOKUP(4,A1:B9,2,FALSE)", err(ErrorCode::NA)},
+      {u"=VLOOKUP(\"5\",A1:B9,2,FALSE)", err(ErrorCode::NA)}, // text is not the number
+      // Approximate: the bottom-most key of the kind not above; an error
+      // below it ends the search.
+      {u"=VLOOKUP(6,A1:B9,2)", num(9)},
+      {u"=VLOOKUP(3,A1:B9,2)", err(ErrorCode::Div0)}, // A6's error lies below A4's 2
+      {u"=VLOOKUP(1,A1:B9,2)", err(ErrorCode::Div0)},
+      {u"=VLOOKUP(\"b\",A1:B9,2)", err(ErrorCode::Div0)},
+      {u"=VLOOKUP(TRUE,A1:B9,2)", err(ErrorCode::Div0)}, // booleans only when equal
+      {u"=VLOOKUP(9,A7:B9,2)", num(9)},
+      {u"=VLOOKUP(8,A7:B9,2)", num(9)},   // 5 in A9
+      {u"=VLOOKUP(4,A7:B8,2)", err(ErrorCode::NA)},
+      {u"=VLOOKUP(\"q\",A7:B9,2)", err(ErrorCode::NA)},
+      {u"=MATCH(5,A1:A9,0)", num(1)},
+      {u"=MATCH(\"PEAR\",A1:A9,0)", num(5)},
+      {u"=MATCH(2,D1:D4,1)", num(1)},
+      {u"=MATCH(3,D1:D4,1)", num(3)},
+      {u"=MATCH(0,D1:D4,1)", err(ErrorCode::NA)},
+      {u"=MATCH(8,D1:D4,1)", num(4)},
+      {u"=MATCH(3,D1:D4,-1)", err(ErrorCode::NA)}, // the first key, 1, is below 3
+      {u"=MATCH(1,D1:D4,-1)", num(4)},
+      {u"=LOOKUP(6,D1:D4,B1:B4)", num(3)},
+      {u"=HLOOKUP(\"y\",F1:H2,2,FALSE)", num(20)},
+      {u"=HLOOKUP(\"z\",F1:H2,2)", num(30)},
+  };
+  set("F1", u"x");
+  set("G1", u"Y");
+  set("H1", u"y");
+  set("F2", u"10");
+  set("G2", u"20");
+  set("H2", u"30");
+  for (int pass = 0; pass < 3; ++pass)
+    for (const Row& r : rows)
+      EXPECT_EQ(show(eval(r.formula)), show(r.expected)) << platform::toUtf8(r.formula) << " pass " << pass;
+}
+
+TEST_F(LookupTest, IndexesFollowChangesOfTheirRange) {
+  set("A1", u"k1");
+  set("A2", u"k2");
+  set("A3", u"=C1");
+  set("B1", u"1");
+  set("B2", u"2");
+  set("B3", u"3");
+  set("C1", u"k9");
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(show(eval(u"=VLOOKUP(\"k9\",A1:B3,2,FALSE)")), "3");
+  set("A1", u"k9"); // now the first
+  EXPECT_EQ(show(eval(u"=VLOOKUP(\"k9\",A1:B3,2,FALSE)")), "1");
+  set("A1", u"k1");
+  set("C1", u"k8"); // A3 follows its formula
+  EXPECT_EQ(show(eval(u"=VLOOKUP(\"k9\",A1:B3,2,FALSE)")), show(err(ErrorCode::NA)));
+  EXPECT_EQ(show(eval(u"=MATCH(\"k8\",A1:A3,0)")), "3");
+  EXPECT_EQ(show(eval(u"=MATCH(\"k8\",A1:A3,0)")), "3");
+  set("A4", u"k7"); // outside the range: still served
+  EXPECT_EQ(show(eval(u"=MATCH(\"k8\",A1:A3,0)")), "3");
+  formula::recalcAll(*book);
+  EXPECT_EQ(show(eval(u"=MATCH(\"k8\",A1:A3,0)")), "3");
+}
+
+// Cells reached only through INDIRECT of computed text are computed while
+// the formula runs; a chain of them as long as a sheet allows must compute
+// without deep recursion, and only a real loop is circular.
+class IndirectChainTest : public LookupTest {
+protected:
+  void put(int row, int column, const std::string& text) {
+    ASSERT_TRUE(model::set_cell(*book, 0, static_cast<std::uint16_t>(row),
+                                static_cast<std::uint8_t>(column), platform::fromUtf8(text), 15,
+                                false, false));
+  }
+  CellValue valueAt(int row, int column) {
+    model::CellRecord* c = model::cell_at(book->sheet(0), static_cast<std::uint16_t>(row),
+                                          static_cast<std::uint8_t>(column));
+    if (!c)
+      return {};
+    formula::computeCell(*book, 0, *c);
+    return c->value;
+  }
+};
+
+TEST_F(IndirectChainTest, LongChainsComputeToTheRightValue) {
+  constexpr int kRows = 20000;
+  for (int r = kRows - 1; r >= 0; --r)
+    put(r, 0, "=INDIRECT(\"A\"&ROW()+1)+1");
+  formula::recalcAll(*book);
+  book->circular = 0;
+  EXPECT_EQ(show(valueAt(0, 0)), show(num(kRows)));
+  EXPECT_EQ(book->circular, 0) << "a chain is no loop";
+  EXPECT_EQ(show(valueAt(kRows - 1, 0)), show(num(1)));
+  EXPECT_EQ(show(valueAt(kRows / 2, 0)), show(num(kRows / 2)));
+
+  // Again from the far end of a recalculation, with a value at the end.
+  put(kRows, 0, "5");
+  formula::recalcAll(*book);
+  EXPECT_EQ(show(valueAt(0, 0)), show(num(kRows + 5)));
+  EXPECT_EQ(book->circular, 0);
+}
+
+TEST_F(IndirectChainTest, ChainsThroughRanges) {
+  // Column B: each cell sums the next one through INDIRECT of a range.
+  constexpr int kRows = 5000;
+  for (int r = kRows - 1; r >= 0; --r)
+    put(r, 1, "=SUM(INDIRECT(\"B\"&ROW()+1&\":B\"&ROW()+1))+2");
+  formula::recalcAll(*book);
+  EXPECT_EQ(show(valueAt(0, 1)), show(num(2.0 * kRows)));
+  EXPECT_EQ(book->circular, 0);
+}
+
+TEST_F(IndirectChainTest, OnlyARealLoopIsCircular) {
+  put(0, 2, "=INDIRECT(\"C2\")+1");
+  put(1, 2, "=INDIRECT(\"C1\")+1");
+  formula::recalcAll(*book);
+  book->circular = 0;
+  (void)valueAt(0, 2);
+  EXPECT_EQ(book->circular, 1);
+
+  // A long loop: every cell names the next, the last names the first.
+  constexpr int kRows = 3000;
+  for (int r = 0; r < kRows; ++r)
+    put(r, 3, r + 1 < kRows ? "=INDIRECT(\"D\"&ROW()+1)+1" : "=INDIRECT(\"D1\")+1");
+  formula::recalcAll(*book);
+  book->circular = 0;
+  const CellValue v = valueAt(0, 3);
+  EXPECT_TRUE(v.isNumber());
+  EXPECT_EQ(book->circular, 1);
 }
 
 } // namespace

@@ -678,20 +678,19 @@ void multinomialHandler(Arguments &args, CellValue &result, EvalContext &ctx) {
 // ======================================================================
 
 void sumproductHandler(Arguments &args, CellValue &result, EvalContext &ctx) {
-  std::vector<CellValue> arrays;
+  // Sparse: a whole column costs its stored cells, and a position missing
+  // from any array contributes nothing.
+  std::vector<SparseArray> arrays;
   arrays.reserve(static_cast<size_t>(args.count));
   for (int i = 0; i < args.count; ++i) {
     if (isMissing(args, i)) {
       result = errorValue(ErrorCode::Value);
       return;
     }
-    CellValue a = argumentArray(args[i], ctx);
-    if (a.isError()) {
-      result = a;
+    SparseArray a;
+    if (!sparseArgument(args[i], ctx, a, result))
       return;
-    }
-    if (!arrays.empty() &&
-        (a.arrayRows() != arrays[0].arrayRows() || a.arrayColumns() != arrays[0].arrayColumns())) {
+    if (!arrays.empty() && (a.rows != arrays[0].rows || a.columns != arrays[0].columns)) {
       result = errorValue(ErrorCode::Value);
       return;
     }
@@ -702,23 +701,30 @@ void sumproductHandler(Arguments &args, CellValue &result, EvalContext &ctx) {
     return;
   }
   // An error element anywhere is the result (first array first).
-  for (const CellValue &a : arrays)
-    for (int r = 0; r < a.arrayRows(); ++r)
-      for (int c = 0; c < a.arrayColumns(); ++c)
-        if (a.arrayItem(r, c).isError()) {
-          result = a.arrayItem(r, c);
-          return;
-        }
-  CompensatedSum s;
-  for (int r = 0; r < arrays[0].arrayRows(); ++r)
-    for (int c = 0; c < arrays[0].arrayColumns(); ++c) {
-      double p = 1;
-      for (const CellValue &a : arrays) {
-        const CellValue &e = a.arrayItem(r, c);
-        p *= e.isNumber() ? e.numberValue() : 0.0; // text, booleans and blanks count 0
-      }
-      s.add(p);
+  for (const SparseArray &a : arrays)
+    if (const CellValue *e = a.firstError()) {
+      result = *e;
+      return;
     }
+  // Text, booleans and blanks count 0, so only positions where every array
+  // holds a number add to the sum; a cursor per array walks them together.
+  std::vector<size_t> cursor(arrays.size(), 0);
+  CompensatedSum s;
+  for (const auto &[at, first] : arrays[0].items) {
+    if (!first.isNumber())
+      continue;
+    double p = first.numberValue();
+    for (size_t k = 1; k < arrays.size() && p != 0; ++k) {
+      const auto &items = arrays[k].items;
+      size_t &c = cursor[k];
+      while (c < items.size() && items[c].first < at)
+        ++c;
+      p = c < items.size() && items[c].first == at && items[c].second.isNumber()
+              ? p * items[c].second.numberValue()
+              : 0.0;
+    }
+    s.add(p);
+  }
   result = numberResult(s.value());
 }
 
@@ -903,7 +909,7 @@ void minverseHandler(Arguments &args, CellValue &result, EvalContext &ctx) {
       items[static_cast<size_t>(i) * n + j] =
           formula::finiteNumber(static_cast<double>(col[static_cast<size_t>(i)]));
   }
-  result = CellValue::array(static_cast<std::uint16_t>(n), static_cast<std::uint16_t>(n),
+  result = CellValue::array(static_cast<int>(n), static_cast<int>(n),
                             std::move(items));
 }
 
@@ -926,8 +932,8 @@ void mmultHandler(Arguments &args, CellValue &result, EvalContext &ctx) {
         s += static_cast<long double>(a.at(i, k)) * b.at(k, j);
       items[static_cast<size_t>(i) * b.columns + j] = formula::finiteNumber(static_cast<double>(s));
     }
-  result = CellValue::array(static_cast<std::uint16_t>(a.rows),
-                            static_cast<std::uint16_t>(b.columns), std::move(items));
+  result = CellValue::array(static_cast<int>(a.rows),
+                            static_cast<int>(b.columns), std::move(items));
 }
 
 // ======================================================================

@@ -414,6 +414,34 @@ TEST_F(MathTest, Sumproduct) {
   EXPECT_ERR(u"=SUMPRODUCT(\"a\")", Value);
 }
 
+// Whole columns: 65,536 rows are one array, never an empty one.
+TEST_F(MathTest, SumproductOverWholeColumns) {
+  set("A1", u"1");
+  set("A2", u"2");
+  set("A3", u"3");
+  set("B1", u"4");
+  set("B2", u"5");
+  set("B3", u"x");
+  set("A65536", u"10");
+  set("B65536", u"10");
+  EXPECT_EQ(number(u"=SUMPRODUCT(A1:A65536,B1:B65536)"), 4 + 10 + 100);
+  EXPECT_EQ(number(u"=SUMPRODUCT(A:A,B:B)"), 114);
+  EXPECT_EQ(number(u"=SUMPRODUCT(A:B,A:B)"), 1 + 4 + 9 + 16 + 25 + 100 + 100);
+  EXPECT_EQ(number(u"=SUMPRODUCT((A1:A65536>1)*B1:B65536)"), 5 + 10);
+  EXPECT_EQ(number(u"=SUMPRODUCT(A1:A65536*1)"), 16);
+  EXPECT_ERR(u"=SUMPRODUCT(A1:A65536,B1:B65535)", Value);
+  set("B40000", u"=1/0");
+  EXPECT_ERR(u"=SUMPRODUCT(A1:A65536,B1:B65536)", Div0);
+}
+
+// Arrays of different sizes lifted through one call: the smallest array
+// shapes the result, so no element of a larger one is left unconverted.
+TEST_F(MathTest, LiftingIsShapedByTheSmallestArray) {
+  EXPECT_NEAR(number(u"=SUMPRODUCT(ROUND({1.25,2.25,3.25},{1,1}))"), 1.3 + 2.3, 1e-12);
+  EXPECT_NEAR(number(u"=SUMPRODUCT(ROUND({1.25,2.25,3.25},{1,0}))"), 1.3 + 2, 1e-12);
+  EXPECT_NEAR(number(u"=SUMPRODUCT(ROUND({1.25,2.25},{1,0,1}))"), 1.3 + 2, 1e-12);
+}
+
 TEST_F(MathTest, SumOfSquaresOfPairs) {
   // Published examples: -55, 521 and 79.
   EXPECT_EQ(number(u"=SUMX2MY2({2,3,9,1,8,7,5},{6,5,11,7,5,4,4})"), -55);

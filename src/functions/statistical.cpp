@@ -59,21 +59,17 @@ bool gatherOne(const CellValue& arg, EvalContext& ctx, NumberList& list, CellVal
 // it are the result, other non-numbers are skipped.
 bool arrayNumbers(const CellValue& arg, EvalContext& ctx, std::vector<double>& out,
                   CellValue& error) {
-  const CellValue a = argumentArray(arg, ctx);
-  if (a.isError()) {
-    error = a;
+  SparseArray a;
+  if (!sparseArgument(arg, ctx, a, error))
     return false;
-  }
-  for (int i = 0; i < a.arrayRows(); ++i)
-    for (int j = 0; j < a.arrayColumns(); ++j) {
-      const CellValue& e = a.arrayItem(i, j);
-      if (e.isError()) {
-        error = e;
-        return false;
-      }
-      if (e.isNumber())
-        out.push_back(e.numberValue());
+  for (const auto& [at, e] : a.items) {
+    if (e.isError()) {
+      error = e;
+      return false;
     }
+    if (e.isNumber())
+      out.push_back(e.numberValue());
+  }
   return true;
 }
 
@@ -469,7 +465,7 @@ void frequencyHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
   items.reserve(counts.size());
   for (double c : counts)
     items.push_back(CellValue::number(c));
-  result = CellValue::array(static_cast<std::uint16_t>(counts.size()), 1, std::move(items));
+  result = CellValue::array(static_cast<int>(counts.size()), 1, std::move(items));
 }
 
 // ---------------------------------------------------------------------------
@@ -1633,7 +1629,7 @@ void linearEstimate(Arguments& args, CellValue& result, EvalContext& ctx, bool e
     put(4, 0, fit.ssReg);
     put(4, 1, fit.ssResid);
   }
-  result = CellValue::array(static_cast<std::uint16_t>(rows), static_cast<std::uint16_t>(columns),
+  result = CellValue::array(static_cast<int>(rows), static_cast<int>(columns),
                             std::move(items));
 }
 
@@ -1690,8 +1686,8 @@ void trendEstimate(Arguments& args, CellValue& result, EvalContext& ctx, bool ex
       v += fit.coefficients[static_cast<size_t>(j)] * points[i * fit.k + j];
     items.push_back(numberResult(exponential ? std::exp(v) : v));
   }
-  result = CellValue::array(static_cast<std::uint16_t>(outRows),
-                            static_cast<std::uint16_t>(outColumns), std::move(items));
+  result = CellValue::array(static_cast<int>(outRows),
+                            static_cast<int>(outColumns), std::move(items));
 }
 
 void linestHandler(Arguments& a, CellValue& r, EvalContext& c) { linearEstimate(a, r, c, false); }

@@ -188,6 +188,23 @@ TEST_F(StatTest, PairedStatistics) {
   expectError(u"=CORREL({1,2,#N/A},{1,2,3})", ErrorCode::NA);
 }
 
+// Whole columns as array arguments: the same data as above in rows 1-5 of
+// 65,536, the rest of the columns empty, and an error far down.
+TEST_F(StatTest, WholeColumnsAsArrayArguments) {
+  const int xs[] = {3, 2, 4, 5, 6}, ys[] = {9, 7, 12, 15, 17};
+  for (int r = 0; r < 5; ++r) {
+    set("A" + std::to_string(r + 1), platform::fromUtf8(std::to_string(xs[r])));
+    set("B" + std::to_string(r + 1), platform::fromUtf8(std::to_string(ys[r])));
+  }
+  expectNumbers({
+      {u"=CORREL(A1:A65536,B1:B65536)", 0.9970544855015815},
+      {u"=COVAR(A1:A65536,B1:B65536)", 5.2},
+      {u"=PEARSON(A:A,B:B)", 0.9970544855015815},
+  });
+  set("B60000", u"=NA()");
+  expectError(u"=CORREL(A1:A65536,B1:B65536)", ErrorCode::NA);
+}
+
 TEST_F(StatTest, LinestAndTrend) {
   // y = 1 + 2x exactly (a public worked example).
   CellValue v = evalArray(u"=LINEST({1,9,5,7},{0,4,2,3})");

@@ -9,6 +9,7 @@
 #include "formula/text_value.h"
 #include "model/sheet.h"
 #include "model/workbook.h"
+#include "model/workbook_list.h"
 #include "numfmt/builtin_formats.h"
 #include "numfmt/number_format.h"
 #include "platform/code_page.h"
@@ -754,7 +755,7 @@ void logicalFold(Arguments& args, CellValue& result, EvalContext& ctx, bool isAn
   for (int i = 0; i < args.count && !error.isError(); ++i) {
     const CellValue& a = args[i];
     if (a.isEmpty()) {
-      take(CellValue::boolean(false)); // a written empty argument is FALSE
+      continue; // an empty optional argument is skipped: =AND(TRUE,) is TRUE
     } else if (a.isReference() || a.isMultiArea()) {
       forEachReferencedCell(a, ctx, [&](int, int, int, const CellValue& v) { return take(v); });
     } else if (a.isArray()) {
@@ -878,9 +879,9 @@ void infoHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
                                                    : std::max(0.0, total - avail));
     return;
   }
-  // The engine sees only the workbook a formula belongs to, which is open.
+  // A workbook held by no list (a headless computation) still counts itself.
   if (type == u"NUMFILE")
-    return void(result = CellValue::number(1));
+    return void(result = CellValue::number(std::max(1, model::WorkbookList::openWorkbookCount())));
   if (type == u"ORIGIN") {
     int row = 0, column = 0;
     if (ctx.book && ctx.book->sheetCount() > 0) {

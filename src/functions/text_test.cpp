@@ -182,6 +182,10 @@ TEST_F(TextTest, LogicalFunctions) {
       {u"=AND(\"x\")", "#VALUE!"},
       {u"=AND(\"true\")", "TRUE"},
       {u"=OR(FALSE,)", "FALSE"},
+      {u"=AND(TRUE,)", "TRUE"},  // an empty optional argument is skipped
+      {u"=OR(TRUE,,)", "TRUE"},
+      {u"=AND(TRUE,,FALSE)", "FALSE"},
+      {u"=AND(B1,)", "#VALUE!"}, // nothing counted
       {u"=NOT(0)", "TRUE"},
       {u"=NOT(\"x\")", "#VALUE!"},
   });
@@ -239,6 +243,14 @@ TEST_F(TextTest, Info) {
   EXPECT_TRUE(near(number(u"=INFO(\"memused\")"), total - avail, 1e-6));
   EXPECT_GE(total, avail);
   EXPECT_GT(number(u"=INFO(\"osversion\")"), 0);
+}
+
+TEST_F(TextTest, InfoNumfileCountsTheOpenWorkbooks) {
+  model::Workbook* first = book;
+  ASSERT_TRUE(books.new_workbook(nullptr));
+  ASSERT_TRUE(books.new_workbook(nullptr));
+  book = first;
+  EXPECT_EQ(number(u"=INFO(\"numfile\")"), 3);
 }
 
 TEST_F(TextTest, Cell) {

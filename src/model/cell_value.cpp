@@ -182,12 +182,14 @@ CellValue CellValue::areas(std::vector<SheetRange> list) {
   return v;
 }
 
-CellValue CellValue::array(std::uint16_t rows, std::uint16_t columns, std::vector<CellValue> items) {
-  items.resize(static_cast<size_t>(rows) * columns);
+CellValue CellValue::array(int rows, int columns, std::vector<CellValue> items) {
+  rows = std::clamp(rows, 0, 65536);
+  columns = std::clamp(columns, 0, 65535);
+  items.resize(static_cast<size_t>(rows) * static_cast<size_t>(columns));
   CellValue v;
   v.m_payload.items = new std::vector<CellValue>(std::move(items));
-  v.m_rows = rows;
-  v.m_columns = columns;
+  v.m_rows = static_cast<std::uint16_t>(columns ? 0 : std::min(rows, 65535));
+  v.m_columns = static_cast<std::uint16_t>(columns);
   v.m_kind = ValueKind::Array;
   return v;
 }
@@ -212,7 +214,7 @@ bool operator==(const CellValue& a, const CellValue& b) {
   case ValueKind::Error: return a.m_payload.word == b.m_payload.word;
   case ValueKind::MultiArea: return *a.m_payload.areas == *b.m_payload.areas;
   case ValueKind::Array:
-    return a.m_rows == b.m_rows && a.m_columns == b.m_columns &&
+    return a.arrayRows() == b.arrayRows() && a.m_columns == b.m_columns &&
            *a.m_payload.items == *b.m_payload.items;
   case ValueKind::Reference:
   case ValueKind::Jump:

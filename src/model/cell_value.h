@@ -62,8 +62,10 @@ public:
   static CellValue error(ErrorCode code);
   static CellValue reference(const SheetRange& area);
   static CellValue areas(std::vector<SheetRange> list);
-  /// A rows x columns array in row-major order; `items` must hold rows*columns values.
-  static CellValue array(std::uint16_t rows, std::uint16_t columns, std::vector<CellValue> items);
+  /// A rows x columns array in row-major order; `items` is cut or padded to
+  /// rows*columns values. Rows reach 65,536 (a whole column of a sheet);
+  /// columns 65,535.
+  static CellValue array(int rows, int columns, std::vector<CellValue> items);
   static CellValue jump(std::int16_t sheet, std::uint32_t packedCell);
 
   ValueKind kind() const { return m_kind; }
@@ -88,7 +90,11 @@ public:
   static void releaseTextBlock(const char16_t* block) noexcept;
   SheetRange referenceValue() const;
   const std::vector<SheetRange>& areasValue() const { return *m_payload.areas; }
-  std::uint16_t arrayRows() const { return m_rows; }
+  // The row count follows from the elements, so a whole column (65,536
+  // rows) fits the 16-bit field's record.
+  int arrayRows() const {
+    return m_columns ? static_cast<int>(m_payload.items->size() / m_columns) : m_rows;
+  }
   std::uint16_t arrayColumns() const { return m_columns; }
   const CellValue& arrayItem(int row, int column) const {
     return (*m_payload.items)[static_cast<size_t>(row) * m_columns + column];

@@ -93,6 +93,27 @@ std::u16string formatMessage(std::u16string_view message, std::u16string_view ar
   return out;
 }
 
+namespace {
+
+// The lists alive in the process; one in the program, more in tests.
+std::vector<const WorkbookList*>& liveLists() {
+  static std::vector<const WorkbookList*> lists;
+  return lists;
+}
+
+} // namespace
+
+WorkbookList::WorkbookList() { liveLists().push_back(this); }
+
+WorkbookList::~WorkbookList() { std::erase(liveLists(), this); }
+
+int WorkbookList::openWorkbookCount() {
+  int n = 0;
+  for (const WorkbookList* list : liveLists())
+    n += list->count();
+  return n;
+}
+
 std::u16string WorkbookList::nextBookName() { return u"Book" + decimal(++m_bookCounter); }
 
 bool WorkbookList::new_workbook(const std::u16string* path) {

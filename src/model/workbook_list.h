@@ -32,6 +32,14 @@ std::u16string formatMessage(std::u16string_view message, std::u16string_view ar
 
 class WorkbookList {
 public:
+  WorkbookList();
+  ~WorkbookList();
+  WorkbookList(const WorkbookList&) = delete;
+  WorkbookList& operator=(const WorkbookList&) = delete;
+
+  /// The workbooks open in the program, counted over every list (INFO).
+  static int openWorkbookCount();
+
   int count() const { return static_cast<int>(m_books.size()); }
   int activeIndex() const { return m_active; }
   Workbook* active() { return m_active >= 0 ? m_books[static_cast<size_t>(m_active)].get() : nullptr; }

@@ -23,14 +23,26 @@ MemoryStatus memoryStatus();
 void reportOutOfMemory();
 
 /// Runs `fn`; when it runs out of memory, reports it once and returns false.
-/// The caller undoes what it had done so far. This is the only place in the
-/// program that catches an allocation failure.
+/// The caller undoes what it had done so far. This and withAllocationQuiet
+/// are the only places in the program that catch an allocation failure.
 template <class Fn> [[nodiscard]] bool withAllocation(Fn&& fn) noexcept {
   try {
     std::forward<Fn>(fn)();
     return true;
   } catch (const std::bad_alloc&) {
     reportOutOfMemory();
+    return false;
+  }
+}
+
+/// Runs `fn`; false when it ran out of memory, without telling the user.
+/// For computations, which turn the failure into an error value: a
+/// recalculation must not raise one message per cell.
+template <class Fn> [[nodiscard]] bool withAllocationQuiet(Fn&& fn) noexcept {
+  try {
+    std::forward<Fn>(fn)();
+    return true;
+  } catch (const std::bad_alloc&) {
     return false;
   }
 }

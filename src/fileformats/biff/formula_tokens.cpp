@@ -981,19 +981,9 @@ private:
 
   bool stringLiteral(size_t& p, size_t end) {
     std::u16string s;
-    for (size_t q = p + 1; q < end; ++q) {
-      if (m_t[q] == u'"') {
-        // A doubled quote stands for one quote inside the string.
-        if (q + 1 < end && m_t[q + 1] == u'"') {
-          s += u'"';
-          ++q;
-          continue;
-        }
-        emitString(s);
-        p = q + 1;
-        return true;
-      }
-      s += m_t[q];
+    if (formula::readStringLiteral(m_t, p, end, s)) {
+      emitString(s);
+      return true;
     }
     // No closing quote: the rest of the text, opening quote included.
     emitString(m_t.substr(p, end - p));
@@ -1006,10 +996,10 @@ private:
     size_t close = end;
     for (size_t i = p; i < end; ++i) {
       if (m_t[i] == u'"') {
-        const size_t q = m_t.substr(0, end).find(u'"', i + 1);
+        const size_t q = formula::stringLiteralEnd(m_t, i, end);
         if (q == std::u16string_view::npos)
           break;
-        i = q;
+        i = q - 1;
       } else if (m_t[i] == u'(') {
         ++depth;
       } else if (m_t[i] == u')' && --depth == 0) {
@@ -1209,8 +1199,7 @@ private:
     while (q < end) {
       const char16_t c = m_t[q];
       if (c == u'"') {
-        const size_t close = m_t.substr(0, end).find(u'"', q + 1);
-        q = close == std::u16string_view::npos ? end : close + 1;
+        q = std::min(formula::stringLiteralEnd(m_t, q, end), end);
         continue;
       }
       if (c == u'}' || c == m_sep.thousands || c == u';' || c == m_sep.list) {

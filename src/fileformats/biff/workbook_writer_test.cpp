@@ -384,6 +384,23 @@ TEST_F(WriterTest, CellRecordChoice) {
   EXPECT_EQ(blanks->body, (std::vector<std::uint8_t>{5, 0, 0, 0, 16, 0, 17, 0, 1, 0}));
 }
 
+TEST_F(WriterTest, FormulasWithDoubledQuotesStayFormulas) {
+  addSheet(u"Sheet1");
+  set(0, 0, 0, u"=\"He said \"\"hi\"\"\"");
+  set(0, 1, 0, u"=LEN(\"\"\"\")+1");
+  for (const int version : {8, 7}) {
+    const auto back = roundTrip(version);
+    const model::CellRecord *a1 = model::cell_at(back->sheet(0), 0, 0);
+    const model::CellRecord *a2 = model::cell_at(back->sheet(0), 1, 0);
+    ASSERT_TRUE(a1 && a2);
+    EXPECT_EQ(platform::toUtf8(a1->input.view()), "=\"He said \"\"hi\"\"\"") << version;
+    EXPECT_TRUE(a1->isFormula) << version;
+    EXPECT_EQ(platform::toUtf8(a1->value.stringValue()), "He said \"hi\"") << version;
+    EXPECT_EQ(platform::toUtf8(a2->input.view()), "=LEN(\"\"\"\")+1") << version;
+    EXPECT_TRUE(a2->isFormula) << version;
+  }
+}
+
 TEST_F(WriterTest, StringResultIsFollowedByStringRecord) {
   addSheet(u"Sheet1");
   set(0, 0, 0, u"=\"ab\"&\"c\"");
