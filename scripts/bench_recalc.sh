@@ -13,8 +13,8 @@
 #
 # Needs ssconvert (Debian's gnumeric package, which the project does not
 # install; `apt-get install gnumeric` on a measuring machine) and the system
-# python3 with xlwt. Uses hyperfine when installed, else a bash loop. Prints
-# the mean wall and CPU time of each, and ours as a fraction of Gnumeric's.
+# python3 with xlwt. Prints the mean wall and CPU time of each, and ours as
+# a fraction of Gnumeric's.
 # Before timing, the results of both are compared cell by cell.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -93,46 +93,23 @@ if bad:
 print("results agree: 100,000 formulas")
 EOF
 
-# Mean wall and CPU seconds of `runs` runs of a command: "wall cpu".
+# Wall and CPU seconds (user + system) of one run of a command: "wall cpu".
 time_command() {
-  if command -v hyperfine >/dev/null; then
-    local json
-    json=$(mktemp)
-    hyperfine --style none --shell bash --warmup 1 --runs "$runs" --export-json "$json" \
-      "$(printf '%q ' "$@")" >/dev/null 2>&1
-    $python -c 'import json, sys
-r = json.load(open(sys.argv[1]))["results"][0]
-print(r["mean"], r["user"] + r["system"])' "$json"
-    rm -f "$json"
-  else
-    local t0 t1 c0 c1
-    t0=$(date +%s.%N)
-    c0=$(children_cpu)
-    for ((i = 0; i < runs; ++i)); do "$@" >/dev/null 2>&1; done
-    t1=$(date +%s.%N)
-    c1=$(children_cpu)
-    $python -c 'import sys
-t0, t1, c0, c1, n = map(float, sys.argv[1:])
-print((t1 - t0) / n, (c1 - c0) / n)' "$t0" "$t1" "$c0" "$c1" "$runs"
-  fi
-}
-
-# CPU seconds used by finished children of this shell (user + system).
-children_cpu() {
-  $python -c 'import re, sys
-total = 0.0
-for m, s in re.findall(r"(\d+)m([\d.]+)s", sys.argv[1]):
-    total += int(m) * 60 + float(s)
-print(total)' "$(times | tail -1)"
+  $python -c 'import resource, subprocess, sys, time
+t = time.perf_counter()
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+wall = time.perf_counter() - t
+r = resource.getrusage(resource.RUSAGE_CHILDREN)
+print(wall, r.ru_utime + r.ru_stime)' "$@"
 }
 
 # Alternate the two so that a shared machine's load falls on both alike.
 ours_wall=0 ours_cpu=0 gn_wall=0 gn_cpu=0
 for ((k = 0; k < runs; ++k)); do
-  read -r w c < <(runs=1 time_command "${ours[@]}")
+  read -r w c < <(time_command "${ours[@]}")
   ours_wall=$($python -c "print($ours_wall + $w)")
   ours_cpu=$($python -c "print($ours_cpu + $c)")
-  read -r w c < <(runs=1 time_command "${gnumeric[@]}")
+  read -r w c < <(time_command "${gnumeric[@]}")
   gn_wall=$($python -c "print($gn_wall + $w)")
   gn_cpu=$($python -c "print($gn_cpu + $c)")
 done

@@ -27,9 +27,9 @@ struct EngineState {
   std::shared_ptr<void> dependencies; // recalc.cpp's index, rebuilt as needed
 
   struct SheetChanges {
-    std::uint64_t all = 0;              // counted when every cell goes stale
-    std::vector<std::uint32_t> columns; // 256 counts, once some cache exists
-    std::vector<std::uint32_t> rows;    // 65,536 counts, likewise
+    std::uint64_t all = 0;             // counted when every cell goes stale
+    std::vector<std::uint32_t> blocks; // by column and block of 256 rows, once a cache exists
+    std::vector<std::uint32_t> rows;   // 65,536 counts, likewise
   };
   std::vector<SheetChanges> changes; // by sheet index
 

@@ -12,6 +12,10 @@ namespace {
 // worst) every cache is dropped and indexing starts afresh.
 constexpr size_t kMaxCachedValues = size_t{1} << 23;
 
+// Changes are counted per row, and per column in blocks of this many rows.
+constexpr int kCountedRows = 256;
+constexpr size_t kBlocks = 65536 / kCountedRows;
+
 EngineState::SheetChanges* changesOf(EngineState& state, int sheet) {
   if (sheet < 0 || sheet > 0x7FFF)
     return nullptr;
@@ -27,15 +31,20 @@ std::uint64_t rangeStamp(model::Workbook& book, int sheet, const model::CellRang
   EngineState::SheetChanges* c = changesOf(state, sheet);
   if (!c)
     return 0;
-  // The shorter side is counted: a column's counts for a tall range, a
-  // row's for a wide one. Counts only grow, so their sum changes exactly
-  // when one of them does.
+  // Counts only grow, so their sum changes exactly when one of them does.
+  // The counts of the column blocks the range touches are summed, or those
+  // of its rows when that is fewer (a wide, short range); a change next to
+  // the range in a shared block costs a rebuild, never a wrong answer.
   std::uint64_t sum = c->all;
-  if (area.columnCount() <= area.rowCount()) {
-    if (!c->columns.empty())
-      for (int col = area.firstColumn; col <= area.lastColumn; ++col)
-        sum += c->columns[static_cast<size_t>(col)];
-  } else if (!c->rows.empty()) {
+  if (c->blocks.empty())
+    return sum;
+  const int firstBlock = area.firstRow / kCountedRows, lastBlock = area.lastRow / kCountedRows;
+  const long byBlocks = static_cast<long>(area.columnCount()) * (lastBlock - firstBlock + 1);
+  if (byBlocks <= area.rowCount()) {
+    for (int col = area.firstColumn; col <= area.lastColumn; ++col)
+      for (int b = firstBlock; b <= lastBlock; ++b)
+        sum += c->blocks[static_cast<size_t>(col) * kBlocks + static_cast<size_t>(b)];
+  } else {
     for (int row = area.firstRow; row <= area.lastRow; ++row)
       sum += c->rows[static_cast<size_t>(row)];
   }
@@ -92,11 +101,11 @@ void noteCellChange(model::Workbook& book, int sheet, int row, int column) {
   EngineState::SheetChanges* c = changesOf(state, sheet);
   if (!c || row < 0 || row > 65535 || column < 0 || column > 255)
     return;
-  if (c->columns.empty()) {
-    c->columns.assign(256, 0);
+  if (c->blocks.empty()) {
+    c->blocks.assign(256 * kBlocks, 0);
     c->rows.assign(65536, 0);
   }
-  ++c->columns[static_cast<size_t>(column)];
+  ++c->blocks[static_cast<size_t>(column) * kBlocks + static_cast<size_t>(row / kCountedRows)];
   ++c->rows[static_cast<size_t>(row)];
 }
 

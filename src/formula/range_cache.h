@@ -2,8 +2,8 @@
 // Caches of what functions derive from the values of one range of cells
 // (the search indexes of VLOOKUP, HLOOKUP, MATCH and the criteria
 // functions), kept with the workbook. A cache serves while no cell of its
-// range has changed: the engine counts changes per column and per row of
-// each sheet (a cell marked stale, a new text, a computed value that
+// range has changed: the engine counts changes per row and per column block
+// of each sheet (a cell marked stale, a new text, a computed value that
 // differs from the last), and a cache remembers the counts over its range
 // when it was built. Changing the sheets' structure drops every cache.
 //

@@ -212,14 +212,15 @@ bool startsWithCall(std::u16string_view text, size_t p, std::u16string_view name
 } // namespace
 
 void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
+  // A new text: the value may change. Noted first, before anything that
+  // may fail, as the cell is stale from here on.
+  noteCellChange(book, sheet, cell.row, cell.column);
   cell.precedents.reset();
   cell.volatility = VolatilityClass::None;
   cell.isFormula = false;
   const std::u16string_view t = cell.input.view();
-  if ((!fromFile && isTextFormat(book, cell)) || !isFormulaText(t)) {
-    noteCellChange(book, sheet, cell.row, cell.column);
+  if ((!fromFile && isTextFormat(book, cell)) || !isFormulaText(t))
     return;
-  }
   cell.isFormula = true;
   const char16_t ls = listSeparator();
   const char16_t decimal = decimalSeparator();
@@ -281,8 +282,6 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
   }
   if (!list->empty())
     cell.precedents = std::move(list);
-  // A new text: the value may change.
-  noteCellChange(book, sheet, cell.row, cell.column);
   if (auto* index = static_cast<DependencyIndex*>(engineStateOf(book).dependencies.get()))
     index->add(sheet, cell);
 }
@@ -408,6 +407,21 @@ struct Frame {
   bool pending = false;               // met by an abandoned formula; not begun
 };
 
+// An area of precedents found to hold no stale cell. Many formulas name the
+// same large area (a lookup table): once it has been walked, it is not
+// walked again until a cell of it changes (marking a cell stale counts as a
+// change), so each formula does not pay for the whole table.
+class UpToDateArea : public RangeCache {
+public:
+  size_t cost() const override { return 1; }
+};
+constexpr int kUpToDateArea = 5; // the range cache kind
+constexpr size_t kMinRememberedArea = 64;
+
+RangeCacheKey upToDateKey(int sheet, const model::CellRange& a) {
+  return RangeCacheKey{sheet, a, kUpToDateArea};
+}
+
 // The next stale precedent of the frame's cell, or null; the frame keeps its
 // place so a long area is walked once.
 CellRecord* nextStalePrecedent(Workbook& book, Frame& f, int& sheetOut) {
@@ -421,7 +435,10 @@ CellRecord* nextStalePrecedent(Workbook& book, Frame& f, int& sheetOut) {
       continue;
     const model::CellTable& cells = book.sheet(s).cells;
     const model::CellRange a = r.range();
+    const bool large = static_cast<size_t>(a.rowCount()) * a.columnCount() >= kMinRememberedArea;
     if (!f.started) {
+      if (large && findRangeCacheEntry(book, upToDateKey(s, a)))
+        continue;
       f.cursor = cells.find(a.firstRow, a.firstColumn).position;
       f.started = true;
     }
@@ -436,6 +453,10 @@ CellRecord* nextStalePrecedent(Workbook& book, Frame& f, int& sheetOut) {
         return c;
       }
     }
+    // Every cell met was up to date (computing never makes a cell stale).
+    if (large)
+      storeRangeCache(book, upToDateKey(s, a), std::make_unique<UpToDateArea>(),
+                      rangeStamp(book, s, a));
   }
   return nullptr;
 }

@@ -187,11 +187,11 @@ void BM_Mark_Volatile10000(benchmark::State& state) {
 }
 BENCHMARK(BM_Mark_Volatile10000)->Unit(benchmark::kMillisecond);
 
-// =VLOOKUP(An,$D:$E,2,FALSE) in 10,000 cells; a number typed into the
+// =VLOOKUP(An,$D$1:$E$65536,2,FALSE) in 10,000 cells; a number typed into the
 // searched column.
 void BM_Mark_WholeColumnLookups10000(benchmark::State& state) {
   markAfterOneEdit(
-      state, [](int r) { return "=VLOOKUP(A" + std::to_string(r) + ",$D:$E,2,FALSE)"; }, 5, 3);
+      state, [](int r) { return "=VLOOKUP(A" + std::to_string(r) + ",$D$1:$E$65536,2,FALSE)"; }, 5, 3);
 }
 BENCHMARK(BM_Mark_WholeColumnLookups10000)->Unit(benchmark::kMillisecond);
 

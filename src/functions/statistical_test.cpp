@@ -199,7 +199,7 @@ TEST_F(StatTest, WholeColumnsAsArrayArguments) {
   expectNumbers({
       {u"=CORREL(A1:A65536,B1:B65536)", 0.9970544855015815},
       {u"=COVAR(A1:A65536,B1:B65536)", 5.2},
-      {u"=PEARSON(A:A,B:B)", 0.9970544855015815},
+      {u"=PEARSON(A1:A65536,B1:B65536)", 0.9970544855015815},
   });
   set("B60000", u"=NA()");
   expectError(u"=CORREL(A1:A65536,B1:B65536)", ErrorCode::NA);
