@@ -983,17 +983,44 @@ constexpr char16_t foldUpper(char16_t c) {
   return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - (u'a' - u'A')) : c;
 }
 
-/// Exact search of one sorted array for an upper-case name.
+// Where the names of each first character lie in a sorted array: a search
+// looks only among the few dozen names sharing the first character (every
+// name character is ASCII).
+struct FirstCharacterRanges {
+  std::array<std::uint16_t, 129> start{}; // entries before the first with that character
+};
+
+template <size_t N>
+constexpr FirstCharacterRanges firstCharacterRanges(const FunctionEntry (&entries)[N]) {
+  FirstCharacterRanges r;
+  size_t i = 0;
+  for (size_t c = 0; c <= 128; ++c) {
+    while (i < N && entries[i].name[0] < c) ++i;
+    r.start[c] = static_cast<std::uint16_t>(i);
+  }
+  return r;
+}
+
+constexpr FirstCharacterRanges kBuiltinRanges = firstCharacterRanges(kBuiltinFunctions);
+constexpr FirstCharacterRanges kAddInRanges = firstCharacterRanges(kAddInFunctions);
+
+/// Exact search of one sorted array for an upper-case name of name characters.
 const FunctionEntry* searchArray(std::span<const FunctionEntry> entries,
+                                 const FirstCharacterRanges& ranges,
                                  std::u16string_view upperName) {
-  const auto it = std::ranges::lower_bound(entries, upperName, {}, kName);
-  return (it != entries.end() && it->name == upperName) ? &*it : nullptr;
+  const char16_t first = upperName[0];
+  if (first >= 128) return nullptr;
+  const auto bucket = entries.subspan(ranges.start[first],
+                                      ranges.start[first + 1u] - ranges.start[first]);
+  const auto it = std::ranges::lower_bound(bucket, upperName, {}, kName);
+  return (it != bucket.end() && it->name == upperName) ? &*it : nullptr;
 }
 
 /// The built-in array first, then the add-ins.
 const FunctionEntry* searchBoth(std::u16string_view upperName) {
-  if (const FunctionEntry* e = searchArray(kBuiltinFunctions, upperName)) return e;
-  return searchArray(kAddInFunctions, upperName);
+  if (upperName.empty()) return nullptr;
+  if (const FunctionEntry* e = searchArray(kBuiltinFunctions, kBuiltinRanges, upperName)) return e;
+  return searchArray(kAddInFunctions, kAddInRanges, upperName);
 }
 
 /// True when `c`, following a constant, would make the constant part of a
@@ -1065,7 +1092,7 @@ const FunctionEntry* lookupFunctionAt(std::u16string_view text, size_t pos) {
   // Every table name consists of such characters (checked above), so a
   // longer or shorter run cannot be a name: "ACTIVATE(" finds ACTIVATE and
   // never ACTIVATE.NEXT, "SU(" finds nothing.
-  std::array<char16_t, kMaxNameLength> folded{};
+  std::array<char16_t, kMaxNameLength> folded;
   size_t length = 0;
   size_t i = pos;
   while (i < text.size() && isNameChar(text[i])) {
@@ -1078,7 +1105,7 @@ const FunctionEntry* lookupFunctionAt(std::u16string_view text, size_t pos) {
 }
 
 const FunctionEntry* findFunction(std::u16string_view name) {
-  std::array<char16_t, kMaxNameLength> folded{};
+  std::array<char16_t, kMaxNameLength> folded;
   if (name.empty() || name.size() > folded.size()) return nullptr;
   for (size_t i = 0; i < name.size(); ++i) {
     if (!isNameChar(name[i])) return nullptr;

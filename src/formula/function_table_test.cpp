@@ -387,6 +387,14 @@ TEST(FunctionTable, LookupFunctionAt) {
       {u"\uFF33\uFF35\uFF2D(", 0, u""}, // full-width letters
       {u"DELETE.CHART.AUTOFORMATS(", 0, u""},
       {u"ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJ(", 0, u""},
+      {u"ZTESTM(", 0, u"ZTESTM"},   // the last name of the add-ins
+      {u"ZTEST(", 0, u"ZTEST"},     // the last of the built-in names
+      {u"ABS(", 0, u"ABS"},         // the first
+      {u"ZZ(", 0, u""},
+      {u"_SUM(", 0, u""},
+      {u"\u007FSUM(", 0, u""},
+      {u"\u00C9T(", 0, u""},
+      {u"\uFFFF(", 0, u""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(narrow(c.text));

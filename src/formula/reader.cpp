@@ -8,7 +8,9 @@
 #include "platform/locale_strings.h"
 #include "platform/unicode.h"
 
+#include <bitset>
 #include <charconv>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,32 @@ struct Operand {
   bool literalReference = false; // read directly as a reference from the text
 };
 
+// The argument spans of the calls being evaluated, one list per call in
+// progress, kept between formulas: a call borrows the next list and returns
+// it when it ends, so evaluating a call allocates nothing here once the
+// lists have grown. A deque keeps the lists of the outer calls in place.
+class ArgumentSpans {
+public:
+  ArgumentSpans() : spans(take()) {}
+  ~ArgumentSpans() { --t_inUse; }
+  ArgumentSpans(const ArgumentSpans&) = delete;
+  ArgumentSpans& operator=(const ArgumentSpans&) = delete;
+  std::vector<std::pair<size_t, size_t>>& spans;
+
+private:
+  static std::vector<std::pair<size_t, size_t>>& take() {
+    if (t_lists.size() <= t_inUse)
+      t_lists.emplace_back(); // may throw: nothing is taken then
+    std::vector<std::pair<size_t, size_t>>& list = t_lists[t_inUse++];
+    list.clear();
+    return list;
+  }
+  static thread_local std::deque<std::vector<std::pair<size_t, size_t>>> t_lists;
+  static thread_local size_t t_inUse;
+};
+thread_local std::deque<std::vector<std::pair<size_t, size_t>>> ArgumentSpans::t_lists;
+thread_local size_t ArgumentSpans::t_inUse = 0;
+
 class Reader {
 public:
   Reader(std::u16string_view text, EvalContext& ctx)
@@ -33,6 +61,11 @@ public:
         m_ls(firstOr(m_locale.listSeparator, u',')),
         m_decimal(firstOr(m_locale.decimalSeparator, u'.')),
         m_thousands(firstOr(m_locale.thousandsSeparator, u',')) {}
+  /// A reader of another part of the same text (an argument), with the
+  /// separators already looked up.
+  Reader(const Reader& outer, EvalContext& ctx)
+      : m_t(outer.m_t), m_ctx(ctx), m_locale(outer.m_locale), m_ls(outer.m_ls),
+        m_decimal(outer.m_decimal), m_thousands(outer.m_thousands) {}
 
   CellValue span(size_t start, size_t end) {
     if (++m_ctx.depth > kMaxReaderDepth) {
@@ -382,7 +415,8 @@ private:
   // it and leaves p after the ")".
   bool call(const FunctionEntry& f, size_t& p, CellValue& result) {
     const size_t open = p + f.name.size();
-    std::vector<std::pair<size_t, size_t>> args;
+    ArgumentSpans lease;
+    std::vector<std::pair<size_t, size_t>>& args = lease.spans;
     size_t q = open + 1;
     if (!splitArguments(q, args))
       return false;
@@ -508,7 +542,7 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
   Arguments args;
   args.count = static_cast<int>(spans.size());
   const std::string_view types = f.argTypes;
-  std::vector<bool> written(spans.size(), false);
+  std::bitset<kMaxArguments> written;
   for (size_t i = 0; i < spans.size(); ++i) {
     const auto [a, b] = spans[i];
     if (skipSpaces(a) == b)
@@ -518,7 +552,7 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
     EvalContext argCtx = m_ctx;
     if (upperLetter(letter) == 'Q')
       argCtx.arrayMode = true;
-    Reader sub(m_t, argCtx);
+    Reader sub(*this, argCtx);
     CellValue v = sub.span(a, b);
     args[static_cast<int>(i)] = convertArgument(letter, std::move(v), argCtx);
   }
@@ -541,9 +575,10 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
       iterations = n;
     }
   }
-  auto runOnce = [&](size_t element, CellValue& out) {
-    Arguments call;
-    call.count = args.count;
+  // Converts the arguments of one element's computation into `call`: false,
+  // with `out` set, when an argument's error is the result. With a single
+  // computation `call` is `args` itself, converted in place.
+  auto prepare = [&](size_t element, Arguments& call, CellValue& out) {
     for (size_t i = 0; i < spans.size(); ++i) {
       const char letter = types[i];
       const CellValue& v = args[static_cast<int>(i)];
@@ -551,7 +586,7 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
         const size_t n = static_cast<size_t>(v.arrayRows()) * v.arrayColumns();
         if (n == 0) {
           out = CellValue::error(ErrorCode::NA);
-          return;
+          return false;
         }
         const size_t k = n == 1 ? 0 : element;
         CellValue e = convertElement(letter, v.arrayItem(static_cast<int>(k / v.arrayColumns()),
@@ -559,30 +594,41 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
                                      m_ctx);
         if (e.isError() && !errorPassesThrough(letter, true)) {
           out = e;
-          return;
+          return false;
+        }
+        call[static_cast<int>(i)] = std::move(e);
+      } else if (lifts(letter) && written[i]) {
+        CellValue e = convertElement(letter, v, m_ctx);
+        if (e.isError() && !errorPassesThrough(letter, false)) {
+          out = e;
+          return false;
         }
         call[static_cast<int>(i)] = std::move(e);
       } else {
         // An argument left empty must reach the handler empty, so that it
         // takes its default rather than the 0 or FALSE of a converted blank.
-        CellValue e = lifts(letter) && written[i] ? convertElement(letter, v, m_ctx) : v;
-        if (e.isError() && !errorPassesThrough(letter, false)) {
-          out = e;
-          return;
+        if (v.isError() && !errorPassesThrough(letter, false)) {
+          out = v;
+          return false;
         }
-        call[static_cast<int>(i)] = std::move(e);
+        if (&call != &args)
+          call[static_cast<int>(i)] = v;
       }
     }
-    handler(call, out, m_ctx);
+    return true;
   };
   if (iterations == 1) {
-    runOnce(0, result);
+    if (prepare(0, args, result))
+      handler(args, result, m_ctx);
     return;
   }
   CellValue shaped = args[carrier];
   for (size_t k = 0; k < iterations; ++k) {
+    Arguments call;
+    call.count = args.count;
     CellValue out;
-    runOnce(k, out);
+    if (prepare(k, call, out))
+      handler(call, out, m_ctx);
     shaped.arrayItem(static_cast<int>(k / shaped.arrayColumns()),
                      static_cast<int>(k % shaped.arrayColumns())) = std::move(out);
   }

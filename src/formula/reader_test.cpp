@@ -265,6 +265,27 @@ TEST_F(ReaderTest, DeepNestingGivesAnErrorNotACrash) {
   EXPECT_EQ(show(eval(signs)), "#VALUE!");
 }
 
+// Each call in progress keeps its argument list while the calls inside it
+// run: the outer argument after a nested call must still be read from the
+// right place, however deep the nesting.
+TEST_F(ReaderTest, NestedCallsKeepTheirOwnArguments) {
+  for (int depth : {1, 2, 17, 60}) {
+    // =SUM(SUM(SUM(1,1),2),3)... : the innermost is 2, each level adds its own.
+    std::u16string f = u"=";
+    for (int i = 0; i < depth; ++i)
+      f += u"SUM(";
+    f += u"1,1";
+    int expected = 2;
+    for (int i = 0; i < depth; ++i) {
+      f += i == 0 ? u")" : u"," + platform::fromUtf8(std::to_string(i + 1)) + u")";
+      expected += i == 0 ? 0 : i + 1;
+    }
+    EXPECT_EQ(show(eval(f)), std::to_string(expected)) << depth;
+  }
+  // Lifting over an array beside a nested call.
+  EXPECT_EQ(show(eval(u"=SUM(ABS({-1.25,2.75}),SUM(1,ABS(-2)))", "A1", true)), "7");
+}
+
 TEST_F(ReaderTest, DoubledQuoteInsideAStringIsOneQuote) {
   const struct {
     std::u16string_view formula;

@@ -196,17 +196,18 @@ void addPrecedent(model::PrecedentList& list, const SheetRange& r) {
     list.push_back(r);
 }
 
-bool startsWithCall(std::u16string_view text, size_t p, std::u16string_view name) {
-  if (text.size() - p < name.size())
-    return false;
-  for (size_t k = 0; k < name.size(); ++k) {
-    char16_t c = text[p + k];
-    if (c >= u'a' && c <= u'z')
-      c = static_cast<char16_t>(c - 32);
-    if (c != name[k])
-      return false;
-  }
-  return true;
+// A call of a function that reads the clock, random numbers, or cells it
+// finds while it computes makes its formula volatile; INFO and CELL make it
+// refresh on their own occasions. The strongest class met stands.
+void noteVolatility(CellRecord& cell, const FunctionEntry& f) {
+  static constexpr std::u16string_view kVolatile[] = {
+      u"INDEX", u"INDIRECT", u"OFFSET", u"RAND", u"RANDBETWEEN", u"SUBTOTAL", u"TODAY", u"NOW"};
+  if (std::find(std::begin(kVolatile), std::end(kVolatile), f.name) != std::end(kVolatile))
+    cell.volatility = VolatilityClass::Volatile;
+  else if (cell.volatility == VolatilityClass::None && f.name == u"INFO")
+    cell.volatility = VolatilityClass::Info;
+  else if (cell.volatility == VolatilityClass::None && f.name == u"CELL")
+    cell.volatility = VolatilityClass::Cell;
 }
 
 } // namespace
@@ -224,7 +225,10 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
   cell.isFormula = true;
   const char16_t ls = listSeparator();
   const char16_t decimal = decimalSeparator();
-  auto list = std::make_unique<model::PrecedentList>();
+  // Gathered in a buffer kept between cells; the cell's own list is made
+  // once at its final size.
+  static thread_local model::PrecedentList list;
+  list.clear();
   size_t p = t[0] == u'=' ? 1 : 0;
   while (p < t.size()) {
     const char16_t c = t[p];
@@ -235,7 +239,7 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
     if (c == u'\'') {
       ParsedReference ref;
       if (readA1Reference(t, p, &book, ls, ref)) {
-        addPrecedent(*list, SheetRange::of(static_cast<std::int16_t>(ref.sheet), ref.range()));
+        addPrecedent(list, SheetRange::of(static_cast<std::int16_t>(ref.sheet), ref.range()));
         p = ref.end;
       } else {
         while (p < t.size() && t[p] != ls && t[p] != u')')
@@ -256,32 +260,27 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
     const model::NameLookup n = model::find_name(book, t, p, sheet);
     SheetRange nameRef;
     ParsedReference ref;
+    const FunctionEntry* f = nullptr;
     if (n.index >= 0 && nameAsReference(book, book.names[static_cast<size_t>(n.index)], nameRef)) {
-      addPrecedent(*list, nameRef);
+      addPrecedent(list, nameRef);
     } else if (readA1Reference(t, p, &book, ls, ref)) {
-      addPrecedent(*list, SheetRange::of(
-                              static_cast<std::int16_t>(ref.hasQualifier ? ref.sheet : -1),
-                              ref.range()));
+      addPrecedent(list, SheetRange::of(
+                             static_cast<std::int16_t>(ref.hasQualifier ? ref.sheet : -1),
+                             ref.range()));
       p = ref.end;
       continue;
-    } else if (const FunctionEntry* f = lookupFunctionAt(t, p); f && isAddIn(*f)) {
+    } else if (f = lookupFunctionAt(t, p); f && isAddIn(*f)) {
       model::addAddInName(book, f->name);
     }
-    static constexpr std::u16string_view kVolatile[] = {
-        u"INDEX(", u"INDIRECT(", u"OFFSET(", u"RAND(", u"RANDBETWEEN(", u"SUBTOTAL(", u"TODAY(",
-        u"NOW("};
-    for (std::u16string_view v : kVolatile)
-      if (startsWithCall(t, p, v))
-        cell.volatility = VolatilityClass::Volatile;
-    if (cell.volatility == VolatilityClass::None && startsWithCall(t, p, u"INFO("))
-      cell.volatility = VolatilityClass::Info;
-    if (cell.volatility == VolatilityClass::None && startsWithCall(t, p, u"CELL("))
-      cell.volatility = VolatilityClass::Cell;
+    if (!f && n.index >= 0)
+      f = lookupFunctionAt(t, p);
+    if (f)
+      noteVolatility(cell, *f);
     while (p < t.size() && !isIdentifierTerminator(t[p], ls) && t[p] != u'"' && t[p] != u'{')
       ++p;
   }
-  if (!list->empty())
-    cell.precedents = std::move(list);
+  if (!list.empty())
+    cell.precedents = std::make_unique<model::PrecedentList>(list.begin(), list.end());
   if (auto* index = static_cast<DependencyIndex*>(engineStateOf(book).dependencies.get()))
     index->add(sheet, cell);
 }

@@ -75,6 +75,35 @@ TEST_F(RecalcTest, ScanFindsPrecedentsNamesAndVolatility) {
   EXPECT_EQ(cell("B3")->volatility, VolatilityClass::None);
 }
 
+// Volatility comes from the functions a formula calls, in any case, also
+// when a defined name shares a function's word.
+TEST_F(RecalcTest, VolatilityFromTheFunctionsCalled) {
+  book->names.push_back({0, 0, 0, u"Now", u"=$C$3", {}});
+  book->names.push_back({0, 0, 0, u"Rate", u"=$C$4", {}});
+  book->names.push_back({0, 0, 0, u"Twice", u"=C4*2", {}});
+  const struct {
+    const char* where;
+    std::u16string_view formula;
+    VolatilityClass expected;
+  } rows[] = {
+      {"B1", u"=index(A1:A3,1)", VolatilityClass::Volatile},
+      {"B2", u"=1+RandBetween(1,2)", VolatilityClass::Volatile},
+      {"B3", u"=Rate+today()", VolatilityClass::Volatile},
+      {"B4", u"=Twice+OFFSET(A1,1,1)", VolatilityClass::Volatile},
+      {"B5", u"=NOW()", VolatilityClass::Volatile},       // the name Now is only a word
+      {"B6", u"=Now+1", VolatilityClass::None},
+      {"B7", u"=CELL(\"row\")+RAND()", VolatilityClass::Volatile}, // the strongest stands
+      {"B8", u"=RAND()+INFO(\"numfile\")", VolatilityClass::Volatile},
+      {"B9", u"=info(\"numfile\")+CELL(\"row\")", VolatilityClass::Info},
+      {"B10", u"=RANDOM(1)+\"NOW()\"", VolatilityClass::None},
+      {"B11", u"=SUM(Rate,A1)", VolatilityClass::None},
+  };
+  for (const auto& row : rows) {
+    set(row.where, row.formula);
+    EXPECT_EQ(cell(row.where)->volatility, row.expected) << platform::toUtf8(row.formula);
+  }
+}
+
 TEST_F(RecalcTest, DoubledQuotesKeepAFormulaAndHideReferencesInside) {
   set("C3", u"5");
   set("A1", u"=\"A1\"\"&B2\"&C3");

@@ -148,9 +148,15 @@ VolatilityClass volatilityClassOf(std::u16string_view input) {
     size_t start = i;
     while (start > 1 && isNameChar(input[start - 1]))
       --start;
-    std::u16string name;
+    // The names below have 3 to 11 letters; a word is folded into a buffer
+    // rather than a string, as this runs for every formula loaded.
+    constexpr size_t kLongest = 11;
+    if (i - start < 3 || i - start > kLongest)
+      continue;
+    char16_t folded[kLongest];
     for (size_t k = start; k < i; ++k)
-      name.push_back(upperAscii(input[k]));
+      folded[k - start] = upperAscii(input[k]);
+    const std::u16string_view name(folded, i - start);
     if (name == u"INDEX" || name == u"INDIRECT" || name == u"OFFSET" || name == u"RAND" ||
         name == u"RANDBETWEEN" || name == u"SUBTOTAL" || name == u"TODAY" || name == u"NOW")
       return VolatilityClass::Volatile;

@@ -244,6 +244,9 @@ int find_name_text(const Workbook& book, std::u16string_view name, int sheet) {
 }
 
 NameLookup find_name(const Workbook& book, std::u16string_view text, size_t start, int sheet) {
+  // Most workbooks define no names, and every word of every formula asks.
+  if (book.names.empty())
+    return NameLookup{-1, std::min(start, text.size())};
   const std::u16string_view sep = platform::localeStrings().listSeparator;
   size_t i = std::min(start, text.size());
   if (i < text.size() && text[i] == u'=')

@@ -249,7 +249,8 @@ void addAddInName(Workbook& book, std::u16string_view name);
 
 struct NameLookup {
   int index = -1;   // defined name, or -1
-  size_t end = 0;   // position after the word (and the spaces before a following operator)
+  size_t end = 0;   // position after the word (and the spaces before a following operator);
+                    // `start` when the workbook defines no names
 };
 /// Reads a word at `start` of formula text (after an optional "=" and spaces)
 /// and looks it up among the defined names: the name local to `sheet` (the

@@ -67,6 +67,28 @@ namespace {
 
 std::uint32_t bitIf(bool condition, std::uint32_t bit) { return condition ? bit : 0u; }
 
+// Whether `text` holds `upper` (upper-case ASCII) with ASCII letters folded,
+// as function names are matched; no copy of the text is made, as this runs
+// for every formula loaded.
+bool containsAsciiFolded(std::u16string_view text, std::u16string_view upper) {
+  if (upper.empty() || text.size() < upper.size())
+    return upper.empty();
+  for (size_t i = 0; i + upper.size() <= text.size(); ++i) {
+    size_t k = 0;
+    while (k < upper.size()) {
+      char16_t c = text[i + k];
+      if (c >= u'a' && c <= u'z')
+        c = static_cast<char16_t>(c - (u'a' - u'A'));
+      if (c != upper[k])
+        break;
+      ++k;
+    }
+    if (k == upper.size())
+      return true;
+  }
+  return false;
+}
+
 void showMessage(std::u16string_view text) {
   platform::ui().messageBox(text, std::nullopt, platform::MessageButtons::Ok,
                             platform::MessageIcon::None);
@@ -1334,7 +1356,7 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
   cell->value = std::move(value);
   formula::scanCell(m_book, sheetIndex, *cell, /*fromFile=*/true);
   const bool recalcOnLoad = (options & 0x0002) != 0;
-  const bool hyperlink = platform::toUpper(text).find(u"HYPERLINK(") != std::u16string::npos;
+  const bool hyperlink = containsAsciiFolded(text, u"HYPERLINK(");
   cell->calcState = recalcOnLoad || hyperlink ? model::CalcState::NotValid
                                               : model::CalcState::ValueValid;
 }
