@@ -21,7 +21,7 @@ diff -u <(grep -v '^#' "$here/installed_files.txt" | sed 's|^|usr/|') \
 
 depends=$(dpkg-deb -f "$deb" Depends)
 depended=$(tr ',|' '\n\n' <<<"$depends" | awk '{ print $1 }')
-for need in libc6 libstdc++6 libicu72 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 qt6-qpa-plugins fonts-wqy-microhei; do
+for need in libc6 libstdc++6 libicu72 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 fonts-wqy-microhei; do
   grep -qxF "$need" <<<"$depended" || fail "Depends lacks $need: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Package)" = cellwick ] || fail "the package is not named cellwick"

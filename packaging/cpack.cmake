@@ -18,12 +18,15 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION math)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# The libraries the programs link come from dpkg-shlibdeps; what they load at
-# run time without linking is named here: Qt's display plugins (xcb, wayland)
-# and a font with the Chinese of the menus and messages.
+# The libraries the programs link come from dpkg-shlibdeps (Qt's X11 and
+# offscreen display plugins come with libqt6gui6). What they need without
+# linking it is named here: a font with the Chinese of the menus and
+# messages; a native Wayland window needs Qt's Wayland plugin (else Qt uses
+# X11 through XWayland).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(TARGET cellwick)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-wqy-microhei | fonts-noto-cjk | fonts-wqy-zenhei")
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, shared-mime-info, desktop-file-utils, hicolor-icon-theme")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei | fonts-noto-cjk | fonts-wqy-zenhei")
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+      "fonts-liberation2, qt6-wayland, shared-mime-info, desktop-file-utils, hicolor-icon-theme")
 endif()
 include(CPack)
