@@ -78,7 +78,17 @@ int main(int argc, char** argv) {
     paths << commandLinePath(f);
   // A screenshot run is a tool of its own and never joins a running program.
   const QString socketName = screenshot ? QString() : qtui::instanceSocketName();
-  if (qtui::handFilesOver(socketName, paths))
+  // Files handed over before the window can take them (while the first file
+  // loads, or under its error message) wait here.
+  std::vector<QStringList> handedEarly;
+  qtui::HandedFileOpener* opener = nullptr; // owned by the window
+  qtui::InstanceServer instances([&](const QStringList& handed) {
+    if (opener)
+      opener->enqueue(handed);
+    else
+      handedEarly.push_back(handed);
+  });
+  if (qtui::joinRunningProgram(socketName, paths, instances))
     return 0;
   model::WorkbookList books;
   qtui::installAppServices(books);
@@ -98,10 +108,9 @@ int main(int argc, char** argv) {
     return 16;
   for (qsizetype i = 1; i < paths.size(); ++i)
     (void)app::open_handed_file(window->app(), paths[i].toStdU16String());
-  auto* opener = new qtui::HandedFileOpener(*window); // owned by the window
-  qtui::InstanceServer instances([opener](const QStringList& handed) { opener->enqueue(handed); });
-  if (!socketName.isEmpty())
-    (void)instances.listen(socketName);
+  opener = new qtui::HandedFileOpener(*window);
+  for (const QStringList& handed : handedEarly)
+    opener->enqueue(handed);
   app::refresh_formula_bar(window->app());
   window->refresh();
   window->show();

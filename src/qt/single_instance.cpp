@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QTimer>
 #include <QtEndian>
 
@@ -120,23 +121,47 @@ bool decodeHandOver(const QByteArray& bytes, QStringList& paths, bool& bad) {
   return true;
 }
 
-bool handFilesOver(const QString& socketName, const QStringList& paths, int timeoutMs) {
+HandOver handFilesOver(const QString& socketName, const QStringList& paths, int timeoutMs) {
   if (socketName.isEmpty() || !ownedByUs(socketName))
-    return false;
+    return HandOver::NoProgram;
   QLocalSocket socket;
   socket.connectToServer(socketName);
   if (!socket.waitForConnected(timeoutMs))
-    return false;
+    return HandOver::NoProgram;
   socket.write(encodeHandOver(paths));
   if (!socket.waitForBytesWritten(timeoutMs))
-    return false;
-  // The answer comes once the running program has queued the files, so a
-  // false here means they were not taken and this start must open them.
+    return HandOver::NoAnswer;
+  // The answer comes once the running program has queued the files, so
+  // without it they were not taken and this start must open them.
   while (socket.bytesAvailable() < 1)
     if (!socket.waitForReadyRead(timeoutMs))
-      return false;
+      return HandOver::NoAnswer;
   char answer = 0;
-  return socket.read(&answer, 1) == 1 && answer == kTaken;
+  return socket.read(&answer, 1) == 1 && answer == kTaken ? HandOver::Taken : HandOver::NoAnswer;
+}
+
+bool joinRunningProgram(const QString& socketName, const QStringList& paths, InstanceServer& server,
+                        int timeoutMs) {
+  if (socketName.isEmpty())
+    return false;
+  const QString lockName = socketName + QStringLiteral(".lock");
+  QLockFile lock(QFileInfo(lockName).isAbsolute() ? lockName : QDir::temp().filePath(lockName));
+  // A lock whose program has ended is taken over at once. A live holder
+  // may wait out a program that does not answer, so only a lock older than
+  // any such wait counts as left over; failing the lock, this start goes on
+  // without it.
+  lock.setStaleLockTime(4 * timeoutMs);
+  (void)lock.tryLock(timeoutMs + 5000);
+  switch (handFilesOver(socketName, paths, timeoutMs)) {
+  case HandOver::Taken:
+    return true;
+  case HandOver::NoProgram:
+    (void)server.listen(socketName);
+    return false;
+  case HandOver::NoAnswer:
+    return false;
+  }
+  return false;
 }
 
 InstanceServer::InstanceServer(Receiver receiver, QObject* parent)

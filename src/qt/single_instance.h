@@ -20,10 +20,30 @@ class MainWindow;
 /// Under XDG_RUNTIME_DIR when set, else a per-user name in the temp folder.
 QString instanceSocketName();
 
+/// What came of handing files to a running program.
+enum class HandOver {
+  Taken,     ///< the running program has queued them
+  NoProgram, ///< nobody listens on the name (or the socket is not ours)
+  NoAnswer,  ///< a program took the connection but did not take the files
+};
+
 /// Hands `paths` (absolute; empty asks for a new workbook) to the program
-/// listening on `socketName`. True once it has taken them; false when none
-/// answers within `timeoutMs` (the caller then opens its own window).
-bool handFilesOver(const QString& socketName, const QStringList& paths, int timeoutMs = 5000);
+/// listening on `socketName`. A program busy opening a large workbook
+/// answers only when it is done, so the wait for its answer is long; a name
+/// nobody listens on fails at once.
+HandOver handFilesOver(const QString& socketName, const QStringList& paths, int timeoutMs = 30000);
+
+class InstanceServer;
+
+/// A start of the program: hands `paths` to the program running on
+/// `socketName` and returns true once it has taken them. Otherwise makes
+/// `server` listen on the name, so later starts find this one, and returns
+/// false: this start opens the files itself. A program that holds the name
+/// but does not answer keeps it. Starts made at the same moment (several
+/// files opened at once from the file manager) take turns through a lock
+/// file beside the socket, so the first to listen gets the others' files.
+bool joinRunningProgram(const QString& socketName, const QStringList& paths, InstanceServer& server,
+                        int timeoutMs = 30000);
 
 /// The running program's side: listens for handed-over files and passes
 /// each request's paths on, on the GUI thread.

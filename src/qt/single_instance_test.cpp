@@ -9,11 +9,14 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -117,21 +120,21 @@ TEST_F(InstanceTest, FilesReachTheRunningProgram) {
   InstanceServer server([&](const QStringList& paths) { received.push_back(paths); });
   ASSERT_TRUE(server.listen(socketName));
   const QStringList sent = {QStringLiteral("/home/用户/季度 数据.xls"), QStringLiteral("/tmp/b c.csv")};
-  bool taken = false, takenEmpty = false;
+  HandOver taken = HandOver::NoProgram, takenEmpty = HandOver::NoProgram;
   whileServing([&] {
     taken = handFilesOver(socketName, sent);
     takenEmpty = handFilesOver(socketName, {});
   });
-  EXPECT_TRUE(taken);
-  EXPECT_TRUE(takenEmpty);
+  EXPECT_EQ(taken, HandOver::Taken);
+  EXPECT_EQ(takenEmpty, HandOver::Taken);
   ASSERT_EQ(received.size(), 2u);
   EXPECT_EQ(received[0], sent);
   EXPECT_EQ(received[1], QStringList());
 }
 
 TEST_F(InstanceTest, NoRunningProgramMeansOpenHere) {
-  EXPECT_FALSE(handFilesOver(socketName, {QStringLiteral("/a.xls")}, 500));
-  EXPECT_FALSE(handFilesOver(QString(), {QStringLiteral("/a.xls")}, 500));
+  EXPECT_EQ(handFilesOver(socketName, {QStringLiteral("/a.xls")}, 500), HandOver::NoProgram);
+  EXPECT_EQ(handFilesOver(QString(), {QStringLiteral("/a.xls")}, 500), HandOver::NoProgram);
 }
 
 TEST_F(InstanceTest, APeerSpeakingAnotherProtocolIsDropped) {
@@ -165,14 +168,61 @@ TEST_F(InstanceTest, ASocketLeftByAnEndedProgramIsTakenOver) {
   ::close(fd);
   ASSERT_TRUE(QFile::exists(socketName));
 
-  EXPECT_FALSE(handFilesOver(socketName, {QStringLiteral("/a.xls")}, 500));
+  EXPECT_EQ(handFilesOver(socketName, {QStringLiteral("/a.xls")}, 500), HandOver::NoProgram);
   std::vector<QStringList> received;
   InstanceServer server([&](const QStringList& paths) { received.push_back(paths); });
-  ASSERT_TRUE(server.listen(socketName));
-  bool taken = false;
+  ASSERT_FALSE(joinRunningProgram(socketName, {QStringLiteral("/first.xls")}, server, 500));
+  HandOver taken = HandOver::NoProgram;
   whileServing([&] { taken = handFilesOver(socketName, {QStringLiteral("/a.xls")}); });
-  EXPECT_TRUE(taken);
+  EXPECT_EQ(taken, HandOver::Taken);
   EXPECT_EQ(received.size(), 1u);
+}
+
+TEST_F(InstanceTest, AProgramThatDoesNotAnswerKeepsItsName) {
+  // It listens, but its event loop is busy: connections wait unanswered.
+  QLocalServer busy;
+  ASSERT_TRUE(busy.listen(socketName));
+  EXPECT_EQ(handFilesOver(socketName, {QStringLiteral("/a.xls")}, 300), HandOver::NoAnswer);
+
+  int calls = 0;
+  InstanceServer server([&](const QStringList&) { ++calls; });
+  EXPECT_FALSE(joinRunningProgram(socketName, {QStringLiteral("/a.xls")}, server, 300));
+  // Take the unanswered connections off its queue.
+  while (busy.waitForNewConnection(100))
+    while (QLocalSocket* s = busy.nextPendingConnection())
+      delete s;
+  // A later start still reaches the busy program, not this one.
+  QLocalSocket probe;
+  probe.connectToServer(socketName);
+  ASSERT_TRUE(probe.waitForConnected(1000));
+  EXPECT_TRUE(busy.waitForNewConnection(1000));
+  EXPECT_EQ(calls, 0);
+}
+
+TEST_F(InstanceTest, StartsAtTheSameMomentTakeTurns) {
+  // This start has found no program and holds the lock until it listens; a
+  // start made meanwhile must wait for it and hand its file over rather
+  // than find nobody and open a window of its own.
+  QLockFile lock(socketName + QStringLiteral(".lock"));
+  ASSERT_TRUE(lock.tryLock(0));
+  std::vector<QStringList> received;
+  InstanceServer first([&](const QStringList& paths) { received.push_back(paths); });
+  std::atomic<int> joined = -1;
+  std::thread second([&] {
+    InstanceServer own([](const QStringList&) {});
+    joined = joinRunningProgram(socketName, {QStringLiteral("/b.xls")}, own, 5000) ? 1 : 0;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(joined, -1) << "the second start did not wait for the first";
+  ASSERT_TRUE(first.listen(socketName));
+  lock.unlock();
+  const QDeadlineTimer deadline(10000);
+  while (joined < 0 && !deadline.hasExpired())
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  second.join();
+  EXPECT_EQ(joined, 1);
+  ASSERT_EQ(received.size(), 1u);
+  EXPECT_EQ(received[0], QStringList{QStringLiteral("/b.xls")});
 }
 
 TEST_F(InstanceTest, HeadlessPlatformsDoNotShareOneProgram) {
