@@ -9,8 +9,8 @@ packages=(
   libicu-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-xlrd python3-xlwt
-  qt6-base-dev fonts-liberation2 fonts-wqy-microhei xvfb xauth x11-utils
-  librsvg2-bin desktop-file-utils appstream shared-mime-info groff-base
+  qt6-base-dev fonts-liberation2 fonts-wqy-microhei xvfb xauth x11-utils xdotool
+  librsvg2-bin desktop-file-utils appstream shared-mime-info groff-base dpkg-dev file
 )
 
 missing=()
