@@ -55,10 +55,13 @@ for command in "${commands[@]}"; do
 done
 mapfile -t cli_words < <(printf '%s\n' "${cli_words[@]}" | sort -u)
 check_page cellwick-cli "${cli_words[@]}"
-# Each command has its own entry: a line starting with its name.
+# Each command has its own entry (a line starting with its name) and its own
+# line in the synopsis.
 text=$(rendered "$man_dir/cellwick-cli.1")
+synopsis=$(awk '/^SYNOPSIS/ { on = 1; next } /^[A-Z]/ { on = 0 } on' <<<"$text")
 for command in "${commands[@]}"; do
   grep -qE "^ {7}$command( |$)" <<<"$text" || fail "cellwick-cli.1 has no entry for the command $command"
+  grep -qE "^ {7}cellwick-cli +$command( |$)" <<<"$synopsis" || fail "cellwick-cli.1's synopsis lacks the command $command"
 done
 
 if [ "$failures" -ne 0 ]; then
