@@ -99,6 +99,43 @@ TEST(Files, WholeFilesOfEverySizeRoundTripAndReplaceTheOld) {
   fs::remove_all(dir);
 }
 
+// Replacing keeps what the old file was: its permissions, and a symbolic
+// link stays a link to the file that now holds the new bytes.
+TEST(Files, ReplacingKeepsPermissionsAndSymbolicLinks) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / "cellwick_files_keep_test";
+  fs::remove_all(dir);
+  fs::create_directories(dir / "real");
+  const fs::path file = dir / "real" / "book.xls";
+  const std::vector<std::uint8_t> first{1, 2, 3}, second{4, 5, 6, 7};
+  ASSERT_TRUE(replaceFileAtomically(fromUtf8(file.string()), first));
+  const fs::perms kModes[] = {fs::perms::owner_read | fs::perms::owner_write,
+                              fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read,
+                              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_write};
+  for (const fs::perms mode : kModes) {
+    fs::permissions(file, mode);
+    ASSERT_TRUE(replaceFileAtomically(fromUtf8(file.string()), second));
+    EXPECT_EQ(fs::status(file).permissions(), mode);
+  }
+  const fs::path link = dir / "link.xls";
+  fs::create_symlink(file, link);
+  ASSERT_TRUE(replaceFileAtomically(fromUtf8(link.string()), first));
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+  FileBytes back;
+  ASSERT_TRUE(readWholeFile(fromUtf8(file.string()), back));
+  EXPECT_TRUE(std::ranges::equal(back.bytes(), first));
+  // A relative link to a link, saved through the outer one.
+  const fs::path outer = dir / "outer.xls";
+  fs::create_symlink("link.xls", outer);
+  ASSERT_TRUE(replaceFileAtomically(fromUtf8(outer.string()), second));
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(outer)));
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+  ASSERT_TRUE(readWholeFile(fromUtf8(file.string()), back));
+  EXPECT_TRUE(std::ranges::equal(back.bytes(), second));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "real"), fs::directory_iterator()), 1);
+  fs::remove_all(dir);
+}
+
 TEST(UiServices, ScopedServicesRestoreThePrevious) {
   UiServices *const before = &ui();
   HeadlessUiServices outer, inner;
