@@ -40,7 +40,14 @@ constexpr CodePageEntry kCodePages[] = {
     {1256,  "ibm-9448_X100-2005"},
     {1257,  "ibm-9449_P100-2002"},
     {1258,  "ibm-5354_P100-1998"},
-    {10000, "macos-0_2-10.2"},   // Mac OS Roman, which old Macintosh workbooks use
+    // Old Macintosh workbooks: Roman, Greek, Cyrillic (Ukrainian is its
+    // variant), Central European and Turkish, as ICU names them.
+    {10000, "macos-0_2-10.2"},
+    {10006, "macos-6_2-10.4"},
+    {10007, "macos-7_3-10.2"},
+    {10017, "macos-7_3-10.2"},
+    {10029, "macos-29-10.2"},
+    {10081, "macos-35-10.2"},
     {65001, "UTF-8"},
     // clang-format on
 };

@@ -45,8 +45,10 @@ std::string hex(std::string_view bytes) {
 }
 
 constexpr int kSupported[] = {437,  850,  874,  932,  936,  949,  950,  1250, 1251,
-                              1252, 1253, 1254, 1255, 1256, 1257, 1258, 65001};
-constexpr int kSingleByte[] = {437, 850, 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
+                              1252, 1253, 1254, 1255, 1256, 1257, 1258, 10000,
+                              10006, 10007, 10017, 10029, 10081, 65001};
+constexpr int kSingleByte[] = {437,  850,  874,  1250,  1251,  1252,  1253,  1254,  1255,
+                               1256, 1257, 1258, 10000, 10006, 10007, 10029, 10081};
 
 TEST(CodePage, AnsiCodePageOfLocale) {
   const struct {
@@ -91,7 +93,7 @@ TEST(CodePage, SystemCodePageFollowsOverrideThenLocale) {
 TEST(CodePage, SupportedCodePages) {
   for (const int cp : kSupported)
     EXPECT_TRUE(isSupportedCodePage(cp)) << cp;
-  for (const int cp : {0, -1, 1200, 1259, 12345, 20127})
+  for (const int cp : {0, -1, 1200, 1259, 10001, 10008, 12345, 20127})
     EXPECT_FALSE(isSupportedCodePage(cp)) << cp;
 }
 
@@ -126,6 +128,12 @@ TEST(CodePage, RoundTripsRealText) {
       {437, u"é░", "\x82\xB0"},
       {850, u"éØ", "\x82\x9D"},
       {65001, u"中€", "\xE4\xB8\xAD\xE2\x82\xAC"},
+      // Apple's Macintosh tables.
+      {10000, u"é", "\x8E"},
+      {10007, u"Привет", "\x8F\xF0\xE8\xE2\xE5\xF2"},
+      {10017, u"Привет", "\x8F\xF0\xE8\xE2\xE5\xF2"},
+      {10029, u"ČáĄŁ", "\x89\x87\x84\xFC"},
+      {10081, u"İğş", "\xDC\xDB\xDF"},
       {1252, u"", ""},
   };
   for (const auto &row : kRows) {
