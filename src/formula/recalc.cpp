@@ -219,10 +219,12 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
   cell.precedents.reset();
   cell.volatility = VolatilityClass::None;
   cell.isFormula = false;
+  cell.keepsFileValue = false;
   const std::u16string_view t = cell.input.view();
   if ((!fromFile && isTextFormat(book, cell)) || !isFormulaText(t))
     return;
   cell.isFormula = true;
+  cell.keepsFileValue = hasExternalReference(t);
   const char16_t ls = listSeparator();
   const char16_t decimal = decimalSeparator();
   // Gathered in a buffer kept between cells; the cell's own list is made
@@ -343,6 +345,12 @@ void clearDeferral() {
 // Computes one cell's value from its text, its precedents already current.
 // False when the formula was abandoned (the cell keeps its state).
 bool evaluateCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning) {
+  if (cell.isFormula && cell.keepsFileValue) {
+    // Another workbook's values are not here: the one the file cached stays.
+    cell.display.reset();
+    cell.calcState = CalcState::ValueValid;
+    return true;
+  }
   const std::u16string_view text = cell.input.view();
   CellValue value;
   if (cell.input.isNull() || text.empty()) {

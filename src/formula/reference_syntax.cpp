@@ -339,4 +339,46 @@ void appendSheetQualifier(std::u16string &out, std::u16string_view sheetName, bo
   out.push_back(u'!');
 }
 
+bool hasExternalReference(std::u16string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u'"') {
+      const size_t close = text.find(u'"', i + 1);
+      if (close == std::u16string_view::npos)
+        return false;
+      i = close;
+    } else if (c == u'\'') {
+      // A quoted qualifier: its text up to the closing quote.
+      size_t j = i + 1;
+      bool bracket = false;
+      for (; j < text.size(); ++j) {
+        if (text[j] == u'\'') {
+          if (j + 1 < text.size() && text[j + 1] == u'\'') {
+            ++j;
+            continue;
+          }
+          break;
+        }
+        bracket = bracket || text[j] == u'[';
+      }
+      if (bracket && j + 1 < text.size() && text[j + 1] == u'!')
+        return true;
+      i = j;
+    } else if (c == u'[') {
+      const size_t close = text.find(u']', i + 1);
+      if (close == std::u16string_view::npos)
+        return false;
+      // "[Book]Sheet!" or "[Book]!": the qualifier's "!" follows its sheet.
+      size_t j = close + 1;
+      while (j < text.size() && text[j] != u'!' && text[j] != u'"' && text[j] != u'(' &&
+             text[j] != u')' && text[j] != u' ' && text[j] != u'[')
+        ++j;
+      if (j < text.size() && text[j] == u'!')
+        return true;
+      i = close;
+    }
+  }
+  return false;
+}
+
 } // namespace formula

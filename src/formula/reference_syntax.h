@@ -55,6 +55,11 @@ bool readA1Reference(std::u16string_view text, size_t pos, const model::Workbook
 bool readR1C1Reference(std::u16string_view text, size_t pos, const model::Workbook* book,
                        char16_t listSeparator, int baseRow, int baseColumn, ParsedReference& out);
 
+/// True when formula text refers to another workbook: a qualifier that
+/// starts with "[" (or, quoted, holds "[...]") outside string constants, as
+/// [Book.xls]Sheet1!A1 or 'C:\Dir\[Book.xls]Sheet 1'!A1.
+bool hasExternalReference(std::u16string_view text);
+
 /// Column letters in bijective base 26: 0 -> "A", 25 -> "Z", 26 -> "AA", 255 -> "IV".
 std::u16string columnLetters(int column);
 

@@ -27,6 +27,261 @@ bool isAddInSupportingBook(std::span<const std::uint8_t> body) {
   return in.u16(sheets) && in.u16(marker) && sheets == 1 && marker == 0x3A01;
 }
 
+bool isOwnSupportingBook(std::span<const std::uint8_t> body) {
+  ByteCursor in(body);
+  std::uint16_t sheets = 0, marker = 0;
+  return in.u16(sheets) && in.u16(marker) && marker == 0x0401;
+}
+
+namespace {
+
+// A BIFF8 string with a 2-byte length and an option byte.
+bool readUnicodeString(ByteCursor& in, std::u16string& out) {
+  std::uint16_t count = 0;
+  std::uint8_t option = 0;
+  if (!in.u16(count) || !in.u8(option))
+    return false;
+  out.clear();
+  std::span<const std::uint8_t> raw;
+  const size_t width = (option & 0x01) ? 2 : 1;
+  if (count > in.remaining() / width || !in.bytes(count * width, raw))
+    return false;
+  for (size_t i = 0; i < count; ++i)
+    out += static_cast<char16_t>(width == 2 ? raw[2 * i] | (raw[2 * i + 1] << 8) : raw[i]);
+  return true;
+}
+
+void putUnicodeString(std::vector<std::uint8_t>& out, std::u16string_view s) {
+  s = s.substr(0, std::min<size_t>(s.size(), 0xFFFF));
+  const bool wide = std::any_of(s.begin(), s.end(), [](char16_t c) { return c > 0xFF; });
+  out.push_back(static_cast<std::uint8_t>(s.size()));
+  out.push_back(static_cast<std::uint8_t>(s.size() >> 8));
+  out.push_back(wide ? 1 : 0);
+  for (const char16_t c : s) {
+    out.push_back(static_cast<std::uint8_t>(c));
+    if (wide)
+      out.push_back(static_cast<std::uint8_t>(c >> 8));
+  }
+}
+
+bool isPlainQualifierChar(char16_t c) {
+  return c >= 0x80 || (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') ||
+         (c >= u'a' && c <= u'z') || c == u'_' || c == u'.';
+}
+
+} // namespace
+
+std::optional<ExternalBook> externalBookOf(std::span<const std::uint8_t> body) {
+  ByteCursor in(body);
+  std::uint16_t sheets = 0, marker = 0;
+  if (!in.u16(sheets) || !in.u16(marker) || marker == 0x0401 || marker == 0x3A01 || marker == 0)
+    return std::nullopt;
+  in = ByteCursor(body);
+  (void)in.skip(2);
+  ExternalBook book;
+  std::u16string path;
+  if (!readUnicodeString(in, path))
+    return std::nullopt;
+  book.path = decodeBookPath(path);
+  for (int i = 0; i < sheets; ++i) {
+    std::u16string name;
+    if (!readUnicodeString(in, name))
+      break;
+    book.sheets.push_back(std::move(name));
+  }
+  return book;
+}
+
+std::vector<std::uint8_t> supportingBookBody(const ExternalBook& book) {
+  std::vector<std::uint8_t> body;
+  const size_t sheets = std::min<size_t>(book.sheets.size(), 0xFFFF);
+  body.push_back(static_cast<std::uint8_t>(sheets));
+  body.push_back(static_cast<std::uint8_t>(sheets >> 8));
+  putUnicodeString(body, encodeBookPath(book.path));
+  for (size_t i = 0; i < sheets; ++i)
+    putUnicodeString(body, book.sheets[i]);
+  return body;
+}
+
+// An encoded path starts with 0x01; then 0x01 and a letter name a drive ("@"
+// a network share), 0x02 the root of the same drive, 0x03 separates
+// directories, 0x04 goes up one, 0x05 and a length hold a URL, 0x06 to 0x08
+// name the program's own folders.
+std::u16string decodeBookPath(std::u16string_view encoded) {
+  if (encoded.empty() || encoded[0] != 0x01)
+    return std::u16string(encoded);
+  std::u16string out;
+  for (size_t i = 1; i < encoded.size();) {
+    const char16_t c = encoded[i++];
+    switch (c) {
+    case 0x01:
+      if (i < encoded.size()) {
+        const char16_t volume = encoded[i++];
+        if (volume == u'@') {
+          out += u"\\\\";
+        } else {
+          out += volume;
+          out += u":\\";
+        }
+      }
+      break;
+    case 0x02:
+    case 0x03: out += u'\\'; break;
+    case 0x04: out += u"..\\"; break;
+    case 0x05:
+      if (i < encoded.size()) {
+        const size_t length = encoded[i++];
+        out += encoded.substr(i, length);
+        i += std::min(length, encoded.size() - i);
+      }
+      break;
+    case 0x06:
+    case 0x07:
+    case 0x08: break;
+    default: out += c; break;
+    }
+  }
+  return out;
+}
+
+std::u16string encodeBookPath(std::u16string_view path) {
+  if (path.find(u"://") != std::u16string_view::npos && path.size() <= 0xFF) {
+    std::u16string out = u"\x01\x05";
+    out += static_cast<char16_t>(path.size());
+    out += path;
+    return out;
+  }
+  std::u16string out;
+  size_t i = 0;
+  if (path.substr(0, 2) == u"\\\\") {
+    out = u"\x01\x01@";
+    i = 2;
+  } else if (path.size() >= 3 && path[1] == u':' && path[2] == u'\\') {
+    out = u"\x01\x01";
+    out += path[0];
+    i = 3;
+  } else if (path.find(u'\\') != std::u16string_view::npos) {
+    out = u"\x01";
+  } else {
+    return std::u16string(path);
+  }
+  while (i < path.size()) {
+    if (path.substr(i, 3) == u"..\\") {
+      out += u'\x04';
+      i += 3;
+    } else if (path[i] == u'\\') {
+      out += u'\x03';
+      ++i;
+    } else {
+      out += path[i++];
+    }
+  }
+  return out;
+}
+
+std::u16string externalQualifier(std::u16string_view path, std::u16string_view first,
+                                 std::u16string_view last) {
+  const size_t cut = path.find_last_of(u"\\/");
+  const std::u16string_view dir = cut == std::u16string_view::npos ? std::u16string_view() : path.substr(0, cut + 1);
+  const std::u16string_view file = path.substr(dir.size());
+  std::u16string body = std::u16string(dir) + u"[" + std::u16string(file) + u"]" + std::u16string(first);
+  if (!last.empty() && last != first)
+    body += u":" + std::u16string(last);
+  bool quoted = !dir.empty();
+  for (const std::u16string_view part : {file, first, last})
+    for (const char16_t c : part)
+      quoted = quoted || !isPlainQualifierChar(c);
+  std::u16string out;
+  if (quoted)
+    out += u'\'';
+  for (const char16_t c : body) {
+    out += c;
+    if (quoted && c == u'\'')
+      out += u'\'';
+  }
+  if (quoted)
+    out += u'\'';
+  out += u'!';
+  return out;
+}
+
+int WriteLinks::bookIndex(std::u16string_view path) {
+  for (size_t i = 0; i < books.size(); ++i)
+    if (platform::equalsIgnoreCase(books[i].path, path))
+      return static_cast<int>(i);
+  if (ownSupportingBooks + books.size() >= 0xFFFF)
+    return -1;
+  books.push_back({std::u16string(path), {}, {}});
+  return static_cast<int>(books.size() - 1);
+}
+
+int WriteLinks::entryIndex(const ExternSheetEntry& e) {
+  for (size_t i = 0; i < externSheets.size(); ++i)
+    if (externSheets[i].book == e.book && externSheets[i].firstSheet == e.firstSheet &&
+        externSheets[i].lastSheet == e.lastSheet)
+      return static_cast<int>(ownExternSheets + i);
+  if (ownExternSheets + externSheets.size() >= 0xFFFF)
+    return -1;
+  externSheets.push_back(e);
+  return static_cast<int>(ownExternSheets + externSheets.size() - 1);
+}
+
+int WriteLinks::externSheet(std::u16string_view path, std::u16string_view first,
+                            std::u16string_view last) {
+  const int b = bookIndex(path);
+  if (b < 0)
+    return -1;
+  auto sheetIndex = [&](std::u16string_view name) {
+    std::vector<std::u16string>& sheets = books[static_cast<size_t>(b)].sheets;
+    for (size_t i = 0; i < sheets.size(); ++i)
+      if (platform::equalsIgnoreCase(sheets[i], name))
+        return static_cast<int>(i);
+    if (sheets.size() >= kNoSheet)
+      return -1;
+    sheets.emplace_back(name);
+    return static_cast<int>(sheets.size() - 1);
+  };
+  const int f = sheetIndex(first);
+  const int l = last.empty() ? f : sheetIndex(last);
+  if (f < 0 || l < 0)
+    return -1;
+  return entryIndex({static_cast<std::uint16_t>(ownSupportingBooks + static_cast<size_t>(b)),
+                     static_cast<std::uint16_t>(f), static_cast<std::uint16_t>(l)});
+}
+
+bool WriteLinks::externalName(std::u16string_view path, std::u16string_view name, int& externSheet,
+                              int& index) {
+  const int b = bookIndex(path);
+  if (b < 0)
+    return false;
+  std::vector<std::u16string>& names = books[static_cast<size_t>(b)].names;
+  index = -1;
+  for (size_t i = 0; i < names.size() && index < 0; ++i)
+    if (platform::equalsIgnoreCase(names[i], name))
+      index = static_cast<int>(i + 1);
+  if (index < 0) {
+    if (names.size() >= 0xFFFF)
+      return false;
+    names.emplace_back(name);
+    index = static_cast<int>(names.size());
+  }
+  externSheet = entryIndex({static_cast<std::uint16_t>(ownSupportingBooks + static_cast<size_t>(b)),
+                            kNoSheet, kNoSheet});
+  return externSheet >= 0;
+}
+
+int WriteLinks::undefinedName(std::u16string_view name) {
+  const std::u16string folded = platform::foldCase(name);
+  for (size_t i = 0; i < m_foldedNames.size(); ++i)
+    if (m_foldedNames[i] == folded)
+      return static_cast<int>(definedNames + i + 1);
+  if (definedNames + undefinedNames.size() >= 0xFFFF)
+    return -1;
+  undefinedNames.emplace_back(name);
+  m_foldedNames.push_back(folded);
+  return static_cast<int>(definedNames + undefinedNames.size());
+}
+
 namespace {
 
 bool hasMacroSheet(const model::Workbook& book) {
@@ -542,6 +797,16 @@ private:
       if (index >= table.externSheets.size())
         return push(u"");
       const ExternSheetEntry& entry = table.externSheets[index];
+      if (entry.book < table.externalBooks.size() && table.externalBooks[entry.book]) {
+        // Another workbook's sheet keeps its own qualifier; it is never one
+        // of this workbook's sheets.
+        const ExternalBook& other = *table.externalBooks[entry.book];
+        if (entry.firstSheet >= other.sheets.size() || entry.lastSheet >= other.sheets.size())
+          return push(std::u16string(model::errorText(model::ErrorCode::Ref)));
+        std::u16string prefix = externalQualifier(other.path, other.sheets[entry.firstSheet],
+                                                  other.sheets[entry.lastSheet]);
+        return area ? pushArea(a, b, std::move(prefix)) : pushCell(a, std::move(prefix));
+      }
       if (table.ownBook >= 0 && entry.book != table.ownBook && entry.firstSheet != kNoSheet &&
           entry.firstSheet != kDeletedSheet)
         return push(u"");
@@ -579,6 +844,17 @@ private:
       const LinkTable& table = links();
       const bool addIn = sheet < table.externSheets.size() && table.addInBook >= 0 &&
                          table.externSheets[sheet].book == table.addInBook;
+      if (!addIn && sheet < table.externSheets.size()) {
+        const std::uint16_t book = table.externSheets[sheet].book;
+        if (book < table.externalBooks.size() && table.externalBooks[book]) {
+          // A name of another workbook, qualified by it.
+          const ExternalBook& other = *table.externalBooks[book];
+          const std::u16string name = listEntry(other.names, index);
+          if (name.empty())
+            return push(std::u16string(model::errorText(model::ErrorCode::Ref)));
+          return push(externalQualifier(other.path, {}, {}) + name);
+        }
+      }
       return push(addIn ? listEntry(table.externNames, index) : definedName(index));
     }
     if (!m_in.u16(sheet) || !m_in.skip(8) || !m_in.u16(index) || !m_in.skip(12))
@@ -1234,8 +1510,9 @@ private:
 
   // ---- references ----
 
-  // Reads "Sheet!", "'Sheet'!", "First:Last!" or "'First:Last'!" at p.
-  bool qualifier(size_t p, size_t end, SheetSpan& span, size_t& next) const {
+  // Reads "Sheet!", "'Sheet'!", "First:Last!" or "'First:Last'!" at p. A
+  // qualifier well formed but naming no sheet sets `unknown` (and `next`).
+  bool qualifier(size_t p, size_t end, SheetSpan& span, size_t& next, bool* unknown = nullptr) const {
     if (!m_ctx.book)
       return false;
     std::u16string first, last;
@@ -1282,20 +1559,144 @@ private:
       return false;
     span.first = model::find_sheet(*m_ctx.book, first);
     span.last = range ? model::find_sheet(*m_ctx.book, last) : span.first;
-    if (span.first < 0 || span.last < 0)
+    if (span.first < 0 || span.last < 0) {
+      if (unknown) {
+        *unknown = true;
+        next = i + 1;
+      }
+      return false;
+    }
+    next = i + 1;
+    return true;
+  }
+
+  // Reads the qualifier of another workbook at p: "[Book.xls]Sheet1!",
+  // "'C:\Dir\[Book.xls]Sheet 1'!", "[Book.xls]First:Last!", or "[Book.xls]!"
+  // before one of that workbook's names (`first` empty).
+  bool externalQualifier(size_t p, size_t end, std::u16string& path, std::u16string& first,
+                         std::u16string& last, size_t& next) const {
+    std::u16string content;
+    size_t i = p;
+    if (m_t[i] == u'\'') {
+      for (++i;; ++i) {
+        if (i >= end)
+          return false;
+        if (m_t[i] == u'\'') {
+          if (i + 1 < end && m_t[i + 1] == u'\'') {
+            content += u'\'';
+            ++i;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        content += m_t[i];
+      }
+    } else {
+      if (m_t[i] != u'[')
+        return false;
+      const size_t close = m_t.substr(0, end).find(u']', i);
+      if (close == std::u16string_view::npos)
+        return false;
+      i = close + 1;
+      while (i < end && (isPlainSheetChar(m_t[i], m_sep.list) || m_t[i] == u':'))
+        ++i;
+      content.assign(m_t.substr(p, i - p));
+    }
+    if (i >= end || m_t[i] != u'!')
+      return false;
+    const size_t open = content.find(u'[');
+    const size_t close = open == std::u16string::npos ? open : content.find(u']', open);
+    if (close == std::u16string::npos || close == open + 1)
+      return false;
+    path = content.substr(0, open) + content.substr(open + 1, close - open - 1);
+    const std::u16string sheets = content.substr(close + 1);
+    const size_t colon = sheets.find(u':');
+    first = sheets.substr(0, colon);
+    last = colon == std::u16string::npos ? first : sheets.substr(colon + 1);
+    if (colon != std::u16string::npos && (first.empty() || last.empty()))
       return false;
     next = i + 1;
     return true;
   }
 
-  bool reference(size_t& p, size_t end, TokenClass cls, Compiled& result) {
+  // A reference (or name) of another workbook. BIFF8 writes it through its
+  // SUPBOOK and EXTERNSHEET entries; Excel 95 files cannot hold one here,
+  // and it becomes #REF!.
+  bool externalReference(size_t& p, size_t end, TokenClass cls, Compiled& result) {
+    if (!m_ctx.writeLinks || m_ctx.fileKind != 2)
+      return false;
+    std::u16string path, first, last;
+    size_t at = 0;
+    if (!externalQualifier(p, end, path, first, last, at))
+      return false;
     const std::u16string_view bounded = m_t.substr(0, end);
-    SheetSpan span;
-    size_t at = p;
-    const bool qualified = qualifier(p, end, span, at);
+    if (first.empty()) {
+      size_t q = at;
+      while (q < end && !formula::isIdentifierTerminator(m_t[q], m_sep.list) && m_t[q] != u'"' &&
+             m_t[q] != u'{' && m_t[q] != u'}' && m_t[q] != u'!')
+        ++q;
+      int sheet = -1, index = -1;
+      if (q == at || !m_biff8 ||
+          !m_ctx.writeLinks->externalName(path, m_t.substr(at, q - at), sheet, index))
+        return false;
+      result.classAt = operandToken(ptgNameX, cls);
+      u16(static_cast<std::uint16_t>(sheet));
+      u16(static_cast<std::uint16_t>(index));
+      u16(0);
+      p = q;
+      return true;
+    }
     formula::ParsedReference ref;
     if (!formula::readA1Reference(bounded, at, nullptr, m_sep.list, ref) || ref.hasQualifier)
       return false;
+    const int index = m_biff8 ? m_ctx.writeLinks->externSheet(path, first, last) : -1;
+    if (index < 0) {
+      deletedReference3d(ref, cls, result);
+    } else {
+      result.classAt = operandToken(ref.isArea ? ptgArea3d : ptgRef3d, cls);
+      u16(static_cast<std::uint16_t>(index));
+      if (ref.isArea)
+        putArea(ref.first, ref.last);
+      else
+        putCell(ref.first);
+    }
+    p = ref.end;
+    return true;
+  }
+
+  // A 3-D reference whose sheet is gone: it computes to #REF!.
+  void deletedReference3d(const formula::ParsedReference& ref, TokenClass cls, Compiled& result) {
+    result.classAt = operandToken(ref.isArea ? ptgAreaErr3d : ptgRefErr3d, cls);
+    if (m_biff8) {
+      zeros(ref.isArea ? 10 : 6);
+    } else {
+      u16(0xFFFF);
+      zeros(ref.isArea ? 18 : 15);
+    }
+  }
+
+  bool reference(size_t& p, size_t end, TokenClass cls, Compiled& result) {
+    const std::u16string_view bounded = m_t.substr(0, end);
+    if (externalReference(p, end, cls, result))
+      return true;
+    SheetSpan span;
+    size_t at = p;
+    bool unknownSheet = false;
+    const bool qualified = qualifier(p, end, span, at, &unknownSheet);
+    if (!qualified && !unknownSheet)
+      at = p;
+    formula::ParsedReference ref;
+    if (!formula::readA1Reference(bounded, at, nullptr, m_sep.list, ref) || ref.hasQualifier)
+      return false;
+    if (unknownSheet) {
+      // A sheet that does not exist: the reference is an error, not text.
+      if (m_ctx.fileKind != 2)
+        return false;
+      deletedReference3d(ref, cls, result);
+      p = ref.end;
+      return true;
+    }
     if (qualified) {
       // A span of sheets the link table cannot name is kept as text.
       if (!reference3d(span, ref, cls, result))
@@ -1644,9 +2045,36 @@ private:
       ++q;
     if (q == p)
       return false;
+    const std::u16string_view word = m_t.substr(p, q - p);
+    if (m_ctx.writeLinks && m_ctx.fileKind == 2 && isNameSyntax(word)) {
+      // A name no definition holds: a hidden name whose definition is #NAME?
+      // stands for it, so the formula reads back as it was typed.
+      const int index = m_ctx.writeLinks->undefinedName(word);
+      if (index > 0) {
+        result.classAt = static_cast<long>(m_out.tokens.size());
+        nameToken(static_cast<std::uint16_t>(index), cls);
+        p = q;
+        return true;
+      }
+    }
     // A word that names nothing is kept as text, so saving never fails.
-    emitString(m_t.substr(p, q - p));
+    emitString(word);
     p = q;
+    return true;
+  }
+
+  // Letters, digits, "_", "." and "?", starting with a letter, "_" or "\".
+  static bool isNameSyntax(std::u16string_view word) {
+    if (word.empty() || word.size() > 255)
+      return false;
+    auto letter = [](char16_t c) {
+      return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c >= 0x80 || c == u'_';
+    };
+    if (!letter(word[0]) && word[0] != u'\\')
+      return false;
+    for (const char16_t c : word.substr(1))
+      if (!letter(c) && !isDigit(c) && c != u'.' && c != u'?' && c != u'\\')
+        return false;
     return true;
   }
 

@@ -94,8 +94,13 @@ struct TokenContext {
   /// use the layout of linkTableForWriting.
   const LinkTable* links = nullptr;
   /// The sheet that holds the formula: natural-language label tokens read
-  /// the entry text of its cells. -1 when there is none.
+  /// the entry text of its cells, and names local to it come first. -1 when
+  /// there is none.
   int sheet = -1;
+  /// Writing for a binary workbook save: references into other workbooks and
+  /// names without definition are registered here and written as such. Null
+  /// (the pocket format, or no save): they become string tokens.
+  WriteLinks* writeLinks = nullptr;
 };
 
 /// Converts a token array and its extra data (the bodies of array constants
@@ -140,8 +145,11 @@ struct TokenArray {
 
 /// Compiles formula text into tokens and extra data. A leading "=" and the
 /// spaces after it are skipped. Nothing makes a formula unwritable: a name
-/// that is no function, constant, defined name or reference becomes a
-/// string token; text that cannot be read as an expression at all (or is
+/// that is no function, constant, defined name or reference becomes a name
+/// token of an undefined name when `writeLinks` collects them (else a string
+/// token), a reference into another workbook a 3-D token through
+/// `writeLinks` (else a string token), and a reference to a sheet that does
+/// not exist a deleted 3-D reference (#REF!); text that cannot be read as an expression at all (or is
 /// nested deeper than kMaxWriteDepth) becomes one string constant holding
 /// it; strings longer than 255 characters are written as a parenthesised
 /// concatenation of pieces, which computes the same text. Returns false

@@ -310,7 +310,7 @@ TEST(FormulaTokens, WriterNormalisesAndFallsBack) {
       {u"=1+", u"=\"1+\""},
       {u"=(1", u"=\"(1\""},                     // unmatched bracket: the rest as text
       {u"=\"abc", u"=\"\"\"abc\""},             // unclosed string: the rest, quote included
-      {u"=Nowhere!A1", u"=\"Nowhere!A1\""},
+      {u"=Nowhere!A1", u"=#REF!"},              // a sheet that does not exist
       {u"=", u"="},
   };
   for (const auto& row : kRows) {

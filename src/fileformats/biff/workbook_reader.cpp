@@ -295,10 +295,17 @@ private:
   void keepOneNamePerScope();
   /// Acts on one record of the globals; false when the open must stop.
   bool globalRecord(RecordStream& rs, const Record& r);
+  ReadStatus refusal() const {
+    return m_encrypted              ? ReadStatus::Encrypted
+           : m_unsupportedCodePage ? ReadStatus::UnsupportedCodePage
+                                   : ReadStatus::Damaged;
+  }
   void readSst(RecordStream& rs, const Record& first);
   void readFont(ByteCursor c);
   void readWriteAccess(ByteCursor c);
   void readXf(ByteCursor c);
+  bool readOldXf(ByteCursor c, model::CellFormat& f);
+  std::uint16_t orderedFormatIndex(const std::u16string& code);
   void readFormat(ByteCursor c);
   void readName(ByteCursor c);
   void readBoundSheet(ByteCursor c);
@@ -379,7 +386,11 @@ private:
   model::Workbook& m_book;
   int m_version = 8;
   int m_codePage = 1252;
+  bool m_unsupportedCodePage = false;
   bool m_firstFont = true, m_firstXf = true;
+  // Before Excel 95 formats are numbered by their order in the file: the
+  // index each one has in the workbook's table, by that order.
+  std::vector<std::uint16_t> m_orderedFormats;
   // The shared strings as the values their cells share, and per string
   // whether it reads as text when typed (1), needs an apostrophe (2) or is
   // not known yet (0): classified once, not per cell.
@@ -387,6 +398,7 @@ private:
   std::vector<std::uint8_t> m_sstPlain;
   std::u16string m_entry; // scratch for entry texts
   std::vector<std::vector<std::uint8_t>> m_nameTokens;
+  std::vector<bool> m_placeholderName; // by name, see readName
   std::vector<std::uint8_t> m_externSheet;
   std::vector<std::vector<std::uint8_t>> m_supbooks;
   std::vector<std::pair<int, std::u16string>> m_externNames; // supporting book, text
@@ -440,7 +452,7 @@ bool Reader::run(std::span<const std::uint8_t> stream, ReadInfo& info) {
         m_version = (versionWord >> 8) == 5 ? 7 : 8;
       info.version = m_version;
       if (!readGlobals(rs)) {
-        info.status = m_encrypted ? ReadStatus::Encrypted : ReadStatus::Damaged;
+        info.status = refusal();
         return false;
       }
       readSheets(rs);
@@ -462,7 +474,7 @@ bool Reader::run(std::span<const std::uint8_t> stream, ReadInfo& info) {
     const bool ok = readSheet(rs, 0);
     finishGlobals();
     if (!ok) {
-      info.status = m_encrypted ? ReadStatus::Encrypted : ReadStatus::Damaged;
+      info.status = refusal();
       return false;
     }
   }
@@ -580,7 +592,7 @@ void Reader::keepOneNamePerScope() {
   kept.reserve(m_book.names.size());
   for (size_t i = 0; i < m_book.names.size(); ++i) {
     model::DefinedName& n = m_book.names[i];
-    if (n.name == u"_FilterDatabase")
+    if (n.name == u"_FilterDatabase" || (i < m_placeholderName.size() && m_placeholderName[i]))
       continue;
     const bool builtin = std::find(std::begin(model::kBuiltinNameTexts),
                                    std::end(model::kBuiltinNameTexts),
@@ -625,8 +637,17 @@ bool Reader::globalRecord(RecordStream& rs, const Record& r) {
         // 1200 marks UTF-16 text; 32768 and 32769 are the old files' names
         // for Mac Roman and Windows Latin; other pages convert when known.
         const int page = cp == 32768 ? 10000 : cp == 32769 ? 1252 : cp;
-        if (cp != 1200 && platform::isSupportedCodePage(page))
+        if (cp != 1200 && platform::isSupportedCodePage(page)) {
           m_codePage = page;
+        } else if (cp != 1200 && m_version < 8) {
+          // Before BIFF8 every text is in this code page: read with another
+          // one they would all be wrong, and nothing would say so.
+          m_unsupportedCodePage = true;
+          std::u16string message(kMessageUnsupportedCodePage);
+          message.replace(message.find(u"%d"), 2, platform::fromUtf8(std::to_string(page)));
+          showMessage(message);
+          return false;
+        }
       }
       break;
     }
@@ -722,13 +743,23 @@ void Reader::finishGlobals() {
           break;
         m_links.externSheets.push_back(e);
       }
-    for (size_t b = 0; b < m_supbooks.size(); ++b)
+    m_links.externalBooks.resize(m_supbooks.size());
+    for (size_t b = 0; b < m_supbooks.size(); ++b) {
       if (isAddInSupportingBook(m_supbooks[b])) {
-        m_links.addInBook = static_cast<int>(b);
-        break;
+        if (m_links.addInBook < 0)
+          m_links.addInBook = static_cast<int>(b);
+      } else if (isOwnSupportingBook(m_supbooks[b])) {
+        if (m_links.ownBook < 0)
+          m_links.ownBook = static_cast<int>(b);
+      } else {
+        m_links.externalBooks[b] = externalBookOf(m_supbooks[b]);
       }
+    }
   }
   for (const auto& [book, name] : m_externNames) {
+    if (m_version == 8 && book >= 0 && static_cast<size_t>(book) < m_links.externalBooks.size() &&
+        m_links.externalBooks[static_cast<size_t>(book)])
+      m_links.externalBooks[static_cast<size_t>(book)]->names.push_back(name);
     if (m_version != 8 || book == m_links.addInBook) {
       m_links.externNames.push_back(name);
       // Add-in functions the formulas call are listed with the workbook, so
@@ -809,6 +840,12 @@ void Reader::readXf(ByteCursor c) {
   if (m_book.cellFormats.size() >= 0xFFFF)
     return;
   model::CellFormat f;
+  if (m_version < 5) {
+    if (readOldXf(c, f) && f.fillPattern == 1)
+      std::swap(f.patternColour, f.backgroundColour);
+    m_book.cellFormats.push_back(f);
+    return;
+  }
   std::uint16_t font = 0, format = 0, type = 0;
   if (!c.u16(font) || !c.u16(format) || !c.u16(type)) {
     m_book.cellFormats.push_back(f);
@@ -868,19 +905,96 @@ void Reader::readXf(ByteCursor c) {
   m_book.cellFormats.push_back(f);
 }
 
+// The layouts before Excel 95: one or two bytes for the font and the format
+// (the format by its order in the file), then per version the protection,
+// alignment, fill and borders.
+bool Reader::readOldXf(ByteCursor c, model::CellFormat& f) {
+  std::uint8_t font = 0, format = 0;
+  if (!c.u8(font))
+    return false;
+  auto fontIndex = [](std::uint8_t i) { return static_cast<std::uint16_t>(i > 4 ? i - 1 : i); };
+  auto numberFormat = [&](std::uint8_t order) {
+    return order < m_orderedFormats.size() ? m_orderedFormats[order] : std::uint16_t{0};
+  };
+  // Five-bit colours: 24 and 25 are the window's text and background.
+  auto colour = [](std::uint32_t c) {
+    c &= 0x1F;
+    return static_cast<std::uint8_t>(c == 24 ? 64 : c == 25 ? 65 : c);
+  };
+  f.fontIndex = fontIndex(font);
+  if (m_version == 2) {
+    std::uint8_t attributes = 0, borders = 0;
+    if (!c.skip(1) || !c.u8(attributes) || !c.u8(borders))
+      return false;
+    f.numberFormatIndex = numberFormat(attributes & 0x3F);
+    f.flags = bitIf(attributes & 0x40, model::kFormatLocked) |
+              bitIf(attributes & 0x80, model::kFormatFormulaHidden);
+    f.horizontalAlignment = borders & 0x07;
+    // Borders are on or off, thin and black; shading is one grey pattern.
+    const int sides[] = {0x08, 0x10, 0x20, 0x40}; // left, right, top, bottom
+    for (size_t i = 0; i < 4; ++i)
+      if (borders & sides[i])
+        f.borders[i] = {1, 8};
+    if (borders & 0x80)
+      f.fillPattern = 17;
+    return true;
+  }
+  std::uint8_t type = 0, align = 0;
+  std::uint16_t fill = 0;
+  std::uint32_t border = 0;
+  if (!c.u8(format))
+    return false;
+  if (m_version == 3) {
+    std::uint16_t alignment = 0;
+    if (!c.u8(type) || !c.skip(1) || !c.u16(alignment))
+      return false;
+    align = static_cast<std::uint8_t>(alignment & 0x0F);
+  } else {
+    std::uint16_t typeWord = 0;
+    if (!c.u16(typeWord) || !c.u8(align) || !c.skip(1))
+      return false;
+    type = static_cast<std::uint8_t>(typeWord);
+    f.verticalAlignment = (align >> 4) & 0x03;
+  }
+  f.numberFormatIndex = numberFormat(format);
+  f.flags = bitIf(type & 0x01, model::kFormatLocked) |
+            bitIf(type & 0x02, model::kFormatFormulaHidden) |
+            bitIf(type & 0x04, model::kFormatStyle);
+  f.horizontalAlignment = align & 0x07;
+  if (align & 0x08)
+    f.flags |= model::kFormatWrapText;
+  if (!c.u16(fill) || !c.u32(border))
+    return true; // a record cut short keeps what it had
+  f.fillPattern = static_cast<std::uint8_t>(fill & 0x3F);
+  f.patternColour = colour(fill >> 6);
+  f.backgroundColour = colour(fill >> 11);
+  auto side = [&](int shift) {
+    return model::Border{static_cast<std::uint8_t>((border >> shift) & 0x07),
+                         colour(border >> (shift + 3))};
+  };
+  f.borders[2] = side(0);  // top
+  f.borders[0] = side(8);  // left
+  f.borders[3] = side(16); // bottom
+  f.borders[1] = side(24); // right
+  return true;
+}
+
 void Reader::readFormat(ByteCursor c) {
   std::uint16_t index = 0;
   std::u16string code;
   if (m_version >= 5) {
     if (!c.u16(index))
       return;
-  } else {
-    // Older files number their formats by order of appearance.
-    index = static_cast<std::uint16_t>(m_book.numberFormats.size());
+  } else if (m_version == 4 && !c.skip(2)) {
+    return;
   }
   const bool ok = m_version == 8 ? readString16(c, code) : readString8(c, code);
   if (!ok)
     return;
+  if (m_version < 5) {
+    m_orderedFormats.push_back(orderedFormatIndex(code));
+    return;
+  }
   const int pos = model::numberFormatPosition(m_book, index);
   if (pos >= 0) {
     model::NumberFormat& f = m_book.numberFormats[static_cast<size_t>(pos)];
@@ -889,6 +1003,24 @@ void Reader::readFormat(ByteCursor c) {
   } else {
     m_book.numberFormats.push_back({index, 0, code, code});
   }
+}
+
+// Older files list every format they use, built-in ones included, by code:
+// a built-in code keeps its built-in index (so it is saved as one), another
+// takes the workbook's next free index for added formats.
+std::uint16_t Reader::orderedFormatIndex(const std::u16string& code) {
+  for (const numfmt::BuiltinFormat& b : numfmt::kBuiltinFormats)
+    if (b.code == code)
+      return b.index;
+  std::uint16_t next = 164;
+  for (const model::NumberFormat& f : m_book.numberFormats) {
+    if (!(f.flags & model::kNumberFormatBuiltin) && f.code == code)
+      return f.index;
+    if (f.index >= next)
+      next = static_cast<std::uint16_t>(f.index + 1);
+  }
+  m_book.numberFormats.push_back({next, 0, code, code});
+  return next;
 }
 
 void Reader::readName(ByteCursor c) {
@@ -919,6 +1051,10 @@ void Reader::readName(ByteCursor c) {
   n.fileBytes.assign(tokens.begin(), tokens.end());
   m_nameTokens.emplace_back(tokens.begin(), tokens.end());
   m_book.names.push_back(std::move(n));
+  // A hidden name defined as #NAME? only stands for a name that formulas use
+  // and nothing defines: their text keeps the name, the list does not.
+  m_placeholderName.push_back((options & 0x0001) && tokens.size() == 2 && tokens[0] == ptgErr &&
+                              tokens[1] == 0x1D);
 }
 
 void Reader::readBoundSheet(ByteCursor c) {

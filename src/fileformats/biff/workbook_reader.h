@@ -13,6 +13,8 @@ namespace biff {
 
 inline constexpr std::u16string_view kMessagePasswordProtected = u"此文件已被密码保护！";
 /// Shown once when a workbook opens with sheets whose contents could not be found.
+/// %d is the code page number.
+inline constexpr std::u16string_view kMessageUnsupportedCodePage = u"不支持此文件的字符集（代码页 %d）。";
 inline constexpr std::u16string_view kMessageSheetsLeftOut = u"部分工作表无法读取，已跳过。";
 
 enum class ReadStatus {
@@ -20,6 +22,7 @@ enum class ReadStatus {
   WorkbookNotFound, // not a container, or no workbook stream in it
   Encrypted,        // the file is password-protected
   Damaged,          // the container or the records could not be read
+  UnsupportedCodePage, // 8-bit text in a code page with no converter
   OutOfMemory,      // reading ran out of memory ("Insufficient memory" was shown)
 };
 

@@ -1,6 +1,7 @@
 #include "fileformats/biff/workbook_reader.h"
 
 #include "fileformats/biff/records.h"
+#include "fileformats/biff/workbook_writer.h"
 #include "fileformats/compound/compound_file.h"
 #include "formula/recalc.h"
 #include "functions/families.h"
@@ -203,6 +204,56 @@ TEST_F(ReaderTest, DamagedRecordsAreRefusedWithAReason) {
   EXPECT_EQ(info.status, ReadStatus::Damaged);
   ASSERT_EQ(ui.shown().size(), 1u);
   EXPECT_EQ(ui.shown()[0].text, model::kMessageInvalidData);
+}
+
+// An Excel 95 workbook of one sheet whose only cell is a label of 8-bit
+// text in the given code page.
+std::vector<std::uint8_t> excel95WithLabel(std::uint16_t codePage, std::string_view label) {
+  StreamBuilder g;
+  g.u16(0x0500).u16(0x0005).u16(0).u16(0).record(rtBOF);
+  g.u16(codePage).record(rtCODEPAGE);
+  const size_t positionField = g.bytes.size() + 4;
+  g.u32(0).u8(0).u8(0).u8(6).ascii("Sheet1").record(rtBOUNDSHEET);
+  g.record(rtEOF);
+  const auto at = static_cast<std::uint32_t>(g.bytes.size());
+  for (int k = 0; k < 4; ++k)
+    g.bytes[positionField + static_cast<size_t>(k)] = static_cast<std::uint8_t>(at >> (8 * k));
+  g.u16(0x0500).u16(0x0010).u16(0).u16(0).record(rtBOF);
+  g.u16(0).u16(0).u16(15).u16(static_cast<std::uint16_t>(label.size())).ascii(label).record(rtLABEL);
+  g.record(rtEOF);
+  return g.file();
+}
+
+// Mac code pages convert through their own tables (bytes from Apple's
+// published ones); a page with no converter refuses the file and says which,
+// rather than showing every text in the wrong characters.
+TEST_F(ReaderTest, MacCodePagesConvertAndUnknownPagesAreRefusedByNumber) {
+  const struct {
+    std::uint16_t codePage;
+    std::string_view bytes;
+    std::u16string_view text;
+  } kRows[] = {
+      {10029, "\x89\x87\x84\xFC", u"ČáĄŁ"},
+      {10007, "\x8F\xF0\xE8\xE2\xE5\xF2", u"Привет"},
+      {32768, "\x8E\x8A", u"éä"}, // the old files' name for Mac Roman
+      {1252, "\xE9", u"é"},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.codePage);
+    ASSERT_TRUE(read(excel95WithLabel(row.codePage, row.bytes)));
+    const model::CellRecord* c = model::cell_at(book->sheet(0), 0, 0);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->input.view(), row.text);
+  }
+  EXPECT_TRUE(ui.shown().empty());
+  for (const std::uint16_t page : {std::uint16_t{10001}, std::uint16_t{12345}}) {
+    ui.clearShown();
+    EXPECT_FALSE(read(excel95WithLabel(page, "abc")));
+    EXPECT_EQ(info.status, ReadStatus::UnsupportedCodePage);
+    ASSERT_EQ(ui.shown().size(), 1u);
+    EXPECT_EQ(ui.shown()[0].text, u"不支持此文件的字符集（代码页 " +
+                                      platform::fromUtf8(std::to_string(page)) + u"）。");
+  }
 }
 
 std::vector<std::uint8_t> rowRecord(std::uint16_t row, std::uint16_t height, bool hidden) {
@@ -442,6 +493,75 @@ TEST_F(ReaderTest, CorpusExcel95ChartSheetsKeepTheWorksheetsAfterThem) {
               "conversion\n",
               worksheets, same, cells);
   EXPECT_EQ(worksheets, 23u);
+}
+
+// A real file's references into other workbooks (a file name and a URL)
+// keep their text through reading and saving; they are not computed here.
+TEST_F(ReaderTest, CorpusReferencesToOtherWorkbooksAreKept) {
+  const auto file = corpusFile("poi__FormulaRefs.xls");
+  if (file.empty())
+    GTEST_SKIP() << "corpus not present";
+  const struct {
+    int row;
+    std::u16string_view text;
+  } kRows[] = {
+      {2, u"=Sheet1!B1"},
+      {3, u"=[Formulas2.xls]Sheet1!B2"},
+      {4, u"='http://gagravarr.org/[FormulaRefs.xls]Sheet1'!B1"},
+  };
+  ASSERT_TRUE(read(file));
+  for (int pass = 0; pass < 2; ++pass) {
+    SCOPED_TRACE(pass == 0 ? "as read" : "saved and read again");
+    formula::recalcAll(*book);
+    for (const auto& row : kRows) {
+      model::CellRecord* c = model::cell_at(book->sheet(0), static_cast<std::uint16_t>(row.row), 1);
+      ASSERT_NE(c, nullptr) << row.row;
+      EXPECT_EQ(c->input.view(), row.text);
+      formula::computeCell(*book, 0, *c);
+      ASSERT_TRUE(c->value.isNumber()) << row.row;
+      EXPECT_EQ(c->value.numberValue(), 112);
+    }
+    std::vector<std::uint8_t> saved;
+    ASSERT_TRUE(writeBinaryWorkbook(*book, 8, saved));
+    ASSERT_TRUE(read(saved));
+  }
+}
+
+// Excel 2, 3 and 4 files lay out their cell formats each its own way and
+// number their formats by order: their dates stay dates, and their formats
+// survive saving as Excel 97.
+TEST_F(ReaderTest, CorpusOldVersionsKeepTheirCellFormats) {
+  const struct {
+    const char* cell;
+    int row, column;
+    std::u16string_view code;
+  } kCells[] = {
+      {"C2", 1, 2, u"d\\-mmm"},
+      {"C3", 2, 2, u"d\\-mmm\\-yy"},
+      {"C8", 7, 2, u"\"$\"#,##0.00_);[Red]\\(\"$\"#,##0.00\\)"},
+  };
+  for (const char* version : {"2", "3", "4"}) {
+    SCOPED_TRACE(version);
+    const auto file = corpusFile(std::string("edr__as3xls_BIFF") + version + ".xls");
+    if (file.empty())
+      GTEST_SKIP() << "corpus not present";
+    ASSERT_TRUE(read(file));
+    for (int pass = 0; pass < 2; ++pass) {
+      for (const auto& c : kCells) {
+        SCOPED_TRACE(c.cell);
+        const model::CellRecord* cell =
+            model::cell_at(book->sheet(0), static_cast<std::uint16_t>(c.row),
+                           static_cast<std::uint8_t>(c.column));
+        ASSERT_NE(cell, nullptr);
+        ASSERT_LT(cell->formatIndex, book->cellFormats.size());
+        const std::uint16_t format = book->cellFormats[cell->formatIndex].numberFormatIndex;
+        EXPECT_EQ(model::numberFormatCode(*book, format), c.code) << pass;
+      }
+      std::vector<std::uint8_t> saved;
+      ASSERT_TRUE(writeBinaryWorkbook(*book, 8, saved));
+      ASSERT_TRUE(read(saved));
+    }
+  }
 }
 
 // Real files cut short or with damaged bytes open as far as they go or are

@@ -14,6 +14,7 @@
 #include "platform/locale_strings.h"
 #include "platform/code_page.h"
 #include "platform/memory.h"
+#include "platform/ui_services.h"
 #include "platform/unicode.h"
 
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <numeric>
 #include <unordered_map>
 
@@ -156,6 +158,7 @@ private:
   void text(std::u16string_view s, bool wideLength) {
     const size_t limit = wideLength ? 0xFFFF : 0xFF;
     if (m_b8) {
+      noteCut(s.size() > limit);
       s = s.substr(0, std::min(s.size(), limit));
       if (wideLength)
         u16(static_cast<std::uint16_t>(s.size()));
@@ -165,6 +168,7 @@ private:
       return;
     }
     std::string b = narrow(s);
+    noteCut(b.size() > limit);
     b.resize(std::min(b.size(), limit));
     if (wideLength)
       u16(static_cast<std::uint16_t>(b.size()));
@@ -242,15 +246,26 @@ private:
     ctx.version = m_b8 ? 8 : 7;
     ctx.fileKind = 2;
     ctx.sheet = sheet;
+    ctx.writeLinks = &m_writeLinks;
     TokenArray out;
-    (void)formulaTextToTokens(text, ctx, options, out); // oversized tokens are written anyway
+    if (!formulaTextToTokens(text, ctx, options, out)) {
+      // More tokens than a record's length fields can count: #REF! stands
+      // for the formula, and the user is told.
+      out = TokenArray{};
+      out.tokens = {ptgErr, codeOfErrorIndex(static_cast<int>(model::ErrorCode::Ref))};
+      noteCut(true);
+    }
     return out;
   }
+  void noteCut(bool cut) const { m_textCut = m_textCut || cut; }
   std::uint16_t fileFontIndex(std::uint16_t font) const {
     return font >= 4 ? static_cast<std::uint16_t>(font + 1) : font;
   }
-  std::uint16_t xfOf(const model::CellRecord &c) const {
-    return c.formatIndex < m_book.cellFormats.size() ? c.formatIndex : model::kDefaultCellFormat;
+  std::uint16_t xfOf(const model::CellRecord &c) const { return validXf(c.formatIndex); }
+  /// A format index the written table holds (cellFormats fills a short one
+  /// up to the default format).
+  std::uint16_t validXf(std::uint16_t xf) const {
+    return xf < m_book.cellFormats.size() ? xf : model::kDefaultCellFormat;
   }
   std::uint16_t numberFormatOf(std::uint16_t xf) const {
     return xf < m_book.cellFormats.size() ? m_book.cellFormats[xf].numberFormatIndex : 0;
@@ -273,9 +288,23 @@ private:
     return 9 + s.size() * (wide ? 2 : 1) > kMaxRecordBody;
   }
 
+  void collectLinks();
+  /// The tokens of a formula cell (the master-cell token for a cell of an
+  /// array block), compiled once in the pass that gathers links.
+  const TokenArray &cellTokens(int index, const model::CellRecord &c);
+  void undefinedNames();
+  void externalBooks();
+
   const model::Workbook &m_book;
   bool m_b8;
   LinkTable m_links;
+  // Links the formulas need beyond the writer's own tables; filled by
+  // collectLinks before the globals are written, read-only afterwards.
+  mutable WriteLinks m_writeLinks;
+  // A text or formula was cut to what the format holds; said once per save.
+  mutable bool m_textCut = false;
+  std::unordered_map<const model::CellRecord *, TokenArray> m_cellTokens;
+  std::map<std::pair<int, size_t>, TokenArray> m_arrayTokens; // (sheet, block)
   int m_codePage = 1252;
   std::vector<std::uint8_t> m_out;
   std::vector<std::uint8_t> m_body;
@@ -303,9 +332,13 @@ void Writer::bof(std::uint16_t versionWord, std::uint16_t type) {
 std::vector<std::uint8_t> Writer::run() {
   if (m_b8)
     collectLongTexts();
+  collectLinks();
   globals();
   for (int i = 0; i < m_book.sheetCount(); ++i)
     sheet(i);
+  if (m_textCut)
+    platform::ui().messageBox(kMessageTextCut, std::nullopt, platform::MessageButtons::Ok,
+                              platform::MessageIcon::None);
   return std::move(m_out);
 }
 
@@ -419,12 +452,14 @@ void Writer::globals() {
       u16(0);
       emit(rtSUPBOOK);
     }
-    u16(static_cast<std::uint16_t>(m_links.externSheets.size()));
-    for (const ExternSheetEntry &e : m_links.externSheets) {
-      u16(e.book);
-      u16(e.firstSheet);
-      u16(e.lastSheet);
-    }
+    externalBooks();
+    u16(static_cast<std::uint16_t>(m_links.externSheets.size() + m_writeLinks.externSheets.size()));
+    for (const auto *list : {&m_links.externSheets, &m_writeLinks.externSheets})
+      for (const ExternSheetEntry &e : *list) {
+        u16(e.book);
+        u16(e.firstSheet);
+        u16(e.lastSheet);
+      }
     emit(rtEXTERNSHEET);
     names();
     autoFilterNames();
@@ -444,6 +479,7 @@ void Writer::fonts() {
     u8(f.pitchAndFamily);
     u8(f.charSet);
     u8(0);
+    noteCut(f.face.size() > 31);
     text(std::u16string_view(f.face).substr(0, 31), false);
     emit(rtFONT);
   }
@@ -466,7 +502,22 @@ void Writer::formats() {
 
 // Field positions mirror the reader's unpacking of each version.
 void Writer::cellFormats() {
-  for (const model::CellFormat &f : m_book.cellFormats) {
+  // Cells without a format of their own name format 15, and other programs
+  // expect the 15 style formats before it: a short table is filled up with
+  // plain ones, so every index written names a format.
+  std::vector<model::CellFormat> filled;
+  const std::vector<model::CellFormat> *table = &m_book.cellFormats;
+  if (table->size() <= model::kDefaultCellFormat) {
+    filled = *table;
+    while (filled.size() <= model::kDefaultCellFormat) {
+      model::CellFormat plain;
+      if (filled.size() < model::kDefaultCellFormat)
+        plain.flags |= model::kFormatStyle;
+      filled.push_back(plain);
+    }
+    table = &filled;
+  }
+  for (const model::CellFormat &f : *table) {
     const bool style = (f.flags & model::kFormatStyle) != 0;
     std::uint8_t pattern = f.patternColour & 0x7F, background = f.backgroundColour & 0x7F;
     // A solid fill keeps its colour in the other field.
@@ -526,6 +577,113 @@ void Writer::palette() {
     r16(rtUSESELFS, 1);
 }
 
+// Every formula is compiled once before anything is written: the references
+// into other workbooks and the names without definition it meets need
+// records in the globals, which come first. Cell formulas keep their tokens;
+// the few others are compiled again when written, to the same result.
+void Writer::collectLinks() {
+  const bool addIns = !m_book.addInNames.empty();
+  const bool macro = std::any_of(m_book.sheets.begin(), m_book.sheets.end(),
+                                 [](const auto &s) { return s->kind == model::SheetKind::Macro; });
+  m_writeLinks.ownExternSheets = m_links.externSheets.size();
+  m_writeLinks.ownSupportingBooks = (addIns ? 1 : 0) + 1 + (macro ? 1 : 0);
+  m_writeLinks.definedNames = m_book.names.size();
+  WriteOptions nameOptions;
+  nameOptions.expressionClass = TokenClass::Reference;
+  for (const model::DefinedName &n : m_book.names)
+    if (!n.formula.empty())
+      (void)compile(n.formula, n.sheetIndex > 0 ? n.sheetIndex - 1 : -1, nameOptions);
+  for (int i = 0; i < m_book.sheetCount(); ++i) {
+    const model::Sheet &s = m_book.sheet(i);
+    if (!s.hasGrid() || s.kind == model::SheetKind::Module)
+      continue;
+    s.cells.forEach([&](const model::CellRecord &c) {
+      if (!c.input.isNull() && !c.input.view().empty() && planCell(i, c).kind == CellKind::Formula)
+        (void)cellTokens(i, c);
+    });
+    WriteOptions relative;
+    relative.relativeMode = true;
+    for (const model::ConditionalFormat &set : s.conditionalFormats)
+      for (const model::FormatCondition &c : set.conditions) {
+        (void)compile(c.operand1, i, relative);
+        if (!c.operand2.empty())
+          (void)compile(c.operand2, i, relative);
+      }
+    relative.expressionClass = TokenClass::Reference;
+    for (const model::ValidationRule &v : s.validations)
+      for (const std::u16string *f : {&v.formula1, &v.formula2})
+        if (!f->empty() && !(f == &v.formula1 && v.allow == model::kAllowList && v.plainList))
+          (void)compile(*f, i, relative);
+  }
+}
+
+const TokenArray &Writer::cellTokens(int index, const model::CellRecord &c) {
+  const auto found = m_cellTokens.find(&c);
+  if (found != m_cellTokens.end())
+    return found->second;
+  const model::Sheet &s = m_book.sheet(index);
+  const std::u16string_view input = arrayFormulaText(c.input.view());
+  for (size_t a = 0; a < s.arrayFormulas.size(); ++a) {
+    const model::ArrayFormulaRecord &block = s.arrayFormulas[a];
+    if (!block.range.contains(c.row, c.column))
+      continue;
+    // A cell of an array block stands for the block's formula, which is
+    // compiled from the first of its cells that is written.
+    const auto key = std::make_pair(index, a);
+    if (m_arrayTokens.find(key) == m_arrayTokens.end()) {
+      WriteOptions options;
+      options.arrayContext = true;
+      m_arrayTokens[key] =
+          compile(block.text.empty() ? input : arrayFormulaText(block.text), index, options);
+    }
+    return m_cellTokens[&c] = m_arrayTokens[key];
+  }
+  return m_cellTokens[&c] = compile(input, index, WriteOptions{});
+}
+
+// Names that formulas use but nothing defines: hidden, and #NAME? as their
+// definition, as other programs write them.
+void Writer::undefinedNames() {
+  for (const std::u16string &name : m_writeLinks.undefinedNames) {
+    u16(0x0001); // hidden
+    u8(0);
+    std::string narrowName;
+    if (!m_b8)
+      narrowName = narrow(name);
+    noteCut(name.size() > 255 || narrowName.size() > 255);
+    narrowName.resize(std::min<size_t>(narrowName.size(), 255));
+    u8(static_cast<std::uint8_t>(m_b8 ? name.size() : narrowName.size()));
+    u16(2);
+    u16(0);
+    u16(0);
+    zeros(4);
+    if (m_b8)
+      chars8(name);
+    else
+      m_body.insert(m_body.end(), narrowName.begin(), narrowName.end());
+    u8(ptgErr);
+    u8(codeOfErrorIndex(static_cast<int>(model::ErrorCode::Name)));
+    emit(rtNAME);
+  }
+}
+
+// The other workbooks that references name, each with the names of it that
+// formulas use.
+void Writer::externalBooks() {
+  for (const ExternalBook &b : m_writeLinks.books) {
+    bytes(supportingBookBody(b));
+    emit(rtSUPBOOK);
+    for (const std::u16string &n : b.names) {
+      zeros(6);
+      text(n, false);
+      u16(2);
+      u8(ptgErr);
+      u8(codeOfErrorIndex(static_cast<int>(model::ErrorCode::Ref)));
+      emit(rtEXTERNNAME);
+    }
+  }
+}
+
 void Writer::names() {
   for (const model::DefinedName &n : m_book.names) {
     int code = -1;
@@ -537,8 +695,10 @@ void Writer::names() {
     TokenArray t;
     if (!n.formula.empty())
       t = compile(n.formula, n.sheetIndex > 0 ? n.sheetIndex - 1 : -1, options);
-    else
-      t.tokens = n.fileBytes;
+    else if (!n.fileBytes.empty())
+      // A definition that could not be read as text: its bytes would hold
+      // another version's layout and stale sheet indexes.
+      t.tokens = {ptgErr, codeOfErrorIndex(static_cast<int>(model::ErrorCode::Ref))};
     std::uint16_t flags = code >= 0 ? 0x0020 : 0;
     if (n.flags & model::kNameCommandMacro)
       flags |= 0x0008;
@@ -547,7 +707,9 @@ void Writer::names() {
     std::u16string_view name = std::u16string_view(n.name).substr(0, 255);
     std::string narrowName;
     if (!m_b8 && code < 0)
-      narrowName = narrow(name).substr(0, 255);
+      narrowName = narrow(name);
+    noteCut(code < 0 && (n.name.size() > 255 || narrowName.size() > 255));
+    narrowName.resize(std::min<size_t>(narrowName.size(), 255));
     u8(static_cast<std::uint8_t>(code >= 0 ? 1 : m_b8 ? name.size() : narrowName.size()));
     u16(static_cast<std::uint16_t>(std::min<size_t>(t.tokens.size(), 0xFFFF)));
     const auto scope = static_cast<std::uint16_t>(std::clamp(n.sheetIndex, 0, 0xFFFF));
@@ -567,6 +729,7 @@ void Writer::names() {
     bytes(t.extra);
     emit(rtNAME);
   }
+  undefinedNames();
 }
 
 // BIFF5 keeps its sheet links in EXTERNSHEET records: in the globals every
@@ -578,6 +741,7 @@ void Writer::biff5ExternSheets(bool forSheet, int self) {
       continue;
     }
     std::string name = narrow(m_book.sheet(i).name);
+    noteCut(name.size() > 255);
     name.resize(std::min<size_t>(name.size(), 255));
     u8(static_cast<std::uint8_t>(name.size()));
     u8(3);
@@ -616,6 +780,7 @@ void Writer::sharedStrings() {
     id = rtCONTINUE;
   };
   for (std::u16string_view s : m_longTexts) {
+    noteCut(s.size() > 0xFFFF);
     s = s.substr(0, std::min<size_t>(s.size(), 0xFFFF));
     const bool wide = std::any_of(s.begin(), s.end(), [](char16_t c) { return c > 0xFF; });
     const size_t width = wide ? 2 : 1;
@@ -694,7 +859,7 @@ void Writer::worksheetBody(int index) {
   for (int c = 0; c < 256; ++c)
     m_columnXf[static_cast<size_t>(c)] = model::kDefaultCellFormat;
   for (const model::ColumnRecord &c : s.columns)
-    m_columnXf[c.column] = c.formatIndex;
+    m_columnXf[c.column] = validXf(c.formatIndex);
 
   zeros(4);
   if (m_b8) {
@@ -806,7 +971,7 @@ void Writer::worksheetBody(int index) {
       u16(first.column);
       u16(s.columns[j - 1].column);
       u16(width(first));
-      u16(first.formatIndex);
+      u16(validXf(first.formatIndex));
       u16((first.flags & model::kLineHidden) ? 1 : 0);
       u16(0);
       emit(rtCOLINFO);
@@ -954,10 +1119,12 @@ void Writer::autoFilter(const model::Sheet &s) {
       size_t length = 0;
       if (cond.kind == model::kFilterComparison) {
         if (m_b8) {
+          noteCut(cond.operand.size() > 255);
           wideOperands[i] = std::u16string_view(cond.operand).substr(0, 255);
           length = wideOperands[i].size();
         } else {
           operands[i] = narrow(cond.operand);
+          noteCut(operands[i].size() > 255);
           operands[i].resize(std::min<size_t>(operands[i].size(), 255));
           length = operands[i].size();
         }
@@ -1154,6 +1321,7 @@ void Writer::validations(int index) {
             items += (*f)[k++];
           }
         }
+        noteCut(items.size() > 255);
         items.resize(std::min<size_t>(items.size(), 255));
         const bool wide =
             std::any_of(items.begin(), items.end(), [](char16_t c) { return c > 0xFF; });
@@ -1446,6 +1614,7 @@ void Writer::labelRecord(const CellPlan &p) {
   } else {
     // Excel 95 has no way to continue a label: the text is cut to one record.
     std::string b = narrow(textOf(*p.cell));
+    noteCut(b.size() > kMaxRecordBody - 8);
     b.resize(std::min(b.size(), kMaxRecordBody - 8));
     u16(static_cast<std::uint16_t>(b.size()));
     m_body.insert(m_body.end(), b.begin(), b.end());
@@ -1456,7 +1625,6 @@ void Writer::labelRecord(const CellPlan &p) {
 void Writer::formulaRecord(int index, const CellPlan &p) {
   const model::Sheet &s = m_book.sheet(index);
   const model::CellRecord &c = *p.cell;
-  const std::u16string_view input = arrayFormulaText(c.input.view());
   int block = -1;
   for (size_t a = 0; a < s.arrayFormulas.size(); ++a)
     if (s.arrayFormulas[a].range.contains(c.row, c.column)) {
@@ -1500,10 +1668,7 @@ void Writer::formulaRecord(int index, const CellPlan &p) {
     emit(rtFORMULA);
     if (!m_arrayWritten[static_cast<size_t>(block)]) {
       m_arrayWritten[static_cast<size_t>(block)] = true;
-      WriteOptions options;
-      options.arrayContext = true;
-      const TokenArray t =
-          compile(a.text.empty() ? input : arrayFormulaText(a.text), index, options);
+      const TokenArray &t = cellTokens(index, c);
       u16(a.range.firstRow);
       u16(a.range.lastRow);
       u8(a.range.firstColumn);
@@ -1515,7 +1680,7 @@ void Writer::formulaRecord(int index, const CellPlan &p) {
       emit(rtARRAY);
     }
   } else {
-    const TokenArray t = compile(input, index, WriteOptions{});
+    const TokenArray &t = cellTokens(index, c);
     const bool cellAttribute = c.volatility == model::VolatilityClass::Cell;
     u16(static_cast<std::uint16_t>(
         std::min<size_t>(t.tokens.size() + (cellAttribute ? 4 : 0), 0xFFFF)));
@@ -1534,12 +1699,14 @@ void Writer::formulaRecord(int index, const CellPlan &p) {
     const std::u16string_view str = v.stringValue();
     if (!m_b8) {
       std::string b = narrow(str);
+      noteCut(b.size() > kMaxRecordBody - 2);
       b.resize(std::min(b.size(), kMaxRecordBody - 2));
       u16(static_cast<std::uint16_t>(b.size()));
       m_body.insert(m_body.end(), b.begin(), b.end());
       emit(rtSTRING);
       return;
     }
+    noteCut(str.size() > 0xFFFF);
     const std::u16string_view t = str.substr(0, std::min<size_t>(str.size(), 0xFFFF));
     const bool wide = std::any_of(t.begin(), t.end(), [](char16_t ch) { return ch > 0xFF; });
     const size_t width = wide ? 2 : 1;

@@ -8,9 +8,14 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace biff {
+
+/// Shown once when a save had to cut a text (or give up a formula) to fit
+/// the format's lengths.
+inline constexpr std::u16string_view kMessageTextCut = u"部分文字超出文件格式的长度限制，已被截断。";
 
 /// Longest record body the format allows; longer contents continue in
 /// CONTINUE records or are split into several records.

@@ -809,6 +809,172 @@ TEST_F(WriterTest, SheetLocalNamesKeepTheirScopes) {
   }
 }
 
+// ---- names without definition, missing sheets, other workbooks ----
+
+// A formula naming a name nothing defines keeps that name through a file: a
+// hidden name defined as #NAME? stands for it (other programs read it so),
+// and the reader leaves it out of the workbook's own names. A sheet that
+// does not exist becomes a #REF! reference, not text.
+TEST_F(WriterTest, UndefinedNamesAndMissingSheetsReadBackAsTyped) {
+  addSheet(u"Sheet1");
+  set(0, 0, 0, u"=Foo+1");
+  set(0, 1, 0, u"=SUM(Bar)*foo");
+  set(0, 2, 0, u"=Nowhere!A1+1");
+  set(0, 3, 0, u"=SUM('No Such Sheet'!A1:B2)");
+  for (int version : {8, 7}) {
+    SCOPED_TRACE(version);
+    const auto recs = stream(version);
+    size_t placeholders = 0;
+    for (const Rec &r : recs)
+      if (r.id == rtNAME) {
+        ++placeholders;
+        EXPECT_EQ(r.u16(0) & 0x0001, 1) << "hidden";
+        EXPECT_EQ(r.u16(4), 2u) << "two token bytes";
+        EXPECT_EQ(r.body[r.body.size() - 2], 0x1C); // ptgErr
+        EXPECT_EQ(r.body.back(), 0x1D);             // #NAME?
+      }
+    EXPECT_EQ(placeholders, 2u) << "Foo and Bar, each once";
+    auto back = roundTrip(version);
+    EXPECT_TRUE(back->names.empty());
+    const std::u16string_view expected[] = {u"=Foo+1", u"=SUM(Bar)*Foo", u"=#REF!+1",
+                                            u"=SUM(#REF!)"};
+    formula::recalcAll(*back);
+    for (int row = 0; row < 4; ++row) {
+      model::CellRecord *c = model::cell_at(back->sheet(0), static_cast<std::uint16_t>(row), 0);
+      ASSERT_NE(c, nullptr) << row;
+      EXPECT_EQ(c->input.view(), expected[row]) << row;
+      formula::computeCell(*back, 0, *c);
+      ASSERT_TRUE(c->value.isError()) << row;
+      EXPECT_EQ(c->value.errorValue(), row < 2 ? model::ErrorCode::Name : model::ErrorCode::Ref);
+    }
+  }
+}
+
+// References into another workbook keep their text and the value the file
+// cached; they never turn into this workbook's sheet of the same name.
+TEST_F(WriterTest, ReferencesToOtherWorkbooksAreKeptWithTheirCachedValues) {
+  addSheet(u"Sheet1");
+  set(0, 1, 1, u"5"); // this book's Sheet1!B2, which the references must not read
+  const std::u16string_view formulas[] = {
+      u"=[Other.xls]Sheet1!B2*2",
+      u"=SUM('C:\\Data\\[Book 2.xls]Data Sheet'!A1:B3)",
+      u"=[Other.xls]Sheet1!$C$4+[Other.xls]Sheet2!A1",
+  };
+  const double cached[] = {224, 17, 3.5};
+  for (int row = 0; row < 3; ++row) {
+    set(0, row, 3, formulas[row]);
+    model::CellRecord *c = model::cell_at(book->sheet(0), static_cast<std::uint16_t>(row), 3);
+    c->value = model::CellValue::number(cached[row]);
+    c->calcState = model::CalcState::ValueValid;
+  }
+  formula::recalcAll(*book);
+  EXPECT_EQ(model::cell_at(book->sheet(0), 0, 3)->value.numberValue(), 224)
+      << "computing here would read this book's B2";
+  const auto recs = stream(8);
+  EXPECT_EQ(countOf(recs, rtSUPBOOK), 3u); // this workbook's and two others
+  auto back = roundTrip(8);
+  formula::recalcAll(*back);
+  for (int row = 0; row < 3; ++row) {
+    model::CellRecord *c = model::cell_at(back->sheet(0), static_cast<std::uint16_t>(row), 3);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->input.view(), formulas[row]);
+    formula::computeCell(*back, 0, *c);
+    ASSERT_TRUE(c->value.isNumber()) << row;
+    EXPECT_EQ(c->value.numberValue(), cached[row]) << row;
+  }
+  // Excel 95 files are not given the link here: the reference is an error.
+  auto old = roundTrip(7);
+  EXPECT_EQ(model::cell_at(old->sheet(0), 0, 3)->input.view(), u"=#REF!*2");
+}
+
+// ---- what the format cannot hold ----
+
+// A name whose definition could not be read as text is written as #REF!,
+// never as the bytes of the file it came from.
+TEST_F(WriterTest, NamesWithoutTextAreWrittenAsRefErrors) {
+  addSheet(u"Sheet1");
+  model::DefinedName n;
+  n.name = u"Broken";
+  n.fileBytes = {0x3A, 0x07, 0x00, 0x01, 0x00, 0x02, 0x00}; // a 3-D ref, stale index 7
+  book->names.push_back(n);
+  for (int version : {8, 7}) {
+    SCOPED_TRACE(version);
+    const auto recs = stream(version);
+    const Rec *name = firstOf(recs, rtNAME);
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(name->u16(4), 2u);
+    EXPECT_EQ(name->body[name->body.size() - 2], 0x1C);
+    EXPECT_EQ(name->body.back(), 0x17); // #REF!
+    auto back = roundTrip(version);
+    ASSERT_EQ(back->names.size(), 1u);
+    EXPECT_EQ(back->names[0].formula, u"=#REF!");
+  }
+}
+
+// Every format index written names an XF record, however short the table.
+TEST_F(WriterTest, FormatIndexesNameWrittenFormats) {
+  addSheet(u"Sheet1");
+  book->cellFormats.resize(3);
+  set(0, 0, 0, u"1", 2);
+  set(0, 1, 0, u"2", 40); // past the table
+  set(0, 2, 0, u"text", 15);
+  for (int version : {8, 7}) {
+    SCOPED_TRACE(version);
+    const auto recs = stream(version);
+    const size_t formats = countOf(recs, rtXF);
+    EXPECT_GE(formats, 16u);
+    size_t cells = 0;
+    for (const Rec &r : recs)
+      if (r.id == rtNUMBER || r.id == rtRK || r.id == rtLABEL || r.id == rtLABELSST) {
+        ++cells;
+        EXPECT_LT(r.u16(4), formats) << "record 0x" << std::hex << r.id;
+      }
+    EXPECT_EQ(cells, 3u);
+  }
+}
+
+// Texts past what a record can hold are cut and the user is told once per
+// save; a formula with more tokens than a length field counts becomes #REF!
+// and its record's lengths agree with its bytes.
+TEST_F(WriterTest, TextsCutToTheFormatAreReportedOnce) {
+  struct Row {
+    int version;
+    std::u16string text;
+    bool cut;
+  };
+  std::u16string longFormula = u"=1";
+  for (int i = 0; i < 17000; ++i)
+    longFormula += u"+1";
+  const Row kRows[] = {
+      {7, std::u16string(8000, u'a'), false},
+      {7, std::u16string(9000, u'a'), true}, // a label has no continuation before BIFF8
+      {8, std::u16string(9000, u'a'), false}, // continued through the shared strings
+      {8, std::u16string(70000, u'a'), true},
+      {8, longFormula, true},
+      {7, longFormula, true},
+      {8, u"=" + std::u16string(300, u'a'), false}, // an undefined name within 255
+  };
+  for (const Row &row : kRows) {
+    SCOPED_TRACE(row.text.size());
+    SCOPED_TRACE(row.version);
+    book = newBook();
+    addSheet(u"Sheet1");
+    set(0, 0, 0, row.text);
+    set(0, 1, 0, u"two");
+    ui.clearShown();
+    const auto recs = stream(row.version);
+    ASSERT_EQ(ui.shown().size(), row.cut ? 1u : 0u);
+    if (row.cut) {
+      EXPECT_EQ(ui.shown()[0].text, kMessageTextCut);
+    }
+    for (const Rec &r : recs)
+      if (r.id == rtFORMULA) {
+        const size_t tokens = r.u16(20);
+        EXPECT_EQ(22 + tokens, r.body.size()) << "lengths disagree";
+      }
+  }
+}
+
 TEST_F(WriterTest, ReadsWhatXlwtWrites) {
   if (!havePythonModule("xlwt"))
     GTEST_SKIP() << "/usr/bin/python3 has no xlwt";
