@@ -170,6 +170,26 @@ bool openWorkbookFile(model::WorkbookList& list, std::u16string_view path, bool 
   return list.open_workbook(path, addToRecent);
 }
 
+namespace {
+
+// Excel 95 sheets have 16,384 rows: other programs stop there (or refuse the
+// file), so cells below are saved only when the user agrees.
+bool excel95HoldsEnough(const model::Workbook& book) {
+  constexpr std::uint16_t kExcel95Rows = 16384;
+  bool beyond = false;
+  for (int i = 0; i < book.sheetCount() && !beyond; ++i) {
+    model::CellRange used;
+    beyond = model::usedRange(book.sheet(i), used) && used.lastRow >= kExcel95Rows;
+  }
+  if (!beyond)
+    return true;
+  return platform::ui().messageBox(model::formatMessage(kMessageExcel95Limits, kExcel95LostRows),
+                                   std::nullopt, platform::MessageButtons::YesNo,
+                                   platform::MessageIcon::Warning) == platform::MessageAnswer::Yes;
+}
+
+} // namespace
+
 bool saveWorkbookFile(model::WorkbookList& list, const std::u16string& path, bool fromSaveAs) {
   model::Workbook* book = list.active();
   if (!book)
@@ -194,6 +214,9 @@ bool saveWorkbookFile(model::WorkbookList& list, const std::u16string& path, boo
     showMessage(model::kMessageUnsupportedFileType);
     return false;
   }
+  if ((type == model::kFileXls || type == model::kFileXlt) && book->fileVersion.version == 7 &&
+      !excel95HoldsEnough(*book))
+    return false;
   platform::ui().setWaitCursor(true);
   const bool ok = writeWorkbookFile(*book, path, type);
   platform::ui().setWaitCursor(false);

@@ -20,6 +20,11 @@ inline constexpr std::u16string_view kMessageMultipleSheets =
     u"To save only the active sheet, click OK.";
 inline constexpr std::u16string_view kMessageSameNameOpen =
     u"You cannot save this file with the same name as another open file";
+/// Asked once before an Excel 95 save of a workbook that holds more than
+/// that format can; %s lists what other programs will not read.
+inline constexpr std::u16string_view kMessageExcel95Limits =
+    u"Excel 95 格式只能保存 16,384 行，以下内容其他程序将无法读取：%s。是否继续？";
+inline constexpr std::u16string_view kExcel95LostRows = u"第 16,385 行以后的单元格";
 inline constexpr std::u16string_view kMessageNotAChart =
     u"当前工作表不是图表，\n只有统计图可另存为位图文件。";
 

@@ -175,6 +175,40 @@ TEST_F(OpenSaveTest, SaveAsAppendsExtensionAndSetsExcel95Fields) {
   EXPECT_EQ(bytes.find(std::string("W\0o\0r\0k\0b\0o\0o\0k\0", 16)), std::string::npos);
 }
 
+// Excel 95 holds 16,384 rows: saving cells below them in that format asks
+// once, and No saves nothing; a sheet within the limit is not asked about,
+// and Excel 97 never is.
+TEST_F(OpenSaveTest, Excel95SaveOfRowsPastItsLimitAsksFirst) {
+  ASSERT_TRUE(list.new_workbook(nullptr));
+  setCell(16383, 0, u"last row Excel 95 has");
+  nextChoice = SaveAsChoice{path("fits.xls"), kSaveAsExcel95};
+  ASSERT_TRUE(saveWorkbookAs(list, u"Book1"));
+  EXPECT_TRUE(ui.shown().empty());
+
+  setCell(16384, 0, u"row 16,385");
+  const std::u16string question =
+      u"Excel 95 格式只能保存 16,384 行，以下内容其他程序将无法读取：第 16,385 行以后的单元格。是否继续？";
+  ui.queueAnswer(MessageAnswer::No);
+  nextChoice = SaveAsChoice{path("past.xls"), kSaveAsExcel95};
+  EXPECT_FALSE(saveWorkbookAs(list, u"Book1"));
+  EXPECT_FALSE(fs::exists(dir / "past.xls"));
+  ASSERT_EQ(ui.shown().size(), 1u);
+  EXPECT_EQ(ui.shown()[0].text, question);
+  EXPECT_EQ(ui.shown()[0].buttons, platform::MessageButtons::YesNo);
+
+  ui.clearShown();
+  ui.queueAnswer(MessageAnswer::Yes);
+  nextChoice = SaveAsChoice{path("past.xls"), kSaveAsExcel95};
+  EXPECT_TRUE(saveWorkbookAs(list, u"Book1"));
+  EXPECT_TRUE(fs::exists(dir / "past.xls"));
+  EXPECT_EQ(ui.shown().size(), 1u);
+
+  ui.clearShown();
+  nextChoice = SaveAsChoice{path("all.xls"), kSaveAsExcel97};
+  EXPECT_TRUE(saveWorkbookAs(list, u"Book1"));
+  EXPECT_TRUE(ui.shown().empty());
+}
+
 TEST_F(OpenSaveTest, VersionFieldsByType) {
   model::Workbook book;
   setVersionFields(book, model::kFileXls, false);

@@ -271,15 +271,15 @@ bool WriteLinks::externalName(std::u16string_view path, std::u16string_view name
 }
 
 int WriteLinks::undefinedName(std::u16string_view name) {
-  const std::u16string folded = platform::foldCase(name);
-  for (size_t i = 0; i < m_foldedNames.size(); ++i)
-    if (m_foldedNames[i] == folded)
-      return static_cast<int>(definedNames + i + 1);
+  std::u16string folded = platform::foldCase(name);
+  if (const auto found = m_foldedNames.find(folded); found != m_foldedNames.end())
+    return found->second;
   if (definedNames + undefinedNames.size() >= 0xFFFF)
     return -1;
   undefinedNames.emplace_back(name);
-  m_foldedNames.push_back(folded);
-  return static_cast<int>(definedNames + undefinedNames.size());
+  const int index = static_cast<int>(definedNames + undefinedNames.size());
+  m_foldedNames.emplace(std::move(folded), index);
+  return index;
 }
 
 namespace {
@@ -580,8 +580,15 @@ private:
     if (!m_in.u8(code) || !m_in.u16(row) || !m_in.u16(column))
       return false;
     switch (code) {
-    case 0x02: case 0x03: case 0x06: case 0x07: case 0x0A:
-      return push(labelText(row, static_cast<std::uint8_t>(column & 0xFF)));
+    case 0x02: case 0x03: case 0x06: case 0x07: case 0x0A: {
+      std::u16string text = labelText(row, static_cast<std::uint8_t>(column & 0xFF));
+      if (m_ctx.labelBudget) {
+        if (text.size() > *m_ctx.labelBudget)
+          return false;
+        *m_ctx.labelBudget -= text.size();
+      }
+      return push(std::move(text));
+    }
     case 0x0B: case 0x0D: case 0x0F: {
       std::uint32_t count = 0;
       if (!m_extra.u32(count))

@@ -101,6 +101,10 @@ struct TokenContext {
   /// names without definition are registered here and written as such. Null
   /// (the pocket format, or no save): they become string tokens.
   WriteLinks* writeLinks = nullptr;
+  /// Reading: characters label tokens may still copy from cells, counted
+  /// down across a whole file so that a few bytes of tokens naming a long
+  /// text cannot each copy it; null for no limit.
+  size_t* labelBudget = nullptr;
 };
 
 /// Converts a token array and its extra data (the bodies of array constants

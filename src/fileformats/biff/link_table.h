@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace model {
@@ -108,7 +109,7 @@ struct WriteLinks {
 private:
   int bookIndex(std::u16string_view path);
   int entryIndex(const ExternSheetEntry& e);
-  std::vector<std::u16string> m_foldedNames; // undefinedNames, folded
+  std::unordered_map<std::u16string, int> m_foldedNames; // undefinedNames, folded -> index
 };
 
 /// The tables the writer stores for `book` (BIFF8): when the workbook has

@@ -25,6 +25,7 @@
 #include <map>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace biff {
@@ -322,7 +323,8 @@ private:
                   double value);
   void stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
                   std::u16string_view text, bool textFormatCounts,
-                  const model::CellValue* shared = nullptr, std::uint8_t* plainCache = nullptr);
+                  const model::CellValue* shared = nullptr, std::uint8_t* plainCache = nullptr,
+                  model::CellValue* quotedCache = nullptr);
   void formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, const Record& r);
   /// Sets `out` to the entry text of a number cell; a buffer reused across
   /// cells spares an allocation per number.
@@ -391,6 +393,14 @@ private:
   // Before Excel 95 formats are numbered by their order in the file: the
   // index each one has in the workbook's table, by that order.
   std::vector<std::uint16_t> m_orderedFormats;
+  // The link table of the sheet being read, when it lists names of its own.
+  std::optional<LinkTable> m_sheetLinks;
+  std::unordered_set<std::u16string> m_sheetNames;              // folded
+  std::unordered_map<std::u16string, int> m_nextSuffix;         // folded base -> next (k)
+  size_t m_labelBudget = 0; // characters label tokens may still copy, see run
+  // Shared strings that need a leading apostrophe as a cell's entry text:
+  // the quoted text, made once per string and shared by its cells.
+  std::vector<model::CellValue> m_sstQuoted;
   // The shared strings as the values their cells share, and per string
   // whether it reads as text when typed (1), needs an apostrophe (2) or is
   // not known yet (0): classified once, not per cell.
@@ -420,8 +430,9 @@ std::u16string Reader::formulaText(std::span<const std::uint8_t> tokens,
   ctx.book = &m_book;
   ctx.version = m_version == 8 ? 8 : 7;
   ctx.fileKind = 2;
-  ctx.links = &m_links;
+  ctx.links = m_sheetLinks ? &*m_sheetLinks : &m_links;
   ctx.sheet = m_currentSheet;
+  ctx.labelBudget = &m_labelBudget;
   std::u16string text;
   if (!tokensToFormulaText(tokens, extra, static_cast<std::uint16_t>(row),
                            static_cast<std::uint8_t>(column), ctx, text))
@@ -430,6 +441,9 @@ std::u16string Reader::formulaText(std::span<const std::uint8_t> tokens,
 }
 
 bool Reader::run(std::span<const std::uint8_t> stream, ReadInfo& info) {
+  // Label tokens copy cell texts into formulas: all of them together may
+  // copy a small multiple of the file, never a text per token.
+  m_labelBudget = 8 * stream.size() + (size_t{1} << 20);
   RecordStream rs(stream);
   Record r;
   bool sawGlobals = false;
@@ -1080,16 +1094,22 @@ void Reader::readBoundSheet(ByteCursor c) {
   model::sheet_init(*sheet, kind);
   // Names longer than this program would let a user type are kept as the
   // file has them; an empty or repeated one is made unique by a suffix.
-  if (name.empty() || model::find_sheet(m_book, name) >= 0) {
+  // The names taken are kept folded in a set, and each base remembers the
+  // suffix it reached, so that thousands of sheets cost linear time.
+  std::u16string folded = platform::foldCase(name);
+  if (name.empty() || m_sheetNames.contains(folded)) {
     const std::u16string base = name.empty() ? u"Sheet" : name.substr(0, 27);
-    for (int k = 2;; ++k) {
+    int& k = m_nextSuffix.try_emplace(platform::foldCase(base), 2).first->second;
+    for (;; ++k) {
       std::u16string candidate = base + u"(" + platform::fromUtf8(std::to_string(k)) + u")";
-      if (model::find_sheet(m_book, candidate) < 0) {
-        name = candidate;
+      folded = platform::foldCase(candidate);
+      if (!m_sheetNames.contains(folded)) {
+        name = std::move(candidate);
         break;
       }
     }
   }
+  m_sheetNames.insert(std::move(folded));
   sheet->name = name;
   sheet->hidden = visibility & 0x03;
   m_book.sheets.push_back(std::move(sheet));
@@ -1313,7 +1333,8 @@ void Reader::numberCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, s
 
 void Reader::stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
                         std::u16string_view text, bool textFormatCounts,
-                        const model::CellValue* shared, std::uint8_t* plainCache) {
+                        const model::CellValue* shared, std::uint8_t* plainCache,
+                        model::CellValue* quotedCache) {
   // Text that would read as something else when typed keeps a leading apostrophe.
   bool plain;
   if (plainCache && *plainCache) {
@@ -1334,6 +1355,19 @@ void Reader::stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, s
       model::append_string_cell(s.cells, row, static_cast<std::uint8_t>(col), *shared,
                                 cellFormatIndex(xf))
           ->calcState = model::CalcState::ValueValid;
+    return;
+  }
+  if (shared && quotedCache) {
+    // A shared string that needs the apostrophe: every cell of it shares one
+    // quoted text, as the plain ones share the string itself.
+    if (!holdsCell(s, row, col))
+      return;
+    if (!quotedCache->isString())
+      *quotedCache = model::CellValue::string(u"'" + std::u16string(text));
+    model::CellRecord* c = model::append_string_cell(s.cells, row, static_cast<std::uint8_t>(col),
+                                                     *quotedCache, cellFormatIndex(xf));
+    c->value = *shared;
+    c->calcState = model::CalcState::ValueValid;
     return;
   }
   std::u16string_view entry = text;
@@ -1564,11 +1598,32 @@ void Reader::joinContinued(RecordStream& rs, Record& r, std::vector<std::uint8_t
 
 bool Reader::readSheetRecords(RecordStream& rs, model::Sheet& s, int sheetIndex) {
   Record r;
+  m_sheetLinks.reset();
   while (rs.next(r)) {
     joinContinued(rs, r, m_joined);
     ByteCursor c(r.body);
     switch (r.id) {
     case rtEOF: return true;
+    case rtEXTERNNAME:
+    case 0x0223: {
+      // Excel 95 sheets list the add-in functions their formulas call in
+      // their own EXTERNNAME records, which their tokens number from 1.
+      if (m_singleSheet) {
+        if (!globalRecord(rs, r))
+          return false;
+        break;
+      }
+      std::uint16_t options = 0;
+      std::u16string name;
+      if (m_version < 8 && c.u16(options) && c.skip(4) && readString8(c, name)) {
+        if (!m_sheetLinks) {
+          m_sheetLinks = m_links;
+          m_sheetLinks->externNames.clear();
+        }
+        m_sheetLinks->externNames.push_back(std::move(name));
+      }
+      break;
+    }
     case rtBOF:
     case rtBOF2:
     case rtBOF3:
@@ -1637,8 +1692,11 @@ bool Reader::readSheetRecords(RecordStream& rs, model::Sheet& s, int sheetIndex)
       if (index < m_sstValues.size()) {
         if (m_sstPlain.size() < m_sstValues.size())
           m_sstPlain.resize(m_sstValues.size(), 0);
+        if (m_sstQuoted.size() < m_sstValues.size())
+          m_sstQuoted.resize(m_sstValues.size());
         const model::CellValue& value = m_sstValues[index];
-        stringCell(s, row, col, xf, value.stringValue(), false, &value, &m_sstPlain[index]);
+        stringCell(s, row, col, xf, value.stringValue(), false, &value, &m_sstPlain[index],
+                   &m_sstQuoted[index]);
       } else {
         stringCell(s, row, col, xf, {}, false);
       }

@@ -1,5 +1,6 @@
 #include "fileformats/biff/workbook_reader.h"
 
+#include "fileformats/biff/formula_tokens.h"
 #include "fileformats/biff/records.h"
 #include "fileformats/biff/workbook_writer.h"
 #include "fileformats/compound/compound_file.h"
@@ -18,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <vector>
 
 namespace biff {
@@ -254,6 +256,138 @@ TEST_F(ReaderTest, MacCodePagesConvertAndUnknownPagesAreRefusedByNumber) {
     EXPECT_EQ(ui.shown()[0].text, u"不支持此文件的字符集（代码页 " +
                                       platform::fromUtf8(std::to_string(page)) + u"）。");
   }
+}
+
+// Excel 95 sheets keep the add-in functions their formulas call in their
+// own EXTERNNAME records; the tokens of that sheet number them from 1.
+TEST_F(ReaderTest, Excel95SheetLevelExternalNamesNameAddInCalls) {
+  StreamBuilder g;
+  g.u16(0x0500).u16(0x0005).u16(0).u16(0).record(rtBOF);
+  g.u16(1252).record(rtCODEPAGE);
+  const size_t positionField = g.bytes.size() + 4;
+  g.u32(0).u8(0).u8(0).u8(6).ascii("Sheet1").record(rtBOUNDSHEET);
+  g.record(rtEOF);
+  const auto at = static_cast<std::uint32_t>(g.bytes.size());
+  for (int k = 0; k < 4; ++k)
+    g.bytes[positionField + static_cast<size_t>(k)] = static_cast<std::uint8_t>(at >> (8 * k));
+  g.u16(0x0500).u16(0x0010).u16(0).u16(0).record(rtBOF);
+  g.u8(1).u8(3).record(rtEXTERNSHEET); // an add-in's own entry
+  for (std::string_view name : {"FIRSTADDIN", "SECONDADDIN"})
+    g.u16(0).u32(0).u8(static_cast<std::uint8_t>(name.size())).ascii(name).u16(2).u8(0x1C).u8(0x17)
+        .record(rtEXTERNNAME);
+  // =SECONDADDIN(5): the name, the argument, then a call of function 255.
+  g.u16(0).u16(0).u16(15).f64(0).u16(0).u32(0).u16(32);
+  g.u8(0x39).u16(1).u32(0).u32(0).u16(2).u32(0).u32(0).u32(0);
+  g.u8(0x1E).u16(5);
+  g.u8(0x42).u8(2).u16(0x00FF);
+  g.record(rtFORMULA);
+  g.record(rtEOF);
+  ASSERT_TRUE(read(g.file()));
+  const model::CellRecord* c = model::cell_at(book->sheet(0), 0, 0);
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->input.view(), u"=SECONDADDIN(5)");
+}
+
+// ---- files that would make memory or time explode ----
+
+// A BIFF8 workbook of one sheet whose globals carry `globals` (records)
+// before the sheet list.
+std::vector<std::uint8_t> oneSheetWorkbook(const std::vector<std::uint8_t>& globals,
+                                           const std::vector<std::uint8_t>& sheetRecords) {
+  StreamBuilder g;
+  g.bytes = bof(0x0005);
+  g.bytes.insert(g.bytes.end(), globals.begin(), globals.end());
+  const size_t positionField = g.bytes.size() + 4;
+  g.u32(0).u8(0).u8(0).u8(6).u8(0).ascii("Sheet1").record(rtBOUNDSHEET);
+  g.record(rtEOF);
+  const auto at = static_cast<std::uint32_t>(g.bytes.size());
+  for (int k = 0; k < 4; ++k)
+    g.bytes[positionField + static_cast<size_t>(k)] = static_cast<std::uint8_t>(at >> (8 * k));
+  const std::vector<std::uint8_t> sheet = concat({bof(0x10), sheetRecords, eofRecord()});
+  g.bytes.insert(g.bytes.end(), sheet.begin(), sheet.end());
+  return g.file();
+}
+
+// A shared string that needs an apostrophe to stay text is quoted once and
+// that text is shared by all its cells, as plain shared strings are.
+TEST_F(ReaderTest, SharedStringsNeedingAnApostropheShareOneQuotedText) {
+  StreamBuilder sst;
+  sst.u32(6).u32(2).u16(3).u8(0).ascii("123").u16(5).u8(0).ascii("plain").record(rtSST);
+  StreamBuilder cells;
+  for (std::uint16_t row = 0; row < 3; ++row)
+    for (std::uint16_t index = 0; index < 2; ++index)
+      cells.u16(row).u16(index).u16(15).u32(index).record(rtLABELSST);
+  ASSERT_TRUE(read(oneSheetWorkbook(sst.bytes, cells.bytes)));
+  for (std::uint8_t column = 0; column < 2; ++column) {
+    const model::CellRecord* first = model::cell_at(book->sheet(0), 0, column);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->input.view(), column == 0 ? u"'123" : u"plain");
+    ASSERT_TRUE(first->value.isString());
+    EXPECT_EQ(first->value.stringValue(), column == 0 ? u"123" : u"plain");
+    for (std::uint16_t row = 1; row < 3; ++row) {
+      const model::CellRecord* c = model::cell_at(book->sheet(0), row, column);
+      ASSERT_NE(c, nullptr);
+      EXPECT_EQ(c->input.view().data(), first->input.view().data()) << "copied, not shared";
+      EXPECT_EQ(c->value.stringValue(), first->value.stringValue());
+    }
+  }
+}
+
+// Label tokens each copy the text of the cell they name: all of them
+// together copy no more than a small multiple of the file, however many
+// tokens name a long text. Formulas past that keep their cached value.
+TEST_F(ReaderTest, LabelTokensCopyABoundedAmountOfText) {
+  StreamBuilder cells;
+  const std::string longText(8000, 'x');
+  cells.u16(0).u16(0).u16(15).u16(static_cast<std::uint16_t>(longText.size())).u8(0).ascii(longText)
+      .record(rtLABEL);
+  constexpr int kFormulas = 400, kLabels = 8;
+  for (int i = 0; i < kFormulas; ++i) {
+    cells.u16(static_cast<std::uint16_t>(i + 1)).u16(0).u16(15).f64(7).u16(0).u32(0)
+        .u16(kLabels * 6 + kLabels - 1);
+    for (int k = 0; k < kLabels; ++k) {
+      cells.u8(ptgExtend).u8(0x02).u16(0).u16(0);
+      if (k > 0)
+        cells.u8(ptgConcat);
+    }
+    cells.record(rtFORMULA);
+  }
+  const auto file = oneSheetWorkbook({}, cells.bytes);
+  ASSERT_TRUE(read(file));
+  size_t copied = 0, formulas = 0, kept = 0;
+  for (int i = 0; i < kFormulas; ++i) {
+    const model::CellRecord* c = model::cell_at(book->sheet(0), static_cast<std::uint16_t>(i + 1), 0);
+    ASSERT_NE(c, nullptr);
+    copied += c->input.size();
+    if (c->input.view().starts_with(u"=")) {
+      ++formulas;
+      EXPECT_GE(c->input.size(), kLabels * longText.size());
+    } else {
+      kept += c->value.isNumber() && c->value.numberValue() == 7;
+    }
+  }
+  EXPECT_GT(formulas, 0u) << "a modest use is read";
+  EXPECT_LT(formulas, static_cast<size_t>(kFormulas)) << "without a bound every token copies";
+  EXPECT_EQ(kept, kFormulas - formulas);
+  EXPECT_LE(copied, 8 * file.size() + (size_t{1} << 20) + kFormulas * 64);
+}
+
+// Thousands of sheets without a name, or with one name, get unique names in
+// linear time (a search of the list per suffix tried was cubic).
+TEST_F(ReaderTest, ManyRepeatedSheetNamesAreMadeUnique) {
+  std::vector<SheetSpec> sheets;
+  for (int i = 0; i < 3000; ++i)
+    sheets.push_back({i % 2 ? "" : "Data", 0, {}});
+  ASSERT_TRUE(read(workbookOf(sheets)));
+  ASSERT_EQ(book->sheetCount(), 3000);
+  EXPECT_EQ(book->sheet(0).name, u"Data");
+  EXPECT_EQ(book->sheet(1).name, u"Sheet(2)");
+  EXPECT_EQ(book->sheet(2).name, u"Data(2)");
+  EXPECT_EQ(book->sheet(2999).name, u"Sheet(1501)");
+  std::set<std::u16string> names;
+  for (int i = 0; i < book->sheetCount(); ++i)
+    names.insert(platform::foldCase(book->sheet(i).name));
+  EXPECT_EQ(names.size(), 3000u);
 }
 
 std::vector<std::uint8_t> rowRecord(std::uint16_t row, std::uint16_t height, bool hidden) {
