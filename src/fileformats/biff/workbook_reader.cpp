@@ -9,6 +9,7 @@
 #include "formula/function_table.h"
 #include "formula/recalc.h"
 #include "formula/text_value.h"
+#include "model/array_blocks.h"
 #include "model/cell_store.h"
 #include "model/sheet.h"
 #include "model/workbook_list.h"
@@ -1541,6 +1542,7 @@ bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
   m_rowRecords.clear();
   const bool ok = readSheetRecords(rs, s, sheetIndex);
   applyRowRecords(s);
+  model::dropOverlappingArrayBlocks(s.arrayFormulas);
   return ok;
 }
 

@@ -452,6 +452,30 @@ TEST_F(ReaderTest, SharedFormulasBesideArrayFormulas) {
   EXPECT_EQ(s.arrayFormulas[0].range.lastRow, 1);
 }
 
+// A damaged file's array blocks that share cells: the first block stays and
+// the one that meets it is dropped, so no cell belongs to two blocks.
+TEST_F(ReaderTest, OverlappingArrayBlocksKeepTheFirst) {
+  auto arrayRecord = [](std::uint16_t r1, std::uint16_t r2, std::uint8_t c1, std::uint8_t c2,
+                        std::uint16_t value) {
+    StreamBuilder b;
+    b.u16(r1).u16(r2).u8(c1).u8(c2).u16(0).u32(0).u16(3).u8(0x1E).u16(value).record(rtARRAY);
+    return b.bytes;
+  };
+  const std::vector<SheetSpec> sheets = {
+      {"One", 0,
+       concat({bof(0x10), sharedCell(0, 0, 0, 0, false, 1), arrayRecord(0, 1, 0, 1, 1),
+               sharedCell(0, 1, 0, 1, false, 1), sharedCell(1, 0, 0, 0, false, 1),
+               // B2:C3 meets A1:B2 at B2; D1 meets nothing.
+               sharedCell(1, 1, 1, 1, false, 2), arrayRecord(1, 2, 1, 2, 2),
+               sharedCell(0, 3, 0, 3, false, 3), arrayRecord(0, 0, 3, 3, 3), eofRecord()})},
+  };
+  ASSERT_TRUE(read(workbookOf(sheets)));
+  const model::Sheet& s = book->sheet(0);
+  ASSERT_EQ(s.arrayFormulas.size(), 2u);
+  EXPECT_EQ(s.arrayFormulas[0].range, (model::CellRange{0, 0, 1, 1}));
+  EXPECT_EQ(s.arrayFormulas[1].range, (model::CellRange{0, 3, 0, 3}));
+}
+
 TEST_F(ReaderTest, RefusesWhatIsNoWorkbook) {
   EXPECT_FALSE(read({1, 2, 3}));
   EXPECT_EQ(info.status, ReadStatus::WorkbookNotFound);

@@ -7,6 +7,7 @@
 #include "fileformats/compound/compound_file.h"
 #include "formula/recalc.h"
 #include "formula/text_value.h"
+#include "model/array_blocks.h"
 #include "model/cell_store.h"
 #include "model/sheet.h"
 #include "numfmt/builtin_formats.h"
@@ -292,6 +293,8 @@ private:
   /// The tokens of a formula cell (the master-cell token for a cell of an
   /// array block), compiled once in the pass that gathers links.
   const TokenArray &cellTokens(int index, const model::CellRecord &c);
+  /// The array block holding a cell of sheet `index`, or -1.
+  int arrayBlockOf(int index, const model::CellRecord &c);
   void undefinedNames();
   void externalBooks();
 
@@ -314,6 +317,7 @@ private:
   std::vector<std::u16string_view> m_longTexts;
   std::unordered_map<const model::CellRecord *, std::uint32_t> m_longTextIndex;
   std::vector<bool> m_arrayWritten;
+  std::map<int, model::ArrayBlockIndex> m_arrayIndexes; // by sheet, built on first use
 };
 
 void Writer::bof(std::uint16_t versionWord, std::uint16_t type) {
@@ -617,16 +621,25 @@ void Writer::collectLinks() {
   }
 }
 
+int Writer::arrayBlockOf(int index, const model::CellRecord &c) {
+  const model::Sheet &s = m_book.sheet(index);
+  if (s.arrayFormulas.empty())
+    return -1;
+  auto it = m_arrayIndexes.find(index);
+  if (it == m_arrayIndexes.end())
+    it = m_arrayIndexes.try_emplace(index, s.arrayFormulas).first;
+  return it->second.find(c.row, c.column);
+}
+
 const TokenArray &Writer::cellTokens(int index, const model::CellRecord &c) {
   const auto found = m_cellTokens.find(&c);
   if (found != m_cellTokens.end())
     return found->second;
   const model::Sheet &s = m_book.sheet(index);
   const std::u16string_view input = arrayFormulaText(c.input.view());
-  for (size_t a = 0; a < s.arrayFormulas.size(); ++a) {
+  if (const int held = arrayBlockOf(index, c); held >= 0) {
+    const auto a = static_cast<size_t>(held);
     const model::ArrayFormulaRecord &block = s.arrayFormulas[a];
-    if (!block.range.contains(c.row, c.column))
-      continue;
     // A cell of an array block stands for the block's formula, which is
     // compiled from the first of its cells that is written.
     const auto key = std::make_pair(index, a);
@@ -1625,12 +1638,7 @@ void Writer::labelRecord(const CellPlan &p) {
 void Writer::formulaRecord(int index, const CellPlan &p) {
   const model::Sheet &s = m_book.sheet(index);
   const model::CellRecord &c = *p.cell;
-  int block = -1;
-  for (size_t a = 0; a < s.arrayFormulas.size(); ++a)
-    if (s.arrayFormulas[a].range.contains(c.row, c.column)) {
-      block = static_cast<int>(a);
-      break;
-    }
+  const int block = arrayBlockOf(index, c);
   u16(c.row);
   u16(c.column);
   u16(p.xf);
@@ -1681,9 +1689,11 @@ void Writer::formulaRecord(int index, const CellPlan &p) {
     }
   } else {
     const TokenArray &t = cellTokens(index, c);
-    const bool cellAttribute = c.volatility == model::VolatilityClass::Cell;
-    u16(static_cast<std::uint16_t>(
-        std::min<size_t>(t.tokens.size() + (cellAttribute ? 4 : 0), 0xFFFF)));
+    // The volatile mark is left out where it would not fit the length
+    // field: readers find CELL in the tokens anyway.
+    const bool cellAttribute =
+        c.volatility == model::VolatilityClass::Cell && t.tokens.size() + 4 <= 0xFFFF;
+    u16(static_cast<std::uint16_t>(t.tokens.size() + (cellAttribute ? 4 : 0)));
     if (cellAttribute) {
       u8(ptgAttr);
       u8(attrVolatile);

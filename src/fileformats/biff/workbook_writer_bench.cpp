@@ -159,4 +159,33 @@ BENCHMARK(BM_Save_Strings65536x5)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Open_Numbers65536x10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Open_Strings65536x5)->Unit(benchmark::kMillisecond);
 
+// 40,000 single-cell array formulas, one per row: each cell finds its block
+// through an index, not a walk of every block.
+void BM_Save_ArrayFormulas40000(benchmark::State &state) {
+  platform::HeadlessUiServices ui;
+  platform::ScopedUiServices scope(ui);
+  formula::installFormulaEngine();
+  auto book = std::make_unique<model::Workbook>();
+  model::seedWorkbookTables(*book, model::Font{});
+  auto sheet = std::make_unique<model::Sheet>();
+  model::sheet_init(*sheet, model::SheetKind::Worksheet);
+  sheet->name = u"Arrays";
+  for (int r = 0; r < 40000; ++r) {
+    const auto row = static_cast<std::uint16_t>(r);
+    model::append_cell(sheet->cells, row, 0, u"2", 15)->value = model::CellValue::number(2);
+    model::CellRecord *cell = model::append_cell(sheet->cells, row, 1, u"=SUM(A1:A3*2)", 15);
+    cell->value = model::CellValue::number(4);
+    cell->calcState = model::CalcState::ValueValid;
+    sheet->arrayFormulas.push_back({model::CellRange::cell(row, 1), u""});
+  }
+  book->sheets.push_back(std::move(sheet));
+  for (auto _ : state) {
+    std::vector<std::uint8_t> file;
+    if (!biff::writeBinaryWorkbook(*book, 8, file))
+      state.SkipWithError("write failed");
+    benchmark::DoNotOptimize(file.data());
+  }
+}
+BENCHMARK(BM_Save_ArrayFormulas40000)->Unit(benchmark::kMillisecond);
+
 } // namespace

@@ -975,6 +975,98 @@ TEST_F(WriterTest, TextsCutToTheFormatAreReportedOnce) {
   }
 }
 
+// Each cell of an array block points at its block's first cell, each block
+// is written once, and a formula beside or below a block stays its own.
+TEST_F(WriterTest, ArrayBlocksAreFoundForTheirOwnCells) {
+  addSheet(u"Sheet1");
+  for (int row = 0; row < 3; ++row)
+    set(0, row, 0, std::u16string(1, static_cast<char16_t>(u'1' + row)));
+  struct Block {
+    model::CellRange range;
+    std::u16string_view text;
+  } const kBlocks[] = {
+      {{0, 1, 2, 1}, u"=A1:A3*2"},
+      {{0, 2, 1, 2}, u"=A1:A2+1"},
+      {{4, 4, 4, 4}, u"=SUM(A1:A3*A1:A3)"},
+      {{6, 2, 7, 3}, u"=A1:B2"},
+  };
+  for (const Block &b : kBlocks) {
+    book->sheet(0).arrayFormulas.push_back({b.range, u""});
+    for (int row = b.range.firstRow; row <= b.range.lastRow; ++row)
+      for (int col = b.range.firstColumn; col <= b.range.lastColumn; ++col)
+        set(0, row, col, b.text);
+  }
+  set(0, 3, 1, u"=A1+1"); // just below the first block
+  set(0, 2, 2, u"=A2+1"); // just below the second
+  set(0, 4, 3, u"=A3+1"); // left of nothing, right of the third
+  for (int version : {8, 7}) {
+    SCOPED_TRACE(version);
+    const auto recs = stream(version);
+    EXPECT_EQ(countOf(recs, rtARRAY), std::size(kBlocks));
+    size_t formulas = 0;
+    for (const Rec &r : recs) {
+      if (r.id != rtFORMULA)
+        continue;
+      ++formulas;
+      const int row = r.u16(0), col = r.u16(2);
+      const Block *owner = nullptr;
+      for (const Block &b : kBlocks)
+        if (b.range.contains(row, col))
+          owner = &b;
+      const bool master = r.u16(20) == 5 && r.body.at(22) == 0x01;
+      EXPECT_EQ(master, owner != nullptr) << row << "," << col;
+      if (owner && master) {
+        EXPECT_EQ(r.u16(23), owner->range.firstRow);
+        EXPECT_EQ(r.u16(25), owner->range.firstColumn);
+      }
+    }
+    EXPECT_EQ(formulas, 3u + 2u + 1u + 4u + 3u);
+    auto back = roundTrip(version);
+    const model::Sheet &s = back->sheet(0);
+    ASSERT_EQ(s.arrayFormulas.size(), std::size(kBlocks));
+    for (const Block &b : kBlocks) {
+      EXPECT_TRUE(std::any_of(s.arrayFormulas.begin(), s.arrayFormulas.end(),
+                              [&](const model::ArrayFormulaRecord &a) { return a.range == b.range; }));
+      EXPECT_EQ(model::cell_at(s, b.range.lastRow, b.range.lastColumn)->input.view(), b.text);
+    }
+    EXPECT_EQ(model::cell_at(s, 3, 1)->input.view(), u"=A1+1");
+    EXPECT_EQ(model::cell_at(s, 2, 2)->input.view(), u"=A2+1");
+    EXPECT_EQ(model::cell_at(s, 4, 3)->input.view(), u"=A3+1");
+  }
+}
+
+// A CELL formula carries a volatile mark of four bytes before its tokens;
+// near the length field's limit the mark is left out rather than counted
+// wrongly, and past it the formula is #REF! as any other.
+TEST_F(WriterTest, VolatileMarkNeverOverflowsTheTokenLength) {
+  for (int version : {8, 7}) {
+    for (int terms = 16378; terms <= 16384; ++terms) {
+      SCOPED_TRACE(version);
+      SCOPED_TRACE(terms);
+      std::u16string formula = u"=CELL(\"row\")";
+      for (int i = 0; i < terms; ++i)
+        formula += u"+1";
+      book = newBook();
+      addSheet(u"Sheet1");
+      set(0, 0, 0, formula);
+      ui.clearShown();
+      const auto recs = stream(version);
+      const bool cut = !ui.shown().empty();
+      size_t at = 0;
+      while (at < recs.size() && recs[at].id != rtFORMULA)
+        ++at;
+      ASSERT_LT(at, recs.size());
+      size_t body = recs[at].body.size();
+      for (size_t k = at + 1; k < recs.size() && recs[k].id == rtCONTINUE; ++k)
+        body += recs[k].body.size();
+      EXPECT_EQ(22u + recs[at].u16(20), body) << "lengths disagree";
+      auto back = roundTrip(version);
+      EXPECT_EQ(model::cell_at(back->sheet(0), 0, 0)->input.view(),
+                cut ? std::u16string_view(u"=#REF!") : std::u16string_view(formula));
+    }
+  }
+}
+
 TEST_F(WriterTest, ReadsWhatXlwtWrites) {
   if (!havePythonModule("xlwt"))
     GTEST_SKIP() << "/usr/bin/python3 has no xlwt";
