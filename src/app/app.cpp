@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include "edit/clipboard.h"
 #include "platform/ui_services.h"
 
 #include <algorithm>
@@ -33,6 +34,10 @@ view::PaintOverlays App::overlays() const {
   if (point.active)
     o.pointRange = model::CellRange{std::min(point.anchorRow, point.row), std::min(point.anchorColumn, point.column),
                                     std::max(point.anchorRow, point.row), std::max(point.anchorColumn, point.column)};
+  if (const model::Workbook* wb = books.active(); wb && layout.sheet >= 0 && layout.sheet < wb->sheetCount()) {
+    o.copyOutline = edit::copiedOutline(*wb, layout.sheet, window);
+    o.copyPhase = copyPhase;
+  }
   if (capture == CaptureMode::ResizeColumn)
     o.columnSizingLine = std::max(sizing.start, sizing.at);
   else if (capture == CaptureMode::ResizeRow)

@@ -118,6 +118,8 @@ public:
   PointState point;
   ObjectDrag objectDrag;
   SizingDrag sizing;
+  /// How far the dashes round the copied range have moved (0-7).
+  int copyPhase = 0;
   BarState bars;
   AppHooks hooks;
   std::array<std::u16string, 3> statusText;

@@ -195,19 +195,7 @@ std::uint16_t automaticFormat(model::Workbook& book, std::uint16_t current, std:
 
 // Fits the rows of the range that the user has not sized, up to the last used row.
 void fitRows(model::Workbook& book, int sheetIndex, const CellRange& r) {
-  Sheet& s = book.sheet(sheetIndex);
-  CellRange used{};
-  const int last = model::usedRange(s, used) ? std::min<int>(r.lastRow, used.lastRow) : r.firstRow;
-  int runStart = -1;
-  for (int row = r.firstRow; row <= last + 1; ++row) {
-    const bool fit = row <= last && !(model::row_record(s, static_cast<std::uint16_t>(row)).flags & model::kLineCustomHeight);
-    if (fit && runStart < 0)
-      runStart = row;
-    if (!fit && runStart >= 0) {
-      model::fitRowHeights(book, sheetIndex, static_cast<std::uint16_t>(runStart), static_cast<std::uint16_t>(row - 1));
-      runStart = -1;
-    }
-  }
+  model::fitRowsOfRange(book, sheetIndex, r);
 }
 
 void startEntry(App& app, EditMode mode) {

@@ -33,6 +33,7 @@ struct CommandEntry {
 extern const std::span<const CommandEntry> kFrameCommands;  // files, windows, views, sheets
 extern const std::span<const CommandEntry> kDialogCommands; // commands that open a dialog
 extern const std::span<const CommandEntry> kEntryCommands;  // cell entry and navigation
+extern const std::span<const CommandEntry> kEditCommands;   // undo and the clipboard
 
 /// The handler of a command, or null when that command is not built.
 CommandHandler findCommand(int id);

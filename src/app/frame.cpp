@@ -3,6 +3,7 @@
 #include "app/command_table.h"
 #include "app/menu_state.h"
 #include "app/status_bar.h"
+#include "edit/clipboard.h"
 #include "model/undo.h"
 #include "platform/ui_services.h"
 
@@ -33,11 +34,8 @@ bool tool_button_enabled(App& app, int id) {
   case 185:
   case 167:
     return app.gridSheet() != nullptr;
-  case kCmdPaste: {
-    const MenuQueries& q = menuQueries();
-    return app.book() && ((q.clipboardHasOwnData && q.clipboardHasOwnData()) ||
-                          (q.clipboardHasText && q.clipboardHasText()));
-  }
+  case kCmdPaste:
+    return app.book() && edit::clipboard_can_paste(app.books, app.gridSheet(), app.window);
   default:
     return true;
   }

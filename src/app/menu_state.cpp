@@ -3,6 +3,7 @@
 #include "app/command_table.h"
 #include "app/menu_table.h"
 #include "app/navigation.h"
+#include "edit/clipboard.h"
 #include "fileformats/open_save.h"
 #include "model/undo.h"
 
@@ -23,7 +24,6 @@ struct Conditions {
   bool chartObjectSelected = false;
 };
 
-bool ask(const std::function<bool()>& q) { return q && q(); }
 bool ask(const std::function<bool(const model::Sheet&)>& q, const model::Sheet* s) {
   return s && q && q(*s);
 }
@@ -82,15 +82,15 @@ void applyRules(const Conditions& c, const App& app, int id, MenuItemState& item
     item.enabled = (c.worksheet && !c.objectSelected) || c.macro;
     return;
   case 132:
-    item.enabled =
-        (c.worksheet && !c.objectSelected) || c.macro || c.chartObjectSelected || c.chart;
+    // A chart's picture is not copied yet: only cells.
+    item.enabled = (c.worksheet && !c.objectSelected) || c.macro;
     return;
   case 133:
-    item.enabled =
-        book && (ask(menuQueries().clipboardHasOwnData) || ask(menuQueries().clipboardHasText));
+    item.enabled = book && edit::clipboard_can_paste(app.books, c.sheet, app.window);
     return;
   case 134:
-    item.enabled = book && ask(menuQueries().clipboardHasOwnData);
+    item.enabled = book && edit::clipboard_can_paste(app.books, c.sheet, app.window) &&
+                   edit::clipboard_has_snapshot(app.books, app.window);
     return;
   case 144:
   case 160: {

@@ -26,13 +26,10 @@ struct MenuState {
   int checkedWindow = -1;                                  // id of the active workbook's item
 };
 
-/// What the menu rules ask of parts that live elsewhere (the clipboard,
-/// charts; the undo list and the comments are the model's). A query that is
-/// not installed answers "no": an empty clipboard, no chart object.
+/// What the menu rules ask of parts that live elsewhere (charts; the undo
+/// list, the clipboard and the comments answer for themselves). A query
+/// that is not installed answers "no": no chart object.
 struct MenuQueries {
-  /// The clipboard holds the program's own data / plain text.
-  std::function<bool()> clipboardHasOwnData;
-  std::function<bool()> clipboardHasText;
   /// The sheet's selected drawing object is a chart.
   std::function<bool(const model::Sheet&)> selectedObjectIsChart;
 };

@@ -52,8 +52,7 @@ TEST_F(MenuStateTest, WithoutWorkbookOnlyNewOpenRecentAndExit) {
 
 TEST_F(MenuStateTest, UnbuiltCommandsStayDisabled) {
   ASSERT_TRUE(books.new_workbook(nullptr));
-  menuQueries().clipboardHasOwnData = [] { return true; };
-  menuQueries().clipboardHasText = [] { return true; };
+  window.clipboard = u"text";
   ASSERT_TRUE(model::push_undo(*books.active(), 0, model::kUndoRowHeight));
   const MenuState menu = update_menu(app);
   model::undoList().clear();

@@ -1,8 +1,11 @@
 #include "app/navigation.h"
 
+
 #include "app/cell_entry.h"
 #include "app/command_table.h"
+#include "app/edit_commands.h"
 #include "app/status_bar.h"
+#include "edit/clipboard.h"
 #include "formula/recalc.h"
 #include "formula/reference_syntax.h"
 #include "model/display_text.h"
@@ -410,6 +413,9 @@ void showContextMenu(App& app, const view::HitTest& h, platform::Point at) {
   add(132, u"复制");
   add(133, u"粘贴(&P)");
   add(134, u"选择性粘贴…(&S)");
+  // Paste and Paste Special are enabled as on the Edit menu.
+  items[2].enabled = items[2].enabled && edit::clipboard_can_paste(app.books, app.gridSheet(), app.window);
+  items[3].enabled = items[3].enabled && edit::clipboard_has_snapshot(app.books, app.window);
   separator();
   const bool rows = h.region == view::HitRegion::RowHeader;
   const bool columns = h.region == view::HitRegion::ColumnHeader;
@@ -890,6 +896,9 @@ LResult on_keydown(App& app, unsigned, WParam wParam, LParam) {
   case VK_DELETE:
     dispatch_command(app, 142, CommandSource::Accelerator);
     return 0;
+  case VK_ESCAPE:
+    drop_copy_outline(app);
+    return 0;
   default:
     break;
   }
@@ -1247,6 +1256,10 @@ LResult on_timer(App& app, unsigned, WParam wParam, LParam) {
     app.window.killTimer(kTimerComment);
     if (Sheet* s = app.gridSheet(); s && app.hooks.showComment)
       app.hooks.showComment(app, activeCell(*s));
+    return 0;
+  }
+  if (id == kTimerCopyOutline) {
+    tick_copy_outline(app);
     return 0;
   }
   if (id == kTimerAutoScroll) {

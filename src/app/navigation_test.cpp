@@ -364,7 +364,7 @@ TEST_F(NavigationTest, RightClickOutsideTheSelectionReselectsAndOffersTheBuiltCo
   EXPECT_EQ(find(160)->text, u"插入…(&I)");
   ASSERT_NE(find(142), nullptr);
   EXPECT_TRUE(find(142)->enabled);
-  EXPECT_FALSE(find(131)->enabled); // cut is not built yet
+  EXPECT_TRUE(find(131)->enabled);
   // On a row header: the row commands, and choosing one runs it.
   set(5, 5, u"x");
   window.popupChoices.push_back(142);

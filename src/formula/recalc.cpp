@@ -663,6 +663,20 @@ void propagateChange(Workbook& book, int sheet, CellRecord& cell) {
   propagateFrom(book, {{sheet, cell.row, cell.column}});
 }
 
+void propagateChanges(Workbook& book, int sheet, const std::vector<std::uint32_t>& cells) {
+  if (cells.empty() || sheet < 0 || sheet >= book.sheetCount())
+    return;
+  std::vector<Position> starts;
+  starts.reserve(cells.size());
+  for (const std::uint32_t p : cells) {
+    noteCellChange(book, sheet, model::packedRow(p), model::packedColumn(p));
+    starts.push_back({sheet, model::packedRow(p), model::packedColumn(p)});
+  }
+  if (sheet == book.activeSheet)
+    platform::ui().requestRepaint(platform::kRepaintGrid);
+  propagateFrom(book, std::move(starts));
+}
+
 void refreshVolatile(Workbook& book, int sheet, bool includeInfo) {
   if (sheet < 0 || sheet >= book.sheetCount() || !book.sheet(sheet).hasGrid())
     return;

@@ -5,6 +5,9 @@
 
 #include "model/workbook.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace formula {
 
 /// Rebuilds a cell's precedent list and volatility class from its text, and
@@ -37,6 +40,11 @@ bool evaluationAbandoned();
 /// Marks every cell that depends on this one, directly or through others,
 /// stale. Cells already stale are not followed again, so cycles end.
 void propagateChange(model::Workbook& book, int sheet, model::CellRecord& cell);
+
+/// The same for many cells of one sheet changed by one command (stored or
+/// removed; packed addresses), walking their dependents once: a cell that
+/// depends on several of them, directly or through others, is marked once.
+void propagateChanges(model::Workbook& book, int sheet, const std::vector<std::uint32_t>& cells);
 
 /// Marks the volatile cells of a sheet (class 1, and class 2 when asked) and
 /// their dependents stale.

@@ -155,6 +155,22 @@ void fitRowHeights(Workbook& book, int sheetIndex, std::uint16_t first, std::uin
   mark_modified(book);
 }
 
+void fitRowsOfRange(Workbook& book, int sheetIndex, const CellRange& r) {
+  Sheet& s = book.sheet(sheetIndex);
+  CellRange used{};
+  const int last = usedRange(s, used) ? std::min<int>(r.lastRow, used.lastRow) : r.firstRow;
+  int runStart = -1;
+  for (int row = r.firstRow; row <= last + 1; ++row) {
+    const bool fit = row <= last && !(row_record(s, static_cast<std::uint16_t>(row)).flags & kLineCustomHeight);
+    if (fit && runStart < 0)
+      runStart = row;
+    if (!fit && runStart >= 0) {
+      fitRowHeights(book, sheetIndex, static_cast<std::uint16_t>(runStart), static_cast<std::uint16_t>(row - 1));
+      runStart = -1;
+    }
+  }
+}
+
 bool set_cell(Workbook& book, int sheetIndex, std::uint16_t row, std::uint8_t column,
               std::u16string_view input, std::uint16_t formatIndex, bool autofitRow,
               bool propagate) {

@@ -22,6 +22,11 @@ namespace model {
 /// whose height the user set are left alone only by set_cell, not here.
 void fitRowHeights(Workbook& book, int sheet, std::uint16_t first, std::uint16_t last);
 
+/// fitRowHeights over the rows of a range that hold cells, leaving alone
+/// the rows whose height the user set (what a command does after changing
+/// cells).
+void fitRowsOfRange(Workbook& book, int sheet, const CellRange& range);
+
 /// One line of a wrapped text: where it starts in the text and its length.
 struct TextLine {
   size_t start = 0;

@@ -166,15 +166,30 @@ bool delete_active_sheet(Workbook& book) {
                                                        : kUndoDeleteWorksheet;
   if (!push_undo(book, index, action))
     return false;
+  // The entry keeps the whole sheet (cells, objects, rules, page setup), so
+  // undoing the deletion can put it back as it was.
+  std::unique_ptr<Sheet> detached = remove_sheet(book, index);
+  keep_detached_sheet(std::move(detached));
+  refreshSheetViews();
+  mark_modified(book);
+  return true;
+}
+
+std::unique_ptr<Sheet> remove_sheet(Workbook& book, int index) {
+  if (index < 0 || index >= book.sheetCount() || book.sheetCount() < 2)
+    return nullptr;
   int next = next_visible_sheet(book, index, +1);
   if (next < 0)
     next = next_visible_sheet(book, index, -1);
-  // The entry keeps the whole sheet (cells, objects, rules, page setup), so
-  // undoing the deletion can put it back as it was.
+  if (next < 0)
+    next = index + 1 < book.sheetCount() ? index + 1 : index - 1;
   std::unique_ptr<Sheet> detached = std::move(book.sheets[static_cast<size_t>(index)]);
   book.sheets.erase(book.sheets.begin() + index);
   ++book.structureGeneration;
-  book.activeSheet = next > index ? next - 1 : next;
+  if (book.activeSheet == index)
+    book.activeSheet = next > index ? next - 1 : next;
+  else if (book.activeSheet > index)
+    --book.activeSheet;
   const bool dropped = remapPrecedents(book, [&](int s) {
     if (s == index)
       return -2;
@@ -182,9 +197,25 @@ bool delete_active_sheet(Workbook& book) {
   });
   if (dropped && modelServices().recalcAfterSheetChange)
     modelServices().recalcAfterSheetChange(book);
-  keep_detached_sheet(std::move(detached));
   refreshSheetViews();
-  mark_modified(book);
+  return detached;
+}
+
+bool restore_sheet(Workbook& book, int index, std::unique_ptr<Sheet> sheet) {
+  if (!sheet)
+    return false;
+  index = std::clamp(index, 0, book.sheetCount());
+  if (!platform::withAllocation([&] { book.sheets.reserve(book.sheets.size() + 1); }))
+    return false;
+  // The sheet's own precedents already count it at `index`: only the
+  // others move over.
+  remapPrecedents(book, [&](int s) { return s >= index ? s + 1 : s; });
+  book.sheets.insert(book.sheets.begin() + index, std::move(sheet));
+  ++book.structureGeneration;
+  book.activeSheet = index;
+  if (book.sheet(index).hasGrid() && modelServices().rescanFormulasNaming)
+    modelServices().rescanFormulasNaming(book, book.sheet(index).name);
+  refreshSheetViews();
   return true;
 }
 

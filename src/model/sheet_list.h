@@ -28,6 +28,16 @@ std::u16string_view checkSheetName(const Workbook& book, std::u16string_view nam
 /// worksheet; otherwise does nothing and returns false.
 bool delete_active_sheet(Workbook& book);
 
+/// Takes the sheet at `index` out of the workbook without recording undo
+/// (undoing its insertion); formulas that named it lose it as on deletion.
+/// Null when it is the workbook's only sheet.
+std::unique_ptr<Sheet> remove_sheet(Workbook& book, int index);
+
+/// Puts a whole sheet back at `index` (undoing its deletion) and makes it
+/// active; formulas that name it find it again. False when memory ran out
+/// (the sheet is then freed).
+[[nodiscard]] bool restore_sheet(Workbook& book, int index, std::unique_ptr<Sheet> sheet);
+
 /// Hides a sheet (never the last visible one) and activates the next visible.
 bool hide_sheet(Workbook& book, int index);
 bool unhide_sheet(Workbook& book, int index);

@@ -1,5 +1,6 @@
 #include "model/undo.h"
 
+#include "model/display_text.h"
 #include "platform/memory.h"
 
 #include <algorithm>
@@ -36,13 +37,18 @@ bool lowersToUsedRows(int action) {
   return action == kUndoClear || action == kUndoCut || action == kUndoCellFormat || action == kUndoReplace;
 }
 
-SavedRange snapshotOf(const Sheet& sheet, const CellRange& range) {
+} // namespace
+
+SavedRange snapshot_range(Workbook& book, int sheetIndex, const CellRange& range, bool displayTexts) {
+  const Sheet& sheet = book.sheet(sheetIndex);
   SavedRange s;
   s.range = range;
-  sheet.cells.forEachIn(range, [&](const CellRecord& c) {
+  sheet.cells.forEachIn(range, [&](CellRecord& c) {
     if (c.input.isNull() && c.formatIndex == kDefaultCellFormat)
       return;
-    s.cells.push_back({c.row, c.column, std::u16string(c.input.view()), c.formatIndex});
+    s.cells.push_back({c.row, c.column, std::u16string(c.input.view()), c.formatIndex, {}});
+    if (displayTexts && !c.input.isNull())
+      s.cells.back().display = cell_plain_text(book, sheetIndex, c);
   });
   for (const ArrayFormulaRecord& a : sheet.arrayFormulas)
     if (a.range.intersects(range))
@@ -70,6 +76,8 @@ SavedRange snapshotOf(const Sheet& sheet, const CellRange& range) {
       s.columns.push_back(c);
   return s;
 }
+
+namespace {
 
 // Builds an entry for the sheet; throws std::bad_alloc.
 std::unique_ptr<UndoEntry> entryFor(const Workbook& book, int sheetIndex, int action) {
@@ -153,10 +161,38 @@ bool UndoList::push(std::unique_ptr<UndoEntry> entry) {
   // Room first, so a failure leaves the list as it was.
   if (!platform::withAllocation([&] { m_entries.reserve(m_entries.size() + 1); }))
     return false;
-  if (m_entries.size() >= kCapacity)
+  if (!platform::withAllocation([&] { m_bytes.reserve(m_entries.size() + 1); }))
+    return false;
+  if (m_entries.size() >= kCapacity) {
     m_entries.erase(m_entries.begin());
+    m_bytes.erase(m_bytes.begin());
+  }
+  m_bytes.push_back(undoEntryBytes(*entry));
   m_entries.push_back(std::move(entry));
+  trimToCap();
   return true;
+}
+
+size_t UndoList::bytes() const {
+  size_t total = 0;
+  for (size_t b : m_bytes)
+    total += b;
+  return total;
+}
+
+void UndoList::remeasureNewest() {
+  if (m_entries.empty())
+    return;
+  m_bytes.back() = undoEntryBytes(*m_entries.back());
+  trimToCap();
+}
+
+void UndoList::trimToCap() {
+  // The newest entry always stays: its command is about to run.
+  while (m_entries.size() > 1 && bytes() > m_byteCap) {
+    m_entries.erase(m_entries.begin());
+    m_bytes.erase(m_bytes.begin());
+  }
 }
 
 std::unique_ptr<UndoEntry> UndoList::popNewest() {
@@ -164,11 +200,16 @@ std::unique_ptr<UndoEntry> UndoList::popNewest() {
     return nullptr;
   std::unique_ptr<UndoEntry> e = std::move(m_entries.back());
   m_entries.pop_back();
+  m_bytes.pop_back();
   return e;
 }
 
 void UndoList::dropWorkbook(std::uint64_t workbookId) {
-  std::erase_if(m_entries, [&](const std::unique_ptr<UndoEntry>& e) { return e->workbookId == workbookId; });
+  for (size_t i = m_entries.size(); i-- > 0;)
+    if (m_entries[i]->workbookId == workbookId) {
+      m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(i));
+      m_bytes.erase(m_bytes.begin() + static_cast<std::ptrdiff_t>(i));
+    }
 }
 
 UndoList& undoList() {
@@ -190,6 +231,8 @@ bool push_undo_range(Workbook& book, int sheetIndex, UndoAction action, const Ce
     return false;
   const Sheet& sheet = book.sheet(sheetIndex);
   CellRange r = range;
+  if (r.firstRow > r.lastRow || r.firstColumn > r.lastColumn)
+    return false;
   if (lowersToUsedRows(action)) {
     const int last = lastUsedRow(sheet);
     r.lastRow = static_cast<std::uint16_t>(std::max<int>(r.firstRow, std::min<int>(r.lastRow, last)));
@@ -197,7 +240,7 @@ bool push_undo_range(Workbook& book, int sheetIndex, UndoAction action, const Ce
   std::unique_ptr<UndoEntry> e;
   if (!platform::withAllocation([&] {
         e = entryFor(book, sheetIndex, action);
-        e->snapshot = snapshotOf(sheet, r);
+        e->snapshot = snapshot_range(book, sheetIndex, r, false);
       }))
     return false;
   return undoList().push(std::move(e));
@@ -207,7 +250,7 @@ namespace {
 
 template <class Records, class Line>
 bool saveRecords(const Workbook& book, int sheetIndex, const Records& records, Records UndoEntry::*slot,
-                 Line inRange) {
+                 const CellRange& range, Line inRange) {
   UndoEntry* e = undoList().newest();
   if (!e || !validSheet(book, sheetIndex) || e->sheetId != book.sheet(sheetIndex).id ||
       e->workbookId != book.id)
@@ -216,9 +259,12 @@ bool saveRecords(const Workbook& book, int sheetIndex, const Records& records, R
     for (const auto& r : records)
       if (inRange(r))
         (e->*slot).push_back(r);
+    e->lineRange = range;
   });
   if (!ok)
     (void)undoList().popNewest(); // no half entry: the command will not run
+  else
+    undoList().remeasureNewest();
   return ok;
 }
 
@@ -227,7 +273,7 @@ bool saveRecords(const Workbook& book, int sheetIndex, const Records& records, R
 bool save_row_records(const Workbook& book, int sheetIndex, const CellRange& range) {
   if (!validSheet(book, sheetIndex))
     return false;
-  return saveRecords(book, sheetIndex, book.sheet(sheetIndex).rows, &UndoEntry::rows, [&](const RowRecord& r) {
+  return saveRecords(book, sheetIndex, book.sheet(sheetIndex).rows, &UndoEntry::rows, range, [&](const RowRecord& r) {
     return r.row >= range.firstRow && r.row <= range.lastRow;
   });
 }
@@ -235,7 +281,7 @@ bool save_row_records(const Workbook& book, int sheetIndex, const CellRange& ran
 bool save_column_records(const Workbook& book, int sheetIndex, const CellRange& range) {
   if (!validSheet(book, sheetIndex))
     return false;
-  return saveRecords(book, sheetIndex, book.sheet(sheetIndex).columns, &UndoEntry::columns,
+  return saveRecords(book, sheetIndex, book.sheet(sheetIndex).columns, &UndoEntry::columns, range,
                      [&](const ColumnRecord& c) {
                        return c.column >= range.firstColumn && c.column <= range.lastColumn;
                      });
@@ -247,8 +293,55 @@ void keep_detached_sheet(std::unique_ptr<Sheet> sheet) {
     return;
   const bool deletion = e->action == kUndoDeleteWorksheet || e->action == kUndoDeleteChart ||
                         e->action == kUndoDeleteMacroSheet;
-  if (deletion)
+  if (deletion) {
     e->detachedSheet = std::move(sheet);
+    undoList().remeasureNewest();
+  }
+}
+
+namespace {
+
+size_t textBytes(std::u16string_view t) { return t.empty() ? 0 : (t.size() + 1) * sizeof(char16_t); }
+
+size_t rangesBytes(const std::vector<CellRange>& v) { return v.size() * sizeof(CellRange); }
+
+} // namespace
+
+size_t savedRangeBytes(const SavedRange& s) {
+  size_t n = sizeof(SavedRange) + s.cells.size() * sizeof(SavedCell);
+  for (const SavedCell& c : s.cells)
+    n += textBytes(c.input) + textBytes(c.display);
+  for (const ArrayFormulaRecord& a : s.arrayFormulas)
+    n += sizeof a + textBytes(a.text);
+  n += rangesBytes(s.mergedRanges);
+  for (const Hyperlink& h : s.hyperlinks)
+    n += sizeof h + textBytes(h.target);
+  for (const ValidationRule& v : s.validations)
+    n += sizeof v + rangesBytes(v.ranges) + textBytes(v.formula1) + textBytes(v.formula2) +
+         textBytes(v.inputMessage) + textBytes(v.errorMessage);
+  for (const ConditionalFormat& f : s.conditionalFormats)
+    n += sizeof f + rangesBytes(f.ranges) + f.conditions.size() * sizeof(FormatCondition);
+  for (const DrawingObject& o : s.comments)
+    n += sizeof o + textBytes(o.text);
+  n += s.columns.size() * sizeof(ColumnRecord);
+  return n;
+}
+
+size_t undoEntryBytes(const UndoEntry& e) {
+  size_t n = sizeof(UndoEntry) + e.rows.size() * sizeof(RowRecord) + e.columns.size() * sizeof(ColumnRecord);
+  if (e.snapshot)
+    n += savedRangeBytes(*e.snapshot);
+  if (e.detachedSheet) {
+    const Sheet& s = *e.detachedSheet;
+    n += sizeof(Sheet) + s.rows.size() * sizeof(RowRecord) + s.columns.size() * sizeof(ColumnRecord);
+    s.cells.forEach([&](const CellRecord& c) {
+      n += sizeof(CellRecord) + sizeof(void*) + textBytes(c.input.view()) + textBytes(c.display.view());
+    });
+    n += s.objects.size() * sizeof(DrawingObject);
+  }
+  if (e.savedName)
+    n += sizeof(DefinedName) + textBytes(e.savedName->formula);
+  return n;
 }
 
 int lastUsedRow(const Sheet& sheet) {

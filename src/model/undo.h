@@ -107,6 +107,9 @@ struct SavedCell {
   std::uint8_t column = 0;
   std::u16string input;
   std::uint16_t formatIndex = kDefaultCellFormat;
+  /// The text the cell showed; kept only by clipboard snapshots (values
+  /// paste what was shown, and the system clipboard gets it).
+  std::u16string display;
 };
 
 /// What a range held before an action: its cells, and the sheet's records
@@ -133,6 +136,9 @@ struct UndoEntry {
   SheetViewState view;
   std::vector<RowRecord> rows;       // save_row_records
   std::vector<ColumnRecord> columns; // save_column_records
+  /// The lines whose records were saved: records inside it that were not
+  /// saved did not exist and go again on undo.
+  std::optional<CellRange> lineRange;
   std::optional<SavedRange> snapshot;
   /// A deleted sheet, whole, to be put back at sheetIndex.
   std::unique_ptr<Sheet> detachedSheet;
@@ -146,6 +152,9 @@ struct UndoEntry {
 class UndoList {
 public:
   static constexpr size_t kCapacity = 16;
+  /// The snapshots of all entries together stay under this many bytes;
+  /// below it the 16-entry rule holds exactly.
+  static constexpr size_t kDefaultByteCap = size_t{256} << 20;
 
   bool empty() const { return m_entries.empty(); }
   size_t size() const { return m_entries.size(); }
@@ -164,11 +173,30 @@ public:
   std::unique_ptr<UndoEntry> popNewest();
   /// Drops the entries of a workbook that is being closed.
   void dropWorkbook(std::uint64_t workbookId);
-  void clear() { m_entries.clear(); }
+  void clear() {
+    m_entries.clear();
+    m_bytes.clear();
+  }
+
+  /// What the entries hold now, in bytes, as the cap counts it.
+  size_t bytes() const;
+  size_t byteCap() const { return m_byteCap; }
+  void setByteCap(size_t cap) { m_byteCap = cap; }
+  /// Measures the newest entry again after it grew, dropping the oldest
+  /// entries while the list is over its cap.
+  void remeasureNewest();
 
 private:
+  void trimToCap();
+
   std::vector<std::unique_ptr<UndoEntry>> m_entries;
+  std::vector<size_t> m_bytes; // per entry, as measured when it was pushed or last grew
+  size_t m_byteCap = kDefaultByteCap;
 };
+
+/// The bytes an entry holds, as the cap counts them (cells, texts, records).
+size_t undoEntryBytes(const UndoEntry& entry);
+size_t savedRangeBytes(const SavedRange& range);
 
 /// The program's one list.
 UndoList& undoList();
@@ -194,6 +222,11 @@ UndoList& undoList();
 /// Hands a sheet the action took out of its workbook to the newest entry,
 /// when that entry recorded its deletion; otherwise the sheet is freed.
 void keep_detached_sheet(std::unique_ptr<Sheet> sheet);
+
+/// What a range of a sheet holds now, kept whole (see SavedRange); with
+/// `displayTexts` each cell also keeps the text it shows. Throws
+/// std::bad_alloc when memory runs out.
+SavedRange snapshot_range(Workbook& book, int sheetIndex, const CellRange& range, bool displayTexts);
 
 /// The largest row among the stored cells, row records and merged ranges
 /// of a sheet; -1 when it has none of them.

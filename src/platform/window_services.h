@@ -60,6 +60,12 @@ public:
   /// replacing it with a text.
   virtual std::u16string clipboardText() const = 0;
   virtual void setClipboardText(std::u16string_view text) = 0;
+  /// Puts copied cells on the clipboard: their text, and the program's own
+  /// marker saying that its internal snapshot of them is current.
+  virtual void setClipboardCells(std::u16string_view text) = 0;
+  /// Whether the marker put there by setClipboardCells is still there (no
+  /// one has copied anything since).
+  virtual bool clipboardHasMarker() const = 0;
 };
 
 /// Records requests; modifiers, pop-up choices and file names are scripted.
@@ -78,7 +84,15 @@ public:
                                                 std::u16string_view suggested) override;
   void openWithDesktop(std::u16string_view path) override { opened.emplace_back(path); }
   std::u16string clipboardText() const override { return clipboard; }
-  void setClipboardText(std::u16string_view text) override { clipboard = text; }
+  void setClipboardText(std::u16string_view text) override {
+    clipboard = text;
+    marker = false;
+  }
+  void setClipboardCells(std::u16string_view text) override {
+    clipboard = text;
+    marker = true;
+  }
+  bool clipboardHasMarker() const override { return marker; }
 
   std::vector<Rect> invalidated;
   std::map<int, int> timers; // running timers: id -> interval
@@ -91,6 +105,7 @@ public:
   std::deque<std::optional<std::u16string>> fileNames;  // answers of the file dialogs, else none
   std::vector<std::u16string> opened;
   std::u16string clipboard;
+  bool marker = false; // the program's own cells are on the clipboard
 };
 
 /// The services in force: a HeadlessWindowServices unless another was set.

@@ -1,5 +1,6 @@
 #include "qt/app_setup.h"
 
+#include "edit/clipboard.h"
 #include "fileformats/open_save.h"
 #include "formula/recalc.h"
 #include "functions/families.h"
@@ -50,6 +51,7 @@ void installAppServices() {
   if (!engine) {
     engine = true;
     formula::installFormulaEngine();
+    edit::installClipboardServices();
     functions::registerAllFunctions();
     functions::seedRandomFromClock();
     static QtTextMetrics metrics;

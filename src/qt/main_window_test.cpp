@@ -1,6 +1,7 @@
 #include "qt/main_window.h"
 
 #include "model/set_cell.h"
+#include "model/undo.h"
 #include "qt/app_setup.h"
 #include "qt/qt_canvas.h"
 
@@ -78,7 +79,7 @@ TEST_F(MainWindowTest, MenusCarryTheTextsAndStates) {
       {111, u"打开…(&O)\tCtrl+O", true},
       {113, u"保存(&S)\tCtrl+S", true},
       {127, u"退出(&X)", true},
-      {134, u"选择性粘贴…(&S)", false}, // the clipboard is not built
+      {134, u"选择性粘贴…(&S)", false}, // nothing copied yet
       {142, u"内容(&C)\tDel", true},
       {146, u"移动/复制工作表…(&M)", true},
       {183, u"椭圆(&O)", false},
@@ -259,7 +260,9 @@ TEST_F(MainWindowTest, TheKeypadDecimalStartsAnEntry) {
 }
 
 TEST_F(MainWindowTest, AMouseMoveBuildsNoMenuAndTouchesNoButton) {
+  model::undoList().clear();
   window->grid()->relayoutAndUpdate();
+  sendMouse(window->grid(), QEvent::MouseMove, QPoint(90, 110), Qt::NoButton); // the buttons see the empty list
   const int menus = window->menuUpdates();
   const int buttons = window->toolButtonUpdates();
   for (int i = 0; i < 20; ++i)
@@ -272,8 +275,10 @@ TEST_F(MainWindowTest, AMouseMoveBuildsNoMenuAndTouchesNoButton) {
   Q_EMIT edit->aboutToShow();
   EXPECT_EQ(window->menuUpdates(), menus + 1);
   window->grid()->setFocus();
-  pressKey(Qt::Key_A, QStringLiteral("a")); // an entry opens: the bar's own cut and copy
+  pressKey(Qt::Key_A, QStringLiteral("a"));
+  pressKey(Qt::Key_Return, QStringLiteral("\r")); // the commit makes Undo available
   EXPECT_EQ(window->toolButtonUpdates(), buttons + 1);
+  model::undoList().clear();
 }
 
 TEST_F(MainWindowTest, EveryToolButtonHasAnIconAndItsTip) {

@@ -5,6 +5,7 @@
 #include "qt/qt_canvas.h"
 
 #include <QClipboard>
+#include <QMimeData>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QFileDialog>
@@ -109,6 +110,20 @@ std::u16string QtWindowServices::clipboardText() const {
 
 void QtWindowServices::setClipboardText(std::u16string_view text) {
   QGuiApplication::clipboard()->setText(qStringOf(text));
+}
+
+void QtWindowServices::setClipboardCells(std::u16string_view text) {
+  // text/plain (UTF-8 for other programs) and the empty marker of our own
+  // snapshot; the clipboard takes the data over.
+  auto* data = new QMimeData;
+  data->setText(qStringOf(text));
+  data->setData(QString::fromLatin1(kCellsMarkerMime), QByteArray());
+  QGuiApplication::clipboard()->setMimeData(data);
+}
+
+bool QtWindowServices::clipboardHasMarker() const {
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  return data && data->hasFormat(QString::fromLatin1(kCellsMarkerMime));
 }
 
 } // namespace qtui

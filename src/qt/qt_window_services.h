@@ -15,6 +15,9 @@ namespace qtui {
 
 class MainWindow;
 
+/// The private clipboard format that marks our own copied cells.
+inline constexpr const char* kCellsMarkerMime = "application/x-cellwick";
+
 class QtWindowServices final : public platform::WindowServices {
 public:
   explicit QtWindowServices(MainWindow& window) : m_window(window) {}
@@ -34,6 +37,8 @@ public:
   void openWithDesktop(std::u16string_view path) override;
   std::u16string clipboardText() const override;
   void setClipboardText(std::u16string_view text) override;
+  void setClipboardCells(std::u16string_view text) override;
+  bool clipboardHasMarker() const override;
 
   /// The modifiers of the event being turned into a message.
   void setModifiers(Qt::KeyboardModifiers mods);

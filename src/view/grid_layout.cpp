@@ -423,4 +423,19 @@ platform::Rect cellRect(const model::Sheet& sheet, const GridLayout& g, int row,
   return r;
 }
 
+Rect copyOutlineRect(const model::Sheet& sheet, const GridLayout& g, const model::CellRange& r) {
+  if (!g.hasGrid || r.lastRow < g.topRow || r.firstRow > g.bottomRow || r.lastColumn < g.leftColumn ||
+      r.firstColumn > g.rightColumn)
+    return {};
+  const int r1 = std::max<int>(r.firstRow, g.topRow), r2 = std::min<int>(r.lastRow, g.bottomRow);
+  const int c1 = std::max<int>(r.firstColumn, g.leftColumn), c2 = std::min<int>(r.lastColumn, g.rightColumn);
+  const Rect a = cellRect(sheet, g, r1, c1);
+  const Rect b = cellRect(sheet, g, r2, c2);
+  if (a.isEmpty() || b.isEmpty())
+    return {};
+  constexpr int kPast = 8;
+  return {c1 == r.firstColumn ? a.left : g.cells.left - kPast, r1 == r.firstRow ? a.top : g.cells.top - kPast,
+          c2 == r.lastColumn ? b.right : g.cells.right + kPast, r2 == r.lastRow ? b.bottom : g.cells.bottom + kPast};
+}
+
 } // namespace view

@@ -124,6 +124,11 @@ std::array<platform::Point, 8> handlePoints(const platform::Rect& r);
 /// The cell's rectangle in the window when its row and column are visible in
 /// one of the panes; empty otherwise.
 platform::Rect cellRect(const model::Sheet& sheet, const GridLayout& layout, int row, int column);
+
+/// The rectangle of a range's outline on the window: the corners' cells
+/// clamped to the visible ones, an edge off screen pushed past the cells so
+/// that clipping takes it away. Empty when the range is not in view.
+platform::Rect copyOutlineRect(const model::Sheet& sheet, const GridLayout& layout, const model::CellRange& range);
 /// The pixels a column (row) covers in the window, whatever the rows
 /// (columns) around it; false when it is not shown.
 bool columnSpan(const model::Sheet& sheet, const GridLayout& layout, int column, int& left, int& right);

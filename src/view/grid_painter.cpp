@@ -224,6 +224,7 @@ private:
   void paintObjects();
   void paintActiveFrame(const std::vector<Pane>& panes);
   void paintOverlays();
+  void paintCopyOutline(const Rect& r, int phase);
   void paintHeaders(const std::vector<Pane>& panes);
   void paintButton(const Rect& r, const std::u16string& label, bool active);
   void paintPane(const Pane& pane);
@@ -726,6 +727,30 @@ void Painter::paintActiveFrame(const std::vector<Pane>& panes) {
   }
 }
 
+// Dashes that move round the copied range: white under black, so they show
+// on any fill; the phase shifts them along the edges a step per tick.
+void Painter::paintCopyOutline(const Rect& r, int phase) {
+  if (r.isEmpty())
+    return;
+  constexpr int kDash = 4;
+  m_canvas.setBrush(Brush::none());
+  m_canvas.setPen(Pen{PenStyle::Solid, 2, platform::kWhite});
+  m_canvas.drawRectangle(r);
+  m_canvas.setPen(Pen{PenStyle::Solid, 2, platform::kBlack});
+  const int shift = ((phase % (2 * kDash)) + 2 * kDash) % (2 * kDash);
+  const auto dashes = [&](int from, int to, auto point) {
+    for (int p = from - 2 * kDash + shift; p < to; p += 2 * kDash) {
+      const int a = std::max(p, from), b = std::min(p + kDash, to);
+      if (a < b)
+        m_canvas.drawLine(point(a), point(b));
+    }
+  };
+  dashes(r.left, r.right, [&](int x) { return Point{x, r.top}; });
+  dashes(r.left, r.right, [&](int x) { return Point{x, r.bottom - 1}; });
+  dashes(r.top, r.bottom, [&](int y) { return Point{r.left, y}; });
+  dashes(r.top, r.bottom, [&](int y) { return Point{r.right - 1, y}; });
+}
+
 void Painter::paintOverlays() {
   clip(m_g.cells);
   if (const std::optional<model::CellRange>& p = m_overlays.pointRange) {
@@ -737,6 +762,8 @@ void Painter::paintOverlays() {
       m_canvas.drawRectangle({a.left, a.top, b.right, b.bottom});
     }
   }
+  if (const std::optional<model::CellRange>& c = m_overlays.copyOutline)
+    paintCopyOutline(copyOutlineRect(m_sheet, m_g, *c), m_overlays.copyPhase);
   if (const std::optional<Rect>& r = m_overlays.objectOutline) {
     m_canvas.setPen(Pen{PenStyle::Dot, 1, platform::kBlack});
     m_canvas.setBrush(Brush::none());

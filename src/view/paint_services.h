@@ -45,6 +45,10 @@ struct PaintOverlays {
   std::optional<int> rowSizingLine;
   /// While an object is moved: its outline at the new place.
   std::optional<platform::Rect> objectOutline;
+  /// The range copied or cut to the clipboard, outlined with moving dashes;
+  /// `copyPhase` (0-7) says how far they have moved.
+  std::optional<model::CellRange> copyOutline;
+  int copyPhase = 0;
 };
 
 } // namespace view

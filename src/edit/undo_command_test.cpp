@@ -1,0 +1,184 @@
+#include "edit/undo_command.h"
+
+#include "edit/edit_test_util.h"
+#include "model/sheet_list.h"
+
+namespace edit {
+namespace {
+
+using model::CellRange;
+
+class UndoCommandTest : public EditTest {};
+
+TEST_F(UndoCommandTest, SeventeenChangesSixteenUndos) {
+  for (int i = 0; i < 17; ++i)
+    type(i, 0, u"x");
+  int undone = 0;
+  while (undo(books).undone)
+    ++undone;
+  EXPECT_EQ(undone, 16);
+  EXPECT_EQ(input(0, 0), u"x") << "the first change stays";
+  for (int i = 1; i < 17; ++i)
+    EXPECT_EQ(cell(i, 0), nullptr) << i;
+}
+
+TEST_F(UndoCommandTest, UndoingAPasteRecordsNothingAndPutsTheCellsBack) {
+  set(0, 0, u"new");
+  set(3, 0, u"old");
+  ASSERT_TRUE(copy_range(book(), 0, range(0, 0, 0, 0), window));
+  ASSERT_TRUE(pasteAt(range(3, 0, 3, 0)));
+  ASSERT_EQ(model::undoList().size(), 1u);
+  const UndoOutcome out = undo(books);
+  EXPECT_TRUE(out.undone);
+  EXPECT_EQ(out.action, model::kUndoPaste);
+  EXPECT_TRUE(model::undoList().empty()) << "the put-back pushes no entry of its own";
+  EXPECT_EQ(input(3, 0), u"old");
+}
+
+TEST_F(UndoCommandTest, UndoOfTypingBringsBackRulesLinksAndComments) {
+  model::ValidationRule rule;
+  rule.allow = model::kAllowWholeNumber;
+  rule.ranges = {range(0, 0, 0, 0), range(5, 5, 6, 6)};
+  sheet().validations = {rule};
+  model::ConditionalFormat cf;
+  cf.conditions.push_back({});
+  cf.ranges = {range(0, 0, 2, 2)};
+  sheet().conditionalFormats = {cf};
+  sheet().hyperlinks = {{model::packCell(0, 0), u"http://x"}};
+  model::DrawingObject note;
+  note.kind = model::kObjectComment;
+  note.text = u"note";
+  sheet().objects = {note};
+  const auto validations = sheet().validations;
+  const auto formats = sheet().conditionalFormats;
+
+  // A paste over the cell takes all four away.
+  set(9, 9, u"z");
+  ASSERT_TRUE(copy_range(book(), 0, range(9, 9, 9, 9), window));
+  ASSERT_TRUE(pasteAt(range(0, 0, 0, 0)));
+  ASSERT_TRUE(sheet().hyperlinks.empty());
+  ASSERT_TRUE(sheet().objects.empty());
+  ASSERT_NE(sheet().validations, validations);
+  ASSERT_TRUE(undo(books).undone);
+  EXPECT_EQ(sheet().validations, validations);
+  EXPECT_EQ(sheet().conditionalFormats, formats);
+  ASSERT_EQ(sheet().hyperlinks.size(), 1u);
+  EXPECT_EQ(sheet().hyperlinks[0].target, u"http://x");
+  ASSERT_EQ(model::commentAt(sheet(), 0, 0), 0);
+  EXPECT_EQ(sheet().objects[0].text, u"note");
+}
+
+TEST_F(UndoCommandTest, UndoOfARenameRewritesTheFormulasBack) {
+  ASSERT_TRUE(model::insert_sheet(book(), 1, u"Data", model::SheetKind::Worksheet, false));
+  book().activeSheet = 1;
+  set(0, 0, u"4");
+  book().activeSheet = 0;
+  set(0, 0, u"=Data!A1*2");
+  EXPECT_EQ(number(0, 0), 8);
+  book().activeSheet = 1;
+  ASSERT_TRUE(model::rename_active_sheet(book(), u"Facts"));
+  book().activeSheet = 0;
+  ASSERT_EQ(input(0, 0), u"=Facts!A1*2");
+  ASSERT_TRUE(undo(books).undone);
+  EXPECT_EQ(book().sheet(1).name, u"Data");
+  book().activeSheet = 0;
+  EXPECT_EQ(input(0, 0), u"=Data!A1*2");
+  EXPECT_EQ(number(0, 0), 8);
+}
+
+TEST_F(UndoCommandTest, ADeletedSheetComesBackWhole) {
+  ASSERT_TRUE(model::insert_sheet(book(), 1, u"Gone", model::SheetKind::Worksheet, false));
+  model::Sheet& s = book().sheet(1);
+  book().activeSheet = 1;
+  set(2, 2, u"=1+1");
+  s.objects.push_back(model::DrawingObject{});
+  s.conditionalFormats.push_back({});
+  s.pageSetup.header = u"top";
+  s.frozenRow = 3;
+  model::set_row_record(s, 2, 0, 600);
+  const std::uint32_t id = s.id;
+  book().activeSheet = 0;
+  set(0, 0, u"=Gone!C3");
+  book().activeSheet = 1;
+  ASSERT_TRUE(model::delete_active_sheet(book()));
+  ASSERT_EQ(book().sheetCount(), 1);
+
+  ASSERT_TRUE(undo(books).undone);
+  ASSERT_EQ(book().sheetCount(), 2);
+  const model::Sheet& back = book().sheet(1);
+  EXPECT_EQ(back.id, id);
+  EXPECT_EQ(back.name, u"Gone");
+  EXPECT_EQ(back.objects.size(), 1u);
+  EXPECT_EQ(back.conditionalFormats.size(), 1u);
+  EXPECT_EQ(back.pageSetup.header, u"top");
+  EXPECT_EQ(back.frozenRow, 3);
+  EXPECT_EQ(model::row_height(back, 2), 600);
+  EXPECT_EQ(book().activeSheet, 1);
+  book().activeSheet = 0;
+  EXPECT_EQ(number(0, 0), 2) << "formulas naming the sheet find it again";
+}
+
+TEST_F(UndoCommandTest, SheetOperationsAreTakenBack) {
+  ASSERT_TRUE(model::insert_sheet(book(), 1, std::nullopt, model::SheetKind::Worksheet, true));
+  ASSERT_EQ(book().sheetCount(), 2);
+  ASSERT_TRUE(undo(books).undone);
+  EXPECT_EQ(book().sheetCount(), 1) << "an inserted sheet goes again";
+
+  ASSERT_TRUE(model::insert_sheet(book(), 1, u"B", model::SheetKind::Worksheet, false));
+  ASSERT_TRUE(model::hide_sheet(book(), 1));
+  ASSERT_TRUE(undo(books).undone);
+  EXPECT_EQ(book().sheet(1).hidden, 0);
+}
+
+TEST_F(UndoCommandTest, RowSizesComeBackAndNewRecordsGo) {
+  model::set_row_record(sheet(), 1, 0, 500);
+  const CellRange rows{0, 0, 3, model::kMaxColumn};
+  ASSERT_TRUE(model::push_undo(book(), 0, model::kUndoRowHeight));
+  ASSERT_TRUE(model::save_row_records(book(), 0, rows));
+  model::setRowHeightPoints(sheet(), 0, 3, 40);
+  ASSERT_EQ(model::row_height(sheet(), 0), 800);
+  ASSERT_TRUE(undo(books).undone);
+  EXPECT_EQ(model::row_height(sheet(), 0), model::kDefaultRowHeight);
+  EXPECT_EQ(model::row_height(sheet(), 1), 500);
+  EXPECT_EQ(sheet().rows.size(), 1u);
+}
+
+TEST_F(UndoCommandTest, AnotherWorkbooksEntryActivatesItFirst) {
+  model::Workbook& first = book();
+  type(0, 0, u"first");
+  ASSERT_TRUE(books.new_workbook(nullptr));
+  ASSERT_EQ(books.activeIndex(), 1);
+  ASSERT_TRUE(undo(books).undone);
+  EXPECT_EQ(books.activeIndex(), 0);
+  EXPECT_EQ(model::cell_at(first.sheet(0), 0, 0), nullptr);
+}
+
+TEST_F(UndoCommandTest, TheByteCapDropsTheOldestEntriesFirst) {
+  for (int i = 0; i < 200; ++i)
+    set(i, 0, u"a fairly long text to make the snapshot weigh something");
+  const CellRange big{0, 0, 199, 0};
+  ASSERT_TRUE(model::push_undo_range(book(), 0, model::kUndoClear, big));
+  const size_t one = model::undoList().bytes();
+  model::undoList().clear();
+  model::undoList().setByteCap(one * 3 + one / 2);
+  for (int i = 0; i < 5; ++i)
+    ASSERT_TRUE(model::push_undo_range(book(), 0, i == 4 ? model::kUndoPaste : model::kUndoClear, big));
+  EXPECT_EQ(model::undoList().size(), 3u);
+  EXPECT_LE(model::undoList().bytes(), model::undoList().byteCap());
+  EXPECT_EQ(model::undoList().newest()->action, model::kUndoPaste) << "the newest always stays";
+}
+
+TEST_F(UndoCommandTest, AnEntryWhoseSheetIsGoneTouchesNothing) {
+  ASSERT_TRUE(model::insert_sheet(book(), 1, u"Temp", model::SheetKind::Worksheet, false));
+  book().activeSheet = 1;
+  type(0, 0, u"x");
+  (void)model::remove_sheet(book(), 1); // outside the list
+  set(0, 0, u"kept");
+  const UndoOutcome out = undo(books);
+  EXPECT_TRUE(out.undone);
+  EXPECT_FALSE(out.sheetKept);
+  EXPECT_EQ(input(0, 0), u"kept");
+}
+
+} // namespace
+} // namespace edit
