@@ -17,7 +17,7 @@
 #   --csv         also time the CSV conversion against xlrd and ssconvert
 #   CELLWICK_CLI  the program to time (default build/cli/cellwick-cli)
 #
-# Uses hyperfine when installed, else a bash `time` loop. Prints the wall time
+# Uses hyperfine when installed, else a python loop. Prints the wall time
 # (median with hyperfine, which resists the outliers of a shared machine;
 # mean otherwise) and the mean CPU time (user + system) of each, the ratios
 # xlrd / ours, our MB/s of workbook stream (from the CPU time) and the peak
@@ -91,28 +91,22 @@ r = json.load(open(sys.argv[1]))["results"][0]
 print(r["median"], r["user"] + r["system"])' "$json"
     rm -f "$json"
   else
-    "$@" >/dev/null # warm-up
-    local t0 t1 cpu0 cpu1
-    t0=$(date +%s.%N)
-    cpu0=$(times_cpu)
-    for ((i = 0; i < runs; ++i)); do "$@" >/dev/null; done
-    t1=$(date +%s.%N)
-    cpu1=$(times_cpu)
-    $python -c 'import sys
-t0, t1, c0, c1, n = map(float, sys.argv[1:])
-print((t1 - t0) / n, (c1 - c0) / n)' "$t0" "$t1" "$cpu0" "$cpu1" "$runs"
+    # CPU time of the runs from the kernel's account of finished children
+    # (bash's `times` in a subshell would see none of them).
+    $python - "$runs" "$@" <<'EOF'
+import resource, subprocess, sys, time
+runs, cmd = int(sys.argv[1]), sys.argv[2:]
+subprocess.run(cmd, stdout=subprocess.DEVNULL)  # warm-up
+before = resource.getrusage(resource.RUSAGE_CHILDREN)
+t0 = time.perf_counter()
+for _ in range(runs):
+    subprocess.run(cmd, stdout=subprocess.DEVNULL)
+wall = (time.perf_counter() - t0) / runs
+after = resource.getrusage(resource.RUSAGE_CHILDREN)
+cpu = (after.ru_utime + after.ru_stime - before.ru_utime - before.ru_stime) / runs
+print(wall, cpu)
+EOF
   fi
-}
-
-# CPU seconds used by finished children of this shell (user + system).
-times_cpu() {
-  local line
-  line=$(times | tail -1) # children's "XmY.YYYs XmY.YYYs"
-  $python -c 'import re, sys
-total = 0.0
-for m, s in re.findall(r"(\d+)m([\d.]+)s", sys.argv[1]):
-    total += int(m) * 60 + float(s)
-print(total)' "$line"
 }
 
 peak_kb() {

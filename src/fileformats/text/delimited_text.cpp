@@ -415,6 +415,9 @@ public:
     });
     if (maxRow < 0)
       return true;
+    // Room for a typical file at once: growing a string of megabytes step by
+    // step copies it over and over. Pages not written are never touched.
+    out.reserve(sheet.cells.count() * 12 + static_cast<size_t>(maxRow + 1) * (maxColumn + 3));
     if (m_utf8)
       out = "\xEF\xBB\xBF";
     const bool showFormulas = (sheet.flags & model::kSheetShowFormulas) != 0;
@@ -476,11 +479,14 @@ private:
   }
 
   static void appendAscii(std::string& out, std::u16string_view text) {
-    const size_t at = out.size();
-    out.resize(at + text.size());
-    char* p = out.data() + at;
-    for (const char16_t c : text)
-      *p++ = static_cast<char>(c);
+    char chunk[256];
+    while (!text.empty()) {
+      const size_t n = std::min(text.size(), sizeof chunk);
+      for (size_t i = 0; i < n; ++i)
+        chunk[i] = static_cast<char>(text[i]);
+      out.append(chunk, n);
+      text.remove_prefix(n);
+    }
   }
 
   bool appendEncoded(std::string& out, std::u16string_view text) {
