@@ -783,7 +783,8 @@ bool Reader::readFormula() {
   }
   if (!unreadable) {
     cell->value = std::move(value);
-    formula::scanCell(m_book, m_current, *cell);
+    // A formula stays one in a cell formatted as Text, as the file has it.
+    formula::scanCell(m_book, m_current, *cell, /*fromFile=*/true);
     cell->calcState = (option & 0x01) ? model::CalcState::NotValid : model::CalcState::ValueValid;
     return true;
   }
@@ -1215,7 +1216,8 @@ void Writer::cell(int index, const model::CellRecord& c, std::uint16_t columnFor
     return;
   }
   if (input.empty()) {
-    if (c.value.isString() && c.input.isNull())
+    // A text of no characters is still a text.
+    if (c.value.isString())
       label(c.value.stringValue());
     else if (format != model::kDefaultCellFormat || columnFormat != model::kDefaultCellFormat) {
       u8(rtBLANK);
@@ -1223,7 +1225,10 @@ void Writer::cell(int index, const model::CellRecord& c, std::uint16_t columnFor
     }
     return;
   }
-  if (format < m_book.cellFormats.size() && m_book.cellFormats[format].numberFormatIndex == 49) {
+  // Whatever is typed into a Text cell is text; a number, boolean, error or
+  // formula a file put there keeps its kind.
+  if (format < m_book.cellFormats.size() && m_book.cellFormats[format].numberFormatIndex == 49 &&
+      !c.isFormula && (c.value.isString() || c.value.isEmpty())) {
     label(withoutApostrophe(input));
     return;
   }

@@ -325,6 +325,25 @@ TEST_F(PocketTest, FormulaWithoutTokensKeepsItsCachedValue) {
   EXPECT_EQ(describe(at(*again, 0, 0, 0)->value), "n:5.000000");
 }
 
+// An XF record in the default font with this file number format.
+Bytes xf(std::uint8_t format) {
+  return Bytes{
+      224,        // XF
+      0x00, 0x00, //   font 0
+      format, 0,  //   number format
+      0xFF, 0xFF, //
+      0xFF, 0xFF, //
+      0x02, 0x00, //   locked
+      0x00,       //   alignment
+      0x00,       //   no borders
+      0xFF, 0x00, //   background automatic
+      0xFF, 0x00, //   pattern automatic
+      0xFF, 0xFF, 0xFF, 0xFF, // border colours automatic
+      0x00,       //   stored byte
+      0x00,       //   no fill
+  };
+}
+
 // A FORMULA record whose tokens frame but do not convert to formula text:
 // the cell at `row`, column A, with the cached result and tokens given.
 Bytes unreadFormula(std::uint8_t row, const Bytes& result, const Bytes& tokens) {
@@ -430,6 +449,45 @@ TEST_F(PocketTest, UnreadFormulaBytesGoOnlyWithWhatTheyWereReadWith) {
   }
 }
 
+// Found by the round-trip fuzzer: a cell formatted as Text that a file gave
+// a formula, number, boolean or empty text came back as another value, and
+// an empty text as no value at all. What a file put there keeps its kind;
+// what is typed there is text.
+TEST_F(PocketTest, TextCellsKeepWhatTheFileHeld) {
+  const Bytes file = concat({kWorkbookBof, xf(0), xf(39), // file XF 1: "@"
+                             kEof, kSheetBof,
+                             {6, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0x08, 0x40, 0, 7, 0, // =1+2, 3
+                              0x1E, 0x01, 0x00, 0x1E, 0x02, 0x00, 0x03},
+                             {3, 1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0x24, 0x40}, // 10
+                             {4, 2, 0, 0, 1, 0, 0, 0},                        // ""
+                             {5, 3, 0, 0, 1, 0, 1, 0},                        // TRUE
+                             {4, 4, 0, 0, 0, 0, 0, 0},                        // "" in General
+                             kEof});
+  auto b = read(file);
+  ASSERT_EQ(b->cellFormats[at(*b, 0, 0, 0)->formatIndex].numberFormatIndex, 49);
+  const struct {
+    int row;
+    std::u16string input;
+    std::string value;
+  } kCells[] = {
+      {0, u"=1+2", "n:3.000000"}, {1, u"10", "n:10.000000"}, {2, u"", "s:"},
+      {3, u"TRUE", "b:TRUE"},     {4, u"'", "s:"},
+  };
+  auto again = read(write(*b));
+  for (const auto& c : kCells) {
+    SCOPED_TRACE(c.row);
+    EXPECT_EQ(input(*b, 0, c.row, 0), c.input);
+    EXPECT_EQ(describe(at(*b, 0, c.row, 0)->value), c.value);
+    EXPECT_EQ(input(*again, 0, c.row, 0), c.input);
+    EXPECT_EQ(describe(at(*again, 0, c.row, 0)->value), c.value);
+  }
+  EXPECT_TRUE(at(*again, 0, 0, 0)->isFormula);
+  // Typed into the Text cell, a formula is text.
+  ASSERT_TRUE(model::set_cell(*b, 0, 0, 0, u"=5", at(*b, 0, 0, 0)->formatIndex, false, true));
+  auto typed = read(write(*b));
+  EXPECT_EQ(describe(at(*typed, 0, 0, 0)->value), "s:=5");
+}
+
 // The BOF version words of a pocket file are written back as read; a
 // workbook that was never a pocket file gets the word of a new one.
 TEST_F(PocketTest, VersionWordsAreKept) {
@@ -455,23 +513,6 @@ TEST_F(PocketTest, VersionWordsAreKept) {
 // Number formats of XF records: built-ins by index or by code, the unused
 // middle range, and the file's own FORMAT records from 233 on.
 TEST_F(PocketTest, XfNumberFormatsMapThroughTheBuiltinTable) {
-  auto xf = [](std::uint8_t format) {
-    return Bytes{
-        224,        // XF
-        0x00, 0x00, //   font 0
-        format, 0,  //   number format
-        0xFF, 0xFF, //
-        0xFF, 0xFF, //
-        0x02, 0x00, //   locked
-        0x00,       //   alignment
-        0x00,       //   no borders
-        0xFF, 0x00, //   background automatic
-        0xFF, 0x00, //   pattern automatic
-        0xFF, 0xFF, 0xFF, 0xFF, // border colours automatic
-        0x00,       //   stored byte
-        0x00,       //   no fill
-    };
-  };
   const Bytes format = {
       30,                      // FORMAT
       3,                       //   3 characters

@@ -141,21 +141,31 @@ std::string wideToUtf8(std::string_view in, size_t unitBytes, bool little) {
 // Without a mark, bytes that are valid UTF-8 and hold characters beyond ASCII
 // are UTF-8 (most text files on Linux are), anything else is in the ANSI code
 // page. Throws std::bad_alloc.
+struct ByteOrderMark {
+  std::string_view bytes;
+  size_t unitBytes; // 1 for UTF-8
+  bool little;
+};
+// UTF-32 LE first: its mark begins with UTF-16 LE's.
+constexpr ByteOrderMark kMarks[] = {
+    {std::string_view("\xFF\xFE\0\0", 4), 4, true},
+    {std::string_view("\0\0\xFE\xFF", 4), 4, false},
+    {"\xEF\xBB\xBF", 1, false},
+    {"\xFF\xFE", 2, true},
+    {"\xFE\xFF", 2, false},
+};
+
+// Whether the import would take these bytes for anything but the code page.
+bool readsAsUnicode(std::string_view bytes) {
+  for (const ByteOrderMark& m : kMarks)
+    if (bytes.starts_with(m.bytes))
+      return true;
+  bool nonAscii = false;
+  return isValidUtf8(bytes, nonAscii) && nonAscii;
+}
+
 Encoding detectEncoding(std::string_view& in, std::string& converted) {
-  struct Mark {
-    std::string_view bytes;
-    size_t unitBytes; // 1 for UTF-8
-    bool little;
-  };
-  // UTF-32 LE first: its mark begins with UTF-16 LE's.
-  static constexpr Mark kMarks[] = {
-      {std::string_view("\xFF\xFE\0\0", 4), 4, true},
-      {std::string_view("\0\0\xFE\xFF", 4), 4, false},
-      {"\xEF\xBB\xBF", 1, false},
-      {"\xFF\xFE", 2, true},
-      {"\xFE\xFF", 2, false},
-  };
-  for (const Mark& m : kMarks) {
+  for (const ByteOrderMark& m : kMarks) {
     if (!in.starts_with(m.bytes))
       continue;
     in.remove_prefix(m.bytes.size());
@@ -165,8 +175,7 @@ Encoding detectEncoding(std::string_view& in, std::string& converted) {
     }
     return Encoding::Utf8;
   }
-  bool nonAscii = false;
-  return isValidUtf8(in, nonAscii) && nonAscii ? Encoding::Utf8 : Encoding::Ansi;
+  return readsAsUnicode(in) ? Encoding::Utf8 : Encoding::Ansi;
 }
 
 class Importer {
@@ -624,10 +633,10 @@ std::string exportDelimitedText(model::Workbook& book, DelimitedKind kind,
                                 const DelimitedOptions& options, bool* unrepresentable) {
   std::string out;
   const bool encodable = Exporter(book, kind, options, false).run(out);
-  // Code-page bytes that happen to be valid UTF-8 would be read back as
-  // UTF-8, so such a file is written in UTF-8 too: what is written reads back.
-  bool nonAscii = false;
-  if (!encodable || (isValidUtf8(out, nonAscii) && nonAscii))
+  // Code-page bytes that happen to begin like a byte-order mark or to be
+  // valid UTF-8 would be read back in another encoding, so such a file is
+  // written in UTF-8 too: what is written reads back.
+  if (!encodable || readsAsUnicode(out))
     (void)Exporter(book, kind, options, true).run(out);
   if (unrepresentable)
     *unrepresentable = !encodable;

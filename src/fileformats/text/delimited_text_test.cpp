@@ -228,6 +228,9 @@ TEST_F(DelimitedTextTest, TextTheCodePageCannotHoldIsWrittenAsUtf8) {
       {"accents in 1252", 1252, u"café,x", "caf\xE9,x\r\n", false},
       // Code-page bytes that pass for UTF-8 would read back as other text.
       {"1252 text whose bytes are UTF-8", 1252, u"Ã©", "\xEF\xBB\xBF\xC3\x83\xC2\xA9\r\n", false},
+      // ... or begin like a byte-order mark (found by the text fuzzer).
+      {"1252 text beginning like a UTF-16 mark", 1252, u"ÿþx",
+       "\xEF\xBB\xBF\xC3\xBF\xC3\xBEx\r\n", false},
       {"a quoted field", 1252, u"\"张\"\"三\"", "\xEF\xBB\xBF\"\xE5\xBC\xA0\"\"\xE4\xB8\x89\"\r\n", true},
       {"a character outside the first plane", 1252, u"\U0001F600",
        "\xEF\xBB\xBF\xF0\x9F\x98\x80\r\n", true},
