@@ -13,6 +13,8 @@
 # Environment:
 #   CELLWICK_FUZZ_WORK  keep the grown corpus here instead of a temporary folder
 #   CELLWICK_CORPUS     the real-file corpus (default ../shared/corpus)
+#   CELLWICK_FUZZ_NO_XLS  leave the corpus's binary workbooks out (pocket seeds
+#                       made from them stay)
 # Inputs that fail are saved in build-fuzz/artifacts/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,7 +37,9 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 work=${CELLWICK_FUZZ_WORK:-$scratch/work}
 mkdir -p "$work"
-[[ -d fuzz/corpus/$name ]] && cp -r "fuzz/corpus/$name/." "$work/"
+if [[ -d fuzz/corpus/$name ]]; then
+  cp -r "fuzz/corpus/$name/." "$work/"
+fi
 
 # The first folder receives what the run finds; the others are only read.
 inputs=("$work")
@@ -52,9 +56,15 @@ if $xls || $csv || $pocket; then
   # small seeds; a slow input is a finding too.
   options+=(-max_len=4194304 -timeout=30)
 fi
-[[ -f fuzz/dict/$name.dict ]] && options+=(-dict="fuzz/dict/$name.dict")
-$xls && [[ -d $corpus/xls ]] && inputs+=("$corpus/xls")
-$csv && [[ -d $corpus/csv ]] && inputs+=("$corpus/csv")
+if [[ -f fuzz/dict/$name.dict ]]; then
+  options+=(-dict="fuzz/dict/$name.dict")
+fi
+if $xls && [[ -z ${CELLWICK_FUZZ_NO_XLS:-} && -d $corpus/xls ]]; then
+  inputs+=("$corpus/xls")
+fi
+if $csv && [[ -d $corpus/csv ]]; then
+  inputs+=("$corpus/csv")
+fi
 if $pocket && [[ -d $corpus/xls && -x $cli ]]; then
   mkdir -p "$scratch/pxl"
   for f in "$corpus"/xls/*; do

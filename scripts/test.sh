@@ -23,18 +23,24 @@ bash scripts/build.sh asan
 echo "== fuzz targets (libFuzzer) =="
 bash scripts/build.sh fuzz --target fuzzers
 # A fixed seed and run count make each CI run explore the same inputs, so a
-# red run is reproducible; CELLWICK_FUZZ_RUNS=-1 with a time limit explores further.
+# red run is reproducible; CELLWICK_FUZZ_RUNS=-1 with a time limit explores
+# further. scripts/fuzz.sh adds the real files of ../shared/corpus to the
+# file fuzzers' own seeds when that folder is there.
 runs=${CELLWICK_FUZZ_RUNS:-100000}
 seconds=${CELLWICK_FUZZ_SECONDS:-20}
 for fuzzer in build-fuzz/fuzz/*_fuzzer; do
   [ -x "$fuzzer" ] || continue
   name=$(basename "$fuzzer")
-  work=$(mktemp -d)
-  [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
+  # The binary round trip still changes some formulas and names of the real
+  # workbooks (fuzz/README.md lists how); until it holds for them, CI gives that
+  # target its own seeds and the pocket files only.
+  no_xls=
+  if [ "$name" = roundtrip_fuzzer ]; then
+    no_xls=1
+  fi
   echo "-- $name: $runs runs, at most ${seconds}s"
-  "$fuzzer" -seed=1 -runs="$runs" -max_total_time="$seconds" -print_final_stats=0 "$work" 2>&1 |
-    tail -n 2
-  rm -rf "$work"
+  CELLWICK_FUZZ_NO_XLS=$no_xls bash scripts/fuzz.sh "$name" -seed=1 -runs="$runs" \
+    -max_total_time="$seconds" -print_final_stats=0 2>&1 | tail -n 2
 done
 
 echo "== all tests passed =="

@@ -136,11 +136,6 @@ std::string wideToUtf8(std::string_view in, size_t unitBytes, bool little) {
   return platform::toUtf8(wide);
 }
 
-// The file's encoding. A byte-order mark decides, and is dropped; UTF-16 and
-// UTF-32 files are turned into UTF-8 in `converted`, which `in` then views.
-// Without a mark, bytes that are valid UTF-8 and hold characters beyond ASCII
-// are UTF-8 (most text files on Linux are), anything else is in the ANSI code
-// page. Throws std::bad_alloc.
 struct ByteOrderMark {
   std::string_view bytes;
   size_t unitBytes; // 1 for UTF-8
@@ -164,6 +159,11 @@ bool readsAsUnicode(std::string_view bytes) {
   return isValidUtf8(bytes, nonAscii) && nonAscii;
 }
 
+// The file's encoding. A byte-order mark decides, and is dropped; UTF-16 and
+// UTF-32 files are turned into UTF-8 in `converted`, which `in` then views.
+// Without a mark, bytes that are valid UTF-8 and hold characters beyond ASCII
+// are UTF-8 (most text files on Linux are), anything else is in the ANSI code
+// page. Throws std::bad_alloc.
 Encoding detectEncoding(std::string_view& in, std::string& converted) {
   for (const ByteOrderMark& m : kMarks) {
     if (!in.starts_with(m.bytes))

@@ -289,7 +289,8 @@ TEST_F(DelimitedTextTest, SavingAsUtf8SaysSoOnce) {
 TEST_F(DelimitedTextTest, FormulasComputeButNeverCallOutOrRunMacros) {
   ASSERT_TRUE(import("=1+2,\"=CALL(\"\"kernel32\"\",\"\"WinExec\"\",\"\"JCJ\"\",\"\"calc\"\",0)\","
                      "\"=ALERT(\"\"hi\"\")\",\"=EXEC(\"\"calc\"\")\",=HALT(),"
-                     "\"=REGISTER(\"\"kernel32\"\",\"\"WinExec\"\",\"\"JCJ\"\")\",\"=RUN(\"\"A1\"\")\",=A1*2\n"));
+                     "\"=REGISTER(\"\"kernel32\"\",\"\"WinExec\"\",\"\"JCJ\"\")\",\"=RUN(\"\"A1\"\")\",=A1*2,"
+                     "\"+CALL(\"\"kernel32\"\",\"\"WinExec\"\",\"\"JCJ\"\",\"\"calc\"\",0)\"\n"));
   const struct {
     int column;
     model::CellValue value;
@@ -302,6 +303,7 @@ TEST_F(DelimitedTextTest, FormulasComputeButNeverCallOutOrRunMacros) {
       {5, model::CellValue::boolean(false)},
       {6, model::CellValue::boolean(false)},
       {7, model::CellValue::number(6)},
+      {8, model::CellValue::error(model::ErrorCode::Value)}, // the other formula start
   };
   for (const auto& c : kCells) {
     SCOPED_TRACE(c.column);
