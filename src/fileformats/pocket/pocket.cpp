@@ -750,11 +750,17 @@ bool Reader::readFormula() {
   // A formula this reader cannot express (or that would not read back as a
   // formula, such as an empty token array) becomes its cached result, so that
   // computing never replaces the value; its bytes are kept for saving back.
-  std::u16string text;
+  // So is one whose text would not compile back into the same formula: an
+  // unknown function reads as "?", which saving would turn into text.
+  const biff::TokenContext ctx = tokenContext(m_book, m_current);
+  std::u16string text, again;
+  biff::TokenArray back;
   const bool unreadable =
-      !biff::tokensToFormulaText(tokens, extra, row, column, tokenContext(m_book, m_current),
-                                 text) ||
-      formula::classifyText(text).kind != formula::TextClass::Formula;
+      !biff::tokensToFormulaText(tokens, extra, row, column, ctx, text) ||
+      formula::classifyText(text).kind != formula::TextClass::Formula ||
+      !biff::formulaTextToTokens(text, ctx, biff::WriteOptions{}, back) ||
+      !biff::tokensToFormulaText(back.tokens, back.extra, row, column, ctx, again) ||
+      again != text;
   model::CellRecord* cell = appendCell(row, column, unreadable ? u"" : text, xf);
   if (!cell)
     return true;

@@ -363,12 +363,15 @@ const Bytes kStringResult = {0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
 const Bytes kTrueResult = {1, 0, 1, 0, 0, 0, 0xFF, 0xFF};
 const Bytes kDiv0Result = {2, 0, 7, 0, 0, 0, 0xFF, 0xFF};
 
+const Bytes kUnknownFunctionTokens = {0x41, 0xF0, 0x7F}; // reads as "?()"
+
 Bytes fileWithUnreadFormulas() {
   return concat({kWorkbookBof, kSheetBof, unreadFormula(0, kNumber42_5, kTableTokens),
                  unreadFormula(1, kStringResult, kSharedTokens),
                  {7, 0x03, 0x00, '=', 0, 'a', 0, 'b', 0}, // STRING "=ab"
                  unreadFormula(2, kTrueResult, kTableTokens),
-                 unreadFormula(3, kDiv0Result, kTableTokens), kFormulaA4, kEof});
+                 unreadFormula(3, kDiv0Result, kTableTokens), kFormulaA4,
+                 unreadFormula(5, kNumber42_5, kUnknownFunctionTokens), kEof});
 }
 
 // Formulas the reader cannot express used to become =#N/A, and the first
@@ -387,6 +390,8 @@ TEST_F(PocketTest, UnreadFormulasKeepTheirCachedValuesAndBytes) {
       {2, u"TRUE", "b:TRUE"},
       {3, u"=1+2", "n:3.000000"}, // the unread formula was replaced by a later record
       {4, u"<none>", "<none>"},
+      // Found by the round-trip fuzzer: "?()" was saved as a text formula.
+      {5, u"42.5", "n:42.500000"},
   };
   formula::recalcAll(*b);
   for (const auto& c : kCells) {
@@ -394,7 +399,7 @@ TEST_F(PocketTest, UnreadFormulasKeepTheirCachedValuesAndBytes) {
     EXPECT_EQ(input(*b, 0, c.row, 0), c.input);
     EXPECT_EQ(value(*b, 0, c.row, 0), c.value);
   }
-  EXPECT_EQ(b->unreadFormulas.cells.size(), 3u);
+  EXPECT_EQ(b->unreadFormulas.cells.size(), 4u);
 
   const Bytes saved = write(*b);
   EXPECT_TRUE(contains(saved, unreadFormula(0, kNumber42_5, kTableTokens)));
@@ -402,6 +407,7 @@ TEST_F(PocketTest, UnreadFormulasKeepTheirCachedValuesAndBytes) {
                                       {7, 0x03, 0x00, '=', 0, 'a', 0, 'b', 0}})));
   EXPECT_TRUE(contains(saved, unreadFormula(2, kTrueResult, kTableTokens)));
   EXPECT_FALSE(contains(saved, unreadFormula(3, kDiv0Result, kTableTokens)));
+  EXPECT_TRUE(contains(saved, unreadFormula(5, kNumber42_5, kUnknownFunctionTokens)));
   auto again = read(saved);
   for (const auto& c : kCells) {
     SCOPED_TRACE(c.row);
