@@ -461,6 +461,38 @@ TEST_F(DisplayTextTest, PlainTextIsTheUnfittedTextWithoutCaching) {
   EXPECT_EQ(cell_plain_text(book, 0, stale), u"42");
 }
 
+// Cells formatted as Text ("@", the built-in format 49) hold what a file or
+// a formula gave them; a file of text gets the same text the cell shows, so a
+// number there is written as its General text and a text as it is.
+TEST_F(DisplayTextTest, PlainTextOfTextFormattedCells) {
+  const std::uint16_t text = format(u"@");
+  const std::uint16_t quoted = format(u"\"<\"@\">\"");
+  const struct {
+    CellValue value;
+    std::uint16_t format;
+    std::u16string_view text;
+  } kCases[] = {
+      {CellValue::number(1.5), text, u"1.5"},
+      {CellValue::number(-1234567.25), text, u"-1234567.25"},
+      {CellValue::number(1e20), text, u"1E+020"},
+      {CellValue::string(u"007"), text, u"007"},
+      {CellValue::string(u""), text, u""},
+      {CellValue::boolean(false), text, u"FALSE"},
+      {CellValue::error(ErrorCode::Ref), text, u"#REF!"},
+      // One section changes no text; its "@" stands for a number's General text.
+      {CellValue::string(u"abc"), quoted, u"abc"},
+      {CellValue::number(2.5), quoted, u"<2.5>"},
+  };
+  std::uint8_t column = 0;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(utf8(c.text));
+    CellRecord& cell = put(0, column++, c.value, c.format);
+    EXPECT_EQ(cell_plain_text(book, 0, cell), c.text);
+    EXPECT_TRUE(cell.display.isNull());
+    EXPECT_EQ(show(cell), c.text);
+  }
+}
+
 TEST_F(DisplayTextTest, BadIndexesFallBack) {
   book.fonts[0].colourIndex = 20;
   CellRecord& noFormat = put(0, 0, CellValue::number(1.5), 999);
