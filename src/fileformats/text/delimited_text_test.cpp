@@ -358,6 +358,25 @@ TEST_F(DelimitedTextTest, DoubleByteCodePage) {
   EXPECT_EQ(book->sheet(0).cells.count(), 1u);
 }
 
+// A lead byte before a quoted field's CR LF takes the CR, which is no trail
+// byte: the pair turns into a replacement character and the CR stays in the
+// cell before the line feed. Written back, that CR LF is one line break and
+// reads as one line feed (found by the text fuzzer).
+TEST_F(DelimitedTextTest, LeadByteBeforeALineBreakInAQuotedField) {
+  DelimitedOptions gbk;
+  gbk.codePage = 936;
+  ASSERT_TRUE(import("\"\xF4\r\nx\",y\r\n", DelimitedKind::Csv, gbk));
+  EXPECT_EQ(input(0, 0), u"\uFFFD\r\nx");
+  EXPECT_EQ(input(0, 1), u"y");
+  // The replacement character has no GBK bytes, so the file is UTF-8.
+  const std::string out = exportDelimitedText(*book, DelimitedKind::Csv, gbk);
+  EXPECT_EQ(out, "\xEF\xBB\xBF\"\xEF\xBF\xBD\r\nx\",y\r\n");
+  fresh();
+  ASSERT_TRUE(import(out, DelimitedKind::Csv, gbk));
+  EXPECT_EQ(input(0, 0), u"\uFFFD\nx");
+  EXPECT_EQ(input(0, 1), u"y");
+}
+
 TEST_F(DelimitedTextTest, ExportShapesRowsByKind) {
   ASSERT_TRUE(import("a,b,c,d\n,,x\n"));
   // The second row's only cell is in column C.
