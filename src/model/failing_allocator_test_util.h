@@ -33,6 +33,16 @@ void* operator new(std::size_t n) {
     return p;
   throw std::bad_alloc();
 }
+// The non-throwing form (std::stable_sort's buffer) must come from the same
+// heap as the deletes below.
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  try {
+    return ::operator new(n);
+  } catch (...) {
+    return nullptr;
+  }
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 #pragma GCC diagnostic pop
