@@ -42,15 +42,28 @@ view::PaintOverlays App::overlays() const {
     o.columnSizingLine = std::max(sizing.start, sizing.at);
   else if (capture == CaptureMode::ResizeRow)
     o.rowSizingLine = std::max(sizing.start, sizing.at);
-  if (capture == CaptureMode::MoveObject && objectDrag.object >= 0 && books.active()) {
+  if ((capture == CaptureMode::MoveObject || capture == CaptureMode::SizeObject) && objectDrag.object >= 0 &&
+      books.active()) {
     const model::Workbook& wb = *books.active();
-    if (layout.sheet >= 0 && layout.sheet < wb.sheetCount()) {
-      const platform::Rect r = view::objectRect(wb.sheet(layout.sheet), layout, objectDrag.object);
-      const int dx = objectDrag.now.x - objectDrag.start.x, dy = objectDrag.now.y - objectDrag.start.y;
-      o.objectOutline = platform::Rect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
-    }
+    if (layout.sheet >= 0 && layout.sheet < wb.sheetCount())
+      o.objectOutline = dragged_rect(view::objectRect(wb.sheet(layout.sheet), layout, objectDrag.object), objectDrag);
   }
   return o;
+}
+
+platform::Rect dragged_rect(const platform::Rect& r, const ObjectDrag& d) {
+  const int dx = d.now.x - d.start.x, dy = d.now.y - d.start.y;
+  if (d.handle <= 0 || d.handle > 8)
+    return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+  // Handles 1-8 clockwise from the top left: which edges each one carries.
+  static constexpr bool kLeft[] = {true, false, false, false, false, false, true, true};
+  static constexpr bool kTop[] = {true, true, true, false, false, false, false, false};
+  static constexpr bool kRight[] = {false, false, true, true, true, false, false, false};
+  static constexpr bool kBottom[] = {false, false, false, false, true, true, true, false};
+  const size_t h = static_cast<size_t>(d.handle - 1);
+  const int left = r.left + (kLeft[h] ? dx : 0), right = r.right + (kRight[h] ? dx : 0);
+  const int top = r.top + (kTop[h] ? dy : 0), bottom = r.bottom + (kBottom[h] ? dy : 0);
+  return {std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)};
 }
 
 void App::set_status_text(int part, std::u16string_view text) {

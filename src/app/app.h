@@ -22,7 +22,7 @@ namespace app {
 enum class EditMode : int { None = 0, Entry = 1, Edit = 2 };
 
 /// What a held mouse button is doing.
-enum class CaptureMode { None, SelectCells, ResizeColumn, ResizeRow, PointRange, MoveObject };
+enum class CaptureMode { None, SelectCells, ResizeColumn, ResizeRow, PointRange, MoveObject, SizeObject };
 
 /// The formula bar's text with its selection; the caret is at `caret`, the
 /// selection runs between `anchor` and `caret`. Positions are UTF-16 indexes.
@@ -74,13 +74,19 @@ struct AppHooks {
   std::function<bool(App&, const model::CellRange&)> validateEntry;
 };
 
-/// A drawing object being moved with the mouse: where the press was and
-/// where the mouse is now (window pixels).
+/// A drawing object being moved (handle 0) or sized by one of its handles
+/// (1-8, clockwise from the top left) with the mouse: where the press was
+/// and where the mouse is now (window pixels).
 struct ObjectDrag {
   int object = -1;
+  int handle = 0;
   platform::Point start;
   platform::Point now;
 };
+
+/// A rectangle as a drag takes it: moved whole, or with the edges of the
+/// handle moved; corners that cross stay ordered.
+platform::Rect dragged_rect(const platform::Rect& r, const ObjectDrag& drag);
 
 /// A column or row border being dragged: the line, where it starts on
 /// screen and where the mouse is (window pixels along the axis).

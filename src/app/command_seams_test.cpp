@@ -177,6 +177,39 @@ TEST_F(ObjectsTest, APressOnAnObjectSelectsItAndADragMovesIt) {
   EXPECT_EQ(active(), (CellPos{8, 8}));
 }
 
+TEST_F(ObjectsTest, AHandleOfTheSelectedObjectSizesIt) {
+  sheet().selectedObject = 0;
+  // The bottom right handle (5) sits on the last pixel: (191, 84).
+  const view::HitTest h = view::hitTest(book(), app.layout, {191, 84});
+  ASSERT_EQ(h.region, view::HitRegion::Object);
+  EXPECT_EQ(h.handle, 5);
+  main_window_proc(app, WM_LBUTTONDOWN, MK_LBUTTON, makePointParam(191, 84));
+  EXPECT_EQ(app.capture, CaptureMode::SizeObject);
+  main_window_proc(app, WM_MOUSEMOVE, MK_LBUTTON, makePointParam(191 + 56, 84 + 34));
+  EXPECT_EQ(*app.overlays().objectOutline, (platform::Rect{80, 34, 248, 119}));
+  main_window_proc(app, WM_LBUTTONUP, 0, makePointParam(191 + 56, 84 + 34));
+  const model::ObjectAnchor sized = sheet().objects[0].anchor;
+  EXPECT_EQ(sized.first.column, 1); // the top left corner stays
+  EXPECT_EQ(sized.first.row, 1);
+  EXPECT_EQ(sized.last.column, 4);  // one column wider and two rows taller
+  EXPECT_EQ(sized.last.row, 6);
+  // Dragging the left handle past the right edge turns the rectangle over.
+  const struct {
+    int handle;
+    int dx, dy;
+    platform::Rect want;
+  } rows[] = {
+      {0, 5, -3, {15, 17, 65, 37}},
+      {1, 10, 10, {20, 30, 60, 40}},
+      {2, 10, 10, {10, 30, 60, 40}},
+      {4, -60, 0, {0, 20, 10, 40}},
+      {8, 70, 0, {60, 20, 80, 40}},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(dragged_rect({10, 20, 60, 40}, {0, row.handle, {100, 100}, {100 + row.dx, 100 + row.dy}}), row.want)
+        << row.handle;
+}
+
 TEST_F(ObjectsTest, AKindThatActsTakesThePressInstead) {
   int pressed = -1;
   app.hooks.pressObject = [&](App&, int object) {

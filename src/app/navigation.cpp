@@ -774,26 +774,24 @@ void selectObject(App& app, Sheet& s, int index) {
   s.selectedObject = index;
   if (index >= 0)
     invalidateObject(app, s, index);
-  platform::ui().requestRepaint(platform::kRepaintToolBar);
 }
 
 // A press on an object: its kind may act (a control, a filter arrow);
-// otherwise it is selected and a drag moves it.
-void pressObject(App& app, Sheet& s, int index, platform::Point p) {
-  if (app.hooks.pressObject && app.hooks.pressObject(app, index))
+// otherwise it is selected and a drag moves it, or sizes it from a handle
+// of the selected object.
+void pressObject(App& app, Sheet& s, int index, int handle, platform::Point p) {
+  if (handle == 0 && app.hooks.pressObject && app.hooks.pressObject(app, index))
     return;
   selectObject(app, s, index);
-  app.objectDrag = {index, p, p};
-  app.capture = CaptureMode::MoveObject;
+  app.objectDrag = {index, handle, p, p};
+  app.capture = handle == 0 ? CaptureMode::MoveObject : CaptureMode::SizeObject;
   app.window.setCapture(true);
 }
 
-// The outline of the object being moved, where the mouse has taken it.
+// The outline of the object being dragged, where the mouse has taken it.
 platform::Rect dragOutline(App& app, const Sheet& s) {
-  const ObjectDrag& d = app.objectDrag;
-  const platform::Rect r = view::objectRect(s, app.layout, d.object);
-  const int dx = d.now.x - d.start.x, dy = d.now.y - d.start.y;
-  return {r.left + dx - 1, r.top + dy - 1, r.right + dx + 1, r.bottom + dy + 1};
+  const platform::Rect r = dragged_rect(view::objectRect(s, app.layout, app.objectDrag.object), app.objectDrag);
+  return {r.left - 1, r.top - 1, r.right + 1, r.bottom + 1};
 }
 
 } // namespace
@@ -979,7 +977,7 @@ LResult on_lbuttondown(App& app, unsigned, WParam wParam, LParam lParam) {
     return 0;
   }
   case view::HitRegion::Object:
-    pressObject(app, *s, h.object, p);
+    pressObject(app, *s, h.object, h.handle, p);
     return 0;
   case view::HitRegion::Cell:
     break;
@@ -1041,7 +1039,8 @@ LResult on_mousemove(App& app, unsigned, WParam, LParam lParam) {
                                     : platform::Rect{g.left, at - 1, g.right, at + 2});
     return 0;
   }
-  case CaptureMode::MoveObject: {
+  case CaptureMode::MoveObject:
+  case CaptureMode::SizeObject: {
     if (const Sheet* s = app.gridSheet()) {
       app.window.invalidate(dragOutline(app, *s));
       app.objectDrag.now = p;
@@ -1070,15 +1069,23 @@ LResult on_lbuttonup(App& app, unsigned, WParam, LParam lParam) {
   app.window.setCapture(false);
   Sheet* s = app.gridSheet();
   const platform::Point p{pointX(lParam), pointY(lParam)};
-  if (s && was == CaptureMode::MoveObject) {
-    const ObjectDrag d = app.objectDrag;
+  if (s && (was == CaptureMode::MoveObject || was == CaptureMode::SizeObject)) {
+    ObjectDrag d = app.objectDrag;
     app.objectDrag = {};
+    d.now = p;
     const int dx = p.x - d.start.x, dy = p.y - d.start.y;
-    if (dx == 0 && dy == 0) {
+    if ((dx == 0 && dy == 0) || d.object < 0 || d.object >= static_cast<int>(s->objects.size())) {
       app.window.invalidate(app.layout.cells); // the outline goes
       return 0;
     }
-    model::moveObjectBy(*s, d.object, dx, dy, app.layout.scale);
+    if (was == CaptureMode::MoveObject) {
+      model::moveObjectBy(*s, d.object, dx, dy, app.layout.scale);
+    } else {
+      // The same edges move in sheet pixels as moved on the screen.
+      model::DrawingObject& o = s->objects[static_cast<size_t>(d.object)];
+      const platform::Rect sized = dragged_rect(model::anchorToPixels(*s, o.anchor, app.layout.scale), d);
+      o.anchor = model::pixelsToAnchor(*s, sized, app.layout.scale);
+    }
     model::mark_modified(*app.book());
     app.redrawAll();
     return 0;
