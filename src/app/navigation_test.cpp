@@ -98,22 +98,22 @@ TEST_F(NavigationTest, ShiftArrowTakesInMergedRangesWhole) {
 }
 
 TEST_F(NavigationTest, EnterAndTabWalkInsideTheSelection) {
+  // Sent as the window sends them: the key-down, then the character.
   const struct {
-    char16_t ch;
+    unsigned key;
     unsigned mods;
     std::vector<CellPos> visits;
   } rows[] = {
-      {u'\r', 0, {{1, 0}, {0, 1}, {1, 1}, {0, 0}}},
-      {u'\t', 0, {{0, 1}, {1, 0}, {1, 1}, {0, 0}}},
-      {u'\r', platform::kModShift, {{1, 1}, {0, 1}, {1, 0}, {0, 0}}},
+      {VK_RETURN, 0, {{1, 0}, {0, 1}, {1, 1}, {0, 0}}},
+      {VK_TAB, 0, {{0, 1}, {1, 0}, {1, 1}, {0, 0}}},
+      {VK_RETURN, platform::kModShift, {{1, 1}, {0, 1}, {1, 0}, {0, 0}}},
+      {VK_TAB, platform::kModShift, {{1, 1}, {1, 0}, {0, 1}, {0, 0}}},
   };
   for (const auto& r : rows) {
     select(0, 0, 1, 1, 0, 0);
     for (const CellPos& want : r.visits) {
-      window.heldModifiers = r.mods;
-      main_window_proc(app, WM_CHAR, r.ch, 0);
-      window.heldModifiers = 0;
-      EXPECT_EQ(active(), want) << static_cast<int>(r.ch);
+      key(r.key, r.mods);
+      EXPECT_EQ(active(), want) << r.key << " " << r.mods;
       EXPECT_EQ(sel(), range(0, 0, 1, 1));
     }
   }
@@ -125,7 +125,7 @@ TEST_F(NavigationTest, EnterWalkSkipsHiddenRowsAndInnerMergedCells) {
   select(0, 0, 3, 1, 0, 0);
   std::vector<CellPos> seen;
   for (int i = 0; i < 5; ++i) {
-    main_window_proc(app, WM_CHAR, u'\r', 0);
+    key(VK_RETURN);
     seen.push_back(active());
   }
   const std::vector<CellPos> want = {{2, 0}, {3, 0}, {0, 1}, {2, 1}, {0, 0}};
@@ -379,7 +379,7 @@ TEST_F(NavigationTest, RightClickOutsideTheSelectionReselectsAndOffersTheBuiltCo
 TEST_F(NavigationTest, HyperlinksWithoutClosingBracketAreInvalid) {
   sheet().hyperlinks.push_back({model::packCell(2, 2), u"[nowhere.xls"});
   select(2, 2, 2, 2, 2, 2);
-  main_window_proc(app, WM_CHAR, u'\r', 0);
+  key(VK_RETURN);
   ASSERT_EQ(ui.shown().size(), 1u);
   EXPECT_EQ(ui.shown()[0].text, u"Invalid link");
 }
