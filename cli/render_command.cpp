@@ -113,18 +113,7 @@ int runRenderCommand(int argc, char** argv) {
     std::fprintf(stderr, "cellwick-cli render: cannot make a %dx%d image\n", width, height);
     return 1;
   }
-  // The window without its bars: the grid, the tabs and the scroll strips.
-  view::LayoutInput in;
-  in.client = {0, 0, width, height};
-  const view::GridLayout layout = view::relayout(*book, sheet, in);
-  platform::Canvas& canvas = surface->canvas();
-  // The scroll controls are widgets of the window; their strips show as a
-  // window's empty face.
-  canvas.setClip(in.client);
-  canvas.fillRect(in.client, platform::Brush::solid(0xC0C0C0));
-  view::PaintOverlays overlays;
-  overlays.selection = false;
-  view::paint(canvas, *book, layout, in.client, overlays);
+  view::paintSheetPicture(surface->canvas(), *book, sheet, width, height);
   if (!surface->savePng(platform::fromUtf8(out))) {
     std::fprintf(stderr, "cellwick-cli render: cannot write %s\n", out);
     return 1;

@@ -914,4 +914,17 @@ void paint(Canvas& canvas, model::Workbook& book, const GridLayout& layout, cons
   Painter(canvas, book, layout, invalid, overlays).run();
 }
 
+void paintSheetPicture(Canvas& canvas, model::Workbook& book, int sheet, int width, int height) {
+  LayoutInput in;
+  in.client = {0, 0, width, height};
+  const GridLayout layout = relayout(book, sheet, in);
+  // The scroll controls are widgets of the window, not painted here: their
+  // strips show as the window's face.
+  canvas.setClip(in.client);
+  canvas.fillRect(in.client, Brush::solid(kLightGrey));
+  PaintOverlays overlays;
+  overlays.selection = false;
+  paint(canvas, book, layout, in.client, overlays);
+}
+
 } // namespace view

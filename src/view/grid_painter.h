@@ -37,6 +37,13 @@ platform::Colour paletteColour(const model::Workbook& book, int index, platform:
 void paint(platform::Canvas& canvas, model::Workbook& book, const GridLayout& layout,
            const platform::Rect& invalid, const PaintOverlays& overlays = {});
 
+/// A sheet as the window shows it at its scroll position, in a picture of
+/// the size: the grid and the tabs, the scroll controls' strips as the
+/// window's empty face, no selection. The headless render paints through
+/// it; like paint, it changes no view state. A sheet index out of range
+/// gives the empty workspace, as the window without a workbook.
+void paintSheetPicture(platform::Canvas& canvas, model::Workbook& book, int sheet, int width, int height);
+
 /// The colour of the comment mark and the size of its triangle.
 inline constexpr platform::Colour kCommentMarkColour = 0x0000FF;
 inline constexpr int kCommentMarkSize = 5;

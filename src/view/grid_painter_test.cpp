@@ -622,6 +622,39 @@ TEST_F(GridPainterTest, AWrappedTextDrawsOnlyTheLinesItsCellShows) {
   EXPECT_LE(lines, 6);
 }
 
+TEST_F(GridPainterTest, APictureOfASheetShowsItsCellsWithoutSelectionAndChangesNoViewState) {
+  put(1, 1, u"abc");
+  ASSERT_TRUE(model::insert_sheet(book(), 1, std::nullopt, model::SheetKind::Worksheet, false));
+  model::activate_sheet(book(), 1); // the picture is of sheet 0, which is not active
+  sheet().topRow = 0;
+  sheet().bottomRow = 3;    // as the window last stored them: a 400x200 picture
+  sheet().rightColumn = 2;  // shows more, and must not store that
+  selectRange(1, 1, 6, 6, 2, 2);
+  const std::uint32_t selectionFirst = sheet().selectionFirst;
+  platform::RecordingCanvas canvas;
+  paintSheetPicture(canvas, book(), 0, 400, 200);
+  // The whole picture starts as the window's face, then the grid goes over it.
+  const auto face = fillsAt(canvas, {0, 0, 400, 200});
+  ASSERT_EQ(face.size(), 1u);
+  EXPECT_EQ(face[0].brush.colour, 0xC0C0C0u);
+  const auto b2 = fillsAt(canvas, {80, 34, 136, 51});
+  ASSERT_EQ(b2.size(), 1u);
+  EXPECT_EQ(b2[0].brush.colour, platform::kWhite) << "the selection is left out";
+  ASSERT_EQ(canvas.textOps(u"abc").size(), 1u);
+  EXPECT_EQ(canvas.textOps(u"abc")[0].colour, platform::kBlack);
+  EXPECT_TRUE(rectanglesAt(canvas, {136, 51, 192, 68}).empty()) << "no active-cell frame";
+  EXPECT_EQ(canvas.textOps(u"Sheet1").size(), 1u);
+  EXPECT_EQ(sheet().bottomRow, 3);
+  EXPECT_EQ(sheet().rightColumn, 2);
+  EXPECT_EQ(sheet().topRow, 0);
+  EXPECT_EQ(sheet().selectionFirst, selectionFirst);
+  EXPECT_EQ(book().activeSheet, 1);
+  // No such sheet: the empty workspace, nothing else.
+  platform::RecordingCanvas none;
+  paintSheetPicture(none, book(), 7, 400, 200);
+  EXPECT_TRUE(none.opsOf(CanvasOp::Kind::Text).empty());
+}
+
 TEST_F(GridPainterTest, BadIndexesDoNotCrash) {
   put(0, 0, u"x");
   sheet().cells.at(0, 0)->formatIndex = 9999;
