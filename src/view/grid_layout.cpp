@@ -1,5 +1,7 @@
 #include "view/grid_layout.h"
 
+#include "model/set_cell.h"
+
 #include <algorithm>
 
 namespace view {
@@ -74,9 +76,11 @@ GridLayout relayout(const model::Workbook& book, int sheetIndex, const LayoutInp
 
   const platform::TextMetrics& tm = platform::textMetrics();
   const platform::FontSpec screenFont = tm.defaultFont();
-  g.tabFont = screenFont;
-  g.tabFont.face = u"Helvetica";
-  g.uiFont = g.tabFont;
+  // Sheet names are written in the workbook's own default font (its font
+  // 0), the header labels in the interface font.
+  g.tabFont = book.fonts.empty() ? screenFont : model::fontSpecOf(book.fonts[0]);
+  g.uiFont = screenFont;
+  g.uiFont.face = u"Helvetica";
   g.uiFont.heightTwips = mulDiv(screenFont.heightTwips, g.zoom, 100);
   g.uiBoldFont = g.uiFont;
   g.uiBoldFont.weight = 700;

@@ -147,5 +147,25 @@ TEST_F(GridLayoutTest, BadActiveSheetGivesEmptyLayout) {
   EXPECT_FALSE(g.hasGrid);
 }
 
+
+TEST_F(GridLayoutTest, SheetTabsUseTheWorkbooksDefaultFont) {
+  const struct {
+    std::u16string_view face;
+    std::uint16_t height;
+    std::uint16_t weight;
+  } rows[] = {{u"Arial", 200, 400}, {u"宋体", 240, 400}, {u"Liberation Serif", 180, 700}};
+  for (const auto& r : rows) {
+    book().fonts[0].face = std::u16string(r.face);
+    book().fonts[0].heightTwips = r.height;
+    book().fonts[0].weight = r.weight;
+    sheet().zoom = 200; // the tabs are not zoomed
+    const GridLayout g = layout();
+    EXPECT_EQ(g.tabFont.face, r.face);
+    EXPECT_EQ(g.tabFont.heightTwips, r.height);
+    EXPECT_EQ(g.tabFont.weight, r.weight);
+    EXPECT_NE(g.uiFont.face, r.face); // the headers keep the interface font
+  }
+}
+
 } // namespace
 } // namespace view
