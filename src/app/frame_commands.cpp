@@ -252,6 +252,12 @@ void onFreezePanes(App& app, int) {
     sheet->frozenColumn = sheet->scrollPaneColumn = 0;
     sheet->flags &= ~model::kSheetPanesFrozen;
   } else {
+    // Frozen lines come from what the window shows: an active cell out of
+    // view would freeze a pane larger than the window.
+    scroll_into_view(app, CellPos{sheet->activeRow, sheet->activeColumn});
+    // With the active cell at the top left nothing would freeze.
+    if (sheet->activeRow <= sheet->topRow && sheet->activeColumn <= sheet->leftColumn)
+      return;
     if (!record_undo(app, model::kUndoFreezePanes))
       return;
     // The rows above and the columns left of the active cell, from the

@@ -337,6 +337,8 @@ TEST_F(FrameTest, ZoomCommandsSetTheZoomAndCheckOneItem) {
 
 TEST_F(FrameTest, FreezeAndUnfreezeAtTheActiveCell) {
   ASSERT_TRUE(books.new_workbook(nullptr));
+  app.layoutInput = view::LayoutInput{{0, 0, 800, 600}, 0, 0, 17, 17};
+  app.relayout();
   model::Sheet& s = sheet();
   s.topRow = 2;
   s.leftColumn = 1;
@@ -427,6 +429,22 @@ TEST_F(FrameTest, SheetCommandsInsertDeleteAndHide) {
   EXPECT_FALSE(update_menu(app).items[145].enabled);
   dispatch_command(app, 145, CommandSource::Menu);
   EXPECT_EQ(book.sheetCount(), 2);
+}
+
+TEST_F(FrameTest, TheBarsCanBeShownAndHiddenWithNoWorkbookOpen) {
+  ASSERT_EQ(books.count(), 0);
+  for (const int id : {216, 217, 218}) {
+    const MenuState before = update_menu(app);
+    EXPECT_TRUE(before.items.at(id).enabled) << id;
+    EXPECT_TRUE(before.items.at(id).checked) << id;
+    EXPECT_TRUE(dispatch_command(app, id, CommandSource::Menu));
+    EXPECT_FALSE(update_menu(app).items.at(id).checked) << id;
+  }
+  EXPECT_FALSE(app.bars.toolBar);
+  EXPECT_FALSE(app.bars.formulaBar);
+  EXPECT_FALSE(app.bars.statusBar);
+  dispatch_command(app, 218, CommandSource::Menu);
+  EXPECT_TRUE(app.bars.statusBar);
 }
 
 TEST_F(FrameTest, BarCommandsFlipTheBars) {

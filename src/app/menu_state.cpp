@@ -163,7 +163,7 @@ void applyRules(const Conditions& c, const App& app, int id, MenuItemState& item
   case 216:
   case 217:
   case 218:
-    item.enabled = book;
+    item.enabled = true; // the bars belong to the window, not to a workbook
     item.checked = id == 216   ? app.bars.toolBar
                    : id == 217 ? app.bars.formulaBar
                                : app.bars.statusBar;
