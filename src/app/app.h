@@ -126,6 +126,8 @@ public:
   SizingDrag sizing;
   /// How far the dashes round the copied range have moved (0-7).
   int copyPhase = 0;
+  /// Wheel turns of less than a notch not yet scrolled (signed, 120 a notch).
+  int wheelRemainder = 0;
   BarState bars;
   AppHooks hooks;
   std::array<std::u16string, 3> statusText;

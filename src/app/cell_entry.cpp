@@ -646,8 +646,18 @@ LResult formula_bar_proc(App& app, unsigned msg, WParam wParam, LParam) {
   const bool ctrl = (mods & platform::kModControl) != 0;
   const bool alt = (mods & platform::kModAlt) != 0;
   if (msg == WM_LBUTTONDOWN) {
-    if (app.editMode == EditMode::None)
+    if (app.editMode == EditMode::None) {
       begin_edit(app, false);
+      // A refused edit must not leave the focus in the bar, where typing
+      // would go nowhere.
+      if (app.editMode == EditMode::None)
+        app.window.setFocus(platform::FocusTarget::Grid);
+    } else if (app.editMode == EditMode::Entry) {
+      // Clicking into the text means editing it: arrows move the caret now.
+      app.editMode = EditMode::Edit;
+      end_point(app);
+      platform::ui().requestRepaint(platform::kRepaintStatusBar);
+    }
     return 0;
   }
   if (msg == WM_CHAR) {

@@ -77,5 +77,27 @@ void BM_CommitCellFeedingOneRow(benchmark::State& state) {
 }
 BENCHMARK(BM_CommitCellFeedingOneRow)->Unit(benchmark::kMicrosecond);
 
-} // namespace
 
+// Tab through a whole-sheet selection of which one cell shows: every other
+// column and row is hidden, so the walk comes back to where it began.
+void BM_TabOverHiddenLines(benchmark::State& state) {
+  platform::HeadlessUiServices ui;
+  platform::ScopedUiServices scope{ui};
+  platform::HeadlessWindowServices window;
+  model::WorkbookList books;
+  app::App app{books, window};
+  (void)books.new_workbook(nullptr);
+  app.layoutInput = view::LayoutInput{{0, 0, 1920, 1080}, 0, 0, 17, 17};
+  app.relayout();
+  model::Sheet& sheet = books.active()->active();
+  model::setColumnWidthChars(sheet, 1, 255, 0);
+  model::setRowHeightPoints(sheet, 1, 65535, 0);
+  app::set_selection(app, model::CellRange{0, 0, 65535, 255}, app::CellPos{0, 0}, false);
+  for (auto _ : state)
+    app::main_window_proc(app, app::WM_CHAR, u'\t', 0);
+  if (sheet.activeRow != 0 || sheet.activeColumn != 0)
+    state.SkipWithError("the walk left the only visible cell");
+}
+BENCHMARK(BM_TabOverHiddenLines)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -284,5 +284,46 @@ TEST_F(EntryKeysTest, FollowingALinkFromAnUntouchedBook1ThatTheFileReplaces) {
   EXPECT_EQ(sel(), range(1, 1, 1, 1));
 }
 
+
+TEST_F(EntryKeysTest, AClickInTheFormulaBarDuringAnEntrySwitchesToEditing) {
+  select(2, 1, 2, 1, 2, 1); // B3
+  type(u"123");
+  ASSERT_EQ(app.editMode, EditMode::Entry);
+  ASSERT_EQ(window.focus, platform::FocusTarget::FormulaBar);
+  formula_bar_proc(app, WM_LBUTTONDOWN, MK_LBUTTON, makePointParam(20, 5));
+  EXPECT_EQ(app.editMode, EditMode::Edit);
+  app.formulaBar.caret = app.formulaBar.anchor = 3; // where the window put it
+  key(VK_LEFT); // moves the caret now, instead of committing
+  EXPECT_EQ(app.editMode, EditMode::Edit);
+  EXPECT_EQ(app.formulaBar.caret, 2);
+  EXPECT_EQ(input(2, 1), u"");
+  type(u"9");
+  key(VK_RETURN);
+  EXPECT_EQ(input(2, 1), u"1293");
+  EXPECT_EQ(active(), (CellPos{3, 1}));
+}
+
+TEST_F(EntryKeysTest, AClickInTheFormulaBarRefusedByProtectionGivesTheGridTheFocus) {
+  set(0, 0, u"kept");
+  sheet().flags |= model::kSheetProtected; // every cell is locked
+  // The bar takes the focus as it is clicked; the guard then refuses.
+  window.focus = platform::FocusTarget::FormulaBar;
+  formula_bar_proc(app, WM_LBUTTONDOWN, MK_LBUTTON, makePointParam(20, 5));
+  EXPECT_EQ(app.editMode, EditMode::None);
+  ASSERT_EQ(ui.shown().size(), 1u);
+  EXPECT_EQ(ui.shown()[0].text, u"单元格被保护，\n请先解除保护再修改。");
+  EXPECT_EQ(window.focus, platform::FocusTarget::Grid);
+  // Typing now reaches the grid, which refuses it aloud again.
+  type(u"x");
+  EXPECT_EQ(ui.shown().size(), 2u);
+  EXPECT_EQ(input(0, 0), u"kept");
+  // Unprotected, the same click opens the cell for editing and keeps the focus.
+  sheet().flags &= ~model::kSheetProtected;
+  window.focus = platform::FocusTarget::FormulaBar;
+  formula_bar_proc(app, WM_LBUTTONDOWN, MK_LBUTTON, makePointParam(20, 5));
+  EXPECT_EQ(app.editMode, EditMode::Edit);
+  EXPECT_EQ(window.focus, platform::FocusTarget::FormulaBar);
+}
+
 } // namespace
 } // namespace app

@@ -17,6 +17,7 @@
 #include "platform/unicode.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace app {
 namespace {
@@ -44,6 +45,32 @@ int stepLine(const Sheet& s, bool rows, int from, int delta) {
     if (!(rows ? rowHidden(s, i) : columnHidden(s, i)))
       return i;
   return -1;
+}
+
+// The rows first..last that are not hidden, in one pass over the row
+// records (a sheet may hide tens of thousands of rows).
+std::vector<int> visibleRows(const Sheet& s, int first, int last) {
+  std::vector<int> out;
+  auto it = std::lower_bound(s.rows.begin(), s.rows.end(), first,
+                             [](const model::RowRecord& r, int row) { return r.row < row; });
+  for (int row = first; row <= last; ++row) {
+    std::uint16_t height = s.defaultRowHeight;
+    if (it != s.rows.end() && it->row == row) {
+      height = (it->flags & model::kLineHidden) ? 0 : (it->flags & model::kLineDefaultSize) ? s.defaultRowHeight : it->size;
+      ++it;
+    }
+    if (height != 0)
+      out.push_back(row);
+  }
+  return out;
+}
+
+std::vector<int> visibleColumns(const Sheet& s, int first, int last) {
+  std::vector<int> out;
+  for (int column = first; column <= last; ++column)
+    if (!columnHidden(s, column))
+      out.push_back(column);
+  return out;
 }
 
 bool hasInput(const Sheet& s, int row, int column) {
@@ -425,7 +452,13 @@ void showContextMenu(App& app, const view::HitTest& h, platform::Point at) {
     add(162, u"插入(&I)");
   else
     add(160, u"插入…(&I)");
-  add(144, rows || columns ? u"删除(&D)" : u"删除…(&D)");
+  // Delete asks what to delete unless whole rows or columns are selected,
+  // wherever the click was (the corner box selects the whole sheet).
+  const Sheet* s = app.gridSheet();
+  const CellRange sel = s ? selection(*s) : CellRange{};
+  const bool wholeLines = s && ((sel.firstRow == 0 && sel.lastRow == model::kMaxRow) ||
+                                (sel.firstColumn == 0 && sel.lastColumn == model::kMaxColumn));
+  add(144, wholeLines ? u"删除(&D)" : u"删除…(&D)");
   add(142, u"清除内容(&N)");
   separator();
   add(190, u"设置单元格格式…(&F)");
@@ -708,33 +741,38 @@ void walk_selection(App& app, bool alongRow, bool backwards) {
                               : (backwards ? Direction::Up : Direction::Down));
     return;
   }
-  // Walk cell by cell in reading order (by columns for Enter, by rows for
-  // Tab), wrapping at the selection's end, until a visible cell that is not
-  // the inside of a merged range comes up.
-  const long long rowsN = sel.rowCount(), columnsN = sel.columnCount();
-  const long long total = rowsN * columnsN;
-  const auto indexOf = [&](int r, int c) {
-    return alongRow ? (r - sel.firstRow) * columnsN + (c - sel.firstColumn)
-                    : (c - sel.firstColumn) * rowsN + (r - sel.firstRow);
-  };
-  const long long start = indexOf(s->activeRow, s->activeColumn);
-  // Hidden lines are skipped a whole line at a time, so huge selections of
-  // hidden rows do not walk cell by cell.
-  for (long long step = 1; step <= total; ++step) {
+  // Walk the visible cells in reading order (by columns for Enter, by rows
+  // for Tab), wrapping at the selection's end, until one that is not the
+  // inside of a merged range comes up. Only visible lines are counted, so
+  // hidden rows and columns are passed whole, however many there are.
+  const std::vector<int> rowsShown = visibleRows(*s, sel.firstRow, sel.lastRow);
+  const std::vector<int> columnsShown = visibleColumns(*s, sel.firstColumn, sel.lastColumn);
+  const std::vector<int>& major = alongRow ? rowsShown : columnsShown;
+  const std::vector<int>& minor = alongRow ? columnsShown : rowsShown;
+  const long long majorN = static_cast<long long>(major.size()), minorN = static_cast<long long>(minor.size());
+  const long long total = majorN * minorN;
+  if (total == 0)
+    return;
+  const int activeMajor = alongRow ? s->activeRow : s->activeColumn;
+  const int activeMinor = alongRow ? s->activeColumn : s->activeRow;
+  const auto majorAt = std::lower_bound(major.begin(), major.end(), activeMajor);
+  const auto minorAt = std::lower_bound(minor.begin(), minor.end(), activeMinor);
+  // A start on a hidden line sits just before the next visible cell.
+  const bool onVisible = majorAt != major.end() && *majorAt == activeMajor && minorAt != minor.end() &&
+                         *minorAt == activeMinor;
+  const long long start = ((majorAt - major.begin()) * minorN + (minorAt - minor.begin())) % total;
+  const long long first = onVisible ? 1 : (backwards ? 1 : 0);
+  for (long long step = first; step < total + first; ++step) {
     const long long i = ((start + (backwards ? -step : step)) % total + total) % total;
-    const int r = static_cast<int>(alongRow ? sel.firstRow + i / columnsN : sel.firstRow + i % rowsN);
-    const int c = static_cast<int>(alongRow ? sel.firstColumn + i % columnsN : sel.firstColumn + i / rowsN);
-    if (i == start)
+    if (onVisible && i == start)
       return; // came back to the start
-    if (rowHidden(*s, r) || columnHidden(*s, c))
-      continue;
+    const int a = major[static_cast<size_t>(i / minorN)], b = minor[static_cast<size_t>(i % minorN)];
+    const int r = alongRow ? a : b, c = alongRow ? b : a;
     const CellRange m = cellOrMerged(*s, r, c);
     if (m.firstRow != r || m.firstColumn != c)
       continue; // merged ranges are visited once, at their first cell
     if (m == here)
       continue;
-    s->activeRow = static_cast<std::uint16_t>(r);
-    s->activeColumn = static_cast<std::uint8_t>(c);
     set_selection(app, sel, posOf(r, c), true);
     return;
   }
@@ -963,13 +1001,15 @@ LResult on_lbuttondown(App& app, unsigned, WParam wParam, LParam lParam) {
       app.window.invalidate(app.layout.grid);
       return 0;
     }
+    // Shift extends from the active cell, which stays where it is: only the
+    // columns (rows) of the selection change.
     if (columns) {
       const int from = shift ? s->activeColumn : h.column;
-      set_selection(app, wholeColumns(from, h.column), posOf(s->topRow, from), false);
+      set_selection(app, wholeColumns(from, h.column), posOf(shift ? s->activeRow : s->topRow, from), false);
       m.columnHeaders = true;
     } else {
       const int from = shift ? s->activeRow : h.row;
-      set_selection(app, wholeRows(from, h.row), posOf(from, s->leftColumn), false);
+      set_selection(app, wholeRows(from, h.row), posOf(from, shift ? s->activeColumn : s->leftColumn), false);
       m.rowHeaders = true;
     }
     app.capture = CaptureMode::SelectCells;
@@ -1187,13 +1227,14 @@ LResult on_rbuttondown(App& app, unsigned, WParam, LParam lParam) {
     if (!(sel == wholeSheet()))
       set_selection(app, wholeSheet(), origin, false);
     break;
+  // A header keeps the active cell's row (column): only the other axis moves.
   case view::HitRegion::ColumnHeader:
     if (!(sel.firstRow == 0 && sel.lastRow == model::kMaxRow && sel.contains(0, h.column)))
-      set_selection(app, wholeColumns(h.column, h.column), posOf(0, h.column), false);
+      set_selection(app, wholeColumns(h.column, h.column), posOf(s->activeRow, h.column), false);
     break;
   case view::HitRegion::RowHeader:
     if (!(sel.firstColumn == 0 && sel.lastColumn == model::kMaxColumn && sel.contains(h.row, 0)))
-      set_selection(app, wholeRows(h.row, h.row), posOf(h.row, 0), false);
+      set_selection(app, wholeRows(h.row, h.row), posOf(h.row, s->activeColumn), false);
     break;
   case view::HitRegion::Cell:
     if (!sel.contains(h.row, h.column))
@@ -1207,10 +1248,27 @@ LResult on_rbuttondown(App& app, unsigned, WParam, LParam lParam) {
 }
 
 LResult on_mousewheel(App& app, unsigned, WParam wParam, LParam) {
-  const auto delta = static_cast<std::int16_t>(hiWord(wParam));
+  constexpr int kNotch = 120;
+  const int delta = static_cast<std::int16_t>(hiWord(wParam));
   if (delta == 0)
     return 0;
-  return on_scroll(app, WM_VSCROLL, delta > 0 ? SB_LINEUP : SB_LINEDOWN, kIdVerticalScroll);
+  int& held = app.wheelRemainder;
+  bool up = delta > 0;
+  if (std::abs(delta) >= kNotch) {
+    // A notch or more is one line, however many notches it holds.
+    held = 0;
+  } else {
+    // A touchpad's small steps add up to a notch before they scroll; turning
+    // back starts again.
+    if (held != 0 && (held > 0) != up)
+      held = 0;
+    held += delta;
+    if (std::abs(held) < kNotch)
+      return 0;
+    up = held > 0;
+    held -= up ? kNotch : -kNotch;
+  }
+  return on_scroll(app, WM_VSCROLL, up ? SB_LINEUP : SB_LINEDOWN, kIdVerticalScroll);
 }
 
 LResult on_scroll(App& app, unsigned msg, WParam wParam, LParam lParam) {

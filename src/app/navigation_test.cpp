@@ -1,9 +1,11 @@
 #include "app/app_test_util.h"
 
 #include "app/command_table.h"
+#include "app/menu_state.h"
 #include "app/status_bar.h"
 #include "model/services.h"
 #include "model/sheet_list.h"
+#include "model/undo.h"
 
 namespace app {
 namespace {
@@ -425,6 +427,159 @@ TEST_F(NavigationTest, MacroShortcutRunsTheCommandMacroWithThatKey) {
   key('C', platform::kModControl); // an accelerator, never a shortcut
   EXPECT_EQ(ran, u"");
   model::modelServices().runMacro = nullptr;
+}
+
+
+// ---- selection, panes and scrolling on real sheets ----
+
+const platform::PopupItem* itemOf(const std::vector<platform::PopupItem>& items, int id) {
+  for (const auto& item : items)
+    if (item.id == id)
+      return &item;
+  return nullptr;
+}
+
+TEST_F(NavigationTest, ShiftClickOnAHeaderKeepsTheActiveCell) {
+  const struct {
+    int row, column;       // the active cell before
+    platform::Point at;    // the header clicked with Shift
+    model::CellRange want; // the selection after
+  } rows[] = {
+      {5, 1, {24 + 56 * 3 + 20, 8}, range(0, 1, 65535, 3)},      // column header D from B6
+      {5, 3, {24 + 56 * 1 + 20, 8}, range(0, 1, 65535, 3)},      // backwards, B from D6
+      {3, 2, {10, 17 + 17 * 7 + 8}, range(3, 0, 7, 255)},        // row header 8 from C4
+      {9, 4, {10, 17 + 17 * 2 + 8}, range(2, 0, 9, 255)},        // row header 3 from E10
+  };
+  for (const auto& r : rows) {
+    select(r.row, r.column, r.row, r.column, r.row, r.column);
+    click(r.at, MK_SHIFT);
+    EXPECT_EQ(sel(), r.want) << r.row << "," << r.column;
+    EXPECT_EQ(active(), (CellPos{static_cast<std::uint16_t>(r.row), static_cast<std::uint8_t>(r.column)}))
+        << r.row << "," << r.column;
+  }
+}
+
+TEST_F(NavigationTest, RightClickOnAHeaderKeepsTheActiveRowOrColumn) {
+  select(5, 1, 5, 1, 5, 1); // B6
+  window.popupChoices.push_back(0);
+  main_window_proc(app, WM_RBUTTONDOWN, MK_RBUTTON, makePointParam(24 + 56 * 3 + 20, 8)); // D
+  EXPECT_EQ(sel(), range(0, 3, 65535, 3));
+  EXPECT_EQ(active(), (CellPos{5, 3}));
+  window.popupChoices.push_back(0);
+  main_window_proc(app, WM_RBUTTONDOWN, MK_RBUTTON, makePointParam(10, 17 + 17 * 8 + 8)); // row 9
+  EXPECT_EQ(sel(), range(8, 0, 8, 255));
+  EXPECT_EQ(active(), (CellPos{8, 3}));
+}
+
+TEST_F(NavigationTest, TheContextMenusDeleteFollowsTheSelection) {
+  const auto deleteText = [&](platform::Point p) {
+    window.popupChoices.push_back(0);
+    main_window_proc(app, WM_RBUTTONDOWN, MK_RBUTTON, makePointParam(p.x, p.y));
+    const platform::PopupItem* item = itemOf(window.popupsShown.back(), 144);
+    return item ? item->text : std::u16string(u"(none)");
+  };
+  EXPECT_EQ(deleteText({5, 5}), u"删除(&D)"); // the corner box: the whole sheet
+  EXPECT_EQ(sel(), range(0, 0, 65535, 255));
+  select(2, 0, 2, 0, 2, 0);
+  EXPECT_EQ(deleteText(cellCentre(6, 6)), u"删除…(&D)"); // one cell
+  click({10, 17 + 17 * 3 + 8}); // row 4 whole
+  EXPECT_EQ(deleteText(cellCentre(3, 2)), u"删除(&D)"); // a cell of the selected row
+  click({24 + 56 * 2 + 20, 8}); // column C whole
+  EXPECT_EQ(deleteText(cellCentre(7, 2)), u"删除(&D)");
+  EXPECT_EQ(deleteText({24 + 56 * 2 + 20, 8}), u"删除(&D)");
+}
+
+TEST_F(NavigationTest, SmallWheelStepsAddUpToANotch) {
+  const auto wheel = [&](int delta) {
+    main_window_proc(app, WM_MOUSEWHEEL, makeWParam(0, static_cast<unsigned>(delta) & 0xFFFF), 0);
+    return static_cast<int>(sheet().topRow);
+  };
+  sheet().topRow = 10;
+  const struct {
+    int delta;
+    int wantTop;
+  } rows[] = {
+      {-30, 10}, {-30, 10}, {-30, 10}, {-30, 11}, // four quarter notches: one line
+      {-100, 11}, {-40, 12},                      // 140: one line, 20 kept
+      {50, 12},                                   // turning back forgets the 20
+      {50, 12}, {20, 11},                         // 120 up: one line
+      {-120, 12}, {-360, 13}, {240, 12},          // a notch or more: one line each
+      {-119, 12}, {119, 12}, {1, 11},             // turning back starts again from 0
+  };
+  for (size_t i = 0; i < std::size(rows); ++i)
+    EXPECT_EQ(wheel(rows[i].delta), rows[i].wantTop) << "message " << i << " delta " << rows[i].delta;
+}
+
+TEST_F(NavigationTest, TabAndEnterPassHiddenLinesWhole) {
+  // All columns but A and D hidden, and rows 2-60000.
+  model::setColumnWidthChars(sheet(), 1, 2, 0);
+  model::setColumnWidthChars(sheet(), 4, 255, 0);
+  model::setRowHeightPoints(sheet(), 1, 59999, 0);
+  select(0, 0, 65535, 255, 0, 0);
+  const struct {
+    unsigned key, mods;
+    int wantRow, wantColumn;
+  } rows[] = {
+      {VK_TAB, 0, 0, 3},                 // A1 -> D1
+      {VK_TAB, 0, 60000, 0},             // -> A60001, over the hidden rows
+      {VK_TAB, platform::kModShift, 0, 3},
+      {VK_RETURN, 0, 60000, 3},          // down column D
+      {VK_RETURN, 0, 60001, 3},
+      {VK_RETURN, platform::kModShift, 60000, 3},
+      {VK_RETURN, platform::kModShift, 0, 3},
+      {VK_RETURN, platform::kModShift, 65535, 0}, // up past the top: the end of A
+  };
+  for (const auto& r : rows) {
+    key(r.key, r.mods);
+    EXPECT_EQ(active(), (CellPos{static_cast<std::uint16_t>(r.wantRow), static_cast<std::uint8_t>(r.wantColumn)}))
+        << "key " << r.key << " mods " << r.mods;
+    EXPECT_EQ(sel(), range(0, 0, 65535, 255)); // the walk keeps the selection
+  }
+  // One visible cell in the whole selection: the walk comes back and stays.
+  model::setColumnWidthChars(sheet(), 3, 3, 0);
+  model::setRowHeightPoints(sheet(), 60000, 65535, 0);
+  select(0, 0, 65535, 255, 0, 0);
+  key(VK_TAB);
+  EXPECT_EQ(active(), (CellPos{0, 0}));
+  key(VK_RETURN);
+  EXPECT_EQ(active(), (CellPos{0, 0}));
+  // From a cell on a hidden line the walk goes on to the next visible cell.
+  select(0, 0, 65535, 255, 5, 7);
+  key(VK_TAB);
+  EXPECT_EQ(active(), (CellPos{0, 0}));
+}
+
+TEST_F(NavigationTest, FreezingAtTheTopLeftCellShownDoesNothing) {
+  model::undoList().clear();
+  sheet().topRow = 10;
+  sheet().leftColumn = 2;
+  select(10, 2, 10, 2, 10, 2);
+  EXPECT_TRUE(dispatch_command(app, 220, CommandSource::Menu));
+  EXPECT_FALSE(sheet().flags & model::kSheetPanesFrozen);
+  EXPECT_FALSE(update_menu(app).items[220].checked);
+  EXPECT_EQ(model::undoList().size(), 0u);
+  EXPECT_EQ(sheet().topRow, 10);
+}
+
+TEST_F(NavigationTest, FreezingBelowTheWindowScrollsTheActiveCellIntoViewFirst) {
+  // 33 rows show whole in the 566 pixels under the headers.
+  sheet().activeRow = 100;
+  sheet().activeColumn = 40;
+  sheet().selectionFirst = sheet().selectionLast = model::packCell(100, 40);
+  EXPECT_TRUE(dispatch_command(app, 220, CommandSource::Menu));
+  ASSERT_TRUE(sheet().flags & model::kSheetPanesFrozen);
+  EXPECT_EQ(sheet().scrollPaneRow, 100);
+  EXPECT_EQ(sheet().scrollPaneColumn, 40);
+  EXPECT_GT(sheet().frozenRow, 60);    // from the row the window shows first
+  EXPECT_GT(sheet().frozenColumn, 20);
+  app.relayout();
+  // The frozen panes leave room for the scrolling one, which still scrolls.
+  EXPECT_LT(app.layout.frozenHeight, app.layout.cells.height());
+  EXPECT_LT(app.layout.frozenWidth, app.layout.cells.width());
+  main_window_proc(app, WM_VSCROLL, SB_LINEDOWN, kIdVerticalScroll);
+  EXPECT_EQ(sheet().topRow, 101);
+  app.relayout();
+  EXPECT_EQ(app.layout.topRow, 101);
 }
 
 } // namespace
