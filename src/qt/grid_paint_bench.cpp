@@ -6,6 +6,7 @@
 #include "formula/recalc.h"
 #include "functions/families.h"
 #include "model/set_cell.h"
+#include "model/sheet.h"
 #include "model/workbook_list.h"
 #include "platform/ui_services.h"
 #include "platform/unicode.h"
@@ -121,6 +122,67 @@ void BM_PaintLongWrappedCell(benchmark::State& state) {
   platform::setTextMetrics(nullptr);
 }
 BENCHMARK(BM_PaintLongWrappedCell)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// A big sheet: 5,000 merged ranges (A:B and C:D of rows 60101-62600) and
+// 60,000 hidden rows (101-60100) between the rows the screen shows.
+struct BigSheet {
+  platform::HeadlessUiServices ui;
+  platform::ScopedUiServices scope{ui};
+  qtui::QtTextMetrics metrics;
+  model::WorkbookList books;
+  model::Workbook* book = nullptr;
+
+  BigSheet() {
+    platform::setTextMetrics(&metrics);
+    formula::installFormulaEngine();
+    functions::registerAllFunctions();
+    (void)books.new_workbook(nullptr);
+    book = books.active();
+    model::Sheet& sheet = book->sheet(0);
+    model::setRowHeightPoints(sheet, 100, 60099, 0);
+    for (int i = 0; i < 2500; ++i)
+      for (int c = 0; c < 4; c += 2) {
+        const auto row = static_cast<std::uint16_t>(60100 + i);
+        (void)model::addMergedRange(sheet, model::CellRange{row, static_cast<std::uint8_t>(c), row,
+                                                            static_cast<std::uint8_t>(c + 1)});
+        (void)model::set_cell(*book, 0, row, static_cast<std::uint8_t>(c),
+                              platform::fromUtf8("merged " + std::to_string(i)), 15, false, false);
+      }
+    for (int r = 80; r < 100; ++r)
+      for (int c = 0; c < 20; ++c)
+        (void)model::set_cell(*book, 0, static_cast<std::uint16_t>(r), static_cast<std::uint8_t>(c),
+                              platform::fromUtf8(std::to_string(r * 100 + c)), 15, false, false);
+    sheet.topRow = 80;
+  }
+  ~BigSheet() { platform::setTextMetrics(nullptr); }
+};
+
+void BM_PaintMergedAndHiddenRows(benchmark::State& state) {
+  BigSheet big;
+  QImage image(1920, 1080, QImage::Format_RGB32);
+  const view::GridLayout layout = view::relayout(*big.book, view::LayoutInput{{0, 0, 1920, 1080}, 0, 0, 17, 17});
+  const platform::Rect all{0, 0, 1920, 1080};
+  for (auto _ : state) {
+    QPainter painter(&image);
+    qtui::QtCanvas canvas(painter);
+    view::paint(canvas, *big.book, layout, all);
+    painter.end();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  if (layout.bottomRow < 60100)
+    state.SkipWithError("the screen does not reach past the hidden rows");
+  state.counters["bottom_row"] = layout.bottomRow;
+}
+BENCHMARK(BM_PaintMergedAndHiddenRows)->Unit(benchmark::kMillisecond);
+
+void BM_RelayoutOverHiddenRows(benchmark::State& state) {
+  BigSheet big;
+  for (auto _ : state) {
+    const view::GridLayout layout = view::relayout(*big.book, view::LayoutInput{{0, 0, 1920, 1080}, 0, 0, 17, 17});
+    benchmark::DoNotOptimize(layout.bottomRow);
+  }
+}
+BENCHMARK(BM_RelayoutOverHiddenRows)->Unit(benchmark::kMicrosecond);
 
 // One mouse move over the cells of the desktop window, as the grid widget
 // posts it: the menus are not built and the tool buttons not touched.
