@@ -1,6 +1,7 @@
 #include "edit/undo_command.h"
 
 #include "edit/paste.h"
+#include "edit/structure.h"
 #include "formula/recalc.h"
 #include "model/services.h"
 #include "model/sheet_list.h"
@@ -103,8 +104,13 @@ UndoOutcome undo(model::WorkbookList& books) {
   if (!removesSheet && action != model::kUndoUnhideSheet)
     model::activate_sheet(book, sheetIndex);
 
-  if (putsBackCells(action) && e->snapshot && sheet.hasGrid()) {
+  if (e->structure && sheet.hasGrid()) {
+    undo_structure(book, sheetIndex, *e);
+  } else if (putsBackCells(action) && e->snapshot && sheet.hasGrid()) {
     (void)put_back_range(book, sheetIndex, *e->snapshot);
+    // Clearing the formats of whole columns kept their column records.
+    if (action == model::kUndoClear && e->lineRange)
+      restoreColumns(sheet, *e);
   } else if (removesSheet) {
     (void)model::remove_sheet(book, sheetIndex);
     out.sheetKept = false;

@@ -726,6 +726,8 @@ void recalcSheet(Workbook& book, int sheet) {
     platform::ui().requestRepaint(platform::kRepaintGrid);
 }
 
+void forgetDependencies(Workbook& book) { book.engineState.reset(); }
+
 void recalcAll(Workbook& book) {
   for (int s = 0; s < book.sheetCount(); ++s)
     if (book.sheet(s).kind == model::SheetKind::Worksheet)

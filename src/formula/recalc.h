@@ -58,6 +58,10 @@ void computeStaleFormulas(model::Workbook& book);
 void recalcSheet(model::Workbook& book, int sheet);
 void recalcAll(model::Workbook& book);
 
+/// Drops what the engine keeps about where cells are (the index of
+/// dependents, the range caches): after cells moved, none of it holds.
+void forgetDependencies(model::Workbook& book);
+
 /// Installs the engine into the workbook model's services (scan, compute,
 /// propagate, sheet-name rescans) and the core functions into the table.
 void installFormulaEngine();

@@ -90,6 +90,9 @@ struct Area {
   bool r1Abs, c1Abs, r2Abs, c2Abs;
 };
 
+Outcome moveCorners(const model::CellRange &moved, long long rowOffset, long long columnOffset,
+                    Area &area);
+
 Outcome moveReference(const Walk &w, const ParsedReference &ref, Area &area) {
   const int refSheet = ref.hasQualifier ? ref.sheet : w.sheet;
   if (refSheet != w.movedSheet || (w.rowOffset == 0 && w.columnOffset == 0))
@@ -106,17 +109,21 @@ Outcome moveReference(const Walk &w, const ParsedReference &ref, Area &area) {
     std::swap(area.c1, area.c2);
     std::swap(area.c1Abs, area.c2Abs);
   }
+  return moveCorners(w.moved, w.rowOffset, w.columnOffset, area);
+}
+
+Outcome moveCorners(const model::CellRange &moved, long long rowOffset, long long columnOffset,
+                    Area &area) {
   const Area before = area;
-  const AxisMove rows{w.moved.firstRow, w.moved.lastRow, w.rowOffset, model::kMaxRow};
-  const AxisMove columns{w.moved.firstColumn, w.moved.lastColumn, w.columnOffset,
-                         model::kMaxColumn};
+  const AxisMove rows{moved.firstRow, moved.lastRow, rowOffset, model::kMaxRow};
+  const AxisMove columns{moved.firstColumn, moved.lastColumn, columnOffset, model::kMaxColumn};
   const bool rowsInside = area.r1 >= rows.first && area.r2 <= rows.last;
   const bool columnsInside = area.c1 >= columns.first && area.c2 <= columns.last;
 
-  if (w.columnOffset == 0 || w.rowOffset == 0) {
+  if (columnOffset == 0 || rowOffset == 0) {
     // Along one axis: the edges on that axis follow, when the area's extent
     // across it lies within the block's.
-    const bool vertical = w.columnOffset == 0;
+    const bool vertical = columnOffset == 0;
     if (!(vertical ? columnsInside : rowsInside))
       return Outcome::Unchanged;
     long long &lo = vertical ? area.r1 : area.c1;
@@ -363,6 +370,31 @@ char16_t singleCharacter(const std::u16string &s, char16_t fallback) {
 }
 
 } // namespace
+
+AreaFate moveArea(model::CellRange &area, const model::CellRange &moved, int rowOffset,
+                  int columnOffset) {
+  if (rowOffset == 0 && columnOffset == 0)
+    return AreaFate::Unchanged;
+  Area a{std::min(area.firstRow, area.lastRow),
+         std::min(area.firstColumn, area.lastColumn),
+         std::max(area.firstRow, area.lastRow),
+         std::max(area.firstColumn, area.lastColumn),
+         false,
+         false,
+         false,
+         false};
+  switch (moveCorners(moved, rowOffset, columnOffset, a)) {
+  case Outcome::Unchanged:
+    return AreaFate::Unchanged;
+  case Outcome::Invalid:
+    return AreaFate::Invalid;
+  case Outcome::Changed:
+    break;
+  }
+  area = {static_cast<std::uint16_t>(a.r1), static_cast<std::uint8_t>(a.c1),
+          static_cast<std::uint16_t>(a.r2), static_cast<std::uint8_t>(a.c2)};
+  return AreaFate::Moved;
+}
 
 std::optional<std::u16string> rewriteFormula(RewriteMode mode, const model::Workbook &book,
                                              int sheet, std::u16string_view text, int movedSheet,

@@ -72,4 +72,11 @@ std::optional<std::u16string> rewriteFormula(RewriteMode mode, const model::Work
                                              const model::CellRange& moved, int rowOffset,
                                              int columnOffset);
 
+/// What becomes of an area of the sheet when `moved` moves by the offsets,
+/// by the rules of mode 1 above: it stays, moves (stretched or shrunk; the
+/// area is updated, corners in order) or is wholly lost.
+enum class AreaFate { Unchanged, Moved, Invalid };
+AreaFate moveArea(model::CellRange &area, const model::CellRange &moved, int rowOffset,
+                  int columnOffset);
+
 } // namespace formula

@@ -363,4 +363,85 @@ void CellTable::erase(Position p) {
   }
 }
 
+void CellTable::moveBlock(const CellRange& block, int rowOffset, int columnOffset) {
+  if (m_count == 0 || (rowOffset == 0 && columnOffset == 0))
+    return;
+  struct Entry {
+    std::uint32_t key;
+    CellRecord* rec;
+    bool moved;
+  };
+  // Everything that can fail is allocated before the first record changes.
+  std::vector<Entry> all;
+  all.reserve(m_count);
+  std::vector<CellRecord*> lost;
+  std::vector<std::unique_ptr<Block>> blocks;
+  blocks.reserve((m_count + kBlockSize - 1) / kBlockSize);
+  for (size_t i = 0; i < (m_count + kBlockSize - 1) / kBlockSize; ++i)
+    blocks.push_back(std::make_unique<Block>());
+  std::vector<std::uint32_t> lastKeys;
+  lastKeys.reserve(blocks.size());
+  lost.reserve(64);
+
+  bool sorted = true;
+  for (const auto& b : m_blocks)
+    for (std::uint32_t i = 0; i < b->count; ++i) {
+      CellRecord* c = b->cells[i];
+      const bool moved = block.contains(c->row, c->column);
+      if (moved) {
+        const int r = c->row + rowOffset, col = c->column + columnOffset;
+        if (!isValidCell(r, col)) {
+          lost.push_back(c);
+          continue;
+        }
+        c->row = static_cast<std::uint16_t>(r);
+        c->column = static_cast<std::uint8_t>(col);
+      }
+      const std::uint32_t key = c->key();
+      if (!all.empty() && key <= all.back().key)
+        sorted = false;
+      all.push_back({key, c, moved});
+    }
+  if (!sorted) {
+    std::stable_sort(all.begin(), all.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+    // Of two records on one cell the moved one stays: the other stood in
+    // the destination.
+    std::vector<Entry> kept;
+    kept.reserve(all.size());
+    for (const Entry& e : all) {
+      if (!kept.empty() && kept.back().key == e.key) {
+        if (kept.back().moved) {
+          lost.push_back(e.rec);
+          continue;
+        }
+        lost.push_back(kept.back().rec);
+        kept.back() = e;
+        continue;
+      }
+      kept.push_back(e);
+    }
+    all.swap(kept);
+  }
+
+  m_columnCounts.fill(0);
+  size_t used = 0;
+  for (size_t i = 0; i < all.size(); i += kBlockSize) {
+    Block& b = *blocks[used++];
+    b.count = static_cast<std::uint32_t>(std::min<size_t>(kBlockSize, all.size() - i));
+    for (std::uint32_t k = 0; k < b.count; ++k) {
+      b.keys[k] = all[i + k].key;
+      b.cells[k] = all[i + k].rec;
+      ++m_columnCounts[all[i + k].rec->column];
+    }
+    lastKeys.push_back(b.keys[b.count - 1]);
+  }
+  blocks.resize(used);
+  m_blocks.swap(blocks);
+  m_lastKeys.swap(lastKeys);
+  m_count = all.size();
+  m_hintBlock = 0;
+  for (CellRecord* c : lost)
+    m_pool->destroy(c);
+}
+
 } // namespace model

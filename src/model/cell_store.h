@@ -162,6 +162,14 @@ public:
 
   /// Removes and frees the record at p.
   void erase(Position p);
+
+  /// Moves every cell of `block` by the offsets in one pass, keeping each
+  /// record (its address, text and value). Cells that would leave the sheet
+  /// are freed; a cell already standing where a moved one lands goes too
+  /// (callers empty the destination first). The table is rebuilt in order,
+  /// so one call costs one pass over the sheet, whatever the block's size.
+  /// Throws std::bad_alloc before any change when memory runs out.
+  void moveBlock(const CellRange& block, int rowOffset, int columnOffset);
   void clear();
 
   Position begin() const { return {0, 0}; }

@@ -15,6 +15,7 @@
 #include "platform/canvas.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -78,6 +79,11 @@ class ObjectPayload {
 public:
   virtual ~ObjectPayload() = default;
   virtual std::unique_ptr<ObjectPayload> clone() const = 0;
+  /// Hands each reference or formula text the payload keeps (a control's
+  /// linked cell and input range, a chart's series formulas) to `fn`, which
+  /// may rewrite it in place when cells move. A text is either formula text
+  /// (starting with "=") or a bare reference.
+  virtual void forEachReference(const std::function<void(std::u16string&)>& fn) { (void)fn; }
 };
 
 /// Owns a payload and copies it deeply.

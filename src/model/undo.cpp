@@ -341,6 +341,19 @@ size_t undoEntryBytes(const UndoEntry& e) {
   }
   if (e.savedName)
     n += sizeof(DefinedName) + textBytes(e.savedName->formula);
+  if (e.structure) {
+    const StructuralUndo& u = *e.structure;
+    n += sizeof u + u.texts.size() * sizeof(StructuralUndo::Text);
+    for (const StructuralUndo::Text& t : u.texts)
+      n += textBytes(t.input);
+    for (const DefinedName& d : u.names)
+      n += sizeof d + textBytes(d.name) + textBytes(d.formula);
+    for (const SavedSheetRecords& r : u.sheets)
+      n += sizeof r + r.rows.size() * sizeof(RowRecord) + r.columns.size() * sizeof(ColumnRecord) +
+           rangesBytes(r.mergedRanges) + r.objects.size() * sizeof(DrawingObject) +
+           r.hyperlinks.size() * sizeof(Hyperlink) + r.validations.size() * sizeof(ValidationRule) +
+           r.conditionalFormats.size() * sizeof(ConditionalFormat);
+  }
   return n;
 }
 

@@ -128,6 +128,41 @@ struct SavedRange {
   std::vector<ColumnRecord> columns;
 };
 
+/// A sheet's records as a structural edit found them, kept whole.
+struct SavedSheetRecords {
+  std::uint32_t sheetId = 0;
+  std::vector<RowRecord> rows;
+  std::vector<ColumnRecord> columns;
+  std::vector<ArrayFormulaRecord> arrayFormulas;
+  AutoFilterState autoFilter;
+  std::uint32_t autoFilterFlag = 0; // kSheetAutoFilter as it was
+  std::vector<ValidationRule> validations;
+  std::vector<CellRange> mergedRanges;
+  std::vector<Hyperlink> hyperlinks;
+  std::vector<ConditionalFormat> conditionalFormats;
+  std::vector<DrawingObject> objects;
+};
+
+/// What undoing an insert or delete of cells, rows or columns needs beyond
+/// the deleted cells (the entry's snapshot): the block that moved and by how
+/// much, every formula text the edit rewrote (with the cell it stood in
+/// before), the defined names, and the records of the sheets it changed.
+struct StructuralUndo {
+  CellRange block;
+  int rowOffset = 0;
+  int columnOffset = 0;
+  bool cellsMoved = false; // false for a delete that reaches the sheet's edge
+  struct Text {
+    std::uint32_t sheetId = 0;
+    std::uint16_t row = 0;
+    std::uint8_t column = 0;
+    std::u16string input;
+  };
+  std::vector<Text> texts;
+  std::vector<DefinedName> names;
+  std::vector<SavedSheetRecords> sheets; // the edited sheet first
+};
+
 struct UndoEntry {
   std::uint64_t workbookId = 0; // Workbook::id
   int action = kUndoInput;
@@ -145,6 +180,8 @@ struct UndoEntry {
   /// Name actions: the name's position and its definition before the action.
   int nameIndex = -1;
   std::optional<DefinedName> savedName;
+  /// Inserts and deletes of cells, rows and columns.
+  std::unique_ptr<StructuralUndo> structure;
 };
 
 /// The application-wide list: at most kCapacity entries, the oldest dropped
