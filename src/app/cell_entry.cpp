@@ -271,40 +271,8 @@ void editActiveCell(App& app, int) {
 
 void autoSumCommand(App& app, int) { auto_sum(app); }
 
-// Delete on the grid: the input of every stored cell of the selection goes.
-void clearContents(App& app, int) {
-  model::Workbook* book = app.book();
-  Sheet* s = app.gridSheet();
-  if (!book || !s)
-    return;
-  const CellRange sel = selection(*s);
-  if (!model::guard_range(*book, *s, sel, model::kGuardProtection | model::kGuardArrayPart))
-    return;
-  if (!model::push_undo_range(*book, book->activeSheet, model::kUndoClear, sel))
-    return;
-  std::vector<CellPos> cells;
-  s->cells.forEachIn(sel, [&](model::CellRecord& c) {
-    if (!c.input.isNull() && c.input.size() > 0)
-      cells.push_back({c.row, c.column});
-  });
-  std::erase_if(s->arrayFormulas, [&](const model::ArrayFormulaRecord& a) { return sel.intersects(a.range); });
-  const int sheetIndex = book->activeSheet;
-  for (const CellPos& p : cells) {
-    model::CellRecord* c = model::cell_at(*s, p.row, p.column);
-    if (c && !model::set_cell(*book, sheetIndex, p.row, p.column, u"", c->formatIndex, false, true))
-      break;
-  }
-  if (!cells.empty()) {
-    fitRows(*book, sheetIndex, sel);
-    model::mark_modified(*book);
-  }
-  app.redrawAll();
-  refresh_formula_bar(app);
-}
-
 // clang-format off
 const CommandEntry kRows[] = {
-    {142, 142, clearContents},
     // These work on an open entry instead of committing it first.
     {150, 150, editActiveCell,  EntryRule::Inside},
     {170, 171, enterNow,        EntryRule::Inside},

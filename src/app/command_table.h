@@ -34,6 +34,7 @@ extern const std::span<const CommandEntry> kFrameCommands;  // files, windows, v
 extern const std::span<const CommandEntry> kDialogCommands; // commands that open a dialog
 extern const std::span<const CommandEntry> kEntryCommands;  // cell entry and navigation
 extern const std::span<const CommandEntry> kEditCommands;   // undo and the clipboard
+extern const std::span<const CommandEntry> kStructureCommands; // fill, clear, insert and delete
 
 /// The handler of a command, or null when that command is not built.
 CommandHandler findCommand(int id);
