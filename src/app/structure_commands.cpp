@@ -81,83 +81,53 @@ void onClear(App& app, int id) {
   afterChange(app);
 }
 
-void insertLines(App& app, model::Sheet& s, const CellRange& r, bool rows) {
+// Whole rows or columns of the selection, or of the Insert or Delete
+// dialog's choice; else cells shifted as the dialog says.
+void editLines(App& app, model::Sheet& s, const CellRange& r, bool rows, bool insert) {
   model::Workbook& book = *app.book();
   const CellRange lines = rows ? asWholeRows(r) : asWholeColumns(r);
   selectLines(app, s, lines);
-  if (rows)
-    (void)edit::insert_cells_down(book, book.activeSheet, lines);
+  if (insert)
+    (void)(rows ? edit::insert_cells_down(book, book.activeSheet, lines)
+                : edit::insert_cells_right(book, book.activeSheet, lines));
   else
-    (void)edit::insert_cells_right(book, book.activeSheet, lines);
+    (void)(rows ? edit::delete_cells_up(book, book.activeSheet, lines)
+                : edit::delete_cells_left(book, book.activeSheet, lines));
 }
 
-void deleteLines(App& app, model::Sheet& s, const CellRange& r, bool rows) {
-  model::Workbook& book = *app.book();
-  const CellRange lines = rows ? asWholeRows(r) : asWholeColumns(r);
-  selectLines(app, s, lines);
-  if (rows)
-    (void)edit::delete_cells_up(book, book.activeSheet, lines);
-  else
-    (void)edit::delete_cells_left(book, book.activeSheet, lines);
-}
-
-void onInsertCells(App& app, int) {
+void insertOrDelete(App& app, bool insert) {
   model::Sheet* s = cellsSheet(app);
   if (!s)
     return;
   model::Workbook& book = *app.book();
   const CellRange sel = selection(*s);
-  if (edit::spansWholeRows(sel)) {
-    insertLines(app, *s, sel, true);
-  } else if (edit::spansWholeColumns(sel)) {
-    insertLines(app, *s, sel, false);
-  } else if (const std::optional<int> c = dialogs::askInsertCells()) {
+  if (edit::spansWholeRows(sel) || edit::spansWholeColumns(sel)) {
+    editLines(app, *s, sel, edit::spansWholeRows(sel), insert);
+  } else if (const std::optional<int> c = insert ? dialogs::askInsertCells() : dialogs::askDeleteCells()) {
+    const int sheet = book.activeSheet;
     switch (*c) {
     case dialogs::kShiftSideways:
-      (void)edit::insert_cells_right(book, book.activeSheet, sel);
+      (void)(insert ? edit::insert_cells_right(book, sheet, sel) : edit::delete_cells_left(book, sheet, sel));
       break;
     case dialogs::kShiftVertically:
-      (void)edit::insert_cells_down(book, book.activeSheet, sel);
+      (void)(insert ? edit::insert_cells_down(book, sheet, sel) : edit::delete_cells_up(book, sheet, sel));
       break;
     default:
-      insertLines(app, *s, sel, *c == dialogs::kShiftWholeRows);
+      editLines(app, *s, sel, *c == dialogs::kShiftWholeRows, insert);
       break;
     }
   }
   afterChange(app);
 }
+
+void onInsertCells(App& app, int) { insertOrDelete(app, true); }
+void onDelete(App& app, int) { insertOrDelete(app, false); }
 
 void onInsertLines(App& app, int id) {
   model::Sheet* s = cellsSheet(app);
   if (!s)
     return;
-  insertLines(app, *s, selection(*s), id == 161);
-  afterChange(app);
-}
-
-void onDelete(App& app, int) {
-  model::Sheet* s = cellsSheet(app);
-  if (!s)
-    return;
-  model::Workbook& book = *app.book();
-  const CellRange sel = selection(*s);
-  if (edit::spansWholeRows(sel)) {
-    deleteLines(app, *s, sel, true);
-  } else if (edit::spansWholeColumns(sel)) {
-    deleteLines(app, *s, sel, false);
-  } else if (const std::optional<int> c = dialogs::askDeleteCells()) {
-    switch (*c) {
-    case dialogs::kShiftSideways:
-      (void)edit::delete_cells_left(book, book.activeSheet, sel);
-      break;
-    case dialogs::kShiftVertically:
-      (void)edit::delete_cells_up(book, book.activeSheet, sel);
-      break;
-    default:
-      deleteLines(app, *s, sel, *c == dialogs::kShiftWholeRows);
-      break;
-    }
-  }
+  editLines(app, *s, selection(*s), id == 161, true);
   afterChange(app);
 }
 

@@ -1,5 +1,6 @@
 #include "edit/clear.h"
 
+#include "edit/paste.h"
 #include "formula/recalc.h"
 #include "model/range_guard.h"
 #include "model/set_cell.h"
@@ -92,8 +93,7 @@ struct Cleared {
 } // namespace
 
 bool clear_range(Workbook& book, int sheetIndex, const CellRange& range, ClearPart part) {
-  if (sheetIndex < 0 || sheetIndex >= book.sheetCount() || !book.sheet(sheetIndex).hasGrid() ||
-      book.sheet(sheetIndex).kind == model::SheetKind::Module)
+  if (!isCellSheet(book, sheetIndex))
     return false;
   Sheet& sheet = book.sheet(sheetIndex);
   unsigned checks = model::kGuardProtection;

@@ -72,31 +72,8 @@ void refuse(std::u16string_view message) {
 // Empties a cut range: its cells, the arrays and merged ranges inside it,
 // the comments anchored in it, its hyperlinks, and its part of the rules.
 void emptyRange(Workbook& book, int sheetIndex, const CellRange& range) {
-  Sheet& sheet = book.sheet(sheetIndex);
   std::vector<std::uint32_t> removed;
-  sheet.cells.forEachIn(range, [&](const model::CellRecord& c) { removed.push_back(model::packCell(c.row, c.column)); });
-  for (const std::uint32_t p : removed) {
-    const auto f = sheet.cells.find(model::packedRow(p), model::packedColumn(p));
-    if (f.found)
-      sheet.cells.erase(f.position);
-  }
-  const auto inside = [&](const CellRange& r) {
-    return r.firstRow >= range.firstRow && r.lastRow <= range.lastRow && r.firstColumn >= range.firstColumn &&
-           r.lastColumn <= range.lastColumn;
-  };
-  std::erase_if(sheet.arrayFormulas, [&](const model::ArrayFormulaRecord& a) { return inside(a.range); });
-  std::erase_if(sheet.mergedRanges, inside);
-  std::erase_if(sheet.hyperlinks, [&](const model::Hyperlink& h) {
-    return range.contains(model::packedRow(h.cell), model::packedColumn(h.cell));
-  });
-  const size_t objects = sheet.objects.size();
-  std::erase_if(sheet.objects, [&](const model::DrawingObject& o) {
-    return o.kind == model::kObjectComment && range.contains(o.row, o.column);
-  });
-  if (objects != sheet.objects.size())
-    sheet.selectedObject = sheet.secondObject = -1;
-  cutOutOfValidations(sheet, range);
-  cutOutOfConditionalFormats(sheet, range);
+  emptyRangeContents(book.sheet(sheetIndex), range, removed);
   model::fitRowsOfRange(book, sheetIndex, range);
   formula::propagateChanges(book, sheetIndex, removed);
 }

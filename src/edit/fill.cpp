@@ -23,13 +23,6 @@ namespace {
 constexpr unsigned kFillGuards = model::kGuardProtection | model::kGuardArrayPart | model::kGuardMergedAny;
 constexpr double kLastSerial = 2958465; // 31 December 9999
 
-bool validTarget(const Workbook& book, int sheetIndex) {
-  if (sheetIndex < 0 || sheetIndex >= book.sheetCount())
-    return false;
-  const model::SheetKind k = book.sheet(sheetIndex).kind;
-  return k == model::SheetKind::Worksheet || k == model::SheetKind::Macro;
-}
-
 // The number a cell holds now, computing it first when stale.
 bool numberIn(Workbook* book, int sheetIndex, const Sheet& sheet, int row, int column, double& out) {
   CellRecord* c = model::cell_at(sheet, static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column));
@@ -115,7 +108,7 @@ double add_workdays(double value, int n) {
 }
 
 bool fill(Workbook& book, int sheetIndex, const CellRange& sel, FillDirection direction) {
-  if (!validTarget(book, sheetIndex))
+  if (!isCellSheet(book, sheetIndex))
     return false;
   Sheet& sheet = book.sheet(sheetIndex);
   if (!model::guard_range(book, sheet, sel, kFillGuards))
@@ -162,7 +155,7 @@ std::u16string defaultSeriesStep(const Sheet& sheet, const CellRange& sel, bool 
 }
 
 bool fill_series(Workbook& book, int sheetIndex, const CellRange& sel, const SeriesOptions& o) {
-  if (!validTarget(book, sheetIndex))
+  if (!isCellSheet(book, sheetIndex))
     return false;
   Sheet& sheet = book.sheet(sheetIndex);
   if (!model::guard_range(book, sheet, sel, kFillGuards))

@@ -250,6 +250,28 @@ std::vector<CellRange> subtractRange(const CellRange& r, const CellRange& hole) 
   return out;
 }
 
+bool isCellSheet(const Workbook& book, int sheetIndex) {
+  if (sheetIndex < 0 || sheetIndex >= book.sheetCount())
+    return false;
+  const model::SheetKind k = book.sheet(sheetIndex).kind;
+  return k == model::SheetKind::Worksheet || k == model::SheetKind::Macro;
+}
+
+void emptyRangeContents(Sheet& sheet, const CellRange& range, std::vector<std::uint32_t>& removed) {
+  const size_t first = removed.size();
+  sheet.cells.forEachIn(range, [&](const CellRecord& c) { removed.push_back(model::packCell(c.row, c.column)); });
+  for (size_t i = first; i < removed.size(); ++i)
+    removeCell(sheet, model::packedRow(removed[i]), model::packedColumn(removed[i]));
+  std::erase_if(sheet.arrayFormulas, [&](const model::ArrayFormulaRecord& a) { return inside(a.range, range); });
+  std::erase_if(sheet.mergedRanges, [&](const CellRange& m) { return inside(m, range); });
+  std::erase_if(sheet.hyperlinks, [&](const model::Hyperlink& h) {
+    return range.contains(model::packedRow(h.cell), model::packedColumn(h.cell));
+  });
+  removeComments(sheet, range);
+  cutOutOfValidations(sheet, range);
+  cutOutOfConditionalFormats(sheet, range);
+}
+
 void cutOutOfValidations(Sheet& sheet, const CellRange& range) { cutOutOfRules(sheet.validations, range); }
 void cutOutOfConditionalFormats(Sheet& sheet, const CellRange& range) {
   cutOutOfRules(sheet.conditionalFormats, range);

@@ -62,6 +62,16 @@ bool partReplacesContents(int part);
 /// Ranges covering `range` without `hole` (at most four).
 std::vector<model::CellRange> subtractRange(const model::CellRange& range, const model::CellRange& hole);
 
+/// Whether the sheet at the index exists and holds cells the editing
+/// commands work on: a worksheet or a macro sheet.
+bool isCellSheet(const model::Workbook& book, int sheetIndex);
+
+/// Empties a range as a cut does: its stored cells (their packed addresses
+/// go into `removed`), the array formulas and merged ranges inside it, its
+/// hyperlinks and comments, and its part of the rules. Nothing is
+/// recalculated here.
+void emptyRangeContents(model::Sheet& sheet, const model::CellRange& range, std::vector<std::uint32_t>& removed);
+
 /// Cuts a range out of every validation rule and conditional-format set of
 /// the sheet; a rule left without ranges goes.
 void cutOutOfValidations(model::Sheet& sheet, const model::CellRange& range);

@@ -22,10 +22,6 @@ namespace {
 
 constexpr unsigned kStructureGuards = model::kGuardProtection | model::kGuardArrayPart | model::kGuardMergedPart;
 
-bool isGridKind(const Sheet& s) {
-  return s.kind == model::SheetKind::Worksheet || s.kind == model::SheetKind::Macro;
-}
-
 void refuse(std::u16string_view message) {
   (void)platform::ui().messageBox(message, std::nullopt, platform::MessageButtons::Ok, platform::MessageIcon::None);
 }
@@ -549,12 +545,8 @@ bool objectReaches(const Sheet& sheet, const CellRange& r) {
   return false;
 }
 
-bool validTarget(const Workbook& book, int sheetIndex) {
-  return sheetIndex >= 0 && sheetIndex < book.sheetCount() && isGridKind(book.sheet(sheetIndex));
-}
-
 bool insertCells(Workbook& book, int sheetIndex, const CellRange& range, bool down) {
-  if (!validTarget(book, sheetIndex))
+  if (!isCellSheet(book, sheetIndex))
     return false;
   Sheet& sheet = book.sheet(sheetIndex);
   const bool whole = down ? spansWholeRows(range) : spansWholeColumns(range);
@@ -585,7 +577,7 @@ bool insertCells(Workbook& book, int sheetIndex, const CellRange& range, bool do
 }
 
 bool deleteCells(Workbook& book, int sheetIndex, const CellRange& range, bool up) {
-  if (!validTarget(book, sheetIndex))
+  if (!isCellSheet(book, sheetIndex))
     return false;
   Sheet& sheet = book.sheet(sheetIndex);
   const bool whole = up ? spansWholeRows(range) : spansWholeColumns(range);
@@ -619,25 +611,7 @@ bool deleteCells(Workbook& book, int sheetIndex, const CellRange& range, bool up
 
   // The deleted cells go with what lies inside them, as a cut empties them.
   std::vector<std::uint32_t> removed;
-  sheet.cells.forEachIn(range, [&](const CellRecord& c) { removed.push_back(model::packCell(c.row, c.column)); });
-  for (const std::uint32_t p : removed) {
-    const auto found = sheet.cells.find(model::packedRow(p), model::packedColumn(p));
-    if (found.found)
-      sheet.cells.erase(found.position);
-  }
-  std::erase_if(sheet.arrayFormulas, [&](const model::ArrayFormulaRecord& a) { return inside(a.range, range); });
-  std::erase_if(sheet.mergedRanges, [&](const CellRange& m) { return inside(m, range); });
-  std::erase_if(sheet.hyperlinks, [&](const model::Hyperlink& h) {
-    return range.contains(model::packedRow(h.cell), model::packedColumn(h.cell));
-  });
-  const size_t objects = sheet.objects.size();
-  std::erase_if(sheet.objects, [&](const model::DrawingObject& o) {
-    return o.kind == model::kObjectComment && range.contains(o.row, o.column);
-  });
-  if (objects != sheet.objects.size())
-    sheet.selectedObject = sheet.secondObject = -1;
-  cutOutOfValidations(sheet, range);
-  cutOutOfConditionalFormats(sheet, range);
+  emptyRangeContents(sheet, range, removed);
   if (whole && up)
     std::erase_if(sheet.rows, [&](const model::RowRecord& r) { return r.row >= range.firstRow && r.row <= range.lastRow; });
   if (whole && !up)
@@ -665,7 +639,7 @@ bool spansWholeColumns(const CellRange& r) { return r.firstRow == 0 && r.lastRow
 
 void shift_block(Workbook& book, int sheetIndex, const CellRange& block, int rowOffset, int columnOffset,
                  StructuralUndo* undo) {
-  if (!validTarget(book, sheetIndex) || (rowOffset == 0 && columnOffset == 0))
+  if (!isCellSheet(book, sheetIndex) || (rowOffset == 0 && columnOffset == 0))
     return;
   structuralEdit(book, sheetIndex, block, rowOffset, columnOffset, true, undo);
 }
@@ -684,7 +658,7 @@ bool delete_cells_left(Workbook& book, int sheetIndex, const CellRange& range) {
 }
 
 void undo_structure(Workbook& book, int sheetIndex, const model::UndoEntry& entry) {
-  if (!entry.structure || !validTarget(book, sheetIndex))
+  if (!entry.structure || !isCellSheet(book, sheetIndex))
     return;
   const StructuralUndo& u = *entry.structure;
   Sheet& sheet = book.sheet(sheetIndex);
