@@ -148,6 +148,49 @@ bool WildcardPattern::matches(std::u16string_view text) const {
   return i == m;
 }
 
+size_t WildcardPattern::matchPrefix(std::u16string_view text, bool longest) const {
+  const size_t m = m_items.size();
+  // live[i]: the text read so far can be matched by the first i elements.
+  std::vector<char> live(m + 1, 0), next(m + 1, 0);
+  const auto closeOverStars = [&](std::vector<char>& s) {
+    for (size_t i = 0; i < m; ++i)
+      if (s[i] && m_items[i] == kStar)
+        s[i + 1] = 1;
+  };
+  live[0] = 1;
+  closeOverStars(live);
+  size_t found = live[m] ? 0 : npos;
+  if (found == 0 && !longest)
+    return 0;
+  for (size_t j = 0; j < text.size(); ++j) {
+    std::fill(next.begin(), next.end(), 0);
+    const std::uint32_t unit = m_caseSensitive ? text[j] : foldUnit(text[j]);
+    bool any = false;
+    for (size_t i = 0; i < m; ++i) {
+      if (!live[i])
+        continue;
+      const std::uint32_t p = m_items[i];
+      if (p == kStar)
+        next[i] = 1;
+      else if (p == kAny || p == text[j] || p == unit)
+        next[i + 1] = 1;
+      else
+        continue;
+      any = true;
+    }
+    if (!any)
+      break;
+    closeOverStars(next);
+    live.swap(next);
+    if (live[m]) {
+      found = j + 1;
+      if (!longest)
+        return found;
+    }
+  }
+  return found;
+}
+
 bool wildcardMatch(std::u16string_view pattern, std::u16string_view text, bool caseSensitive) {
   return WildcardPattern(pattern, caseSensitive).matches(text);
 }

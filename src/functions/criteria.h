@@ -38,6 +38,13 @@ public:
   explicit WildcardPattern(std::u16string_view pattern, bool caseSensitive = false);
 
   [[nodiscard]] bool matches(std::u16string_view text) const;
+  /// The length of the shortest run at the start of `text` that the pattern
+  /// matches (the longest with `longest`), or npos when none does. One pass
+  /// over the text, tracking every pattern position at once.
+  [[nodiscard]] size_t matchPrefix(std::u16string_view text, bool longest) const;
+  /// True when the pattern's last element is an unescaped "*".
+  bool endsWithStar() const { return !m_items.empty() && m_items.back() == kStar; }
+  static constexpr size_t npos = static_cast<size_t>(-1);
   /// True when the pattern holds "*" or "?" (so it is more than a plain text).
   bool hasWildcards() const { return m_wild; }
 
