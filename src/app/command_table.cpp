@@ -7,8 +7,8 @@
 namespace app {
 
 const CommandEntry* findCommandEntry(int id) {
-  const std::array<std::span<const CommandEntry>, 5> areas = {kFrameCommands, kDialogCommands, kEntryCommands,
-                                                              kEditCommands, kStructureCommands};
+  const std::array<std::span<const CommandEntry>, 6> areas = {kFrameCommands,     kDialogCommands, kEntryCommands,
+                                                              kEditCommands,      kStructureCommands, kDataCommands};
   for (const auto& area : areas)
     for (const CommandEntry& e : area)
       if (id >= e.first && id <= e.last)

@@ -35,6 +35,7 @@ extern const std::span<const CommandEntry> kDialogCommands; // commands that ope
 extern const std::span<const CommandEntry> kEntryCommands;  // cell entry and navigation
 extern const std::span<const CommandEntry> kEditCommands;   // undo and the clipboard
 extern const std::span<const CommandEntry> kStructureCommands; // fill, clear, insert and delete
+extern const std::span<const CommandEntry> kDataCommands;      // sort, find, go to, goal seek
 
 /// The handler of a command, or null when that command is not built.
 CommandHandler findCommand(int id);

@@ -1,0 +1,216 @@
+// The Data menu's Sort and Goal seek and the Edit menu's Find, Replace and
+// Go to on the grid.
+
+#include "app/cell_entry.h"
+#include "app/command_table.h"
+#include "app/navigation.h"
+#include "app/status_bar.h"
+#include "datatools/find.h"
+#include "datatools/goal_seek.h"
+#include "datatools/sort.h"
+#include "dialogs/data_dialogs.h"
+#include "dialogs/find_dialog.h"
+#include "edit/undo_command.h"
+#include "formula/reference_syntax.h"
+#include "model/display_text.h"
+#include "numfmt/number_format.h"
+#include "platform/ui_services.h"
+
+#include <algorithm>
+
+namespace app {
+namespace {
+
+using model::CellRange;
+
+constexpr int kMostKeys = 20;
+
+model::Sheet* cellsSheet(App& app) {
+  model::Sheet* s = app.gridSheet();
+  if (!app.book() || !s || (s->kind == model::SheetKind::Worksheet && s->selectedObject >= 0))
+    return nullptr;
+  return s;
+}
+
+void afterChange(App& app) {
+  app.redrawAll();
+  refresh_formula_bar(app);
+  update_status_summary(app);
+  platform::ui().requestRepaint(platform::kRepaintMenus | platform::kRepaintToolBar | platform::kRepaintTitle);
+}
+
+std::u16string rowNumber(int row) {
+  const std::string s = std::to_string(row + 1);
+  return std::u16string(s.begin(), s.end());
+}
+
+std::u16string address(int row, int column) { return formula::columnLetters(column) + rowNumber(row); }
+
+std::u16string rangeText(const CellRange& r) {
+  std::u16string t = address(r.firstRow, r.firstColumn);
+  if (!r.isSingleCell())
+    t += u":" + address(r.lastRow, r.lastColumn);
+  return t;
+}
+
+// The key list of the Sort dialog: the range's first lines across, named
+// by their letters or numbers, or by the header cell's text.
+std::vector<std::u16string> keyNames(model::Workbook& book, int sheetIndex, const CellRange& r, bool byColumns,
+                                     bool header) {
+  std::vector<std::u16string> names;
+  const int first = byColumns ? r.firstRow : r.firstColumn;
+  const int last = std::min(byColumns ? int{r.lastRow} : int{r.lastColumn}, first + kMostKeys - 1);
+  for (int line = first; line <= last; ++line) {
+    const std::u16string label = byColumns ? rowNumber(line) : formula::columnLetters(line);
+    if (!header) {
+      names.push_back((byColumns ? u"行 " : u"列 ") + label);
+      continue;
+    }
+    const int row = byColumns ? line : r.firstRow, column = byColumns ? r.firstColumn : line;
+    model::CellRecord* c = model::cell_at(book.sheet(sheetIndex), static_cast<std::uint16_t>(row),
+                                          static_cast<std::uint8_t>(column));
+    std::u16string text;
+    if (c && !c->input.isNull() && c->input.size() > 0)
+      text = std::u16string(model::cell_plain_text(book, sheetIndex, *c));
+    names.push_back(!text.empty() ? text : (byColumns ? u"(Row " : u"(Column ") + label + u")");
+  }
+  return names;
+}
+
+void onSort(App& app, int) {
+  model::Sheet* s = cellsSheet(app);
+  if (!s)
+    return;
+  model::Workbook& book = *app.book();
+  const int sheetIndex = book.activeSheet;
+  const CellPos active{s->activeRow, s->activeColumn};
+  CellRange r = selection(*s);
+  if (r.isSingleCell()) {
+    r = datatools::currentRegion(*s, active.row, active.column);
+    set_selection(app, r, active, false);
+  }
+  datatools::SortSettings& last = datatools::lastSortSettings();
+  dialogs::SortChoice initial;
+  initial.byColumns = last.byColumns;
+  initial.caseSensitive = last.caseSensitive;
+  initial.hasHeader = datatools::guessHeader(book, sheetIndex, r, last.byColumns);
+  initial.keys = {last.byColumns ? active.row - r.firstRow : active.column - r.firstColumn, -1, -1};
+  initial.ascending = {last.ascending[0], last.ascending[1], last.ascending[2]};
+  const std::optional<dialogs::SortChoice> c = dialogs::askSort(
+      initial, [&](bool byColumns, bool header) { return keyNames(book, sheetIndex, r, byColumns, header); });
+  if (!c)
+    return;
+  last.byColumns = c->byColumns;
+  last.hasHeader = c->hasHeader;
+  last.caseSensitive = c->caseSensitive;
+  for (size_t k = 0; k < 3; ++k) {
+    last.keys[k] = c->keys[k];
+    last.ascending[k] = c->ascending[k];
+  }
+  last.sheet = sheetIndex;
+  last.range = r;
+  (void)datatools::sortRange(book, last);
+  afterChange(app);
+}
+
+void onGoTo(App& app, int) {
+  model::Sheet* s = app.gridSheet();
+  model::Workbook* book = app.book();
+  if (!s || !book)
+    return;
+  const std::optional<std::u16string> text = dialogs::askGoTo(
+      rangeText(selection(*s)), [&](std::u16string_view t) { return datatools::goToTarget(*book, t).has_value(); });
+  if (!text)
+    return;
+  const std::optional<datatools::GoToTarget> target = datatools::goToTarget(*book, *text);
+  if (!target)
+    return;
+  if (target->sheet != book->activeSheet)
+    activate_sheet(app, target->sheet);
+  set_selection(app, target->range, CellPos{target->range.firstRow, target->range.firstColumn}, true);
+}
+
+void onFind(App& app, int id) {
+  model::Sheet* s = app.gridSheet();
+  model::Workbook* book = app.book();
+  if (!s || !book)
+    return;
+  datatools::FindSettings& last = datatools::lastFindSettings();
+  dialogs::FindDialogState state{last.findText, last.replaceText, static_cast<int>(last.scope), last.matchCase,
+                                 last.wholeCell};
+  const auto settingsOf = [](const dialogs::FindDialogState& d) {
+    datatools::FindSettings f;
+    f.findText = d.findText;
+    f.replaceText = d.replaceText;
+    // Replacing always searches the inputs.
+    f.scope = d.replaceMode ? datatools::FindScope::Formulas : static_cast<datatools::FindScope>(d.scope);
+    f.matchCase = d.matchCase;
+    f.wholeCell = d.wholeCell;
+    return f;
+  };
+  const auto showActive = [&] {
+    model::Sheet* g = app.gridSheet();
+    if (g)
+      set_selection(app, selection(*g), CellPos{g->activeRow, g->activeColumn}, true);
+    afterChange(app);
+  };
+  dialogs::FindActions actions;
+  actions.findNext = [&](const dialogs::FindDialogState& d) {
+    (void)datatools::findNext(*book, book->activeSheet, settingsOf(d));
+    showActive();
+  };
+  actions.replaceOne = [&](const dialogs::FindDialogState& d) {
+    (void)datatools::replaceOne(*book, book->activeSheet, settingsOf(d));
+    showActive();
+  };
+  actions.replaceAll = [&](const dialogs::FindDialogState& d) {
+    (void)datatools::replaceAll(*book, book->activeSheet, settingsOf(d));
+    showActive();
+  };
+  dialogs::runFindDialog(id == 148, (s->flags & model::kSheetProtected) != 0, state, actions);
+  state.replaceMode = false; // the scope the user chose is kept
+  last = settingsOf(state);
+}
+
+void onGoalSeek(App& app, int) {
+  model::Sheet* s = cellsSheet(app);
+  if (!s)
+    return;
+  model::Workbook& book = *app.book();
+  const int sheetIndex = book.activeSheet;
+  datatools::GoalSeekRequest request;
+  const std::optional<dialogs::GoalSeekTexts> texts = dialogs::askGoalSeek(
+      address(s->activeRow, s->activeColumn),
+      [&](const dialogs::GoalSeekTexts& t) -> std::optional<std::pair<std::u16string, int>> {
+        const std::optional<datatools::GoalSeekRefusal> r =
+            datatools::readGoalSeek(book, sheetIndex, t.target, t.goal, t.changing, request);
+        if (!r)
+          return std::nullopt;
+        return std::pair{std::u16string(r->message), static_cast<int>(r->box)};
+      });
+  if (!texts || !datatools::goalSeek(book, request))
+    return;
+  afterChange(app);
+  const bool keep = dialogs::showGoalSeekStatus(request.solved, numfmt::generalText(request.goal, 15),
+                                                numfmt::generalText(request.result, 15));
+  if (keep)
+    model::mark_modified(book);
+  else
+    (void)edit::undo(app.books);
+  afterChange(app);
+}
+
+// clang-format off
+const CommandEntry kRows[] = {
+    {147, 148, onFind},
+    {149, 149, onGoTo},
+    {221, 221, onSort},
+    {225, 225, onGoalSeek},
+};
+// clang-format on
+
+} // namespace
+
+const std::span<const CommandEntry> kDataCommands(kRows);
+
+} // namespace app
