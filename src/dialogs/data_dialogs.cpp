@@ -142,21 +142,21 @@ std::optional<SortChoice> askSort(const SortChoice& initial,
                                   const std::function<std::vector<std::u16string>(bool, bool)>& keyNames) {
   platform::DialogTemplate t;
   t.title = u"排序";
-  t.width = 230;
+  t.width = 260;
   t.height = 160;
   t.controls.push_back({-1, ControlKind::Static, u"排序根据", 7, 9, 45, 10});
-  t.controls.push_back({kSortDirection, ControlKind::ComboBox, u"", 55, 7, 60, 60});
+  t.controls.push_back({kSortDirection, ControlKind::ComboBox, u"", 55, 7, 60, 13});
   t.controls.push_back({-1, ControlKind::Static, u"按照", 7, 30, 45, 10});
   for (int k = 0; k < 3; ++k) {
     const int y = 28 + k * 32;
-    t.controls.push_back({kSortKeyFirst + k, ControlKind::ComboBox, u"", 55, y, 90, 80});
+    t.controls.push_back({kSortKeyFirst + k, ControlKind::ComboBox, u"", 55, y, 90, 13});
     t.controls.push_back({kSortAscendingFirst + 2 * k, ControlKind::Radio, u"升序", 150, y - 2, 40, 11,
                           platform::kStyleGroupStart});
     t.controls.push_back({kSortAscendingFirst + 2 * k + 1, ControlKind::Radio, u"降序", 150, y + 10, 40, 11});
   }
   t.controls.push_back({kSortHeader, ControlKind::CheckBox, u"有标题行", 7, 126, 70, 12});
   t.controls.push_back({kSortCase, ControlKind::CheckBox, u"区分大小写", 80, 126, 70, 12});
-  okCancel(t, 172, 7);
+  okCancel(t, 202, 7);
   SortProcedure procedure(initial, keyNames);
   if (platform::dialogHost().run(t, procedure) != platform::kIdOk)
     return std::nullopt;

@@ -96,7 +96,7 @@ platform::DialogTemplate findTemplate(bool replaceMode) {
     t.controls.push_back({kFindReplaceText, ControlKind::Edit, u"", 70, 25, 120, 13});
   } else {
     t.controls.push_back({-1, ControlKind::Static, u"查找范围(&L)", 7, 27, 60, 10});
-    t.controls.push_back({kFindScope, ControlKind::ComboBox, u"", 70, 25, 60, 60});
+    t.controls.push_back({kFindScope, ControlKind::ComboBox, u"", 70, 25, 60, 13});
   }
   t.controls.push_back({kFindCase, ControlKind::CheckBox, u"区分大小写(&C)", 7, 48, 90, 12});
   t.controls.push_back({kFindWhole, ControlKind::CheckBox, u"单元格匹配(&O)", 7, 62, 90, 12});
