@@ -124,14 +124,17 @@ std::vector<const FunctionEntry*> functionsInCategory(int category, bool macroSh
   for (const FunctionEntry& e : formula::builtinFunctions())
     if (listedUnder(e, category, macroSheet))
       out.push_back(&e);
-  const size_t builtinCount = out.size();
-  for (const FunctionEntry& e : formula::addInFunctions())
-    if (listedUnder(e, category, macroSheet))
-      out.push_back(&e);
-  // Both arrays are sorted by name, so one merge puts the lists together.
-  std::inplace_merge(
-      out.begin(), out.begin() + static_cast<std::ptrdiff_t>(builtinCount), out.end(),
-      [](const FunctionEntry* a, const FunctionEntry* b) { return a->name < b->name; });
+  // Each array is sorted by name, so merging each after the ones before
+  // puts the lists together.
+  for (auto entries : {formula::addInFunctions(), formula::laterFunctions()}) {
+    const size_t before = out.size();
+    for (const FunctionEntry& e : entries)
+      if (listedUnder(e, category, macroSheet))
+        out.push_back(&e);
+    std::inplace_merge(
+        out.begin(), out.begin() + static_cast<std::ptrdiff_t>(before), out.end(),
+        [](const FunctionEntry* a, const FunctionEntry* b) { return a->name < b->name; });
+  }
   return out;
 }
 

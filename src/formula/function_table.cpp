@@ -38,6 +38,8 @@ using enum TokenForm;
 constexpr std::uint32_t addIn(FunctionCategory category) {
   return static_cast<std::uint32_t>(category);
 }
+/// The packed word of a later version's function: as an add-in's.
+constexpr std::uint32_t later(FunctionCategory category) { return addIn(category); }
 
 // clang-format off
 constexpr FunctionEntry kBuiltinFunctions[] = {
@@ -880,6 +882,52 @@ constexpr FunctionEntry kAddInFunctions[] = {
     {u"ZTESTM",                  "BBbbbbbb",                       addIn(Hidden),                          AddIn,     false,  u"inprng1, inprng2, [outrng], [labels], [alpha], [difference], [var1], [var2]"},
 };
 
+// Functions of later versions, which their files store as calls of the
+// names "_xlfn.<name>". Criteria functions take up to 14 or 15 pairs, so
+// that their positions fit the 30 an argument list may have.
+constexpr FunctionEntry kLaterFunctions[] = {
+//   name                        argument types                      category                           form       computes template
+    {u"AVERAGEIF",               "CAc",                              later(Statistical),                 Prefixed,  true,   u"range, criteria, [average_range]"},
+    {u"AVERAGEIFS",              "CCAcacacacacacacacacacacacaca",    later(Statistical),                 Prefixed,  true,   u"average_range, criteria_range1, criteria1, [criteria_range2, criteria2, ...]"},
+    {u"BINOM.DIST",              "NNNL",                             later(Statistical),                 Prefixed,  true,   u"number_s, trials, probability_s, cumulative"},
+    {u"CHISQ.DIST.RT",           "NN",                               later(Statistical),                 Prefixed,  true,   u"x, deg_freedom"},
+    {u"CONCAT",                  "Bbbbbbbbbbbbbbbbbbbbbbbbbbbbbb",   later(Text),                        Prefixed,  true,   u"text1, [text2, ...]"},
+    {u"CONFIDENCE.NORM",         "NNN",                              later(Statistical),                 Prefixed,  true,   u"alpha, standard_dev, size"},
+    {u"COUNTIFS",                "CAcacacacacacacacacacacacacaca",   later(Statistical),                 Prefixed,  true,   u"criteria_range1, criteria1, [criteria_range2, criteria2, ...]"},
+    {u"COVARIANCE.P",            "QQ",                               later(Statistical),                 Prefixed,  true,   u"array1, array2"},
+    {u"DAYS",                    "NN",                               later(DateTime),                    Prefixed,  true,   u"end_date, start_date"},
+    {u"EXPON.DIST",              "NNL",                              later(Statistical),                 Prefixed,  true,   u"x, lambda, cumulative"},
+    {u"F.DIST.RT",               "NNN",                              later(Statistical),                 Prefixed,  true,   u"x, deg_freedom1, deg_freedom2"},
+    {u"GAMMA.DIST",              "NNNL",                             later(Statistical),                 Prefixed,  true,   u"x, alpha, beta, cumulative"},
+    {u"IFERROR",                 "AA",                               later(Logical),                     Prefixed,  true,   u"value, value_if_error"},
+    {u"IFNA",                    "AA",                               later(Logical),                     Prefixed,  true,   u"value, value_if_na"},
+    {u"IFS",                     "AAaaaaaaaaaaaaaaaaaaaaaaaaaaaa",   later(Logical),                     Prefixed,  true,   u"logical_test1, value_if_true1, [logical_test2, value_if_true2, ...]"},
+    {u"ISOWEEKNUM",              "N",                                later(DateTime),                    Prefixed,  true,   u"date"},
+    {u"LOGNORM.INV",             "NNN",                              later(Statistical),                 Prefixed,  true,   u"probability, mean, standard_dev"},
+    {u"MAXIFS",                  "CCAcacacacacacacacacacacacaca",    later(Statistical),                 Prefixed,  true,   u"max_range, criteria_range1, criteria1, [criteria_range2, criteria2, ...]"},
+    {u"MINIFS",                  "CCAcacacacacacacacacacacacaca",    later(Statistical),                 Prefixed,  true,   u"min_range, criteria_range1, criteria1, [criteria_range2, criteria2, ...]"},
+    {u"MODE.SNGL",               "Rrrrrrrrrrrrrrrrrrrrrrrrrrrrrr",   later(Statistical),                 Prefixed,  true,   u"number1, [number2, ...]"},
+    {u"NORM.DIST",               "NNNL",                             later(Statistical),                 Prefixed,  true,   u"x, mean, standard_dev, cumulative"},
+    {u"NORM.INV",                "NNN",                              later(Statistical),                 Prefixed,  true,   u"probability, mean, standard_dev"},
+    {u"NORM.S.DIST",             "NL",                               later(Statistical),                 Prefixed,  true,   u"z, cumulative"},
+    {u"NORM.S.INV",              "N",                                later(Statistical),                 Prefixed,  true,   u"probability"},
+    {u"PERCENTILE.INC",          "RN",                               later(Statistical),                 Prefixed,  true,   u"array, k"},
+    {u"POISSON.DIST",            "NNL",                              later(Statistical),                 Prefixed,  true,   u"x, mean, cumulative"},
+    {u"QUARTILE.INC",            "RN",                               later(Statistical),                 Prefixed,  true,   u"array, quart"},
+    {u"RANK.EQ",                 "NCn",                              later(Statistical),                 Prefixed,  true,   u"number, ref, [order]"},
+    {u"STDEV.P",                 "Rrrrrrrrrrrrrrrrrrrrrrrrrrrrrr",   later(Statistical),                 Prefixed,  true,   u"number1, [number2, ...]"},
+    {u"STDEV.S",                 "Rrrrrrrrrrrrrrrrrrrrrrrrrrrrrr",   later(Statistical),                 Prefixed,  true,   u"number1, [number2, ...]"},
+    {u"SUMIFS",                  "CCAcacacacacacacacacacacacaca",    later(MathTrig),                    Prefixed,  true,   u"sum_range, criteria_range1, criteria1, [criteria_range2, criteria2, ...]"},
+    {u"SWITCH",                  "AAAaaaaaaaaaaaaaaaaaaaaaaaaaaa",   later(Logical),                     Prefixed,  true,   u"expression, value1, result1, [default_or_value2, result2, ...]"},
+    {u"T.DIST.2T",               "NN",                               later(Statistical),                 Prefixed,  true,   u"x, deg_freedom"},
+    {u"T.DIST.RT",               "NN",                               later(Statistical),                 Prefixed,  true,   u"x, deg_freedom"},
+    {u"TEXTJOIN",                "SLBbbbbbbbbbbbbbbbbbbbbbbbbbbb",   later(Text),                        Prefixed,  true,   u"delimiter, ignore_empty, text1, [text2, ...]"},
+    {u"VAR.P",                   "Rrrrrrrrrrrrrrrrrrrrrrrrrrrrrr",   later(Statistical),                 Prefixed,  true,   u"number1, [number2, ...]"},
+    {u"VAR.S",                   "Rrrrrrrrrrrrrrrrrrrrrrrrrrrrrr",   later(Statistical),                 Prefixed,  true,   u"number1, [number2, ...]"},
+    {u"WEIBULL.DIST",            "NNNL",                             later(Statistical),                 Prefixed,  true,   u"x, alpha, beta, cumulative"},
+    {u"XOR",                     "Pppppppppppppppppppppppppppppp",   later(Logical),                     Prefixed,  true,   u"logical1, [logical2, ...]"},
+};
+
 // The constants of the reader, sorted by name. The file code is the error's
 // file code negated, or the file function number of FALSE (35) and TRUE (34).
 constexpr ConstantEntry kConstants[] = {
@@ -908,9 +956,12 @@ constexpr bool strictlyAscending(const Entries& entries, Projection projection) 
 
 static_assert(std::size(kBuiltinFunctions) == 720);
 static_assert(std::size(kAddInFunctions) == 112);
+static_assert(std::size(kLaterFunctions) == 39);
 static_assert(std::size(kConstants) == 9);
 static_assert(std::ranges::is_sorted(kBuiltinFunctions, {}, kName));
 static_assert(std::ranges::is_sorted(kAddInFunctions, {}, kName));
+static_assert(std::ranges::is_sorted(kLaterFunctions, {}, kName));
+static_assert(strictlyAscending(kLaterFunctions, kName), "duplicate later name");
 static_assert(std::ranges::is_sorted(kConstants, {}, &ConstantEntry::name));
 static_assert(strictlyAscending(kBuiltinFunctions, kName), "duplicate built-in name");
 static_assert(strictlyAscending(kAddInFunctions, kName), "duplicate add-in name");
@@ -933,16 +984,29 @@ constexpr bool validTypes(std::string_view types) {
 }
 
 template <typename Entries>
-constexpr bool wellFormed(const Entries& entries, bool addIns) {
+constexpr bool wellFormed(const Entries& entries, TokenForm only) {
   return std::ranges::all_of(entries, [&](const FunctionEntry& e) {
-    const bool addInForm = e.tokenForm == TokenForm::AddIn;
-    const bool packedOk = addIns ? (e.packed >> 16) == 0 : true;
-    return validName(e.name) && validTypes(e.argTypes) && addInForm == addIns && packedOk &&
+    const bool builtin = e.tokenForm == TokenForm::Fixed || e.tokenForm == TokenForm::Variable;
+    const bool formOk = only == TokenForm::Variable ? builtin : e.tokenForm == only;
+    const bool packedOk = builtin || (e.packed >> 16) == 0;
+    return validName(e.name) && validTypes(e.argTypes) && formOk && packedOk &&
            e.argTemplate.empty() == e.argTypes.empty();
   });
 }
-static_assert(wellFormed(kBuiltinFunctions, false));
-static_assert(wellFormed(kAddInFunctions, true));
+static_assert(wellFormed(kBuiltinFunctions, TokenForm::Variable));
+static_assert(wellFormed(kAddInFunctions, TokenForm::AddIn));
+static_assert(wellFormed(kLaterFunctions, TokenForm::Prefixed));
+// A later version's function never shadows or is shadowed by a table name.
+constexpr bool disjointFromTable() {
+  for (const FunctionEntry& e : kLaterFunctions) {
+    for (const FunctionEntry& b : kBuiltinFunctions)
+      if (b.name == e.name) return false;
+    for (const FunctionEntry& a : kAddInFunctions)
+      if (a.name == e.name) return false;
+  }
+  return true;
+}
+static_assert(disjointFromTable());
 
 template <typename Entries>
 constexpr long countComputing(const Entries& entries) {
@@ -956,6 +1020,7 @@ constexpr size_t kMaxNameLength = [] {
   size_t longest = 0;
   for (const FunctionEntry& e : kBuiltinFunctions) longest = std::max(longest, e.name.size());
   for (const FunctionEntry& e : kAddInFunctions) longest = std::max(longest, e.name.size());
+  for (const FunctionEntry& e : kLaterFunctions) longest = std::max(longest, e.name.size());
   return longest;
 }();
 
@@ -1003,6 +1068,7 @@ constexpr FirstCharacterRanges firstCharacterRanges(const FunctionEntry (&entrie
 
 constexpr FirstCharacterRanges kBuiltinRanges = firstCharacterRanges(kBuiltinFunctions);
 constexpr FirstCharacterRanges kAddInRanges = firstCharacterRanges(kAddInFunctions);
+constexpr FirstCharacterRanges kLaterRanges = firstCharacterRanges(kLaterFunctions);
 
 /// Exact search of one sorted array for an upper-case name of name characters.
 const FunctionEntry* searchArray(std::span<const FunctionEntry> entries,
@@ -1016,11 +1082,12 @@ const FunctionEntry* searchArray(std::span<const FunctionEntry> entries,
   return (it != bucket.end() && it->name == upperName) ? &*it : nullptr;
 }
 
-/// The built-in array first, then the add-ins.
+/// The built-in array first, then the add-ins, then later versions' functions.
 const FunctionEntry* searchBoth(std::u16string_view upperName) {
   if (upperName.empty()) return nullptr;
   if (const FunctionEntry* e = searchArray(kBuiltinFunctions, kBuiltinRanges, upperName)) return e;
-  return searchArray(kAddInFunctions, kAddInRanges, upperName);
+  if (const FunctionEntry* e = searchArray(kAddInFunctions, kAddInRanges, upperName)) return e;
+  return searchArray(kLaterFunctions, kLaterRanges, upperName);
 }
 
 /// True when `c`, following a constant, would make the constant part of a
@@ -1037,6 +1104,7 @@ bool continuesIdentifier(char16_t c) {
 
 std::array<FunctionHandler, std::size(kBuiltinFunctions)> gBuiltinHandlers{};
 std::array<FunctionHandler, std::size(kAddInFunctions)> gAddInHandlers{};
+std::array<FunctionHandler, std::size(kLaterFunctions)> gLaterHandlers{};
 
 /// The handler of computing entries whose family is not registered: the
 /// function is known but cannot be computed here, as a function of an add-in
@@ -1062,6 +1130,9 @@ FunctionHandler* handlerSlot(const FunctionEntry& entry) {
   if (const long i = indexIn(kAddInFunctions, entry); i >= 0) {
     return &gAddInHandlers[static_cast<size_t>(i)];
   }
+  if (const long i = indexIn(kLaterFunctions, entry); i >= 0) {
+    return &gLaterHandlers[static_cast<size_t>(i)];
+  }
   const FunctionEntry* found = findFunction(entry.name);
   return found != nullptr ? handlerSlot(*found) : nullptr;
 }
@@ -1070,21 +1141,37 @@ FunctionHandler* handlerSlot(const FunctionEntry& entry) {
 
 std::span<const FunctionEntry> builtinFunctions() { return kBuiltinFunctions; }
 std::span<const FunctionEntry> addInFunctions() { return kAddInFunctions; }
+std::span<const FunctionEntry> laterFunctions() { return kLaterFunctions; }
 std::span<const ConstantEntry> constants() { return kConstants; }
 
 bool isAddIn(const FunctionEntry& entry) { return entry.tokenForm == TokenForm::AddIn; }
+bool isPrefixed(const FunctionEntry& entry) { return entry.tokenForm == TokenForm::Prefixed; }
+
+namespace {
+/// Entries without a file function number: the category alone is packed.
+bool numberless(const FunctionEntry& entry) { return isAddIn(entry) || isPrefixed(entry); }
+} // namespace
+
+const FunctionEntry* findPrefixedFunction(std::u16string_view fileName) {
+  if (fileName.size() <= kLaterPrefix.size()) return nullptr;
+  for (size_t i = 0; i < kLaterPrefix.size(); ++i)
+    if (foldUpper(fileName[i]) != foldUpper(kLaterPrefix[i])) return nullptr;
+  const FunctionEntry* e = findFunction(fileName.substr(kLaterPrefix.size()));
+  return e && isPrefixed(*e) ? e : nullptr;
+}
 
 int functionNumber(const FunctionEntry& entry) {
-  return isAddIn(entry) ? -1 : static_cast<int>(entry.packed & 0xFFFFu);
+  return numberless(entry) ? -1 : static_cast<int>(entry.packed & 0xFFFFu);
 }
 
 FunctionCategory category(const FunctionEntry& entry) {
-  const std::uint32_t code = isAddIn(entry) ? entry.packed & 0xFFFFu : (entry.packed >> 16) & 0xFFu;
+  const std::uint32_t code =
+      numberless(entry) ? entry.packed & 0xFFFFu : (entry.packed >> 16) & 0xFFu;
   return static_cast<FunctionCategory>(code);
 }
 
 int suggestedFormat(const FunctionEntry& entry) {
-  return isAddIn(entry) ? 0 : static_cast<int>(entry.packed >> 24);
+  return numberless(entry) ? 0 : static_cast<int>(entry.packed >> 24);
 }
 
 const FunctionEntry* lookupFunctionAt(std::u16string_view text, size_t pos) {

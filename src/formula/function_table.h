@@ -1,6 +1,7 @@
 #pragma once
-// Every function name the formula language knows: 720 built-in entries and
-// 112 add-in entries, each sorted by name, and the nine constants. The table
+// Every function name the formula language knows: 720 built-in entries,
+// 112 add-in entries and 39 functions of later versions, each sorted by
+// name, and the nine constants. The table
 // drives name lookup in the reader, argument checking and conversion, the
 // insert-function dialog, the suggested number format of a new formula and
 // the function numbers of the binary file formats.
@@ -20,13 +21,19 @@ enum class FunctionCategory : std::uint8_t {
 };
 
 /// How the binary file format stores a call: a fixed-count token, a
-/// variable-count token, or an add-in call through the name token.
-enum class TokenForm : std::uint8_t { Fixed, Variable, AddIn };
+/// variable-count token, an add-in call through the external name token, or
+/// (functions of later versions) a call of the hidden defined name of the
+/// function's name with kLaterPrefix before it.
+enum class TokenForm : std::uint8_t { Fixed, Variable, AddIn, Prefixed };
+
+/// The prefix later versions put before the names of their newer functions
+/// in files ("_xlfn.IFERROR").
+inline constexpr std::u16string_view kLaterPrefix = u"_xlfn.";
 
 struct FunctionEntry {
   std::u16string_view name;     // upper case; each array is sorted by it
   std::string_view argTypes;    // one letter per argument position, at most 30
-  std::uint32_t packed;         // built-in: number | category << 16 | format << 24; add-in: category
+  std::uint32_t packed;         // built-in: number | category << 16 | format << 24; others: category
   TokenForm tokenForm;
   bool computes;                // false: recognised only, answers FALSE
   std::u16string_view argTemplate;
@@ -47,18 +54,25 @@ constexpr std::uint32_t packFunction(std::uint16_t number, FunctionCategory cate
 
 std::span<const FunctionEntry> builtinFunctions();
 std::span<const FunctionEntry> addInFunctions();
+std::span<const FunctionEntry> laterFunctions();
 std::span<const ConstantEntry> constants();
 
 /// True for entries of the add-in array.
 bool isAddIn(const FunctionEntry& entry);
-/// The file function number of a built-in entry (bit 15 set for commands); -1 for add-ins.
+/// True for entries of later versions' functions, stored under kLaterPrefix.
+bool isPrefixed(const FunctionEntry& entry);
+/// The function of a later version that a file's name (kLaterPrefix and the
+/// function's name, any case) stands for, or null.
+const FunctionEntry* findPrefixedFunction(std::u16string_view fileName);
+/// The file function number of a built-in entry (bit 15 set for commands); -1 for the others.
 int functionNumber(const FunctionEntry& entry);
 FunctionCategory category(const FunctionEntry& entry);
 /// The built-in number format a formula starting with this function suggests (0 for none).
 int suggestedFormat(const FunctionEntry& entry);
 
 /// Finds the function whose name starts `text` at `pos` and is followed by
-/// "(": built-in array first, then add-ins; names fold to upper case. Null
+/// "(": built-in array first, then add-ins, then later versions' functions;
+/// names fold to upper case. Null
 /// when none. The name's length is the entry's name length.
 const FunctionEntry* lookupFunctionAt(std::u16string_view text, size_t pos);
 

@@ -639,5 +639,42 @@ TEST(FunctionTable, AnEntryOutsideTheTableHasNoRegisteredHandler) {
   EXPECT_EQ(handlerOf(recognised), &recognisedOnlyHandler);
 }
 
+TEST(FunctionTable, LaterVersionsFunctions) {
+  EXPECT_EQ(laterFunctions().size(), 39u);
+  for (const FunctionEntry& e : laterFunctions()) {
+    SCOPED_TRACE(narrow(e.name));
+    EXPECT_TRUE(isPrefixed(e));
+    EXPECT_FALSE(isAddIn(e));
+    EXPECT_EQ(functionNumber(e), -1);
+    EXPECT_EQ(suggestedFormat(e), 0);
+    EXPECT_TRUE(e.computes);
+    std::u16string lower(e.name);
+    for (char16_t& c : lower)
+      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    EXPECT_EQ(lookupFunctionAt(u"=1+" + lower + u"(1)", 3), &e);
+    EXPECT_EQ(findFunction(lower), &e);
+    EXPECT_EQ(findPrefixedFunction(u"_xlfn." + std::u16string(e.name)), &e);
+    EXPECT_EQ(findPrefixedFunction(u"_XLFN." + lower), &e);
+  }
+  const struct {
+    std::u16string_view name;
+    FunctionCategory category;
+  } categories[] = {
+      {u"IFERROR", FunctionCategory::Logical},   {u"XOR", FunctionCategory::Logical},
+      {u"SUMIFS", FunctionCategory::MathTrig},   {u"COUNTIFS", FunctionCategory::Statistical},
+      {u"CONCAT", FunctionCategory::Text},       {u"DAYS", FunctionCategory::DateTime},
+      {u"NORM.S.DIST", FunctionCategory::Statistical},
+  };
+  for (const auto& c : categories)
+    EXPECT_EQ(category(entry(c.name)), c.category) << narrow(c.name);
+  for (std::u16string_view notOne :
+       {u"IFERROR", u"_xlfn.", u"_xlfn.SUM", u"_xlfn.SINGLE", u"_xlfnIFERROR", u"_xlfn.IFERROR(",
+        u"xlfn.IFERROR", u""})
+    EXPECT_EQ(findPrefixedFunction(notOne), nullptr) << narrow(notOne);
+  // The table's own functions stay as they are.
+  EXPECT_EQ(functionNumber(entry(u"SUMIF")), 345);
+  EXPECT_FALSE(isPrefixed(entry(u"SUMIF")));
+}
+
 } // namespace
 } // namespace formula

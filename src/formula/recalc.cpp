@@ -210,6 +210,23 @@ void noteVolatility(CellRecord& cell, const FunctionEntry& f) {
     cell.volatility = VolatilityClass::Cell;
 }
 
+bool isLaterNameChar(char16_t c) {
+  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
+         c == u'.' || c == u'_';
+}
+
+// A call at `p` of a function of a later version that this program does not
+// have ("_xlfn.SINGLE(").
+bool callsUnknownLaterFunction(std::u16string_view t, size_t p) {
+  if (t.size() - p <= kLaterPrefix.size() ||
+      !platform::equalsIgnoreCase(t.substr(p, kLaterPrefix.size()), kLaterPrefix))
+    return false;
+  size_t q = p + kLaterPrefix.size();
+  while (q < t.size() && t[q] != u'(' && isLaterNameChar(t[q]))
+    ++q;
+  return q < t.size() && t[q] == u'(' && !findPrefixedFunction(t.substr(p, q - p));
+}
+
 } // namespace
 
 void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
@@ -219,12 +236,16 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
   cell.precedents.reset();
   cell.volatility = VolatilityClass::None;
   cell.isFormula = false;
+  // A call of a later version's function this program lacks keeps the
+  // file's value while the text stays the file's (a rescan, not an edit).
+  const bool keptBefore = cell.keepsFileValue;
   cell.keepsFileValue = false;
+  bool callsUnknownFunction = false;
   const std::u16string_view t = cell.input.view();
   if ((!fromFile && isTextFormat(book, cell)) || !isFormulaText(t))
     return;
   cell.isFormula = true;
-  cell.keepsFileValue = hasExternalReference(t);
+  const bool external = hasExternalReference(t);
   const char16_t ls = listSeparator();
   const char16_t decimal = decimalSeparator();
   // Gathered in a buffer kept between cells; the cell's own list is made
@@ -273,6 +294,10 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
       continue;
     } else if (f = lookupFunctionAt(t, p); f && isAddIn(*f)) {
       model::addAddInName(book, f->name);
+    } else if (f && isPrefixed(*f)) {
+      model::addLaterFunctionName(book, std::u16string(kLaterPrefix) + std::u16string(f->name));
+    } else if (!f && callsUnknownLaterFunction(t, p)) {
+      callsUnknownFunction = true;
     }
     if (!f && n.index >= 0)
       f = lookupFunctionAt(t, p);
@@ -281,6 +306,7 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
     while (p < t.size() && !isIdentifierTerminator(t[p], ls) && t[p] != u'"' && t[p] != u'{')
       ++p;
   }
+  cell.keepsFileValue = external || (callsUnknownFunction && (fromFile || keptBefore));
   if (!list.empty())
     cell.precedents = std::make_unique<model::PrecedentList>(list.begin(), list.end());
   if (auto* index = static_cast<DependencyIndex*>(engineStateOf(book).dependencies.get()))
@@ -346,7 +372,8 @@ void clearDeferral() {
 // False when the formula was abandoned (the cell keeps its state).
 bool evaluateCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning) {
   if (cell.isFormula && cell.keepsFileValue) {
-    // Another workbook's values are not here: the one the file cached stays.
+    // Another workbook's values, or a function this program lacks: the
+    // value the file cached stays.
     cell.display.reset();
     cell.calcState = CalcState::ValueValid;
     return true;

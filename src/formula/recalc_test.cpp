@@ -206,5 +206,37 @@ TEST_F(RecalcTest, SheetOperationsKeepFormulasRight) {
   EXPECT_EQ(show(value("B1")), "42");
 }
 
+// A file's formula calling a later version's function this program lacks
+// keeps the file's value through recalculation and rescans; text the user
+// enters is computed, even when it calls such a function too.
+TEST_F(RecalcTest, UnknownLaterFunctionKeepsTheFileValueUntilEdited) {
+  auto fromFile = [&](std::string_view a1, std::u16string_view text, double cached) {
+    const auto [r, c] = at(a1);
+    model::CellRecord& rec = model::storeCellInput(book->sheet(0), static_cast<std::uint16_t>(r),
+                                                   static_cast<std::uint8_t>(c), text, 15);
+    rec.value = model::CellValue::number(cached);
+    scanCell(*book, 0, rec, /*fromFile=*/true);
+  };
+  fromFile("A1", u"=_xlfn.SINGLE(B1)+1", 5);
+  fromFile("A2", u"=IFERROR(1/0,7)", 99); // computed: the function is ours
+  fromFile("A3", u"=_xlfn.NOSUCH(1)", 6);
+  recalcAll(*book);
+  EXPECT_EQ(show(value("A1")), "5");
+  EXPECT_NE(show(value("A2")), "99"); // computed, not kept
+  // A sheet that appears rescans the formulas naming it; the text stays.
+  ASSERT_TRUE(model::insert_sheet(*book, 1, u"SINGLE", model::SheetKind::Worksheet, false));
+  recalcAll(*book);
+  EXPECT_EQ(show(value("A1")), "5");
+  // Entered text computes as in a cell that never held the file's value.
+  set("A1", u"=_xlfn.SINGLE(B1)+2");
+  set("C1", u"=_xlfn.SINGLE(B1)+2");
+  EXPECT_EQ(show(value("A1")), show(value("C1")));
+  EXPECT_NE(show(value("A1")), "<empty>");
+  set("A3", u"=_xlfn.NOSUCH(1)"); // the same text, entered again
+  set("C3", u"=_xlfn.NOSUCH(1)");
+  EXPECT_EQ(show(value("A3")), show(value("C3")));
+  EXPECT_NE(show(value("A3")), "6");
+}
+
 } // namespace
 } // namespace formula

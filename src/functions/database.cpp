@@ -1,5 +1,6 @@
-// The database functions and the criteria-counting functions COUNTIF, SUMIF
-// and COUNTBLANK.
+// The database functions and the criteria functions COUNTIF, SUMIF,
+// COUNTBLANK and those of later versions (COUNTIFS, SUMIFS, AVERAGEIF(S),
+// MAXIFS, MINIFS).
 
 #include "functions/families.h"
 
@@ -226,6 +227,158 @@ void sumIf(Arguments& args, CellValue& result, EvalContext& ctx) {
     }
   }
   result = firstError.isError() ? firstError : numberResult(sum);
+}
+
+// ---- COUNTIFS, SUMIFS, AVERAGEIF(S), MAXIFS, MINIFS ----
+
+struct CriteriaPair {
+  int sheet = 0;
+  CellRange range;
+  Criterion criterion;
+};
+
+// The criteria pairs from argument `first` on, each area shaped as `shape`
+// (the first pair's when null): false, with #VALUE!, for a pair without its
+// criterion, an area of several parts or another shape.
+bool criteriaPairs(const Arguments& args, int first, EvalContext& ctx, const CellRange* shape,
+                   std::vector<CriteriaPair>& pairs) {
+  if (args.count <= first || (args.count - first) % 2 != 0)
+    return false;
+  for (int i = first; i + 1 < args.count; i += 2) {
+    CriteriaPair pair;
+    if (!singleArea(args[i], ctx, pair.sheet, pair.range))
+      return false;
+    const CellRange& like = shape ? *shape : pairs.empty() ? pair.range : pairs.front().range;
+    if (pair.range.rowCount() != like.rowCount() || pair.range.columnCount() != like.columnCount())
+      return false;
+    pair.criterion = parseCriterion(args[i + 1], textOptions(ctx));
+    pairs.push_back(std::move(pair));
+  }
+  return true;
+}
+
+// Whether the cells at offset (dr, dc) of every pair's area but `skip` meet
+// their criteria.
+bool pairsMatch(EvalContext& ctx, const std::vector<CriteriaPair>& pairs, int dr, int dc,
+                const CriteriaPair* skip = nullptr) {
+  for (const CriteriaPair& p : pairs) {
+    if (&p == skip)
+      continue;
+    if (!p.criterion.matches(
+            formula::fetchCell(ctx, p.sheet, p.range.firstRow + dr, p.range.firstColumn + dc)))
+      return false;
+  }
+  return true;
+}
+
+void countIfs(Arguments& args, CellValue& result, EvalContext& ctx) {
+  std::vector<CriteriaPair> pairs;
+  if (!criteriaPairs(args, 0, ctx, nullptr, pairs)) {
+    result = valueError();
+    return;
+  }
+  // A criterion that no empty cell meets selects among stored cells only.
+  const CriteriaPair* driver = nullptr;
+  for (const CriteriaPair& p : pairs)
+    if (!driver && !p.criterion.matches(CellValue()))
+      driver = &p;
+  std::int64_t count = 0;
+  if (driver) {
+    std::vector<std::uint32_t> offsets;
+    visitStoredCells(ctx, driver->sheet, driver->range, [&](int row, int column, const CellValue& v) {
+      if (driver->criterion.matches(v))
+        offsets.push_back(offsetOf(row - driver->range.firstRow, column - driver->range.firstColumn));
+    });
+    for (std::uint32_t o : offsets)
+      count += pairsMatch(ctx, pairs, static_cast<int>(o >> 8), static_cast<int>(o & 0xFF), driver);
+  } else {
+    const CellRange& r = pairs.front().range;
+    for (int dr = 0; dr < r.rowCount(); ++dr)
+      for (int dc = 0; dc < r.columnCount(); ++dc)
+        count += pairsMatch(ctx, pairs, dr, dc);
+  }
+  result = CellValue::number(static_cast<double>(count));
+}
+
+enum class Aggregate : std::uint8_t { Sum, Average, Max, Min };
+
+// Aggregates the numbers of `target` whose cells at the same offsets meet
+// every pair's criterion; a selected error is the result.
+CellValue aggregateWhere(EvalContext& ctx, int sheet, const CellRange& target,
+                         const std::vector<CriteriaPair>& pairs, Aggregate how) {
+  std::vector<std::pair<std::uint32_t, double>> numbers;
+  std::vector<std::uint32_t> errors;
+  std::vector<CellValue> errorValues;
+  visitStoredCells(ctx, sheet, target, [&](int row, int column, const CellValue& v) {
+    const std::uint32_t o = offsetOf(row - target.firstRow, column - target.firstColumn);
+    if (v.isNumber())
+      numbers.emplace_back(o, v.numberValue());
+    else if (v.isError()) {
+      errors.push_back(o);
+      errorValues.push_back(v);
+    }
+  });
+  for (size_t i = 0; i < errors.size(); ++i)
+    if (pairsMatch(ctx, pairs, static_cast<int>(errors[i] >> 8), static_cast<int>(errors[i] & 0xFF)))
+      return errorValues[i];
+  double sum = 0, best = 0;
+  std::int64_t count = 0;
+  for (const auto& [o, x] : numbers) {
+    if (!pairsMatch(ctx, pairs, static_cast<int>(o >> 8), static_cast<int>(o & 0xFF)))
+      continue;
+    sum += x;
+    if (count == 0 || (how == Aggregate::Max ? x > best : x < best))
+      best = x;
+    ++count;
+  }
+  switch (how) {
+  case Aggregate::Sum: return numberResult(sum);
+  case Aggregate::Average:
+    return count == 0 ? CellValue::error(ErrorCode::Div0) : numberResult(sum / static_cast<double>(count));
+  case Aggregate::Max:
+  case Aggregate::Min: return CellValue::number(count == 0 ? 0 : best);
+  }
+  return CellValue();
+}
+
+// SUMIFS and its kin: the value area first, then the criteria pairs, every
+// area of one shape.
+template <Aggregate How> void aggregateIfs(Arguments& args, CellValue& result, EvalContext& ctx) {
+  int sheet = 0;
+  CellRange target;
+  std::vector<CriteriaPair> pairs;
+  if (!singleArea(args[0], ctx, sheet, target) || !criteriaPairs(args, 1, ctx, &target, pairs)) {
+    result = valueError();
+    return;
+  }
+  result = aggregateWhere(ctx, sheet, target, pairs, How);
+}
+
+// AVERAGEIF: the average area, like SUMIF's sum area, takes the tested
+// area's shape from its own top-left cell.
+void averageIf(Arguments& args, CellValue& result, EvalContext& ctx) {
+  std::vector<CriteriaPair> pairs(1);
+  CriteriaPair& tested = pairs.front();
+  if (!singleArea(args[0], ctx, tested.sheet, tested.range)) {
+    result = valueError();
+    return;
+  }
+  tested.criterion = parseCriterion(args[1], textOptions(ctx));
+  int sheet = tested.sheet;
+  CellRange target = tested.range;
+  if (!isMissing(args, 2)) {
+    CellRange given;
+    if (!singleArea(args[2], ctx, sheet, given)) {
+      result = valueError();
+      return;
+    }
+    target = sumAreaFor(tested.range, given);
+    // Cut at the sheet's edge: the tested area shrinks with it.
+    tested.range.lastRow = static_cast<std::uint16_t>(tested.range.firstRow + target.rowCount() - 1);
+    tested.range.lastColumn =
+        static_cast<std::uint8_t>(tested.range.firstColumn + target.columnCount() - 1);
+  }
+  result = aggregateWhere(ctx, sheet, target, pairs, Aggregate::Average);
 }
 
 void countBlank(Arguments& args, CellValue& result, EvalContext& ctx) {
@@ -505,8 +658,11 @@ void dget(Arguments& args, CellValue& result, EvalContext& ctx) {
 
 // clang-format off
 constexpr HandlerRow kDatabaseRows[] = {
+    {u"AVERAGEIF",  averageIf},
+    {u"AVERAGEIFS", aggregateIfs<Aggregate::Average>},
     {u"COUNTBLANK", countBlank},
     {u"COUNTIF",    countIf},
+    {u"COUNTIFS",   countIfs},
     {u"DAVERAGE",   daverage},
     {u"DCOUNT",     dcount},
     {u"DCOUNTA",    dcounta},
@@ -519,7 +675,10 @@ constexpr HandlerRow kDatabaseRows[] = {
     {u"DSUM",       dsum},
     {u"DVAR",       dvar},
     {u"DVARP",      dvarp},
+    {u"MAXIFS",     aggregateIfs<Aggregate::Max>},
+    {u"MINIFS",     aggregateIfs<Aggregate::Min>},
     {u"SUMIF",      sumIf},
+    {u"SUMIFS",     aggregateIfs<Aggregate::Sum>},
 };
 // clang-format on
 

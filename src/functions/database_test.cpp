@@ -245,5 +245,45 @@ TEST_F(DatabaseTest, CountBlank) {
   expectRows(kRows);
 }
 
+// The criteria functions of later versions over the orchard's records.
+TEST_F(DatabaseTest, LaterCriteriaFunctions) {
+  orchard();
+  const struct {
+    std::u16string_view formula;
+    std::string_view expected;
+  } rows[] = {
+      {u"=COUNTIFS(A2:A7,\"Apple\",B2:B7,\">10\")", "2"},
+      {u"=COUNTIFS(A2:A7,\"Apple\")", "3"},
+      {u"=COUNTIFS(A2:A7,\"<>Apple\",C2:C7,\"<13\")", "2"},
+      {u"=COUNTIFS(A2:A9,\"\",B2:B9,\"\")", "2"},         // two blank records below
+      {u"=COUNTIFS(A2:A7,\"Apple\",B2:B7)", "#VALUE!"},   // a range without its criterion
+      {u"=COUNTIFS(A2:A7,\"Apple\",B2:B6,\">1\")", "#VALUE!"},
+      {u"=SUMIFS(D2:D7,A2:A7,\"Apple\",B2:B7,\">10\")", "24"},
+      {u"=SUMIFS(D2:D7,A2:A7,\"Pear\")", "18"},
+      {u"=SUMIFS(D2:D7,A2:A7,\"Plum\")", "0"},
+      {u"=SUMIFS(D2:D7,A2:A6,\"Apple\")", "#VALUE!"},
+      {u"=AVERAGEIFS(D2:D7,A2:A7,\"Apple\")", "10"},
+      {u"=AVERAGEIFS(D2:D7,A2:A7,\"Plum\")", "#DIV/0!"},
+      {u"=MAXIFS(B2:B7,A2:A7,\"Apple\")", "18"},
+      {u"=MINIFS(B2:B7,A2:A7,\"Apple\",C2:C7,\">10\")", "14"},
+      {u"=MAXIFS(B2:B7,A2:A7,\"Plum\")", "0"},
+      {u"=MINIFS(B2:B7,A2:A7,\"Pear\")", "9"},
+      {u"=AVERAGEIF(B2:B7,\">10\")", "14.25"},
+      {u"=AVERAGEIF(A2:A7,\"Pear\",D2:D7)", "9"},
+      {u"=AVERAGEIF(A2:A7,\"Pear\",D2)", "9"},             // sized like the tested area
+      {u"=AVERAGEIF(A2:A7,\"Plum\",D2:D7)", "#DIV/0!"},
+      {u"=AVERAGEIF(A1:A7,\"Tree\",B1:B7)", "#DIV/0!"},    // the header's facing cell is text
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(show(eval(row.formula)), row.expected) << platform::toUtf8(row.formula);
+  // A selected error of the value area is the result; one not selected is not.
+  set("A8", u"Apple");
+  set("D8", u"#N/A");
+  set("A9", u"Pear");
+  set("D9", u"#DIV/0!");
+  EXPECT_EQ(show(eval(u"=SUMIFS(D2:D9,A2:A9,\"Apple\")")), "#N/A");
+  EXPECT_EQ(show(eval(u"=MAXIFS(D2:D9,A2:A9,\"Cherry\")")), "9");
+}
+
 } // namespace
 } // namespace functions

@@ -453,6 +453,26 @@ std::int64_t isoWeek(std::int64_t s) {
   return (thursday - jan1) / 7 + 1;
 }
 
+void isoWeekNumHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
+  std::int64_t s = 0;
+  if (args[0].numberValue() < 0 || !serialArgument(args[0].numberValue(), ctx, s)) {
+    result = CellValue::error(ErrorCode::Num);
+    return;
+  }
+  result = CellValue::number(static_cast<double>(isoWeek(s)));
+}
+
+// DAYS(end_date, start_date): whole days from the start to the end.
+void daysHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
+  std::int64_t end = 0, start = 0;
+  if (!serialArgument(args[0].numberValue(), ctx, end) ||
+      !serialArgument(args[1].numberValue(), ctx, start)) {
+    result = CellValue::error(ErrorCode::Num);
+    return;
+  }
+  result = CellValue::number(static_cast<double>(end - start));
+}
+
 void weeknumHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
   std::int64_t s = 0;
   if (!serialArgument(args[0].numberValue(), ctx, s)) {
@@ -522,6 +542,8 @@ constexpr HandlerRow kDatetimeHandlers[] = {
     {u"EOMONTH",     monthShiftHandler<true>},
     {u"NETWORKDAYS", networkdaysHandler},
     {u"WEEKNUM",     weeknumHandler},
+    {u"DAYS",        daysHandler},
+    {u"ISOWEEKNUM",  isoWeekNumHandler},
     {u"WORKDAY",     workdayHandler},
     {u"YEARFRAC",    yearfracHandler},
 };

@@ -241,5 +241,21 @@ TEST_F(DatetimeTest, DateSystem1904) {
   });
 }
 
+TEST_F(DatetimeTest, DaysAndIsoWeekNumbers) {
+  EXPECT_ROWS({
+      {u"=DAYS(DATE(2024,3,15),DATE(2024,1,1))", 74},
+      {u"=DAYS(DATE(2021,3,15),DATE(2021,2,1))", 42},
+      {u"=DAYS(1,10)", -9},
+      {u"=DAYS(10.9,1.1)", 9},
+      {u"=ISOWEEKNUM(DATE(2012,3,9))", 10},
+      {u"=ISOWEEKNUM(DATE(2021,1,1))", 53}, // a Friday: the last week of 2020
+      {u"=ISOWEEKNUM(DATE(2021,1,4))", 1},
+      {u"=ISOWEEKNUM(DATE(2024,12,30))", 1}, // a Monday: the first week of 2025
+      {u"=ISOWEEKNUM(DATE(2026,12,31))", 53},
+  });
+  EXPECT_EQ(show(eval(u"=ISOWEEKNUM(-1)")), "#NUM!");
+  EXPECT_EQ(show(eval(u"=DAYS(\"x\",1)")), "#VALUE!");
+}
+
 } // namespace
 } // namespace functions

@@ -817,6 +817,16 @@ void normSDistHandler(Arguments& args, CellValue& result, EvalContext&) {
   result = numberResult(sf::normalLower(args[0].numberValue()));
 }
 
+// NORM.S.DIST(z, cumulative): the distribution, or the density.
+void normSDist2Handler(Arguments& args, CellValue& result, EvalContext& ctx) {
+  const double z = args[0].numberValue();
+  if (args[1].isBoolean() && args[1].booleanValue()) {
+    normSDistHandler(args, result, ctx);
+    return;
+  }
+  result = numberResult(std::exp(-0.5 * z * z) / std::sqrt(2 * std::numbers::pi));
+}
+
 void normSInvHandler(Arguments& args, CellValue& result, EvalContext&) {
   double z = 0;
   if (normalQuantile(args[0].numberValue(), z, result))
@@ -1023,6 +1033,29 @@ void tDistHandler(Arguments& args, CellValue& result, EvalContext&) {
     return;
   }
   result = numberResult(tails * upper);
+}
+
+// T.DIST.2T(x, df): TDIST of two tails.
+void tDist2THandler(Arguments& args, CellValue& result, EvalContext& ctx) {
+  Arguments call;
+  call.count = 3;
+  call[0] = args[0];
+  call[1] = args[1];
+  call[2] = CellValue::number(2);
+  tDistHandler(call, result, ctx);
+}
+
+// T.DIST.RT(x, df): the right tail, for a negative x too (by symmetry).
+void tDistRTHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
+  const double x = args[0].numberValue();
+  Arguments call;
+  call.count = 3;
+  call[0] = CellValue::number(std::fabs(x));
+  call[1] = args[1];
+  call[2] = CellValue::number(1);
+  tDistHandler(call, result, ctx);
+  if (x < 0 && result.isNumber())
+    result = numberResult(1 - result.numberValue());
 }
 
 // Solved on 2 T(x) = p by the central-difference scheme (start 1, step 1,
@@ -1775,9 +1808,34 @@ constexpr HandlerRow kStatisticalRows[] = {
     {u"VARPA",        varPAHandler},
     {u"WEIBULL",      weibullHandler},
     {u"ZTEST",        zTestHandler},
+    // The names later versions give some of these functions.
+    {u"BINOM.DIST",      binomDistHandler},
+    {u"CHISQ.DIST.RT",   chiDistHandler},
+    {u"CONFIDENCE.NORM", confidenceHandler},
+    {u"COVARIANCE.P",    covarHandler},
+    {u"EXPON.DIST",      expondistHandler},
+    {u"F.DIST.RT",       fDistHandler},
+    {u"GAMMA.DIST",      gammaDistHandler},
+    {u"LOGNORM.INV",     logInvHandler},
+    {u"MODE.SNGL",       modeHandler},
+    {u"NORM.DIST",       normDistHandler},
+    {u"NORM.INV",        normInvHandler},
+    {u"NORM.S.DIST",     normSDist2Handler},
+    {u"NORM.S.INV",      normSInvHandler},
+    {u"PERCENTILE.INC",  percentileHandler},
+    {u"POISSON.DIST",    poissonHandler},
+    {u"QUARTILE.INC",    quartileHandler},
+    {u"RANK.EQ",         rankHandler},
+    {u"STDEV.P",         stdevPHandler},
+    {u"STDEV.S",         stdevHandler},
+    {u"T.DIST.2T",       tDist2THandler},
+    {u"T.DIST.RT",       tDistRTHandler},
+    {u"VAR.P",           varPHandler},
+    {u"VAR.S",           varHandler},
+    {u"WEIBULL.DIST",    weibullHandler},
 };
 // clang-format on
-static_assert(std::size(kStatisticalRows) == 78);
+static_assert(std::size(kStatisticalRows) == 78 + 24); // the table's and the later names
 
 } // namespace
 

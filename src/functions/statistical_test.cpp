@@ -454,5 +454,45 @@ TEST_F(StatTest, ClassicalTests) {
   expectError(u"=CHITEST({1,2},{1,0})", ErrorCode::Div0);
 }
 
+// The names later versions give table functions compute as those do; the
+// values are the published worked examples.
+TEST_F(StatTest, LaterVersionNames) {
+  expectNumbers({
+      {u"=NORM.DIST(42,40,1.5,TRUE)", 0.908788780274132, 1e-9},
+      {u"=NORM.INV(0.908789,40,1.5)", 42.000002, 1e-6},
+      {u"=NORM.S.INV(0.908789)", 1.3333347, 1e-6},
+      {u"=STDEV.S(1,2,3,4)", 1.29099444873581, 1e-12},
+      {u"=STDEV.P(1,2,3,4)", 1.11803398874989, 1e-12},
+      {u"=VAR.S(1,2,3,4)", 5.0 / 3.0, 1e-12},
+      {u"=VAR.P(1,2,3,4)", 1.25, 1e-12},
+      {u"=MODE.SNGL(1,2,2,3)", 2, 0},
+      {u"=PERCENTILE.INC({1,2,3,4},0.5)", 2.5, 1e-12},
+      {u"=QUARTILE.INC({1,2,3,4},1)", 1.75, 1e-12},
+      {u"=CHISQ.DIST.RT(18.307,10)", 0.0500006, 1e-7},
+      {u"=F.DIST.RT(15.2069,6,4)", 0.01, 1e-5},
+      {u"=BINOM.DIST(6,10,0.5,FALSE)", 0.205078125, 1e-12},
+      {u"=POISSON.DIST(2,5,FALSE)", 0.0842243374, 1e-9},
+      {u"=EXPON.DIST(0.2,10,TRUE)", 0.864664716763387, 1e-12},
+      {u"=GAMMA.DIST(10.00001131,9,2,FALSE)", 0.032639, 1e-6},
+      {u"=LOGNORM.INV(0.039084,3.5,1.2)", 4.0000252, 1e-6},
+      {u"=WEIBULL.DIST(105,20,100,TRUE)", 0.929581, 1e-6},
+      {u"=COVARIANCE.P({3,2,4,5,6},{9,7,12,15,17})", 5.2, 1e-12},
+      {u"=CONFIDENCE.NORM(0.05,2.5,50)", 0.692951912, 1e-9},
+      // New argument lists.
+      {u"=NORM.S.DIST(1,TRUE)", 0.841344746068543, 1e-12},
+      {u"=NORM.S.DIST(1,FALSE)", 0.241970724519143, 1e-12},
+      {u"=NORM.S.DIST(0,FALSE)", 0.398942280401433, 1e-12},
+      {u"=T.DIST.2T(1.959999998,60)", 0.054644930, 1e-8},
+      {u"=T.DIST.RT(1.959999998,60)", 0.027322465, 1e-8},
+      {u"=T.DIST.RT(-1.959999998,60)", 1 - 0.027322465, 1e-8},
+      {u"=T.DIST.RT(0,5)", 0.5, 1e-12},
+  });
+  column("A1", {u"7", u"3.5", u"3.5", u"1", u"2"});
+  expectNumbers({{u"=RANK.EQ(3.5,A1:A5)", 2, 0}, {u"=RANK.EQ(7,A1:A5,1)", 5, 0}});
+  expectError(u"=T.DIST.2T(-1,10)", ErrorCode::Num);
+  expectError(u"=T.DIST.RT(1,0)", ErrorCode::Num);
+  expectError(u"=NORM.S.DIST(\"x\",TRUE)", ErrorCode::Value);
+}
+
 } // namespace
 } // namespace functions

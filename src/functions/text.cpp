@@ -335,6 +335,81 @@ void concatenateHandler(Arguments& args, CellValue& result, EvalContext&) {
   setText(result, std::move(out));
 }
 
+// Appends the texts of one CONCAT or TEXTJOIN argument: a reference's cells
+// and an array's elements in rows; false, with the result set, at an error
+// or when the text grows too long. `each` is called before each text.
+template <class Each>
+bool appendTexts(const CellValue& arg, EvalContext& ctx, std::u16string& out, CellValue& result,
+                 bool everyCell, Each&& each) {
+  bool ok = true;
+  auto take = [&](const CellValue& v) {
+    const CellValue t = formula::toText(inspected(v));
+    if (t.isError()) {
+      result = t;
+      return ok = false;
+    }
+    each(t.stringValue());
+    out += t.stringValue();
+    if (out.size() > kMaxTextLength) {
+      setError(result, ErrorCode::Value);
+      return ok = false;
+    }
+    return true;
+  };
+  if ((arg.isReference() || arg.isMultiArea()) && everyCell) {
+    // Blank cells count: each is an empty text between delimiters.
+    auto area = [&](const model::SheetRange& a) {
+      const int sheet = a.sheet < 0 ? ctx.sheet : a.sheet;
+      const model::CellRange r = a.range();
+      for (int row = r.firstRow; row <= r.lastRow && ok; ++row)
+        for (int column = r.firstColumn; column <= r.lastColumn && ok; ++column)
+          take(formula::fetchCell(ctx, sheet, row, column));
+    };
+    if (arg.isReference())
+      area(arg.referenceValue());
+    else
+      for (const model::SheetRange& a : arg.areasValue())
+        area(a);
+  } else if (arg.isReference() || arg.isMultiArea()) {
+    // Blank cells add nothing: only stored cells are walked.
+    forEachReferencedCell(arg, ctx, [&](int, int, int, const CellValue& v) { return take(v); });
+  } else if (arg.isArray()) {
+    for (int r = 0; r < arg.arrayRows() && ok; ++r)
+      for (int c = 0; c < arg.arrayColumns() && ok; ++c)
+        take(arg.arrayItem(r, c));
+  } else {
+    take(arg);
+  }
+  return ok;
+}
+
+void concatHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
+  std::u16string out;
+  for (int i = 0; i < args.count; ++i)
+    if (!appendTexts(args[i], ctx, out, result, false, [](std::u16string_view) {}))
+      return;
+  setText(result, std::move(out));
+}
+
+// TEXTJOIN(delimiter, ignore_empty, text1, ...).
+void textJoinHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
+  const std::u16string delimiter(textArg(args, 0));
+  const bool ignoreEmpty = args[1].isBoolean() && args[1].booleanValue();
+  std::u16string out;
+  bool first = true;
+  for (int i = 2; i < args.count; ++i) {
+    auto each = [&](std::u16string_view text) {
+      if (!first && !(ignoreEmpty && text.empty()))
+        out += delimiter;
+      if (!(ignoreEmpty && text.empty()))
+        first = false;
+    };
+    if (!appendTexts(args[i], ctx, out, result, !ignoreEmpty && !delimiter.empty(), each))
+      return;
+  }
+  setText(result, std::move(out));
+}
+
 void exactHandler(Arguments& args, CellValue& result, EvalContext&) {
   result = CellValue::boolean(textArg(args, 0) == textArg(args, 1));
 }
@@ -736,7 +811,11 @@ void numberstringHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
 
 // AND and OR: numbers and booleans count, other values are skipped; the
 // first error met is the result; nothing counted at all is #VALUE!.
-void logicalFold(Arguments& args, CellValue& result, EvalContext& ctx, bool isAnd) {
+enum class Fold : std::uint8_t { And, Or, Xor };
+
+// XOR is TRUE when an odd number of its values are TRUE.
+void logicalFold(Arguments& args, CellValue& result, EvalContext& ctx, Fold fold) {
+  const bool isAnd = fold == Fold::And;
   bool any = false;
   bool acc = isAnd;
   CellValue error;
@@ -747,7 +826,7 @@ void logicalFold(Arguments& args, CellValue& result, EvalContext& ctx, bool isAn
     }
     if (v.isNumber() || v.isBoolean()) {
       const bool b = v.isNumber() ? v.numberValue() != 0 : v.booleanValue();
-      acc = isAnd ? (acc && b) : (acc || b);
+      acc = fold == Fold::And ? (acc && b) : fold == Fold::Or ? (acc || b) : (acc != b);
       any = true;
     }
     return true;
@@ -778,8 +857,70 @@ void logicalFold(Arguments& args, CellValue& result, EvalContext& ctx, bool isAn
     result = CellValue::boolean(acc);
 }
 
-void andHandler(Arguments& a, CellValue& r, EvalContext& c) { logicalFold(a, r, c, true); }
-void orHandler(Arguments& a, CellValue& r, EvalContext& c) { logicalFold(a, r, c, false); }
+void andHandler(Arguments& a, CellValue& r, EvalContext& c) { logicalFold(a, r, c, Fold::And); }
+void orHandler(Arguments& a, CellValue& r, EvalContext& c) { logicalFold(a, r, c, Fold::Or); }
+void xorHandler(Arguments& a, CellValue& r, EvalContext& c) { logicalFold(a, r, c, Fold::Xor); }
+
+// An empty result reads as 0, as a reference to a blank cell does.
+CellValue chosen(const CellValue& v) { return v.isEmpty() ? CellValue::number(0) : v; }
+
+void ifErrorHandler(Arguments& args, CellValue& result, EvalContext&) {
+  const CellValue v = inspected(args[0]);
+  result = chosen(v.isError() ? args[1] : v);
+}
+
+void ifNaHandler(Arguments& args, CellValue& result, EvalContext&) {
+  const CellValue v = inspected(args[0]);
+  result = chosen(v.isError() && v.errorValue() == ErrorCode::NA ? args[1] : v);
+}
+
+// IFS(test1, value1, ...): the value of the first true test; an error or a
+// text test before it is the result; no true test is #N/A.
+void ifsHandler(Arguments& args, CellValue& result, EvalContext&) {
+  if (args.count % 2 != 0)
+    return setError(result, ErrorCode::NA);
+  for (int i = 0; i + 1 < args.count; i += 2) {
+    const CellValue test = formula::toBoolean(inspected(args[i]));
+    if (test.isError()) {
+      result = test;
+      return;
+    }
+    if (test.booleanValue()) {
+      result = chosen(args[i + 1]);
+      return;
+    }
+  }
+  setError(result, ErrorCode::NA);
+}
+
+// SWITCH(expression, value1, result1, ..., [default]): the result of the
+// first value equal to the expression (of the same kind; texts without
+// regard to case), else the default, else #N/A.
+void switchHandler(Arguments& args, CellValue& result, EvalContext&) {
+  const CellValue e = inspected(args[0]);
+  if (e.isError()) {
+    result = e;
+    return;
+  }
+  int i = 1;
+  for (; i + 1 < args.count; i += 2) {
+    const CellValue v = inspected(args[i]);
+    if (v.isError()) {
+      result = v;
+      return;
+    }
+    const CellValue& left = e.isEmpty() ? CellValue::number(0) : e;
+    const CellValue& right = v.isEmpty() ? CellValue::number(0) : v;
+    if (left.kind() == right.kind() && formula::compareValues(left, right) == 0) {
+      result = chosen(args[i + 1]);
+      return;
+    }
+  }
+  if (i < args.count)
+    result = chosen(args[i]);
+  else
+    setError(result, ErrorCode::NA);
+}
 
 void notHandler(Arguments& args, CellValue& result, EvalContext&) {
   result = CellValue::boolean(!(args[0].isBoolean() && args[0].booleanValue()));
@@ -1175,6 +1316,13 @@ void registerTextFunctions() {
     {u"NOT",          notHandler},
     {u"NUMBERSTRING", numberstringHandler},
     {u"OR",           orHandler},
+    {u"XOR",          xorHandler},
+    {u"IFERROR",      ifErrorHandler},
+    {u"IFNA",         ifNaHandler},
+    {u"IFS",          ifsHandler},
+    {u"SWITCH",       switchHandler},
+    {u"CONCAT",       concatHandler},
+    {u"TEXTJOIN",     textJoinHandler},
     {u"PHONETIC",     phoneticHandler},
     {u"PROPER",       properHandler},
     {u"REPLACE",      replaceHandler},

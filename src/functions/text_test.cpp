@@ -276,5 +276,60 @@ TEST_F(TextTest, Cell) {
   });
 }
 
+TEST_F(TextTest, LaterLogicalFunctions) {
+  expectRows({
+      {u"=IFERROR(1/0,\"x\")", "\"x\""},
+      {u"=IFERROR(5,\"x\")", "5"},
+      {u"=IFERROR(NA(),1)", "1"},
+      {u"=IFERROR(#REF!,\"r\")", "\"r\""},
+      {u"=IFERROR(Q99,1)", "0"},           // a blank cell is no error
+      {u"=IFERROR(NoSuchName,2)", "2"},    // an undefined name is #NAME?
+      {u"=IFNA(NA(),2)", "2"},
+      {u"=IFNA(1/0,2)", "#DIV/0!"},
+      {u"=IFNA(\"a\",2)", "\"a\""},
+      {u"=IFS(FALSE,1,TRUE,2)", "2"},
+      {u"=IFS(0,1,5,\"five\")", "\"five\""},
+      {u"=IFS(1=2,\"a\")", "#N/A"},
+      {u"=IFS(TRUE,1,1/0,2)", "1"},        // tests after the true one are not read
+      {u"=IFS(1/0,1,TRUE,2)", "#DIV/0!"},
+      {u"=IFS(\"x\",1)", "#VALUE!"},
+      {u"=SWITCH(2,1,\"a\",2,\"b\")", "\"b\""},
+      {u"=SWITCH(3,1,\"a\",2,\"b\")", "#N/A"},
+      {u"=SWITCH(3,1,\"a\",2,\"b\",\"other\")", "\"other\""},
+      {u"=SWITCH(\"B\",\"a\",1,\"b\",2)", "2"},
+      {u"=SWITCH(\"1\",1,\"number\",\"1\",\"text\")", "\"text\""},
+      {u"=SWITCH(TRUE,1,\"one\",TRUE,\"true\")", "\"true\""},
+      {u"=SWITCH(1/0,1,2)", "#DIV/0!"},
+      {u"=XOR(TRUE,FALSE)", "TRUE"},
+      {u"=XOR(TRUE,TRUE)", "FALSE"},
+      {u"=XOR(1,1,1)", "TRUE"},
+      {u"=XOR({TRUE,TRUE,FALSE})", "FALSE"},
+      {u"=XOR(FALSE,)", "FALSE"},
+      {u"=XOR(\"x\")", "#VALUE!"},
+      {u"=XOR(1/0,TRUE)", "#DIV/0!"},
+  });
+}
+
+TEST_F(TextTest, ConcatAndTextJoin) {
+  set("A1", u"x");
+  set("B1", u"y");
+  set("B2", u"3");
+  set("C1", u"=1/0");
+  expectRows({
+      {u"=CONCAT(\"a\",1,TRUE)", "\"a1TRUE\""},
+      {u"=CONCAT(A1:B2)", "\"xy3\""},
+      {u"=CONCAT({\"a\",\"b\";\"c\",\"d\"},\"e\")", "\"abcde\""},
+      {u"=CONCAT(\"a\",A1:C1)", "#DIV/0!"},
+      {u"=CONCAT(REPT(\"a\",20000),REPT(\"b\",20000))", "#VALUE!"},
+      {u"=TEXTJOIN(\"-\",TRUE,A1:B2)", "\"x-y-3\""},
+      {u"=TEXTJOIN(\"-\",FALSE,A1:B2)", "\"x-y--3\""},
+      {u"=TEXTJOIN(\", \",TRUE,\"a\",\"\",\"b\")", "\"a, b\""},
+      {u"=TEXTJOIN(\", \",FALSE,\"a\",\"\",\"b\")", "\"a, , b\""},
+      {u"=TEXTJOIN(\"\",TRUE,\"a\",{\"b\",\"c\"})", "\"abc\""},
+      {u"=TEXTJOIN(\"+\",TRUE,1,2.5,A1)", "\"1+2.5+x\""},
+      {u"=TEXTJOIN(\"-\",TRUE,A1:C1)", "#DIV/0!"},
+  });
+}
+
 } // namespace
 } // namespace functions

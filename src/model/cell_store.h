@@ -108,8 +108,9 @@ struct CellRecord {
   CalcState calcState : 3 = CalcState::NotValid;
   VolatilityClass volatility : 3 = VolatilityClass::None;
   bool isFormula : 1 = false; // the last scan read the input as a formula
-  // The formula refers to another workbook: it is not computed here and keeps
-  // the value the file gave it.
+  // The formula refers to another workbook, or calls a later version's
+  // function this program lacks: it is not computed here and keeps the
+  // value the file gave it.
   bool keepsFileValue : 1 = false;
   std::uint16_t formatIndex = 15;
   std::int16_t displayColour = 0;

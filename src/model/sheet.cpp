@@ -87,6 +87,7 @@ CellRecord& storeCellInput(Sheet& sheet, std::uint16_t row, std::uint8_t column,
   rec.calcState = CalcState::NotValid;
   rec.volatility = volatilityClassOf(input);
   rec.isFormula = false;
+  rec.keepsFileValue = false; // a new text: the file's value is gone
   removeHyperlinksAt(sheet, row, column);
   return rec;
 }

@@ -179,6 +179,17 @@ void addAddInName(Workbook& book, std::u16string_view name) {
   book.addInNames.emplace_back(name);
 }
 
+void addLaterFunctionName(Workbook& book, std::u16string_view fileName) {
+  const int found = find_name_text(book, fileName, -1);
+  if (found >= 0 && book.names[static_cast<size_t>(found)].sheetIndex == 0)
+    return;
+  DefinedName n;
+  n.flags = kNameLaterFunction;
+  n.name = fileName;
+  n.formula = u"=#NAME?";
+  book.names.push_back(std::move(n));
+}
+
 namespace {
 
 bool isNameBreak(char16_t c, std::u16string_view listSeparator) {

@@ -95,6 +95,9 @@ struct NumberFormat {
 
 /// Bits of DefinedName::flags.
 inline constexpr std::uint32_t kNameCommandMacro = 1u << 0;
+/// A hidden name "_xlfn.<function>" through which files call a function of
+/// a later version.
+inline constexpr std::uint32_t kNameLaterFunction = 1u << 1;
 
 /// Built-in names are stored under these texts, indexed by their codes.
 inline constexpr std::u16string_view kBuiltinNameTexts[] = {
@@ -246,6 +249,10 @@ int composeFormatCode(Workbook& book, int category, int places, std::u16string_v
 
 /// Adds an add-in function name unless present (without regard to case).
 void addAddInName(Workbook& book, std::u16string_view name);
+/// Defines the hidden global name `fileName` ("_xlfn.IFERROR") through
+/// which a saved file calls a function of a later version, unless a global
+/// name of that text exists.
+void addLaterFunctionName(Workbook& book, std::u16string_view fileName);
 
 struct NameLookup {
   int index = -1;   // defined name, or -1

@@ -913,6 +913,9 @@ private:
       return false;
     const size_t nameAt = m_stack.size() - count;
     std::u16string name = std::move(m_stack[nameAt]);
+    // A later version's function we compute reads as its own name.
+    if (const formula::FunctionEntry* f = formula::findPrefixedFunction(name))
+      name = f->name;
     m_stack.erase(m_stack.begin() + static_cast<std::ptrdiff_t>(nameAt));
     m_bareUnion.erase(m_bareUnion.begin() + static_cast<std::ptrdiff_t>(nameAt));
     return applyCall(std::move(name), count - 1);
@@ -1013,7 +1016,8 @@ bool isReferenceArgument(char letter) {
 }
 
 bool isCommand(const formula::FunctionEntry& f) {
-  return !formula::isAddIn(f) && (formula::functionNumber(f) & 0x8000) != 0;
+  const int number = formula::functionNumber(f);
+  return number >= 0 && (number & 0x8000) != 0;
 }
 
 // The result of compiling an operand: where its class-bearing token sits, so
@@ -1924,6 +1928,16 @@ private:
         u16(index);
         zeros(12);
       }
+    } else if (formula::isPrefixed(f)) {
+      // Called through the hidden global name "_xlfn.<name>", which the
+      // formula's scan defined.
+      if (!m_ctx.book)
+        return false;
+      const int name = model::find_name_text(
+          *m_ctx.book, std::u16string(formula::kLaterPrefix) + std::u16string(f.name), -1);
+      if (name < 0 || name >= 0xFFFF)
+        return false;
+      nameToken(static_cast<std::uint16_t>(name + 1), TokenClass::Reference);
     }
     if (!enter() || !compileArguments(args, f.argTypes)) {
       leave();
@@ -1932,7 +1946,7 @@ private:
       return false;
     }
     leave();
-    if (formula::isAddIn(f)) {
+    if (formula::isAddIn(f) || formula::isPrefixed(f)) {
       result.classAt = operandToken(ptgFuncVar, cls);
       u8(static_cast<std::uint8_t>(args.size() + 1));
       u16(kExternalCallNumber);

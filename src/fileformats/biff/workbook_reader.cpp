@@ -1060,6 +1060,10 @@ void Reader::readName(ByteCursor c) {
   } else {
     n.name = text;
   }
+  if (text.size() > formula::kLaterPrefix.size() &&
+      platform::equalsIgnoreCase(std::u16string_view(text).substr(0, formula::kLaterPrefix.size()),
+                                 formula::kLaterPrefix))
+    n.flags |= model::kNameLaterFunction;
   std::span<const std::uint8_t> tokens;
   if (!c.bytes(std::min<size_t>(tokenBytes, c.remaining()), tokens))
     return;
@@ -1068,7 +1072,10 @@ void Reader::readName(ByteCursor c) {
   m_book.names.push_back(std::move(n));
   // A hidden name defined as #NAME? only stands for a name that formulas use
   // and nothing defines: their text keeps the name, the list does not.
-  m_placeholderName.push_back((options & 0x0001) && tokens.size() == 2 && tokens[0] == ptgErr &&
+  // A later version's function name ("_xlfn.IFERROR") is defined so too, but
+  // formulas call through it: it stays, as the name saving calls through.
+  m_placeholderName.push_back(!(m_book.names.back().flags & model::kNameLaterFunction) &&
+                              (options & 0x0001) && tokens.size() == 2 && tokens[0] == ptgErr &&
                               tokens[1] == 0x1D);
 }
 

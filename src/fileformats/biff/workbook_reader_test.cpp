@@ -614,6 +614,45 @@ bool sameValue(const model::CellValue& a, const model::CellValue& b) {
   }
 }
 
+// Real files saved by later versions: their IFERROR cells compute to what
+// their authors saw, and a "_xlfn." function this program lacks keeps the
+// file's value through a full recalculation.
+TEST_F(ReaderTest, CorpusLaterVersionFunctionsAgreeWithTheirCachedResults) {
+  functions::registerAllFunctions();
+  size_t iferror = 0, iferrorAgree = 0, kept = 0, unknown = 0;
+  for (const char* name : {"gnumeric__samples_excel_complex-parsing.xls",
+                           "poi__FormulaEvalTestData.xls", "sheetjs__formula_stress_test.xls"}) {
+    const auto bytes = corpusFile(name);
+    if (bytes.empty())
+      GTEST_SKIP() << "corpus not present";
+    ASSERT_TRUE(read(bytes)) << name;
+    std::vector<std::pair<model::CellRecord*, model::CellValue>> cached;
+    for (int s = 0; s < book->sheetCount(); ++s)
+      if (book->sheet(s).hasGrid())
+        book->sheet(s).cells.forEach([&](model::CellRecord& c) {
+          if (c.isFormula)
+            cached.emplace_back(&c, c.value);
+        });
+    formula::recalcAll(*book);
+    for (const auto& [c, value] : cached) {
+      const std::string text = platform::toUtf8(c->input.view());
+      if (text.find("_xlfn.") != std::string::npos) {
+        ++unknown;
+        kept += sameValue(c->value, value);
+      } else if (text.find("IFERROR(") != std::string::npos) {
+        ++iferror;
+        iferrorAgree += sameValue(c->value, value);
+      }
+    }
+  }
+  std::printf("IFERROR cells agreeing: %zu of %zu; unknown later functions keeping their value: "
+              "%zu of %zu\n", iferrorAgree, iferror, kept, unknown);
+  EXPECT_GE(iferror, 100u);
+  EXPECT_EQ(iferrorAgree, iferror);
+  EXPECT_GE(unknown, 30u);
+  EXPECT_EQ(kept, unknown);
+}
+
 // An Excel 95 file whose chart sheets stand between its worksheets, each
 // chart opening with a second BOF that is never closed: every worksheet must
 // still hold what the same workbook's Excel 97 conversion holds, sheet by

@@ -715,6 +715,10 @@ void Writer::names() {
     std::uint16_t flags = code >= 0 ? 0x0020 : 0;
     if (n.flags & model::kNameCommandMacro)
       flags |= 0x0008;
+    // Hidden, a function of a command macro in the group later versions
+    // give their newer functions, as those versions write it.
+    if (n.flags & model::kNameLaterFunction)
+      flags |= 0x0001 | 0x0002 | 0x0008 | (14u << 6);
     u16(flags);
     u8(static_cast<std::uint8_t>(n.shortcut));
     std::u16string_view name = std::u16string_view(n.name).substr(0, 255);

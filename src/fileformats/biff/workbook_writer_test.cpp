@@ -401,6 +401,58 @@ TEST_F(WriterTest, FormulasWithDoubledQuotesStayFormulas) {
   }
 }
 
+// Functions of later versions are stored as calls of hidden "_xlfn." names,
+// as those versions write them, and read back as typed.
+TEST_F(WriterTest, LaterVersionFunctionsRoundTripThroughPrefixedNames) {
+  addSheet(u"Sheet1");
+  const std::u16string_view formulas[] = {
+      u"=IFERROR(1/0,7)",
+      u"=SUMIFS(A1:A3,B1:B3,\">1\",C1:C3,\"x\")+COUNTIFS(B1:B3,2)",
+      u"=TEXTJOIN(\"-\",TRUE,\"a\",IFNA(NA(),\"b\"))",
+      u"=NORM.S.DIST(1,TRUE)",
+  };
+  for (size_t i = 0; i < std::size(formulas); ++i)
+    set(0, static_cast<int>(i), 5, formulas[i]);
+  for (const int version : {8, 7}) {
+    SCOPED_TRACE(version);
+    auto first = roundTrip(version);
+    // A file read back saves them again: its names still carry the calls.
+    std::vector<std::uint8_t> again;
+    ASSERT_TRUE(writeBinaryWorkbook(*first, version, again));
+    auto back = newBook();
+    ASSERT_TRUE(readBinaryWorkbook(again, *back));
+    for (size_t i = 0; i < std::size(formulas); ++i) {
+      const model::CellRecord *c = model::cell_at(back->sheet(0), static_cast<std::uint16_t>(i), 5);
+      ASSERT_TRUE(c);
+      EXPECT_EQ(platform::toUtf8(c->input.view()), platform::toUtf8(formulas[i]));
+      EXPECT_TRUE(c->isFormula);
+    }
+    // One hidden name per function, each written once.
+    std::vector<std::string> names;
+    for (const model::DefinedName &n : back->names) {
+      names.push_back(platform::toUtf8(n.name));
+      EXPECT_TRUE(n.flags & model::kNameLaterFunction) << names.back();
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"_xlfn.COUNTIFS", "_xlfn.IFERROR", "_xlfn.IFNA",
+                                               "_xlfn.NORM.S.DIST", "_xlfn.SUMIFS",
+                                               "_xlfn.TEXTJOIN"}));
+  }
+  // The NAME records: hidden function names, defined as #NAME?.
+  size_t prefixed = 0;
+  for (const Rec &r : stream(8)) {
+    if (r.id != 0x0018 || r.body.size() < 16)
+      continue;
+    const std::uint16_t options = static_cast<std::uint16_t>(r.body[0] | r.body[1] << 8);
+    EXPECT_EQ(options & 0x000B, 0x000B);
+    const std::string text(r.body.begin() + 15, r.body.begin() + 15 + r.body[3]);
+    EXPECT_EQ(text.rfind("_xlfn.", 0), 0u) << text;
+    EXPECT_EQ(r.body.back(), 0x1D) << text; // #NAME?
+    ++prefixed;
+  }
+  EXPECT_EQ(prefixed, 6u);
+}
+
 TEST_F(WriterTest, StringResultIsFollowedByStringRecord) {
   addSheet(u"Sheet1");
   set(0, 0, 0, u"=\"ab\"&\"c\"");
