@@ -1483,7 +1483,10 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
   std::u16string text = formulaText(tokens, extra, row, col);
   // A formula whose tokens cannot be read keeps its cached result as a
   // constant, so that recalculating never replaces the value with an error.
-  const bool unreadable = text.empty();
+  // So does one that gives no operand at all: a cell of a data table (its
+  // one token stands for the TABLE record, which is not kept) or an empty
+  // token array would otherwise read as the text "=".
+  const bool unreadable = text.size() <= 1;
   model::CellRecord* cell = appendCell(s, row, col, unreadable ? u"" : text, xf);
   if (!cell)
     return;

@@ -142,6 +142,49 @@ std::vector<std::uint8_t> workbookOf(const std::vector<SheetSpec>& sheets,
   return w.finishFile();
 }
 
+// A FORMULA record at (row, col) with a cached number and these tokens.
+std::vector<std::uint8_t> formulaRecord(std::uint16_t row, std::uint16_t col, double cached,
+                                        const std::vector<std::uint8_t>& tokens) {
+  StreamBuilder b;
+  b.u16(row).u16(col).u16(15).f64(cached).u16(0).u32(0).u16(
+      static_cast<std::uint16_t>(tokens.size()));
+  b.body.insert(b.body.end(), tokens.begin(), tokens.end());
+  b.record(rtFORMULA);
+  return b.bytes;
+}
+
+// The cells of a data table hold one token standing for the TABLE record
+// after them; it gives no operand, and the cell used to read as the text
+// "=" (the file's value lost, and saving wrote the text). Such a cell, and
+// one with no tokens at all, keeps its cached value as a constant, also
+// through a save.
+TEST_F(ReaderTest, DataTableCellsKeepTheirCachedValues) {
+  StreamBuilder table; // E4, one input cell (A5) in a row, as a real file has it
+  table.u16(3).u16(3).u8(4).u8(4).u16(0x0003).u16(4).u16(0).u16(1).u16(0).record(0x0236);
+  const std::vector<SheetSpec> sheets = {
+      {"Table", 0,
+       concat({bof(0x10), numberRecord(4, 0, 0.075),
+               formulaRecord(3, 4, 356.10530740756263, {0x02, 0x03, 0x00, 0x04, 0x00}),
+               table.bytes, formulaRecord(5, 4, 7.5, {}), eofRecord()})},
+  };
+  ASSERT_TRUE(read(workbookOf(sheets)));
+  for (int pass = 0; pass < 2; ++pass) {
+    SCOPED_TRACE(pass);
+    const model::CellRecord* cell = model::cell_at(book->sheet(0), 3, 4);
+    const model::CellRecord* empty = model::cell_at(book->sheet(0), 5, 4);
+    ASSERT_TRUE(cell && empty);
+    EXPECT_FALSE(cell->isFormula);
+    ASSERT_TRUE(cell->value.isNumber());
+    EXPECT_EQ(cell->value.numberValue(), 356.10530740756263);
+    ASSERT_TRUE(empty->value.isNumber());
+    EXPECT_EQ(empty->value.numberValue(), 7.5);
+    EXPECT_EQ(platform::toUtf8(empty->input.view()), "7.5");
+    std::vector<std::uint8_t> saved;
+    ASSERT_TRUE(writeBinaryWorkbook(*book, 8, saved));
+    ASSERT_TRUE(read(saved));
+  }
+}
+
 TEST_F(ReaderTest, AChartSheetWithAnUnclosedInnerBofKeepsTheNextSheet) {
   const std::vector<SheetSpec> sheets = {
       {"One", 0, concat({bof(0x10), numberRecord(0, 0, 1), eofRecord()})},

@@ -333,7 +333,8 @@ private:
 
   model::Workbook& m_book;
   ByteCursor m_in;
-  bool m_firstFont = true, m_firstXf = true, m_firstBoundSheet = true, m_namesConverted = false;
+  bool m_firstFont = true, m_firstXf = true, m_firstBoundSheet = true;
+  size_t m_namesConverted = 0; // NAME records whose formulas are read
   bool m_encrypted = false;
   int m_current = -1;  // the sheet whose substream is being read
   int m_sheetBofs = 0;
@@ -342,6 +343,7 @@ private:
   std::vector<bool> m_ownZoom;
   std::vector<std::uint16_t> m_formats; // workbook index of each FORMAT record
   std::vector<std::vector<std::uint8_t>> m_nameTokens, m_nameExtra;
+  std::vector<size_t> m_nameSlots; // each NAME record's place in the workbook's names
   model::CellRecord* m_pendingString = nullptr; // a formula waiting for its STRING
   bool m_pendingConstant = false; // that formula could not be read: its string is its input
   // Formulas this reader cannot express, by cell; a later record for the
@@ -717,6 +719,7 @@ bool Reader::readName() {
   model::DefinedName n;
   n.name = std::move(name);
   n.sheetIndex = scope;
+  m_nameSlots.push_back(m_book.names.size());
   m_book.names.push_back(std::move(n));
   m_nameTokens.emplace_back(tokens.begin(), tokens.end());
   m_nameExtra.emplace_back(extra.begin(), extra.end());
@@ -724,17 +727,17 @@ bool Reader::readName() {
 }
 
 // Names may refer to each other in any order, so their formulas are read
-// once every name is known.
+// once every name before them is known: at the first sheet, and again for
+// the names a damaged file puts later (at the next sheet, or at the end).
 void Reader::convertNames() {
-  if (m_namesConverted)
-    return;
-  m_namesConverted = true;
   const biff::TokenContext ctx = tokenContext(m_book, -1);
-  for (size_t i = 0; i < m_nameTokens.size() && i < m_book.names.size(); ++i) {
+  for (; m_namesConverted < m_nameTokens.size(); ++m_namesConverted) {
+    const size_t i = m_namesConverted;
     std::u16string text;
     if (!biff::tokensToFormulaText(m_nameTokens[i], m_nameExtra[i], 0, 0, ctx, text))
       text = u"=#REF!";
-    m_book.names[i].formula = std::move(text);
+    if (m_nameSlots[i] < m_book.names.size())
+      m_book.names[m_nameSlots[i]].formula = std::move(text);
   }
 }
 

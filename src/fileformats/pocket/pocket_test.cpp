@@ -325,6 +325,39 @@ TEST_F(PocketTest, FormulaWithoutTokensKeepsItsCachedValue) {
   EXPECT_EQ(describe(at(*again, 0, 0, 0)->value), "n:5.000000");
 }
 
+// A NAME record of `name` (ASCII) defined by the given tokens.
+Bytes nameRecord(std::string_view name, const Bytes& tokens) {
+  Bytes r = {24, 0x00, 0x00, static_cast<std::uint8_t>(name.size()),
+             static_cast<std::uint8_t>(tokens.size()), 0x00, 0x00, 0x00};
+  for (const char c : name) {
+    r.push_back(static_cast<std::uint8_t>(c));
+    r.push_back(0);
+  }
+  r.insert(r.end(), tokens.begin(), tokens.end());
+  return r;
+}
+
+// Names a damaged file puts after a sheet's BOF were never converted (their
+// formulas stayed empty, and saving lost them): every name gets its formula,
+// however late it comes (found by the round-trip fuzzer).
+TEST_F(PocketTest, NamesAfterASheetBofAreConvertedToo) {
+  const Bytes one = {0x1E, 0x01, 0x00}, two = {0x1E, 0x02, 0x00}, three = {0x1E, 0x03, 0x00};
+  const Bytes file = concat({kWorkbookBof, nameRecord("Early", one), kSheetBof,
+                             nameRecord("Late", two), kEof, kSheetBof, nameRecord("Later", three),
+                             kEof});
+  auto b = read(file);
+  ASSERT_EQ(b->names.size(), 3u);
+  const char16_t* kFormulas[] = {u"=1", u"=2", u"=3"};
+  for (size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(b->names[i].formula, kFormulas[i]) << i;
+  auto again = read(write(*b));
+  ASSERT_EQ(again->names.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(again->names[i].name, b->names[i].name);
+    EXPECT_EQ(again->names[i].formula, kFormulas[i]) << i;
+  }
+}
+
 // An XF record in the default font with this file number format.
 Bytes xf(std::uint8_t format) {
   return Bytes{
