@@ -88,7 +88,8 @@ TEST_F(MainWindowTest, MenusCarryTheTextsAndStates) {
       {210, u"保护…(&P)", true},
       {216, u"工具栏(&T)", true},
       {218, u"状态栏(&S)", true},
-      {225, u"单变量求解…(&G)", false},
+      {222, u"自动筛选(&A)", false}, // not built yet
+      {225, u"单变量求解…(&G)", true},
   };
   for (const auto& row : rows) {
     QAction* a = window->action(row.id);
