@@ -7,6 +7,7 @@
 #include "model/services.h"
 #include "model/workbook_list.h"
 #include "platform/unicode.h"
+#include "qt/modal.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -28,7 +29,7 @@ std::optional<fileformats::SaveAsChoice> saveAsDialog(std::u16string_view sugges
   dialog.setNameFilters(filters);
   dialog.setDefaultSuffix(QStringLiteral("xls"));
   dialog.selectFile(QString::fromUtf16(suggested.data(), static_cast<qsizetype>(suggested.size())));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+  if (execModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return std::nullopt;
   const QString path = dialog.selectedFiles().front();
   fileformats::SaveAsChoice choice;

@@ -4,6 +4,8 @@
 #include "model/undo.h"
 #include "qt/app_setup.h"
 #include "qt/qt_canvas.h"
+#include "qt/qt_dialog_host.h"
+#include "qt/qt_ui_services.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,12 +14,14 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMenuBar>
+#include <QTimer>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 // Fontconfig and Qt's platform plugin keep caches for the life of the process.
 extern "C" const char* __lsan_default_suppressions() {
@@ -222,6 +226,74 @@ void pressKey(int key, const QString& text, Qt::KeyboardModifiers mods = Qt::NoM
   QWidget* target = QApplication::focusWidget();
   ASSERT_NE(target, nullptr);
   sendKey(target, key, text, mods);
+}
+
+/// Answers the next `count` modal windows with `key`, sent where the window
+/// system sends it: the modal's focus widget. Counts the windows it closed.
+void answerModals(int key, const QString& text, int count, int& closed, int patience = 100) {
+  QTimer::singleShot(0, [=, &closed] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) {
+      if (patience > 0)
+        answerModals(key, text, count, closed, patience - 1); // not showing yet
+      return;
+    }
+    sendKey(modal->focusWidget() ? modal->focusWidget() : modal, key, text);
+    if (modal->isVisible())
+      return; // the key did not close it: the test's check on `closed` fails
+    ++closed;
+    if (count > 1)
+      answerModals(key, text, count - 1, closed);
+  });
+}
+
+// Whatever the modal and however it closes, the keys typed next reach the
+// grid, as they did before it opened.
+TEST_F(MainWindowTest, TheGridHasTheKeysAgainWhenAModalCloses) {
+  QtDialogHost dialogs(window.get());
+  const platform::ScopedDialogHost dialogScope(dialogs);
+  QtUiServices boxes(window.get());
+  const platform::ScopedUiServices boxScope(boxes);
+  const struct {
+    const char* what;
+    int command;
+    bool lastRowFull; // leaves no room to insert: a message box refuses
+    int key;
+    int modals;
+  } cases[] = {
+      {"Insert dialog, Enter", 160, false, Qt::Key_Return, 1},
+      {"Insert dialog, Escape", 160, false, Qt::Key_Escape, 1},
+      {"refusal box, Enter", 161, true, Qt::Key_Return, 1},
+      {"Insert dialog, then its refusal box", 160, true, Qt::Key_Return, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    model::Sheet& s = books.active()->active();
+    if (c.lastRowFull) { // the cases that need room come first
+      ASSERT_TRUE(model::set_cell(*books.active(), 0, model::kMaxRow, 0, u"last", 15, false, false));
+    }
+    s.activeRow = 0;
+    s.activeColumn = 0;
+    s.selectionFirst = s.selectionLast = model::packCell(0, 0);
+    QApplication::setActiveWindow(window.get()); // whatever the case before left
+    window->grid()->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), window->grid());
+
+    int closed = 0;
+    const QString text = c.key == Qt::Key_Return ? QStringLiteral("\r") : QStringLiteral("\x1b");
+    answerModals(c.key, text, c.modals, closed);
+    window->action(c.command)->trigger();
+    EXPECT_EQ(closed, c.modals);
+    QApplication::processEvents(); // what the window system says comes in the event loop
+
+    EXPECT_EQ(QApplication::activeWindow(), window.get());
+    pressKey(Qt::Key_Down, QString());
+    EXPECT_EQ(s.activeRow, 1) << "the arrow key moved the active cell";
+    pressKey(Qt::Key_7, QStringLiteral("7"));
+    EXPECT_EQ(window->app().formulaBar.text, u"7") << "the typed digit started an entry";
+    if (QApplication::focusWidget())
+      pressKey(Qt::Key_Escape, QStringLiteral("\x1b"));
+  }
 }
 
 TEST_F(MainWindowTest, EnterAfterAPointModeClickMovesOnce) {

@@ -1,5 +1,7 @@
 #include "qt/qt_dialog_host.h"
 
+#include "qt/modal.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QColor>
@@ -358,7 +360,7 @@ int QtDialogHost::run(const platform::DialogTemplate& t, platform::DialogProcedu
   controls->build(t, dialog, du);
   dialog.setFixedSize(du.x(t.width), du.y(t.height));
   procedure.onInit(*controls);
-  const int result = dialog.exec();
+  const int result = execModal(dialog);
   controls->mute();
   return result;
 }
@@ -402,7 +404,7 @@ int QtDialogHost::runSheet(const platform::PropertySheetTemplate& sheet,
   tabs->setMinimumSize(width, height + tabs->tabBar()->sizeHint().height());
   for (size_t p = 0; p < count; ++p)
     pages[p]->onInit(*controls[p]);
-  const int result = dialog.exec();
+  const int result = execModal(dialog);
   for (auto& c : controls)
     c->mute();
   return result;

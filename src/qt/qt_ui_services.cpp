@@ -1,5 +1,7 @@
 #include "qt/qt_ui_services.h"
 
+#include "qt/modal.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QMessageBox>
@@ -93,7 +95,7 @@ MessageAnswer QtUiServices::messageBox(std::u16string_view text,
   // The wait cursor of a running operation must not hide the pointer over the box.
   if (m_waitDepth > 0)
     QApplication::setOverrideCursor(Qt::ArrowCursor);
-  const int chosen = box.exec();
+  const int chosen = execModal(box);
   if (m_waitDepth > 0)
     QApplication::restoreOverrideCursor();
   return answerOf(chosen, buttons);

@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "qt/main_window.h"
+#include "qt/modal.h"
 #include "qt/qt_canvas.h"
 
 #include <QClipboard>
@@ -86,6 +87,7 @@ int QtWindowServices::trackPopupMenu(const std::vector<platform::PopupItem>& ite
 }
 
 std::optional<std::u16string> QtWindowServices::askOpenFileName(std::u16string_view filter) {
+  const FocusReturn focus(&m_window); // the static dialogs run their own modal loop
   const QString path = QFileDialog::getOpenFileName(&m_window, QString(), QString(), qStringOf(filter));
   if (path.isEmpty())
     return std::nullopt;
@@ -94,6 +96,7 @@ std::optional<std::u16string> QtWindowServices::askOpenFileName(std::u16string_v
 
 std::optional<std::u16string> QtWindowServices::askSaveFileName(std::u16string_view filter,
                                                                 std::u16string_view suggested) {
+  const FocusReturn focus(&m_window);
   const QString path = QFileDialog::getSaveFileName(&m_window, QString(), qStringOf(suggested), qStringOf(filter));
   if (path.isEmpty())
     return std::nullopt;
