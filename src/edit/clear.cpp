@@ -57,7 +57,7 @@ struct Cleared {
       }
       changed.push_back(p);
     }
-    std::erase_if(sheet.mergedRanges, [&](const CellRange& m) { return inside(m, range); });
+    std::erase_if(sheet.mergedRanges.edit(), [&](const CellRange& m) { return inside(m, range); });
   }
 
   void contents() {

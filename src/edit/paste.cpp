@@ -263,7 +263,7 @@ void emptyRangeContents(Sheet& sheet, const CellRange& range, std::vector<std::u
   for (size_t i = first; i < removed.size(); ++i)
     removeCell(sheet, model::packedRow(removed[i]), model::packedColumn(removed[i]));
   std::erase_if(sheet.arrayFormulas, [&](const model::ArrayFormulaRecord& a) { return inside(a.range, range); });
-  std::erase_if(sheet.mergedRanges, [&](const CellRange& m) { return inside(m, range); });
+  std::erase_if(sheet.mergedRanges.edit(), [&](const CellRange& m) { return inside(m, range); });
   std::erase_if(sheet.hyperlinks, [&](const model::Hyperlink& h) {
     return range.contains(model::packedRow(h.cell), model::packedColumn(h.cell));
   });
@@ -339,7 +339,7 @@ bool paste_snapshot(Workbook& book, int sheetIndex, const SavedRange& clip, cons
       });
     }
     if (carriesMerges(part))
-      std::erase_if(sheet.mergedRanges, [&](const CellRange& m) { return inside(m, dest); });
+      std::erase_if(sheet.mergedRanges.edit(), [&](const CellRange& m) { return inside(m, dest); });
     if (carriesComments(part))
       removeComments(sheet, dest);
     if (carriesValidation(part))
@@ -530,7 +530,7 @@ bool put_back_range(Workbook& book, int sheetIndex, const SavedRange& saved) {
     for (const std::uint32_t p : changed)
       removeCell(sheet, model::packedRow(p), model::packedColumn(p));
     std::erase_if(sheet.arrayFormulas, [&](const model::ArrayFormulaRecord& a) { return a.range.intersects(range); });
-    std::erase_if(sheet.mergedRanges, [&](const CellRange& m) { return m.intersects(range); });
+    std::erase_if(sheet.mergedRanges.edit(), [&](const CellRange& m) { return m.intersects(range); });
     std::erase_if(sheet.hyperlinks, [&](const model::Hyperlink& h) {
       return range.contains(model::packedRow(h.cell), model::packedColumn(h.cell));
     });
@@ -548,7 +548,7 @@ bool put_back_range(Workbook& book, int sheetIndex, const SavedRange& saved) {
     putBackRules(sheet.conditionalFormats, saved.conditionalFormats, range);
     sheet.objects.insert(sheet.objects.end(), saved.comments.begin(), saved.comments.end());
     if (range.firstRow == 0 && range.lastRow == model::kMaxRow) {
-      std::erase_if(sheet.columns, [&](const model::ColumnRecord& c) {
+      std::erase_if(sheet.columns.edit(), [&](const model::ColumnRecord& c) {
         return c.column >= range.firstColumn && c.column <= range.lastColumn;
       });
       for (const model::ColumnRecord& c : saved.columns) {

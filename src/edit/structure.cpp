@@ -380,7 +380,7 @@ void moveRecords(Edit& e, Sheet& sheet) {
       fixedRects[i] = model::anchorToPixels(sheet, sheet.objects[i].anchor, model::unzoomedScale());
 
   std::erase_if(sheet.arrayFormulas, [&](model::ArrayFormulaRecord& a) { return !moveWhole(e, a.range); });
-  std::erase_if(sheet.mergedRanges, [&](CellRange& m) { return !moveWhole(e, m); });
+  std::erase_if(sheet.mergedRanges.edit(), [&](CellRange& m) { return !moveWhole(e, m); });
   std::erase_if(sheet.hyperlinks, [&](model::Hyperlink& h) {
     int row = model::packedRow(h.cell), column = model::packedColumn(h.cell);
     if (!e.movePoint(row, column))
@@ -446,14 +446,14 @@ void moveRecords(Edit& e, Sheet& sheet) {
     sheet.selectedObject = sheet.secondObject = -1;
 
   if (wholeRows) {
-    moveLineRecords(sheet.rows, e, model::kMaxRow, [](model::RowRecord& r) -> std::uint16_t& { return r.row; });
+    moveLineRecords(sheet.rows.edit(), e, model::kMaxRow, [](model::RowRecord& r) -> std::uint16_t& { return r.row; });
     if ((sheet.flags & model::kSheetPanesFrozen) && sheet.scrollPaneRow >= e.block.firstRow &&
         sheet.scrollPaneRow <= e.block.lastRow)
       sheet.scrollPaneRow = static_cast<std::uint16_t>(
           std::clamp(sheet.scrollPaneRow + e.dRow, sheet.frozenRow + 1, model::kMaxRow));
   }
   if (wholeColumns) {
-    moveLineRecords(sheet.columns, e, model::kMaxColumn,
+    moveLineRecords(sheet.columns.edit(), e, model::kMaxColumn,
                     [](model::ColumnRecord& r) -> std::uint8_t& { return r.column; });
     if ((sheet.flags & model::kSheetPanesFrozen) && sheet.scrollPaneColumn >= e.block.firstColumn &&
         sheet.scrollPaneColumn <= e.block.lastColumn)
@@ -613,9 +613,9 @@ bool deleteCells(Workbook& book, int sheetIndex, const CellRange& range, bool up
   std::vector<std::uint32_t> removed;
   emptyRangeContents(sheet, range, removed);
   if (whole && up)
-    std::erase_if(sheet.rows, [&](const model::RowRecord& r) { return r.row >= range.firstRow && r.row <= range.lastRow; });
+    std::erase_if(sheet.rows.edit(), [&](const model::RowRecord& r) { return r.row >= range.firstRow && r.row <= range.lastRow; });
   if (whole && !up)
-    std::erase_if(sheet.columns, [&](const model::ColumnRecord& c) {
+    std::erase_if(sheet.columns.edit(), [&](const model::ColumnRecord& c) {
       return c.column >= range.firstColumn && c.column <= range.lastColumn;
     });
 

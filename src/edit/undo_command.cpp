@@ -37,12 +37,12 @@ void restoreLines(std::vector<Record>& records, const std::vector<Record>& saved
 
 void restoreRows(model::Sheet& sheet, const UndoEntry& e) {
   const model::CellRange r = e.lineRange.value_or(model::CellRange{0, 0, model::kMaxRow, model::kMaxColumn});
-  restoreLines(sheet.rows, e.rows, r.firstRow, r.lastRow, [](const model::RowRecord& x) { return int{x.row}; });
+  restoreLines(sheet.rows.edit(), e.rows, r.firstRow, r.lastRow, [](const model::RowRecord& x) { return int{x.row}; });
 }
 
 void restoreColumns(model::Sheet& sheet, const UndoEntry& e) {
   const model::CellRange r = e.lineRange.value_or(model::CellRange{0, 0, model::kMaxRow, model::kMaxColumn});
-  restoreLines(sheet.columns, e.columns, r.firstColumn, r.lastColumn,
+  restoreLines(sheet.columns.edit(), e.columns, r.firstColumn, r.lastColumn,
                [](const model::ColumnRecord& x) { return int{x.column}; });
 }
 

@@ -2,6 +2,7 @@
 // Finding the array block that holds a cell without walking every block:
 // workbooks with tens of thousands of array formulas are ordinary.
 
+#include "model/range_index.h"
 #include "model/sheet.h"
 
 #include <cstdint>
@@ -17,15 +18,10 @@ public:
 
   /// The position in the list of the block holding the cell (the first one
   /// when blocks overlap), or -1.
-  int find(int row, int column) const;
+  int find(int row, int column) const { return m_ranges.find(row, column); }
 
 private:
-  void collect(size_t node, size_t from, size_t to, size_t limit, int row, int column,
-               int& best) const;
-
-  const std::vector<ArrayFormulaRecord>& m_blocks;
-  std::vector<std::uint32_t> m_byFirstRow; // block positions ordered by first row
-  std::vector<std::uint16_t> m_lastRow;    // tree over that order: largest last row below
+  RangeIndex m_ranges;
 };
 
 /// Keeps a sheet's array blocks apart: a block that shares a cell with one

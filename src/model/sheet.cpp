@@ -224,10 +224,14 @@ int recordRowPx(const Sheet& s, const RowRecord& r, const PixelScale& scale) {
 
 int column_offset_px(const Sheet& sheet, int column, int fraction, const PixelScale& scale) {
   column = std::clamp(column, 0, kColumnCount);
-  const int defaultPx = platform::mulDiv(scale.standardCharWidthPx, sheet.defaultColumnWidth, 256);
-  long long px = linesBefore(sheet.columns, column, defaultPx, [&](const ColumnRecord& c) {
-    return recordColumnPx(sheet, c, scale);
-  });
+  long long px = 0;
+  if (const LineIndex* index = sheet.columns.index()) {
+    px = index->offset(column, sheet.defaultColumnWidth, scale.standardCharWidthPx, 256);
+  } else {
+    const int defaultPx = platform::mulDiv(scale.standardCharWidthPx, sheet.defaultColumnWidth, 256);
+    px = linesBefore(sheet.columns.items(), column, defaultPx,
+                     [&](const ColumnRecord& c) { return recordColumnPx(sheet, c, scale); });
+  }
   if (fraction > 0 && column <= kMaxColumn)
     px += static_cast<long long>(column_px(sheet, static_cast<std::uint8_t>(column), scale)) *
           fraction / 1024;
@@ -236,13 +240,34 @@ int column_offset_px(const Sheet& sheet, int column, int fraction, const PixelSc
 
 int row_offset_px(const Sheet& sheet, int row, int fraction, const PixelScale& scale) {
   row = std::clamp(row, 0, kRowCount);
-  const int defaultPx = platform::mulDiv(sheet.defaultRowHeight, scale.logicalPixelsPerInch, 1440);
-  long long px = linesBefore(sheet.rows, row, defaultPx,
-                             [&](const RowRecord& r) { return recordRowPx(sheet, r, scale); });
+  long long px = 0;
+  if (const LineIndex* index = sheet.rows.index()) {
+    px = index->offset(row, sheet.defaultRowHeight, scale.logicalPixelsPerInch, 1440);
+  } else {
+    const int defaultPx = platform::mulDiv(sheet.defaultRowHeight, scale.logicalPixelsPerInch, 1440);
+    px = linesBefore(sheet.rows.items(), row, defaultPx,
+                     [&](const RowRecord& r) { return recordRowPx(sheet, r, scale); });
+  }
   if (fraction > 0 && row <= kMaxRow)
     px += static_cast<long long>(row_px(sheet, static_cast<std::uint16_t>(row), scale)) *
           fraction / 256;
   return static_cast<int>(px);
+}
+
+int nextShownRow(const Sheet& sheet, int row) {
+  if (const LineIndex* index = sheet.rows.index())
+    return std::min(index->nextShown(row), kRowCount);
+  while (row < kRowCount && (row_record(sheet, static_cast<std::uint16_t>(row)).flags & kLineHidden))
+    ++row;
+  return row;
+}
+
+int nextShownColumn(const Sheet& sheet, int column) {
+  if (const LineIndex* index = sheet.columns.index())
+    return std::min(index->nextShown(column), kColumnCount);
+  while (column < kColumnCount && (column_record(sheet, static_cast<std::uint8_t>(column)).flags & kLineHidden))
+    ++column;
+  return column;
 }
 
 void setColumnWidthChars(Sheet& sheet, std::uint8_t first, std::uint8_t last, double characters) {
@@ -282,6 +307,8 @@ void setRowHeightPoints(Sheet& sheet, std::uint16_t first, std::uint16_t last, d
 // ---- merged ranges, hyperlinks ----
 
 int merged_range_at(const Sheet& sheet, std::uint16_t row, std::uint8_t column) {
+  if (const RangeIndex* index = sheet.mergedRanges.index())
+    return index->find(row, column);
   for (size_t i = 0; i < sheet.mergedRanges.size(); ++i)
     if (sheet.mergedRanges[i].contains(row, column))
       return static_cast<int>(i);

@@ -4,6 +4,9 @@
 
 #include "model/cell_store.h"
 #include "model/drawing_objects.h"
+#include "model/indexed_list.h"
+#include "model/line_index.h"
+#include "model/range_index.h"
 #include "model/sheet_rules.h"
 
 #include <array>
@@ -123,8 +126,8 @@ struct Sheet {
   std::uint16_t defaultRowHeight = kDefaultRowHeight;
 
   CellTable cells;
-  std::vector<ColumnRecord> columns; // sorted by column
-  std::vector<RowRecord> rows;       // sorted by row
+  IndexedList<ColumnRecord, LineIndex> columns; // sorted by column
+  IndexedList<RowRecord, LineIndex> rows;       // sorted by row
 
   std::uint16_t frozenRow = 0, scrollPaneRow = 0, topRow = 0, bottomRow = 0;
   std::uint8_t frozenColumn = 0, scrollPaneColumn = 0, leftColumn = 0, rightColumn = 0;
@@ -136,7 +139,7 @@ struct Sheet {
   AutoFilterState autoFilter;
   std::vector<ValidationRule> validations;
   ValidationBox validationBox;
-  std::vector<CellRange> mergedRanges;
+  IndexedList<CellRange, RangeIndex> mergedRanges;
   std::vector<Hyperlink> hyperlinks;
   PageSetup pageSetup;
   std::vector<ConditionalFormat> conditionalFormats;
@@ -197,6 +200,11 @@ int row_px(const Sheet& sheet, std::uint16_t row, const PixelScale& scale);
 /// up to 256 and 65536 are accepted so that the far edge can be measured.
 int column_offset_px(const Sheet& sheet, int column, int fraction, const PixelScale& scale);
 int row_offset_px(const Sheet& sheet, int row, int fraction, const PixelScale& scale);
+
+/// The first row (column) at or after the one given that is not hidden;
+/// the row (column) count when all from there on are.
+int nextShownRow(const Sheet& sheet, int row);
+int nextShownColumn(const Sheet& sheet, int column);
 
 /// Explicit widths in characters (0-255; 0 hides) and heights in points
 /// (0-409; 0 hides) for a run of columns or rows. Heights for all 65,536 rows

@@ -273,7 +273,7 @@ bool saveRecords(const Workbook& book, int sheetIndex, const Records& records, R
 bool save_row_records(const Workbook& book, int sheetIndex, const CellRange& range) {
   if (!validSheet(book, sheetIndex))
     return false;
-  return saveRecords(book, sheetIndex, book.sheet(sheetIndex).rows, &UndoEntry::rows, range, [&](const RowRecord& r) {
+  return saveRecords(book, sheetIndex, book.sheet(sheetIndex).rows.items(), &UndoEntry::rows, range, [&](const RowRecord& r) {
     return r.row >= range.firstRow && r.row <= range.lastRow;
   });
 }
@@ -281,7 +281,7 @@ bool save_row_records(const Workbook& book, int sheetIndex, const CellRange& ran
 bool save_column_records(const Workbook& book, int sheetIndex, const CellRange& range) {
   if (!validSheet(book, sheetIndex))
     return false;
-  return saveRecords(book, sheetIndex, book.sheet(sheetIndex).columns, &UndoEntry::columns, range,
+  return saveRecords(book, sheetIndex, book.sheet(sheetIndex).columns.items(), &UndoEntry::columns, range,
                      [&](const ColumnRecord& c) {
                        return c.column >= range.firstColumn && c.column <= range.lastColumn;
                      });

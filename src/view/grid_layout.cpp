@@ -138,7 +138,8 @@ GridLayout relayout(const model::Workbook& book, int sheetIndex, const LayoutInp
   const int rowRoom = std::max(0, g.grid.bottom - cellsTop);
   int y = 0;
   int lastRow = g.topRow;
-  for (int r = panes.frozenFirstRow; r < panes.frozenEndRow; ++r) {
+  for (int r = model::nextShownRow(sheet, panes.frozenFirstRow); r < panes.frozenEndRow;
+       r = model::nextShownRow(sheet, r + 1)) {
     const int h = model::row_px(sheet, static_cast<std::uint16_t>(r), g.scale);
     if (h > 0)
       ++g.frozenRowCount;
@@ -146,6 +147,12 @@ GridLayout relayout(const model::Workbook& book, int sheetIndex, const LayoutInp
   }
   g.frozenHeight = std::min(y, rowRoom);
   for (int r = g.topRow; r <= model::kMaxRow && y < rowRoom; ++r) {
+    // A run of hidden rows is passed whole.
+    const int shown = model::nextShownRow(sheet, r);
+    if (shown != r) {
+      lastRow = r = shown - 1;
+      continue;
+    }
     y += model::row_px(sheet, static_cast<std::uint16_t>(r), g.scale);
     lastRow = r;
   }
@@ -158,7 +165,8 @@ GridLayout relayout(const model::Workbook& book, int sheetIndex, const LayoutInp
   const int columnRoom = g.cells.width();
   int x = 0;
   int lastColumn = g.leftColumn;
-  for (int col = panes.frozenFirstColumn; col < panes.frozenEndColumn; ++col) {
+  for (int col = model::nextShownColumn(sheet, panes.frozenFirstColumn); col < panes.frozenEndColumn;
+       col = model::nextShownColumn(sheet, col + 1)) {
     const int w = model::column_px(sheet, static_cast<std::uint8_t>(col), g.scale);
     if (w > 0)
       ++g.frozenColumnCount;
@@ -166,6 +174,11 @@ GridLayout relayout(const model::Workbook& book, int sheetIndex, const LayoutInp
   }
   g.frozenWidth = std::min(x, columnRoom);
   for (int col = g.leftColumn; col <= model::kMaxColumn && x < columnRoom; ++col) {
+    const int shown = model::nextShownColumn(sheet, col);
+    if (shown != col) {
+      lastColumn = col = shown - 1;
+      continue;
+    }
     x += model::column_px(sheet, static_cast<std::uint8_t>(col), g.scale);
     lastColumn = col;
   }
@@ -220,12 +233,27 @@ Axis rowAxis(const model::Sheet& sheet, const GridLayout& g) {
   return a;
 }
 
-template <class SizeOf>
-int lineAt(const AxisPane& pane, int at, SizeOf sizeOf, int& sizingLine) {
+// One axis of a sheet at the layout's scale: a line's pixels, and the
+// first line at or after one that is not hidden (runs of hidden lines are
+// passed in one step).
+struct Measure {
+  const model::Sheet& sheet;
+  const model::PixelScale& scale;
+  bool rows;
+  int size(int line) const {
+    return rows ? model::row_px(sheet, static_cast<std::uint16_t>(line), scale)
+                : model::column_px(sheet, static_cast<std::uint8_t>(line), scale);
+  }
+  int nextShown(int line) const {
+    return rows ? model::nextShownRow(sheet, line) : model::nextShownColumn(sheet, line);
+  }
+};
+
+int lineAt(const AxisPane& pane, int at, const Measure& m, int& sizingLine) {
   int pos = pane.origin;
   int last = pane.first;
-  for (int i = pane.first; i < pane.end; ++i) {
-    const int size = sizeOf(i);
+  for (int i = m.nextShown(pane.first); i < pane.end; i = m.nextShown(i + 1)) {
+    const int size = m.size(i);
     if (size == 0)
       continue;
     if (std::abs(at - (pos + size)) <= kSizingTolerance)
@@ -240,24 +268,22 @@ int lineAt(const AxisPane& pane, int at, SizeOf sizeOf, int& sizingLine) {
   return last;
 }
 
-template <class SizeOf>
-int lineOf(const Axis& axis, int at, SizeOf sizeOf, int& sizingLine) {
+int lineOf(const Axis& axis, int at, const Measure& m, int& sizingLine) {
   const bool inFrozen = axis.frozen.end > axis.frozen.first && at < axis.frozen.limit;
-  return lineAt(inFrozen ? axis.frozen : axis.scrolling, at, sizeOf, sizingLine);
+  return lineAt(inFrozen ? axis.frozen : axis.scrolling, at, m, sizingLine);
 }
 
-template <class SizeOf>
-bool lineSpan(const Axis& axis, int line, SizeOf sizeOf, int& from, int& to) {
+bool lineSpan(const Axis& axis, int line, const Measure& m, int& from, int& to) {
   for (const AxisPane* pane : {&axis.frozen, &axis.scrolling}) {
     if (line < pane->first || line >= pane->end)
       continue;
     int pos = pane->origin;
-    for (int i = pane->first; i < line && pos < pane->limit; ++i)
-      pos += sizeOf(i);
+    for (int i = m.nextShown(pane->first); i < line && pos < pane->limit; i = m.nextShown(i + 1))
+      pos += m.size(i);
     if (pos >= pane->limit)
       return false;
     from = pos;
-    to = std::min(pos + sizeOf(line), pane->limit);
+    to = std::min(pos + m.size(line), pane->limit);
     return to > from;
   }
   return false;
@@ -376,8 +402,8 @@ HitTest hitTest(const model::Workbook& book, const GridLayout& g, platform::Poin
   if (g.sheet < 0 || !g.hasGrid || !g.grid.contains(p))
     return h;
   const model::Sheet& sheet = book.sheet(g.sheet);
-  const auto width = [&](int c) { return model::column_px(sheet, static_cast<std::uint8_t>(c), g.scale); };
-  const auto height = [&](int r) { return model::row_px(sheet, static_cast<std::uint16_t>(r), g.scale); };
+  const Measure width{sheet, g.scale, false};
+  const Measure height{sheet, g.scale, true};
   const bool inHeaderBand = p.y < g.cells.top;
   const bool inRowHeaders = p.x < g.cells.left;
   int columnSizing = -1, rowSizing = -1;
@@ -404,25 +430,21 @@ HitTest hitTest(const model::Workbook& book, const GridLayout& g, platform::Poin
 bool columnSpan(const model::Sheet& sheet, const GridLayout& g, int column, int& left, int& right) {
   if (g.sheet < 0 || !g.hasGrid)
     return false;
-  const auto width = [&](int c) { return model::column_px(sheet, static_cast<std::uint8_t>(c), g.scale); };
-  return lineSpan(columnAxis(sheet, g), column, width, left, right);
+  return lineSpan(columnAxis(sheet, g), column, Measure{sheet, g.scale, false}, left, right);
 }
 
 bool rowSpan(const model::Sheet& sheet, const GridLayout& g, int row, int& top, int& bottom) {
   if (g.sheet < 0 || !g.hasGrid)
     return false;
-  const auto height = [&](int r) { return model::row_px(sheet, static_cast<std::uint16_t>(r), g.scale); };
-  return lineSpan(rowAxis(sheet, g), row, height, top, bottom);
+  return lineSpan(rowAxis(sheet, g), row, Measure{sheet, g.scale, true}, top, bottom);
 }
 
 platform::Rect cellRect(const model::Sheet& sheet, const GridLayout& g, int row, int column) {
   if (g.sheet < 0 || !g.hasGrid)
     return {};
-  const auto width = [&](int c) { return model::column_px(sheet, static_cast<std::uint8_t>(c), g.scale); };
-  const auto height = [&](int r) { return model::row_px(sheet, static_cast<std::uint16_t>(r), g.scale); };
   Rect r;
-  if (!lineSpan(columnAxis(sheet, g), column, width, r.left, r.right) ||
-      !lineSpan(rowAxis(sheet, g), row, height, r.top, r.bottom))
+  if (!lineSpan(columnAxis(sheet, g), column, Measure{sheet, g.scale, false}, r.left, r.right) ||
+      !lineSpan(rowAxis(sheet, g), row, Measure{sheet, g.scale, true}, r.top, r.bottom))
     return {};
   return r;
 }

@@ -170,7 +170,9 @@ void applyConditionFont(const model::FormatCondition& c, platform::FontSpec& fon
 std::vector<Line> visibleColumns(const model::Sheet& sheet, const GridLayout& g, int first, int end,
                                  int x, int right) {
   std::vector<Line> out;
-  for (int c = first; c < end && c <= model::kMaxColumn && x < right; ++c) {
+  // Runs of hidden columns are passed in one step.
+  for (int c = model::nextShownColumn(sheet, first); c < end && c <= model::kMaxColumn && x < right;
+       c = model::nextShownColumn(sheet, c + 1)) {
     const int w = model::column_px(sheet, static_cast<std::uint8_t>(c), g.scale);
     if (w > 0)
       out.push_back({c, x, w});
@@ -182,7 +184,8 @@ std::vector<Line> visibleColumns(const model::Sheet& sheet, const GridLayout& g,
 std::vector<Line> visibleRows(const model::Sheet& sheet, const GridLayout& g, int first, int end,
                               int y, int bottom) {
   std::vector<Line> out;
-  for (int r = first; r < end && r <= model::kMaxRow && y < bottom; ++r) {
+  for (int r = model::nextShownRow(sheet, first); r < end && r <= model::kMaxRow && y < bottom;
+       r = model::nextShownRow(sheet, r + 1)) {
     const int h = model::row_px(sheet, static_cast<std::uint16_t>(r), g.scale);
     if (h > 0)
       out.push_back({r, y, h});
@@ -249,7 +252,7 @@ private:
 
   Canvas& m_canvas;
   model::Workbook& m_book;
-  model::Sheet& m_sheet;
+  const model::Sheet& m_sheet; // read only: a changing access would mark its indexes stale
   const GridLayout& m_g;
   Rect m_invalid;
   const PaintOverlays& m_overlays;
