@@ -131,6 +131,36 @@ TEST_F(CommandSeamsTest, WhenRecordingFailsTheCommandDoesNotRun) {
   EXPECT_EQ(book().modified, 0);
 }
 
+// An array entry records before it touches the array records: when the
+// recording fails, the array it would replace is still there, whole.
+TEST_F(CommandSeamsTest, ARefusedRecordingLeavesTheArraysAsTheyWere) {
+  select(1, 1, 2, 2, 1, 1); // B2:C3
+  type(u"=1");
+  key(VK_RETURN, platform::kModControl | platform::kModShift);
+  ASSERT_EQ(sheet().arrayFormulas.size(), 1u);
+  model::undoList().clear();
+
+  select(0, 0, 3, 3, 0, 0); // A1:D4 holds the array whole
+  type(u"=2");
+  testalloc::failNextAllocationOf(sizeof(model::UndoEntry));
+  key(VK_RETURN, platform::kModControl | platform::kModShift);
+  EXPECT_FALSE(testalloc::armed());
+  ASSERT_EQ(sheet().arrayFormulas.size(), 1u);
+  EXPECT_EQ(sheet().arrayFormulas[0].range, range(1, 1, 2, 2));
+  EXPECT_EQ(input(1, 1), u"=1");
+  EXPECT_EQ(input(2, 2), u"=1");
+  EXPECT_EQ(input(0, 0), u"");
+  EXPECT_TRUE(model::undoList().empty());
+  EXPECT_NE(app.editMode, EditMode::None);
+
+  // With memory the same entry replaces it.
+  key(VK_RETURN, platform::kModControl | platform::kModShift);
+  ASSERT_EQ(sheet().arrayFormulas.size(), 1u);
+  EXPECT_EQ(sheet().arrayFormulas[0].range, range(0, 0, 3, 3));
+  EXPECT_EQ(input(3, 3), u"=2");
+  EXPECT_EQ(newest().action, model::kUndoInput);
+}
+
 // Two objects: a box over B2:C4 (x 80-192, y 34-85) and a comment on E5.
 class ObjectsTest : public AppTest {
 protected:

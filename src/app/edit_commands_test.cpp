@@ -43,6 +43,25 @@ TEST_F(EditCommandsTest, CopyPasteWithShiftedReferencesThenUndo) {
   EXPECT_FALSE(tool_button_enabled(app, kCmdUndo));
 }
 
+// Delete records a clear, named so on the Edit menu, and Undo brings the
+// cells back with their formulas.
+TEST_F(EditCommandsTest, DeleteIsUndoneAsAClear) {
+  set(0, 0, u"12");
+  set(1, 0, u"=A1*2");
+  set(1, 1, u"text");
+  select(0, 0, 1, 1, 0, 0);
+  key(VK_DELETE);
+  EXPECT_EQ(input(0, 0), u"");
+  EXPECT_EQ(input(1, 0), u"");
+  EXPECT_EQ(input(1, 1), u"");
+  EXPECT_EQ(update_menu(app).items.at(130).text, u"撤消 清除\tCtrl+Z");
+  command(kCmdUndo);
+  EXPECT_EQ(input(0, 0), u"12");
+  EXPECT_EQ(input(1, 0), u"=A1*2");
+  EXPECT_EQ(input(1, 1), u"text");
+  EXPECT_EQ(update_menu(app).items.at(130).text, u"撤消");
+}
+
 TEST_F(EditCommandsTest, CutAndPasteMovesTheCellsAndUndoTakesBothBack) {
   set(0, 0, u"moving");
   click(cellCentre(0, 0));
