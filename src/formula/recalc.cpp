@@ -1,5 +1,6 @@
 #include "formula/recalc.h"
 
+#include "formula/array_block_lookup.h"
 #include "formula/core_functions.h"
 #include "formula/engine_state.h"
 #include "formula/function_table.h"
@@ -8,6 +9,7 @@
 #include "formula/skipper.h"
 #include "formula/text_value.h"
 #include "formula/value_ops.h"
+#include "model/array_blocks.h"
 #include "model/services.h"
 #include "platform/locale_strings.h"
 #include "platform/memory.h"
@@ -17,6 +19,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -316,10 +319,7 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
 namespace {
 
 bool inArrayBlock(const Workbook& book, int sheet, const CellRecord& cell) {
-  for (const model::ArrayFormulaRecord& a : book.sheet(sheet).arrayFormulas)
-    if (a.range.contains(cell.row, cell.column))
-      return true;
-  return false;
+  return arrayBlockAt(book, sheet, cell.row, cell.column) != nullptr;
 }
 
 // ---- deferred computation of deep chains ----
@@ -528,6 +528,57 @@ void runStack(Workbook& book, std::vector<Frame>& stack, bool macroRunning) {
 
 } // namespace
 
+namespace {
+
+struct SheetArrayIndex {
+  const model::ArrayFormulaRecord* blocks = nullptr; // the list indexed, to see it is the same
+  size_t count = 0;
+  model::ArrayBlockIndex index;
+};
+
+struct ArrayBlockIndexes {
+  int scopes = 0;
+  std::unordered_map<const model::Sheet*, std::unique_ptr<SheetArrayIndex>> bySheet;
+};
+thread_local ArrayBlockIndexes t_arrayIndexes;
+
+} // namespace
+
+ArrayBlockScope::ArrayBlockScope() { ++t_arrayIndexes.scopes; }
+
+ArrayBlockScope::~ArrayBlockScope() {
+  if (--t_arrayIndexes.scopes == 0)
+    t_arrayIndexes.bySheet.clear();
+}
+
+const model::CellRange* arrayBlockAt(const Workbook& book, int sheet, int row, int column) {
+  if (sheet < 0 || sheet >= book.sheetCount())
+    return nullptr;
+  const model::Sheet& s = book.sheet(sheet);
+  const std::vector<model::ArrayFormulaRecord>& blocks = s.arrayFormulas;
+  if (blocks.empty())
+    return nullptr;
+  if (t_arrayIndexes.scopes > 0) {
+    const model::ArrayBlockIndex* index = nullptr;
+    const bool built = platform::withAllocationQuiet([&] {
+      std::unique_ptr<SheetArrayIndex>& entry = t_arrayIndexes.bySheet[&s];
+      if (!entry || entry->blocks != blocks.data() || entry->count != blocks.size())
+        entry = std::make_unique<SheetArrayIndex>(
+            SheetArrayIndex{blocks.data(), blocks.size(), model::ArrayBlockIndex(blocks)});
+      index = &entry->index;
+    });
+    if (built) {
+      const int found = index->find(row, column);
+      return found < 0 ? nullptr : &blocks[static_cast<size_t>(found)].range;
+    }
+    t_arrayIndexes.bySheet.erase(&s); // no room for an index: the walk below answers
+  }
+  for (const model::ArrayFormulaRecord& a : blocks)
+    if (a.range.contains(row, column))
+      return &a.range;
+  return nullptr;
+}
+
 void noteCircularReference(Workbook& book) {
   if (!t_deferral.active)
     book.circular = 1;
@@ -554,6 +605,7 @@ void computeCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning)
   // Each nesting level reuses a stack of its own; the deque keeps the
   // stacks of the levels below in place while it grows.
   static thread_local std::deque<std::vector<Frame>> stacks;
+  const ArrayBlockScope arrayBlocks;
   struct LevelGuard {
     LevelGuard() { ++t_level; }
     ~LevelGuard() { --t_level; }
@@ -726,6 +778,7 @@ void refreshVolatile(Workbook& book, int sheet, bool includeInfo) {
 }
 
 void computeStaleFormulas(Workbook& book) {
+  const ArrayBlockScope arrayBlocks; // one index per sheet for the whole walk
   for (int i = 0; i < book.sheetCount(); ++i) {
     if (!book.sheet(i).hasGrid())
       continue;

@@ -1,6 +1,10 @@
 #include "formula/recalc.h"
 
+#include "formula/array_block_lookup.h"
 #include "formula/formula_test_util.h"
+
+#include <optional>
+#include <string>
 
 namespace formula {
 namespace {
@@ -236,6 +240,50 @@ TEST_F(RecalcTest, UnknownLaterFunctionKeepsTheFileValueUntilEdited) {
   set("C3", u"=_xlfn.NOSUCH(1)");
   EXPECT_EQ(show(value("A3")), show(value("C3")));
   EXPECT_NE(show(value("A3")), "6");
+}
+
+
+// Hundreds of array blocks: every cell of each takes its own element of its
+// block's result, whether the block is found through the index a
+// computation builds or by walking the list outside one.
+TEST_F(RecalcTest, ArrayBlocksGiveEachCellItsOwnElement) {
+  constexpr int kBlocks = 300;
+  for (int r = 1; r <= 2 * kBlocks; ++r)
+    set("A" + std::to_string(r), std::u16string(1, static_cast<char16_t>(u'0' + r % 10)));
+  for (int k = 0; k < kBlocks; ++k) {
+    const int top = 2 * k + 1;
+    book->sheet(0).arrayFormulas.push_back({model::CellRange{static_cast<std::uint16_t>(top - 1), 1,
+                                                             static_cast<std::uint16_t>(top), 1},
+                                            u""});
+    const std::string text = "=A" + std::to_string(top) + ":A" + std::to_string(top + 1) + "*10";
+    const std::u16string formula(text.begin(), text.end());
+    set("B" + std::to_string(top), formula);
+    set("B" + std::to_string(top + 1), formula);
+  }
+  computeStaleFormulas(*book);
+  for (int r = 1; r <= 2 * kBlocks; ++r)
+    ASSERT_EQ(show(value("B" + std::to_string(r))), std::to_string(r % 10 * 10)) << "B" << r;
+
+  // Row 402 (index 401) lies in the block of rows 401-402; column C in none.
+  for (bool scoped : {false, true}) {
+    SCOPED_TRACE(scoped);
+    std::optional<ArrayBlockScope> scope;
+    if (scoped)
+      scope.emplace();
+    const model::CellRange* block = arrayBlockAt(*book, 0, 401, 1);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(*block, (model::CellRange{400, 1, 401, 1}));
+    EXPECT_EQ(arrayBlockAt(*book, 0, 401, 2), nullptr);
+    EXPECT_EQ(arrayBlockAt(*book, 0, 2 * kBlocks, 1), nullptr);
+    EXPECT_EQ(arrayBlockAt(*book, 5, 0, 1), nullptr); // no such sheet
+  }
+  // A scope left open while the list changes sees the change.
+  ArrayBlockScope scope;
+  EXPECT_EQ(arrayBlockAt(*book, 0, 0, 2), nullptr);
+  book->sheet(0).arrayFormulas.push_back({model::CellRange{0, 2, 1, 2}, u""});
+  const model::CellRange* added = arrayBlockAt(*book, 0, 1, 2);
+  ASSERT_NE(added, nullptr);
+  EXPECT_EQ(*added, (model::CellRange{0, 2, 1, 2}));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "formula/value_ops.h"
 
+#include "formula/array_block_lookup.h"
 #include "formula/recalc.h"
 #include "formula/text_value.h"
 #include "model/workbook.h"
@@ -183,12 +184,10 @@ CellValue arrayToSingle(const CellValue& v, const EvalContext& ctx) {
     return v;
   if (v.arrayRows() == 0 || v.arrayColumns() == 0)
     return CellValue::error(ErrorCode::NA);
-  if (ctx.book && ctx.sheet >= 0 && ctx.sheet < ctx.book->sheetCount()) {
-    for (const model::ArrayFormulaRecord& a : ctx.book->sheet(ctx.sheet).arrayFormulas) {
-      if (!a.range.contains(ctx.row, ctx.column))
-        continue;
-      int i = ctx.row - a.range.firstRow;
-      int j = ctx.column - a.range.firstColumn;
+  if (ctx.book) {
+    if (const CellRange* block = arrayBlockAt(*ctx.book, ctx.sheet, ctx.row, ctx.column)) {
+      int i = ctx.row - block->firstRow;
+      int j = ctx.column - block->firstColumn;
       if (v.arrayRows() == 1)
         i = 0;
       if (v.arrayColumns() == 1)

@@ -136,6 +136,7 @@ private:
   void bytes(const std::vector<std::uint8_t> &b) {
     m_body.insert(m_body.end(), b.begin(), b.end());
   }
+  void bytes(std::span<const std::uint8_t> b) { m_body.insert(m_body.end(), b.begin(), b.end()); }
 
   std::string narrow(std::u16string_view text) const {
     std::string out;
@@ -242,13 +243,19 @@ private:
   void rangeList(const std::vector<model::CellRange> &ranges, size_t first, size_t count);
 
   TokenArray compile(std::u16string_view text, int sheet, const WriteOptions &options) const {
+    TokenArray out;
+    compileInto(text, sheet, options, out);
+    return out;
+  }
+  /// Compiles into `out`, whose buffers are reused.
+  void compileInto(std::u16string_view text, int sheet, const WriteOptions &options,
+                   TokenArray &out) const {
     TokenContext ctx;
     ctx.book = &m_book;
     ctx.version = m_b8 ? 8 : 7;
     ctx.fileKind = 2;
     ctx.sheet = sheet;
     ctx.writeLinks = &m_writeLinks;
-    TokenArray out;
     if (!formulaTextToTokens(text, ctx, options, out)) {
       // More tokens than a record's length fields can count: #REF! stands
       // for the formula, and the user is told.
@@ -256,7 +263,6 @@ private:
       out.tokens = {ptgErr, codeOfErrorIndex(static_cast<int>(model::ErrorCode::Ref))};
       noteCut(true);
     }
-    return out;
   }
   void noteCut(bool cut) const { m_textCut = m_textCut || cut; }
   std::uint16_t fileFontIndex(std::uint16_t font) const {
@@ -290,9 +296,24 @@ private:
   }
 
   void collectLinks();
+  /// Compiled tokens kept in the writer's pool, by offset and lengths.
+  struct PooledTokens {
+    size_t at = 0;
+    std::uint32_t tokens = 0, extra = 0;
+  };
+  struct TokenView {
+    std::span<const std::uint8_t> tokens, extra;
+  };
+  PooledTokens pool(const TokenArray &t);
+  TokenView viewOf(const PooledTokens &p) const {
+    const std::uint8_t *at = m_tokenPool.data() + p.at;
+    return {{at, p.tokens}, {at + p.tokens, p.extra}};
+  }
   /// The tokens of a formula cell (the master-cell token for a cell of an
-  /// array block), compiled once in the pass that gathers links.
-  const TokenArray &cellTokens(int index, const model::CellRecord &c);
+  /// array block), compiled once in the pass that gathers links. The view
+  /// holds until the next call.
+  TokenView cellTokens(int index, const model::CellRecord &c);
+  PooledTokens compileCell(int index, const model::CellRecord &c);
   /// The array block holding a cell of sheet `index`, or -1.
   int arrayBlockOf(int index, const model::CellRecord &c);
   void undefinedNames();
@@ -306,8 +327,17 @@ private:
   mutable WriteLinks m_writeLinks;
   // A text or formula was cut to what the format holds; said once per save.
   mutable bool m_textCut = false;
-  std::unordered_map<const model::CellRecord *, TokenArray> m_cellTokens;
-  std::map<std::pair<int, size_t>, TokenArray> m_arrayTokens; // (sheet, block)
+  // Every cell formula's tokens in one pool: a workbook holds hundreds of
+  // thousands of formulas, and a map of small vectors cost more than
+  // compiling them. Cells are compiled in the order they are written, so
+  // the writing pass finds each at the next place; a cell met out of that
+  // order is found through a map made on first need.
+  std::vector<std::uint8_t> m_tokenPool;
+  std::vector<std::pair<const model::CellRecord *, PooledTokens>> m_cellTokens;
+  size_t m_nextCellTokens = 0;
+  std::unordered_map<const model::CellRecord *, size_t> m_cellTokensAt;
+  std::map<std::pair<int, size_t>, PooledTokens> m_arrayTokens; // (sheet, block)
+  TokenArray m_scratchTokens;
   int m_codePage = 1252;
   std::vector<std::uint8_t> m_out;
   std::vector<std::uint8_t> m_body;
@@ -334,6 +364,12 @@ void Writer::bof(std::uint16_t versionWord, std::uint16_t type) {
 }
 
 std::vector<std::uint8_t> Writer::run() {
+  // Room for the cell records at the outset: growing a stream of tens of
+  // megabytes by doubling copied it several times over.
+  size_t cells = 0;
+  for (int i = 0; i < m_book.sheetCount(); ++i)
+    cells += m_book.sheet(i).cells.count();
+  m_out.reserve(std::min<size_t>(cells * 32 + (1u << 16), size_t{64} << 20));
   if (m_b8)
     collectLongTexts();
   collectLinks();
@@ -603,7 +639,7 @@ void Writer::collectLinks() {
       continue;
     s.cells.forEach([&](const model::CellRecord &c) {
       if (!c.input.isNull() && !c.input.view().empty() && planCell(i, c).kind == CellKind::Formula)
-        (void)cellTokens(i, c);
+        (void)compileCell(i, c);
     });
     WriteOptions relative;
     relative.relativeMode = true;
@@ -631,27 +667,57 @@ int Writer::arrayBlockOf(int index, const model::CellRecord &c) {
   return it->second.find(c.row, c.column);
 }
 
-const TokenArray &Writer::cellTokens(int index, const model::CellRecord &c) {
-  const auto found = m_cellTokens.find(&c);
-  if (found != m_cellTokens.end())
-    return found->second;
+Writer::PooledTokens Writer::pool(const TokenArray &t) {
+  PooledTokens p{m_tokenPool.size(), static_cast<std::uint32_t>(t.tokens.size()),
+                 static_cast<std::uint32_t>(t.extra.size())};
+  m_tokenPool.insert(m_tokenPool.end(), t.tokens.begin(), t.tokens.end());
+  m_tokenPool.insert(m_tokenPool.end(), t.extra.begin(), t.extra.end());
+  return p;
+}
+
+Writer::TokenView Writer::cellTokens(int index, const model::CellRecord &c) {
+  if (m_nextCellTokens < m_cellTokens.size() && m_cellTokens[m_nextCellTokens].first == &c)
+    return viewOf(m_cellTokens[m_nextCellTokens++].second);
+  if (!m_cellTokens.empty() && m_cellTokensAt.empty()) {
+    m_cellTokensAt.reserve(m_cellTokens.size());
+    for (size_t i = 0; i < m_cellTokens.size(); ++i)
+      m_cellTokensAt.emplace(m_cellTokens[i].first, i);
+  }
+  if (const auto found = m_cellTokensAt.find(&c); found != m_cellTokensAt.end()) {
+    m_nextCellTokens = found->second + 1;
+    return viewOf(m_cellTokens[found->second].second);
+  }
+  return viewOf(compileCell(index, c));
+}
+
+Writer::PooledTokens Writer::compileCell(int index, const model::CellRecord &c) {
   const model::Sheet &s = m_book.sheet(index);
   const std::u16string_view input = arrayFormulaText(c.input.view());
+  PooledTokens p;
   if (const int held = arrayBlockOf(index, c); held >= 0) {
     const auto a = static_cast<size_t>(held);
     const model::ArrayFormulaRecord &block = s.arrayFormulas[a];
     // A cell of an array block stands for the block's formula, which is
     // compiled from the first of its cells that is written.
     const auto key = std::make_pair(index, a);
-    if (m_arrayTokens.find(key) == m_arrayTokens.end()) {
+    auto it = m_arrayTokens.find(key);
+    if (it == m_arrayTokens.end()) {
       WriteOptions options;
       options.arrayContext = true;
-      m_arrayTokens[key] =
-          compile(block.text.empty() ? input : arrayFormulaText(block.text), index, options);
+      it = m_arrayTokens
+               .emplace(key, pool(compile(block.text.empty() ? input : arrayFormulaText(block.text),
+                                          index, options)))
+               .first;
     }
-    return m_cellTokens[&c] = m_arrayTokens[key];
+    p = it->second;
+  } else {
+    compileInto(input, index, WriteOptions{}, m_scratchTokens);
+    p = pool(m_scratchTokens);
   }
-  return m_cellTokens[&c] = compile(input, index, WriteOptions{});
+  if (!m_cellTokensAt.empty())
+    m_cellTokensAt.emplace(&c, m_cellTokens.size());
+  m_cellTokens.emplace_back(&c, p);
+  return p;
 }
 
 // Names that formulas use but nothing defines: hidden, and #NAME? as their
@@ -1499,6 +1565,8 @@ CellPlan Writer::planCell(int index, const model::CellRecord &c) const {
     kind = formula::TextClass::Text;
   else if (input.empty())
     kind = formula::TextClass::Text; // a string value without any text
+  else if (c.isFormula && input[0] == u'=')
+    kind = formula::TextClass::Formula; // the scan of its text found a formula
   else {
     formula::TextOptions options;
     options.date1904 = m_book.date1904 != 0;
@@ -1680,7 +1748,7 @@ void Writer::formulaRecord(int index, const CellPlan &p) {
     emit(rtFORMULA);
     if (!m_arrayWritten[static_cast<size_t>(block)]) {
       m_arrayWritten[static_cast<size_t>(block)] = true;
-      const TokenArray &t = cellTokens(index, c);
+      const TokenView t = cellTokens(index, c);
       u16(a.range.firstRow);
       u16(a.range.lastRow);
       u8(a.range.firstColumn);
@@ -1692,7 +1760,7 @@ void Writer::formulaRecord(int index, const CellPlan &p) {
       emit(rtARRAY);
     }
   } else {
-    const TokenArray &t = cellTokens(index, c);
+    const TokenView t = cellTokens(index, c);
     // The volatile mark is left out where it would not fit the length
     // field: readers find CELL in the tokens anyway.
     const bool cellAttribute =
