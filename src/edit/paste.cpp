@@ -272,9 +272,9 @@ void emptyRangeContents(Sheet& sheet, const CellRange& range, std::vector<std::u
   cutOutOfConditionalFormats(sheet, range);
 }
 
-void cutOutOfValidations(Sheet& sheet, const CellRange& range) { cutOutOfRules(sheet.validations, range); }
+void cutOutOfValidations(Sheet& sheet, const CellRange& range) { cutOutOfRules(sheet.validations.edit(), range); }
 void cutOutOfConditionalFormats(Sheet& sheet, const CellRange& range) {
-  cutOutOfRules(sheet.conditionalFormats, range);
+  cutOutOfRules(sheet.conditionalFormats.edit(), range);
 }
 
 std::u16string operateTexts(std::u16string_view d, std::u16string_view c, int operation) {
@@ -507,9 +507,9 @@ bool paste_snapshot(Workbook& book, int sheetIndex, const SavedRange& clip, cons
           }
         };
         if (carriesValidation(part))
-          carryRules(clip.validations, sheet.validations);
+          carryRules(clip.validations, sheet.validations.edit());
         if (carriesConditionalFormats(part))
-          carryRules(clip.conditionalFormats, sheet.conditionalFormats);
+          carryRules(clip.conditionalFormats, sheet.conditionalFormats.edit());
       }
   });
   // Whatever was stored before memory ran out is brought up to date too.
@@ -544,8 +544,8 @@ bool put_back_range(Workbook& book, int sheetIndex, const SavedRange& saved) {
     sheet.arrayFormulas.insert(sheet.arrayFormulas.end(), saved.arrayFormulas.begin(), saved.arrayFormulas.end());
     sheet.mergedRanges.insert(sheet.mergedRanges.end(), saved.mergedRanges.begin(), saved.mergedRanges.end());
     sheet.hyperlinks.insert(sheet.hyperlinks.end(), saved.hyperlinks.begin(), saved.hyperlinks.end());
-    putBackRules(sheet.validations, saved.validations, range);
-    putBackRules(sheet.conditionalFormats, saved.conditionalFormats, range);
+    putBackRules(sheet.validations.edit(), saved.validations, range);
+    putBackRules(sheet.conditionalFormats.edit(), saved.conditionalFormats, range);
     sheet.objects.insert(sheet.objects.end(), saved.comments.begin(), saved.comments.end());
     if (range.firstRow == 0 && range.lastRow == model::kMaxRow) {
       std::erase_if(sheet.columns.edit(), [&](const model::ColumnRecord& c) {

@@ -390,10 +390,10 @@ void moveRecords(Edit& e, Sheet& sheet) {
   });
   for (model::ValidationRule& v : sheet.validations)
     moveRuleRanges(e, v.ranges);
-  std::erase_if(sheet.validations, [](const model::ValidationRule& v) { return v.ranges.empty(); });
+  std::erase_if(sheet.validations.edit(), [](const model::ValidationRule& v) { return v.ranges.empty(); });
   for (model::ConditionalFormat& f : sheet.conditionalFormats)
     moveRuleRanges(e, f.ranges);
-  std::erase_if(sheet.conditionalFormats, [](const model::ConditionalFormat& f) { return f.ranges.empty(); });
+  std::erase_if(sheet.conditionalFormats.edit(), [](const model::ConditionalFormat& f) { return f.ranges.empty(); });
 
   if (sheet.flags & model::kSheetAutoFilter) {
     model::AutoFilterState& f = sheet.autoFilter;

@@ -24,6 +24,10 @@ EngineState::SheetChanges* changesOf(EngineState& state, int sheet) {
   return &state.changes[static_cast<size_t>(sheet)];
 }
 
+// Counted for every workbook, and never reset, so that a count seen once is
+// never seen again after a change, whatever happened to the engine's state.
+thread_local std::uint64_t t_valueChanges = 0;
+
 } // namespace
 
 std::uint64_t rangeStamp(model::Workbook& book, int sheet, const model::CellRange& area) {
@@ -94,8 +98,11 @@ void storeRangeCache(model::Workbook& book, const RangeCacheKey& key,
   state.cacheCost += e.cache->cost();
 }
 
+std::uint64_t valueChangeCount() { return t_valueChanges; }
+
 void noteCellChange(model::Workbook& book, int sheet, int row, int column) {
   EngineState& state = engineStateOf(book);
+  ++t_valueChanges;
   if (state.caches.empty())
     return; // nothing to keep valid; the counts only matter relative to a stamp
   EngineState::SheetChanges* c = changesOf(state, sheet);
@@ -111,6 +118,7 @@ void noteCellChange(model::Workbook& book, int sheet, int row, int column) {
 
 void noteSheetChange(model::Workbook& book, int sheet) {
   EngineState& state = engineStateOf(book);
+  ++t_valueChanges;
   if (EngineState::SheetChanges* c = changesOf(state, sheet))
     ++c->all;
 }

@@ -61,6 +61,10 @@ bool wantRangeCache(model::Workbook& book, const RangeCacheKey& key);
 void storeRangeCache(model::Workbook& book, const RangeCacheKey& key,
                      std::unique_ptr<RangeCache> cache, std::uint64_t stamp);
 
+/// Grows whenever a cell of any workbook may have changed (the notes below)
+/// and never goes back: what is derived from values holds while it stays.
+std::uint64_t valueChangeCount();
+
 // ---- called by recalculation ----
 
 /// A cell's value may have changed (or will, when it is next computed).

@@ -159,12 +159,15 @@ Outcome offsetReference(const Walk &w, const ParsedReference &ref, Area &area) {
           ref.last.rowAbsolute, ref.last.columnAbsolute};
   bool changed = false;
   bool invalid = false;
+  const bool wrap = w.mode == RewriteMode::Wrap;
   auto shift = [&](long long &v, bool absolute, long long offset, long long limit) {
     if (absolute || offset == 0)
       return;
     v += offset;
     changed = true;
-    if (v < 0 || v > limit)
+    if (wrap)
+      v = ((v % (limit + 1)) + (limit + 1)) % (limit + 1);
+    else if (v < 0 || v > limit)
       invalid = true;
   };
   shift(area.r1, area.r1Abs, w.rowOffset, model::kMaxRow);
@@ -343,6 +346,7 @@ bool rewriteInto(const Walk &w, std::u16string_view text, std::u16string &out) {
         break;
       case RewriteMode::Offset:
       case RewriteMode::Relative:
+      case RewriteMode::Wrap:
         outcome = offsetReference(w, ref, area);
         break;
       }
@@ -405,7 +409,8 @@ std::optional<std::u16string> rewriteFormula(RewriteMode mode, const model::Work
     const bool isFormula =
         text.size() > 1 && (text[0] == u'=' || text[0] == u'+' || text[0] == u'-');
     const bool knownMode = mode == RewriteMode::Move || mode == RewriteMode::Offset ||
-                           mode == RewriteMode::Relative || mode == RewriteMode::SecondPass;
+                           mode == RewriteMode::Relative || mode == RewriteMode::SecondPass ||
+                           mode == RewriteMode::Wrap;
     if (isFormula && knownMode) {
       const platform::LocaleStrings &locale = platform::localeStrings();
       const Walk walk{mode,

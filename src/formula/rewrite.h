@@ -20,6 +20,7 @@ enum class RewriteMode : int {
   Offset = 2,     // pasting or filling at an offset; leaving the sheet gives #REF!
   Relative = 3,   // moving relative parts by an offset without a range check
   SecondPass = 4, // the second pass of insert and delete; as Move
+  Wrap = 5,       // moving relative parts by an offset modulo the sheet's size
 };
 
 /// Modes 1 and 4 (moving a block). A structural edit is a move: inserting h
@@ -52,6 +53,11 @@ enum class RewriteMode : int {
 /// but never wraps: a part that would leave rows 1-65536 or columns A-IV turns
 /// the reference into #REF!, as in mode 2, rather than pointing at the far
 /// edge of the sheet or a clipped cell that was never meant.
+
+/// Mode 5 moves relative parts modulo 65,536 rows and 256 columns, never
+/// giving #REF!: formulas kept as seen from A1 (validation rules, conditional
+/// formats) are moved there and back, and must come back as they were.
+/// Area corners keep their order, so a wrapped area round-trips too.
 
 /// Rewrites the references of a formula text (one starting with "=", "+" or
 /// "-"; other texts come back unchanged). `sheet` is the sheet holding the

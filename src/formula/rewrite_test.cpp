@@ -218,6 +218,25 @@ TEST(Rewrite, RelativeModeNeverWraps) {
   }
 }
 
+// Rule formulas are kept as seen from A1: =B2>B1 typed from B2 is kept with
+// its second reference one row above A1, which must wrap, not turn to #REF!,
+// so that applying the rule at B2 gives the typed formula back.
+TEST(Rewrite, WrapModeShiftsModuloTheSheet) {
+  constexpr Row kRows[] = {
+      // clang-format off
+      {M::Wrap, u"=B2>B1",          kNone, -1,      -1,      u"=A1>A65536"},
+      {M::Wrap, u"=A1>A65536",      kNone,  1,       1,      u"=B2>B1"},
+      {M::Wrap, u"=A1",             kNone,  0,      -1,      u"=IV1"},
+      {M::Wrap, u"=IV65536",        kNone,  1,       1,      u"=A1"},
+      {M::Wrap, u"=$A$1+A$1+$A1",   kNone, -2,      -3,      u"=$A$1+IT$1+$A65535"},
+      {M::Wrap, u"=SUM(A1:B2)",     kNone, -1,       0,      u"=SUM(A65536:B1)"},
+      {M::Wrap, u"=A1",             kNone,  65536,   256,    u"=A1"},
+      {M::Wrap, u"=A1",             kNone,  INT_MIN, INT_MIN, u"=A1"},
+      // clang-format on
+  };
+  check(kRows, std::size(kRows));
+}
+
 // Found by the fuzzer: D4 in "0D4" was rewritten to E10500, and "0E10500"
 // then read as a number, so moving back lost the reference.
 TEST(Rewrite, NumberRunIntoLettersIsCopiedWhole) {

@@ -137,12 +137,12 @@ struct Sheet {
 
   std::vector<ArrayFormulaRecord> arrayFormulas;
   AutoFilterState autoFilter;
-  std::vector<ValidationRule> validations;
+  IndexedList<ValidationRule, RuleIndex> validations;
   ValidationBox validationBox;
   IndexedList<CellRange, RangeIndex> mergedRanges;
   std::vector<Hyperlink> hyperlinks;
   PageSetup pageSetup;
-  std::vector<ConditionalFormat> conditionalFormats;
+  IndexedList<ConditionalFormat, RuleIndex> conditionalFormats;
   /// Outline gutters: row and column gutter widths, row and column levels.
   std::array<std::uint16_t, 4> guts{};
   std::uint16_t protectionVerifier = 0; // 0 = no password

@@ -5,9 +5,11 @@
 // kinds, operators), so files carry them without translation.
 
 #include "model/cell_range.h"
+#include "model/range_index.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -143,6 +145,38 @@ struct ConditionalFormat {
   std::uint16_t flags = 0;                 // bit 0: an operand needs recalculation
   std::vector<CellRange> ranges;
   friend bool operator==(const ConditionalFormat &, const ConditionalFormat &) = default;
+};
+
+/// Which rule of a sheet's list covers a cell, without walking the rules:
+/// the ranges of all rules in list order under one interval index, so the
+/// first rule holding the cell wins, as a walk would find it. Kept by the
+/// sheet's lists and rebuilt after any change to them.
+class RuleIndex {
+public:
+  RuleIndex() = default;
+  template <class Rule> explicit RuleIndex(const std::vector<Rule>& rules) {
+    std::vector<CellRange> all;
+    for (std::uint32_t i = 0; i < rules.size(); ++i)
+      for (const CellRange& r : rules[i].ranges) {
+        all.push_back(r);
+        m_owner.push_back(i);
+      }
+    m_ranges = RangeIndex(all);
+  }
+
+  /// The position of the first rule covering the cell, or -1.
+  int find(int row, int column) const {
+    const int at = m_ranges.find(row, column);
+    return at < 0 ? -1 : static_cast<int>(m_owner[static_cast<size_t>(at)]);
+  }
+
+  /// What the rules' users derive from the rules as they are now (rewritten
+  /// operands, results); it goes with the index when the rules change.
+  mutable std::shared_ptr<void> derived;
+
+private:
+  RangeIndex m_ranges;
+  std::vector<std::uint32_t> m_owner; // rule of each indexed range
 };
 
 } // namespace model
