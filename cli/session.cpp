@@ -1,9 +1,11 @@
 #include "session.h"
 
+#include "datatools/conditional_format.h"
 #include "fileformats/open_save.h"
 #include "formula/recalc.h"
 #include "functions/families.h"
 #include "platform/unicode.h"
+#include "view/paint_services.h"
 
 #include <cstdio>
 #include <string>
@@ -14,6 +16,10 @@ Session::Session() {
   formula::installFormulaEngine();
   functions::registerAllFunctions();
   fileformats::installFileServices(books, nullptr);
+  // Rendered sheets show their conditional formats as the window does.
+  view::paintServices().activeCondition = [](model::Workbook& book, int sheet, int row, int column) {
+    return datatools::activeCondition(book, sheet, row, column);
+  };
 }
 
 model::Workbook* Session::open(std::string_view command, std::string_view path) {

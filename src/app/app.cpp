@@ -1,5 +1,7 @@
 #include "app/app.h"
 
+#include "app/command_table.h"
+#include "datatools/validation.h"
 #include "edit/clipboard.h"
 #include "platform/ui_services.h"
 
@@ -7,7 +9,7 @@
 
 namespace app {
 
-App::App(model::WorkbookList& b, platform::WindowServices& w) : books(b), window(w) {}
+App::App(model::WorkbookList& b, platform::WindowServices& w) : books(b), window(w) { install_data_tools(*this); }
 
 model::Sheet* App::gridSheet() {
   model::Workbook* wb = book();
@@ -29,6 +31,23 @@ void App::relayout() {
     view::storeViewState(wb->sheet(layout.sheet), layout);
 }
 
+namespace {
+
+// The input message of the active cell's validation rule, when it has one to show.
+std::optional<view::PaintOverlays::InputMessage> inputMessageAt(const model::Sheet& s) {
+  if (s.validations.empty())
+    return std::nullopt;
+  const int at = datatools::findRule(s, s.activeRow, s.activeColumn);
+  if (at < 0)
+    return std::nullopt;
+  const model::ValidationRule& r = s.validations[static_cast<size_t>(at)];
+  if (!r.showInput || (r.inputTitle.empty() && r.inputMessage.empty()))
+    return std::nullopt;
+  return view::PaintOverlays::InputMessage{s.activeRow, s.activeColumn, r.inputTitle, r.inputMessage};
+}
+
+} // namespace
+
 view::PaintOverlays App::overlays() const {
   view::PaintOverlays o;
   if (point.active)
@@ -37,6 +56,7 @@ view::PaintOverlays App::overlays() const {
   if (const model::Workbook* wb = books.active(); wb && layout.sheet >= 0 && layout.sheet < wb->sheetCount()) {
     o.copyOutline = edit::copiedOutline(*wb, layout.sheet, window);
     o.copyPhase = copyPhase;
+    o.inputMessage = inputMessageAt(wb->sheet(layout.sheet));
   }
   if (capture == CaptureMode::ResizeColumn)
     o.columnSizingLine = std::max(sizing.start, sizing.at);

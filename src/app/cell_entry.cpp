@@ -416,6 +416,16 @@ void cancel_entry(App& app) {
   refresh_formula_bar(app);
 }
 
+void reopen_entry(App& app, std::u16string_view text) {
+  if (!app.gridSheet())
+    return;
+  if (!platform::withAllocation([&] { bar(app).text = std::u16string(text); }))
+    return;
+  startEntry(app, EditMode::Edit);
+  bar(app).anchor = 0;
+  setCaret(app, static_cast<int>(bar(app).text.size()), true);
+}
+
 bool commit_if_editing(App& app) {
   return app.editMode == EditMode::None || (enterMayCommit(app) && commit_entry(app, false));
 }

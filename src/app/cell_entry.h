@@ -22,6 +22,9 @@ void begin_edit(App& app, bool caretToEnd);
 /// the cells; false leaves the entry open.
 bool commit_entry(App& app, bool asArray);
 void cancel_entry(App& app);
+/// Opens the editor on the active cell holding `text`, all of it selected:
+/// an entry a validation rule refused, offered again to be corrected.
+void reopen_entry(App& app, std::u16string_view text);
 void refresh_formula_bar(App& app);
 void auto_sum(App& app);
 /// Commits an open entry as Enter does, without moving: refused when the

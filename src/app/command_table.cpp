@@ -7,8 +7,9 @@
 namespace app {
 
 const CommandEntry* findCommandEntry(int id) {
-  const std::array<std::span<const CommandEntry>, 6> areas = {kFrameCommands,     kDialogCommands, kEntryCommands,
-                                                              kEditCommands,      kStructureCommands, kDataCommands};
+  const std::array<std::span<const CommandEntry>, 7> areas = {kFrameCommands,      kDialogCommands,    kEntryCommands,
+                                                              kEditCommands,       kStructureCommands, kDataCommands,
+                                                              kDataFormCommands};
   for (const auto& area : areas)
     for (const CommandEntry& e : area)
       if (id >= e.first && id <= e.last)

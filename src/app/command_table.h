@@ -35,7 +35,17 @@ extern const std::span<const CommandEntry> kDialogCommands; // commands that ope
 extern const std::span<const CommandEntry> kEntryCommands;  // cell entry and navigation
 extern const std::span<const CommandEntry> kEditCommands;   // undo and the clipboard
 extern const std::span<const CommandEntry> kStructureCommands; // fill, clear, insert and delete
-extern const std::span<const CommandEntry> kDataCommands;      // sort, find, go to, goal seek
+extern const std::span<const CommandEntry> kDataCommands;      // sort, find, go to, goal seek, rules
+extern const std::span<const CommandEntry> kDataFormCommands;  // the data form
+
+/// Plugs the data tools into the window: the check of typed entries against
+/// validation rules, and conditional formats for the painter.
+void install_data_tools(App& app);
+
+/// The in-cell list of the active cell's list rule (unless the rule hides
+/// its arrow): the chosen text is entered as if typed. False when the cell
+/// has no such list.
+bool open_list_drop_down(App& app);
 
 /// The handler of a command, or null when that command is not built.
 CommandHandler findCommand(int id);

@@ -1,20 +1,27 @@
-// The Data menu's Sort and Goal seek and the Edit menu's Find, Replace and
-// Go to on the grid.
+// The Data menu's Sort, Goal seek, Validation and the Format menu's
+// Conditional formats, and the Edit menu's Find, Replace and Go to on the
+// grid; the check of typed entries against validation rules.
 
 #include "app/cell_entry.h"
 #include "app/command_table.h"
 #include "app/navigation.h"
 #include "app/status_bar.h"
+#include "datatools/conditional_format.h"
 #include "datatools/find.h"
 #include "datatools/goal_seek.h"
 #include "datatools/sort.h"
+#include "datatools/validation.h"
 #include "dialogs/data_dialogs.h"
 #include "dialogs/find_dialog.h"
+#include "dialogs/rule_dialogs.h"
 #include "edit/undo_command.h"
+#include "formula/reader.h"
 #include "formula/reference_syntax.h"
+#include "formula/text_value.h"
 #include "model/display_text.h"
 #include "numfmt/number_format.h"
 #include "platform/ui_services.h"
+#include "view/paint_services.h"
 
 #include <algorithm>
 
@@ -200,11 +207,109 @@ void onGoalSeek(App& app, int) {
   afterChange(app);
 }
 
+// What the validation dialog needs to know of operand text, read as the
+// active cell would read it.
+dialogs::OperandKinds operandKinds(model::Workbook& book, int sheetIndex, CellPos at) {
+  dialogs::OperandKinds k;
+  k.isFormula = [&book](std::u16string_view t) {
+    formula::TextOptions o;
+    o.date1904 = book.date1904 != 0;
+    return formula::classifyText(t, o).kind == formula::TextClass::Formula;
+  };
+  k.isNumber = [&book](std::u16string_view t) {
+    formula::TextOptions o;
+    o.date1904 = book.date1904 != 0;
+    return formula::classifyText(t, o).kind == formula::TextClass::Number;
+  };
+  k.isReference = [&book, sheetIndex, at, isFormula = k.isFormula](std::u16string_view t) {
+    if (!isFormula(t))
+      return false;
+    formula::EvalContext ctx;
+    ctx.book = &book;
+    ctx.sheet = sheetIndex;
+    ctx.row = at.row;
+    ctx.column = at.column;
+    const model::CellValue v = formula::evaluateSpan(t, 0, t.size(), ctx);
+    return v.isReference() || v.isMultiArea();
+  };
+  return k;
+}
+
+void onValidation(App& app, int) {
+  model::Sheet* s = cellsSheet(app);
+  if (!s)
+    return;
+  model::Workbook& book = *app.book();
+  const int sheetIndex = book.activeSheet;
+  const CellRange sel = selection(*s);
+  const CellPos active{s->activeRow, s->activeColumn};
+  datatools::RulesUnderSelection under = datatools::rulesUnder(*s, sel);
+  model::ValidationRule rule;
+  if (under.count > 1) {
+    if (platform::ui().messageBox(datatools::kValidationSeveralTypes, model::kProductName,
+                                  platform::MessageButtons::OkCancel,
+                                  platform::MessageIcon::Warning) != platform::MessageAnswer::Ok)
+      return;
+  } else if (under.count == 1) {
+    rule = std::move(under.first);
+    // The dialog shows the formulas as seen from the active cell.
+    for (std::u16string* f : {&rule.formula1, &rule.formula2})
+      if (!(f == &rule.formula1 && rule.plainList))
+        *f = datatools::ruleFormulaAt(book, sheetIndex, *f, active.row, active.column).value_or(*f);
+  }
+  const dialogs::OperandKinds kinds = operandKinds(book, sheetIndex, active);
+  std::optional<model::ValidationRule> edited = dialogs::askValidation(rule, kinds);
+  if (!edited)
+    return;
+  (void)datatools::storeValidation(book, sheetIndex, sel, active.row, active.column, std::move(*edited));
+  afterChange(app);
+}
+
+void onConditionalFormat(App& app, int) {
+  model::Sheet* s = cellsSheet(app);
+  if (!s)
+    return;
+  model::Workbook& book = *app.book();
+  const int sheetIndex = book.activeSheet;
+  const CellRange sel = selection(*s);
+  const CellPos active{s->activeRow, s->activeColumn};
+  const datatools::ConditionPages initial =
+      datatools::conditionsUnder(book, sheetIndex, sel, active.row, active.column);
+  const std::optional<datatools::ConditionPages> edited = dialogs::askConditionalFormat(
+      initial, [&book](const model::FormatCondition& c) { return dialogs::askConditionFormat(c, book.palette); });
+  if (!edited)
+    return;
+  (void)datatools::storeConditionalFormat(book, sheetIndex, sel, active.row, active.column, *edited);
+  afterChange(app);
+}
+
+// An entry was stored in the cells: a rule that refuses it takes it back,
+// and Retry or No offers the typed text again.
+bool validateEntry(App& app, const CellRange& target) {
+  model::Workbook* book = app.book();
+  model::Sheet* s = app.gridSheet();
+  if (!book || !s || s->validations.empty())
+    return true;
+  const datatools::EntryVerdict verdict = datatools::checkEntry(*book, book->activeSheet, target);
+  if (verdict == datatools::EntryVerdict::Keep)
+    return true;
+  std::u16string typed;
+  if (const model::CellRecord* c = model::cell_at(*s, target.firstRow, target.firstColumn); c && !c->input.isNull())
+    typed = std::u16string(c->input.view());
+  (void)edit::undo(app.books);
+  afterChange(app);
+  if (verdict == datatools::EntryVerdict::Retry)
+    reopen_entry(app, typed);
+  return false;
+}
+
 // clang-format off
 const CommandEntry kRows[] = {
     {147, 148, onFind},
     {149, 149, onGoTo},
+    {219, 219, onConditionalFormat},
     {221, 221, onSort},
+    {224, 224, onValidation},
     {225, 225, onGoalSeek},
 };
 // clang-format on
@@ -212,5 +317,42 @@ const CommandEntry kRows[] = {
 } // namespace
 
 const std::span<const CommandEntry> kDataCommands(kRows);
+
+bool open_list_drop_down(App& app) {
+  model::Sheet* s = cellsSheet(app);
+  if (!s || s->validations.empty())
+    return false;
+  model::Workbook& book = *app.book();
+  const model::Sheet& rules = *s;
+  const int at = datatools::findRule(rules, s->activeRow, s->activeColumn);
+  if (at < 0)
+    return false;
+  const model::ValidationRule rule = rules.validations[static_cast<size_t>(at)];
+  if (rule.allow != model::kAllowList || rule.suppressDropDown)
+    return false;
+  const std::vector<std::u16string> entries =
+      datatools::listDropDownEntries(book, book.activeSheet, rule, s->activeRow, s->activeColumn);
+  std::u16string current;
+  if (model::CellRecord* c = model::cell_at(*s, s->activeRow, s->activeColumn))
+    current = std::u16string(model::cell_plain_text(book, book.activeSheet, *c));
+  const auto found = std::find(entries.begin(), entries.end(), current);
+  const std::optional<int> chosen =
+      dialogs::askListEntry(entries, found == entries.end() ? 0 : static_cast<int>(found - entries.begin()));
+  if (!chosen || !guard_entry(app))
+    return true;
+  app.formulaBar = {};
+  app.formulaBar.text = entries[static_cast<size_t>(*chosen)];
+  app.editMode = EditMode::Entry;
+  // A refusal has already told the user, and undone or reopened the entry.
+  (void)commit_entry(app, false);
+  return true;
+}
+
+void install_data_tools(App& app) {
+  app.hooks.validateEntry = validateEntry;
+  view::paintServices().activeCondition = [](model::Workbook& book, int sheet, int row, int column) {
+    return datatools::activeCondition(book, sheet, row, column);
+  };
+}
 
 } // namespace app

@@ -6,6 +6,8 @@
 #include "app/menu_state.h"
 #include "dialogs/data_dialogs.h"
 #include "dialogs/find_dialog.h"
+#include "dialogs/rule_dialogs.h"
+#include "view/paint_services.h"
 #include "model/undo.h"
 #include "platform/dialog.h"
 
@@ -26,7 +28,7 @@ protected:
 
 TEST_F(DataCommandsTest, TheCommandsAreBuiltAndEnabledOnCells) {
   const MenuState state = update_menu(app);
-  for (const int id : {147, 148, 149, 221, 225}) {
+  for (const int id : {147, 148, 149, 219, 221, 224, 225}) {
     EXPECT_NE(findCommand(id), nullptr) << id;
     EXPECT_TRUE(state.items.at(id).enabled) << id;
   }
@@ -106,6 +108,132 @@ TEST_F(DataCommandsTest, GoalSeekKeepsOrCancels) {
   host.queue({DialogAction::cancel()});
   command(225);
   EXPECT_EQ(input(0, 0), u"7") << "cancel undoes the goal seek";
+}
+
+
+// ---- Validation and conditional formats ----
+
+class RuleCommandsTest : public DataCommandsTest {
+protected:
+  // Whole numbers from 1 to 10 over B2:B5, set through the dialog with B2 active.
+  void wholeNumbersOneToTen(int style) {
+    select(1, 1, 4, 1, 1, 1);
+    host.queue({DialogAction::select(dialogs::kValAllow, 1), DialogAction::setText(dialogs::kValFormula1, u"1"),
+                DialogAction::setText(dialogs::kValFormula2, u"10"),
+                DialogAction::setText(dialogs::kValInputTitle, u"数量", 1),
+                DialogAction::setText(dialogs::kValInputMessage, u"1 到 10", 1),
+                DialogAction::select(dialogs::kValStyle, style, 2), DialogAction::ok()});
+    command(224);
+    ASSERT_EQ(sheet().validations.size(), 1u);
+    select(1, 1, 1, 1, 1, 1);
+  }
+  void enter(std::u16string_view text) {
+    type(text);
+    key(VK_RETURN);
+  }
+};
+
+TEST_F(RuleCommandsTest, GoodEntriesAreTakenAndBadOnesRefused) {
+  wholeNumbersOneToTen(0);
+  enter(u"5");
+  EXPECT_EQ(input(1, 1), u"5");
+  EXPECT_TRUE(ui.shown().empty());
+  EXPECT_EQ(active(), (CellPos{2, 1}));
+  // Stop, Cancel: the entry goes, the cell holds what it held.
+  select(1, 1, 1, 1, 1, 1);
+  ui.queueAnswer(platform::MessageAnswer::Cancel);
+  enter(u"11");
+  ASSERT_EQ(ui.shown().size(), 1u);
+  EXPECT_EQ(ui.shown()[0].text, u"输入错误；要求输入的内容为整数或小数。");
+  EXPECT_EQ(input(1, 1), u"5");
+  EXPECT_EQ(app.editMode, EditMode::None);
+  // Stop, Retry: the editor opens again with the typed text selected.
+  ui.queueAnswer(platform::MessageAnswer::Retry);
+  enter(u"5.5");
+  EXPECT_EQ(input(1, 1), u"5");
+  EXPECT_EQ(app.editMode, EditMode::Edit);
+  EXPECT_EQ(app.formulaBar.text, u"5.5");
+  EXPECT_EQ(app.formulaBar.selectionStart(), 0);
+  EXPECT_EQ(app.formulaBar.selectionEnd(), 3);
+  // Correcting it is taken.
+  key(VK_BACK);
+  enter(u"7");
+  EXPECT_EQ(input(1, 1), u"7");
+}
+
+TEST_F(RuleCommandsTest, AWarningKeepsOnYesAndReopensOnNo) {
+  wholeNumbersOneToTen(1);
+  ui.queueAnswer(platform::MessageAnswer::No);
+  enter(u"abc");
+  ASSERT_EQ(ui.shown().size(), 1u);
+  EXPECT_EQ(ui.shown()[0].text, u"The value you entered is not valid.\nContinue?");
+  EXPECT_EQ(app.formulaBar.text, u"abc");
+  EXPECT_EQ(app.editMode, EditMode::Edit);
+  ui.queueAnswer(platform::MessageAnswer::Yes);
+  key(VK_RETURN);
+  EXPECT_EQ(input(1, 1), u"abc");
+}
+
+TEST_F(RuleCommandsTest, TheRuleIsUndoneAndShowsItsInputMessage) {
+  wholeNumbersOneToTen(0);
+  const view::PaintOverlays o = app.overlays();
+  ASSERT_TRUE(o.inputMessage.has_value());
+  EXPECT_EQ(o.inputMessage->title, u"数量");
+  EXPECT_EQ(o.inputMessage->text, u"1 到 10");
+  select(6, 1, 6, 1, 6, 1);
+  EXPECT_FALSE(app.overlays().inputMessage.has_value());
+  command(kCmdUndo);
+  EXPECT_TRUE(sheet().validations.empty());
+}
+
+TEST_F(RuleCommandsTest, SeveralRulesAskBeforeStartingAfresh) {
+  wholeNumbersOneToTen(0);
+  select(5, 1, 5, 1, 5, 1);
+  host.queue({DialogAction::select(dialogs::kValAllow, 6), DialogAction::select(dialogs::kValOperator, 7),
+              DialogAction::setText(dialogs::kValFormula1, u"3"), DialogAction::ok()});
+  command(224);
+  ASSERT_EQ(sheet().validations.size(), 2u);
+  select(1, 1, 5, 1, 1, 1);
+  ui.queueAnswer(platform::MessageAnswer::Cancel);
+  const size_t runs = host.runs().size();
+  command(224);
+  ASSERT_EQ(ui.shown().size(), 1u);
+  EXPECT_EQ(ui.shown()[0].text,
+            u"The selection contains more than one type of validation.\nErase current settings and continue?");
+  EXPECT_EQ(host.runs().size(), runs); // Cancel ends the command
+}
+
+TEST_F(RuleCommandsTest, TheListDropDownEntersTheChosenItem) {
+  select(0, 0, 0, 0, 0, 0);
+  host.queue({DialogAction::select(dialogs::kValAllow, 3), DialogAction::setText(dialogs::kValFormula1, u"甲,乙,丙"),
+              DialogAction::ok()});
+  command(224);
+  ASSERT_EQ(sheet().validations.size(), 1u);
+  EXPECT_TRUE(sheet().validations[0].plainList);
+  host.queue({DialogAction::select(dialogs::kValList, 1), DialogAction::ok()});
+  key(VK_DOWN, platform::kModAlt);
+  EXPECT_EQ(host.runs().back().afterInit[0].itemCount(dialogs::kValList), 3);
+  EXPECT_EQ(input(0, 0), u"乙");
+  EXPECT_EQ(active(), (CellPos{0, 0}));
+}
+
+TEST_F(RuleCommandsTest, ConditionalFormatsAreStoredFromTheDialog) {
+  select(0, 0, 3, 0, 0, 0);
+  host.queue({DialogAction::select(dialogs::kCfOperator, 4), DialogAction::setText(dialogs::kCfOperand1, u"10"),
+              DialogAction::ok()});
+  command(219);
+  EXPECT_EQ(host.runs().back().title, u"条件格式");
+  ASSERT_EQ(sheet().conditionalFormats.size(), 1u);
+  EXPECT_EQ(sheet().conditionalFormats[0].conditions.size(), 1u);
+  EXPECT_EQ(sheet().conditionalFormats[0].conditions[0].op, 5);
+  set(0, 0, u"11");
+  set(1, 0, u"9");
+  const auto& holds = view::paintServices().activeCondition;
+  ASSERT_TRUE(holds);
+  EXPECT_NE(holds(book(), book().activeSheet, 0, 0), nullptr);
+  EXPECT_EQ(holds(book(), book().activeSheet, 1, 0), nullptr);
+  command(kCmdUndo);
+  EXPECT_TRUE(sheet().conditionalFormats.empty());
 }
 
 } // namespace

@@ -572,6 +572,11 @@ void set_selection(App& app, const model::CellRange& range, std::optional<CellPo
   // The cells whose selected state changed lie in the old or the new
   // selection; the headers' bold labels follow the active cell.
   app.relayout();
+  // An input message box may stand over any cells: it goes with a repaint.
+  if (!s->validations.empty()) {
+    invalidateGrid(app);
+    return;
+  }
   invalidate_cells(app, before);
   invalidate_cells(app, range);
   const view::GridLayout& g = app.layout;
@@ -892,6 +897,9 @@ LResult on_keydown(App& app, unsigned, WParam wParam, LParam) {
   case VK_RIGHT:
   case VK_UP:
   case VK_DOWN: {
+    // Alt+Down opens the in-cell list of a list rule.
+    if (key == VK_DOWN && (mods & platform::kModAlt) && !ctrl && !shift && open_list_drop_down(app))
+      return 0;
     const Direction d = key == VK_LEFT ? Direction::Left
                         : key == VK_RIGHT ? Direction::Right
                         : key == VK_UP ? Direction::Up

@@ -3,6 +3,7 @@
 // the whole window does; a screen holding a 32,000-character wrapped cell;
 // and one mouse move over the grid of the desktop window.
 
+#include "datatools/conditional_format.h"
 #include "formula/recalc.h"
 #include "functions/families.h"
 #include "model/set_cell.h"
@@ -14,6 +15,7 @@
 #include "qt/main_window.h"
 #include "qt/qt_canvas.h"
 #include "view/grid_painter.h"
+#include "view/paint_services.h"
 
 #include <QApplication>
 #include <QImage>
@@ -76,6 +78,80 @@ void BM_PaintFullHdGrid(benchmark::State& state) {
   platform::setTextMetrics(nullptr);
 }
 BENCHMARK(BM_PaintFullHdGrid)->Unit(benchmark::kMillisecond);
+
+// The same screen of numbers under one conditional format of three
+// conditions per cell: a "between" whose bounds are absolute formulas, a
+// formula relative to each cell, and a constant "greater". Range(0) paints
+// with the per-cell answers dropped before each paint (the operands moved to
+// each cell are computed again too); Range(1) repaints with them kept, as
+// scrolling back and forth or moving the selection does.
+void BM_PaintThreeConditionsPerCell(benchmark::State& state) {
+  platform::HeadlessUiServices ui;
+  platform::ScopedUiServices scope(ui);
+  qtui::QtTextMetrics metrics;
+  platform::setTextMetrics(&metrics);
+  formula::installFormulaEngine();
+  functions::registerAllFunctions();
+  view::paintServices().activeCondition = [](model::Workbook& b, int sheet, int row, int column) {
+    return datatools::activeCondition(b, sheet, row, column);
+  };
+  model::WorkbookList books;
+  (void)books.new_workbook(nullptr);
+  model::Workbook& book = *books.active();
+  for (int r = 0; r < 70; ++r)
+    for (int c = 0; c < 40; ++c)
+      (void)model::set_cell(book, 0, static_cast<std::uint16_t>(r), static_cast<std::uint8_t>(c),
+                            platform::fromUtf8(std::to_string((r * 37 + c * 11) % 2000)), 15, false, false);
+  (void)model::set_cell(book, 0, 0, 45, u"200", 15, false, false);
+  (void)model::set_cell(book, 0, 1, 45, u"400", 15, false, false);
+  model::ConditionalFormat set;
+  model::FormatCondition between;
+  between.kind = 1;
+  between.op = 1;
+  between.operand1 = u"=$AT$1";
+  between.operand2 = u"=$AT$2";
+  between.hasPattern = true;
+  between.pattern[model::kCondFill] = {true, 1};
+  between.pattern[model::kCondBackgroundColour] = {true, 13};
+  model::FormatCondition relative;
+  relative.kind = 2;
+  relative.operand1 = u"=A1>B1+500";
+  relative.hasFont = true;
+  relative.font[model::kCondBold] = {true, 1};
+  relative.font[model::kCondColour] = {true, 10};
+  model::FormatCondition greater;
+  greater.kind = 1;
+  greater.op = 5;
+  greater.operand1 = u"1500";
+  greater.hasBorder = true;
+  for (model::ConditionBorder& b : greater.borders)
+    b = {true, 2, 12};
+  set.conditions = {between, relative, greater};
+  set.ranges = {model::CellRange{0, 0, 69, 39}};
+  book.sheet(0).conditionalFormats = {set};
+  QImage image(1920, 1080, QImage::Format_RGB32);
+  const view::GridLayout layout = view::relayout(book, view::LayoutInput{{0, 0, 1920, 1080}, 0, 0, 17, 17});
+  const platform::Rect all{0, 0, 1920, 1080};
+  const bool keep = state.range(0) == 1;
+  {
+    QPainter painter(&image);
+    qtui::QtCanvas canvas(painter);
+    view::paint(canvas, book, layout, all); // values computed once, as the window's first paint does
+  }
+  for (auto _ : state) {
+    if (!keep)
+      (void)book.sheet(0).conditionalFormats.edit(); // the per-cell cache goes with the index
+    QPainter painter(&image);
+    qtui::QtCanvas canvas(painter);
+    view::paint(canvas, book, layout, all);
+    painter.end();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  state.counters["cells"] = static_cast<double>((layout.bottomRow + 1) * (layout.rightColumn + 1));
+  view::paintServices().activeCondition = nullptr;
+  platform::setTextMetrics(nullptr);
+}
+BENCHMARK(BM_PaintThreeConditionsPerCell)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // A screen whose A1 holds one wrapping 32,000-character word (Range(0)) or
 // 32,000 characters of short words (Range(1)), with B1:J40 filled around it.

@@ -24,6 +24,10 @@ constexpr Colour kLightGrey = 0xC0C0C0;
 constexpr Colour kDarkGrey = 0x808080;
 constexpr Colour kInvert = 0xFFFFFF;
 constexpr int kTextMargin = 2;
+// The input message box of a validated cell.
+constexpr int kMessageWidth = 200;
+constexpr int kMessageLine = 16;
+constexpr int kMessagePadding = 4;
 
 // clang-format off
 constexpr platform::PatternBits kPatterns[19] = {
@@ -227,6 +231,7 @@ private:
   void paintObjects();
   void paintActiveFrame(const std::vector<Pane>& panes);
   void paintOverlays();
+  void paintInputMessage(const PaintOverlays::InputMessage& m);
   void paintCopyOutline(const Rect& r, int phase);
   void paintHeaders(const std::vector<Pane>& panes);
   void paintButton(const Rect& r, const std::u16string& label, bool active);
@@ -754,6 +759,29 @@ void Painter::paintCopyOutline(const Rect& r, int phase) {
   dashes(r.top, r.bottom, [&](int y) { return Point{r.right - 1, y}; });
 }
 
+void Painter::paintInputMessage(const PaintOverlays::InputMessage& m) {
+  const Rect box = inputMessageRect(m_sheet, m_g, m);
+  if (box.isEmpty() || !box.intersects(m_invalid))
+    return;
+  m_canvas.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
+  m_canvas.setBrush(Brush::solid(0xE1FFFF)); // pale yellow, 0x00BBGGRR
+  m_canvas.drawRectangle(box);
+  int y = box.top + kMessagePadding;
+  const auto line = [&](std::u16string_view text, const platform::FontSpec& font) {
+    m_canvas.drawText(text, font, platform::kBlack,
+                      {box.left + kMessagePadding, y, box.right - kMessagePadding, y + kMessageLine},
+                      platform::kTextLeft | platform::kTextVCentre, platform::intersection(box, m_invalid));
+    y += kMessageLine;
+  };
+  if (!m.title.empty())
+    line(m.title, m_g.uiBoldFont);
+  for (size_t start = 0; start <= m.text.size() && y < box.bottom;) {
+    const size_t end = std::min(m.text.find(u'\n', start), m.text.size());
+    line(std::u16string_view(m.text).substr(start, end - start), m_g.uiFont);
+    start = end + 1;
+  }
+}
+
 void Painter::paintOverlays() {
   clip(m_g.cells);
   if (const std::optional<model::CellRange>& p = m_overlays.pointRange) {
@@ -772,6 +800,8 @@ void Painter::paintOverlays() {
     m_canvas.setBrush(Brush::none());
     m_canvas.drawRectangle(*r);
   }
+  if (const auto& m = m_overlays.inputMessage)
+    paintInputMessage(*m);
   clip(m_g.grid);
   m_canvas.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
   if (m_overlays.columnSizingLine)
@@ -900,6 +930,16 @@ BorderStroke borderStroke(int style) {
 
 Colour paletteColour(const model::Workbook& book, int index, Colour automatic) {
   return index >= 0 && index < 64 ? book.palette[static_cast<size_t>(index)] & 0xFFFFFF : automatic;
+}
+
+Rect inputMessageRect(const model::Sheet& sheet, const GridLayout& g, const PaintOverlays::InputMessage& m) {
+  const Rect cell = cellRect(sheet, g, m.row, m.column);
+  if (cell.isEmpty())
+    return {};
+  const int lines = (m.title.empty() ? 0 : 1) + 1 + static_cast<int>(std::count(m.text.begin(), m.text.end(), u'\n'));
+  const int left = cell.left + (cell.right - cell.left) / 2;
+  const int top = cell.bottom + 4;
+  return {left, top, left + kMessageWidth, top + 2 * kMessagePadding + std::min(lines, 8) * kMessageLine};
 }
 
 PaintServices& paintServices() {

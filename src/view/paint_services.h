@@ -13,6 +13,8 @@
 
 namespace view {
 
+struct GridLayout;
+
 struct PaintServices {
   /// Conditional formats: the condition that holds for a cell, or null. The
   /// painter lays the font, border and pattern parts that the condition sets
@@ -49,6 +51,19 @@ struct PaintOverlays {
   /// `copyPhase` (0-7) says how far they have moved.
   std::optional<model::CellRange> copyOutline;
   int copyPhase = 0;
+  /// The input message of the validation rule of the active cell, shown in
+  /// a pale box below and right of the cell while it is selected.
+  struct InputMessage {
+    std::uint16_t row = 0;
+    std::uint8_t column = 0;
+    std::u16string title, text;
+  };
+  std::optional<InputMessage> inputMessage;
 };
+
+/// Where the input message box of a cell is drawn (window pixels); empty
+/// when the cell is not on screen.
+platform::Rect inputMessageRect(const model::Sheet& sheet, const GridLayout& layout,
+                                const PaintOverlays::InputMessage& message);
 
 } // namespace view
