@@ -18,10 +18,9 @@
 #include <malloc.h>
 #endif
 #if defined(__linux__) && defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+#include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 #define CELLWICK_HUGE_PAGE_HEAP 1
 #endif
@@ -54,31 +53,25 @@ constexpr const char* kUsage =
     "CELLWICK_LOCALE (e.g. en-US, zh-CN) pins the regional settings.\n";
 
 #if CELLWICK_HUGE_PAGE_HEAP
-// Where the kernel gives huge pages only to memory that asks for them,
-// faulting in a large workbook's records 4 KB at a time takes more time
-// than reading the file (over half of a 655,360-cell conversion on a
-// virtual machine). The C library's allocator asks for them only when told
-// so before the process starts, so the program starts itself again once,
-// told so. Nothing changes where the kernel decides alone, or when the
-// restart fails.
-void restartWithHugePageHeap(char** argv) {
-  const char* tunables = std::getenv("GLIBC_TUNABLES");
-  if (tunables && std::strstr(tunables, "glibc.malloc.hugetlb"))
-    return; // already asked, by us or by the user
-  std::ifstream mode("/sys/kernel/mm/transparent_hugepage/enabled");
-  const std::string modes((std::istreambuf_iterator<char>(mode)), std::istreambuf_iterator<char>());
-  if (modes.find("[madvise]") == std::string::npos)
-    return;
-  const std::string before = tunables ? tunables : "";
-  const std::string asked =
-      before.empty() ? "glibc.malloc.hugetlb=1" : before + ":glibc.malloc.hugetlb=1";
-  if (setenv("GLIBC_TUNABLES", asked.c_str(), 1) != 0)
-    return;
-  execv("/proc/self/exe", argv);
-  if (tunables)
-    setenv("GLIBC_TUNABLES", before.c_str(), 1);
-  else
-    unsetenv("GLIBC_TUNABLES");
+// Faulting in a large workbook's records 4 KB at a time takes more time
+// than reading the file where every fault is costly, as on virtual
+// machines (over half of a 655,360-cell conversion). The heap is grown once
+// by far more than a conversion needs, which costs address space only, and
+// that part asks the kernel for huge pages where it gives them on request.
+// Freed memory is kept for the next pass rather than given back and faulted
+// in again. Without room to grow, the allocator carries on as usual.
+void prepareHeap() {
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 1 << 30);
+  mallopt(M_TOP_PAD, 256 << 20);
+  const auto from = reinterpret_cast<std::uintptr_t>(sbrk(0));
+  void* volatile grow = std::malloc(4 << 20); // more than the heap holds yet: it grows by the pad
+  const auto to = reinterpret_cast<std::uintptr_t>(sbrk(0));
+  std::free(grow);
+  const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const std::uintptr_t start = (from + page - 1) / page * page;
+  if (from != static_cast<std::uintptr_t>(-1) && to > start)
+    (void)madvise(reinterpret_cast<void*>(start), to - start, MADV_HUGEPAGE);
 }
 #endif
 
@@ -86,21 +79,7 @@ void restartWithHugePageHeap(char** argv) {
 
 int main(int argc, char** argv) {
 #if CELLWICK_HUGE_PAGE_HEAP
-  // Only where files are read or written: the other commands are over
-  // before a restart would pay for itself.
-  if (argc >= 2) {
-    const std::string_view c = argv[1];
-    if (c == "convert" || c == "dump" || c == "open" || c == "render")
-      restartWithHugePageHeap(argv);
-  }
-#endif
-#if defined(__GLIBC__)
-  // A conversion reads, computes and writes tens of megabytes in passes
-  // that free what the pass before built. Freed blocks stay in the heap for
-  // the next pass instead of going back to the system and being faulted in
-  // again page by page (over a tenth of the time of a converted workbook).
-  mallopt(M_MMAP_THRESHOLD, 32 << 20);
-  mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  prepareHeap();
 #endif
   if (argc < 2) {
     std::fputs(kUsage, stderr);
