@@ -133,24 +133,32 @@ template <class Fn> void forEachSourceArea(const model::Workbook& book, int shee
   }
 }
 
+bool inItems(model::Workbook& book, int sheet, std::u16string_view items, const model::CellRecord& cell, int row,
+             int column) {
+  const std::u16string_view typed = cell.input.isNull() ? std::u16string_view() : cell.input.view();
+  for (const std::u16string& item : plainItems(items)) {
+    if (item == typed)
+      return true;
+    if (cell.value.isNumber()) {
+      const std::optional<CellValue> n = operandValue(book, sheet, item, row, column, false);
+      if (n && n->isNumber() && n->numberValue() == cell.value.numberValue())
+        return true;
+    }
+  }
+  return false;
+}
+
 bool inList(model::Workbook& book, int sheet, const ValidationRule& rule, const model::CellRecord& cell, int row,
             int column) {
-  if (rule.plainList) {
-    const std::u16string_view typed = cell.input.isNull() ? std::u16string_view() : cell.input.view();
-    for (const std::u16string& item : plainItems(rule.formula1)) {
-      if (item == typed)
-        return true;
-      if (cell.value.isNumber()) {
-        const std::optional<CellValue> n = operandValue(book, sheet, item, row, column, false);
-        if (n && n->isNumber() && n->numberValue() == cell.value.numberValue())
-          return true;
-      }
-    }
-    return false;
-  }
+  if (rule.plainList)
+    return inItems(book, sheet, rule.formula1, cell, row, column);
   const std::optional<CellValue> source = operandValue(book, sheet, rule.formula1, row, column, true);
   if (!source)
     return false;
+  // Some programs store a typed list as a string formula (="S,M,L"): its
+  // text is the list.
+  if (source->isString())
+    return inItems(book, sheet, source->stringValue(), cell, row, column);
   bool found = false;
   forEachSourceArea(book, sheet, *source, [&](int s, const CellRange& area) {
     std::vector<std::uint32_t> cells;
@@ -330,6 +338,10 @@ std::vector<std::u16string> listDropDownEntries(model::Workbook& book, int sheet
     const std::optional<CellValue> source = operandValue(book, sheet, rule.formula1, row, column, true);
     if (!source)
       return;
+    if (source->isString()) {
+      out = plainItems(source->stringValue());
+      return;
+    }
     forEachSourceArea(book, sheet, *source, [&](int s, const CellRange& area) {
       // One entry per cell of the area, blanks included, as the list shows
       // the range; a whole column stops at its last stored cell.

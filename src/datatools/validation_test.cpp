@@ -97,6 +97,15 @@ TEST_F(ValidationTest, ReferenceListComparesKindsAndValues) {
             (std::vector<std::u16string>{u"1", u"2", u"x"}));
 }
 
+// Gnumeric writes a typed list as the string formula ="S,M,L".
+TEST_F(ValidationTest, AStringFormulaSourceIsATypedList) {
+  apply(rule(model::kAllowList, 0, u"=\"S,M,L\""));
+  EXPECT_TRUE(valid(u"M"));
+  EXPECT_FALSE(valid(u"XL"));
+  EXPECT_EQ(listDropDownEntries(book(), sheetIndex(), sheet().validations[0], 1, 1),
+            (std::vector<std::u16string>{u"S", u"M", u"L"}));
+}
+
 TEST_F(ValidationTest, CustomFormulaIsSeenFromEachCell) {
   // =B2>B1 typed with B2 active: each cell must exceed the one above it.
   apply(rule(model::kAllowCustom, 0, u"=B2>B1"));
