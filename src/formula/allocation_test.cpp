@@ -14,20 +14,31 @@ namespace {
 
 thread_local long t_allocationsLeft = -1; // -1: never fail
 
-void* allocate(std::size_t n) {
+void* tryAllocate(std::size_t n) noexcept {
   if (t_allocationsLeft == 0)
-    throw std::bad_alloc();
+    return nullptr;
   if (t_allocationsLeft > 0)
     --t_allocationsLeft;
-  if (void* p = std::malloc(n ? n : 1))
+  return std::malloc(n ? n : 1);
+}
+
+void* allocate(std::size_t n) {
+  if (void* p = tryAllocate(n))
     return p;
   throw std::bad_alloc();
 }
 
 } // namespace
 
+// Every form is replaced, the non-throwing ones too (stable_sort's buffer):
+// a block from the library's own allocator freed by the free() below is a
+// mismatch the address sanitizer reports.
 void* operator new(std::size_t n) { return allocate(n); }
 void* operator new[](std::size_t n) { return allocate(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return tryAllocate(n); }
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return tryAllocate(n); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
