@@ -108,8 +108,8 @@ UndoOutcome undo(model::WorkbookList& books) {
     undo_structure(book, sheetIndex, *e);
   } else if (putsBackCells(action) && e->snapshot && sheet.hasGrid()) {
     (void)put_back_range(book, sheetIndex, *e->snapshot);
-    // Clearing the formats of whole columns kept their column records.
-    if (action == model::kUndoClear && e->lineRange)
+    // Clearing or formatting whole columns kept their column records.
+    if ((action == model::kUndoClear || action == model::kUndoCellFormat) && e->lineRange)
       restoreColumns(sheet, *e);
   } else if (removesSheet) {
     (void)model::remove_sheet(book, sheetIndex);
