@@ -5,7 +5,10 @@
 
 #include "app/cell_entry.h"
 #include "app/navigation.h"
+#include "edit/cell_format.h"
+#include "dialogs/format_dialog.h"
 #include "dialogs/insert_function_dialog.h"
+#include "dialogs/names_dialog.h"
 #include "dialogs/number_dialogs.h"
 #include "dialogs/password_dialog.h"
 #include "dialogs/sheet_dialogs.h"
@@ -26,6 +29,8 @@ constexpr std::u16string_view kMessageWrongPassword = u"保护密码错误！\n�
 enum DialogCommand : int {
   kCmdMoveOrCopySheet = 146,
   kCmdInsertFunction = 167,
+  kCmdDefineNames = 168,
+  kCmdFormatCells = 190,
   kCmdRowHeight = 191,
   kCmdColumnWidth = 195,
   kCmdStandardWidth = 199,
@@ -117,6 +122,33 @@ void insertFunction(App& app, int) {
   app.editMode = EditMode::Edit;
   app.window.setFocus(platform::FocusTarget::FormulaBar);
   platform::ui().requestRepaint(platform::kRepaintFormulaBar);
+}
+
+void defineNamesCommand(App& app, int) {
+  model::Workbook* book = app.book();
+  if (!book || book->sheetCount() == 0)
+    return;
+  if (dialogs::defineNames(*book))
+    app.redrawAll();
+}
+
+/// Command 190 on cells: the format dialog over the selection.
+void formatCellsCommand(App& app, int) {
+  model::Sheet* sheet = app.gridSheet();
+  model::Workbook* book = app.book();
+  // The chart and object format dialogs answer this command for objects.
+  if (!sheet || sheet->selectedObject >= 0)
+    return;
+  const Lines rows = selectedRows(*sheet), columns = selectedColumns(*sheet);
+  const model::CellRange range{static_cast<std::uint16_t>(rows.first), static_cast<std::uint8_t>(columns.first),
+                               static_cast<std::uint16_t>(rows.last), static_cast<std::uint8_t>(columns.last)};
+  edit::FormatDialogState state = edit::gatherFormats(*book, *sheet, range);
+  if (!dialogs::showFormatDialog(*book, state) || !state.anyChanged())
+    return;
+  if (edit::apply_cell_format(*book, book->activeSheet, range, state)) {
+    app.relayout();
+    app.redrawAll();
+  }
 }
 
 void rowHeight(App& app, int) {
@@ -248,6 +280,8 @@ void tabColour(App& app, int) {
 const CommandEntry kRows[] = {
     {kCmdMoveOrCopySheet, kCmdMoveOrCopySheet, moveOrCopySheet},
     {kCmdInsertFunction,  kCmdInsertFunction,  insertFunction, EntryRule::Inside},
+    {kCmdDefineNames,     kCmdDefineNames,     defineNamesCommand},
+    {kCmdFormatCells,     kCmdFormatCells,     formatCellsCommand},
     {kCmdRowHeight,       kCmdRowHeight,       rowHeight},
     {kCmdColumnWidth,     kCmdColumnWidth,     columnWidth},
     {kCmdStandardWidth,   kCmdStandardWidth,   standardWidth},

@@ -2,10 +2,12 @@
 // workbook, answered by a scripted user.
 
 #include "app/command_table.h"
+#include "dialogs/format_dialog.h"
 #include "dialogs/insert_function_dialog.h"
 #include "dialogs/prompt_dialog.h"
 #include "dialogs/sheet_dialogs.h"
 #include "model/services.h"
+#include "model/set_cell.h"
 #include "model/undo.h"
 #include "model/sheet_list.h"
 #include "platform/dialog.h"
@@ -25,7 +27,7 @@ using platform::DialogAction;
 
 constexpr int kMoveOrCopy = 146, kInsertFunction = 167, kRowHeight = 191, kColumnWidth = 195,
               kStandardWidth = 199, kRename = 200, kUnhide = 202, kZoom = 209, kProtect = 210,
-              kTabColour = 212;
+              kTabColour = 212, kFormatCells = 190;
 
 class DialogCommands : public ::testing::Test {
 protected:
@@ -372,6 +374,36 @@ TEST_F(DialogCommands, OnlyMenuAcceleratorAndToolBarCommandsRun) {
   EXPECT_TRUE(host.runs().empty());
   EXPECT_TRUE(dispatch_command(app, kZoom, CommandSource::Accelerator));
   EXPECT_EQ(sheet().zoom, 150);
+}
+
+TEST_F(DialogCommands, FormatCellsAppliesTheDialogWithOneUndoEntry) {
+  constexpr int kFontPage = 2, kBorderPage = 3;
+  select(0, 0, 1, 1);
+  // Cancel changes nothing and records nothing.
+  host.queue({DialogAction::check(dialogs::kFontBold, true, kFontPage), DialogAction::cancel()});
+  ASSERT_TRUE(run(kFormatCells));
+  EXPECT_EQ(sheet().cells.count(), 0u);
+  EXPECT_TRUE(model::undoList().empty());
+
+  host.queue({DialogAction::check(dialogs::kFontBold, true, kFontPage),
+              DialogAction::clickAt(dialogs::kBorderSample, {16, 50}, kBorderPage), DialogAction::ok()});
+  ASSERT_TRUE(run(kFormatCells));
+  ASSERT_EQ(sheet().cells.count(), 4u);
+  for (const auto& [r, c] : {std::pair{0, 0}, {0, 1}, {1, 0}, {1, 1}}) {
+    const model::CellRecord* cell = model::cell_at(sheet(), static_cast<std::uint16_t>(r), static_cast<std::uint8_t>(c));
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(model::fontOfFormat(book(), cell->formatIndex).weight, 700);
+    EXPECT_EQ(book().cellFormats[cell->formatIndex].borders[0].style, c == 0 ? 1 : 0) << "left side on column A only";
+  }
+  ASSERT_FALSE(model::undoList().empty());
+  EXPECT_EQ(model::undoList().newestLabel(), u"单元格格式");
+
+  // A selected object has its own format dialog: nothing opens for cells.
+  const size_t runs = host.runs().size();
+  sheet().selectedObject = 0;
+  run(kFormatCells);
+  EXPECT_EQ(host.runs().size(), runs);
+  sheet().selectedObject = -1;
 }
 
 } // namespace

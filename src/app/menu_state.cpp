@@ -175,7 +175,7 @@ void applyRules(const Conditions& c, const App& app, int id, MenuItemState& item
   default:
     break;
   }
-  if ((id >= 135 && id <= 143) || (id >= 161 && id <= 162) || id == 167 ||
+  if ((id >= 135 && id <= 143) || (id >= 161 && id <= 162) || id == 167 || id == 190 ||
       (id >= 172 && id <= 184) || (id >= 191 && id <= 199) || id == 219 ||
       (id >= 221 && id <= 225)) {
     item.enabled = cells;

@@ -1,5 +1,6 @@
 #include "edit/undo_command.h"
 
+#include "edit/names.h"
 #include "edit/paste.h"
 #include "edit/structure.h"
 #include "formula/recalc.h"
@@ -111,6 +112,8 @@ UndoOutcome undo(model::WorkbookList& books) {
     // Clearing or formatting whole columns kept their column records.
     if ((action == model::kUndoClear || action == model::kUndoCellFormat) && e->lineRange)
       restoreColumns(sheet, *e);
+  } else if (action >= model::kUndoInsertName && action <= model::kUndoDeleteName) {
+    undoNameEntry(book, *e);
   } else if (removesSheet) {
     (void)model::remove_sheet(book, sheetIndex);
     out.sheetKept = false;

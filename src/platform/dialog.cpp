@@ -42,6 +42,9 @@ ControlState::ControlState(const DialogTemplate& dialog) {
     s.enabled = (c.style & kStyleDisabled) == 0;
     s.limit = c.limit;
     s.groupStart = (c.style & kStyleGroupStart) != 0;
+    s.threeState = (c.style & kStyleThreeState) != 0;
+    s.width = c.w;
+    s.height = c.h;
     m_order.push_back(c.id);
   }
 }
@@ -74,7 +77,44 @@ void ControlState::setText(int id, std::u16string_view text) {
 
 bool ControlState::checked(int id) const {
   const Control* c = find(id);
-  return c && c->checked;
+  return c && c->checkState == kChecked;
+}
+
+int ControlState::checkState(int id) const {
+  const Control* c = find(id);
+  return c ? c->checkState : kUnchecked;
+}
+
+void ControlState::setCheckState(int id, int state) {
+  Control* c = get(id);
+  if (!c)
+    return;
+  if (state == kIndeterminate) {
+    c->threeState = true;
+    c->checkState = kIndeterminate;
+    return;
+  }
+  setChecked(id, state == kChecked);
+}
+
+int ControlState::pickerValue(int id) const {
+  const Control* c = find(id);
+  return c ? c->pickerValue : 0;
+}
+
+void ControlState::setPickerValue(int id, int value) {
+  if (Control* c = get(id))
+    c->pickerValue = value;
+}
+
+void ControlState::setPickerOption(int id, int option) {
+  if (Control* c = get(id))
+    c->pickerOption = option;
+}
+
+void ControlState::setPreviewFont(int id, const FontSpec& font) {
+  if (Control* c = get(id))
+    c->previewFont = font;
 }
 
 void ControlState::setChecked(int id, bool on) {
@@ -83,8 +123,8 @@ void ControlState::setChecked(int id, bool on) {
     return;
   if (on && c->kind == ControlKind::Radio)
     for (int other : radioGroup(id))
-      m_controls[other].checked = false;
-  c->checked = on;
+      m_controls[other].checkState = kUnchecked;
+  c->checkState = on ? kChecked : kUnchecked;
 }
 
 void ControlState::setItems(int id, const std::vector<std::u16string>& items) {
@@ -167,6 +207,15 @@ DialogAction DialogAction::setText(int id, std::u16string_view text, int page) {
 DialogAction DialogAction::check(int id, bool on, int page) {
   return {Kind::Check, id, {}, on ? 1 : 0, page};
 }
+DialogAction DialogAction::checkState(int id, int state, int page) {
+  return {Kind::Check, id, {}, state, page};
+}
+DialogAction DialogAction::choose(int id, int value, int page) {
+  return {Kind::Choose, id, {}, value, page};
+}
+DialogAction DialogAction::clickAt(int id, Point at, int page) {
+  return {Kind::ClickAt, id, {}, 0, page, at};
+}
 DialogAction DialogAction::select(int id, int index, int page) {
   return {Kind::Select, id, {}, index, page};
 }
@@ -194,6 +243,7 @@ int ScriptedDialogHost::runSheet(const PropertySheetTemplate& sheet,
     pages[p]->onInit(states.back());
   }
   run.afterInit = states;
+  run.shownPage = sheet.startPage;
 
   std::vector<DialogAction> script;
   if (!m_scripts.empty()) {
@@ -228,13 +278,33 @@ int ScriptedDialogHost::runSheet(const PropertySheetTemplate& sheet,
       continue;
     }
     ControlState& s = states[p];
+    run.shownPage = a.page;
     Notification what = Notification::Clicked;
+    if (a.kind == DialogAction::Kind::ClickAt) {
+      const ControlState::Control* c = s.find(a.id);
+      const int closeWith = pages[p]->onClickAt(s, a.id, a.at, {0, 0, c->width, c->height});
+      if (closeWith == kIdOk)
+        result = pressOk() ? kIdOk : 0;
+      else if (closeWith != 0)
+        result = closeWith;
+      continue;
+    }
     switch (a.kind) {
     case DialogAction::Kind::SetText:
       s.setText(a.id, a.text);
       what = Notification::Changed;
       break;
-    case DialogAction::Kind::Check: s.setChecked(a.id, a.value != 0); break;
+    case DialogAction::Kind::Check:
+      if (a.value == kIndeterminate)
+        s.setCheckState(a.id, s.find(a.id)->threeState ? kIndeterminate : kUnchecked);
+      else
+        s.setChecked(a.id, a.value != 0);
+      break;
+    case DialogAction::Kind::Choose:
+      s.setPickerValue(a.id, a.value);
+      what = Notification::SelectionChanged;
+      break;
+    case DialogAction::Kind::ClickAt: break;
     case DialogAction::Kind::Select:
       s.setSelection(a.id, a.value);
       what = Notification::SelectionChanged;
@@ -252,6 +322,8 @@ int ScriptedDialogHost::runSheet(const PropertySheetTemplate& sheet,
       result = closeWith;
   }
   run.result = result != 0 ? result : kIdCancel;
+  if (sheet.shownPage)
+    *sheet.shownPage = run.shownPage;
   run.final = std::move(states);
   m_runs.push_back(std::move(run));
   return m_runs.back().result;

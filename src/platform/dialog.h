@@ -5,6 +5,9 @@
 // drives the procedure from a script (ScriptedDialogHost in tests), so the
 // procedures stay portable and testable without a window system.
 
+#include "platform/canvas.h"
+#include "platform/text_metrics.h"
+
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -32,6 +35,21 @@ enum class ControlKind : std::uint8_t {
   Picker,   // a custom control; its text names the window class ("ColorPicker")
 };
 
+/// The window classes of the program's own controls (ControlKind::Picker).
+/// The picker buttons carry a value and an option word; "FontPreview"
+/// draws a font sample; any other class is drawn by the dialog procedure
+/// (paintControl) and reports presses to it (onClickAt).
+inline constexpr std::u16string_view kColourPickerClass = u"ColorPicker";
+inline constexpr std::u16string_view kPatternPickerClass = u"PatternPicker";
+inline constexpr std::u16string_view kLinePickerClass = u"LinePicker";
+inline constexpr std::u16string_view kBorderPickerClass = u"BorderPicker";
+inline constexpr std::u16string_view kFontPreviewClass = u"FontPreview";
+
+/// Check box states.
+inline constexpr int kUnchecked = 0;
+inline constexpr int kChecked = 1;
+inline constexpr int kIndeterminate = 2;
+
 /// Bits of DialogControl::style.
 enum ControlStyle : std::uint32_t {
   kStyleDefault = 1u << 0,    // the button Enter presses
@@ -39,6 +57,7 @@ enum ControlStyle : std::uint32_t {
   kStylePassword = 1u << 2,   // edit shows bullets
   kStyleGroupStart = 1u << 3, // first radio button of a group
   kStyleCentre = 1u << 4,     // static text centred
+  kStyleThreeState = 1u << 5, // check box the user can also leave indeterminate
 };
 
 struct DialogControl {
@@ -63,6 +82,8 @@ struct DialogTemplate {
 struct PropertySheetTemplate {
   std::u16string title;
   std::vector<DialogTemplate> pages;
+  int startPage = 0;          // the page shown first
+  int* shownPage = nullptr;   // when set, receives the page shown when the sheet closed
 };
 
 /// What a control reports.
@@ -96,6 +117,20 @@ public:
   virtual void setEnabled(int id, bool on) = 0;
   /// Selects part of an edit's text and gives it the focus.
   virtual void selectText(int id, int start, int end) = 0;
+
+  /// Check boxes: kUnchecked, kChecked or kIndeterminate. Setting
+  /// kIndeterminate makes the box three-state for the rest of the run.
+  virtual int checkState(int id) const = 0;
+  virtual void setCheckState(int id, int state) = 0;
+  /// A picker button's value (a palette index or a colour value of the
+  /// picker, a pattern, a line style) and its option word.
+  virtual int pickerValue(int id) const = 0;
+  virtual void setPickerValue(int id, int value) = 0;
+  virtual void setPickerOption(int id, int option) = 0;
+  /// The font a "FontPreview" control shows its sample in.
+  virtual void setPreviewFont(int id, const FontSpec& font) = 0;
+  /// Asks an owner-drawn control to be painted again.
+  virtual void invalidate(int id) = 0;
 };
 
 /// The behaviour of one dialog. Message boxes it shows go through ui() and
@@ -115,6 +150,16 @@ public:
   /// OK was pressed: read the controls and return true to close, or tell the
   /// user what is wrong and return false to stay open.
   virtual bool onOk(DialogControls&) { return true; }
+  /// Paints an owner-drawn control whose bounds are `r`.
+  virtual void paintControl(int id, Canvas& canvas, const Rect& r) {
+    (void)id, (void)canvas, (void)r;
+  }
+  /// A left press at `p` inside an owner-drawn control whose bounds are
+  /// `r`; returns as onCommand does.
+  virtual int onClickAt(DialogControls& controls, int id, Point p, const Rect& r) {
+    (void)controls, (void)id, (void)p, (void)r;
+    return 0;
+  }
 };
 
 class DialogHost {
@@ -154,8 +199,13 @@ public:
   struct Control {
     ControlKind kind = ControlKind::Static;
     std::u16string text;
-    bool checked = false;
+    int checkState = kUnchecked;
+    bool threeState = false;
     bool enabled = true;
+    int pickerValue = 0;
+    int pickerOption = 0;
+    FontSpec previewFont;
+    int width = 0, height = 0; // dialog units
     std::vector<std::u16string> items;
     std::map<int, std::uint32_t> itemColours;
     int selection = -1;
@@ -180,6 +230,13 @@ public:
   bool enabled(int id) const override;
   void setEnabled(int id, bool on) override;
   void selectText(int id, int start, int end) override;
+  int checkState(int id) const override;
+  void setCheckState(int id, int state) override;
+  int pickerValue(int id) const override;
+  void setPickerValue(int id, int value) override;
+  void setPickerOption(int id, int option) override;
+  void setPreviewFont(int id, const FontSpec& font) override;
+  void invalidate(int id) override { (void)id; }
 
   bool has(int id) const { return m_controls.count(id) != 0; }
   const Control* find(int id) const;
@@ -194,15 +251,21 @@ private:
 
 /// One step of a scripted user.
 struct DialogAction {
-  enum class Kind : std::uint8_t { SetText, Check, Select, DoubleClick, Press };
+  enum class Kind : std::uint8_t { SetText, Check, Select, DoubleClick, Press, Choose, ClickAt };
   Kind kind = Kind::Press;
   int id = 0;
   std::u16string text;
-  int value = 0; // Check: 0/1; Select and DoubleClick: the item
+  int value = 0; // Check: a check state; Select and DoubleClick: the item; Choose: the picker value
   int page = 0;  // property sheets: the page the control is on
+  Point at{};    // ClickAt: in the control, whose bounds are its template size in dialog units
 
   static DialogAction setText(int id, std::u16string_view text, int page = 0);
   static DialogAction check(int id, bool on = true, int page = 0);
+  /// Clicks a check box until it shows `state` (kIndeterminate on a three-state box).
+  static DialogAction checkState(int id, int state, int page = 0);
+  /// Chooses a value in a picker's list.
+  static DialogAction choose(int id, int value, int page = 0);
+  static DialogAction clickAt(int id, Point at, int page = 0);
   static DialogAction select(int id, int index, int page = 0);
   static DialogAction doubleClick(int id, int index, int page = 0);
   static DialogAction press(int id, int page = 0);
@@ -223,6 +286,7 @@ public:
     std::vector<ControlState> final;
     int result = kIdCancel;
     int refusedOks = 0; // OK presses the procedure refused
+    int shownPage = 0;  // the page of the last step, or the start page
     int badActions = 0; // steps naming a control the dialog lacks
   };
 

@@ -1,8 +1,18 @@
 #include "platform/text_metrics.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace platform {
+
+std::vector<std::u16string> TextMetrics::fontFaces() const {
+  std::vector<std::u16string> faces{u"Arial", u"Courier New", u"Times New Roman"};
+  const std::u16string face = defaultFont().face;
+  if (std::find(faces.begin(), faces.end(), face) == faces.end())
+    faces.push_back(face);
+  std::sort(faces.begin(), faces.end());
+  return faces;
+}
 namespace {
 
 FixedTextMetrics g_fixedMetrics;

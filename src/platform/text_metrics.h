@@ -5,6 +5,7 @@
 // FixedTextMetrics, whose answers depend on nothing outside the program.
 
 #include <string>
+#include <vector>
 #include <string_view>
 
 namespace platform {
@@ -36,6 +37,9 @@ public:
   virtual FontMetrics fontMetrics(const FontSpec& font) const = 0;
   /// Width in pixels of one line of text.
   virtual int textWidthPx(const FontSpec& font, std::u16string_view text) const = 0;
+  /// The font faces the screen offers, sorted; a few common faces and the
+  /// default font's where the platform gives no list.
+  virtual std::vector<std::u16string> fontFaces() const;
 };
 
 /// The metrics in force: FixedTextMetrics unless setTextMetrics installed others.

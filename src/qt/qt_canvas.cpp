@@ -2,11 +2,13 @@
 
 #include <QStaticText>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <tuple>
 #include <unordered_map>
 
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPolygon>
@@ -258,6 +260,15 @@ platform::FontMetrics QtTextMetrics::fontMetrics(const platform::FontSpec& font)
 
 int QtTextMetrics::textWidthPx(const platform::FontSpec& font, std::u16string_view text) const {
   return fontEntry(font).width(text);
+}
+
+std::vector<std::u16string> QtTextMetrics::fontFaces() const {
+  std::vector<std::u16string> faces;
+  for (const QString& family : QFontDatabase::families())
+    faces.push_back(family.toStdU16String());
+  std::sort(faces.begin(), faces.end());
+  faces.erase(std::unique(faces.begin(), faces.end()), faces.end());
+  return faces;
 }
 
 } // namespace qtui

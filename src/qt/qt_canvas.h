@@ -49,6 +49,7 @@ public:
   platform::FontSpec defaultFont() const override { return platform::FontSpec{}; }
   platform::FontMetrics fontMetrics(const platform::FontSpec& font) const override;
   int textWidthPx(const platform::FontSpec& font, std::u16string_view text) const override;
+  std::vector<std::u16string> fontFaces() const override;
 };
 
 } // namespace qtui

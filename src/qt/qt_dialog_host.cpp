@@ -1,6 +1,8 @@
 #include "qt/qt_dialog_host.h"
 
 #include "qt/modal.h"
+#include "qt/qt_canvas.h"
+#include "qt/qt_controls.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -14,14 +16,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -54,6 +60,44 @@ struct DialogUnits {
 DialogUnits unitsOf(const QWidget& w) {
   const QFontMetrics fm(w.font());
   return {std::max(1, fm.averageCharWidth()), std::max(1, fm.height())};
+}
+
+/// A control the dialog procedure paints and that reports presses to it.
+class OwnerDrawnWidget final : public QWidget {
+public:
+  OwnerDrawnWidget(QWidget* parent, platform::DialogProcedure& procedure, int id)
+      : QWidget(parent), m_procedure(procedure), m_id(id) {}
+
+  std::function<void(platform::Point, const platform::Rect&)> onPress;
+
+protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    QtCanvas canvas(painter);
+    m_procedure.paintControl(m_id, canvas, {0, 0, width(), height()});
+  }
+  void mousePressEvent(QMouseEvent* event) override {
+    if (event->button() != Qt::LeftButton || !onPress)
+      return;
+    const QPoint p = event->position().toPoint();
+    onPress({p.x(), p.y()}, {0, 0, width(), height()});
+  }
+
+private:
+  platform::DialogProcedure& m_procedure;
+  int m_id;
+};
+
+std::optional<view::PickerKind> pickerKindOf(std::u16string_view windowClass) {
+  if (windowClass == platform::kColourPickerClass)
+    return view::PickerKind::Colour;
+  if (windowClass == platform::kPatternPickerClass)
+    return view::PickerKind::Pattern;
+  if (windowClass == platform::kLinePickerClass)
+    return view::PickerKind::Line;
+  if (windowClass == platform::kBorderPickerClass)
+    return view::PickerKind::Border;
+  return std::nullopt;
 }
 
 /// The widgets of one template on one parent, seen as DialogControls, with
@@ -218,6 +262,56 @@ public:
       w->setEnabled(on);
   }
 
+  int checkState(int id) const override {
+    auto* b = qobject_cast<QCheckBox*>(find(id));
+    if (!b)
+      return checked(id) ? platform::kChecked : platform::kUnchecked;
+    switch (b->checkState()) {
+    case Qt::Checked: return platform::kChecked;
+    case Qt::PartiallyChecked: return platform::kIndeterminate;
+    default: return platform::kUnchecked;
+    }
+  }
+
+  void setCheckState(int id, int state) override {
+    const Quiet quiet(*this);
+    auto* b = qobject_cast<QCheckBox*>(find(id));
+    if (!b) {
+      setChecked(id, state == platform::kChecked);
+      return;
+    }
+    if (state == platform::kIndeterminate)
+      b->setTristate(true);
+    b->setCheckState(state == platform::kChecked         ? Qt::Checked
+                     : state == platform::kIndeterminate ? Qt::PartiallyChecked
+                                                         : Qt::Unchecked);
+  }
+
+  int pickerValue(int id) const override {
+    auto* p = dynamic_cast<PickerButtonWidget*>(find(id));
+    return p ? p->button().value() : 0;
+  }
+
+  void setPickerValue(int id, int value) override {
+    if (auto* p = dynamic_cast<PickerButtonWidget*>(find(id)))
+      p->button().setValue(value);
+  }
+
+  void setPickerOption(int id, int option) override {
+    if (auto* p = dynamic_cast<PickerButtonWidget*>(find(id)))
+      p->button().setOption(option);
+  }
+
+  void setPreviewFont(int id, const platform::FontSpec& font) override {
+    if (auto* p = dynamic_cast<FontPreviewWidget*>(find(id)))
+      p->setPreviewFont(font);
+  }
+
+  void invalidate(int id) override {
+    if (QWidget* w = find(id))
+      w->update();
+  }
+
   void selectText(int id, int start, int end) override {
     if (auto* e = qobject_cast<QLineEdit*>(find(id))) {
       const int size = static_cast<int>(e->text().size());
@@ -288,6 +382,8 @@ private:
       QAbstractButton* b = c.kind == ControlKind::CheckBox
                                ? static_cast<QAbstractButton*>(new QCheckBox(qs(c.text), &parent))
                                : new QRadioButton(qs(c.text), &parent);
+      if (c.kind == ControlKind::CheckBox && (c.style & platform::kStyleThreeState))
+        static_cast<QCheckBox*>(b)->setTristate(true);
       QObject::connect(b, &QAbstractButton::clicked, b,
                        [this, id] { report(id, Notification::Clicked); });
       return b;
@@ -308,12 +404,26 @@ private:
     }
     case ControlKind::GroupBox: return new QGroupBox(qs(c.text), &parent);
     case ControlKind::Picker: {
-      // The program's own pickers are not widgets yet; the frame keeps
-      // their place in the layout.
-      auto* f = new QFrame(&parent);
-      f->setFrameShape(QFrame::StyledPanel);
-      f->setToolTip(qs(c.text));
-      return f;
+      if (const std::optional<view::PickerKind> kind = pickerKindOf(c.text)) {
+        auto* p = new PickerButtonWidget(*kind, id, &parent);
+        p->setLook({platform::textMetrics().defaultFont(), nullptr});
+        p->onCommand = [this, id](int, unsigned code) {
+          if (code == view::kPickerSelectionChange)
+            report(id, Notification::SelectionChanged);
+        };
+        return p;
+      }
+      if (c.text == platform::kFontPreviewClass)
+        return new FontPreviewWidget(&parent);
+      auto* w = new OwnerDrawnWidget(&parent, m_procedure, id);
+      w->onPress = [this, id](platform::Point p, const platform::Rect& r) {
+        if (m_quiet)
+          return;
+        const int closeWith = m_procedure.onClickAt(*this, id, p, r);
+        if (closeWith != 0)
+          m_press(closeWith);
+      };
+      return w;
     }
     }
     return new QWidget(&parent);
@@ -398,6 +508,7 @@ int QtDialogHost::runSheet(const platform::PropertySheetTemplate& sheet,
                    [&] { dialog.press(platform::kIdOk); });
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog,
                    [&] { dialog.press(platform::kIdCancel); });
+  tabs->setCurrentIndex(std::clamp(sheet.startPage, 0, static_cast<int>(count) - 1));
   auto* layout = new QVBoxLayout(&dialog);
   layout->addWidget(tabs);
   layout->addWidget(buttons);
@@ -407,6 +518,8 @@ int QtDialogHost::runSheet(const platform::PropertySheetTemplate& sheet,
   const int result = execModal(dialog);
   for (auto& c : controls)
     c->mute();
+  if (sheet.shownPage)
+    *sheet.shownPage = tabs->currentIndex();
   return result;
 }
 

@@ -1,5 +1,10 @@
 #include "view/control_paint.h"
 
+#include "view/grid_painter.h"
+
+#include <algorithm>
+#include <cstdlib>
+
 namespace view {
 
 using platform::Brush;
@@ -87,6 +92,82 @@ void paintFontPreview(Canvas& canvas, const Rect& r, const platform::FontSpec& f
   canvas.setClip(r);
   canvas.fillRect(r, Brush::solid(platform::kWhite));
   canvas.drawText(u"AaBbCc", font, colour, r, platform::kTextCentre | platform::kTextVCentre, r);
+}
+
+} // namespace view
+
+namespace view {
+namespace {
+
+struct SampleGeometry {
+  int left, top, right, bottom, midX, midY;
+};
+
+// The box leaves room round it for the corner ticks.
+SampleGeometry sampleGeometry(const platform::Rect& r) {
+  const int mx = std::max(6, r.width() / 8), my = std::max(6, r.height() / 8);
+  SampleGeometry g{r.left + mx, r.top + my, r.right - mx - 1, r.bottom - my - 1, 0, 0};
+  g.midX = (g.left + g.right) / 2;
+  g.midY = (g.top + g.bottom) / 2;
+  return g;
+}
+
+void strokeLine(platform::Canvas& canvas, const SampleSide& side, platform::Point a, platform::Point b,
+                bool horizontal) {
+  const BorderStroke s = borderStroke(side.style);
+  if (s.style == platform::PenStyle::None)
+    return;
+  const auto shifted = [&](platform::Point p, int by) {
+    return horizontal ? platform::Point{p.x, p.y + by} : platform::Point{p.x + by, p.y};
+  };
+  canvas.setPen(platform::Pen{s.style, s.width, side.colour});
+  canvas.drawLine(shifted(a, -s.mainOffset), shifted(b, -s.mainOffset));
+  if (s.extraOffset != 0) {
+    canvas.setPen(platform::Pen{s.style, 1, side.colour});
+    canvas.drawLine(shifted(a, -s.extraOffset), shifted(b, -s.extraOffset));
+  }
+}
+
+} // namespace
+
+void paintBorderSample(platform::Canvas& canvas, const platform::Rect& r, const SampleSide (&sides)[6]) {
+  canvas.fillRect(r, platform::Brush::solid(platform::kWhite));
+  const SampleGeometry g = sampleGeometry(r);
+  // Grey ticks mark the corners and the middle, where no side is drawn.
+  canvas.setPen(platform::Pen{platform::PenStyle::Solid, 1, kShadowGrey});
+  for (const int x : {g.left, g.midX, g.right})
+    for (const int y : {g.top, g.midY, g.bottom}) {
+      canvas.drawLine({x - 4, y}, {x - 1, y});
+      canvas.drawLine({x + 2, y}, {x + 5, y});
+      canvas.drawLine({x, y - 4}, {x, y - 1});
+      canvas.drawLine({x, y + 2}, {x, y + 5});
+    }
+  strokeLine(canvas, sides[0], {g.left, g.top}, {g.right + 1, g.top}, true);
+  strokeLine(canvas, sides[1], {g.left, g.top}, {g.left, g.bottom + 1}, false);
+  strokeLine(canvas, sides[2], {g.left, g.bottom}, {g.right + 1, g.bottom}, true);
+  strokeLine(canvas, sides[3], {g.right, g.top}, {g.right, g.bottom + 1}, false);
+  strokeLine(canvas, sides[4], {g.midX, g.top}, {g.midX, g.bottom + 1}, false);
+  strokeLine(canvas, sides[5], {g.left, g.midY}, {g.right + 1, g.midY}, true);
+}
+
+int borderSampleSideAt(const platform::Rect& r, platform::Point p) {
+  const SampleGeometry g = sampleGeometry(r);
+  const int slackX = std::max(4, (g.midX - g.left) / 3), slackY = std::max(4, (g.midY - g.top) / 3);
+  const bool withinX = p.x >= g.left - slackX && p.x <= g.right + slackX;
+  const bool withinY = p.y >= g.top - slackY && p.y <= g.bottom + slackY;
+  // Distance to each side along the axis it crosses; the nearest wins.
+  const int distances[6] = {
+      withinX ? std::abs(p.y - g.top) : 1 << 20,    withinY ? std::abs(p.x - g.left) : 1 << 20,
+      withinX ? std::abs(p.y - g.bottom) : 1 << 20, withinY ? std::abs(p.x - g.right) : 1 << 20,
+      withinY ? std::abs(p.x - g.midX) : 1 << 20,   withinX ? std::abs(p.y - g.midY) : 1 << 20,
+  };
+  int best = -1;
+  for (int i = 0; i < 6; ++i) {
+    const int slack = (i == 0 || i == 2 || i == 5) ? slackY : slackX;
+    if (distances[i] <= slack && (best < 0 || distances[i] < distances[best]))
+      best = i;
+  }
+  return best;
 }
 
 } // namespace view

@@ -35,3 +35,23 @@ void paintFontPreview(platform::Canvas& canvas, const platform::Rect& r,
                       const platform::FontSpec& font, platform::Colour colour = platform::kBlack);
 
 } // namespace view
+
+namespace view {
+
+/// One side of the border sample of the format dialog: its line style
+/// (0 none) and its colour.
+struct SampleSide {
+  int style = 0;
+  platform::Colour colour = platform::kBlack;
+};
+
+/// The clickable border sample: a box of two by two cells on white, with
+/// grey corner ticks and the six sides (top, left, bottom, right, inside
+/// vertical, inside horizontal) drawn in their styles.
+void paintBorderSample(platform::Canvas& canvas, const platform::Rect& r, const SampleSide (&sides)[6]);
+
+/// The side of the sample nearest to `p` (0-5 in the order above), or -1
+/// when the press is not near any side.
+int borderSampleSideAt(const platform::Rect& r, platform::Point p);
+
+} // namespace view
