@@ -140,7 +140,7 @@ void onRowsAndColumns(App& app, int id) {
       return;
     for (model::RowRecord& r : sheet->rows)
       if (r.row >= sel.firstRow && r.row <= sel.lastRow && (r.flags & model::kLineHidden)) {
-        r.flags &= ~model::kLineHidden;
+        r.flags &= ~(model::kLineHidden | model::kLineFilterHidden);
         // A row hidden by a height of 0 comes back at the default height.
         if (r.size == 0)
           r.flags |= model::kLineDefaultSize;

@@ -1,7 +1,9 @@
 #include "datatools/sort.h"
 
+#include "datatools/autofilter.h"
 #include "formula/recalc.h"
 #include "formula/rewrite.h"
+#include "model/auto_filter.h"
 #include "model/range_guard.h"
 #include "model/set_cell.h"
 #include "model/undo.h"
@@ -168,6 +170,16 @@ bool sortRange(Workbook& book, const SortSettings& s) {
   const CellRange used = usedPart(sheet, range, axis);
   if (!model::push_undo_range(book, s.sheet, model::kUndoSort, used))
     return false;
+  // Under a filter the hidden rows are decided again after the move, and
+  // undo must put back the ones it decided before.
+  const bool refilter = (sheet.flags & model::kSheetAutoFilter) && model::autoFilterRange(sheet).intersects(range);
+  if (refilter) {
+    const model::AutoFilterState& f = sheet.autoFilter;
+    const CellRange rows{static_cast<std::uint16_t>(std::min<int>(f.firstRow + 1, model::kMaxRow)), 0, f.lastRow,
+                         static_cast<std::uint8_t>(model::kMaxColumn)};
+    if (!model::save_auto_filter(book, s.sheet, rows))
+      return false;
+  }
   CellRange data = used;
   if (s.hasHeader) {
     if (s.byColumns)
@@ -292,6 +304,8 @@ bool sortRange(Workbook& book, const SortSettings& s) {
   std::sort(changed.begin(), changed.end());
   changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
   model::fitRowsOfRange(book, s.sheet, data);
+  if (refilter)
+    applyFilters(book, s.sheet);
   model::mark_modified(book);
   (void)platform::withAllocation([&] { formula::propagateChanges(book, s.sheet, changed); });
   return ok;

@@ -3,6 +3,7 @@
 #include "edit/paste.h"
 #include "formula/recalc.h"
 #include "formula/rewrite.h"
+#include "model/auto_filter.h"
 #include "model/range_guard.h"
 #include "model/set_cell.h"
 #include "platform/memory.h"
@@ -401,8 +402,11 @@ void moveRecords(Edit& e, Sheet& sheet) {
     const int columnsBefore = area.columnCount();
     switch (formula::moveArea(area, e.block, e.dRow, e.dColumn)) {
     case formula::AreaFate::Invalid:
+      // The arrows go with the others below: the object list is still
+      // being walked by position.
       sheet.flags &= ~model::kSheetAutoFilter;
       f.criteria.clear();
+      model::showFilteredRows(sheet);
       break;
     case formula::AreaFate::Moved: {
       const int grown = area.columnCount() - columnsBefore;
@@ -461,6 +465,9 @@ void moveRecords(Edit& e, Sheet& sheet) {
           std::clamp(sheet.scrollPaneColumn + e.dColumn, sheet.frozenColumn + 1, model::kMaxColumn));
   }
   moveAnchors(e, sheet, keptRects);
+  // A column inserted inside the filter gets its arrow; a filter that went
+  // loses its arrows.
+  model::placeFilterArrows(sheet);
 }
 
 // Rescans the formulas whose text changed and marks everything stale once.
@@ -603,10 +610,7 @@ bool deleteCells(Workbook& book, int sheetIndex, const CellRange& range, bool up
   const model::AutoFilterState& f = sheet.autoFilter;
   if (up && (sheet.flags & model::kSheetAutoFilter) && f.firstRow >= range.firstRow && f.firstRow <= range.lastRow &&
       range.firstColumn <= f.lastColumn && f.firstColumn <= range.lastColumn) {
-    sheet.flags &= ~model::kSheetAutoFilter;
-    sheet.autoFilter.criteria.clear();
-    std::erase_if(sheet.objects, [](const model::DrawingObject& o) { return o.filterArrow; });
-    sheet.selectedObject = sheet.secondObject = -1;
+    model::removeAutoFilter(sheet);
   }
 
   // The deleted cells go with what lies inside them, as a cut empties them.

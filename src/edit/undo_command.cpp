@@ -4,6 +4,7 @@
 #include "edit/paste.h"
 #include "edit/structure.h"
 #include "formula/recalc.h"
+#include "model/auto_filter.h"
 #include "model/services.h"
 #include "model/sheet_list.h"
 #include "model/undo.h"
@@ -142,6 +143,14 @@ UndoOutcome undo(model::WorkbookList& books) {
       if (book.activeSheet == sheetIndex)
         model::activate_sheet(book, next);
     }
+  }
+
+  // The filter comes back with the rows it hid.
+  if (e->autoFilter && sheet.hasGrid()) {
+    restoreRows(sheet, *e);
+    sheet.autoFilter = e->autoFilter->state;
+    sheet.flags = (sheet.flags & ~model::kSheetAutoFilter) | e->autoFilter->flag;
+    model::placeFilterArrows(sheet);
   }
 
   if (action != model::kUndoUnhideSheet) {

@@ -149,7 +149,11 @@ void fitRowHeights(Workbook& book, int sheetIndex, std::uint16_t first, std::uin
       continue;
     }
     const int clamped = std::clamp<int>(height, kDefaultRowHeight, kMaxFittedRowHeight);
-    set_row_record(sheet, row, old.flags & ~(kLineDefaultSize | kLineHidden | kLineCustomHeight),
+    // A row the filter hides stays hidden until the filter lets it through.
+    const std::uint32_t keep = (old.flags & kLineFilterHidden) ? kLineHidden | kLineFilterHidden : 0;
+    set_row_record(sheet, row,
+                   (old.flags & ~(kLineDefaultSize | kLineHidden | kLineCustomHeight | kLineFilterHidden)) |
+                       (old.flags & keep),
                    static_cast<std::uint16_t>(clamped));
   }
   mark_modified(book);

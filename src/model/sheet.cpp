@@ -296,10 +296,12 @@ void setRowHeightPoints(Sheet& sheet, std::uint16_t first, std::uint16_t last, d
   for (int r = first; r <= last; ++r) {
     const auto row = static_cast<std::uint16_t>(r);
     const RowRecord old = row_record(sheet, row);
+    // A row hidden or sized by hand is the user's from now on, not the filter's.
     if (points == 0)
-      set_row_record(sheet, row, old.flags | kLineHidden, old.size);
+      set_row_record(sheet, row, (old.flags | kLineHidden) & ~kLineFilterHidden, old.size);
     else
-      set_row_record(sheet, row, (old.flags & ~(kLineDefaultSize | kLineHidden)) | kLineCustomHeight,
+      set_row_record(sheet, row,
+                     (old.flags & ~(kLineDefaultSize | kLineHidden | kLineFilterHidden)) | kLineCustomHeight,
                      static_cast<std::uint16_t>(points * 20 + 0.5));
   }
 }

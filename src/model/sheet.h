@@ -36,7 +36,10 @@ enum SheetFlag : std::uint32_t {
 enum LineFlag : std::uint32_t {
   kLineDefaultSize = 1u << 0, // the size field is ignored
   kLineHidden = 1u << 1,      // drawn with size 0
-  kLineCustomHeight = 1u << 2 // set by the user; automatic row fitting leaves it alone
+  kLineCustomHeight = 1u << 2, // set by the user; automatic row fitting leaves it alone
+  /// Rows only: hidden by the AutoFilter (kLineHidden is set with it). A row
+  /// hidden by hand lacks it and stays hidden whatever the filter does.
+  kLineFilterHidden = 1u << 3,
 };
 
 inline constexpr std::uint16_t kDefaultColumnWidth = 2048; // 8 characters, in 1/256 character

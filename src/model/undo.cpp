@@ -24,7 +24,7 @@ constexpr std::u16string_view kUndoLabels[] = {
   u"向下填充",     u"向右填充",     u"向上填充",     u"向左填充",
   u"填充序列",     u"替换",         u"插入批注",     u"edit comment",
   u"隐藏工作表",   u"取消隐藏工作表", u"validation",  u"条件格式",
-  u"单变量求解    ",
+  u"单变量求解    ", u"自动筛选",
 };
 // clang-format on
 static_assert(std::size(kUndoLabels) == kUndoActionCount);
@@ -287,6 +287,20 @@ bool save_column_records(const Workbook& book, int sheetIndex, const CellRange& 
                      });
 }
 
+bool save_auto_filter(const Workbook& book, int sheetIndex, const CellRange& rows) {
+  if (!save_row_records(book, sheetIndex, rows))
+    return false;
+  UndoEntry* e = undoList().newest();
+  const Sheet& sheet = book.sheet(sheetIndex);
+  const bool ok = platform::withAllocation(
+      [&] { e->autoFilter = SavedAutoFilter{sheet.autoFilter, sheet.flags & kSheetAutoFilter}; });
+  if (!ok)
+    (void)undoList().popNewest();
+  else
+    undoList().remeasureNewest();
+  return ok;
+}
+
 void keep_detached_sheet(std::unique_ptr<Sheet> sheet) {
   UndoEntry* e = undoList().newest();
   if (!sheet || !e || e->sheetId != sheet->id || e->detachedSheet)
@@ -341,6 +355,8 @@ size_t undoEntryBytes(const UndoEntry& e) {
   }
   if (e.savedName)
     n += sizeof(DefinedName) + textBytes(e.savedName->formula);
+  if (e.autoFilter)
+    n += e.autoFilter->state.criteria.size() * sizeof(FilterCriterion);
   if (e.structure) {
     const StructuralUndo& u = *e.structure;
     n += sizeof u + u.texts.size() * sizeof(StructuralUndo::Text);

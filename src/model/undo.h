@@ -72,8 +72,9 @@ enum UndoAction : int {
   kUndoValidation = 46,
   kUndoConditionalFormat = 47,
   kUndoGoalSeek = 48,
+  kUndoAutoFilter = 49,
 };
-inline constexpr int kUndoActionCount = 49;
+inline constexpr int kUndoActionCount = 50;
 
 /// The Edit menu's label of an action ("输入内容" for input); empty for an
 /// unknown code.
@@ -163,6 +164,13 @@ struct StructuralUndo {
   std::vector<SavedSheetRecords> sheets; // the edited sheet first
 };
 
+/// The AutoFilter of a sheet as it was; its hidden rows are the entry's
+/// saved row records.
+struct SavedAutoFilter {
+  AutoFilterState state;
+  std::uint32_t flag = 0; // kSheetAutoFilter as it was
+};
+
 struct UndoEntry {
   std::uint64_t workbookId = 0; // Workbook::id
   int action = kUndoInput;
@@ -182,6 +190,9 @@ struct UndoEntry {
   std::optional<DefinedName> savedName;
   /// Inserts and deletes of cells, rows and columns.
   std::unique_ptr<StructuralUndo> structure;
+  /// Commands that turn the AutoFilter on or off, choose a criterion or
+  /// sort under it; the rows it hid are in `rows`.
+  std::optional<SavedAutoFilter> autoFilter;
 };
 
 /// The application-wide list: at most kCapacity entries, the oldest dropped
@@ -255,6 +266,11 @@ UndoList& undoList();
 /// newest entry is then dropped, so no half entry stays behind).
 [[nodiscard]] bool save_row_records(const Workbook& book, int sheetIndex, const CellRange& range);
 [[nodiscard]] bool save_column_records(const Workbook& book, int sheetIndex, const CellRange& range);
+
+/// Copies the sheet's AutoFilter and the row records of `rows` (the rows
+/// the command may hide or show) into the newest entry, which must be of the
+/// same sheet. False when memory ran out (the newest entry is then dropped).
+[[nodiscard]] bool save_auto_filter(const Workbook& book, int sheetIndex, const CellRange& rows);
 
 /// Hands a sheet the action took out of its workbook to the newest entry,
 /// when that entry recorded its deletion; otherwise the sheet is freed.

@@ -443,6 +443,26 @@ TEST_F(SheetRecordsTest, AutoFilterRoundTrip) {
   }
 }
 
+// Files keep no mark of the rows a filter hid: a hidden data row of a
+// filter with a criterion is the filter's when read back, and shows again
+// when the filter goes; the filter's arrows are placed on its header.
+TEST_F(SheetRecordsTest, FilteredRowsAndArrowsAfterReading) {
+  model::Sheet &s = addSheet(u"Sheet1");
+  setAutoFilter(s);
+  model::set_row_record(s, 3, model::kLineDefaultSize | model::kLineHidden | model::kLineFilterHidden, 255);
+  model::set_row_record(s, 12, model::kLineDefaultSize | model::kLineHidden, 255); // below the range
+  const auto back = roundTrip(8);
+  const model::Sheet &t = back->sheet(0);
+  EXPECT_EQ(model::row_record(t, 3).flags & (model::kLineHidden | model::kLineFilterHidden),
+            model::kLineHidden | model::kLineFilterHidden);
+  EXPECT_EQ(model::row_record(t, 12).flags & (model::kLineHidden | model::kLineFilterHidden), model::kLineHidden);
+  std::vector<int> arrowColumns;
+  for (const model::DrawingObject &o : t.objects)
+    if (o.filterArrow && o.kind == model::kObjectComboBox && o.anchor.first.row == 0)
+      arrowColumns.push_back(o.anchor.first.column);
+  EXPECT_EQ(arrowColumns, (std::vector<int>{1, 2, 3}));
+}
+
 // A BIFF8 filter on B1:D10 of the only sheet, with `filters` as the
 // AUTOFILTER records.
 Bytes filteredStream(const std::function<void(Builder &)> &filters) {

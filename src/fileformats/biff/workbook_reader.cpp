@@ -10,6 +10,7 @@
 #include "formula/recalc.h"
 #include "formula/text_value.h"
 #include "model/array_blocks.h"
+#include "model/auto_filter.h"
 #include "model/cell_store.h"
 #include "model/sheet.h"
 #include "model/workbook_list.h"
@@ -2380,6 +2381,9 @@ bool readBinaryWorkbook(std::span<const std::uint8_t> file, model::Workbook& boo
   // they arise, damage here.
   if (!ok && info.status == ReadStatus::Damaged)
     showMessage(model::kMessageInvalidData);
+  if (ok)
+    for (int i = 0; i < book.sheetCount(); ++i)
+      model::adoptFileAutoFilter(book.sheet(i));
   if (ok && sheetsLeftOut > 0) {
     info.sheetsLeftOut = sheetsLeftOut;
     showMessage(kMessageSheetsLeftOut);
