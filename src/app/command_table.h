@@ -47,6 +47,11 @@ void install_data_tools(App& app);
 /// has no such list.
 bool open_list_drop_down(App& app);
 
+/// A press on an AutoFilter arrow: opens its list and applies the entry
+/// chosen. False when the object is not an arrow (App installs it as the
+/// pressObject hook).
+bool pressFilterArrow(App& app, int object);
+
 /// The handler of a command, or null when that command is not built.
 CommandHandler findCommand(int id);
 /// The table row of a command, or null.

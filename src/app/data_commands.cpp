@@ -1,17 +1,20 @@
-// The Data menu's Sort, Goal seek, Validation and the Format menu's
-// Conditional formats, and the Edit menu's Find, Replace and Go to on the
-// grid; the check of typed entries against validation rules.
+// The Data menu's Sort, AutoFilter, Goal seek, Validation and the Format
+// menu's Conditional formats, and the Edit menu's Find, Replace and Go to on
+// the grid; the check of typed entries against validation rules and the
+// lists of the AutoFilter's arrows.
 
 #include "app/cell_entry.h"
 #include "app/command_table.h"
 #include "app/navigation.h"
 #include "app/status_bar.h"
+#include "datatools/autofilter.h"
 #include "datatools/conditional_format.h"
 #include "datatools/find.h"
 #include "datatools/goal_seek.h"
 #include "datatools/sort.h"
 #include "datatools/validation.h"
 #include "dialogs/data_dialogs.h"
+#include "dialogs/filter_dialogs.h"
 #include "dialogs/find_dialog.h"
 #include "dialogs/rule_dialogs.h"
 #include "edit/undo_command.h"
@@ -21,6 +24,7 @@
 #include "model/display_text.h"
 #include "numfmt/number_format.h"
 #include "platform/ui_services.h"
+#include "view/grid_layout.h"
 #include "view/paint_services.h"
 
 #include <algorithm>
@@ -117,6 +121,15 @@ void onSort(App& app, int) {
   last.sheet = sheetIndex;
   last.range = r;
   (void)datatools::sortRange(book, last);
+  afterChange(app);
+}
+
+void onAutoFilter(App& app, int) {
+  model::Sheet* s = cellsSheet(app);
+  if (!s || s->kind != model::SheetKind::Worksheet)
+    return;
+  model::Workbook& book = *app.book();
+  (void)datatools::toggleAutoFilter(book, book.activeSheet, selection(*s), s->activeRow, s->activeColumn);
   afterChange(app);
 }
 
@@ -309,6 +322,7 @@ const CommandEntry kRows[] = {
     {149, 149, onGoTo},
     {219, 219, onConditionalFormat},
     {221, 221, onSort},
+    {222, 222, onAutoFilter},
     {224, 224, onValidation},
     {225, 225, onGoalSeek},
 };
@@ -317,6 +331,55 @@ const CommandEntry kRows[] = {
 } // namespace
 
 const std::span<const CommandEntry> kDataCommands(kRows);
+
+bool pressFilterArrow(App& app, int object) {
+  model::Sheet* s = app.gridSheet();
+  model::Workbook* book = app.book();
+  if (!s || !book || object < 0 || object >= static_cast<int>(s->objects.size()) ||
+      !s->objects[static_cast<size_t>(object)].filterArrow || !(s->flags & model::kSheetAutoFilter))
+    return false;
+  const int sheetIndex = book->activeSheet;
+  const int sheetColumn = s->objects[static_cast<size_t>(object)].anchor.first.column;
+  const int column = sheetColumn - s->autoFilter.firstColumn;
+  const datatools::FilterList list = datatools::buildFilterList(*book, sheetIndex, column);
+  if (list.entries.empty())
+    return true;
+  // The entry in force is selected when the list opens.
+  const model::FilterCriterion current = s->autoFilter.criteria[static_cast<size_t>(column)];
+  int selected = 0;
+  if (current.conditions[0].kind == model::kFilterBlanks || current.conditions[0].kind == model::kFilterNonBlanks) {
+    const bool blanks = current.conditions[0].kind == model::kFilterBlanks;
+    selected = list.hasBlanks ? static_cast<int>(list.entries.size()) - (blanks ? 2 : 1) : 0;
+  } else if (current.topActive) {
+    selected = 1;
+  } else if (current.isActive()) {
+    selected = 2;
+    if (current.conditions[0].comparison == model::kCompareEqual && current.conditions[1].kind == model::kFilterNone)
+      for (int i = 3; i < static_cast<int>(list.entries.size()); ++i)
+        if (list.kindOf(i) == datatools::FilterEntry::Value &&
+            datatools::escapeWildcards(list.entries[static_cast<size_t>(i)]) == current.conditions[0].operand) {
+          selected = i;
+          break;
+        }
+  }
+  const int chosen = app.window.trackDropDownList(list.entries, view::objectRect(*s, app.layout, object), selected);
+  if (chosen < 0)
+    return true;
+  std::vector<std::u16string> values;
+  for (int i = 3; i < static_cast<int>(list.entries.size()); ++i)
+    if (list.kindOf(i) == datatools::FilterEntry::Value)
+      values.push_back(list.entries[static_cast<size_t>(i)]);
+  std::u16string header;
+  if (model::CellRecord* c = model::cell_at(*s, s->autoFilter.firstRow, static_cast<std::uint8_t>(sheetColumn));
+      c && !c->input.isNull())
+    header = std::u16string(model::cell_plain_text(*book, sheetIndex, *c));
+  datatools::FilterDialogs asks;
+  asks.topTen = dialogs::askTopTen;
+  asks.custom = [&](const model::FilterCriterion& c) { return dialogs::askCustomFilter(c, header, values); };
+  if (datatools::chooseFilterEntry(*book, sheetIndex, column, list, chosen, asks))
+    afterChange(app);
+  return true;
+}
 
 bool open_list_drop_down(App& app) {
   model::Sheet* s = cellsSheet(app);
@@ -350,6 +413,7 @@ bool open_list_drop_down(App& app) {
 
 void install_data_tools(App& app) {
   app.hooks.validateEntry = validateEntry;
+  app.hooks.pressObject = pressFilterArrow;
   view::paintServices().activeCondition = [](model::Workbook& book, int sheet, int row, int column) {
     return datatools::activeCondition(book, sheet, row, column);
   };

@@ -1,10 +1,11 @@
-// Sort, Go to and Goal seek as the menus send them, with their dialogs
-// answered by a script.
+// Sort, AutoFilter, Go to and Goal seek as the menus send them, with their
+// dialogs answered by a script.
 
 #include "app/app_test_util.h"
 #include "app/command_table.h"
 #include "app/menu_state.h"
 #include "dialogs/data_dialogs.h"
+#include "dialogs/filter_dialogs.h"
 #include "dialogs/find_dialog.h"
 #include "dialogs/rule_dialogs.h"
 #include "view/paint_services.h"
@@ -28,10 +29,51 @@ protected:
 
 TEST_F(DataCommandsTest, TheCommandsAreBuiltAndEnabledOnCells) {
   const MenuState state = update_menu(app);
-  for (const int id : {147, 148, 149, 219, 221, 224, 225}) {
+  for (const int id : {147, 148, 149, 219, 221, 222, 224, 225}) {
     EXPECT_NE(findCommand(id), nullptr) << id;
     EXPECT_TRUE(state.items.at(id).enabled) << id;
   }
+}
+
+// The menu turns the filter on over the block around the active cell; a
+// click on an arrow's button opens its list and the entry chosen filters; a
+// click elsewhere in the header cell selects the cell.
+TEST_F(DataCommandsTest, AutoFilterFromTheMenuAndAnArrow) {
+  set(0, 0, u"Fruit");
+  set(1, 0, u"pear");
+  set(2, 0, u"apple");
+  set(3, 0, u"pear");
+  select(1, 0, 1, 0, 1, 0);
+  command(222);
+  ASSERT_TRUE(sheet().flags & model::kSheetAutoFilter);
+  EXPECT_TRUE(update_menu(app).items.at(222).checked);
+  ASSERT_EQ(sheet().objects.size(), 1u);
+  // A1 spans x 24-80, y 17-34: its button is the square at the right.
+  click({75, 30});
+  ASSERT_EQ(window.dropDownsShown.size(), 1u);
+  EXPECT_EQ(window.dropDownsShown[0],
+            (std::vector<std::u16string>{u"(全部)", u"(前 10 个…)", u"(自定义…)", u"apple", u"pear"}));
+  window.dropDownChoices.push_back(3); // apple
+  click({75, 30});
+  EXPECT_TRUE(model::row_record(sheet(), 1).flags & model::kLineHidden);
+  EXPECT_FALSE(model::row_record(sheet(), 2).flags & model::kLineHidden);
+  EXPECT_TRUE(model::row_record(sheet(), 3).flags & model::kLineHidden);
+  // Custom through its dialog: not equal to apple.
+  window.dropDownChoices.push_back(2);
+  host.queue({DialogAction::select(dialogs::kCustomOperatorFirst, datatools::kCustomNotEqual),
+              DialogAction::setText(dialogs::kCustomValueFirst, u"apple"), DialogAction::ok()});
+  click({75, 30});
+  EXPECT_EQ(host.runs().back().title, u"自定义自动筛选");
+  EXPECT_FALSE(model::row_record(sheet(), 1).flags & model::kLineHidden);
+  EXPECT_TRUE(model::row_record(sheet(), 2).flags & model::kLineHidden);
+  // Off the button the header cell is selected as any cell.
+  click({40, 25});
+  EXPECT_EQ(window.dropDownsShown.size(), 3u);
+  EXPECT_EQ(selection(sheet()), (model::CellRange{0, 0, 0, 0}));
+  command(222);
+  EXPECT_FALSE(sheet().flags & model::kSheetAutoFilter);
+  EXPECT_TRUE(sheet().objects.empty());
+  EXPECT_FALSE(model::row_record(sheet(), 2).flags & model::kLineHidden);
 }
 
 // From one cell the current region is sorted; its header is guessed and

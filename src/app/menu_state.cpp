@@ -172,6 +172,10 @@ void applyRules(const Conditions& c, const App& app, int id, MenuItemState& item
     item.enabled = c.grid;
     item.checked = c.grid && (flags & model::kSheetPanesFrozen);
     return;
+  case 222:
+    item.enabled = c.worksheet && !c.objectSelected;
+    item.checked = c.worksheet && (flags & model::kSheetAutoFilter);
+    return;
   default:
     break;
   }

@@ -1,8 +1,10 @@
 // The data tools at the sizes their targets name: sorting the 65,536 rows a
 // sheet holds (the target's 100,000 do not fit) of 10 columns with
 // formulas, Replace All over 1,000,000 cells of 20 characters, goal seek
-// through 100,000 dependent formulas.
+// through 100,000 dependent formulas, an AutoFilter list over 65,535
+// distinct values and a filter applied to 65,535 rows.
 
+#include "datatools/autofilter.h"
 #include "datatools/find.h"
 #include "datatools/goal_seek.h"
 #include "datatools/sort.h"
@@ -112,5 +114,74 @@ void BM_GoalSeekDependents(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_GoalSeekDependents)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A header over 65,535 rows of distinct texts (every third a number), the
+// filter on over them.
+void fillFilterColumn(Fixture& f) {
+  f.put(0, 0, u"Item");
+  for (int r = 1; r <= model::kMaxRow; ++r)
+    f.put(r, 0, r % 3 == 0 ? number(r * 7919LL % 1000003) : u"item " + number(r * 7919LL % 1000003));
+  (void)datatools::toggleAutoFilter(f.book(), 0, {0, 0, model::kMaxRow, 0}, 0, 0);
+}
+
+// The block around one cell of a list 65,536 rows tall and 10 columns wide
+// (what Sort and AutoFilter take from a single selected cell).
+void BM_CurrentRegionOf65536Rows(benchmark::State& state) {
+  Fixture f;
+  for (int r = 0; r <= model::kMaxRow; ++r)
+    for (int c = 0; c < 10; ++c)
+      f.put(r, c, number(r + c));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(datatools::currentRegion(f.book().sheet(0), 30000, 4));
+}
+BENCHMARK(BM_CurrentRegionOf65536Rows)->Unit(benchmark::kMillisecond);
+
+// What opening an arrow costs: the column's shown texts, de-duplicated
+// ignoring case and sorted.
+void BM_FilterListOf65535DistinctValues(benchmark::State& state) {
+  Fixture f;
+  fillFilterColumn(f);
+  for (auto _ : state) {
+    const datatools::FilterList list = datatools::buildFilterList(f.book(), 0, 0);
+    benchmark::DoNotOptimize(list.entries.data());
+  }
+}
+BENCHMARK(BM_FilterListOf65535DistinctValues)->Unit(benchmark::kMillisecond);
+
+// Applying a criterion that keeps texts beginning with "item 1" to every
+// row, hiding most of them; alternately showing them all again.
+void BM_ApplyFilterTo65535Rows(benchmark::State& state) {
+  Fixture f;
+  fillFilterColumn(f);
+  model::AutoFilterState& filter = f.book().sheet(0).autoFilter;
+  bool narrow = true;
+  for (auto _ : state) {
+    filter.criteria[0] = {};
+    if (narrow)
+      filter.criteria[0].conditions[0] = {model::kFilterComparison, model::kCompareEqual, u"item 1*"};
+    narrow = !narrow;
+    datatools::applyFilters(f.book(), 0);
+  }
+}
+BENCHMARK(BM_ApplyFilterTo65535Rows)->Unit(benchmark::kMillisecond);
+
+// The same as the command does it: its undo entry, the filter, the
+// recalculation of the sheet.
+void BM_ChooseFilterEntryOver65535Rows(benchmark::State& state) {
+  Fixture f;
+  fillFilterColumn(f);
+  model::FilterCriterion narrowing;
+  narrowing.conditions[0] = {model::kFilterComparison, model::kCompareEqual, u"item 1*"};
+  bool narrow = true;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        datatools::setFilterCriterion(f.book(), 0, 0, narrow ? narrowing : model::FilterCriterion{}));
+    narrow = !narrow;
+    state.PauseTiming();
+    model::undoList().clear();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_ChooseFilterEntryOver65535Rows)->Unit(benchmark::kMillisecond);
 
 } // namespace

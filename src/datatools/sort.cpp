@@ -325,15 +325,18 @@ CellRange currentRegion(const Sheet& sheet, int row, int column) {
         return true;
     return false;
   };
+  // Rows grow as far as they go before a column is looked at: a column scan
+  // costs the block's height, so growing a line at a time in every
+  // direction would cost the height squared on a tall list.
   for (bool grew = true; grew;) {
     grew = false;
-    if (r1 > 0 && anyInRow(r1 - 1, c1 - 1, c2 + 1))
+    while (r1 > 0 && anyInRow(r1 - 1, c1 - 1, c2 + 1))
       --r1, grew = true;
-    if (r2 < model::kMaxRow && anyInRow(r2 + 1, c1 - 1, c2 + 1))
+    while (r2 < model::kMaxRow && anyInRow(r2 + 1, c1 - 1, c2 + 1))
       ++r2, grew = true;
-    if (c1 > 0 && anyInColumn(c1 - 1, r1 - 1, r2 + 1))
+    while (c1 > 0 && anyInColumn(c1 - 1, r1 - 1, r2 + 1))
       --c1, grew = true;
-    if (c2 < model::kMaxColumn && anyInColumn(c2 + 1, r1 - 1, r2 + 1))
+    while (c2 < model::kMaxColumn && anyInColumn(c2 + 1, r1 - 1, r2 + 1))
       ++c2, grew = true;
   }
   return {static_cast<std::uint16_t>(r1), static_cast<std::uint8_t>(c1), static_cast<std::uint16_t>(r2),

@@ -45,6 +45,7 @@ ControlState::ControlState(const DialogTemplate& dialog) {
     s.threeState = (c.style & kStyleThreeState) != 0;
     s.width = c.w;
     s.height = c.h;
+    s.editable = c.kind == ControlKind::ComboBox && (c.style & kStyleEditable);
     m_order.push_back(c.id);
   }
 }
@@ -63,7 +64,7 @@ std::u16string ControlState::text(int id) const {
   const Control* c = find(id);
   if (!c)
     return {};
-  if (isList(c->kind))
+  if (isList(c->kind) && !c->editable)
     return itemText(id, c->selection);
   return c->text;
 }
@@ -159,8 +160,12 @@ int ControlState::selection(int id) const {
 }
 
 void ControlState::setSelection(int id, int index) {
-  if (Control* c = get(id))
+  if (Control* c = get(id)) {
     c->selection = index >= 0 && index < static_cast<int>(c->items.size()) ? index : -1;
+    // Choosing an item of an editable combo puts its text in the box.
+    if (c->editable && c->selection >= 0)
+      c->text = c->items[static_cast<size_t>(c->selection)];
+  }
 }
 
 bool ControlState::enabled(int id) const {

@@ -58,6 +58,8 @@ enum ControlStyle : std::uint32_t {
   kStyleGroupStart = 1u << 3, // first radio button of a group
   kStyleCentre = 1u << 4,     // static text centred
   kStyleThreeState = 1u << 5, // check box the user can also leave indeterminate
+  kStyleEditable = 1u << 6,   // combo box the user may also type into
+  kStyleUpDown = 1u << 7,     // edit holding a number, with an up-down control over [low, high]
 };
 
 struct DialogControl {
@@ -67,6 +69,7 @@ struct DialogControl {
   int x = 0, y = 0, w = 0, h = 0; // dialog units
   std::uint32_t style = 0;
   int limit = 0; // edit: most characters the user may type; 0 = no limit
+  int low = 0, high = 0; // kStyleUpDown: the range the arrows step through
 };
 
 struct DialogTemplate {
@@ -212,6 +215,7 @@ public:
     int selectionStart = 0, selectionEnd = 0; // of an edit's text
     int limit = 0;
     bool groupStart = false;
+    bool editable = false; // a combo box with kStyleEditable: `text` is what it shows
   };
 
   ControlState() = default;

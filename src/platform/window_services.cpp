@@ -11,6 +11,15 @@ int HeadlessWindowServices::trackPopupMenu(const std::vector<PopupItem>& items, 
   return id;
 }
 
+int HeadlessWindowServices::trackDropDownList(const std::vector<std::u16string>& items, const Rect&, int) {
+  dropDownsShown.push_back(items);
+  if (dropDownChoices.empty())
+    return -1;
+  const int index = dropDownChoices.front();
+  dropDownChoices.pop_front();
+  return index;
+}
+
 std::optional<std::u16string> HeadlessWindowServices::askOpenFileName(std::u16string_view) {
   if (fileNames.empty())
     return std::nullopt;

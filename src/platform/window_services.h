@@ -49,6 +49,10 @@ public:
   /// Shows a pop-up menu at a point of the grid window and returns the
   /// chosen item's id, or 0 when the menu was dismissed.
   virtual int trackPopupMenu(const std::vector<PopupItem>& items, Point at) = 0;
+  /// Shows a drop-down list box just below `under` (grid window pixels),
+  /// at least as wide, with `current` selected (-1: none), and returns the
+  /// index the user chose, or -1 when the list was dismissed.
+  virtual int trackDropDownList(const std::vector<std::u16string>& items, const Rect& under, int current) = 0;
   /// The open and save dialogs: a filter such as "Excel 97 工作簿文件 (*.xls)",
   /// several separated by ";;". Nothing when the user cancelled.
   virtual std::optional<std::u16string> askOpenFileName(std::u16string_view filter) = 0;
@@ -79,6 +83,7 @@ public:
   void setFocus(FocusTarget target) override { focus = target; }
   unsigned modifiers() const override { return heldModifiers; }
   int trackPopupMenu(const std::vector<PopupItem>& items, Point at) override;
+  int trackDropDownList(const std::vector<std::u16string>& items, const Rect& under, int current) override;
   std::optional<std::u16string> askOpenFileName(std::u16string_view filter) override;
   std::optional<std::u16string> askSaveFileName(std::u16string_view filter,
                                                 std::u16string_view suggested) override;
@@ -102,6 +107,8 @@ public:
   unsigned heldModifiers = 0;
   std::deque<int> popupChoices;                         // answers of trackPopupMenu, else 0
   std::vector<std::vector<PopupItem>> popupsShown;      // every menu shown
+  std::deque<int> dropDownChoices;                      // answers of trackDropDownList, else -1
+  std::vector<std::vector<std::u16string>> dropDownsShown; // every drop-down list shown
   std::deque<std::optional<std::u16string>> fileNames;  // answers of the file dialogs, else none
   std::vector<std::u16string> opened;
   std::u16string clipboard;

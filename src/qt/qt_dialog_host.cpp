@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -154,6 +155,8 @@ public:
       return list->currentItem() ? u16(list->currentItem()->text()) : std::u16string();
     if (auto* combo = qobject_cast<QComboBox*>(w))
       return u16(combo->currentText());
+    if (auto* spin = qobject_cast<QSpinBox*>(w))
+      return u16(spin->text());
     return {};
   }
 
@@ -168,6 +171,10 @@ public:
       b->setText(qs(text));
     else if (auto* g = qobject_cast<QGroupBox*>(w))
       g->setTitle(qs(text));
+    else if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->isEditable())
+      combo->setEditText(qs(text));
+    else if (auto* spin = qobject_cast<QSpinBox*>(w))
+      spin->setValue(qs(text).trimmed().toInt());
   }
 
   bool checked(int id) const override {
@@ -356,6 +363,13 @@ private:
       return l;
     }
     case ControlKind::Edit: {
+      if (c.style & platform::kStyleUpDown) {
+        auto* spin = new QSpinBox(&parent);
+        spin->setRange(c.low, c.high);
+        spin->setValue(qs(c.text).toInt());
+        QObject::connect(spin, &QSpinBox::valueChanged, spin, [this, id] { report(id, Notification::Changed); });
+        return spin;
+      }
       auto* e = new QLineEdit(qs(c.text), &parent);
       if (c.style & platform::kStylePassword)
         e->setEchoMode(QLineEdit::Password);
@@ -398,6 +412,11 @@ private:
     }
     case ControlKind::ComboBox: {
       auto* combo = new QComboBox(&parent);
+      if (c.style & platform::kStyleEditable) {
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        QObject::connect(combo, &QComboBox::editTextChanged, combo, [this, id] { report(id, Notification::Changed); });
+      }
       QObject::connect(combo, &QComboBox::activated, combo,
                        [this, id] { report(id, Notification::SelectionChanged); });
       return combo;

@@ -8,6 +8,10 @@
 #include <QClipboard>
 #include <QMimeData>
 #include <QDesktopServices>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QScreen>
 #include <QGuiApplication>
 #include <QFileDialog>
 #include <QMenu>
@@ -84,6 +88,73 @@ int QtWindowServices::trackPopupMenu(const std::vector<platform::PopupItem>& ite
   }
   QAction* chosen = menu.exec(m_window.grid()->mapToGlobal(QPoint(at.x, at.y)));
   return chosen ? chosen->data().toInt() : 0;
+}
+
+namespace {
+
+// A list in a pop-up window: a click or Enter chooses, Escape or a click
+// outside dismisses; either way it hides, which ends the caller's loop.
+class DropDownList final : public QListWidget {
+public:
+  DropDownList() : QListWidget(nullptr) {
+    setWindowFlags(Qt::Popup);
+    setUniformItemSizes(true);
+    connect(this, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { choose(row(item)); });
+  }
+  int chosen = -1;
+  QEventLoop loop;
+
+protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    if (e->key() == Qt::Key_Escape)
+      close();
+    else if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)
+      choose(currentRow());
+    else
+      QListWidget::keyPressEvent(e);
+  }
+  void hideEvent(QHideEvent* e) override {
+    QListWidget::hideEvent(e);
+    loop.quit();
+  }
+
+private:
+  void choose(int index) {
+    chosen = index;
+    close();
+  }
+};
+
+} // namespace
+
+int QtWindowServices::trackDropDownList(const std::vector<std::u16string>& items, const platform::Rect& under,
+                                        int current) {
+  QWidget* grid = m_window.grid();
+  if (!grid || items.empty())
+    return -1;
+  DropDownList list;
+  list.setObjectName(QStringLiteral("FilterComboList"));
+  list.setFont(grid->font());
+  QStringList texts;
+  texts.reserve(static_cast<qsizetype>(items.size()));
+  for (const std::u16string& t : items)
+    texts << qStringOf(t);
+  list.addItems(texts);
+  if (current >= 0 && current < list.count())
+    list.setCurrentRow(current);
+  const int rowHeight = std::max(list.sizeHintForRow(0), 12);
+  const int shownRows = std::min<int>(static_cast<int>(items.size()), 8);
+  const int width = std::max(under.width(), std::min(list.sizeHintForColumn(0) + 28, 400));
+  QPoint at = grid->mapToGlobal(QPoint(under.left, under.bottom));
+  const QRect screen = grid->screen() ? grid->screen()->availableGeometry() : QRect();
+  const int height = shownRows * rowHeight + 2 * list.frameWidth();
+  if (screen.isValid() && at.y() + height > screen.bottom())
+    at.setY(grid->mapToGlobal(QPoint(under.left, under.top)).y() - height);
+  list.setGeometry(at.x(), at.y(), width, height);
+  list.show();
+  list.setFocus();
+  list.loop.exec();
+  return list.chosen;
 }
 
 std::optional<std::u16string> QtWindowServices::askOpenFileName(std::u16string_view filter) {

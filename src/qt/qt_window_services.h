@@ -31,6 +31,7 @@ public:
   void setFocus(platform::FocusTarget target) override;
   unsigned modifiers() const override { return m_modifiers; }
   int trackPopupMenu(const std::vector<platform::PopupItem>& items, platform::Point at) override;
+  int trackDropDownList(const std::vector<std::u16string>& items, const platform::Rect& under, int current) override;
   std::optional<std::u16string> askOpenFileName(std::u16string_view filter) override;
   std::optional<std::u16string> askSaveFileName(std::u16string_view filter,
                                                 std::u16string_view suggested) override;

@@ -1,6 +1,7 @@
 #include "view/grid_layout.h"
 
 #include "model/set_cell.h"
+#include "view/filter_arrow.h"
 
 #include <algorithm>
 
@@ -347,6 +348,14 @@ bool hitObject(const model::Sheet& sheet, const GridLayout& g, platform::Point p
     if (!model::isHitTestable(sheet.objects[static_cast<size_t>(i)]))
       continue;
     Rect r = objectRect(sheet, g, i);
+    // A filter arrow answers on its button; the rest of its cell is the cell's.
+    if (sheet.objects[static_cast<size_t>(i)].filterArrow) {
+      if (filterArrowButton(r).contains(p)) {
+        h.object = i;
+        return true;
+      }
+      continue;
+    }
     // A line or a flat shape is still grabbed near it.
     if (r.width() < 2 * kHandleHalf)
       r = {r.left - kHandleHalf, r.top, r.right + kHandleHalf, r.bottom};

@@ -2,6 +2,7 @@
 
 #include "model/display_text.h"
 #include "model/set_cell.h"
+#include "view/filter_arrow.h"
 
 #include <algorithm>
 #include <bitset>
@@ -700,7 +701,14 @@ void Painter::paintObjects() {
     if (o.kind == model::kObjectComment && !o.visible)
       continue;
     const Rect r = objectRect(m_sheet, m_g, i);
-    if (!draw || !r.intersects(m_invalid))
+    if (!r.intersects(m_invalid))
+      continue;
+    // The filter's arrows are the grid's own buttons.
+    if (o.filterArrow) {
+      drawFilterArrow(m_canvas, r, filterArrowActive(m_sheet, o));
+      continue;
+    }
+    if (!draw)
       continue;
     draw(m_canvas, m_book, m_sheet, i, r);
     clip(m_g.cells); // the object may have clipped tighter
