@@ -9,7 +9,7 @@ bash scripts/setup.sh
 jobs=$(nproc)
 
 echo "== release build and tests =="
-bash scripts/build.sh release
+CELLWICK_DEBUG_INFO=0 bash scripts/build.sh release
 (cd build && ctest -j"$jobs" --output-on-failure)
 
 echo "== Debian package =="
