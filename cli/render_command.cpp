@@ -22,7 +22,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: cellwick-cli render FILE [--sheet NAME] --png OUT [--size WxH]\n"
     "Paints a sheet of FILE as the desktop window shows it (headers, cells with\n"
-    "their formats, tabs; no selection) into the PNG image OUT, without a display.\n"
+    "their formats, charts over the cells, tabs; no selection) into the PNG image\n"
+    "OUT, without a display. A chart sheet shows its chart.\n"
     "--sheet names the sheet (default: the active one); --size is the picture's\n"
     "size in pixels (default 1024x768, at most 16384 on each side).\n";
 

@@ -5,6 +5,7 @@
 #include "formula/recalc.h"
 #include "functions/families.h"
 #include "platform/unicode.h"
+#include "view/chart_painting.h"
 #include "view/paint_services.h"
 
 #include <cstdio>
@@ -20,6 +21,8 @@ Session::Session() {
   view::paintServices().activeCondition = [](model::Workbook& book, int sheet, int row, int column) {
     return datatools::activeCondition(book, sheet, row, column);
   };
+  // Charts, on chart sheets and over cells, as the window draws them.
+  view::installChartPainting();
 }
 
 model::Workbook* Session::open(std::string_view command, std::string_view path) {

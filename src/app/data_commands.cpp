@@ -24,6 +24,7 @@
 #include "model/display_text.h"
 #include "numfmt/number_format.h"
 #include "platform/ui_services.h"
+#include "view/chart_painting.h"
 #include "view/grid_layout.h"
 #include "view/paint_services.h"
 
@@ -417,6 +418,7 @@ void install_data_tools(App& app) {
   view::paintServices().activeCondition = [](model::Workbook& book, int sheet, int row, int column) {
     return datatools::activeCondition(book, sheet, row, column);
   };
+  view::installChartPainting();
 }
 
 } // namespace app

@@ -894,6 +894,17 @@ void renameSheetInFormulas(Workbook& book, std::u16string_view oldName, std::u16
     if (changed)
       n.formula = std::move(rewritten);
   }
+  // Objects keep references too (a chart's series, a control's linked cell),
+  // on chart sheets as on worksheets.
+  for (int s = 0; s < book.sheetCount(); ++s)
+    for (model::DrawingObject& o : book.sheet(s).objects)
+      if (model::ObjectPayload* payload = o.payload.get())
+        payload->forEachReference([&](std::u16string& t) {
+          bool changed = false;
+          std::u16string rewritten = renameQualifiers(t, oldName, newName, ls, changed);
+          if (changed)
+            t = std::move(rewritten);
+        });
 }
 
 // After a sheet of this name appears, formulas naming it are scanned again

@@ -1,6 +1,8 @@
 #include "fileformats/biff/workbook_reader.h"
 
 #include "fileformats/biff/byte_cursor.h"
+#include "fileformats/biff/chart_records.h"
+#include "fileformats/biff/drawing_records.h"
 #include "fileformats/biff/formula_tokens.h"
 #include "fileformats/biff/link_table.h"
 #include "fileformats/biff/printer_settings.h"
@@ -416,6 +418,12 @@ private:
   std::vector<std::pair<int, std::u16string>> m_externNames; // supporting book, text
   LinkTable m_links;
   int m_currentSheet = -1;
+  // The anchor of the last drawing shape and of the last chart object seen
+  // in the sheet, waiting for the chart substream that follows.
+  std::optional<model::ObjectAnchor> m_lastShapeAnchor;
+  std::optional<model::ObjectAnchor> m_chartAnchor;
+  /// Reads a chart substream after its BOF, through its EOF.
+  charts::ChartModel readChart(RecordStream& rs);
   int m_boundSheets = 0;
   std::vector<size_t> m_sheetOffsets; // BOUNDSHEET stream positions, by sheet
   size_t m_globalsEnd = 0;            // stream position after the globals' EOF
@@ -570,9 +578,11 @@ void Reader::readSheets(RecordStream& rs) {
     (void)c.u16(type);
     if (type == kSubstreamWorksheet || type == kSubstreamMacro || type == kSubstreamModule) {
       (void)readSheet(rs, i);
+    } else if (type == kSubstreamChart && m_book.sheet(i).kind == model::SheetKind::Chart) {
+      m_currentSheet = i;
+      charts::setSheetChart(m_book.sheet(i), readChart(rs));
     } else {
-      // Chart sheets are read whole by the chart reader, which is not built
-      // yet: their substream is skipped, nested substreams included.
+      // Anything else is skipped whole, nested substreams included.
       int depth = 1;
       Record r;
       while (depth > 0 && rs.next(r)) {
@@ -586,6 +596,35 @@ void Reader::readSheets(RecordStream& rs) {
   rs.setLimit(streamEnd);
   if (leftOut > 0)
     m_sheetsLeftOut = leftOut;
+}
+
+charts::ChartModel Reader::readChart(RecordStream& rs) {
+  std::vector<ChartRecord> records;
+  Record r;
+  int depth = 1;
+  bool first = true;
+  while (rs.next(r)) {
+    // Some writers repeat the chart's BOF at once: that is no nesting.
+    if (isBof(r.id)) {
+      if (!first)
+        ++depth;
+      first = false;
+      continue;
+    }
+    first = false;
+    if (r.id == rtEOF && --depth == 0)
+      break;
+    if (depth == 1)
+      records.push_back({r.id, r.body});
+  }
+  ChartReadContext ctx;
+  ctx.tokens.book = &m_book;
+  ctx.tokens.version = m_version == 8 ? 8 : 7;
+  ctx.tokens.fileKind = 2;
+  ctx.tokens.links = &m_links;
+  ctx.tokens.labelBudget = &m_labelBudget;
+  ctx.readChars = [this](ByteCursor& c, size_t n, std::u16string& out) { return readChars(c, n, out); };
+  return readChartRecords(records, ctx);
 }
 
 // Names are kept per scope: a sheet's local name and the workbook's global
@@ -1546,6 +1585,8 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
 bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
   model::Sheet& s = m_book.sheet(sheetIndex);
   m_currentSheet = sheetIndex;
+  m_lastShapeAnchor.reset();
+  m_chartAnchor.reset();
   m_shared.clear();
   m_arrays.clear();
   m_printerSettingsSeen = false;
@@ -1637,12 +1678,41 @@ bool Reader::readSheetRecords(RecordStream& rs, model::Sheet& s, int sheetIndex)
       }
       break;
     }
+    case rtMSODRAWING: {
+      const std::vector<model::ObjectAnchor> anchors = readClientAnchors(r.body);
+      if (!anchors.empty())
+        m_lastShapeAnchor = anchors.back();
+      break;
+    }
+    case rtOBJ: {
+      const ObjInfo info = readObjRecord(r.body, m_version == 8 ? 8 : 7);
+      if (info.type == model::kObjectChart)
+        m_chartAnchor = info.anchor ? info.anchor : m_lastShapeAnchor;
+      m_lastShapeAnchor.reset();
+      break;
+    }
     case rtBOF:
     case rtBOF2:
     case rtBOF3:
     case rtBOF4: {
-      // An embedded chart's substream: skipped whole, so its cached cells
-      // stay out of the sheet and its EOF does not end the sheet.
+      if (r.body.size() >= 4 && (r.body[2] | (r.body[3] << 8)) == kSubstreamChart &&
+          s.kind == model::SheetKind::Worksheet) {
+        // An embedded chart: an object of the sheet, anchored where its
+        // drawing shape said (a chart without one gets a place of its own).
+        model::ObjectAnchor anchor;
+        if (m_chartAnchor) {
+          anchor = *m_chartAnchor;
+        } else {
+          anchor.first = {1, 0, 1, 0};
+          anchor.last = {8, 0, 16, 0};
+        }
+        m_chartAnchor.reset();
+        charts::ChartModel chart = readChart(rs);
+        s.objects.push_back(charts::makeChartObject(std::move(chart), anchor));
+        break;
+      }
+      // Another nested substream: skipped whole, so its cells stay out of
+      // the sheet and its EOF does not end the sheet.
       int depth = 1;
       while (depth > 0 && rs.next(r)) {
         if (isBof(r.id))

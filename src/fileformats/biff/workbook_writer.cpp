@@ -1,5 +1,9 @@
 #include "fileformats/biff/workbook_writer.h"
 
+#include "charts/chart_model.h"
+#include "fileformats/biff/chart_records.h"
+#include "fileformats/biff/drawing_records.h"
+
 #include "fileformats/biff/formula_tokens.h"
 #include "fileformats/biff/link_table.h"
 #include "fileformats/biff/printer_settings.h"
@@ -230,6 +234,11 @@ private:
   // ---- sheets ----
   void sheet(int index);
   void worksheetBody(int index);
+  /// The records of a chart between its BOF and EOF; `object` is null for
+  /// a chart sheet's own chart.
+  void chartSubstreamBody(int index, const model::DrawingObject *object);
+  void embeddedCharts(int index);
+  void drawingGroup();
   void rowBlocks(int index, int lastRow, size_t indexSlots);
   void writeRowCells(int index, CellPlan *plans, size_t count);
   CellPlan planCell(int index, const model::CellRecord &cell) const;
@@ -503,9 +512,92 @@ void Writer::globals() {
     emit(rtEXTERNSHEET);
     names();
     autoFilterNames();
+    drawingGroup();
     sharedStrings();
   }
   emit(rtEOF);
+}
+
+namespace {
+
+int chartCount(const model::Sheet &s) {
+  if (s.kind != model::SheetKind::Worksheet)
+    return 0;
+  return static_cast<int>(std::count_if(s.objects.begin(), s.objects.end(),
+                                        [](const model::DrawingObject &o) { return charts::chartOf(o) != nullptr; }));
+}
+
+} // namespace
+
+void Writer::drawingGroup() {
+  std::vector<int> shapes;
+  for (const auto &sp : m_book.sheets)
+    if (const int n = chartCount(*sp))
+      shapes.push_back(n);
+  if (shapes.empty())
+    return;
+  const DrawingRecord r = drawingGroupRecord(shapes);
+  bytes(r.body);
+  emit(r.id);
+}
+
+void Writer::embeddedCharts(int index) {
+  const model::Sheet &s = m_book.sheet(index);
+  const int count = chartCount(s);
+  if (count == 0)
+    return;
+  int drawing = 0;
+  for (int i = 0; i <= index; ++i)
+    if (chartCount(m_book.sheet(i)))
+      ++drawing;
+  int k = 0;
+  for (const model::DrawingObject &o : s.objects) {
+    if (!charts::chartOf(o))
+      continue;
+    for (const DrawingRecord &r : chartObjectRecords(o.anchor, drawing, k, count, m_b8 ? 8 : 7)) {
+      bytes(r.body);
+      emit(r.id);
+    }
+    bof(kSheetBofVersion, kSubstreamChart);
+    chartSubstreamBody(index, &o);
+    emit(rtEOF);
+    ++k;
+  }
+}
+
+void Writer::chartSubstreamBody(int index, const model::DrawingObject *object) {
+  model::Workbook &book = const_cast<model::Workbook &>(m_book);
+  const charts::ChartModel *chart =
+      object ? charts::chartOf(*object) : charts::chartOfSheet(book.sheet(index));
+  if (!chart)
+    return;
+  int host = index;
+  if (!object) {
+    // A chart sheet has no cells: its references without a sheet name mean
+    // the first worksheet.
+    host = 0;
+    for (int i = 0; i < m_book.sheetCount(); ++i)
+      if (m_book.sheet(i).hasGrid()) {
+        host = i;
+        break;
+      }
+  }
+  if (!m_b8 && m_book.sheetCount() > 1) {
+    r16(rtEXTERNCOUNT, static_cast<std::uint16_t>(m_book.sheetCount()));
+    biff5ExternSheets(true, -1);
+  }
+  ChartWriteContext ctx;
+  ctx.version = m_b8 ? 8 : 7;
+  ctx.book = &m_book;
+  ctx.hostSheet = host;
+  ctx.compileReference = [this, host](std::u16string_view text) {
+    WriteOptions options;
+    options.expressionClass = TokenClass::Reference;
+    return compile(text, host, options);
+  };
+  ctx.narrow = [this](std::u16string_view text) { return narrow(text); };
+  const std::vector<std::uint8_t> records = writeChartRecords(*chart, book, ctx);
+  m_out.insert(m_out.end(), records.begin(), records.end());
 }
 
 void Writer::fonts() {
@@ -907,7 +999,8 @@ void Writer::sheet(int index) {
   if (s.hasGrid() && s.kind != model::SheetKind::Module) {
     worksheetBody(index);
   } else {
-    // Chart records are not written yet: the sheet keeps its window alone.
+    if (s.kind == model::SheetKind::Chart)
+      chartSubstreamBody(index, nullptr);
     const bool active = index == m_book.activeSheet;
     u16(m_b8 ? (active ? 0x0602 : 0x0009) : (active ? 0x0678 : 0x01E0));
     zeros(8);
@@ -1064,6 +1157,7 @@ void Writer::worksheetBody(int index) {
 
   m_arrayWritten.assign(s.arrayFormulas.size(), false);
   rowBlocks(index, lastRow, indexSlots);
+  embeddedCharts(index);
   window2(index);
 
   if (s.flags & model::kSheetPanesFrozen) {

@@ -1,0 +1,24 @@
+#include "view/chart_painting.h"
+
+#include "charts/chart_render.h"
+#include "view/paint_services.h"
+
+namespace view {
+
+void installChartPainting() {
+  static bool installed = false;
+  if (installed)
+    return;
+  installed = true;
+  PaintServices& s = paintServices();
+  auto previous = s.drawObject;
+  s.drawObject = [previous](platform::Canvas& canvas, const model::Workbook& book, const model::Sheet& sheet,
+                            int object, const platform::Rect& rect) {
+    if (!charts::drawChartObject(canvas, book, sheet, object, rect) && previous)
+      previous(canvas, book, sheet, object, rect);
+  };
+  s.drawChartSheet = [](platform::Canvas& canvas, const model::Workbook& book, int sheet,
+                        const platform::Rect& area) { charts::drawChartSheet(canvas, book, sheet, area); };
+}
+
+} // namespace view
