@@ -7,6 +7,7 @@
 #include "info_command.h"
 #include "open_command.h"
 #include "render_command.h"
+#include "run_command.h"
 
 #include "platform/ui_services.h"
 
@@ -44,6 +45,8 @@ constexpr const char* kUsage =
     "              print VALUE formatted with the number format CODE\n"
     "  render FILE [--sheet NAME] --png OUT [--size WxH]\n"
     "              paint a sheet as the desktop window shows it into a PNG image\n"
+    "  run FILE MACRO [--save OUT] [--answer TEXT]...\n"
+    "              run a macro of FILE headless (no other command runs one)\n"
     "\n"
     "options:\n"
     "  --help      show this text\n"
@@ -106,6 +109,8 @@ int main(int argc, char** argv) {
     return cli::runEvalCommand(argc - 1, argv + 1);
   if (command == "format")
     return cli::runFormatCommand(argc - 1, argv + 1);
+  if (command == "run")
+    return cli::runRunCommand(argc - 1, argv + 1);
   if (command == "render")
     return cli::runRenderCommand(argc - 1, argv + 1);
   std::fprintf(stderr, "cellwick-cli: unknown command '%s' (try --help)\n", argv[1]);

@@ -270,8 +270,8 @@ constexpr FunctionEntry kBuiltinFunctions[] = {
     {u"FONT",                    "bb",                             packFunction(32794, MacroCommand,   0), Variable,  false,  u"[name_text], [size_num]"},
     {u"FONT.PROPERTIES",         "ssnlllllnnlnnn",                 packFunction(33149, MacroCommand,   0), Variable,  true,   u"[font], [font_style], [size], [strikethrough], [superscript], [subscript], [outline], [shadow], [underline], [color], [normal], [background], [start_char], [char_count]"},
     {u"FOPEN",                   "Bb",                             packFunction(  132, MacroCommand,   0), Variable,  false,  u"file_text, [access_num]"},
-    {u"FOR",                     "BBBb",                           packFunction(  171, MacroControl,   0), Variable,  false,  u"counter_text, start_num, end_num, [step_num]"},
-    {u"FOR.CELL",                "Bbb",                            packFunction(  226, MacroControl,   0), Variable,  false,  u"ref_name, [area_ref], [skip_blanks]"},
+    {u"FOR",                     "BBBb",                           packFunction(  171, MacroControl,   0), Variable,  true,   u"counter_text, start_num, end_num, [step_num]"},
+    {u"FOR.CELL",                "Bbb",                            packFunction(  226, MacroControl,   0), Variable,  true,   u"ref_name, [area_ref], [skip_blanks]"},
     {u"FORECAST",                "NQQ",                            packFunction(  309, Statistical,    0), Fixed,     true,   u"x, known_y's, known_x's"},
     {u"FORMAT.AUTO",             "bbbbbbb",                        packFunction(33037, MacroCommand,   0), Variable,  false,  u"[format_num], [number], [font], [alignment], [border], [pattern], [width]"},
     {u"FORMAT.CHART",            "bbbbbbbbbbbbbbbbbb",             packFunction(33233, MacroCommand,   0), Variable,  false,  u"[arg1, ...]"},
@@ -1012,9 +1012,9 @@ template <typename Entries>
 constexpr long countComputing(const Entries& entries) {
   return std::ranges::count(entries, true, &FunctionEntry::computes);
 }
-static_assert(countComputing(kBuiltinFunctions) == 303);
+static_assert(countComputing(kBuiltinFunctions) == 305);
 static_assert(countComputing(kAddInFunctions) == 93);
-static_assert(countComputing(kBuiltinFunctions) + countComputing(kAddInFunctions) == 396);
+static_assert(countComputing(kBuiltinFunctions) + countComputing(kAddInFunctions) == 398);
 
 constexpr size_t kMaxNameLength = [] {
   size_t longest = 0;

@@ -49,10 +49,10 @@ TEST(FunctionTable, CountsOfTheArrays) {
   auto computing = [](std::span<const FunctionEntry> entries) {
     return std::ranges::count(entries, true, &FunctionEntry::computes);
   };
-  EXPECT_EQ(computing(builtinFunctions()) + computing(addInFunctions()), 396);
+  EXPECT_EQ(computing(builtinFunctions()) + computing(addInFunctions()), 398);
   EXPECT_EQ(builtinFunctions().size() + addInFunctions().size() -
                 static_cast<size_t>(computing(builtinFunctions()) + computing(addInFunctions())),
-            436u);
+            434u);
 }
 
 TEST(FunctionTable, EachArrayIsStrictlySortedByCodeUnits) {
@@ -185,11 +185,12 @@ TEST(FunctionTable, SpotChecksAgainstTheReference) {
       {u"NETWORKDAYS", "NNr", -1, 2, 0, true},
       {u"ODDFPRICE", "NNNNNNNNn", -1, 1, 0, true},
       {u"SERIESSUM", "NNNQ", -1, 3, 0, true},
+      // FOR keeps its counter in the running macro, so it computes.
+      {u"FOR", "BBBb", 171, 11, 0, true},
       // Recognised-only entries.
       {u"A1.R1C1", "b", 32798, 12, 0, false},
       {u"ATTACH.TOOLBARS?", "", 33091, 12, 0, false},
       {u"FALSE", "", 35, 8, 0, false},
-      {u"FOR", "BBBb", 171, 11, 0, false},
       {u"FORMULA.REPLACE", "bbbbbbbbbbb", 32898, 12, 0, false},
       {u"GET.CELL", "Bb", 185, 12, 0, false},
       {u"REGISTER", repeat("B", 29, 'b'), 149, 12, 0, false},

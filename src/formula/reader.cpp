@@ -1,6 +1,7 @@
 #include "formula/reader.h"
 
 #include "formula/function_table.h"
+#include "formula/macro_seam.h"
 #include "formula/reference_syntax.h"
 #include "formula/skipper.h"
 #include "formula/value_ops.h"
@@ -15,6 +16,11 @@
 #include <vector>
 
 namespace formula {
+MacroSeam& macroSeam() {
+  static MacroSeam seam;
+  return seam;
+}
+
 namespace {
 
 using model::SheetRange;
@@ -372,9 +378,31 @@ private:
       p = skipSpaces(p + k->name.size());
       return {k->make()};
     }
+    const MacroSeam& seam = macroSeam();
+    if (m_ctx.macroRunning && seam.localName) {
+      size_t q = p;
+      while (q < m_end && !isIdentifierTerminator(m_t[q], m_ls) && m_t[q] != u'"' &&
+             m_t[q] != u'{' && m_t[q] != u'}' && m_t[q] != u'!')
+        ++q;
+      CellValue local;
+      if (q > p && (q >= m_end || (m_t[q] != u'(' && m_t[q] != u'!')) &&
+          seam.localName(m_t.substr(p, q - p), local)) {
+        p = skipSpaces(q);
+        return {std::move(local), local.isReference() || local.isMultiArea()};
+      }
+    }
     if (m_ctx.book) {
       const model::NameLookup n = model::find_name(*m_ctx.book, bounded, p, m_ctx.sheet);
       if (n.index >= 0) {
+        if (n.end < m_end && m_t[n.end] == u'(' && seam.startsMacro &&
+            seam.startsMacro(*m_ctx.book, static_cast<size_t>(n.index))) {
+          CellValue result;
+          size_t q = n.end;
+          if (customCall(static_cast<size_t>(n.index), q, result)) {
+            p = q;
+            return {std::move(result)};
+          }
+        }
         p = n.end;
         return nameValue(static_cast<size_t>(n.index));
       }
@@ -434,6 +462,37 @@ private:
     }
     p = q;
     invoke(f, args, result);
+    return true;
+  }
+
+  // A defined name that starts a macro, called with raw arguments (at most
+  // 29); q is at its "(" and ends after the ")".
+  bool customCall(size_t nameIndex, size_t& q, CellValue& result) {
+    ArgumentSpans lease;
+    std::vector<std::pair<size_t, size_t>>& spans = lease.spans;
+    size_t r = q + 1;
+    if (!splitArguments(r, spans))
+      return false;
+    if (spans.size() == 1 && skipSpaces(spans[0].first) == spans[0].second)
+      spans.clear();
+    if (spans.size() > kMaxArguments - 1)
+      return false;
+    if (m_ctx.depth + 1 > kMaxReaderDepth) {
+      q = r;
+      result = CellValue::error(ErrorCode::Value);
+      return true;
+    }
+    Arguments args;
+    args.count = static_cast<int>(spans.size());
+    for (size_t i = 0; i < spans.size(); ++i) {
+      if (skipSpaces(spans[i].first) == spans[i].second)
+        continue;
+      EvalContext argCtx = m_ctx;
+      Reader sub(*this, argCtx);
+      args[static_cast<int>(i)] = sub.span(spans[i].first, spans[i].second);
+    }
+    q = skipSpaces(r);
+    result = macroSeam().callMacro(*m_ctx.book, nameIndex, args, m_ctx);
     return true;
   }
 
@@ -534,8 +593,20 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
     return;
   }
   // IF with one argument is the macro language's block IF.
-  if (functionNumber(f) == 1 && !isAddIn(f) && spans.size() == 1 && !macroContext) {
-    result = CellValue::boolean(false);
+  if (functionNumber(f) == 1 && !isAddIn(f) && spans.size() == 1) {
+    if (!macroContext || !macroSeam().blockIf) {
+      result = CellValue::boolean(false);
+      return;
+    }
+    Arguments args;
+    args.count = 1;
+    EvalContext argCtx = m_ctx;
+    Reader sub(*this, argCtx);
+    CellValue v = sub.span(spans[0].first, spans[0].second);
+    args[0] = convertArgument('L', std::move(v), argCtx);
+    if (!args[0].isError())
+      args[0] = convertElement('L', args[0], m_ctx);
+    macroSeam().blockIf(args, result, m_ctx);
     return;
   }
   const FunctionHandler handler = handlerOf(f);

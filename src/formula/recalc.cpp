@@ -4,6 +4,7 @@
 #include "formula/core_functions.h"
 #include "formula/engine_state.h"
 #include "formula/function_table.h"
+#include "formula/macro_seam.h"
 #include "formula/reader.h"
 #include "formula/reference_syntax.h"
 #include "formula/skipper.h"
@@ -585,6 +586,18 @@ void noteCircularReference(Workbook& book) {
 }
 
 bool evaluationAbandoned() { return t_deferral.active; }
+
+bool computeMacroCell(Workbook& book, int sheet, CellRecord& cell) {
+  if (t_level == 0)
+    t_stackBase = frameAddress();
+  const CellValue before = cell.value;
+  cell.calcState = CalcState::OnPath;
+  if (!evaluateCell(book, sheet, cell, true)) {
+    cell.calcState = CalcState::NotValid;
+    return false;
+  }
+  return !(before == cell.value);
+}
 
 void computeCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning) {
   if (cell.calcState != CalcState::NotValid)

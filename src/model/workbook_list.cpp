@@ -253,6 +253,14 @@ bool WorkbookList::close_workbook() {
         runner(*book, n.name, MacroCaller{});
         break;
       }
+  // Auto_Close runs before the question about saving, so its changes are saved.
+  constexpr std::u16string_view kAutoClose = kBuiltinNameTexts[2];
+  if (runner)
+    for (const DefinedName& n : book->names)
+      if (platform::equalsIgnoreCase(n.name, kAutoClose)) {
+        runner(*book, n.name, MacroCaller{});
+        break;
+      }
   if (book->modified) {
     const std::u16string prompt = formatMessage(kMessageSaveChanges, fileNamePart(book->path));
     const platform::MessageAnswer answer =

@@ -1,9 +1,11 @@
 #include "qt/app_setup.h"
 
+#include "dialogs/prompt_dialog.h"
 #include "edit/clipboard.h"
 #include "fileformats/open_save.h"
 #include "formula/recalc.h"
 #include "functions/families.h"
+#include "macro/interpreter.h"
 #include "model/services.h"
 #include "model/workbook_list.h"
 #include "platform/unicode.h"
@@ -11,6 +13,8 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QKeyEvent>
+#include <QMessageBox>
 
 #include <cstdlib>
 #include <string_view>
@@ -40,6 +44,69 @@ std::optional<fileformats::SaveAsChoice> saveAsDialog(std::u16string_view sugges
   return choice;
 }
 
+// While a macro runs, the window's events are handled now and then so it
+// repaints; input is held back (no command may run in the middle of a
+// macro) except that Esc is noted as a request to stop.
+class MacroInputFilter : public QObject {
+public:
+  bool escape = false;
+
+protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    switch (e->type()) {
+    case QEvent::KeyPress:
+      if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
+        escape = true;
+      return true;
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::Close:
+    case QEvent::ContextMenu:
+      return true;
+    default:
+      return false;
+    }
+  }
+};
+
+bool escapePressedDuringMacro() {
+  static MacroInputFilter filter;
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app)
+    return false;
+  app->installEventFilter(&filter);
+  QCoreApplication::processEvents();
+  app->removeEventFilter(&filter);
+  const bool asked = filter.escape;
+  filter.escape = false;
+  return asked;
+}
+
+// The question before a workbook's automatic macro runs, with No the default.
+bool confirmAutoMacro(std::u16string_view question) {
+  QMessageBox box(QMessageBox::Question, QString::fromUtf16(model::kProductName.data(), static_cast<qsizetype>(model::kProductName.size())),
+                  QString::fromUtf16(question.data(), static_cast<qsizetype>(question.size())),
+                  QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::No);
+  return execModal(box) == QMessageBox::Yes;
+}
+
+std::optional<std::u16string> askMacroInput(std::u16string_view prompt, std::u16string_view title,
+                                            std::u16string_view proposed) {
+  dialogs::Prompt p;
+  p.title = title;
+  p.label = prompt;
+  p.initialText = proposed;
+  return dialogs::askText(p);
+}
+
 } // namespace
 
 void installAppServices(model::WorkbookList& books) {
@@ -55,6 +122,10 @@ void installAppServices() {
     edit::installClipboardServices();
     functions::registerAllFunctions();
     functions::seedRandomFromClock();
+    macro::installMacroInterpreter();
+    macro::cancelHook() = escapePressedDuringMacro;
+    macro::confirmHook() = confirmAutoMacro;
+    macro::inputHook() = askMacroInput;
     static QtTextMetrics metrics;
     platform::setTextMetrics(&metrics);
   }
