@@ -24,7 +24,15 @@ case "$config" in
     ;;
   asan)
     dir=build-asan
+    # The test run asks for line tables only and light optimisation: the
+    # sanitizers still name file and line, and the tests run about twice as fast.
+    if [ "${CELLWICK_DEBUG_INFO:-1}" = 0 ]; then
+      flags="-O1 -g1"
+    else
+      flags="-O0 -g"
+    fi
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCELLWICK_WERROR=ON \
+      -DCMAKE_CXX_FLAGS_DEBUG="$flags" -DCMAKE_C_FLAGS_DEBUG="$flags" \
       -DCELLWICK_SANITIZE=ON -DCELLWICK_BENCHMARKS=OFF >/dev/null
     ;;
   fuzz)

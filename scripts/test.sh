@@ -16,7 +16,7 @@ echo "== Debian package =="
 bash packaging/check_deb.sh build
 
 echo "== sanitizer build and tests =="
-bash scripts/build.sh asan
+CELLWICK_DEBUG_INFO=0 bash scripts/build.sh asan
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest -j"$jobs" --output-on-failure)
 
