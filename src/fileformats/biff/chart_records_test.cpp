@@ -237,6 +237,27 @@ TEST_P(ChartRecordsTest, ARepeatedBofIsNoNesting) {
   EXPECT_EQ(c->type, kChartLine);
 }
 
+// A whole column has 65,536 cells, one more than the record's count holds:
+// the count is clamped rather than wrapped to 0.
+TEST_P(ChartRecordsTest, SeriesCountsAreClamped) {
+  ChartModel c = sample();
+  c.series[0].values = u"=Data!$B$1:$B$65536";
+  setSheetChart(addSheet(u"C", model::SheetKind::Chart), c);
+  const std::vector<std::uint8_t> stream = writeWorkbookStream(*book, GetParam());
+  size_t pos = 0;
+  std::vector<int> valueCounts;
+  while (pos + 4 <= stream.size()) {
+    const std::uint16_t id = static_cast<std::uint16_t>(stream[pos] | (stream[pos + 1] << 8));
+    const size_t len = static_cast<size_t>(stream[pos + 2] | (stream[pos + 3] << 8));
+    if (id == rtSERIES && len >= 8)
+      valueCounts.push_back(stream[pos + 4 + 6] | (stream[pos + 4 + 7] << 8));
+    pos += 4 + len;
+  }
+  ASSERT_EQ(valueCounts.size(), 2u);
+  EXPECT_EQ(valueCounts[0], 0xFFFF);
+  EXPECT_EQ(valueCounts[1], 3);
+}
+
 INSTANTIATE_TEST_SUITE_P(Versions, ChartRecordsTest, ::testing::Values(8, 7));
 
 // ---- records built by hand, as other programs write them ----
