@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config git
   clang libclang-rt-14-dev
-  libicu-dev
+  libicu-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-xlrd python3-xlwt
   qt6-base-dev fonts-liberation2 fonts-wqy-microhei xvfb xauth x11-utils xdotool

@@ -29,6 +29,7 @@ public:
                 const platform::Rect&) override {
     ++calls;
   }
+  void drawBitmap(const platform::Rect&, const platform::Bitmap&) override { ++calls; }
   size_t calls = 0;
 };
 

@@ -7,6 +7,7 @@
 // Coordinates are pixels. A Rect's right and bottom edges are exclusive, as
 // a GDI RECT's are; a line from a to b leaves out b, as LineTo does.
 
+#include "platform/bitmap.h"
 #include "platform/text_metrics.h"
 
 #include <algorithm>
@@ -118,6 +119,9 @@ public:
   virtual void invertRect(const Rect& r) = 0;
   virtual void drawText(std::u16string_view text, const FontSpec& font, Colour colour,
                         const Rect& box, unsigned align, const Rect& clip) = 0;
+  /// Draws the bitmap stretched over the rectangle, blending translucent
+  /// pixels over what is there. An empty bitmap or rectangle draws nothing.
+  virtual void drawBitmap(const Rect& dest, const Bitmap& bitmap) = 0;
 };
 
 } // namespace platform

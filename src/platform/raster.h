@@ -23,6 +23,8 @@ public:
   /// Finishes drawing and writes the image as PNG; false when the file
   /// could not be written.
   [[nodiscard]] virtual bool savePng(const std::u16string& path) = 0;
+  /// The pixels drawn so far, all opaque.
+  virtual Bitmap pixels() const = 0;
 };
 
 using RasterFactory = std::function<std::unique_ptr<RasterSurface>(int width, int height)>;

@@ -66,6 +66,14 @@ void RecordingCanvas::drawText(std::u16string_view text, const FontSpec& font, C
   m_ops.push_back(std::move(op));
 }
 
+void RecordingCanvas::drawBitmap(const Rect& dest, const Bitmap& bitmap) {
+  CanvasOp op = start(CanvasOp::Kind::Bitmap);
+  op.rect = dest;
+  op.bitmapWidth = bitmap.width;
+  op.bitmapHeight = bitmap.height;
+  m_ops.push_back(std::move(op));
+}
+
 std::vector<CanvasOp> RecordingCanvas::opsOf(CanvasOp::Kind kind) const {
   std::vector<CanvasOp> out;
   for (const CanvasOp& op : m_ops)

@@ -10,7 +10,7 @@
 namespace platform {
 
 struct CanvasOp {
-  enum class Kind : std::uint8_t { Line, Polyline, Polygon, Rectangle, Ellipse, Fill, Invert, Text };
+  enum class Kind : std::uint8_t { Line, Polyline, Polygon, Rectangle, Ellipse, Fill, Invert, Text, Bitmap };
   Kind kind = Kind::Line;
   Pen pen;                   // in force for lines and outlines
   Brush brush;               // in force for shapes; the argument for Fill
@@ -22,6 +22,8 @@ struct CanvasOp {
   Colour colour = kBlack;    // text colour
   unsigned align = 0;
   Rect textClip;
+  int bitmapWidth = 0;       // Bitmap: the size drawn into `rect`
+  int bitmapHeight = 0;
 };
 
 class RecordingCanvas final : public Canvas {
@@ -38,6 +40,7 @@ public:
   void invertRect(const Rect& r) override;
   void drawText(std::u16string_view text, const FontSpec& font, Colour colour, const Rect& box,
                 unsigned align, const Rect& clip) override;
+  void drawBitmap(const Rect& dest, const Bitmap& bitmap) override;
 
   const std::vector<CanvasOp>& ops() const { return m_ops; }
   /// The operations of one kind, in call order.

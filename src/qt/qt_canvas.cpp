@@ -247,6 +247,19 @@ void QtCanvas::drawText(std::u16string_view text, const platform::FontSpec& font
     m_painter.restore();
 }
 
+void QtCanvas::drawBitmap(const platform::Rect& dest, const platform::Bitmap& bitmap) {
+  if (bitmap.isEmpty() || dest.isEmpty() ||
+      bitmap.pixels.size() != static_cast<size_t>(bitmap.width) * static_cast<size_t>(bitmap.height))
+    return;
+  // The pixels' layout is Qt's ARGB32 (0xAARRGGBB words), so the image only borrows them.
+  const QImage image(reinterpret_cast<const uchar*>(bitmap.pixels.data()), bitmap.width, bitmap.height,
+                     static_cast<qsizetype>(bitmap.width) * 4, QImage::Format_ARGB32);
+  m_painter.save();
+  m_painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  m_painter.drawImage(qRectOf(dest), image);
+  m_painter.restore();
+}
+
 platform::FontMetrics QtTextMetrics::fontMetrics(const platform::FontSpec& font) const {
   const FontEntry& e = fontEntry(font);
   const QFontMetrics& fm = e.metrics;

@@ -36,6 +36,7 @@ public:
   void invertRect(const platform::Rect& r) override;
   void drawText(std::u16string_view text, const platform::FontSpec& font, platform::Colour colour,
                 const platform::Rect& box, unsigned align, const platform::Rect& clip) override;
+  void drawBitmap(const platform::Rect& dest, const platform::Bitmap& bitmap) override;
 
 private:
   QPainter& m_painter;

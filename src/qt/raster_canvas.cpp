@@ -27,6 +27,21 @@ public:
     return m_image.save(qStringOf(path), "PNG");
   }
 
+  platform::Bitmap pixels() const override {
+    platform::Bitmap out;
+    out.width = m_image.width();
+    out.height = m_image.height();
+    out.pixels.resize(static_cast<size_t>(out.width) * static_cast<size_t>(out.height));
+    // The painter draws straight into the image's memory, so its rows are current.
+    for (int y = 0; y < out.height; ++y) {
+      const auto* row = reinterpret_cast<const std::uint32_t*>(m_image.constScanLine(y));
+      std::uint32_t* dst = out.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(out.width);
+      for (int x = 0; x < out.width; ++x)
+        dst[x] = row[x] | 0xFF000000u;
+    }
+    return out;
+  }
+
 private:
   QImage m_image;
   QPainter m_painter;

@@ -3,6 +3,8 @@
 
 #include "qt/raster_canvas.h"
 
+#include "fileformats/image/metafile.h"
+#include "fileformats/image/picture.h"
 #include "model/set_cell.h"
 #include "model/workbook_list.h"
 #include "platform/ui_services.h"
@@ -75,6 +77,63 @@ TEST_F(RasterTest, WhatIsDrawnIsWhatTheSavedPictureHolds) {
   EXPECT_EQ(image.pixel(19, 14), qRgb(255, 0, 0));
   EXPECT_EQ(image.pixel(20, 15), qRgb(255, 255, 255)) << "right and bottom edges are outside";
   EXPECT_FALSE(surface->savePng(u"/nonexistent-folder/x.png"));
+}
+
+TEST_F(RasterTest, PixelsReadBackAndBitmapsDrawStretched) {
+  HeadlessGui gui;
+  const auto surface = platform::makeRasterSurface(8, 6);
+  ASSERT_NE(surface, nullptr);
+  platform::Canvas& canvas = surface->canvas();
+  canvas.setClip({0, 0, 8, 6});
+  canvas.fillRect({0, 0, 2, 1}, platform::Brush::solid(0xFF0000)); // blue
+  // Two pixels, red and half-transparent green, stretched over 4 x 2 pixels.
+  const platform::Bitmap bitmap{2, 1, {0xFFFF0000, 0x8000FF00}};
+  canvas.drawBitmap({4, 2, 8, 4}, bitmap);
+  canvas.drawBitmap({0, 4, 0, 6}, bitmap); // empty rectangle: nothing
+  canvas.drawBitmap({0, 4, 2, 6}, platform::Bitmap{3, 3, {1}}); // pixels short of the size: nothing
+  const platform::Bitmap pixels = surface->pixels();
+  ASSERT_EQ(pixels.width, 8);
+  ASSERT_EQ(pixels.height, 6);
+  EXPECT_EQ(pixels.at(0, 0), 0xFF0000FFu);
+  EXPECT_EQ(pixels.at(3, 3), 0xFFFFFFFFu);
+  EXPECT_EQ(pixels.at(4, 2), 0xFFFF0000u);
+  const std::uint32_t blended = pixels.at(7, 3);
+  EXPECT_NEAR(static_cast<int>((blended >> 16) & 0xFF), 127, 3) << std::hex << blended;
+  EXPECT_EQ((blended >> 8) & 0xFF, 0xFFu);
+  EXPECT_EQ(pixels.at(0, 5), 0xFFFFFFFFu);
+  EXPECT_EQ(pixels.at(1, 4), 0xFFFFFFFFu);
+  // What the file holds is what the pixels say.
+  const QImage image = saved(*surface);
+  EXPECT_EQ(image.pixel(4, 2), qRgb(255, 0, 0));
+}
+
+TEST_F(RasterTest, AMetafilePlaysIntoItsPictureBitmap) {
+  HeadlessGui gui;
+  // A placeable Windows metafile, 200 x 100 units at 100 an inch (192 x 96
+  // pixels): a solid red brush filling the right half with a rectangle.
+  std::vector<std::uint8_t> wmf;
+  const auto u16 = [&](unsigned v) {
+    wmf.push_back(static_cast<std::uint8_t>(v));
+    wmf.push_back(static_cast<std::uint8_t>(v >> 8));
+  };
+  for (unsigned v : {0xCDD7u, 0x9AC6u, 0u, 0u, 0u, 200u, 100u, 100u, 0u, 0u, 0u})
+    u16(v);
+  for (unsigned v : {1u, 9u, 0x300u, 0u, 0u, 1u, 0u, 0u, 0u})
+    u16(v);
+  for (unsigned v : {7u, 0u, 0x02FCu, 0u, 0x00FFu, 0u, 0u}) // brush: solid red
+    u16(v);
+  for (unsigned v : {4u, 0u, 0x012Du, 0u}) // select it
+    u16(v);
+  for (unsigned v : {7u, 0u, 0x041Bu, 100u, 200u, 0u, 100u}) // rectangle: right half
+    u16(v);
+  for (unsigned v : {3u, 0u, 0u})
+    u16(v);
+  const image::Picture picture = image::pictureFromBytes(image::PictureKind::Wmf, wmf);
+  EXPECT_EQ(picture.bytes, wmf);
+  ASSERT_EQ(picture.bitmap.width, 192);
+  ASSERT_EQ(picture.bitmap.height, 96);
+  EXPECT_EQ(picture.bitmap.at(20, 48), 0xFFFFFFFFu) << "the left half stays white";
+  EXPECT_EQ(picture.bitmap.at(150, 48), 0xFFFF0000u);
 }
 
 TEST_F(RasterTest, ASheetPaintedIntoAPictureShowsItsFillsAndGridlines) {
