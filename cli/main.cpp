@@ -6,6 +6,7 @@
 #include "format_command.h"
 #include "info_command.h"
 #include "open_command.h"
+#include "print_command.h"
 #include "render_command.h"
 #include "run_command.h"
 
@@ -113,6 +114,8 @@ int main(int argc, char** argv) {
     return cli::runRunCommand(argc - 1, argv + 1);
   if (command == "render")
     return cli::runRenderCommand(argc - 1, argv + 1);
+  if (command == "print")
+    return cli::runPrintCommand(argc - 1, argv + 1);
   std::fprintf(stderr, "cellwick-cli: unknown command '%s' (try --help)\n", argv[1]);
   return 2;
 }

@@ -52,6 +52,9 @@ bool open_list_drop_down(App& app);
 /// pressObject hook).
 bool pressFilterArrow(App& app, int object);
 
+/// Prints the active sheet on the printer the print dialog gives (117).
+void printCommand(App& app, int id);
+
 /// The handler of a command, or null when that command is not built.
 CommandHandler findCommand(int id);
 /// The table row of a command, or null.

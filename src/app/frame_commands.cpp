@@ -299,6 +299,7 @@ const CommandEntry kRows[] = {
   {112, 112, onClose},
   {113, 113, onSave},
   {114, 114, onSaveAs},
+  {117, 117, printCommand},
   {118, 126, onRecentFile},
   {127, 127, onExit},
   {145, 145, onDeleteSheet},

@@ -5,6 +5,7 @@
 #include "app/frame.h"
 #include "qt/main_window.h"
 #include "qt/qt_dialog_host.h"
+#include "qt/qt_print_services.h"
 #include "qt/qt_settings.h"
 #include "qt/qt_ui_services.h"
 #include "qt/single_instance.h"
@@ -99,6 +100,8 @@ int main(int argc, char** argv) {
   ui.onSaveButton = [&](bool) { window->refresh(); };
   qtui::QtDialogHost dialogs(window.get());
   platform::setDialogHost(&dialogs);
+  qtui::QtPrintServices printing(window.get());
+  platform::setPrintServices(&printing);
   qtui::QtSettingsStore settings;
   window->applyBandLayout(app::load_frame_settings(settings, window->app().bars, window->width()));
   window->app().programDirectory = QCoreApplication::applicationDirPath().toStdU16String();
@@ -129,6 +132,7 @@ int main(int argc, char** argv) {
   // the user's, so the user's bar settings stay as they were.
   if (!screenshot)
     app::save_frame_settings(settings, window->bandLayout(), window->app().bars);
+  platform::setPrintServices(nullptr);
   platform::setDialogHost(nullptr);
   platform::setUiServices(nullptr);
   return code;

@@ -5,9 +5,15 @@
 #include "qt/app_setup.h"
 #include "qt/qt_canvas.h"
 #include "qt/qt_dialog_host.h"
+#include "qt/qt_print_services.h"
 #include "qt/qt_ui_services.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QApplication>
 #include <QImage>
 #include <QMenu>
@@ -150,8 +156,7 @@ TEST_F(MainWindowTest, ZoomCommandDoublesTheGrid) {
   EXPECT_EQ(window->grid()->layout().scale.standardCharWidthPx, platform::mulDiv(before, 200, 100));
   window->update_menu(); // as the menu does when it opens
   EXPECT_TRUE(window->action(208)->isChecked());
-  // A command that is not built does nothing.
-  window->dispatch_command(117);
+  // A Window item past the open workbooks does nothing.
   window->dispatch_command(230 + 5);
   EXPECT_EQ(books.count(), 1);
 }
@@ -400,6 +405,55 @@ TEST_F(MainWindowTest, AClickInAScrolledFormulaLandsUnderTheMouse) {
   (void)bar->grab();
   EXPECT_EQ(bar->positionAt(4), 11);
   EXPECT_EQ(bar->positionAt(bar->width() - 4), 17);
+}
+
+TEST_F(MainWindowTest, MessageBoxButtonsSpeakTheProgramsLanguage) {
+  QtUiServices boxes(window.get());
+  const struct {
+    platform::MessageButtons buttons;
+    QStringList texts;
+  } cases[] = {
+      {platform::MessageButtons::Ok, {QStringLiteral("确定")}},
+      {platform::MessageButtons::OkCancel, {QStringLiteral("确定"), QStringLiteral("取消")}},
+      {platform::MessageButtons::YesNo, {QStringLiteral("是"), QStringLiteral("否")}},
+      {platform::MessageButtons::YesNoCancel, {QStringLiteral("是"), QStringLiteral("否"), QStringLiteral("取消")}},
+      {platform::MessageButtons::RetryCancel, {QStringLiteral("重试"), QStringLiteral("取消")}},
+  };
+  for (const auto& c : cases) {
+    QStringList seen;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box)
+        return;
+      for (QAbstractButton* b : box->buttons())
+        seen << b->text();
+      box->reject();
+    });
+    (void)boxes.messageBox(u"?", std::nullopt, c.buttons, platform::MessageIcon::Question);
+    seen.sort();
+    QStringList wanted = c.texts;
+    wanted.sort();
+    EXPECT_EQ(seen, wanted);
+  }
+}
+
+TEST_F(MainWindowTest, ThePrintProgressBoxIsModalAndItsCancelButtonStopsTheJob) {
+  QtPrintServices printing(window.get());
+  printing.beginPrintProgress(u"打印", u"取消");
+  QDialog* box = printing.progressBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->windowTitle(), QStringLiteral("打印"));
+  EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
+  EXPECT_TRUE(printing.printProgress(u"正在打印第 1 页…"));
+  ASSERT_NE(box->findChild<QLabel*>(), nullptr);
+  EXPECT_EQ(box->findChild<QLabel*>()->text(), QStringLiteral("正在打印第 1 页…"));
+  QPushButton* cancel = box->findChild<QPushButton*>();
+  ASSERT_NE(cancel, nullptr);
+  EXPECT_EQ(cancel->text(), QStringLiteral("取消"));
+  cancel->click();
+  EXPECT_FALSE(printing.printProgress(u"正在打印第 2 页…"));
+  printing.endPrintProgress();
+  EXPECT_EQ(printing.progressBox(), nullptr);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "qt/modal.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
 #include <QMessageBox>
@@ -72,6 +73,22 @@ MessageAnswer answerOf(int button, MessageButtons buttons) {
   }
 }
 
+// The boxes speak the program's language whatever Qt's translation is.
+// clang-format off
+constexpr struct {
+  QMessageBox::StandardButton button;
+  const char16_t* text;
+} kButtonTexts[] = {
+    {QMessageBox::Ok,     u"确定"},
+    {QMessageBox::Cancel, u"取消"},
+    {QMessageBox::Yes,    u"是"},
+    {QMessageBox::No,     u"否"},
+    {QMessageBox::Retry,  u"重试"},
+    {QMessageBox::Abort,  u"中止"},
+    {QMessageBox::Ignore, u"忽略"},
+};
+// clang-format on
+
 QString toQString(std::u16string_view s) {
   return QString::fromUtf16(s.data(), static_cast<qsizetype>(s.size()));
 }
@@ -92,6 +109,9 @@ MessageAnswer QtUiServices::messageBox(std::u16string_view text,
   QMessageBox box(qtIcon(icon), caption ? toQString(*caption) : QString(), toQString(text),
                   set.buttons, m_parent);
   box.setEscapeButton(set.escape);
+  for (const auto& b : kButtonTexts)
+    if (QAbstractButton* button = box.button(b.button))
+      button->setText(QString::fromUtf16(b.text));
   // The wait cursor of a running operation must not hide the pointer over the box.
   if (m_waitDepth > 0)
     QApplication::setOverrideCursor(Qt::ArrowCursor);

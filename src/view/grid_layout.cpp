@@ -200,6 +200,41 @@ GridLayout relayout(const model::Workbook& book, int sheetIndex, const LayoutInp
   return g;
 }
 
+GridLayout pageLayout(const model::Workbook& book, int sheetIndex, const model::CellRange& block,
+                      const model::PixelScale& scale, int fontZoom, int pixelRatio, const Rect& area,
+                      int margin) {
+  GridLayout g;
+  if (sheetIndex < 0 || sheetIndex >= book.sheetCount() || !book.sheet(sheetIndex).hasGrid())
+    return g;
+  const model::Sheet& sheet = book.sheet(sheetIndex);
+  g.sheet = sheetIndex;
+  g.hasGrid = true;
+  g.page = true;
+  g.zoom = std::max(1, fontZoom);
+  g.pixelRatio = std::max(1, pixelRatio);
+  g.scale = scale;
+  g.topRow = g.firstScrollRow = block.firstRow;
+  g.leftColumn = g.firstScrollColumn = block.firstColumn;
+  g.bottomRow = block.lastRow;
+  g.rightColumn = block.lastColumn;
+  const auto extent = [](int from, int to, int (*px)(const model::Sheet&, int, const model::PixelScale&),
+                         const model::Sheet& s, const model::PixelScale& sc) {
+    return px(s, to + 1, sc) - px(s, from, sc);
+  };
+  const auto columns = [](const model::Sheet& s, int c, const model::PixelScale& sc) {
+    return model::column_offset_px(s, c, 0, sc);
+  };
+  const auto rows = [](const model::Sheet& s, int r, const model::PixelScale& sc) {
+    return model::row_offset_px(s, r, 0, sc);
+  };
+  const int width = extent(block.firstColumn, block.lastColumn, columns, sheet, scale);
+  const int height = extent(block.firstRow, block.lastRow, rows, sheet, scale);
+  g.cells = {area.left, area.top, std::min(area.right, area.left + width),
+             std::min(area.bottom, area.top + height)};
+  g.client = g.grid = {area.left - margin, area.top - margin, g.cells.right, g.cells.bottom};
+  return g;
+}
+
 } // namespace view
 
 namespace view {
@@ -219,7 +254,7 @@ struct Axis {
 };
 
 Axis columnAxis(const model::Sheet& sheet, const GridLayout& g) {
-  const Panes p = panesOf(sheet);
+  const Panes p = g.page ? Panes{} : panesOf(sheet);
   Axis a;
   a.frozen = {p.frozenFirstColumn, p.frozenEndColumn, g.cells.left, g.cells.left + g.frozenWidth};
   a.scrolling = {g.leftColumn, model::kColumnCount, g.cells.left + g.frozenWidth, g.cells.right};
@@ -227,7 +262,7 @@ Axis columnAxis(const model::Sheet& sheet, const GridLayout& g) {
 }
 
 Axis rowAxis(const model::Sheet& sheet, const GridLayout& g) {
-  const Panes p = panesOf(sheet);
+  const Panes p = g.page ? Panes{} : panesOf(sheet);
   Axis a;
   a.frozen = {p.frozenFirstRow, p.frozenEndRow, g.cells.top, g.cells.top + g.frozenHeight};
   a.scrolling = {g.topRow, model::kRowCount, g.cells.top + g.frozenHeight, g.cells.bottom};

@@ -62,6 +62,14 @@ struct GridLayout {
   int topRow = 0, leftColumn = 0, bottomRow = 0, rightColumn = 0;
   ScrollRange vertical;
   ScrollRange horizontal;
+
+  /// A printed page: one pane from topRow and leftColumn, whatever panes the
+  /// sheet has frozen; no comment marks, comments or filter arrows; `grid`
+  /// is the margin around `cells` that the page's outer edges may use.
+  bool page = false;
+  /// Device pixels per screen pixel, for the widths of lines and the text
+  /// margin (1 on the screen; the printer's resolution over the screen's).
+  int pixelRatio = 1;
 };
 
 /// The column's letters: A-Z for 0-25, then two letters (AA for 26, IV for 255).
@@ -75,6 +83,14 @@ std::u16string columnLabel(int column);
 GridLayout relayout(const model::Workbook& book, int sheet, const LayoutInput& in);
 /// The same for the active sheet.
 GridLayout relayout(const model::Workbook& book, const LayoutInput& in);
+
+/// The layout of a printed page: the rows and columns of `block` laid out
+/// from the top left corner of `area` at the scale given, cut at the area's
+/// edges, with fonts at `fontZoom` percent of their size; `margin` pixels
+/// around the area take the page's outer borders.
+GridLayout pageLayout(const model::Workbook& book, int sheet, const model::CellRange& block,
+                      const model::PixelScale& scale, int fontZoom, int pixelRatio,
+                      const platform::Rect& area, int margin);
 
 /// What the window keeps of a layout in the sheet: the scroll position as
 /// the layout clamped it, and the last rows and columns it shows.

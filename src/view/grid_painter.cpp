@@ -252,6 +252,11 @@ private:
                   TextItem& out);
   void drawText(const TextItem& item, const Rect& clip);
   void drawEdge(bool vertical, int at, int from, int to, const model::Border& b);
+  void drawGridline(bool vertical, int at, int from, int to);
+  /// Whether the cell is filled with a pattern (its condition's or its own).
+  bool patterned(int row, int column);
+  template <class InsideMerge>
+  void paintLeadingEdges(const Pane& pane, bool gridlines, const InsideMerge& insideMerge);
   model::Border edgeBorder(int row, int column, bool rightEdge);
   void paintTabs();
   void clip(const Rect& r) { m_canvas.setClip(platform::intersection(r, m_invalid)); }
@@ -401,7 +406,7 @@ bool Painter::layoutText(const Pane& pane, model::CellRecord& cell, const Rect& 
   out.align = align;
 
   const platform::TextMetrics& tm = platform::textMetrics();
-  const int inner = box.width() - 2 * kTextMargin;
+  const int inner = box.width() - 2 * kTextMargin * m_g.pixelRatio;
   if (h == model::kAlignFill) {
     const int one = tm.textWidthPx(out.font, out.text);
     if (one > 0) {
@@ -466,8 +471,9 @@ void Painter::drawText(const TextItem& item, const Rect& paneClip) {
   const Rect clipRect = platform::intersection(item.span, paneClip);
   if (clipRect.isEmpty())
     return;
-  const Rect inner{item.box.left + kTextMargin, item.box.top + 1, item.box.right - kTextMargin,
-                   item.box.bottom - 1};
+  const int margin = kTextMargin * m_g.pixelRatio;
+  const Rect inner{item.box.left + margin, item.box.top + m_g.pixelRatio, item.box.right - margin,
+                   item.box.bottom - m_g.pixelRatio};
   if (!item.wrap) {
     if (item.firstColumn == item.lastColumn) {
       m_canvas.drawText(item.text, item.font, item.colour, inner, item.align, clipRect);
@@ -534,9 +540,11 @@ void Painter::drawEdge(bool vertical, int at, int from, int to, const model::Bor
   if (s.style == PenStyle::None)
     return;
   const Colour colour = paletteColour(m_book, b.colour, platform::kBlack);
+  const int k = m_g.pixelRatio;
   const auto line = [&](int offset, int width) {
-    m_canvas.setPen(Pen{s.style, width, colour});
-    const int p = at - offset;
+    m_canvas.setPen(Pen{s.style, width * k, colour});
+    // A wide pen is centred on its line: keep it on the cell's side.
+    const int p = at - offset * k - (width * k - 1) / 2;
     if (vertical)
       m_canvas.drawLine({p, from}, {p, to});
     else
@@ -642,21 +650,76 @@ void Painter::paintPane(const Pane& pane) {
             drawEdge(true, right, row.start, row.start + row.size, b);
           else
             drawEdge(false, bottom, col.start, col.start + col.size, b);
-        } else if (gridlines) {
-          m_canvas.setPen(Pen{PenStyle::Solid, 1, kLightGrey});
+        } else if (gridlines && !(m_g.page && patterned(row.index, col.index))) {
           if (rightEdge)
-            m_canvas.drawLine({right, row.start}, {right, row.start + row.size});
+            drawGridline(true, right, row.start, row.start + row.size);
           else
-            m_canvas.drawLine({col.start, bottom}, {col.start + col.size, bottom});
+            drawGridline(false, bottom, col.start, col.start + col.size);
         }
       }
     }
   }
+  if (m_g.page)
+    paintLeadingEdges(pane, gridlines, insideMerge);
 
   for (const TextItem& t : texts)
     if (t.span.intersects(paneClip))
       drawText(t, paneClip);
-  paintCommentMarks(pane);
+  if (!m_g.page)
+    paintCommentMarks(pane);
+}
+
+bool Painter::patterned(int row, int column) {
+  const model::CellRecord* cell =
+      model::cell_at(m_sheet, static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column));
+  return formatAt(row, column, cell).fillPattern != 0;
+}
+
+void Painter::drawGridline(bool vertical, int at, int from, int to) {
+  // A page draws the gridline in the palette's grey, so a workbook that
+  // changed that colour prints with its own.
+  const Colour colour = m_g.page ? paletteColour(m_book, 22, kLightGrey) : kLightGrey;
+  const int width = m_g.pixelRatio;
+  m_canvas.setPen(Pen{PenStyle::Solid, width, colour});
+  const int p = at - (width - 1) / 2;
+  if (vertical)
+    m_canvas.drawLine({p, from}, {p, to});
+  else
+    m_canvas.drawLine({from, p}, {to, p});
+}
+
+// A page has no neighbour to draw the left edge of its first column and the
+// top edge of its first row, so it draws them itself, in the margin.
+template <class InsideMerge>
+void Painter::paintLeadingEdges(const Pane& pane, bool gridlines, const InsideMerge& insideMerge) {
+  m_canvas.setClip(platform::intersection(
+      Rect{m_g.grid.left, m_g.grid.top, pane.rect.right, pane.rect.bottom}, m_invalid));
+  const Line& firstColumn = pane.columns.front();
+  const Line& firstRow = pane.rows.front();
+  const auto leading = [&](int row, int column, bool vertical) {
+    if (vertical ? column > 0 : row > 0)
+      return edgeBorder(vertical ? row : row - 1, vertical ? column - 1 : column, vertical);
+    const model::CellRecord* cell =
+        model::cell_at(m_sheet, static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column));
+    return formatAt(row, column, cell).borders[vertical ? 0 : 2];
+  };
+  for (const bool vertical : {true, false}) {
+    const auto& lines = vertical ? pane.rows : pane.columns;
+    for (const Line& line : lines) {
+      const int row = vertical ? line.index : firstRow.index;
+      const int column = vertical ? firstColumn.index : line.index;
+      if ((vertical ? column > 0 : row > 0) &&
+          insideMerge(vertical ? row : row - 1, vertical ? column - 1 : column, vertical))
+        continue;
+      const int at = (vertical ? firstColumn.start : firstRow.start) - 1;
+      const model::Border b = leading(row, column, vertical);
+      if (b.style != 0)
+        drawEdge(vertical, at, line.start, line.start + line.size, b);
+      else if (gridlines && !patterned(row, column))
+        drawGridline(vertical, at, line.start, line.start + line.size);
+    }
+  }
+  m_canvas.setClip(platform::intersection(pane.rect, m_invalid));
 }
 
 void Painter::paintCommentMarks(const Pane& pane) {
@@ -697,8 +760,11 @@ void Painter::paintObjects() {
   const auto& draw = paintServices().drawObject;
   for (int i = 0; i < static_cast<int>(m_sheet.objects.size()); ++i) {
     const model::DrawingObject& o = m_sheet.objects[static_cast<size_t>(i)];
-    // A comment shows as its cell's mark and a pop-up, unless it is kept shown.
-    if (o.kind == model::kObjectComment && !o.visible)
+    // A comment shows as its cell's mark and a pop-up, unless it is kept
+    // shown; a page prints neither comments nor the filter's buttons.
+    if (o.kind == model::kObjectComment && (!o.visible || m_g.page))
+      continue;
+    if (o.filterArrow && m_g.page)
       continue;
     const Rect r = objectRect(m_sheet, m_g, i);
     if (!r.intersects(m_invalid))

@@ -1,0 +1,45 @@
+#pragma once
+// A printer on Qt's paged devices: QPrinter for the desktop's print
+// command, QPdfWriter for the command-line tool. The canvas of each page is
+// a QtCanvas in device pixels with its origin at the printable part's
+// corner, as Qt's painter on these devices has it.
+
+#include "platform/printer.h"
+#include "qt/qt_canvas.h"
+
+#include <QPainter>
+
+#include <functional>
+#include <optional>
+
+class QPagedPaintDevice;
+class QPdfWriter;
+
+namespace qtui {
+
+class QtPrintDevice final : public platform::PrintDevice {
+public:
+  /// `device` must outlive this. `abort` throws a begun document away (a
+  /// printer's abort); without one the document is just ended.
+  explicit QtPrintDevice(QPagedPaintDevice& device, std::function<void()> abort = {});
+
+  platform::PrinterCaps caps() const override;
+  bool beginDocument(std::u16string_view name) override;
+  platform::Canvas* beginPage() override;
+  bool endPage() override { return m_painter.isActive(); }
+  bool endDocument() override;
+  void abortDocument() override;
+
+private:
+  QPagedPaintDevice& m_device;
+  std::function<void()> m_abort;
+  QPainter m_painter;
+  std::optional<QtCanvas> m_canvas;
+  int m_pages = 0;
+};
+
+/// A PDF writer for printed pages: A4 paper with 10 mm margins at 600 dots
+/// per inch, titled with the document's name.
+void setUpPdfWriter(QPdfWriter& writer);
+
+} // namespace qtui
