@@ -27,7 +27,7 @@ bash scripts/build.sh fuzz --target fuzzers
 # further. scripts/fuzz.sh adds the real files of ../shared/corpus to the
 # file fuzzers' own seeds when that folder is there.
 runs=${CELLWICK_FUZZ_RUNS:-100000}
-seconds=${CELLWICK_FUZZ_SECONDS:-20}
+seconds=${CELLWICK_FUZZ_SECONDS:-12}
 for fuzzer in build-fuzz/fuzz/*_fuzzer; do
   [ -x "$fuzzer" ] || continue
   name=$(basename "$fuzzer")
