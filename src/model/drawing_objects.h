@@ -106,6 +106,18 @@ private:
   std::unique_ptr<ObjectPayload> m_payload;
 };
 
+/// A property of the office drawing format that the fields of an object do
+/// not hold, kept as read and written back.
+struct ShapeProperty {
+  std::uint16_t id = 0;    // the property in bits 0-13; 0x8000: `data` holds its complex bytes
+  std::uint32_t value = 0; // complex properties: the size of `data`
+  std::vector<std::uint8_t> data;
+  friend bool operator==(const ShapeProperty&, const ShapeProperty&) = default;
+};
+
+/// Line ends of the office drawing format.
+enum LineEnd : std::uint8_t { kLineEndNone = 0, kLineEndTriangle, kLineEndStealth, kLineEndDiamond, kLineEndOval, kLineEndOpen };
+
 struct DrawingObject {
   std::uint16_t kind = kObjectRectangle;
   ObjectPlacement placement = ObjectPlacement::MoveAndSize;
@@ -116,10 +128,25 @@ struct DrawingObject {
   std::uint32_t lineColour = 0x000000; // 0x00BBGGRR
   bool hasFill = true;
   std::uint32_t fillColour = 0xFFFFFF;
+  /// The office drawing format's shape type (1 rectangle, 3 oval, 19 arc,
+  /// 20 line, 75 picture, 201 control, 202 text box, any preset shape for
+  /// kind 30); 0 when the kind alone says what to draw.
+  std::uint16_t shapeType = 0;
+  /// Bit 0: flipped left to right, bit 1: upside down. A line runs from the
+  /// top-left to the bottom-right corner of its rectangle unless flipped.
+  std::uint8_t flip = 0;
+  std::uint8_t lineStyle = 0;     // 0 solid, 1 dashed, 2 dotted, 3 dash-dot, 4 dash-dot-dot, as the format numbers them
+  std::uint32_t lineWidth = 9525; // in EMUs, 12,700 to the point
+  std::uint8_t startArrow = kLineEndNone; // "始端样式："
+  std::uint8_t endArrow = kLineEndNone;   // "末端样式："
+  /// Other properties read from a file (vertices of a polygon, a shape's
+  /// name, text margins, ...), written back as they came.
+  std::vector<ShapeProperty> properties;
   /// Comments: the cell they belong to; shown only as a pop-up unless `visible`.
   std::uint16_t row = 0;
   std::uint8_t column = 0;
   bool visible = false;
+  std::u16string author; // comments: who wrote it
   /// AutoFilter arrows: a combo box owned by the filter, for one column of its range.
   bool filterArrow = false;
   /// The reference of the macro assigned to the object (empty for none).

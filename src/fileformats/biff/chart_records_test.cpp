@@ -460,26 +460,5 @@ TEST(ChartReader, UnbalancedAndEmptyRecordsStillGiveAChart) {
   EXPECT_GE(c.legendPlacement, 0);
 }
 
-TEST(DrawingRecords, ClientAnchorsAndObjectTypes) {
-  model::ObjectAnchor a;
-  a.first = {1, 2, 3, 4};
-  a.last = {5, 6, 7, 8};
-  const std::vector<DrawingRecord> r = chartObjectRecords(a, 1, 0, 1, 8);
-  ASSERT_EQ(r.size(), 2u);
-  const std::vector<model::ObjectAnchor> anchors = readClientAnchors(r[0].body);
-  ASSERT_EQ(anchors.size(), 1u);
-  EXPECT_EQ(anchors[0], a);
-  EXPECT_EQ(readObjRecord(r[1].body, 8).type, model::kObjectChart);
-  const std::vector<DrawingRecord> old = chartObjectRecords(a, 1, 0, 1, 7);
-  ASSERT_EQ(old.size(), 1u);
-  const ObjInfo info = readObjRecord(old[0].body, 7);
-  EXPECT_EQ(info.type, model::kObjectChart);
-  ASSERT_TRUE(info.anchor);
-  EXPECT_EQ(*info.anchor, a);
-  // Truncated bodies give nothing rather than garbage.
-  EXPECT_TRUE(readClientAnchors(std::span(r[0].body).first(30)).empty());
-  EXPECT_EQ(readObjRecord({}, 8).type, 0xFFFF);
-}
-
 } // namespace
 } // namespace biff

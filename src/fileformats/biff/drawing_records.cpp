@@ -1,22 +1,178 @@
 #include "fileformats/biff/drawing_records.h"
 
 #include "fileformats/biff/byte_cursor.h"
+#include "fileformats/biff/records.h"
+#include "fileformats/image/metafile.h"
+#include "model/sheet.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <unordered_map>
 
 namespace biff {
 
 namespace {
 
 constexpr std::uint16_t kDggContainer = 0xF000;
+constexpr std::uint16_t kBstoreContainer = 0xF001;
 constexpr std::uint16_t kDgContainer = 0xF002;
 constexpr std::uint16_t kSpgrContainer = 0xF003;
 constexpr std::uint16_t kSpContainer = 0xF004;
 constexpr std::uint16_t kDgg = 0xF006;
+constexpr std::uint16_t kBse = 0xF007;
 constexpr std::uint16_t kDg = 0xF008;
 constexpr std::uint16_t kSpgr = 0xF009;
 constexpr std::uint16_t kSp = 0xF00A;
 constexpr std::uint16_t kOpt = 0xF00B;
+constexpr std::uint16_t kClientTextbox = 0xF00D;
+constexpr std::uint16_t kChildAnchor = 0xF00F;
 constexpr std::uint16_t kClientAnchor = 0xF010;
 constexpr std::uint16_t kClientData = 0xF011;
+constexpr std::uint16_t kBlipFirst = 0xF018; // + picture kind
+constexpr std::uint16_t kBlipJpegCmyk = 0xF02A;
+constexpr std::uint16_t kSplitMenuColours = 0xF11E;
+
+// Shape flags.
+constexpr std::uint32_t kSpGroup = 0x0001;
+constexpr std::uint32_t kSpPatriarch = 0x0004;
+constexpr std::uint32_t kSpFlipH = 0x0040;
+constexpr std::uint32_t kSpFlipV = 0x0080;
+constexpr std::uint32_t kSpHaveAnchor = 0x0200;
+constexpr std::uint32_t kSpHaveSpt = 0x0800;
+
+// Properties the object's own fields hold.
+constexpr std::uint16_t kPropPicture = 0x0104;
+constexpr std::uint16_t kPropFillColour = 0x0181;
+constexpr std::uint16_t kPropFillFlags = 0x01BF;
+constexpr std::uint16_t kPropLineColour = 0x01C0;
+constexpr std::uint16_t kPropLineWidth = 0x01CB;
+constexpr std::uint16_t kPropLineDashing = 0x01CE;
+constexpr std::uint16_t kPropLineStart = 0x01D0;
+constexpr std::uint16_t kPropLineEnd = 0x01D1;
+constexpr std::uint16_t kPropLineFlags = 0x01FF;
+constexpr std::uint16_t kPropShapeFlags = 0x03BF;
+constexpr std::uint16_t kPropIdMask = 0x3FFF;
+constexpr std::uint16_t kPropPictureRef = 0x4000;
+constexpr std::uint16_t kPropComplex = 0x8000;
+
+// Fill and line flags: the flag, and the bit saying the flag is set at all.
+constexpr std::uint32_t kFilled = 0x00000010, kUseFilled = 0x00100000;
+constexpr std::uint32_t kLined = 0x00000008, kUseLined = 0x00080000;
+constexpr std::uint32_t kHidden = 0x00000002, kUseHidden = 0x00020000;
+
+// Drawing records may continue over several sheet records; a single one
+// larger than this is skipped, not gathered.
+constexpr std::uint32_t kMaxAtom = 4u << 20;
+
+// Kinds whose text a TXO record carries.
+bool hasText(std::uint16_t kind) {
+  switch (kind) {
+  case model::kObjectTextBox:
+  case model::kObjectButton:
+  case model::kObjectCheckBox:
+  case model::kObjectOptionButton:
+  case model::kObjectLabel:
+  case model::kObjectGroupBox:
+  case model::kObjectComment: return true;
+  default: return false;
+  }
+}
+
+bool isControl(std::uint16_t kind) {
+  switch (kind) {
+  case model::kObjectButton:
+  case model::kObjectCheckBox:
+  case model::kObjectOptionButton:
+  case model::kObjectLabel:
+  case model::kObjectSpinner:
+  case model::kObjectScrollBar:
+  case model::kObjectListBox:
+  case model::kObjectGroupBox:
+  case model::kObjectComboBox: return true;
+  default: return false;
+  }
+}
+
+bool isKnownKind(std::uint16_t kind) {
+  switch (kind) {
+  case model::kObjectLine:
+  case model::kObjectRectangle:
+  case model::kObjectOval:
+  case model::kObjectArc:
+  case model::kObjectChart:
+  case model::kObjectTextBox:
+  case model::kObjectPicture:
+  case model::kObjectPolygon:
+  case model::kObjectComment:
+  case model::kObjectOfficeShape: return true;
+  default: return isControl(kind);
+  }
+}
+
+// The shape type an object is written with when it has none of its own.
+std::uint16_t defaultShapeType(std::uint16_t kind) {
+  switch (kind) {
+  case model::kObjectLine: return 20;
+  case model::kObjectRectangle: return 1;
+  case model::kObjectOval: return 3;
+  case model::kObjectArc: return 19;
+  case model::kObjectTextBox:
+  case model::kObjectComment: return 202;
+  case model::kObjectPicture: return 75;
+  case model::kObjectPolygon: return 0;
+  default: return 201; // charts and controls are host controls
+  }
+}
+
+// ---- anchors ----
+
+// An anchor as fractional columns and rows, for mapping group children.
+struct CellRect {
+  double c1 = 0, r1 = 0, c2 = 0, r2 = 0;
+};
+
+CellRect toCells(const model::ObjectAnchor& a) {
+  return {a.first.column + a.first.columnOffset / 1024.0, a.first.row + a.first.rowOffset / 256.0,
+          a.last.column + a.last.columnOffset / 1024.0, a.last.row + a.last.rowOffset / 256.0};
+}
+
+model::AnchorCorner toCorner(double column, double row) {
+  column = std::clamp(column, 0.0, 255.0 + 1023.0 / 1024);
+  row = std::clamp(row, 0.0, 65535.0 + 255.0 / 256);
+  model::AnchorCorner k;
+  k.column = static_cast<std::uint16_t>(column);
+  k.columnOffset = static_cast<std::uint16_t>(std::min(1023.0, std::floor((column - k.column) * 1024 + 0.5)));
+  k.row = static_cast<std::uint16_t>(row);
+  k.rowOffset = static_cast<std::uint16_t>(std::min(255.0, std::floor((row - k.row) * 256 + 0.5)));
+  return k;
+}
+
+bool before(std::uint16_t a, std::uint16_t aOffset, std::uint16_t b, std::uint16_t bOffset) {
+  return a < b || (a == b && aOffset < bOffset);
+}
+
+// Anchors from files: corners inside the sheet and in order.
+void tidy(model::ObjectAnchor& a) {
+  for (model::AnchorCorner* k : {&a.first, &a.last}) {
+    if (k->column > 255) {
+      k->column = 255;
+      k->columnOffset = 1023;
+    }
+    k->columnOffset = std::min<std::uint16_t>(k->columnOffset, 1023);
+    k->rowOffset = std::min<std::uint16_t>(k->rowOffset, 255);
+  }
+  if (before(a.last.column, a.last.columnOffset, a.first.column, a.first.columnOffset)) {
+    std::swap(a.first.column, a.last.column);
+    std::swap(a.first.columnOffset, a.last.columnOffset);
+  }
+  if (before(a.last.row, a.last.rowOffset, a.first.row, a.first.rowOffset)) {
+    std::swap(a.first.row, a.last.row);
+    std::swap(a.first.rowOffset, a.last.rowOffset);
+  }
+}
 
 bool readAnchor(ByteCursor& c, model::ObjectAnchor& a) {
   return c.u16(a.first.column) && c.u16(a.first.columnOffset) && c.u16(a.first.row) &&
@@ -24,44 +180,23 @@ bool readAnchor(ByteCursor& c, model::ObjectAnchor& a) {
          c.u16(a.last.row) && c.u16(a.last.rowOffset);
 }
 
-void tidy(model::ObjectAnchor& a) {
-  for (model::AnchorCorner* k : {&a.first, &a.last}) {
-    k->column = std::min<std::uint16_t>(k->column, 255);
-    k->columnOffset = std::min<std::uint16_t>(k->columnOffset, 1023);
-    k->rowOffset = std::min<std::uint16_t>(k->rowOffset, 255);
+model::ObjectPlacement placementOf(std::uint16_t flags) {
+  switch (flags & 3) {
+  case 2: return model::ObjectPlacement::MoveOnly;
+  case 3: return model::ObjectPlacement::Fixed;
+  default: return model::ObjectPlacement::MoveAndSize;
   }
 }
 
-void walk(std::span<const std::uint8_t> body, std::vector<model::ObjectAnchor>& out, int depth) {
-  size_t pos = 0;
-  while (body.size() - pos >= 8 && depth < 16) {
-    ByteCursor c(body.subspan(pos));
-    std::uint16_t verInst = 0, type = 0;
-    std::uint32_t length = 0;
-    if (!(c.u16(verInst) && c.u16(type) && c.u32(length)))
-      return;
-    const size_t start = pos + 8;
-    const bool container = (verInst & 0x0F) == 0x0F;
-    // A container's length may run on into the next record (the sheet's
-    // drawing spans several): walk what this body holds.
-    const size_t avail = body.size() - start;
-    if (container) {
-      walk(body.subspan(start, std::min<size_t>(length, avail)), out, depth + 1);
-      if (length > avail)
-        return;
-    } else if (type == kClientAnchor && length >= 18 && avail >= 18) {
-      ByteCursor a(body.subspan(start + 2, 16));
-      model::ObjectAnchor anchor;
-      if (readAnchor(a, anchor)) {
-        tidy(anchor);
-        out.push_back(anchor);
-      }
-    }
-    if (length > avail)
-      return;
-    pos = start + length;
+std::uint16_t placementFlags(model::ObjectPlacement p) {
+  switch (p) {
+  case model::ObjectPlacement::MoveOnly: return 2;
+  case model::ObjectPlacement::Fixed: return 3;
+  default: return 0;
   }
 }
+
+// ---- writing bytes ----
 
 class Bytes {
 public:
@@ -74,6 +209,8 @@ public:
     u16(static_cast<std::uint16_t>(v));
     u16(static_cast<std::uint16_t>(v >> 16));
   }
+  void zeros(size_t n) { b.insert(b.end(), n, 0); }
+  void append(std::span<const std::uint8_t> s) { b.insert(b.end(), s.begin(), s.end()); }
   void header(std::uint16_t verInst, std::uint16_t type, std::uint32_t length) {
     u16(verInst);
     u16(type);
@@ -90,153 +227,1004 @@ public:
   std::vector<std::uint8_t> b;
 };
 
-// A chart's shape container: shape, properties, anchor, client data.
-constexpr std::uint32_t kChartShapeLength = 8 + 8 + 8 + 4 * 6 + 8 + 18 + 8; // 82 bytes after its header
+std::uint32_t u32At(std::span<const std::uint8_t> s, size_t at) {
+  return static_cast<std::uint32_t>(s[at]) | (static_cast<std::uint32_t>(s[at + 1]) << 8) |
+         (static_cast<std::uint32_t>(s[at + 2]) << 16) | (static_cast<std::uint32_t>(s[at + 3]) << 24);
+}
 
-void chartShape(Bytes& o, const model::ObjectAnchor& anchor, std::uint32_t spid) {
-  o.header(0x000F, kSpContainer, kChartShapeLength);
-  o.header(0x0C92, kSp, 8); // host control shape
-  o.u32(spid);
-  o.u32(0x0A00);
-  o.header(0x0043, kOpt, 24); // four properties
-  o.u16(0x007F);
-  o.u32(0x01040104); // locked against grouping
-  o.u16(0x00BF);
-  o.u32(0x00080008); // text fits the shape
-  o.u16(0x01BF);
-  o.u32(0x00010000); // no fill hit test
-  o.u16(0x03BF);
-  o.u32(0x00080000); // printable
-  o.header(0x0000, kClientAnchor, 18);
-  o.u16(0); // move and size with cells
-  o.anchor(anchor);
-  o.header(0x0000, kClientData, 0);
+// ---- the picture store ----
+
+std::shared_ptr<const image::Picture> storedPicture(std::span<const std::uint8_t> bse) {
+  ByteCursor c(bse);
+  std::uint8_t win32 = 0, mac = 0, unused = 0, nameLength = 0;
+  if (!(c.u8(win32) && c.u8(mac) && c.skip(16 + 2 + 4 + 4 + 4) && c.u8(unused) && c.u8(nameLength) &&
+        c.skip(2) && c.skip(nameLength)))
+    return nullptr;
+  std::uint16_t verInst = 0, type = 0;
+  std::uint32_t length = 0;
+  if (!(c.u16(verInst) && c.u16(type) && c.u32(length)))
+    return nullptr;
+  image::PictureKind kind;
+  if (type == kBlipJpegCmyk)
+    kind = image::PictureKind::Jpeg;
+  else if (type >= kBlipFirst && image::isPictureKind(type - kBlipFirst))
+    kind = static_cast<image::PictureKind>(type - kBlipFirst);
+  else
+    return nullptr;
+  // One identifier, or two when the instance's low bit says so; bitmaps
+  // then have a tag byte, metafiles their 34-byte store header, kept.
+  const bool metafile = kind == image::PictureKind::Emf || kind == image::PictureKind::Wmf;
+  const size_t skip = ((verInst >> 4) & 1 ? 32 : 16) + (metafile ? 0 : 1);
+  std::span<const std::uint8_t> data;
+  if (length < skip || !c.skip(skip) || !c.bytes(std::min<size_t>(length, c.remaining() + skip) - skip, data) || data.empty())
+    return nullptr;
+  return std::make_shared<const image::Picture>(
+      image::pictureFromBytes(kind, std::vector<std::uint8_t>(data.begin(), data.end())));
+}
+
+void walkStore(std::span<const std::uint8_t> body, PictureStore& out, int depth) {
+  size_t pos = 0;
+  while (body.size() - pos >= 8 && depth < 4 && out.size() < kMaxStoredPictures) {
+    ByteCursor c(body.subspan(pos));
+    std::uint16_t verInst = 0, type = 0;
+    std::uint32_t length = 0;
+    (void)(c.u16(verInst) && c.u16(type) && c.u32(length));
+    const size_t start = pos + 8;
+    const size_t n = std::min<size_t>(length, body.size() - start);
+    if (type == kDggContainer || type == kBstoreContainer)
+      walkStore(body.subspan(start, n), out, depth + 1);
+    else if (type == kBse)
+      out.push_back(storedPicture(body.subspan(start, n)));
+    if (length > body.size() - start)
+      return;
+    pos = start + length;
+  }
 }
 
 } // namespace
 
-std::vector<model::ObjectAnchor> readClientAnchors(std::span<const std::uint8_t> body) {
-  std::vector<model::ObjectAnchor> out;
-  walk(body, out, 0);
+PictureStore readPictureStore(std::span<const std::uint8_t> body) {
+  PictureStore out;
+  walkStore(body, out, 0);
   return out;
 }
 
-ObjInfo readObjRecord(std::span<const std::uint8_t> body, int version) {
-  ObjInfo info;
+// ---- OBJ records ----
+
+const ObjSubrecord* ObjRecord::find(std::uint16_t ft) const {
+  for (const ObjSubrecord& s : subrecords)
+    if (s.ft == ft)
+      return &s;
+  return nullptr;
+}
+
+ObjRecord parseObjRecord(std::span<const std::uint8_t> body) {
+  ObjRecord o;
   ByteCursor c(body);
-  if (version != 8) {
+  std::uint16_t ft = 0, cb = 0;
+  if (!(c.u16(ft) && c.u16(cb)) || ft != ftCmo || cb < 6 || cb > c.remaining())
+    return o;
+  ByteCursor cmo(c.rest().subspan(0, cb));
+  (void)(cmo.u16(o.type) && cmo.u16(o.id) && cmo.u16(o.flags));
+  (void)c.skip(cb);
+  while (c.u16(ft) && c.u16(cb) && ft != ftEnd && o.subrecords.size() < 64) {
+    if (ft == ftLbsData) {
+      o.subrecords.push_back({ft, c.rest()});
+      break;
+    }
+    std::span<const std::uint8_t> s;
+    if (!c.bytes(cb, s))
+      break;
+    o.subrecords.push_back({ft, s});
+  }
+  return o;
+}
+
+std::span<const std::uint8_t> objFormulaTokens(std::span<const std::uint8_t> field) {
+  ByteCursor c(field);
+  std::uint16_t size = 0, count = 0;
+  std::span<const std::uint8_t> tokens;
+  if (!(c.u16(size) && size >= 6 && c.u16(count) && c.skip(4) && count <= size - 6 && c.bytes(count, tokens)))
+    return {};
+  return tokens;
+}
+
+std::uint32_t decodeDrawingColour(std::uint32_t value, const std::array<std::uint32_t, 64>& palette,
+                                  std::uint32_t automatic) {
+  const std::uint32_t flags = value >> 24;
+  if (flags & 0x10) // a system colour
+    return automatic;
+  if (flags & 0x09) { // a palette or scheme index
+    const std::uint32_t index = value & 0xFFFF;
+    return index < palette.size() ? palette[index] : automatic;
+  }
+  return value & 0x00FFFFFF;
+}
+
+// ---- reading a sheet's drawing ----
+
+namespace {
+
+struct Shape {
+  std::uint16_t type = 0;
+  std::uint32_t flags = 0;
+  std::vector<model::ShapeProperty> properties;
+  std::optional<CellRect> cells; // the anchor, from the client anchor or mapped from a group
+  std::uint16_t anchorFlags = 0;
+  std::optional<std::array<std::int32_t, 4>> groupRect;
+};
+
+struct Frame {
+  std::array<std::int32_t, 4> coordinates{};
+  CellRect cells;
+  std::uint64_t end = 0; // where its group's container ends
+};
+
+struct Open {
+  std::uint16_t type = 0;
+  std::uint64_t end = 0;
+};
+
+std::vector<model::ShapeProperty> readProperties(std::span<const std::uint8_t> data, unsigned count) {
+  std::vector<model::ShapeProperty> out;
+  ByteCursor table(data);
+  size_t complexAt = std::min<size_t>(size_t{count} * 6, data.size());
+  for (unsigned i = 0; i < count; ++i) {
+    model::ShapeProperty p;
+    if (!(table.u16(p.id) && table.u32(p.value)))
+      break;
+    if (p.id & kPropComplex) {
+      const size_t n = std::min<size_t>(p.value, data.size() - complexAt);
+      p.data.assign(data.begin() + static_cast<std::ptrdiff_t>(complexAt),
+                    data.begin() + static_cast<std::ptrdiff_t>(complexAt + n));
+      p.value = static_cast<std::uint32_t>(n);
+      complexAt += n;
+    }
+    out.push_back(std::move(p));
+  }
+  return out;
+}
+
+std::uint32_t effectiveFlag(std::uint32_t value, std::uint32_t flag, std::uint32_t use, bool fallback) {
+  if (value & use)
+    return value & flag;
+  // Writers that leave the use bits out mean the flags as they stand.
+  if ((value & 0xFFFF0000) == 0)
+    return value & flag;
+  return fallback ? flag : 0;
+}
+
+} // namespace
+
+struct SheetDrawingReader::State {
+  model::Sheet& sheet;
+  DrawingReadContext ctx;
+  // The drawing stream, gathered over its records.
+  std::vector<std::uint8_t> pending;
+  std::uint64_t offset = 0; // stream position of pending[0]
+  std::uint64_t skip = 0;   // bytes of an oversized record still to pass over
+  std::vector<Open> open;
+  std::vector<Frame> frames;
+  Shape current;
+  std::optional<Shape> ready; // the shape whose client data was read last
+  int lastObject = -1;        // the object a TXO or IMDATA belongs to
+  bool chartPending = false;
+  std::optional<model::ObjectAnchor> chartAnchor;
+  std::vector<std::pair<std::uint16_t, int>> comments; // OBJ id, object index
+  std::vector<int> noted;                              // comments a NOTE has claimed
+  int lastBiff5Note = -1;
+
+  State(model::Sheet& s, DrawingReadContext c) : sheet(s), ctx(std::move(c)) {}
+
+  std::uint32_t colour(std::uint32_t value, std::uint32_t automatic) const {
+    return ctx.palette ? decodeDrawingColour(value, *ctx.palette, automatic) : value & 0x00FFFFFF;
+  }
+
+  void atom(std::uint16_t verInst, std::uint16_t type, std::span<const std::uint8_t> data) {
+    ByteCursor c(data);
+    switch (type) {
+    case kSpgr: {
+      std::array<std::int32_t, 4> r{};
+      std::uint32_t v = 0;
+      for (std::int32_t& x : r)
+        if (c.u32(v))
+          x = static_cast<std::int32_t>(v);
+      current.groupRect = r;
+      break;
+    }
+    case kSp: {
+      std::uint32_t spid = 0;
+      current.type = static_cast<std::uint16_t>(verInst >> 4);
+      (void)(c.u32(spid) && c.u32(current.flags));
+      break;
+    }
+    case kOpt: {
+      std::vector<model::ShapeProperty> p = readProperties(data, verInst >> 4);
+      current.properties.insert(current.properties.end(), std::make_move_iterator(p.begin()),
+                                std::make_move_iterator(p.end()));
+      break;
+    }
+    case kClientAnchor: {
+      model::ObjectAnchor a;
+      if (c.u16(current.anchorFlags) && readAnchor(c, a)) {
+        tidy(a);
+        current.cells = toCells(a);
+        group();
+      }
+      break;
+    }
+    case kChildAnchor: {
+      std::array<std::int32_t, 4> r{};
+      std::uint32_t v = 0;
+      for (std::int32_t& x : r)
+        if (c.u32(v))
+          x = static_cast<std::int32_t>(v);
+      if (!frames.empty()) {
+        const Frame& f = frames.back();
+        auto map = [](double x, std::int32_t from, std::int32_t to, double a, double b) {
+          const double span = static_cast<double>(to) - from;
+          return span == 0 ? a : a + (x - from) / span * (b - a);
+        };
+        CellRect cr;
+        cr.c1 = map(r[0], f.coordinates[0], f.coordinates[2], f.cells.c1, f.cells.c2);
+        cr.r1 = map(r[1], f.coordinates[1], f.coordinates[3], f.cells.r1, f.cells.r2);
+        cr.c2 = map(r[2], f.coordinates[0], f.coordinates[2], f.cells.c1, f.cells.c2);
+        cr.r2 = map(r[3], f.coordinates[1], f.coordinates[3], f.cells.r1, f.cells.r2);
+        current.cells = cr;
+        current.anchorFlags = 0;
+        group();
+      }
+      break;
+    }
+    case kClientData: ready = std::move(current); current = Shape{}; break;
+    default: break;
+    }
+  }
+
+  // A group's shape opens the frame its children are placed in.
+  void group() {
+    if (!(current.flags & kSpGroup) || (current.flags & kSpPatriarch) || !current.groupRect || !current.cells ||
+        frames.size() >= 64)
+      return;
+    for (auto k = open.rbegin(); k != open.rend(); ++k)
+      if (k->type == kSpgrContainer) {
+        frames.push_back({*current.groupRect, *current.cells, k->end});
+        return;
+      }
+  }
+
+  void closeContainers() {
+    while (!open.empty() && open.back().end <= offset) {
+      const Open done = open.back();
+      open.pop_back();
+      if (done.type == kSpgrContainer)
+        while (!frames.empty() && frames.back().end == done.end)
+          frames.pop_back();
+    }
+  }
+
+  void drawing(std::span<const std::uint8_t> body) {
+    if (skip) {
+      const size_t n = static_cast<size_t>(std::min<std::uint64_t>(skip, body.size()));
+      skip -= n;
+      offset += n;
+      body = body.subspan(n);
+    }
+    pending.insert(pending.end(), body.begin(), body.end());
+    size_t pos = 0;
+    for (;;) {
+      closeContainers();
+      if (pending.size() - pos < 8)
+        break;
+      ByteCursor c(std::span<const std::uint8_t>(pending).subspan(pos));
+      std::uint16_t verInst = 0, type = 0;
+      std::uint32_t length = 0;
+      (void)(c.u16(verInst) && c.u16(type) && c.u32(length));
+      if ((verInst & 0x0F) == 0x0F) {
+        if (open.size() < 32) {
+          open.push_back({type, offset + 8 + length});
+          if (type == kSpContainer)
+            current = Shape{};
+        }
+        pos += 8;
+        offset += 8;
+        continue;
+      }
+      const size_t avail = pending.size() - pos - 8;
+      if (length > avail) {
+        if (length <= kMaxAtom)
+          break; // the rest comes in the next record
+        skip = length - avail;
+        offset += 8 + avail;
+        pos = pending.size();
+        break;
+      }
+      atom(verInst, type, std::span<const std::uint8_t>(pending).subspan(pos + 8, length));
+      pos += 8 + length;
+      offset += 8 + length;
+    }
+    pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(pos));
+  }
+
+  void applyProperties(model::DrawingObject& d, std::vector<model::ShapeProperty> properties) {
+    for (model::ShapeProperty& p : properties) {
+      const std::uint16_t id = p.id & kPropIdMask;
+      switch (id) {
+      case kPropPicture:
+        if (ctx.pictures && p.value >= 1 && p.value <= ctx.pictures->size())
+          if (const auto& picture = (*ctx.pictures)[p.value - 1])
+            d.payload.reset(std::make_unique<image::PicturePayload>(picture));
+        continue;
+      case kPropFillColour: d.fillColour = colour(p.value, 0xFFFFFF); continue;
+      case kPropLineColour: d.lineColour = colour(p.value, 0x000000); continue;
+      case kPropLineWidth: d.lineWidth = std::min<std::uint32_t>(p.value, 12700 * 1584); continue;
+      case kPropLineDashing: d.lineStyle = static_cast<std::uint8_t>(std::min<std::uint32_t>(p.value, 10)); continue;
+      case kPropLineStart:
+        d.startArrow = static_cast<std::uint8_t>(std::min<std::uint32_t>(p.value, model::kLineEndOpen));
+        continue;
+      case kPropLineEnd:
+        d.endArrow = static_cast<std::uint8_t>(std::min<std::uint32_t>(p.value, model::kLineEndOpen));
+        continue;
+      case kPropFillFlags: d.hasFill = effectiveFlag(p.value, kFilled, kUseFilled, d.hasFill) != 0; break;
+      case kPropLineFlags: d.hasLine = effectiveFlag(p.value, kLined, kUseLined, d.hasLine) != 0; break;
+      default: break;
+      }
+      // Other references into the picture store are not carried.
+      if ((p.id & kPropPictureRef) && !(p.id & kPropComplex))
+        continue;
+      if (d.properties.size() < 1024)
+        d.properties.push_back(std::move(p));
+    }
+  }
+
+  void obj(std::span<const std::uint8_t> body) {
+    lastObject = -1;
+    std::optional<Shape> shape = std::move(ready);
+    ready.reset();
+    if (ctx.version != 8) {
+      biff5Obj(body);
+      return;
+    }
+    const ObjRecord o = parseObjRecord(body);
+    if (o.type == model::kObjectChart) {
+      chartPending = true;
+      chartAnchor.reset();
+      if (shape && shape->cells) {
+        model::ObjectAnchor a{toCorner(shape->cells->c1, shape->cells->r1),
+                              toCorner(shape->cells->c2, shape->cells->r2)};
+        chartAnchor = a;
+      }
+      return;
+    }
+    if (!isKnownKind(o.type) || !shape || !shape->cells)
+      return; // groups are flattened: their shapes stand alone
+    model::DrawingObject d;
+    d.kind = o.type;
+    d.placement = placementOf(shape->anchorFlags);
+    d.anchor = {toCorner(shape->cells->c1, shape->cells->r1), toCorner(shape->cells->c2, shape->cells->r2)};
+    tidy(d.anchor);
+    d.shapeType = shape->type;
+    d.flip = static_cast<std::uint8_t>(((shape->flags & kSpFlipH) ? 1 : 0) | ((shape->flags & kSpFlipV) ? 2 : 0));
+    if (isControl(d.kind)) {
+      d.hasFill = false;
+      d.hasLine = false;
+    }
+    applyProperties(d, std::move(shape->properties));
+    if (const ObjSubrecord* macro = o.find(ftMacro); macro && ctx.formulaText) {
+      const std::span<const std::uint8_t> tokens = objFormulaTokens(macro->body);
+      if (!tokens.empty())
+        d.macro = ctx.formulaText(tokens);
+    }
+    if (d.kind == model::kObjectComboBox)
+      if (const ObjSubrecord* list = o.find(ftLbsData)) {
+        // The list type, after the fill-range formula, line count and selection.
+        ByteCursor c(list->body);
+        std::uint16_t size = 0, flags = 0;
+        if (c.u16(size) && c.skip(size) && c.skip(4) && c.u16(flags) && (flags >> 8) == 3)
+          d.filterArrow = true;
+      }
+    if (isControl(d.kind) && ctx.controlData)
+      ctx.controlData(o, d);
+    add(std::move(d), o.id);
+  }
+
+  void add(model::DrawingObject d, std::uint16_t id) {
+    if (sheet.objects.size() >= 65535)
+      return;
+    const bool comment = d.kind == model::kObjectComment;
+    sheet.objects.push_back(std::move(d));
+    lastObject = static_cast<int>(sheet.objects.size()) - 1;
+    if (comment)
+      comments.emplace_back(id, lastObject);
+  }
+
+  // Excel 95 objects carry their anchor and kind in the OBJ record itself.
+  void biff5Obj(std::span<const std::uint8_t> body) {
+    ByteCursor c(body);
     std::uint32_t count = 0;
     std::uint16_t type = 0, id = 0, flags = 0;
     model::ObjectAnchor a;
-    if (c.u32(count) && c.u16(type) && c.u16(id) && c.u16(flags) && readAnchor(c, a)) {
-      tidy(a);
-      info.type = type;
-      info.id = id;
-      info.anchor = a;
-    }
-    return info;
-  }
-  std::uint16_t ft = 0, cb = 0;
-  if (c.u16(ft) && c.u16(cb) && ft == 0x0015 && cb >= 4) {
-    std::uint16_t type = 0, id = 0;
-    if (c.u16(type) && c.u16(id)) {
-      info.type = type;
-      info.id = id;
+    if (!(c.u32(count) && c.u16(type) && c.u16(id) && c.u16(flags) && readAnchor(c, a)))
+      return;
+    tidy(a);
+    if (type == model::kObjectChart) {
+      chartPending = true;
+      chartAnchor = a;
     }
   }
-  return info;
+
+  void text(std::span<const std::uint8_t> txo, const std::vector<std::span<const std::uint8_t>>& continues) {
+    if (lastObject < 0 || ctx.version != 8)
+      return;
+    model::DrawingObject& d = sheet.objects[static_cast<size_t>(lastObject)];
+    ByteCursor c(txo);
+    std::uint16_t characters = 0, runBytes = 0;
+    if (!(c.skip(10) && c.u16(characters) && c.u16(runBytes)))
+      return;
+    std::u16string out;
+    size_t part = 0;
+    while (out.size() < characters && part < continues.size()) {
+      ByteCursor t(continues[part++]);
+      std::uint8_t option = 0;
+      if (!t.u8(option))
+        continue;
+      while (out.size() < characters) {
+        if (option & 1) {
+          std::uint16_t ch = 0;
+          if (!t.u16(ch))
+            break;
+          out += static_cast<char16_t>(ch);
+        } else {
+          std::uint8_t ch = 0;
+          if (!t.u8(ch))
+            break;
+          out += static_cast<char16_t>(ch);
+        }
+      }
+    }
+    d.text = std::move(out);
+    // The first formatting run gives the text's font.
+    if (characters > 0 && runBytes >= 8 && part < continues.size()) {
+      ByteCursor r(continues[part]);
+      std::uint16_t first = 0, font = 0;
+      if (r.u16(first) && r.u16(font))
+        d.fontIndex = static_cast<std::uint16_t>(font > 4 ? font - 1 : font);
+    }
+  }
+
+  void note(std::span<const std::uint8_t> body) {
+    ByteCursor c(body);
+    std::uint16_t row = 0, column = 0;
+    if (!(c.u16(row) && c.u16(column)))
+      return;
+    if (ctx.version != 8) {
+      biff5Note(c, row, column);
+      return;
+    }
+    std::uint16_t flags = 0, id = 0, length = 0;
+    std::uint8_t option = 0;
+    if (!(c.u16(flags) && c.u16(id)))
+      return;
+    auto k = std::find_if(comments.begin(), comments.end(), [&](const auto& e) { return e.first == id; });
+    if (k == comments.end())
+      return;
+    model::DrawingObject& d = sheet.objects[static_cast<size_t>(k->second)];
+    d.row = row;
+    d.column = static_cast<std::uint8_t>(std::min<std::uint16_t>(column, 255));
+    d.visible = (flags & 0x0002) != 0;
+    d.author.clear();
+    if (c.u16(length) && c.u8(option))
+      for (std::uint16_t i = 0; i < length; ++i) {
+        std::uint16_t ch = 0;
+        std::uint8_t narrow = 0;
+        if ((option & 1) ? !c.u16(ch) : !c.u8(narrow))
+          break;
+        d.author += static_cast<char16_t>((option & 1) ? ch : narrow);
+      }
+    noted.push_back(k->second);
+    comments.erase(k);
+  }
+
+  // Excel 95 comments are NOTE records alone; a long one goes on in NOTE
+  // records whose row is 0xFFFF.
+  void biff5Note(ByteCursor& c, std::uint16_t row, std::uint16_t column) {
+    std::uint16_t length = 0;
+    if (!c.u16(length))
+      return;
+    std::span<const std::uint8_t> bytes;
+    if (!c.bytes(std::min<size_t>(length, c.remaining()), bytes))
+      return;
+    const std::u16string text = ctx.narrowText ? ctx.narrowText(bytes) : std::u16string(bytes.begin(), bytes.end());
+    if (row == 0xFFFF) {
+      if (lastBiff5Note >= 0 && static_cast<size_t>(lastBiff5Note) < sheet.objects.size())
+        sheet.objects[static_cast<size_t>(lastBiff5Note)].text += text;
+      return;
+    }
+    model::DrawingObject d;
+    d.kind = model::kObjectComment;
+    d.shapeType = 202;
+    d.row = row;
+    d.column = static_cast<std::uint8_t>(std::min<std::uint16_t>(column, 255));
+    d.text = text;
+    d.fillColour = 0xE1FFFF;
+    const double c1 = std::min<double>(d.column + 1, 255), r1 = row > 0 ? row - 1 + 0.5 : 0;
+    d.anchor = {toCorner(c1 + 0.1, r1), toCorner(c1 + 2.1, r1 + 4)};
+    add(std::move(d), 0);
+    noted.push_back(lastObject);
+    lastBiff5Note = lastObject;
+  }
+
+  void finish() {
+    // Comments no NOTE claimed have no cell to belong to.
+    std::vector<int> drop;
+    for (const auto& [id, index] : comments)
+      drop.push_back(index);
+    std::sort(drop.rbegin(), drop.rend());
+    for (int i : drop)
+      sheet.objects.erase(sheet.objects.begin() + i);
+    comments.clear();
+  }
+};
+
+SheetDrawingReader::SheetDrawingReader(model::Sheet& sheet, DrawingReadContext ctx)
+    : m(std::make_unique<State>(sheet, std::move(ctx))) {}
+SheetDrawingReader::~SheetDrawingReader() = default;
+void SheetDrawingReader::drawing(std::span<const std::uint8_t> body) { m->drawing(body); }
+void SheetDrawingReader::obj(std::span<const std::uint8_t> body) { m->obj(body); }
+void SheetDrawingReader::text(std::span<const std::uint8_t> txo,
+                              const std::vector<std::span<const std::uint8_t>>& continues) {
+  m->text(txo, continues);
+}
+void SheetDrawingReader::note(std::span<const std::uint8_t> body) { m->note(body); }
+void SheetDrawingReader::imageData(std::span<const std::uint8_t> body) { (void)body; }
+void SheetDrawingReader::coordinates(std::span<const std::uint8_t> body) { (void)body; }
+bool SheetDrawingReader::chartPending() const { return m->chartPending; }
+std::optional<model::ObjectAnchor> SheetDrawingReader::takeChartAnchor() {
+  m->chartPending = false;
+  std::optional<model::ObjectAnchor> a = m->chartAnchor;
+  m->chartAnchor.reset();
+  return a;
+}
+void SheetDrawingReader::finish() { m->finish(); }
+
+// ---- writing ----
+
+bool isWrittenObject(const model::DrawingObject& object, int version) {
+  if (object.filterArrow || !isKnownKind(object.kind))
+    return false;
+  if (version != 8)
+    return object.kind == model::kObjectChart;
+  return true;
 }
 
-DrawingRecord drawingGroupRecord(const std::vector<int>& shapes) {
-  const std::uint32_t drawings = static_cast<std::uint32_t>(shapes.size());
-  std::uint32_t total = 0;
-  for (int s : shapes)
-    total += static_cast<std::uint32_t>(s) + 1;
-  const std::uint32_t dggLength = 16 + 8 * drawings;
-  const std::uint32_t optLength = 18;
-  Bytes o;
-  o.header(0x000F, kDggContainer, 8 + dggLength + 8 + optLength);
-  o.header(0x0000, kDgg, dggLength);
-  const int lastShapes = shapes.empty() ? 0 : shapes.back();
-  o.u32(1024 * drawings + static_cast<std::uint32_t>(lastShapes) + 1);
-  o.u32(drawings + 1);
-  o.u32(total);
-  o.u32(drawings);
-  for (std::uint32_t i = 0; i < drawings; ++i) {
-    o.u32(i + 1);
-    o.u32(static_cast<std::uint32_t>(shapes[i]) + 1);
-  }
-  o.header(0x0033, kOpt, optLength);
-  o.u16(0x00BF);
-  o.u32(0x00080008);
-  o.u16(0x0181);
-  o.u32(0x08000009);
-  o.u16(0x01C0);
-  o.u32(0x08000040);
-  return {rtMSODRAWINGGROUP, std::move(o.b)};
+namespace {
+
+const image::Picture* pictureOf(const model::DrawingObject& o) {
+  if (o.kind != model::kObjectPicture)
+    return nullptr;
+  const auto* p = dynamic_cast<const image::PicturePayload*>(o.payload.get());
+  return p ? &p->picture() : nullptr;
 }
 
-std::vector<DrawingRecord> chartObjectRecords(const model::ObjectAnchor& anchor, int drawing, int index,
-                                              int count, int version) {
-  std::vector<DrawingRecord> out;
-  const std::uint16_t objectId = static_cast<std::uint16_t>(index + 1);
-  if (version != 8) {
-    Bytes o;
-    o.u32(static_cast<std::uint32_t>(index + 1));
-    o.u16(5);
-    o.u16(objectId);
-    o.u16(0x0614); // locked, printable, move and size with cells
-    o.anchor(anchor);
-    o.u16(0); // macro formula length
-    o.u16(0);
-    o.u32(0);
-    o.u8(0x09); // fill: background, foreground, pattern, automatic
-    o.u8(0x41);
-    o.u8(0x01);
-    o.u8(0x01);
-    o.u8(0x08); // line: colour, style, weight, automatic
-    o.u8(0x00);
-    o.u8(0x00);
-    o.u8(0x01);
-    o.u16(0); // frame
-    o.u16(0); // chart flags
-    for (int i = 0; i < 12; ++i)
-      o.u8(0);
-    out.push_back({rtOBJ, std::move(o.b)});
-    return out;
+// A 16-byte identifier of a picture's bytes (two 64-bit FNV-1a hashes).
+std::array<std::uint8_t, 16> pictureIdentifier(std::span<const std::uint8_t> bytes) {
+  std::uint64_t a = 0xCBF29CE484222325ull, b = 0x84222325CBF29CE4ull;
+  for (std::uint8_t x : bytes) {
+    a = (a ^ x) * 0x100000001B3ull;
+    b = (b ^ (x + 0x5Bu)) * 0x100000001B3ull;
   }
-  const std::uint32_t base = 1024u * static_cast<std::uint32_t>(drawing);
-  Bytes o;
-  if (index == 0) {
-    const std::uint32_t groupShape = 8 + 8 + 16 + 8 + 8; // sp container of the group shape
-    const std::uint32_t spgrLength = groupShape + static_cast<std::uint32_t>(count) * (8 + kChartShapeLength);
-    o.header(0x000F, kDgContainer, 8 + 8 + 8 + spgrLength);
-    o.header(static_cast<std::uint16_t>(drawing << 4), kDg, 8);
-    o.u32(static_cast<std::uint32_t>(count) + 1);
-    o.u32(base + static_cast<std::uint32_t>(count));
-    o.header(0x000F, kSpgrContainer, spgrLength);
-    o.header(0x000F, kSpContainer, groupShape - 8);
-    o.header(0x0001, kSpgr, 16);
-    for (int i = 0; i < 4; ++i)
-      o.u32(0);
-    o.header(0x0002, kSp, 8);
-    o.u32(base);
-    o.u32(0x0005); // group, patriarch
+  std::array<std::uint8_t, 16> out{};
+  for (int i = 0; i < 8; ++i) {
+    out[static_cast<size_t>(i)] = static_cast<std::uint8_t>(a >> (8 * i));
+    out[static_cast<size_t>(i + 8)] = static_cast<std::uint8_t>(b >> (8 * i));
   }
-  chartShape(o, anchor, base + static_cast<std::uint32_t>(index) + 1);
-  out.push_back({rtMSODRAWING, std::move(o.b)});
-  Bytes obj;
-  obj.u16(0x0015);
-  obj.u16(18);
-  obj.u16(5);
-  obj.u16(objectId);
-  obj.u16(0x6011); // locked, printable, automatic fill and line
-  for (int i = 0; i < 12; ++i)
-    obj.u8(0);
-  obj.u16(0);
-  obj.u16(0);
-  out.push_back({rtOBJ, std::move(obj.b)});
   return out;
 }
+
+// Metafile bytes as the store keeps them: the 34-byte header (unpacked
+// size, bounds, size in EMUs, packed size, compression, filter) and the
+// deflated data. Bytes already in that form are kept as they are.
+std::vector<std::uint8_t> storeFormMetafile(const image::Picture& p) {
+  const std::vector<std::uint8_t>& b = p.bytes;
+  if (b.size() >= 34 && u32At(b, 28) == b.size() - 34 && (b[32] == 0 || b[32] == 0xFE))
+    return b;
+  uLongf packedSize = compressBound(static_cast<uLong>(b.size()));
+  std::vector<std::uint8_t> packed(packedSize);
+  if (compress2(packed.data(), &packedSize, b.data(), static_cast<uLong>(b.size()), 6) != Z_OK)
+    return b;
+  packed.resize(packedSize);
+  int w = 100, h = 100;
+  if (const auto size = image::metafileSize(p.kind, b)) {
+    w = size->width;
+    h = size->height;
+  }
+  Bytes o;
+  o.u32(static_cast<std::uint32_t>(b.size()));
+  o.u32(0);
+  o.u32(0);
+  o.u32(static_cast<std::uint32_t>(w));
+  o.u32(static_cast<std::uint32_t>(h));
+  o.u32(static_cast<std::uint32_t>(w) * 9525);
+  o.u32(static_cast<std::uint32_t>(h) * 9525);
+  o.u32(static_cast<std::uint32_t>(packed.size()));
+  o.u8(0);    // deflate
+  o.u8(0xFE); // no filter
+  o.append(packed);
+  return std::move(o.b);
+}
+
+// A BLIP store entry with its picture record.
+std::vector<std::uint8_t> storeEntry(const image::Picture& p, std::uint32_t references) {
+  const bool metafile = p.kind == image::PictureKind::Emf || p.kind == image::PictureKind::Wmf;
+  const std::vector<std::uint8_t> data = metafile ? storeFormMetafile(p) : p.bytes;
+  const std::array<std::uint8_t, 16> id = pictureIdentifier(data);
+  std::uint16_t instance = 0;
+  switch (p.kind) {
+  case image::PictureKind::Emf: instance = 0x3D4; break;
+  case image::PictureKind::Wmf: instance = 0x216; break;
+  case image::PictureKind::Jpeg: instance = 0x46A; break;
+  case image::PictureKind::Png: instance = 0x6E0; break;
+  case image::PictureKind::Dib: instance = 0x7A8; break;
+  }
+  const std::uint32_t blipLength = 16 + (metafile ? 0 : 1) + static_cast<std::uint32_t>(data.size());
+  const auto kind = static_cast<std::uint8_t>(p.kind);
+  Bytes o;
+  o.header(static_cast<std::uint16_t>((kind << 4) | 2), kBse, 36 + 8 + blipLength);
+  o.u8(kind);
+  o.u8(kind);
+  o.append(id);
+  o.u16(0x00FF);
+  o.u32(8 + blipLength);
+  o.u32(references);
+  o.u32(0); // no delay stream
+  o.zeros(4);
+  o.header(static_cast<std::uint16_t>(instance << 4), static_cast<std::uint16_t>(kBlipFirst + kind), blipLength);
+  o.append(id);
+  if (!metafile)
+    o.u8(0xFF);
+  o.append(data);
+  return std::move(o.b);
+}
+
+struct SheetPlan {
+  std::vector<const model::DrawingObject*> objects;
+  std::uint32_t drawing = 0;      // 1-based
+  std::uint32_t firstCluster = 0; // shape ids of cluster k are 1024 k to 1024 k + 1023
+  std::uint32_t shapeId(size_t place) const { // place 0 is the group of the sheet's shapes
+    return 1024u * (firstCluster + static_cast<std::uint32_t>(place / 1024)) + static_cast<std::uint32_t>(place % 1024);
+  }
+  std::uint32_t shapes() const { return static_cast<std::uint32_t>(objects.size()) + 1; }
+  std::uint32_t clusters() const { return (shapes() + 1023) / 1024; }
+};
+
+} // namespace
+
+struct WorkbookDrawingWriter::State {
+  DrawingWriteContext ctx;
+  std::vector<SheetPlan> sheets; // by sheet index; empty objects for none
+  std::vector<const image::Picture*> pictures;
+  std::vector<std::uint32_t> references;
+  std::unordered_map<const image::Picture*, std::uint32_t> pictureNumber; // 1-based
+
+  std::vector<std::uint8_t> properties(const model::DrawingObject& o) const {
+    std::map<std::uint16_t, model::ShapeProperty> props;
+    for (const model::ShapeProperty& p : o.properties)
+      if (!(p.id & kPropPictureRef) || (p.id & kPropComplex))
+        props[p.id & kPropIdMask] = p;
+    auto set = [&](std::uint16_t id, std::uint32_t value) { props[id] = {id, value, {}}; };
+    auto flags = [&](std::uint16_t id, std::uint32_t flag, std::uint32_t use, bool on) {
+      const std::uint32_t old = props.count(id) ? props[id].value : 0;
+      set(id, (old & ~(flag | use)) | use | (on ? flag : 0));
+    };
+    if (o.kind == model::kObjectChart || isControl(o.kind)) {
+      if (o.properties.empty()) {
+        set(0x007F, 0x01040104); // locked against grouping
+        set(0x00BF, 0x00080008); // text fits the shape
+        set(0x01BF, 0x00010000); // no fill hit test
+        set(0x03BF, 0x00080000); // printable
+      }
+    } else {
+      set(kPropFillColour, o.fillColour & 0x00FFFFFF);
+      flags(kPropFillFlags, kFilled, kUseFilled, o.hasFill);
+      set(kPropLineColour, o.lineColour & 0x00FFFFFF);
+      if (o.lineWidth != 9525)
+        set(kPropLineWidth, o.lineWidth);
+      if (o.lineStyle)
+        set(kPropLineDashing, o.lineStyle);
+      if (o.startArrow)
+        set(kPropLineStart, o.startArrow);
+      if (o.endArrow)
+        set(kPropLineEnd, o.endArrow);
+      flags(kPropLineFlags, kLined, kUseLined, o.hasLine);
+      if (const image::Picture* p = pictureOf(o))
+        if (auto k = pictureNumber.find(p); k != pictureNumber.end())
+          props[kPropPicture] = {static_cast<std::uint16_t>(kPropPicture | kPropPictureRef), k->second, {}};
+      if (o.kind == model::kObjectComment) {
+        if (!props.count(0x023F))
+          set(0x023F, 0x00030003); // shadowed
+        flags(kPropShapeFlags, kHidden, kUseHidden, !o.visible);
+      }
+    }
+    Bytes table, complex;
+    for (const auto& [id, p] : props) {
+      const bool isComplex = (p.id & kPropComplex) != 0;
+      table.u16(p.id);
+      table.u32(isComplex ? static_cast<std::uint32_t>(p.data.size()) : p.value);
+      if (isComplex)
+        complex.append(p.data);
+    }
+    Bytes o2;
+    o2.header(static_cast<std::uint16_t>((props.size() << 4) | 3), kOpt,
+              static_cast<std::uint32_t>(table.b.size() + complex.b.size()));
+    o2.append(table.b);
+    o2.append(complex.b);
+    return std::move(o2.b);
+  }
+
+  std::vector<std::uint8_t> shapeContainer(const model::DrawingObject& o, std::uint32_t spid) const {
+    const std::vector<std::uint8_t> opt = properties(o);
+    const std::uint16_t type = o.shapeType ? o.shapeType : defaultShapeType(o.kind);
+    const std::uint32_t length = 16 + static_cast<std::uint32_t>(opt.size()) + 26 + 8;
+    Bytes b;
+    b.header(0x000F, kSpContainer, length + (hasText(o.kind) ? 8 : 0));
+    b.header(static_cast<std::uint16_t>((type << 4) | 2), kSp, 8);
+    b.u32(spid);
+    b.u32(kSpHaveAnchor | kSpHaveSpt | ((o.flip & 1) ? kSpFlipH : 0) | ((o.flip & 2) ? kSpFlipV : 0));
+    b.append(opt);
+    b.header(0x0000, kClientAnchor, 18);
+    b.u16(placementFlags(o.placement));
+    model::ObjectAnchor a = o.anchor;
+    tidy(a);
+    b.anchor(a);
+    b.header(0x0000, kClientData, 0);
+    return std::move(b.b);
+  }
+
+  std::vector<std::uint8_t> objRecord(const model::DrawingObject& o, std::uint16_t id) const {
+    Bytes b;
+    b.u16(ftCmo);
+    b.u16(18);
+    b.u16(o.kind);
+    b.u16(id);
+    b.u16(o.kind == model::kObjectComment ? 0x4011 : 0x6011); // locked, printable, automatic fill and line
+    b.zeros(12);
+    if (o.kind == model::kObjectPicture) {
+      b.u16(ftCf);
+      b.u16(2);
+      b.u16(0xFFFF);
+      b.u16(ftPioGrbit);
+      b.u16(2);
+      b.u16(0x0001);
+    } else if (o.kind == model::kObjectComment) {
+      b.u16(ftNts);
+      b.u16(22);
+      b.zeros(22);
+    }
+    bool ended = false;
+    if (isControl(o.kind) && ctx.controlSubrecords) {
+      const std::vector<std::uint8_t> extra = ctx.controlSubrecords(o);
+      b.append(extra);
+      ended = !extra.empty() && (o.kind == model::kObjectListBox || o.kind == model::kObjectComboBox);
+    }
+    if (!ended) {
+      b.u16(ftEnd);
+      b.u16(0);
+    }
+    return std::move(b.b);
+  }
+
+  void textRecords(const model::DrawingObject& o, std::vector<DrawingRecord>& out) const {
+    Bytes box;
+    box.header(0x0000, kClientTextbox, 0);
+    out.push_back({rtMSODRAWING, std::move(box.b)});
+    const std::u16string_view text = std::u16string_view(o.text).substr(0, 32767);
+    const std::uint16_t font = ctx.fileFont ? ctx.fileFont(o.fontIndex) : o.fontIndex;
+    Bytes txo;
+    txo.u16(0x0212); // left, top, locked text
+    txo.u16(0);
+    txo.zeros(6);
+    txo.u16(static_cast<std::uint16_t>(text.size()));
+    txo.u16(text.empty() ? 0 : 16);
+    txo.u16(text.empty() ? font : 0);
+    txo.u16(0);
+    out.push_back({rtTXO, std::move(txo.b)});
+    if (text.empty())
+      return;
+    const bool wide = std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
+    const size_t perRecord = wide ? 4111 : 8223;
+    for (size_t at = 0; at < text.size(); at += perRecord) {
+      Bytes t;
+      t.u8(wide ? 1 : 0);
+      for (char16_t ch : text.substr(at, perRecord)) {
+        if (wide)
+          t.u16(ch);
+        else
+          t.u8(static_cast<std::uint8_t>(ch));
+      }
+      out.push_back({rtCONTINUE, std::move(t.b)});
+    }
+    Bytes runs;
+    runs.u16(0);
+    runs.u16(font);
+    runs.zeros(4);
+    runs.u16(static_cast<std::uint16_t>(text.size()));
+    runs.zeros(6);
+    out.push_back({rtCONTINUE, std::move(runs.b)});
+  }
+
+  std::vector<DrawingRecord> biff5Chart(const model::DrawingObject& o, std::uint16_t id) const {
+    Bytes b;
+    b.u32(id);
+    b.u16(model::kObjectChart);
+    b.u16(id);
+    b.u16(0x0614); // locked, printable, move and size with cells
+    b.anchor(o.anchor);
+    b.u16(0); // macro formula length
+    b.u16(0);
+    b.u32(0);
+    for (std::uint8_t x : {0x09, 0x41, 0x01, 0x01}) // fill: background, foreground, pattern, automatic
+      b.u8(x);
+    for (std::uint8_t x : {0x08, 0x00, 0x00, 0x01}) // line: colour, style, weight, automatic
+      b.u8(x);
+    b.u16(0); // frame
+    b.u16(0); // chart flags
+    b.zeros(12);
+    DrawingRecord r{rtOBJ, std::move(b.b)};
+    r.chartAfter = &o;
+    return {std::move(r)};
+  }
+
+  std::vector<DrawingRecord> sheetRecords(int index) const {
+    std::vector<DrawingRecord> out;
+    if (index < 0 || static_cast<size_t>(index) >= sheets.size())
+      return out;
+    const SheetPlan& plan = sheets[static_cast<size_t>(index)];
+    if (plan.objects.empty())
+      return out;
+    if (ctx.version != 8) {
+      for (size_t i = 0; i < plan.objects.size(); ++i)
+        for (DrawingRecord& r : biff5Chart(*plan.objects[i], static_cast<std::uint16_t>(i + 1)))
+          out.push_back(std::move(r));
+      return out;
+    }
+    std::vector<std::vector<std::uint8_t>> shapes;
+    std::uint32_t total = 0;
+    for (size_t i = 0; i < plan.objects.size(); ++i) {
+      shapes.push_back(shapeContainer(*plan.objects[i], plan.shapeId(i + 1)));
+      total += static_cast<std::uint32_t>(shapes.back().size()) + (hasText(plan.objects[i]->kind) ? 8 : 0);
+    }
+    const std::uint32_t groupShape = 8 + 8 + 16 + 8 + 8;
+    const std::uint32_t spgrLength = groupShape + total;
+    Bytes first;
+    first.header(0x000F, kDgContainer, 8 + 8 + 8 + spgrLength);
+    first.header(static_cast<std::uint16_t>(plan.drawing << 4), kDg, 8);
+    first.u32(plan.shapes());
+    first.u32(plan.shapeId(plan.objects.size()));
+    first.header(0x000F, kSpgrContainer, spgrLength);
+    first.header(0x000F, kSpContainer, groupShape - 8);
+    first.header(0x0001, kSpgr, 16);
+    first.zeros(16);
+    first.header(0x0002, kSp, 8);
+    first.u32(plan.shapeId(0));
+    first.u32(kSpGroup | kSpPatriarch);
+    std::vector<std::pair<const model::DrawingObject*, std::uint16_t>> notes;
+    for (size_t i = 0; i < plan.objects.size(); ++i) {
+      const model::DrawingObject& o = *plan.objects[i];
+      const auto id = static_cast<std::uint16_t>(i + 1);
+      std::vector<std::uint8_t> body;
+      if (i == 0)
+        body = std::move(first.b);
+      body.insert(body.end(), shapes[i].begin(), shapes[i].end());
+      out.push_back({rtMSODRAWING, std::move(body)});
+      out.push_back({rtOBJ, objRecord(o, id)});
+      if (o.kind == model::kObjectChart)
+        out.back().chartAfter = &o;
+      if (hasText(o.kind))
+        textRecords(o, out);
+      if (o.kind == model::kObjectComment)
+        notes.emplace_back(&o, id);
+    }
+    for (const auto& [o, id] : notes) {
+      Bytes n;
+      n.u16(o->row);
+      n.u16(o->column);
+      n.u16(o->visible ? 0x0002 : 0);
+      n.u16(id);
+      const std::u16string_view author = std::u16string_view(o->author).substr(0, 255);
+      const bool wide = std::any_of(author.begin(), author.end(), [](char16_t c) { return c > 0xFF; });
+      n.u16(static_cast<std::uint16_t>(author.size()));
+      n.u8(wide ? 1 : 0);
+      for (char16_t ch : author) {
+        if (wide)
+          n.u16(ch);
+        else
+          n.u8(static_cast<std::uint8_t>(ch));
+      }
+      n.u8(0);
+      out.push_back({rtNOTE, std::move(n.b)});
+    }
+    return out;
+  }
+
+  std::vector<DrawingRecord> groupRecords() const {
+    std::vector<std::uint32_t> fidcl; // per cluster: drawing, ids used
+    std::uint32_t saved = 0, drawings = 0, spidMax = 0;
+    for (const SheetPlan& p : sheets) {
+      if (p.objects.empty())
+        continue;
+      ++drawings;
+      saved += p.shapes();
+      for (std::uint32_t k = 0; k < p.clusters(); ++k) {
+        fidcl.push_back(p.drawing);
+        fidcl.push_back(std::min<std::uint32_t>(1024, p.shapes() - 1024 * k));
+      }
+      spidMax = p.shapeId(p.objects.size()) + 1;
+    }
+    if (drawings == 0 || ctx.version != 8)
+      return {};
+    Bytes store;
+    for (size_t i = 0; i < pictures.size(); ++i)
+      store.append(storeEntry(*pictures[i], references[i]));
+    const std::uint32_t dggLength = 16 + 4 * static_cast<std::uint32_t>(fidcl.size());
+    const std::uint32_t storeLength = pictures.empty() ? 0 : 8 + static_cast<std::uint32_t>(store.b.size());
+    Bytes o;
+    o.header(0x000F, kDggContainer, 8 + dggLength + storeLength + 8 + 18 + 8 + 16);
+    o.header(0x0000, kDgg, dggLength);
+    o.u32(spidMax);
+    o.u32(static_cast<std::uint32_t>(fidcl.size() / 2) + 1);
+    o.u32(saved);
+    o.u32(drawings);
+    for (std::uint32_t v : fidcl)
+      o.u32(v);
+    if (!pictures.empty()) {
+      o.header(static_cast<std::uint16_t>((pictures.size() << 4) | 0x0F), kBstoreContainer,
+               static_cast<std::uint32_t>(store.b.size()));
+      o.append(store.b);
+    }
+    o.header(0x0033, kOpt, 18);
+    o.u16(0x00BF);
+    o.u32(0x00080008);
+    o.u16(0x0181);
+    o.u32(0x08000009);
+    o.u16(0x01C0);
+    o.u32(0x08000040);
+    o.header(0x0040, kSplitMenuColours, 16);
+    for (std::uint32_t c : {0x0800000Du, 0x0800000Cu, 0x08000017u, 0x100000F7u})
+      o.u32(c);
+    return {{rtMSODRAWINGGROUP, std::move(o.b)}};
+  }
+};
+
+WorkbookDrawingWriter::WorkbookDrawingWriter(const std::vector<const model::Sheet*>& sheets,
+                                             DrawingWriteContext ctx)
+    : m(std::make_unique<State>()) {
+  m->ctx = std::move(ctx);
+  std::uint32_t drawing = 0, cluster = 1;
+  for (const model::Sheet* s : sheets) {
+    SheetPlan plan;
+    if (s && s->kind == model::SheetKind::Worksheet)
+      for (const model::DrawingObject& o : s->objects)
+        if (isWrittenObject(o, m->ctx.version) && plan.objects.size() < 65534)
+          plan.objects.push_back(&o);
+    if (!plan.objects.empty()) {
+      plan.drawing = ++drawing;
+      plan.firstCluster = cluster;
+      cluster += plan.clusters();
+      for (const model::DrawingObject* o : plan.objects)
+        if (const image::Picture* p = pictureOf(*o)) {
+          auto [k, added] = m->pictureNumber.emplace(p, static_cast<std::uint32_t>(m->pictures.size() + 1));
+          if (added) {
+            m->pictures.push_back(p);
+            m->references.push_back(0);
+          }
+          ++m->references[k->second - 1];
+        }
+    }
+    m->sheets.push_back(std::move(plan));
+  }
+}
+WorkbookDrawingWriter::~WorkbookDrawingWriter() = default;
+std::vector<DrawingRecord> WorkbookDrawingWriter::groupRecords() const { return m->groupRecords(); }
+std::vector<DrawingRecord> WorkbookDrawingWriter::sheetRecords(int index) const { return m->sheetRecords(index); }
 
 } // namespace biff

@@ -418,10 +418,12 @@ private:
   std::vector<std::pair<int, std::u16string>> m_externNames; // supporting book, text
   LinkTable m_links;
   int m_currentSheet = -1;
-  // The anchor of the last drawing shape and of the last chart object seen
-  // in the sheet, waiting for the chart substream that follows.
-  std::optional<model::ObjectAnchor> m_lastShapeAnchor;
-  std::optional<model::ObjectAnchor> m_chartAnchor;
+  // The drawing group's bytes, read into the picture store when the first
+  // sheet needs it; the drawing records of the sheet being read.
+  std::vector<std::uint8_t> m_drawingGroup;
+  std::optional<PictureStore> m_pictures;
+  std::unique_ptr<SheetDrawingReader> m_drawing;
+  bool m_drawingContinues = false; // the last record was drawing bytes
   /// Reads a chart substream after its BOF, through its EOF.
   charts::ChartModel readChart(RecordStream& rs);
   int m_boundSheets = 0;
@@ -681,6 +683,13 @@ bool Reader::globalRecord(RecordStream& rs, const Record& r) {
   {
     ByteCursor c(r.body);
     switch (r.id) {
+    case rtMSODRAWINGGROUP: {
+      // Its bytes go on in CONTINUE records, or in more of its own kind.
+      const std::vector<std::uint8_t> body = continuedBody(rs, r);
+      if (m_drawingGroup.size() < (size_t{256} << 20))
+        m_drawingGroup.insert(m_drawingGroup.end(), body.begin(), body.end());
+      break;
+    }
     case rtFILEPASS:
       m_encrypted = true;
       showMessage(kMessagePasswordProtected);
@@ -1585,14 +1594,28 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
 bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
   model::Sheet& s = m_book.sheet(sheetIndex);
   m_currentSheet = sheetIndex;
-  m_lastShapeAnchor.reset();
-  m_chartAnchor.reset();
+  if (!m_pictures) {
+    m_pictures = readPictureStore(m_drawingGroup);
+    m_drawingGroup = {};
+  }
+  DrawingReadContext drawingContext;
+  drawingContext.version = m_version == 8 ? 8 : 7;
+  drawingContext.pictures = &*m_pictures;
+  drawingContext.palette = &m_book.palette;
+  drawingContext.formulaText = [this](std::span<const std::uint8_t> tokens) {
+    return formulaText(tokens, {}, 0, 0);
+  };
+  drawingContext.narrowText = [this](std::span<const std::uint8_t> bytes) { return bytesToText(bytes); };
+  m_drawing = std::make_unique<SheetDrawingReader>(s, std::move(drawingContext));
+  m_drawingContinues = false;
   m_shared.clear();
   m_arrays.clear();
   m_printerSettingsSeen = false;
   m_conditionsExpected = 0;
   m_rowRecords.clear();
   const bool ok = readSheetRecords(rs, s, sheetIndex);
+  m_drawing->finish();
+  m_drawing.reset();
   applyRowRecords(s);
   model::dropOverlappingArrayBlocks(s.arrayFormulas);
   return ok;
@@ -1654,6 +1677,7 @@ bool Reader::readSheetRecords(RecordStream& rs, model::Sheet& s, int sheetIndex)
   Record r;
   m_sheetLinks.reset();
   while (rs.next(r)) {
+    m_drawingContinues = r.id == rtMSODRAWING || (r.id == rtCONTINUE && m_drawingContinues);
     joinContinued(rs, r, m_joined);
     ByteCursor c(r.body);
     switch (r.id) {
@@ -1678,19 +1702,23 @@ bool Reader::readSheetRecords(RecordStream& rs, model::Sheet& s, int sheetIndex)
       }
       break;
     }
-    case rtMSODRAWING: {
-      const std::vector<model::ObjectAnchor> anchors = readClientAnchors(r.body);
-      if (!anchors.empty())
-        m_lastShapeAnchor = anchors.back();
+    case rtMSODRAWING: m_drawing->drawing(r.body); break;
+    case rtCONTINUE:
+      if (m_drawingContinues)
+        m_drawing->drawing(r.body);
+      break;
+    case rtOBJ: m_drawing->obj(r.body); break;
+    case rtTXO: {
+      std::vector<std::span<const std::uint8_t>> continues;
+      Record k;
+      while (rs.peekId() == rtCONTINUE && continues.size() < 4096 && rs.next(k))
+        continues.push_back(k.body);
+      m_drawing->text(r.body, continues);
       break;
     }
-    case rtOBJ: {
-      const ObjInfo info = readObjRecord(r.body, m_version == 8 ? 8 : 7);
-      if (info.type == model::kObjectChart)
-        m_chartAnchor = info.anchor ? info.anchor : m_lastShapeAnchor;
-      m_lastShapeAnchor.reset();
-      break;
-    }
+    case rtNOTE: m_drawing->note(r.body); break;
+    case rtIMDATA: m_drawing->imageData(continuedBody(rs, r)); break;
+    case rtCOORDLIST: m_drawing->coordinates(r.body); break;
     case rtBOF:
     case rtBOF2:
     case rtBOF3:
@@ -1700,13 +1728,12 @@ bool Reader::readSheetRecords(RecordStream& rs, model::Sheet& s, int sheetIndex)
         // An embedded chart: an object of the sheet, anchored where its
         // drawing shape said (a chart without one gets a place of its own).
         model::ObjectAnchor anchor;
-        if (m_chartAnchor) {
-          anchor = *m_chartAnchor;
+        if (std::optional<model::ObjectAnchor> a = m_drawing->takeChartAnchor()) {
+          anchor = *a;
         } else {
           anchor.first = {1, 0, 1, 0};
           anchor.last = {8, 0, 16, 0};
         }
-        m_chartAnchor.reset();
         charts::ChartModel chart = readChart(rs);
         s.objects.push_back(charts::makeChartObject(std::move(chart), anchor));
         break;

@@ -237,8 +237,11 @@ private:
   /// The records of a chart between its BOF and EOF; `object` is null for
   /// a chart sheet's own chart.
   void chartSubstreamBody(int index, const model::DrawingObject *object);
-  void embeddedCharts(int index);
+  /// The sheets' drawing objects, comments and embedded charts.
+  void sheetObjects(int index);
   void drawingGroup();
+  const WorkbookDrawingWriter &drawings();
+  std::unique_ptr<WorkbookDrawingWriter> m_drawings;
   void rowBlocks(int index, int lastRow, size_t indexSlots);
   void writeRowCells(int index, CellPlan *plans, size_t count);
   CellPlan planCell(int index, const model::CellRecord &cell) const;
@@ -518,50 +521,38 @@ void Writer::globals() {
   emit(rtEOF);
 }
 
-namespace {
-
-int chartCount(const model::Sheet &s) {
-  if (s.kind != model::SheetKind::Worksheet)
-    return 0;
-  return static_cast<int>(std::count_if(s.objects.begin(), s.objects.end(),
-                                        [](const model::DrawingObject &o) { return charts::chartOf(o) != nullptr; }));
+const WorkbookDrawingWriter &Writer::drawings() {
+  if (!m_drawings) {
+    std::vector<const model::Sheet *> sheets;
+    for (const auto &sp : m_book.sheets)
+      sheets.push_back(sp.get());
+    DrawingWriteContext ctx;
+    ctx.version = m_b8 ? 8 : 7;
+    ctx.fileFont = [this](std::uint16_t font) { return fileFontIndex(font); };
+    ctx.narrowText = [this](std::u16string_view text) { return narrow(text); };
+    m_drawings = std::make_unique<WorkbookDrawingWriter>(sheets, std::move(ctx));
+  }
+  return *m_drawings;
 }
-
-} // namespace
 
 void Writer::drawingGroup() {
-  std::vector<int> shapes;
-  for (const auto &sp : m_book.sheets)
-    if (const int n = chartCount(*sp))
-      shapes.push_back(n);
-  if (shapes.empty())
-    return;
-  const DrawingRecord r = drawingGroupRecord(shapes);
-  bytes(r.body);
-  emit(r.id);
+  for (const DrawingRecord &r : drawings().groupRecords()) {
+    bytes(r.body);
+    emit(r.id);
+  }
 }
 
-void Writer::embeddedCharts(int index) {
-  const model::Sheet &s = m_book.sheet(index);
-  const int count = chartCount(s);
-  if (count == 0)
-    return;
-  int drawing = 0;
-  for (int i = 0; i <= index; ++i)
-    if (chartCount(m_book.sheet(i)))
-      ++drawing;
-  int k = 0;
-  for (const model::DrawingObject &o : s.objects) {
-    if (!charts::chartOf(o))
-      continue;
-    for (const DrawingRecord &r : chartObjectRecords(o.anchor, drawing, k, count, m_b8 ? 8 : 7)) {
-      bytes(r.body);
-      emit(r.id);
+void Writer::sheetObjects(int index) {
+  for (const DrawingRecord &r : drawings().sheetRecords(index)) {
+    bytes(r.body);
+    // A drawing record longer than one record goes on in CONTINUE records
+    // right after it, never after an OBJ or TXO.
+    emit(r.id);
+    if (r.chartAfter) {
+      bof(kSheetBofVersion, kSubstreamChart);
+      chartSubstreamBody(index, r.chartAfter);
+      emit(rtEOF);
     }
-    bof(kSheetBofVersion, kSubstreamChart);
-    chartSubstreamBody(index, &o);
-    emit(rtEOF);
-    ++k;
   }
 }
 
@@ -1157,7 +1148,7 @@ void Writer::worksheetBody(int index) {
 
   m_arrayWritten.assign(s.arrayFormulas.size(), false);
   rowBlocks(index, lastRow, indexSlots);
-  embeddedCharts(index);
+  sheetObjects(index);
   window2(index);
 
   if (s.flags & model::kSheetPanesFrozen) {

@@ -1,0 +1,459 @@
+// Drawing objects, comments and pictures in binary workbooks: written by our
+// writer and read back, and read from byte-built drawing records the way
+// other programs write them (groups, picture stores with gaps, filter arrows).
+
+#include "fileformats/biff/drawing_records.h"
+#include "fileformats/biff/records.h"
+#include "fileformats/biff/workbook_reader.h"
+#include "fileformats/biff/workbook_writer.h"
+#include "formula/recalc.h"
+#include "model/sheet.h"
+#include "platform/ui_services.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+
+namespace biff {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct B {
+  Bytes b;
+  B &u8(std::uint8_t v) {
+    b.push_back(v);
+    return *this;
+  }
+  B &u16(std::uint16_t v) { return u8(v & 0xFF).u8(v >> 8); }
+  B &u32(std::uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
+  B &header(std::uint16_t verInst, std::uint16_t type, std::uint32_t length) { return u16(verInst).u16(type).u32(length); }
+  B &raw(const Bytes &x) {
+    b.insert(b.end(), x.begin(), x.end());
+    return *this;
+  }
+  B &zeros(size_t n) {
+    b.insert(b.end(), n, 0);
+    return *this;
+  }
+};
+
+struct Rec {
+  std::uint16_t id;
+  Bytes body;
+};
+
+std::vector<Rec> records(const Bytes &s) {
+  std::vector<Rec> out;
+  for (size_t pos = 0; pos + 4 <= s.size();) {
+    const auto id = static_cast<std::uint16_t>(s[pos] | (s[pos + 1] << 8));
+    const size_t len = static_cast<size_t>(s[pos + 2] | (s[pos + 3] << 8));
+    if (pos + 4 + len > s.size())
+      break;
+    out.push_back({id, Bytes(s.begin() + static_cast<std::ptrdiff_t>(pos + 4),
+                             s.begin() + static_cast<std::ptrdiff_t>(pos + 4 + len))});
+    pos += 4 + len;
+  }
+  return out;
+}
+
+model::DrawingObject object(std::uint16_t kind, std::uint16_t c1, std::uint16_t r1, std::uint16_t c2, std::uint16_t r2) {
+  model::DrawingObject o;
+  o.kind = kind;
+  o.anchor.first = {c1, 100, r1, 20};
+  o.anchor.last = {c2, 500, r2, 200};
+  return o;
+}
+
+std::shared_ptr<const image::Picture> smallPicture(std::uint32_t colour) {
+  platform::Bitmap bitmap;
+  bitmap.width = 3;
+  bitmap.height = 2;
+  bitmap.pixels.assign(6, colour);
+  return std::make_shared<const image::Picture>(*image::pictureFromBitmap(bitmap));
+}
+
+class DrawingRecordsTest : public ::testing::Test {
+protected:
+  DrawingRecordsTest() : m_scope(ui) {
+    formula::installFormulaEngine();
+    book = newBook();
+  }
+  static std::unique_ptr<model::Workbook> newBook() {
+    auto b = std::make_unique<model::Workbook>();
+    model::seedWorkbookTables(*b, model::Font{});
+    return b;
+  }
+  model::Sheet &addSheet(std::u16string name) {
+    auto s = std::make_unique<model::Sheet>();
+    model::sheet_init(*s, model::SheetKind::Worksheet);
+    s->name = std::move(name);
+    book->sheets.push_back(std::move(s));
+    return *book->sheets.back();
+  }
+  std::unique_ptr<model::Workbook> roundTrip(int version, Bytes *stream = nullptr) {
+    Bytes file;
+    EXPECT_TRUE(writeBinaryWorkbook(*book, version, file));
+    if (stream)
+      *stream = writeWorkbookStream(*book, version);
+    auto back = newBook();
+    EXPECT_TRUE(readBinaryWorkbook(file, *back));
+    return back;
+  }
+  std::unique_ptr<model::Workbook> book;
+  platform::HeadlessUiServices ui;
+  platform::ScopedUiServices m_scope;
+};
+
+TEST_F(DrawingRecordsTest, ShapesTextsCommentsAndPicturesSurviveASave) {
+  model::Sheet &s = addSheet(u"Sheet1");
+  model::DrawingObject line = object(model::kObjectLine, 1, 1, 3, 4);
+  line.flip = 2;
+  line.lineColour = 0x0000FF;
+  line.lineWidth = 25400;
+  line.lineStyle = 1;
+  line.endArrow = model::kLineEndTriangle;
+  s.objects.push_back(line);
+  model::DrawingObject rect = object(model::kObjectRectangle, 2, 5, 4, 9);
+  rect.fillColour = 0x336699;
+  rect.hasLine = false;
+  rect.placement = model::ObjectPlacement::Fixed;
+  // A stored complex property (polygon vertices) comes back byte for byte.
+  rect.properties.push_back({static_cast<std::uint16_t>(0x0145 | 0x8000), 4, {1, 2, 3, 4}});
+  rect.properties.push_back({0x0085, 1, {}});
+  s.objects.push_back(rect);
+  model::DrawingObject oval = object(model::kObjectOval, 0, 0, 1, 1);
+  oval.hasFill = false;
+  oval.placement = model::ObjectPlacement::MoveOnly;
+  s.objects.push_back(oval);
+  model::DrawingObject box = object(model::kObjectTextBox, 5, 1, 8, 6);
+  // Longer than a record holds, and with a character that needs UTF-16.
+  box.text = std::u16string(9000, u'x') + u"中文";
+  box.fontIndex = 5;
+  s.objects.push_back(box);
+  model::DrawingObject comment = object(model::kObjectComment, 3, 2, 5, 6);
+  comment.text = u"Note text";
+  comment.row = 2;
+  comment.column = 2;
+  comment.visible = true;
+  comment.author = u"Zhang 张";
+  s.objects.push_back(comment);
+  model::DrawingObject picture = object(model::kObjectPicture, 10, 10, 12, 14);
+  const auto pixels = smallPicture(0xFF102030);
+  picture.payload.reset(std::make_unique<image::PicturePayload>(pixels));
+  s.objects.push_back(picture);
+  // A second picture object sharing the picture: one store entry.
+  picture.anchor.first.row = 20;
+  picture.anchor.last.row = 22;
+  s.objects.push_back(picture);
+  model::Sheet &s2 = addSheet(u"Sheet2");
+  model::DrawingObject hidden = object(model::kObjectComment, 0, 0, 2, 3);
+  hidden.text = u"second";
+  hidden.row = 7;
+  hidden.column = 1;
+  s2.objects.push_back(hidden);
+  model::DrawingObject other = object(model::kObjectPicture, 0, 5, 1, 6);
+  other.payload.reset(std::make_unique<image::PicturePayload>(smallPicture(0xFF00FF00)));
+  s2.objects.push_back(other);
+
+  Bytes stream;
+  const auto back = roundTrip(8, &stream);
+  ASSERT_EQ(back->sheetCount(), 2);
+  const auto &t = back->sheet(0).objects;
+  ASSERT_EQ(t.size(), 7u);
+  EXPECT_EQ(t[0].kind, model::kObjectLine);
+  EXPECT_EQ(t[0].anchor, line.anchor);
+  EXPECT_EQ(t[0].flip, 2);
+  EXPECT_EQ(t[0].lineColour, 0x0000FFu);
+  EXPECT_EQ(t[0].lineWidth, 25400u);
+  EXPECT_EQ(t[0].lineStyle, 1);
+  EXPECT_EQ(t[0].endArrow, model::kLineEndTriangle);
+  EXPECT_EQ(t[0].startArrow, model::kLineEndNone);
+  EXPECT_EQ(t[0].shapeType, 20);
+  EXPECT_EQ(t[1].fillColour, 0x336699u);
+  EXPECT_TRUE(t[1].hasFill);
+  EXPECT_FALSE(t[1].hasLine);
+  EXPECT_EQ(t[1].placement, model::ObjectPlacement::Fixed);
+  EXPECT_NE(std::find(t[1].properties.begin(), t[1].properties.end(), rect.properties[0]), t[1].properties.end());
+  EXPECT_NE(std::find(t[1].properties.begin(), t[1].properties.end(), rect.properties[1]), t[1].properties.end());
+  EXPECT_FALSE(t[2].hasFill);
+  EXPECT_EQ(t[2].placement, model::ObjectPlacement::MoveOnly);
+  EXPECT_EQ(t[3].text, box.text);
+  EXPECT_EQ(t[3].fontIndex, 5);
+  EXPECT_EQ(t[4].kind, model::kObjectComment);
+  EXPECT_EQ(t[4].text, u"Note text");
+  EXPECT_EQ(t[4].author, u"Zhang 张");
+  EXPECT_EQ(t[4].row, 2);
+  EXPECT_EQ(t[4].column, 2);
+  EXPECT_TRUE(t[4].visible);
+  for (int i : {5, 6}) {
+    const auto *p = dynamic_cast<const image::PicturePayload *>(t[static_cast<size_t>(i)].payload.get());
+    ASSERT_NE(p, nullptr) << i;
+    EXPECT_EQ(p->picture().bytes, pixels->bytes); // written back unchanged
+    EXPECT_EQ(p->picture().kind, image::PictureKind::Png);
+    EXPECT_EQ(p->picture().bitmap.width, 3);
+  }
+  EXPECT_EQ(t[6].anchor.first.row, 20);
+  const auto &u = back->sheet(1).objects;
+  ASSERT_EQ(u.size(), 2u);
+  EXPECT_EQ(u[0].text, u"second");
+  EXPECT_FALSE(u[0].visible);
+  EXPECT_EQ(u[0].row, 7);
+  const auto *p2 = dynamic_cast<const image::PicturePayload *>(u[1].payload.get());
+  ASSERT_NE(p2, nullptr);
+  EXPECT_EQ(p2->picture().bitmap.pixels.at(0) & 0xFFFFFF, 0x00FF00u);
+
+  // Every OBJ follows an MSODRAWING; CONTINUE only follows TXO text or
+  // another CONTINUE, never an OBJ.
+  const std::vector<Rec> recs = records(stream);
+  for (size_t i = 1; i < recs.size(); ++i) {
+    if (recs[i].id == rtOBJ) {
+      EXPECT_EQ(recs[i - 1].id, rtMSODRAWING);
+    }
+    if (recs[i].id == rtCONTINUE) {
+      EXPECT_TRUE(recs[i - 1].id == rtTXO || recs[i - 1].id == rtCONTINUE || recs[i - 1].id == rtMSODRAWINGGROUP);
+    }
+  }
+}
+
+// Drawing group: clusters of 1,024 shape ids, as many as a sheet needs,
+// with the group's counts matching; no shape id repeats.
+TEST_F(DrawingRecordsTest, ShapeIdsStayUniquePastOneCluster) {
+  model::Sheet &s = addSheet(u"Sheet1");
+  for (int i = 0; i < 1500; ++i)
+    s.objects.push_back(object(model::kObjectRectangle, static_cast<std::uint16_t>(i % 200), static_cast<std::uint16_t>(i),
+                               static_cast<std::uint16_t>(i % 200 + 1), static_cast<std::uint16_t>(i + 1)));
+  model::Sheet &s2 = addSheet(u"Sheet2");
+  s2.objects.push_back(object(model::kObjectOval, 1, 1, 2, 2));
+  Bytes stream;
+  const auto back = roundTrip(8, &stream);
+  EXPECT_EQ(back->sheet(0).objects.size(), 1500u);
+  EXPECT_EQ(back->sheet(0).objects[1499].anchor.first.row, 1499);
+  EXPECT_EQ(back->sheet(1).objects.size(), 1u);
+
+  std::set<std::uint32_t> ids;
+  size_t shapes = 0;
+  Bytes group;
+  for (const Rec &r : records(stream)) {
+    if (r.id == rtMSODRAWINGGROUP || (r.id == rtCONTINUE && !group.empty() && shapes == 0))
+      group.insert(group.end(), r.body.begin(), r.body.end());
+    if (r.id != rtMSODRAWING)
+      continue;
+    // Shape records (0xF00A) in the body: id after the 8-byte header.
+    for (size_t at = 0; at + 16 <= r.body.size(); ++at)
+      if (r.body[at + 2] == 0x0A && r.body[at + 3] == 0xF0 && r.body[at + 4] == 8 && r.body[at + 5] == 0) {
+        std::uint32_t id;
+        std::memcpy(&id, &r.body[at + 8], 4);
+        ids.insert(id);
+        ++shapes;
+      }
+  }
+  EXPECT_EQ(shapes, 1500u + 1 + 2);
+  EXPECT_EQ(ids.size(), shapes);
+  // The group's data: largest id + 1, clusters + 1, shapes saved, drawings,
+  // then per cluster its drawing and the ids it uses.
+  ASSERT_GE(group.size(), 16u + 24u + 8u);
+  std::uint32_t f[10];
+  std::memcpy(f, &group[16], sizeof f);
+  EXPECT_EQ(f[0], *ids.rbegin() + 1);
+  EXPECT_EQ(f[1], 4u); // two clusters for the first sheet, one for the second
+  EXPECT_EQ(f[2], 1501u + 2u);
+  EXPECT_EQ(f[3], 2u);
+  EXPECT_EQ(f[4], 1u);
+  EXPECT_EQ(f[5], 1024u);
+  EXPECT_EQ(f[6], 1u);
+  EXPECT_EQ(f[7], 1501u - 1024u);
+  EXPECT_EQ(f[8], 2u);
+  EXPECT_EQ(f[9], 2u);
+}
+
+// The drawing records of a sheet as other programs write them.
+struct Drawing {
+  B b;
+  Drawing &sp(std::uint16_t type, std::uint32_t flags, const Bytes &inner) {
+    B x;
+    x.header(static_cast<std::uint16_t>((type << 4) | 2), 0xF00A, 8).u32(0x401).u32(flags).raw(inner);
+    b.header(0x000F, 0xF004, static_cast<std::uint32_t>(x.b.size())).raw(x.b);
+    return *this;
+  }
+};
+
+Bytes clientAnchor(std::uint16_t flags, std::uint16_t c1, std::uint16_t r1, std::uint16_t c2, std::uint16_t r2) {
+  B x;
+  x.header(0, 0xF010, 18).u16(flags).u16(c1).u16(0).u16(r1).u16(0).u16(c2).u16(0).u16(r2).u16(0);
+  return x.b;
+}
+
+Bytes objBody(std::uint16_t type, std::uint16_t id, const Bytes &extra = {}) {
+  B x;
+  x.u16(ftCmo).u16(18).u16(type).u16(id).u16(0x6011).zeros(12).raw(extra);
+  if (type != model::kObjectComboBox)
+    x.u16(0).u16(0);
+  return x.b;
+}
+
+DrawingReadContext context(const PictureStore *store = nullptr) {
+  DrawingReadContext ctx;
+  ctx.pictures = store;
+  ctx.palette = &model::kDefaultPalette;
+  return ctx;
+}
+
+// A group's children stand alone, placed by their child anchors inside the
+// group's anchor; reversed corners are put in order and far columns clamped.
+TEST(SheetDrawingReader, GroupsAreFlattenedAndAnchorsTidied) {
+  model::Sheet sheet;
+  SheetDrawingReader r(sheet, context());
+  Drawing group;
+  B groupShape;
+  groupShape.header(0x0001, 0xF009, 16).u32(0).u32(0).u32(1000).u32(1000);
+  // Group shape container: FSPGR, FSP (group), anchor over columns 2-6, rows 10-20.
+  B gsp;
+  gsp.raw(groupShape.b).header(0x0002, 0xF00A, 8).u32(0x402).u32(0x201).raw(clientAnchor(0, 2, 10, 6, 20)).header(0, 0xF011, 0);
+  B spgr;
+  spgr.header(0x000F, 0xF004, static_cast<std::uint32_t>(gsp.b.size())).raw(gsp.b);
+  B child;
+  child.header(0, 0xF00F, 16).u32(0).u32(500).u32(500).u32(1000).header(0, 0xF011, 0);
+  Drawing c1;
+  c1.sp(1, 0xA02, child.b);
+  B all;
+  all.header(0x000F, 0xF003, static_cast<std::uint32_t>(spgr.b.size() + c1.b.b.size())).raw(spgr.b);
+  // The group container, with the group's shape, ends after its child; the
+  // child comes in the next record, as files split it.
+  r.drawing(all.b);
+  r.obj(objBody(model::kObjectGroup, 1));
+  r.drawing(c1.b.b);
+  r.obj(objBody(model::kObjectRectangle, 2));
+  // A shape whose corners come reversed and beyond the last column.
+  Drawing bad;
+  bad.sp(3, 0xA00, clientAnchor(0, 400, 9, 1, 3));
+  B closing;
+  closing.raw(bad.b.b).header(0, 0xF011, 0);
+  r.drawing(closing.b);
+  r.obj(objBody(model::kObjectOval, 3));
+  // An OBJ without a shape before it is dropped.
+  r.obj(objBody(model::kObjectRectangle, 4));
+  r.finish();
+  ASSERT_EQ(sheet.objects.size(), 2u);
+  const model::ObjectAnchor &a = sheet.objects[0].anchor;
+  EXPECT_EQ(a.first.column, 2);
+  EXPECT_EQ(a.first.row, 15);
+  EXPECT_EQ(a.last.column, 4);
+  EXPECT_EQ(a.last.row, 20);
+  const model::ObjectAnchor &b = sheet.objects[1].anchor;
+  EXPECT_EQ(b.first.column, 1);
+  EXPECT_EQ(b.last.column, 255);
+  EXPECT_EQ(b.first.row, 3);
+  EXPECT_EQ(b.last.row, 9);
+  EXPECT_EQ(sheet.objects[1].kind, model::kObjectOval);
+}
+
+// A drop-down is a filter arrow by its list type: one column wide alone
+// does not make it one.
+TEST(SheetDrawingReader, FilterArrowsByListType) {
+  model::Sheet sheet;
+  SheetDrawingReader r(sheet, context());
+  for (std::uint16_t listType : {1, 3}) {
+    Drawing d;
+    d.sp(201, 0xA00, clientAnchor(0, 1, 0, 2, 1));
+    d.b.header(0, 0xF011, 0);
+    r.drawing(d.b.b);
+    B list;
+    list.u16(ftLbsData).u16(0x1FEE).u16(0).u16(0).u16(0).u16(static_cast<std::uint16_t>(listType << 8)).u16(0);
+    r.obj(objBody(model::kObjectComboBox, listType, list.b));
+  }
+  r.finish();
+  ASSERT_EQ(sheet.objects.size(), 2u);
+  EXPECT_FALSE(sheet.objects[0].filterArrow);
+  EXPECT_TRUE(sheet.objects[1].filterArrow);
+}
+
+// A store entry without a picture keeps its place: the picture after it
+// keeps its number. Colours in their flagged forms are decoded.
+TEST(SheetDrawingReader, PictureStoreSlotsAndColours) {
+  const auto png = smallPicture(0xFF0000FF);
+  B store;
+  B empty;
+  empty.header(0x0062, 0xF007, 36).u8(6).u8(6).zeros(34);
+  B full;
+  B blip;
+  blip.header(0x6E00, 0xF01E, static_cast<std::uint32_t>(17 + png->bytes.size())).zeros(16).u8(0xFF).raw(png->bytes);
+  full.header(0x0062, 0xF007, static_cast<std::uint32_t>(36 + blip.b.size())).u8(6).u8(6).zeros(34).raw(blip.b);
+  B bstore;
+  bstore.header(0x002F, 0xF001, static_cast<std::uint32_t>(empty.b.size() + full.b.size())).raw(empty.b).raw(full.b);
+  store.header(0x000F, 0xF000, static_cast<std::uint32_t>(bstore.b.size())).raw(bstore.b);
+  const PictureStore pictures = readPictureStore(store.b);
+  ASSERT_EQ(pictures.size(), 2u);
+  EXPECT_EQ(pictures[0], nullptr);
+  ASSERT_NE(pictures[1], nullptr);
+  EXPECT_EQ(pictures[1]->bytes, png->bytes);
+
+  model::Sheet sheet;
+  SheetDrawingReader r(sheet, context(&pictures));
+  for (std::uint32_t pib : {1u, 2u, 3u}) {
+    B opt;
+    opt.header(0x0033, 0xF00B, 18).u16(0x4104).u32(pib).u16(0x0181).u32(0x0800000A).u16(0x01C0).u32(0x10000040);
+    Drawing d;
+    d.sp(75, 0xA00, opt.b);
+    d.b.raw(clientAnchor(0, 1, 1, 2, 2)).header(0, 0xF011, 0);
+    r.drawing(d.b.b);
+    r.obj(objBody(model::kObjectPicture, static_cast<std::uint16_t>(pib)));
+  }
+  r.finish();
+  ASSERT_EQ(sheet.objects.size(), 3u);
+  EXPECT_EQ(sheet.objects[0].payload.get(), nullptr);
+  EXPECT_NE(sheet.objects[1].payload.get(), nullptr);
+  EXPECT_EQ(sheet.objects[2].payload.get(), nullptr);
+  EXPECT_EQ(sheet.objects[1].fillColour, model::kDefaultPalette[10]);
+  EXPECT_EQ(sheet.objects[1].lineColour, 0x000000u);
+
+  const std::array<std::uint32_t, 64> &pal = model::kDefaultPalette;
+  struct Case {
+    std::uint32_t value, want;
+  } cases[] = {{0x00123456, 0x123456}, {0x08000010, pal[16]}, {0x01000011, pal[17]},
+               {0x08000050, 0xABCDEF}, {0x100000F7, 0xABCDEF}, {0x04FF00FF, 0xFF00FF}};
+  for (const Case &c : cases)
+    EXPECT_EQ(decodeDrawingColour(c.value, pal, 0xABCDEF), c.want) << std::hex << c.value;
+}
+
+// Comments join their NOTE by object id; a comment without a NOTE, and a
+// NOTE without a comment, come to nothing.
+TEST(SheetDrawingReader, CommentsNeedTheirNotes) {
+  model::Sheet sheet;
+  SheetDrawingReader r(sheet, context());
+  for (std::uint16_t id : {7, 8}) {
+    Drawing d;
+    d.sp(202, 0xA00, clientAnchor(0, 1, 1, 3, 4));
+    d.b.header(0, 0xF011, 0);
+    r.drawing(d.b.b);
+    B nts;
+    nts.u16(ftNts).u16(22).zeros(22);
+    r.obj(objBody(model::kObjectComment, id, nts.b));
+    B txo;
+    txo.u16(0x212).u16(0).zeros(6).u16(3).u16(16).u16(0).u16(0);
+    B text;
+    text.u8(0).u8('a').u8('b');
+    B more;
+    more.u8(1).u16(u'中');
+    B runs;
+    runs.u16(0).u16(6).zeros(4).u16(3).zeros(6);
+    r.text(txo.b, {text.b, more.b, runs.b});
+  }
+  B note;
+  note.u16(4).u16(300).u16(0).u16(8).u16(2).u8(0).u8('M').u8('e').u8(0);
+  r.note(note.b);
+  B stray;
+  stray.u16(1).u16(1).u16(0).u16(99).u16(0).u8(0);
+  r.note(stray.b);
+  r.finish();
+  ASSERT_EQ(sheet.objects.size(), 1u);
+  EXPECT_EQ(sheet.objects[0].text, u"ab中");
+  EXPECT_EQ(sheet.objects[0].fontIndex, 5);
+  EXPECT_EQ(sheet.objects[0].row, 4);
+  EXPECT_EQ(sheet.objects[0].column, 255);
+  EXPECT_EQ(sheet.objects[0].author, u"Me");
+}
+
+} // namespace
+} // namespace biff
