@@ -1,5 +1,6 @@
 #include "fileformats/open_save.h"
 
+#include "fileformats/biff/drawing_records.h"
 #include "fileformats/biff/workbook_reader.h"
 #include "fileformats/biff/workbook_writer.h"
 #include "fileformats/pocket/pocket.h"
@@ -173,17 +174,32 @@ bool openWorkbookFile(model::WorkbookList& list, std::u16string_view path, bool 
 namespace {
 
 // Excel 95 sheets have 16,384 rows: other programs stop there (or refuse the
-// file), so cells below are saved only when the user agrees.
+// file), so cells below are saved only when the user agrees. Form controls
+// and shapes of the drawing format have no Excel 95 form and are left out:
+// the same question lists them.
 bool excel95HoldsEnough(const model::Workbook& book) {
   constexpr std::uint16_t kExcel95Rows = 16384;
-  bool beyond = false;
-  for (int i = 0; i < book.sheetCount() && !beyond; ++i) {
+  bool beyond = false, controls = false, shapes = false;
+  for (int i = 0; i < book.sheetCount(); ++i) {
+    const model::Sheet& sheet = book.sheet(i);
     model::CellRange used;
-    beyond = model::usedRange(book.sheet(i), used) && used.lastRow >= kExcel95Rows;
+    beyond = beyond || (model::usedRange(sheet, used) && used.lastRow >= kExcel95Rows);
+    if (sheet.kind != model::SheetKind::Worksheet)
+      continue;
+    for (const model::DrawingObject& o : sheet.objects) {
+      if (o.filterArrow || biff::isWrittenObject(o, 7) || !biff::isWrittenObject(o, 8))
+        continue;
+      (o.kind == model::kObjectOfficeShape ? shapes : controls) = true;
+    }
   }
-  if (!beyond)
+  std::u16string lost;
+  for (const auto& [flag, text] : {std::pair{beyond, kExcel95LostRows}, std::pair{controls, kExcel95LostControls},
+                                   std::pair{shapes, kExcel95LostShapes}})
+    if (flag)
+      lost.append(lost.empty() ? u"" : u"、").append(text);
+  if (lost.empty())
     return true;
-  return platform::ui().messageBox(model::formatMessage(kMessageExcel95Limits, kExcel95LostRows),
+  return platform::ui().messageBox(model::formatMessage(kMessageExcel95Limits, lost),
                                    std::nullopt, platform::MessageButtons::YesNo,
                                    platform::MessageIcon::Warning) == platform::MessageAnswer::Yes;
 }

@@ -210,6 +210,35 @@ TEST_F(OpenSaveTest, Excel95SaveOfRowsPastItsLimitAsksFirst) {
   EXPECT_TRUE(ui.shown().empty());
 }
 
+// Form controls and drawing-format shapes have no Excel 95 form: the same
+// question lists them; comments and pictures go without asking.
+TEST_F(OpenSaveTest, Excel95SaveListsObjectsItCannotHold) {
+  ASSERT_TRUE(list.new_workbook(nullptr));
+  model::Sheet &s = list.active()->sheet(0);
+  model::DrawingObject comment;
+  comment.kind = model::kObjectComment;
+  comment.text = u"kept";
+  s.objects.push_back(comment);
+  nextChoice = SaveAsChoice{path("comment.xls"), kSaveAsExcel95};
+  ASSERT_TRUE(saveWorkbookAs(list, u"Book1"));
+  EXPECT_TRUE(ui.shown().empty());
+
+  model::DrawingObject button;
+  button.kind = model::kObjectButton;
+  s.objects.push_back(button);
+  model::DrawingObject shape;
+  shape.kind = model::kObjectOfficeShape;
+  shape.shapeType = 5;
+  s.objects.push_back(shape);
+  setCell(16384, 0, u"row 16,385");
+  ui.queueAnswer(MessageAnswer::No);
+  nextChoice = SaveAsChoice{path("controls.xls"), kSaveAsExcel95};
+  EXPECT_FALSE(saveWorkbookAs(list, u"Book1"));
+  ASSERT_EQ(ui.shown().size(), 1u);
+  EXPECT_EQ(ui.shown()[0].text, u"Excel 95 格式只能保存 16,384 行，以下内容其他程序将无法读取："
+                                u"第 16,385 行以后的单元格、窗体控件、自选图形。是否继续？");
+}
+
 TEST_F(OpenSaveTest, VersionFieldsByType) {
   model::Workbook book;
   setVersionFields(book, model::kFileXls, false);

@@ -54,6 +54,9 @@ constexpr std::uint16_t kPropLineStart = 0x01D0;
 constexpr std::uint16_t kPropLineEnd = 0x01D1;
 constexpr std::uint16_t kPropLineFlags = 0x01FF;
 constexpr std::uint16_t kPropShapeFlags = 0x03BF;
+constexpr std::uint16_t kPropGeoRight = 0x0142;
+constexpr std::uint16_t kPropGeoBottom = 0x0143;
+constexpr std::uint16_t kPropVertices = 0x0145;
 constexpr std::uint16_t kPropIdMask = 0x3FFF;
 constexpr std::uint16_t kPropPictureRef = 0x4000;
 constexpr std::uint16_t kPropComplex = 0x8000;
@@ -410,8 +413,9 @@ struct SheetDrawingReader::State {
   int lastObject = -1;        // the object a TXO or IMDATA belongs to
   bool chartPending = false;
   std::optional<model::ObjectAnchor> chartAnchor;
-  std::vector<std::pair<std::uint16_t, int>> comments; // OBJ id, object index
-  std::vector<int> noted;                              // comments a NOTE has claimed
+  std::unordered_map<std::uint16_t, int> commentById; // OBJ id -> object index
+  std::vector<int> comments;                          // every comment read, by object index
+  std::vector<int> noted;                             // comments a NOTE has claimed
   int lastBiff5Note = -1;
 
   State(model::Sheet& s, DrawingReadContext c) : sheet(s), ctx(std::move(c)) {}
@@ -629,28 +633,146 @@ struct SheetDrawingReader::State {
   }
 
   void add(model::DrawingObject d, std::uint16_t id) {
+    lastObject = -1;
     if (sheet.objects.size() >= 65535)
       return;
     const bool comment = d.kind == model::kObjectComment;
     sheet.objects.push_back(std::move(d));
     lastObject = static_cast<int>(sheet.objects.size()) - 1;
-    if (comment)
-      comments.emplace_back(id, lastObject);
+    if (comment) {
+      comments.push_back(lastObject);
+      commentById.emplace(id, lastObject);
+    }
   }
 
-  // Excel 95 objects carry their anchor and kind in the OBJ record itself.
+  std::uint32_t icvColour(std::uint8_t icv, std::uint32_t automatic) const {
+    return ctx.palette && icv < ctx.palette->size() ? (*ctx.palette)[icv] : automatic;
+  }
+
+  // Excel 95 objects carry their anchor and kind in the OBJ record itself,
+  // then fields by kind, an optional name, the macro formula and the text.
   void biff5Obj(std::span<const std::uint8_t> body) {
     ByteCursor c(body);
     std::uint32_t count = 0;
-    std::uint16_t type = 0, id = 0, flags = 0;
+    std::uint16_t type = 0, id = 0, flags = 0, macroLength = 0, named = 0;
     model::ObjectAnchor a;
-    if (!(c.u32(count) && c.u16(type) && c.u16(id) && c.u16(flags) && readAnchor(c, a)))
+    if (!(c.u32(count) && c.u16(type) && c.u16(id) && c.u16(flags) && readAnchor(c, a) && c.u16(macroLength)))
       return;
+    (void)(c.skip(2) && c.u16(named));
     tidy(a);
     if (type == model::kObjectChart) {
       chartPending = true;
       chartAnchor = a;
+      return;
     }
+    if (!isKnownKind(type) || type == model::kObjectOfficeShape)
+      return;
+    auto at = [&](size_t i) -> std::uint8_t { return i < body.size() ? body[i] : 0; };
+    auto at16 = [&](size_t i) -> std::uint16_t { return static_cast<std::uint16_t>(at(i) | (at(i + 1) << 8)); };
+    model::DrawingObject d;
+    d.kind = type;
+    d.anchor = a;
+    size_t rest = 0; // where the name and the macro formula start
+    switch (type) {
+    case model::kObjectLine:
+      d.shapeType = 20;
+      d.lineColour = icvColour(at(34), 0x000000);
+      d.hasLine = at(35) != 0xFF;
+      d.lineStyle = at(35) <= 4 ? at(35) : 0;
+      d.lineWidth = at(36) == 0 ? 3175 : 9525u * at(36);
+      switch (at(38) & 3) {
+      case 1: d.endArrow = model::kLineEndOpen; break;
+      case 2:
+      case 3: d.endArrow = model::kLineEndTriangle; break;
+      default: break;
+      }
+      d.flip = static_cast<std::uint8_t>((at(40) == 1 || at(40) == 2 ? 1 : 0) | (at(40) >= 2 && at(40) <= 3 ? 2 : 0));
+      rest = 42;
+      break;
+    case model::kObjectRectangle:
+    case model::kObjectOval:
+    case model::kObjectArc:
+    case model::kObjectTextBox:
+    case model::kObjectPicture:
+    case model::kObjectPolygon:
+      d.shapeType = defaultShapeType(type);
+      d.fillColour = icvColour(at(35), 0xFFFFFF);
+      d.hasFill = at(36) != 0;
+      d.lineColour = icvColour(at(38), 0x000000);
+      d.hasLine = at(39) != 0xFF;
+      d.lineStyle = at(39) <= 4 ? at(39) : 0;
+      d.lineWidth = at(40) == 0 ? 3175 : 9525u * at(40);
+      rest = type == model::kObjectTextBox ? 70 : type == model::kObjectPicture ? 60 : type == model::kObjectPolygon ? 66 : 44;
+      break;
+    case model::kObjectButton:
+    case model::kObjectLabel: rest = 70; break;
+    case model::kObjectComboBox:
+      d.filterArrow = (flags & 0x8000) != 0;
+      break;
+    default: break;
+    }
+    if (isControl(type)) {
+      d.hasFill = false;
+      d.hasLine = false;
+    }
+    // Text of text boxes, buttons and labels follows the name and the macro.
+    if (rest && (type == model::kObjectTextBox || type == model::kObjectButton || type == model::kObjectLabel)) {
+      const std::uint16_t length = at16(44);
+      size_t p = rest;
+      if (named && p < body.size())
+        p += 1 + body[p];
+      p += p & 1;
+      p += macroLength;
+      p += p & 1;
+      if (p < body.size()) {
+        const std::span<const std::uint8_t> bytes = body.subspan(p, std::min<size_t>(length, body.size() - p));
+        d.text = ctx.narrowText ? ctx.narrowText(bytes) : std::u16string(bytes.begin(), bytes.end());
+      }
+    }
+    add(std::move(d), id);
+  }
+
+  // Excel 95 pictures: a bitmap (format 9) or a Windows metafile (format 2),
+  // for the picture object read last.
+  void imageData(std::span<const std::uint8_t> body) {
+    if (lastObject < 0)
+      return;
+    model::DrawingObject& d = sheet.objects[static_cast<size_t>(lastObject)];
+    ByteCursor c(body);
+    std::uint16_t format = 0, environment = 0;
+    std::uint32_t length = 0;
+    if (d.kind != model::kObjectPicture || d.payload.get() || !(c.u16(format) && c.u16(environment) && c.u32(length)))
+      return;
+    const std::span<const std::uint8_t> data = c.rest().subspan(0, std::min<size_t>(length, c.remaining()));
+    if (data.empty() || (format != 2 && format != 9))
+      return;
+    const image::PictureKind kind = format == 9 ? image::PictureKind::Dib : image::PictureKind::Wmf;
+    d.payload.reset(std::make_unique<image::PicturePayload>(std::make_shared<const image::Picture>(
+        image::pictureFromBytes(kind, std::vector<std::uint8_t>(data.begin(), data.end())))));
+  }
+
+  // Excel 95 polygon points, 0 to 0x4000 across the object: kept as the
+  // vertices of the drawing format over a frame of that size.
+  void coordinates(std::span<const std::uint8_t> body) {
+    if (lastObject < 0)
+      return;
+    model::DrawingObject& d = sheet.objects[static_cast<size_t>(lastObject)];
+    if (d.kind != model::kObjectPolygon)
+      return;
+    const size_t points = std::min<size_t>(body.size() / 4, 8000);
+    Bytes v;
+    v.u16(static_cast<std::uint16_t>(points));
+    v.u16(static_cast<std::uint16_t>(points));
+    v.u16(4);
+    v.append(body.first(points * 4));
+    std::erase_if(d.properties, [](const model::ShapeProperty& p) {
+      const std::uint16_t id = p.id & kPropIdMask;
+      return id == kPropVertices || id == kPropGeoRight || id == kPropGeoBottom;
+    });
+    d.properties.push_back({kPropGeoRight, 0x4000, {}});
+    d.properties.push_back({kPropGeoBottom, 0x4000, {}});
+    d.properties.push_back({static_cast<std::uint16_t>(kPropVertices | kPropComplex),
+                            static_cast<std::uint32_t>(v.b.size()), std::move(v.b)});
   }
 
   void text(std::span<const std::uint8_t> txo, const std::vector<std::span<const std::uint8_t>>& continues) {
@@ -705,8 +827,8 @@ struct SheetDrawingReader::State {
     std::uint8_t option = 0;
     if (!(c.u16(flags) && c.u16(id)))
       return;
-    auto k = std::find_if(comments.begin(), comments.end(), [&](const auto& e) { return e.first == id; });
-    if (k == comments.end())
+    const auto k = commentById.find(id);
+    if (k == commentById.end())
       return;
     model::DrawingObject& d = sheet.objects[static_cast<size_t>(k->second)];
     d.row = row;
@@ -722,7 +844,7 @@ struct SheetDrawingReader::State {
         d.author += static_cast<char16_t>((option & 1) ? ch : narrow);
       }
     noted.push_back(k->second);
-    comments.erase(k);
+    commentById.erase(k);
   }
 
   // Excel 95 comments are NOTE records alone; a long one goes on in NOTE
@@ -750,19 +872,25 @@ struct SheetDrawingReader::State {
     const double c1 = std::min<double>(d.column + 1, 255), r1 = row > 0 ? row - 1 + 0.5 : 0;
     d.anchor = {toCorner(c1 + 0.1, r1), toCorner(c1 + 2.1, r1 + 4)};
     add(std::move(d), 0);
-    noted.push_back(lastObject);
-    lastBiff5Note = lastObject;
+    if (lastObject >= 0 && sheet.objects[static_cast<size_t>(lastObject)].kind == model::kObjectComment) {
+      noted.push_back(lastObject);
+      lastBiff5Note = lastObject;
+    }
   }
 
   void finish() {
     // Comments no NOTE claimed have no cell to belong to.
-    std::vector<int> drop;
-    for (const auto& [id, index] : comments)
-      drop.push_back(index);
-    std::sort(drop.rbegin(), drop.rend());
-    for (int i : drop)
-      sheet.objects.erase(sheet.objects.begin() + i);
+    if (comments.size() == noted.size())
+      return;
+    std::vector<char> drop(sheet.objects.size(), 0);
+    for (int i : comments)
+      drop[static_cast<size_t>(i)] = 1;
+    for (int i : noted)
+      drop[static_cast<size_t>(i)] = 0;
+    size_t i = 0;
+    std::erase_if(sheet.objects, [&](const model::DrawingObject&) { return drop[i++] != 0; });
     comments.clear();
+    noted.clear();
   }
 };
 
@@ -776,8 +904,8 @@ void SheetDrawingReader::text(std::span<const std::uint8_t> txo,
   m->text(txo, continues);
 }
 void SheetDrawingReader::note(std::span<const std::uint8_t> body) { m->note(body); }
-void SheetDrawingReader::imageData(std::span<const std::uint8_t> body) { (void)body; }
-void SheetDrawingReader::coordinates(std::span<const std::uint8_t> body) { (void)body; }
+void SheetDrawingReader::imageData(std::span<const std::uint8_t> body) { m->imageData(body); }
+void SheetDrawingReader::coordinates(std::span<const std::uint8_t> body) { m->coordinates(body); }
 bool SheetDrawingReader::chartPending() const { return m->chartPending; }
 std::optional<model::ObjectAnchor> SheetDrawingReader::takeChartAnchor() {
   m->chartPending = false;
@@ -793,7 +921,7 @@ bool isWrittenObject(const model::DrawingObject& object, int version) {
   if (object.filterArrow || !isKnownKind(object.kind))
     return false;
   if (version != 8)
-    return object.kind == model::kObjectChart;
+    return !isControl(object.kind) && object.kind != model::kObjectOfficeShape;
   return true;
 }
 
@@ -980,7 +1108,7 @@ struct WorkbookDrawingWriter::State {
     return std::move(b.b);
   }
 
-  std::vector<std::uint8_t> objRecord(const model::DrawingObject& o, std::uint16_t id) const {
+  std::vector<std::uint8_t> objRecord(const model::DrawingObject& o, std::uint16_t id, int sheet) const {
     Bytes b;
     b.u16(ftCmo);
     b.u16(18);
@@ -999,6 +1127,20 @@ struct WorkbookDrawingWriter::State {
       b.u16(ftNts);
       b.u16(22);
       b.zeros(22);
+    }
+    if (!o.macro.empty() && ctx.formulaTokens) {
+      const std::vector<std::uint8_t> tokens = ctx.formulaTokens(o.macro, sheet);
+      if (!tokens.empty() && tokens.size() < 4000) {
+        const auto size = static_cast<std::uint16_t>(6 + tokens.size() + (tokens.size() & 1));
+        b.u16(ftMacro);
+        b.u16(static_cast<std::uint16_t>(2 + size));
+        b.u16(size);
+        b.u16(static_cast<std::uint16_t>(tokens.size()));
+        b.zeros(4);
+        b.append(tokens);
+        if (tokens.size() & 1)
+          b.u8(0);
+      }
     }
     bool ended = false;
     if (isControl(o.kind) && ctx.controlSubrecords) {
@@ -1074,6 +1216,182 @@ struct WorkbookDrawingWriter::State {
     return {std::move(r)};
   }
 
+  std::uint8_t icv(std::uint32_t colour) const {
+    if (!ctx.palette)
+      return 8;
+    int best = 8;
+    long bestDistance = -1;
+    for (int i = 8; i < 64; ++i) {
+      const std::uint32_t p = (*ctx.palette)[static_cast<size_t>(i)];
+      long d = 0;
+      for (int shift : {0, 8, 16}) {
+        const long x = static_cast<long>((p >> shift) & 0xFF) - static_cast<long>((colour >> shift) & 0xFF);
+        d += x * x;
+      }
+      if (bestDistance < 0 || d < bestDistance) {
+        bestDistance = d;
+        best = i;
+      }
+    }
+    return static_cast<std::uint8_t>(best);
+  }
+
+  static std::uint8_t biff5LineWeight(std::uint32_t emus) {
+    return emus < 6350 ? 0 : emus < 19050 ? 1 : emus < 31750 ? 2 : 3;
+  }
+
+  // An Excel 95 OBJ of a drawn object, with IMDATA or COORDLIST after it.
+  std::vector<DrawingRecord> biff5Object(const model::DrawingObject& o, std::uint16_t id) const {
+    if (o.kind == model::kObjectChart)
+      return biff5Chart(o, id);
+    std::vector<DrawingRecord> out;
+    Bytes b;
+    b.u32(id);
+    b.u16(o.kind);
+    b.u16(id);
+    b.u16(0x0614); // locked, printable, move and size with cells
+    model::ObjectAnchor a = o.anchor;
+    tidy(a);
+    b.anchor(a);
+    b.u16(0); // no macro
+    b.zeros(6);
+    const std::uint8_t lineStyle = o.hasLine ? std::min<std::uint8_t>(o.lineStyle, 4) : 0xFF;
+    if (o.kind == model::kObjectLine) {
+      b.u8(icv(o.lineColour));
+      b.u8(lineStyle);
+      b.u8(biff5LineWeight(o.lineWidth));
+      b.u8(0);
+      const std::uint16_t arrow = o.endArrow == model::kLineEndNone ? 0 : o.endArrow == model::kLineEndOpen ? 1 : 2;
+      b.u16(static_cast<std::uint16_t>(arrow | (arrow ? 0x0014 : 0))); // medium width and length
+      static constexpr std::uint8_t kQuadrant[4] = {0, 1, 3, 2};
+      b.u8(kQuadrant[o.flip & 3]);
+      b.u8(0);
+    } else {
+      b.u8(9); // pattern background: white
+      b.u8(icv(o.fillColour));
+      b.u8(o.hasFill ? 1 : 0);
+      b.u8(0);
+      b.u8(icv(o.lineColour));
+      b.u8(lineStyle);
+      b.u8(biff5LineWeight(o.lineWidth));
+      b.u8(0);
+      b.u16(0); // frame
+    }
+    std::string text;
+    if (o.kind == model::kObjectTextBox) {
+      text = ctx.narrowText ? ctx.narrowText(o.text) : std::string(o.text.begin(), o.text.end());
+      text.resize(std::min<size_t>(text.size(), 8000));
+      b.u16(static_cast<std::uint16_t>(text.size()));
+      b.u16(0);
+      b.u16(text.empty() ? 0 : 16);
+      b.u16(ctx.fileFont ? ctx.fileFont(o.fontIndex) : o.fontIndex);
+      b.zeros(18);
+    } else if (o.kind == model::kObjectPicture) {
+      b.u16(9); // bitmap
+      b.zeros(14);
+    } else if (o.kind == model::kObjectPolygon) {
+      b.zeros(22);
+    }
+    if (!text.empty()) {
+      for (char ch : text)
+        b.u8(static_cast<std::uint8_t>(ch));
+      if (b.b.size() & 1)
+        b.u8(0);
+      b.u16(0);
+      b.u16(ctx.fileFont ? ctx.fileFont(o.fontIndex) : o.fontIndex);
+      b.zeros(4);
+      b.u16(static_cast<std::uint16_t>(text.size()));
+      b.zeros(6);
+    }
+    out.push_back({rtOBJ, std::move(b.b)});
+    if (const image::Picture* p = pictureOf(o); p && !p->bitmap.pixels.empty()) {
+      // Excel 95 holds pictures as 24-bit bitmaps.
+      const platform::Bitmap& bm = p->bitmap;
+      const size_t stride = (static_cast<size_t>(bm.width) * 3 + 3) & ~size_t{3};
+      Bytes im;
+      im.u16(9);
+      im.u16(1);
+      im.u32(static_cast<std::uint32_t>(12 + stride * static_cast<size_t>(bm.height)));
+      im.u32(12);
+      im.u16(static_cast<std::uint16_t>(bm.width));
+      im.u16(static_cast<std::uint16_t>(bm.height));
+      im.u16(1);
+      im.u16(24);
+      for (int y = bm.height - 1; y >= 0; --y) {
+        const size_t start = im.b.size();
+        for (int x = 0; x < bm.width; ++x) {
+          const std::uint32_t px = bm.pixels[static_cast<size_t>(y) * static_cast<size_t>(bm.width) + static_cast<size_t>(x)];
+          im.u8(static_cast<std::uint8_t>(px));
+          im.u8(static_cast<std::uint8_t>(px >> 8));
+          im.u8(static_cast<std::uint8_t>(px >> 16));
+        }
+        im.zeros(stride - (im.b.size() - start));
+      }
+      out.push_back({rtIMDATA, std::move(im.b)});
+    }
+    if (o.kind == model::kObjectPolygon)
+      if (std::vector<std::uint8_t> points = polygonPoints(o); !points.empty())
+        out.push_back({rtCOORDLIST, std::move(points)});
+    return out;
+  }
+
+  // The vertices of a polygon scaled to 0..0x4000 across its frame.
+  static std::vector<std::uint8_t> polygonPoints(const model::DrawingObject& o) {
+    std::uint32_t right = 21600, bottom = 21600;
+    const model::ShapeProperty* vertices = nullptr;
+    for (const model::ShapeProperty& p : o.properties) {
+      const std::uint16_t id = p.id & kPropIdMask;
+      if (id == kPropGeoRight && p.value)
+        right = p.value;
+      else if (id == kPropGeoBottom && p.value)
+        bottom = p.value;
+      else if (id == kPropVertices && (p.id & kPropComplex))
+        vertices = &p;
+    }
+    if (!vertices || vertices->data.size() < 6)
+      return {};
+    const std::vector<std::uint8_t>& v = vertices->data;
+    const size_t count = static_cast<size_t>(v[0] | (v[1] << 8));
+    const std::uint16_t size = static_cast<std::uint16_t>(v[4] | (v[5] << 8));
+    const size_t each = size == 0xFFF0 ? 4 : size;
+    if (each != 4 && each != 8)
+      return {};
+    Bytes out;
+    for (size_t i = 0; i < count && 6 + (i + 1) * each <= v.size() && i < 2000; ++i) {
+      const size_t at = 6 + i * each;
+      std::int64_t x, y;
+      if (each == 4) {
+        x = v[at] | (v[at + 1] << 8);
+        y = v[at + 2] | (v[at + 3] << 8);
+      } else {
+        x = static_cast<std::int32_t>(u32At(v, at));
+        y = static_cast<std::int32_t>(u32At(v, at + 4));
+      }
+      out.u16(static_cast<std::uint16_t>(std::clamp<std::int64_t>(x * 0x4000 / right, 0, 0x4000)));
+      out.u16(static_cast<std::uint16_t>(std::clamp<std::int64_t>(y * 0x4000 / bottom, 0, 0x4000)));
+    }
+    return std::move(out.b);
+  }
+
+  // Excel 95 comments: NOTE records alone, long texts going on in NOTE
+  // records whose row is 0xFFFF.
+  void biff5Note(const model::DrawingObject& o, std::vector<DrawingRecord>& out) const {
+    std::string text = ctx.narrowText ? ctx.narrowText(o.text) : std::string(o.text.begin(), o.text.end());
+    text.resize(std::min<size_t>(text.size(), 32767));
+    size_t at = 0;
+    do {
+      const size_t n = std::min<size_t>(2048, text.size() - at);
+      Bytes b;
+      b.u16(at == 0 ? o.row : 0xFFFF);
+      b.u16(at == 0 ? o.column : 0);
+      b.u16(static_cast<std::uint16_t>(at == 0 ? text.size() : n));
+      for (size_t i = 0; i < n; ++i)
+        b.u8(static_cast<std::uint8_t>(text[at + i]));
+      out.push_back({rtNOTE, std::move(b.b)});
+      at += n;
+    } while (at < text.size());
+  }
+
   std::vector<DrawingRecord> sheetRecords(int index) const {
     std::vector<DrawingRecord> out;
     if (index < 0 || static_cast<size_t>(index) >= sheets.size())
@@ -1082,9 +1400,14 @@ struct WorkbookDrawingWriter::State {
     if (plan.objects.empty())
       return out;
     if (ctx.version != 8) {
-      for (size_t i = 0; i < plan.objects.size(); ++i)
-        for (DrawingRecord& r : biff5Chart(*plan.objects[i], static_cast<std::uint16_t>(i + 1)))
-          out.push_back(std::move(r));
+      std::uint16_t id = 0;
+      for (const model::DrawingObject* o : plan.objects)
+        if (o->kind != model::kObjectComment)
+          for (DrawingRecord& r : biff5Object(*o, ++id))
+            out.push_back(std::move(r));
+      for (const model::DrawingObject* o : plan.objects)
+        if (o->kind == model::kObjectComment)
+          biff5Note(*o, out);
       return out;
     }
     std::vector<std::vector<std::uint8_t>> shapes;
@@ -1116,7 +1439,7 @@ struct WorkbookDrawingWriter::State {
         body = std::move(first.b);
       body.insert(body.end(), shapes[i].begin(), shapes[i].end());
       out.push_back({rtMSODRAWING, std::move(body)});
-      out.push_back({rtOBJ, objRecord(o, id)});
+      out.push_back({rtOBJ, objRecord(o, id, index)});
       if (o.kind == model::kObjectChart)
         out.back().chartAfter = &o;
       if (hasText(o.kind))

@@ -128,10 +128,15 @@ private:
 /// What the drawing writer needs from the workbook writer.
 struct DrawingWriteContext {
   int version = 8;
+  /// The workbook palette, for Excel 95's colour indexes; may be unset.
+  const std::array<std::uint32_t, 64>* palette = nullptr;
   /// The file's font index of a model font index.
   std::function<std::uint16_t(std::uint16_t)> fileFont;
   /// Text in the workbook's code page (Excel 95 text); may be unset.
   std::function<std::string(std::u16string_view)> narrowText;
+  /// The tokens of an object's formula text (its macro) on sheet `sheet`;
+  /// may be unset.
+  std::function<std::vector<std::uint8_t>(std::u16string_view text, int sheet)> formulaTokens;
   /// The control-specific OBJ sub-records of a control, written after the
   /// common data; list boxes and drop-downs end with their list data, so no
   /// end sub-record follows them. May be unset.
@@ -148,7 +153,8 @@ struct DrawingRecord {
 };
 
 /// Whether the writer writes the object (AutoFilter arrows are made again
-/// from the filter itself; objects of unknown kinds are left out).
+/// from the filter itself; objects of unknown kinds are left out; Excel 95
+/// files hold no form controls and no shapes of the drawing format).
 bool isWrittenObject(const model::DrawingObject& object, int version);
 
 /// The drawing records of a workbook being written: the picture store and

@@ -122,6 +122,7 @@ TEST_F(DrawingRecordsTest, ShapesTextsCommentsAndPicturesSurviveASave) {
   // A stored complex property (polygon vertices) comes back byte for byte.
   rect.properties.push_back({static_cast<std::uint16_t>(0x0145 | 0x8000), 4, {1, 2, 3, 4}});
   rect.properties.push_back({0x0085, 1, {}});
+  rect.macro = u"=$B$2";
   s.objects.push_back(rect);
   model::DrawingObject oval = object(model::kObjectOval, 0, 0, 1, 1);
   oval.hasFill = false;
@@ -175,6 +176,7 @@ TEST_F(DrawingRecordsTest, ShapesTextsCommentsAndPicturesSurviveASave) {
   EXPECT_TRUE(t[1].hasFill);
   EXPECT_FALSE(t[1].hasLine);
   EXPECT_EQ(t[1].placement, model::ObjectPlacement::Fixed);
+  EXPECT_EQ(t[1].macro, u"=$B$2");
   EXPECT_NE(std::find(t[1].properties.begin(), t[1].properties.end(), rect.properties[0]), t[1].properties.end());
   EXPECT_NE(std::find(t[1].properties.begin(), t[1].properties.end(), rect.properties[1]), t[1].properties.end());
   EXPECT_FALSE(t[2].hasFill);
@@ -215,6 +217,66 @@ TEST_F(DrawingRecordsTest, ShapesTextsCommentsAndPicturesSurviveASave) {
       EXPECT_TRUE(recs[i - 1].id == rtTXO || recs[i - 1].id == rtCONTINUE || recs[i - 1].id == rtMSODRAWINGGROUP);
     }
   }
+}
+
+// Excel 95: shapes as OBJ records of the old layout, pictures as IMDATA
+// bitmaps, polygon points as COORDLIST, comments as NOTE records (a long one
+// over several); colours go through the palette.
+TEST_F(DrawingRecordsTest, Excel95KeepsShapesPicturesPolygonsAndComments) {
+  model::Sheet &s = addSheet(u"Sheet1");
+  model::DrawingObject line = object(model::kObjectLine, 1, 1, 3, 4);
+  line.flip = 1;
+  line.endArrow = model::kLineEndTriangle;
+  line.lineColour = model::kDefaultPalette[10];
+  s.objects.push_back(line);
+  model::DrawingObject rect = object(model::kObjectRectangle, 2, 5, 4, 9);
+  rect.fillColour = model::kDefaultPalette[12];
+  rect.hasLine = false;
+  s.objects.push_back(rect);
+  model::DrawingObject box = object(model::kObjectTextBox, 5, 1, 8, 6);
+  box.text = u"Excel 95 text";
+  s.objects.push_back(box);
+  model::DrawingObject polygon = object(model::kObjectPolygon, 0, 10, 4, 14);
+  B v;
+  v.u16(3).u16(3).u16(0xFFF0).u16(0).u16(0).u16(21600).u16(0).u16(10800).u16(21600);
+  polygon.properties.push_back({static_cast<std::uint16_t>(0x0145 | 0x8000), static_cast<std::uint32_t>(v.b.size()), v.b});
+  s.objects.push_back(polygon);
+  model::DrawingObject picture = object(model::kObjectPicture, 10, 10, 12, 14);
+  picture.payload.reset(std::make_unique<image::PicturePayload>(smallPicture(0xFF336699)));
+  s.objects.push_back(picture);
+  model::DrawingObject comment = object(model::kObjectComment, 3, 2, 5, 6);
+  comment.text = std::u16string(3000, u'n');
+  comment.row = 4;
+  comment.column = 6;
+  s.objects.push_back(comment);
+
+  const auto back = roundTrip(7);
+  const auto &t = back->sheet(0).objects;
+  ASSERT_EQ(t.size(), 6u);
+  EXPECT_EQ(t[0].kind, model::kObjectLine);
+  EXPECT_EQ(t[0].anchor, line.anchor);
+  EXPECT_EQ(t[0].flip, 1);
+  EXPECT_EQ(t[0].endArrow, model::kLineEndTriangle);
+  EXPECT_EQ(t[0].lineColour, line.lineColour);
+  EXPECT_EQ(t[1].fillColour, rect.fillColour);
+  EXPECT_FALSE(t[1].hasLine);
+  EXPECT_TRUE(t[1].hasFill);
+  EXPECT_EQ(t[2].text, u"Excel 95 text");
+  ASSERT_EQ(t[3].kind, model::kObjectPolygon);
+  const auto vertices = std::find_if(t[3].properties.begin(), t[3].properties.end(),
+                                     [](const model::ShapeProperty &p) { return (p.id & 0x3FFF) == 0x0145; });
+  ASSERT_NE(vertices, t[3].properties.end());
+  B want;
+  want.u16(3).u16(3).u16(4).u16(0).u16(0).u16(0x4000).u16(0).u16(0x2000).u16(0x4000);
+  EXPECT_EQ(vertices->data, want.b);
+  const auto *p = dynamic_cast<const image::PicturePayload *>(t[4].payload.get());
+  ASSERT_NE(p, nullptr);
+  ASSERT_EQ(p->picture().bitmap.width, 3);
+  EXPECT_EQ(p->picture().bitmap.pixels[0] & 0xFFFFFF, 0x336699u);
+  EXPECT_EQ(t[5].kind, model::kObjectComment);
+  EXPECT_EQ(t[5].text, comment.text);
+  EXPECT_EQ(t[5].row, 4);
+  EXPECT_EQ(t[5].column, 6);
 }
 
 // Drawing group: clusters of 1,024 shape ids, as many as a sheet needs,

@@ -528,8 +528,14 @@ const WorkbookDrawingWriter &Writer::drawings() {
       sheets.push_back(sp.get());
     DrawingWriteContext ctx;
     ctx.version = m_b8 ? 8 : 7;
+    ctx.palette = &m_book.palette;
     ctx.fileFont = [this](std::uint16_t font) { return fileFontIndex(font); };
     ctx.narrowText = [this](std::u16string_view text) { return narrow(text); };
+    ctx.formulaTokens = [this](std::u16string_view text, int sheet) {
+      // Extra data (arrays) has no place beside an object's formula.
+      TokenArray t = compile(text, sheet, WriteOptions{});
+      return t.extra.empty() ? t.tokens : std::vector<std::uint8_t>{};
+    };
     m_drawings = std::make_unique<WorkbookDrawingWriter>(sheets, std::move(ctx));
   }
   return *m_drawings;

@@ -189,3 +189,39 @@ void BM_Save_ArrayFormulas40000(benchmark::State &state) {
 BENCHMARK(BM_Save_ArrayFormulas40000)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+// Opening a sheet with 10,000 comments, each an object with its text and a
+// NOTE tying it to its cell.
+void BM_Open_Comments10000(benchmark::State &state) {
+  platform::HeadlessUiServices ui;
+  platform::ScopedUiServices scope(ui);
+  formula::installFormulaEngine();
+  auto book = std::make_unique<model::Workbook>();
+  model::seedWorkbookTables(*book, model::Font{});
+  auto sheet = std::make_unique<model::Sheet>();
+  model::sheet_init(*sheet, model::SheetKind::Worksheet);
+  sheet->name = u"Notes";
+  for (int r = 0; r < 10000; ++r) {
+    model::DrawingObject o;
+    o.kind = model::kObjectComment;
+    o.row = static_cast<std::uint16_t>(r);
+    o.column = 1;
+    o.anchor.first = {2, 0, static_cast<std::uint16_t>(r), 0};
+    o.anchor.last = {4, 0, static_cast<std::uint16_t>(r + 4), 0};
+    o.text = platform::fromUtf8("comment on row " + std::to_string(r + 1));
+    o.author = u"Bench";
+    sheet->objects.push_back(std::move(o));
+  }
+  book->sheets.push_back(std::move(sheet));
+  std::vector<std::uint8_t> file;
+  if (!biff::writeBinaryWorkbook(*book, 8, file))
+    state.SkipWithError("write failed");
+  for (auto _ : state) {
+    model::Workbook back;
+    model::seedWorkbookTables(back, model::Font{});
+    if (!biff::readBinaryWorkbook(file, back) || back.sheet(0).objects.size() != 10000)
+      state.SkipWithError("read failed");
+    benchmark::DoNotOptimize(back.sheets.data());
+  }
+}
+BENCHMARK(BM_Open_Comments10000)->Unit(benchmark::kMillisecond);
