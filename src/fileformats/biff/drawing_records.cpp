@@ -84,6 +84,10 @@ bool hasText(std::uint16_t kind) {
   }
 }
 
+// Objects written with a text box and TXO: those of text kinds, and any
+// shape that carries text.
+bool writesText(const model::DrawingObject& o) { return hasText(o.kind) || (!o.text.empty() && o.kind != model::kObjectChart); }
+
 bool isControl(std::uint16_t kind) {
   switch (kind) {
   case model::kObjectButton:
@@ -285,6 +289,13 @@ void walkStore(std::span<const std::uint8_t> body, PictureStore& out, int depth)
 }
 
 } // namespace
+
+bool startsDrawingRecord(std::span<const std::uint8_t> body) {
+  if (body.size() < 8)
+    return false;
+  const unsigned type = body[2] | (body[3] << 8);
+  return type >= kDggContainer && type <= 0xF1FF;
+}
 
 PictureStore readPictureStore(std::span<const std::uint8_t> body) {
   PictureStore out;
@@ -775,14 +786,11 @@ struct SheetDrawingReader::State {
                             static_cast<std::uint32_t>(v.b.size()), std::move(v.b)});
   }
 
-  void text(std::span<const std::uint8_t> txo, const std::vector<std::span<const std::uint8_t>>& continues) {
-    if (lastObject < 0 || ctx.version != 8)
-      return;
-    model::DrawingObject& d = sheet.objects[static_cast<size_t>(lastObject)];
+  size_t text(std::span<const std::uint8_t> txo, const std::vector<std::span<const std::uint8_t>>& continues) {
     ByteCursor c(txo);
     std::uint16_t characters = 0, runBytes = 0;
-    if (!(c.skip(10) && c.u16(characters) && c.u16(runBytes)))
-      return;
+    if (ctx.version != 8 || !(c.skip(10) && c.u16(characters) && c.u16(runBytes)))
+      return 0;
     std::u16string out;
     size_t part = 0;
     while (out.size() < characters && part < continues.size()) {
@@ -804,14 +812,23 @@ struct SheetDrawingReader::State {
         }
       }
     }
-    d.text = std::move(out);
     // The first formatting run gives the text's font.
+    std::optional<std::uint16_t> font;
     if (characters > 0 && runBytes >= 8 && part < continues.size()) {
       ByteCursor r(continues[part]);
-      std::uint16_t first = 0, font = 0;
-      if (r.u16(first) && r.u16(font))
-        d.fontIndex = static_cast<std::uint16_t>(font > 4 ? font - 1 : font);
+      std::uint16_t first = 0, f = 0;
+      if (r.u16(first) && r.u16(f))
+        font = static_cast<std::uint16_t>(f > 4 ? f - 1 : f);
     }
+    for (size_t runs = 0; runs < runBytes && part < continues.size(); ++part)
+      runs += std::max<size_t>(continues[part].size(), 1);
+    if (lastObject >= 0) {
+      model::DrawingObject& d = sheet.objects[static_cast<size_t>(lastObject)];
+      d.text = std::move(out);
+      if (font)
+        d.fontIndex = *font;
+    }
+    return part;
   }
 
   void note(std::span<const std::uint8_t> body) {
@@ -899,9 +916,9 @@ SheetDrawingReader::SheetDrawingReader(model::Sheet& sheet, DrawingReadContext c
 SheetDrawingReader::~SheetDrawingReader() = default;
 void SheetDrawingReader::drawing(std::span<const std::uint8_t> body) { m->drawing(body); }
 void SheetDrawingReader::obj(std::span<const std::uint8_t> body) { m->obj(body); }
-void SheetDrawingReader::text(std::span<const std::uint8_t> txo,
-                              const std::vector<std::span<const std::uint8_t>>& continues) {
-  m->text(txo, continues);
+size_t SheetDrawingReader::text(std::span<const std::uint8_t> txo,
+                                const std::vector<std::span<const std::uint8_t>>& continues) {
+  return m->text(txo, continues);
 }
 void SheetDrawingReader::note(std::span<const std::uint8_t> body) { m->note(body); }
 void SheetDrawingReader::imageData(std::span<const std::uint8_t> body) { m->imageData(body); }
@@ -1094,7 +1111,7 @@ struct WorkbookDrawingWriter::State {
     const std::uint16_t type = o.shapeType ? o.shapeType : defaultShapeType(o.kind);
     const std::uint32_t length = 16 + static_cast<std::uint32_t>(opt.size()) + 26 + 8;
     Bytes b;
-    b.header(0x000F, kSpContainer, length + (hasText(o.kind) ? 8 : 0));
+    b.header(0x000F, kSpContainer, length + (writesText(o) ? 8 : 0));
     b.header(static_cast<std::uint16_t>((type << 4) | 2), kSp, 8);
     b.u32(spid);
     b.u32(kSpHaveAnchor | kSpHaveSpt | ((o.flip & 1) ? kSpFlipH : 0) | ((o.flip & 2) ? kSpFlipV : 0));
@@ -1414,7 +1431,7 @@ struct WorkbookDrawingWriter::State {
     std::uint32_t total = 0;
     for (size_t i = 0; i < plan.objects.size(); ++i) {
       shapes.push_back(shapeContainer(*plan.objects[i], plan.shapeId(i + 1)));
-      total += static_cast<std::uint32_t>(shapes.back().size()) + (hasText(plan.objects[i]->kind) ? 8 : 0);
+      total += static_cast<std::uint32_t>(shapes.back().size()) + (writesText(*plan.objects[i]) ? 8 : 0);
     }
     const std::uint32_t groupShape = 8 + 8 + 16 + 8 + 8;
     const std::uint32_t spgrLength = groupShape + total;
@@ -1442,7 +1459,7 @@ struct WorkbookDrawingWriter::State {
       out.push_back({rtOBJ, objRecord(o, id, index)});
       if (o.kind == model::kObjectChart)
         out.back().chartAfter = &o;
-      if (hasText(o.kind))
+      if (writesText(o))
         textRecords(o, out);
       if (o.kind == model::kObjectComment)
         notes.emplace_back(&o, id);

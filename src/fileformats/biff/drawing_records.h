@@ -76,6 +76,10 @@ struct ObjRecord {
 };
 ObjRecord parseObjRecord(std::span<const std::uint8_t> body);
 
+/// Whether a record body starts with an office drawing record: drawing
+/// bytes that other writers put in a CONTINUE record after an OBJ or TXO.
+bool startsDrawingRecord(std::span<const std::uint8_t> body);
+
 /// The formula of an OBJ formula field (a count of bytes, then token count,
 /// 4 reserved bytes and tokens): the tokens, empty when there are none.
 std::span<const std::uint8_t> objFormulaTokens(std::span<const std::uint8_t> field);
@@ -108,8 +112,10 @@ public:
   /// MSODRAWING, or a CONTINUE record right after one.
   void drawing(std::span<const std::uint8_t> body);
   void obj(std::span<const std::uint8_t> body);
-  /// TXO and the CONTINUE records that follow it (text, then formatting runs).
-  void text(std::span<const std::uint8_t> txo, const std::vector<std::span<const std::uint8_t>>& continues);
+  /// TXO and the CONTINUE records that follow it (text, then formatting
+  /// runs): returns how many of them belong to the TXO. Drawing records
+  /// may follow in CONTINUE records of their own.
+  size_t text(std::span<const std::uint8_t> txo, const std::vector<std::span<const std::uint8_t>>& continues);
   void note(std::span<const std::uint8_t> body);
   /// Excel 95 pictures and polygon points, for the last object read.
   void imageData(std::span<const std::uint8_t> body);

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 #include <set>
 
 namespace biff {
@@ -515,6 +516,47 @@ TEST(SheetDrawingReader, CommentsNeedTheirNotes) {
   EXPECT_EQ(sheet.objects[0].row, 4);
   EXPECT_EQ(sheet.objects[0].column, 255);
   EXPECT_EQ(sheet.objects[0].author, u"Me");
+}
+
+// A file whose shapes after the first come in CONTINUE records following
+// the previous object's OBJ or TXO: every shape is read, and our save keeps
+// them all.
+TEST_F(DrawingRecordsTest, ShapesInContinueRecordsOfOtherWriters) {
+#ifdef CELLWICK_CORPUS_DIR
+  const std::string path = std::string(CELLWICK_CORPUS_DIR) + "/xls/poi__37684-2.xls";
+  std::FILE *f = std::fopen(path.c_str(), "rb");
+  if (!f)
+    GTEST_SKIP() << "corpus file absent: " << path;
+  Bytes data;
+  for (int ch; (ch = std::fgetc(f)) != EOF;)
+    data.push_back(static_cast<std::uint8_t>(ch));
+  std::fclose(f);
+  auto read = newBook();
+  ASSERT_TRUE(readBinaryWorkbook(data, *read));
+  auto kinds = [](const model::Workbook &b, int sheet) {
+    std::map<int, int> k;
+    for (const model::DrawingObject &o : b.sheet(sheet).objects)
+      ++k[o.kind];
+    return k;
+  };
+  const std::map<int, int> want = {{model::kObjectLine, 84}, {model::kObjectTextBox, 84}, {model::kObjectOfficeShape, 3}};
+  ASSERT_GE(read->sheetCount(), 2);
+  EXPECT_EQ(kinds(*read, 0), want);
+  EXPECT_EQ(kinds(*read, 1), want);
+  size_t texts = 0;
+  for (const model::DrawingObject &o : read->sheet(0).objects)
+    texts += !o.text.empty();
+  EXPECT_GT(texts, 40u);
+  book = std::move(read);
+  const auto back = roundTrip(8);
+  EXPECT_EQ(kinds(*back, 0), want);
+  for (size_t i = 0; i < back->sheet(0).objects.size(); ++i) {
+    EXPECT_EQ(back->sheet(0).objects[i].text, book->sheet(0).objects[i].text);
+    EXPECT_EQ(back->sheet(0).objects[i].anchor, book->sheet(0).objects[i].anchor);
+  }
+#else
+  GTEST_SKIP() << "no corpus";
+#endif
 }
 
 } // namespace

@@ -1704,16 +1704,25 @@ bool Reader::readSheetRecords(RecordStream& rs, model::Sheet& s, int sheetIndex)
     }
     case rtMSODRAWING: m_drawing->drawing(r.body); break;
     case rtCONTINUE:
-      if (m_drawingContinues)
+      // Drawing bytes go on after their MSODRAWING, and some writers put a
+      // shape's records in a CONTINUE after the last object's OBJ or TXO.
+      if (m_drawingContinues || startsDrawingRecord(r.body)) {
         m_drawing->drawing(r.body);
+        m_drawingContinues = true;
+      }
       break;
     case rtOBJ: m_drawing->obj(r.body); break;
     case rtTXO: {
       std::vector<std::span<const std::uint8_t>> continues;
+      std::vector<size_t> ends;
       Record k;
-      while (rs.peekId() == rtCONTINUE && continues.size() < 4096 && rs.next(k))
+      while (rs.peekId() == rtCONTINUE && continues.size() < 4096 && rs.next(k)) {
         continues.push_back(k.body);
-      m_drawing->text(r.body, continues);
+        ends.push_back(rs.position());
+      }
+      const size_t used = m_drawing->text(r.body, continues);
+      if (used < continues.size())
+        rs.seek(used == 0 ? ends[0] - 4 - continues[0].size() : ends[used - 1]);
       break;
     }
     case rtNOTE: m_drawing->note(r.body); break;
