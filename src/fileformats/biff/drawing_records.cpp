@@ -336,9 +336,9 @@ ObjRecord parseObjRecord(std::span<const std::uint8_t> body) {
 
 std::span<const std::uint8_t> objFormulaTokens(std::span<const std::uint8_t> field) {
   ByteCursor c(field);
-  std::uint16_t size = 0, count = 0;
+  std::uint16_t count = 0;
   std::span<const std::uint8_t> tokens;
-  if (!(c.u16(size) && size >= 6 && c.u16(count) && c.skip(4) && count <= size - 6 && c.bytes(count, tokens)))
+  if (!(c.u16(count) && c.skip(4) && c.bytes(count, tokens)))
     return {};
   return tokens;
 }
@@ -1148,10 +1148,10 @@ struct WorkbookDrawingWriter::State {
     if (!o.macro.empty() && ctx.formulaTokens) {
       const std::vector<std::uint8_t> tokens = ctx.formulaTokens(o.macro, sheet);
       if (!tokens.empty() && tokens.size() < 4000) {
-        const auto size = static_cast<std::uint16_t>(6 + tokens.size() + (tokens.size() & 1));
+        // The sub-record's length is the formula's: token count, 4 reserved
+        // bytes, tokens, padded to an even length.
         b.u16(ftMacro);
-        b.u16(static_cast<std::uint16_t>(2 + size));
-        b.u16(size);
+        b.u16(static_cast<std::uint16_t>(6 + tokens.size() + (tokens.size() & 1)));
         b.u16(static_cast<std::uint16_t>(tokens.size()));
         b.zeros(4);
         b.append(tokens);

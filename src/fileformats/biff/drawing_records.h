@@ -80,8 +80,10 @@ ObjRecord parseObjRecord(std::span<const std::uint8_t> body);
 /// bytes that other writers put in a CONTINUE record after an OBJ or TXO.
 bool startsDrawingRecord(std::span<const std::uint8_t> body);
 
-/// The formula of an OBJ formula field (a count of bytes, then token count,
-/// 4 reserved bytes and tokens): the tokens, empty when there are none.
+/// The tokens of an OBJ formula sub-record's body (token count, 4 reserved
+/// bytes, tokens, padding): empty when there are none. Formulas inside list
+/// data have a length of their own in front, which the sub-records' length
+/// field stands for elsewhere.
 std::span<const std::uint8_t> objFormulaTokens(std::span<const std::uint8_t> field);
 
 /// What the sheet's drawing reader needs from the workbook reader.

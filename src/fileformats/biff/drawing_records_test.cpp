@@ -132,6 +132,8 @@ TEST_F(DrawingRecordsTest, ShapesTextsCommentsAndPicturesSurviveASave) {
   model::DrawingObject box = object(model::kObjectTextBox, 5, 1, 8, 6);
   // Longer than a record holds, and with a character that needs UTF-16.
   box.text = std::u16string(9000, u'x') + u"中文";
+  while (book->fonts.size() < 7)
+    book->fonts.push_back(book->fonts.front());
   box.fontIndex = 5;
   s.objects.push_back(box);
   model::DrawingObject comment = object(model::kObjectComment, 3, 2, 5, 6);
@@ -152,6 +154,7 @@ TEST_F(DrawingRecordsTest, ShapesTextsCommentsAndPicturesSurviveASave) {
   model::Sheet &s2 = addSheet(u"Sheet2");
   model::DrawingObject hidden = object(model::kObjectComment, 0, 0, 2, 3);
   hidden.text = u"second";
+  hidden.fontIndex = 999;
   hidden.row = 7;
   hidden.column = 1;
   s2.objects.push_back(hidden);
@@ -203,6 +206,8 @@ TEST_F(DrawingRecordsTest, ShapesTextsCommentsAndPicturesSurviveASave) {
   EXPECT_EQ(u[0].text, u"second");
   EXPECT_FALSE(u[0].visible);
   EXPECT_EQ(u[0].row, 7);
+  // A font the workbook does not have is written as the default one.
+  EXPECT_EQ(u[0].fontIndex, 0);
   const auto *p2 = dynamic_cast<const image::PicturePayload *>(u[1].payload.get());
   ASSERT_NE(p2, nullptr);
   EXPECT_EQ(p2->picture().bitmap.pixels.at(0) & 0xFFFFFF, 0x00FF00u);
@@ -210,6 +215,14 @@ TEST_F(DrawingRecordsTest, ShapesTextsCommentsAndPicturesSurviveASave) {
   // Every OBJ follows an MSODRAWING; CONTINUE only follows TXO text or
   // another CONTINUE, never an OBJ.
   const std::vector<Rec> recs = records(stream);
+  // The macro sub-record's length is its formula's: token count, 4 bytes, tokens.
+  for (const Rec &r : recs)
+    if (r.id == rtOBJ && r.body.size() > 30 && r.body[4] == model::kObjectRectangle) {
+      ASSERT_EQ(r.body[22], ftMacro);
+      const size_t length = r.body[24] | (r.body[25] << 8), count = r.body[26] | (r.body[27] << 8);
+      EXPECT_EQ(length, 6 + count + (count & 1));
+      EXPECT_GT(count, 0u);
+    }
   for (size_t i = 1; i < recs.size(); ++i) {
     if (recs[i].id == rtOBJ) {
       EXPECT_EQ(recs[i - 1].id, rtMSODRAWING);

@@ -529,7 +529,9 @@ const WorkbookDrawingWriter &Writer::drawings() {
     DrawingWriteContext ctx;
     ctx.version = m_b8 ? 8 : 7;
     ctx.palette = &m_book.palette;
-    ctx.fileFont = [this](std::uint16_t font) { return fileFontIndex(font); };
+    ctx.fileFont = [this](std::uint16_t font) {
+      return font < m_book.fonts.size() ? fileFontIndex(font) : std::uint16_t{0};
+    };
     ctx.narrowText = [this](std::u16string_view text) { return narrow(text); };
     ctx.formulaTokens = [this](std::u16string_view text, int sheet) {
       // Extra data (arrays) has no place beside an object's formula.
