@@ -1319,6 +1319,8 @@ struct WorkbookDrawingWriter::State {
       b.zeros(4);
       b.u16(static_cast<std::uint16_t>(text.size()));
       b.zeros(6);
+    } else {
+      b.zeros(2); // where the name and the macro formula would start
     }
     out.push_back({rtOBJ, std::move(b.b)});
     if (const image::Picture* p = pictureOf(o); p && !p->bitmap.pixels.empty()) {
