@@ -11,7 +11,7 @@
 
 #include <algorithm>
 #include <array>
-#include <unordered_set>
+#include <optional>
 
 namespace datatools {
 
@@ -229,57 +229,72 @@ bool sortRange(Workbook& book, const SortSettings& s) {
     const auto moves = [&](int line) { return newLine[static_cast<size_t>(line - firstLine)] != line; };
     const auto lineAt = [&](int row, int column) { return axis.lineOf(row, column); };
 
-    // The cells of the lines that move, at their new places.
-    std::vector<model::SavedCell> moving;
-    std::unordered_set<std::uint32_t> targets;
-    std::vector<std::uint32_t> leaving;
-    sheet.cells.forEachIn(data, [&](const CellRecord& c) {
+    // The records of the lines that move change places in the table,
+    // keeping their values; only moved formulas are read again, with their
+    // relative references shifted by the distance moved.
+    const auto destination = [&](const CellRecord& c) {
+      int row = c.row, column = c.column;
+      if (data.contains(row, column)) {
+        const int line = lineAt(row, column);
+        (s.byColumns ? column : row) = newLine[static_cast<size_t>(line - firstLine)];
+      }
+      return (static_cast<std::uint32_t>(row) << 8) | static_cast<std::uint32_t>(column); // the table's key
+    };
+    std::vector<std::pair<CellRecord*, std::u16string>> formulas;
+    sheet.cells.forEachIn(data, [&](CellRecord& c) {
       const int line = lineAt(c.row, c.column);
       if (!moves(line))
         return;
-      leaving.push_back(model::packCell(c.row, c.column));
+      changed.push_back(model::packCell(c.row, c.column));
+      if (!c.isFormula)
+        return;
       const int to = newLine[static_cast<size_t>(line - firstLine)];
       const int dRow = s.byColumns ? 0 : to - line, dColumn = s.byColumns ? to - line : 0;
-      model::SavedCell m{static_cast<std::uint16_t>(c.row + dRow), static_cast<std::uint8_t>(c.column + dColumn),
-                         std::u16string(c.input.view()), c.formatIndex, {}};
-      const bool textFormat = c.formatIndex < book.cellFormats.size() &&
-                              book.cellFormats[c.formatIndex].numberFormatIndex == kTextNumberFormat;
-      if (c.isFormula && !textFormat) {
-        std::optional<std::u16string> shifted = formula::rewriteFormula(
-            formula::RewriteMode::Offset, book, s.sheet, m.input, {}, dRow, dColumn);
-        if (!shifted)
-          throw std::bad_alloc();
-        m.input = std::move(*shifted);
-      }
-      targets.insert(model::packCell(m.row, m.column));
-      moving.push_back(std::move(m));
+      std::optional<std::u16string> shifted =
+          formula::rewriteFormula(formula::RewriteMode::Offset, book, s.sheet, c.input.view(), {}, dRow, dColumn);
+      if (!shifted)
+        throw std::bad_alloc();
+      formulas.emplace_back(&c, std::move(*shifted));
     });
-    // Hyperlinks go before the cells are written (storing a cell drops the
-    // links on it) and come back on their rows' new places.
-    std::vector<model::Hyperlink> links;
-    std::erase_if(sheet.hyperlinks, [&](const model::Hyperlink& h) {
+    // Hyperlinks follow their cells.
+    const auto linkMoves = [&](const model::Hyperlink& h) {
       const int row = model::packedRow(h.cell), column = model::packedColumn(h.cell);
-      if (!data.contains(row, column) || !moves(lineAt(row, column)))
-        return false;
+      return data.contains(row, column) && moves(lineAt(row, column));
+    };
+    std::vector<model::Hyperlink> links;
+    for (const model::Hyperlink& h : sheet.hyperlinks) {
+      if (!linkMoves(h))
+        continue;
+      const int row = model::packedRow(h.cell), column = model::packedColumn(h.cell);
       const int to = newLine[static_cast<size_t>(lineAt(row, column) - firstLine)];
       links.push_back({model::packCell(static_cast<std::uint16_t>(s.byColumns ? row : to),
                                        static_cast<std::uint8_t>(s.byColumns ? to : column)),
                        h.target});
-      return true;
-    });
-    changed.reserve(leaving.size() + moving.size());
-    for (const std::uint32_t key : leaving) {
-      changed.push_back(key);
-      if (targets.count(key))
-        continue; // overwritten below
-      const model::CellTable::Search f = sheet.cells.find(model::packedRow(key), model::packedColumn(key));
-      if (f.found)
-        sheet.cells.erase(f.position);
     }
-    for (const model::SavedCell& m : moving) {
-      if (!model::set_cell(book, s.sheet, m.row, m.column, m.input, m.formatIndex, false, false))
-        throw std::bad_alloc();
-      changed.push_back(model::packCell(m.row, m.column));
+    sheet.hyperlinks.reserve(sheet.hyperlinks.size() + links.size());
+    changed.reserve(2 * changed.size());
+    const std::uint16_t firstRow = s.byColumns ? data.firstRow : static_cast<std::uint16_t>(firstLine);
+    const std::uint16_t lastRow = s.byColumns ? data.lastRow : static_cast<std::uint16_t>(lastLine);
+    if (!sheet.cells.rekeyRows(firstRow, lastRow, destination))
+      throw std::bad_alloc(); // a permutation of lines: cannot happen
+    std::erase_if(sheet.hyperlinks, linkMoves);
+    const size_t before = changed.size();
+    for (size_t i = 0; i < before; ++i) {
+      const std::uint32_t key = changed[i];
+      const int row = model::packedRow(key), column = model::packedColumn(key);
+      const int line = lineAt(row, column);
+      const int to = newLine[static_cast<size_t>(line - firstLine)];
+      changed.push_back(model::packCell(static_cast<std::uint16_t>(s.byColumns ? row : to),
+                                        static_cast<std::uint8_t>(s.byColumns ? to : column)));
+    }
+    for (auto& [c, text] : formulas) {
+      c->input.assign(text);
+      // A formula stays one: one a file put in a text-formatted cell too.
+      const bool textFormat = c->formatIndex < book.cellFormats.size() &&
+                              book.cellFormats[c->formatIndex].numberFormatIndex == kTextNumberFormat;
+      formula::scanCell(book, s.sheet, *c, textFormat);
+      c->calcState = model::CalcState::NotValid;
+      c->display.reset();
     }
 
     sheet.hyperlinks.insert(sheet.hyperlinks.end(), links.begin(), links.end());
@@ -301,8 +316,18 @@ bool sortRange(Workbook& book, const SortSettings& s) {
       }
     }
   });
-  std::sort(changed.begin(), changed.end());
-  changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
+  // Each place once: a bit per cell of the sheet (2 MB) costs less than
+  // sorting a million places.
+  (void)platform::withAllocation([&] {
+    std::vector<std::uint64_t> seen((size_t{model::kMaxRow} + 1) * (model::kMaxColumn + 1) / 64);
+    std::erase_if(changed, [&](std::uint32_t key) {
+      std::uint64_t& word = seen[key / 64];
+      const std::uint64_t bit = std::uint64_t{1} << (key % 64);
+      const bool again = (word & bit) != 0;
+      word |= bit;
+      return again;
+    });
+  });
   model::fitRowsOfRange(book, s.sheet, data);
   if (refilter)
     applyFilters(book, s.sheet);

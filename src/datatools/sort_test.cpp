@@ -124,6 +124,37 @@ TEST_F(SortTest, FormulasShiftTheirRelativeReferencesByTheDistanceMoved) {
   EXPECT_EQ(number(6, 0), 5); // A5 now holds the largest key
 }
 
+// Cells keep their values as they move; what reads a moved cell, inside or
+// outside the block, reads its new content, whether a formula's value was
+// current or stale before the sort. A formula a file left in a
+// text-formatted cell stays a formula.
+TEST_F(SortTest, ReadersOfMovedCellsFollowTheMove) {
+  const std::u16string keys[] = {u"3", u"1", u"2"};
+  for (int r = 0; r < 3; ++r) {
+    set(r, 0, keys[r]);
+    set(r, 1, u"=A" + std::u16string(1, static_cast<char16_t>(u'1' + r)) + u"*10");
+  }
+  set(0, 2, u"x"); // a text in a line that moves
+  set(5, 0, u"=B1+B2*100+B3*10000"); // outside: reads the moved formulas
+  set(5, 1, u"=C3");
+  model::CellRecord* fromFile = cell(2, 1);
+  fromFile->formatIndex = static_cast<std::uint16_t>(book().cellFormats.size());
+  book().cellFormats.push_back(book().cellFormats[15]);
+  book().cellFormats.back().numberFormatIndex = 49;
+  EXPECT_EQ(number(5, 0), 30 + 1000 + 200000);
+  ASSERT_TRUE(sortRange(book(), rows(range(0, 0, 2, 2))));
+  EXPECT_EQ(input(0, 1), u"=A1*10");
+  EXPECT_EQ(input(1, 1), u"=A2*10");
+  EXPECT_TRUE(cell(1, 1)->isFormula);
+  EXPECT_EQ(number(1, 1), 20);
+  EXPECT_EQ(number(5, 0), 10 + 2000 + 300000);
+  ASSERT_NE(cell(2, 2), nullptr);
+  EXPECT_EQ(cell(2, 2)->value.stringValue(), u"x");
+  EXPECT_EQ(input(5, 1), u"=C3");
+  formula::computeCell(book(), sheetIndex(), *cell(5, 1));
+  EXPECT_TRUE(cell(5, 1)->value.isString() && cell(5, 1)->value.stringValue() == u"x");
+}
+
 TEST_F(SortTest, FormatsHyperlinksAndCommentsMoveWithTheirRows) {
   set(0, 0, u"2", 20);
   set(1, 0, u"1", 21);

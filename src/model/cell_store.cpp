@@ -444,4 +444,31 @@ void CellTable::moveBlock(const CellRange& block, int rowOffset, int columnOffse
     m_pool->destroy(c);
 }
 
+bool CellTable::placeRun(std::uint16_t firstRow, std::uint16_t lastRow,
+                         std::vector<std::pair<std::uint32_t, CellRecord*>>& run) {
+  if (run.empty())
+    return true;
+  const std::uint32_t lo = static_cast<std::uint32_t>(firstRow) << 8;
+  const std::uint32_t hi = (static_cast<std::uint32_t>(lastRow) << 8) | 0xFF;
+  std::sort(run.begin(), run.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (size_t i = 0; i < run.size(); ++i)
+    if (run[i].first < lo || run[i].first > hi || (i > 0 && run[i].first == run[i - 1].first))
+      return false;
+  // The run fills the same positions it held, in its new order.
+  Position p = find(firstRow, 0).position;
+  for (const auto& [key, rec] : run) {
+    Block& b = *m_blocks[p.block];
+    --m_columnCounts[rec->column];
+    rec->row = static_cast<std::uint16_t>(key >> 8);
+    rec->column = static_cast<std::uint8_t>(key & 0xFF);
+    ++m_columnCounts[rec->column];
+    b.keys[p.offset] = key;
+    b.cells[p.offset] = rec;
+    if (p.offset + 1 == b.count)
+      m_lastKeys[p.block] = key;
+    p = next(p);
+  }
+  return true;
+}
+
 } // namespace model

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace model {
@@ -171,6 +172,22 @@ public:
   /// so one call costs one pass over the sheet, whatever the block's size.
   /// Throws std::bad_alloc before any change when memory runs out.
   void moveBlock(const CellRange& block, int rowOffset, int columnOffset);
+
+  /// Gives the records of rows [firstRow, lastRow] new places inside those
+  /// rows in one pass: `place` returns each record's new key (row << 8 |
+  /// column). Records keep their addresses, texts and values. False, with
+  /// nothing changed, when a key leaves the rows or two records would share
+  /// one; throws std::bad_alloc before any change when memory runs out.
+  template <class Place> bool rekeyRows(std::uint16_t firstRow, std::uint16_t lastRow, Place&& place) {
+    std::vector<std::pair<std::uint32_t, CellRecord*>> run;
+    for (Position p = find(firstRow, 0).position; !isEnd(p); p = next(p)) {
+      CellRecord* c = at(p);
+      if (c->row > lastRow)
+        break;
+      run.emplace_back(static_cast<std::uint32_t>(place(std::as_const(*c))), c);
+    }
+    return placeRun(firstRow, lastRow, run);
+  }
   void clear();
 
   Position begin() const { return {0, 0}; }
@@ -210,6 +227,7 @@ private:
   class RecordPool;
 
   Position normalise(Position p) const;
+  bool placeRun(std::uint16_t firstRow, std::uint16_t lastRow, std::vector<std::pair<std::uint32_t, CellRecord*>>& run);
   void splitBlock(std::uint32_t block);
   void placeAt(Position p, CellRecord* rec);
 

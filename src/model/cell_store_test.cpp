@@ -129,6 +129,43 @@ TEST(CellTable, RandomInsertsStaySortedAndUnique) {
   }
 }
 
+// Rows 100-2099 of a table spanning many blocks reversed, and the columns
+// of rows 0-99 swapped in pairs: every record keeps its address, the table
+// stays ordered and searchable, and cells outside the rows stay put.
+TEST(CellTable, RekeyRowsPermutesRecordsInPlace) {
+  CellTable t;
+  std::mt19937 rng(3);
+  for (int i = 0; i < 15000; ++i)
+    (void)t.findOrInsert(static_cast<std::uint16_t>(rng() % 2200), static_cast<std::uint8_t>(rng() % 12));
+  std::vector<std::pair<const CellRecord*, std::pair<int, int>>> expected;
+  for (auto p = t.begin(); !t.isEnd(p); p = t.next(p)) {
+    const CellRecord* c = t.at(p);
+    int r = c->row, col = c->column;
+    if (r >= 100 && r <= 2099)
+      r = 2199 - r;
+    else if (r < 100)
+      col ^= 1;
+    expected.push_back({c, {r, col}});
+  }
+  const auto keyOf = [](int r, int c) { return (static_cast<std::uint32_t>(r) << 8) | static_cast<std::uint32_t>(c); };
+  ASSERT_TRUE(t.rekeyRows(100, 2099, [&](const CellRecord& c) { return keyOf(2199 - c.row, c.column); }));
+  ASSERT_TRUE(t.rekeyRows(0, 99, [&](const CellRecord& c) { return keyOf(c.row, c.column ^ 1); }));
+  const auto got = contents(t);
+  ASSERT_TRUE(std::is_sorted(got.begin(), got.end()));
+  ASSERT_EQ(got.size(), expected.size());
+  for (const auto& [rec, at] : expected) {
+    EXPECT_EQ(t.at(static_cast<std::uint16_t>(at.first), static_cast<std::uint8_t>(at.second)), rec);
+    EXPECT_EQ(std::make_pair(int{rec->row}, int{rec->column}), at);
+  }
+  EXPECT_EQ(t.lastColumn(), 11);
+
+  // Keys that leave the rows or collide change nothing.
+  const auto before = contents(t);
+  EXPECT_FALSE(t.rekeyRows(0, 99, [&](const CellRecord& c) { return keyOf(c.row + 100, c.column); }));
+  EXPECT_FALSE(t.rekeyRows(0, 99, [&](const CellRecord& c) { return keyOf(c.row, 0); }));
+  EXPECT_EQ(contents(t), before);
+}
+
 TEST(CellTable, LastColumnFollowsInsertsErasesAndClear) {
   CellTable t;
   EXPECT_EQ(t.lastColumn(), -1);

@@ -115,16 +115,25 @@ void fitRowHeights(Workbook& book, int sheetIndex, std::uint16_t first, std::uin
   const platform::TextMetrics& tm = platform::textMetrics();
   const PixelScale scale = unzoomedScale();
   std::vector<int> needed(static_cast<size_t>(last - first + 1), 0);
+  // A line of text needs the same height in every cell of one format: the
+  // font is measured once per format met in a row, not once per cell.
+  int lastFormat = -1;
+  int lineTwips = 0;
   sheet.cells.forEachIn(CellRange{first, 0, last, static_cast<std::uint8_t>(kMaxColumn)},
                         [&](CellRecord& cell) {
                           if (inMultiRowMerge(sheet, cell))
                             return;
-                          const platform::FontSpec font =
-                              fontSpecOf(fontOfFormat(book, cell.formatIndex));
-                          int lines = 1;
                           const bool wraps =
                               cell.formatIndex < book.cellFormats.size() &&
                               (book.cellFormats[cell.formatIndex].flags & kFormatWrapText);
+                          if (!wraps && cell.formatIndex == lastFormat) {
+                            int& slot = needed[static_cast<size_t>(cell.row - first)];
+                            slot = std::max(slot, lineTwips);
+                            return;
+                          }
+                          const platform::FontSpec font =
+                              fontSpecOf(fontOfFormat(book, cell.formatIndex));
+                          int lines = 1;
                           if (wraps && cell.value.isString() && !isMerged(sheet, cell)) {
                             const int width = column_px(sheet, cell.column, scale) - 3;
                             // Wrapped as shown: a text section may add to the string.
@@ -134,6 +143,10 @@ void fitRowHeights(Workbook& book, int sheetIndex, std::uint16_t first, std::uin
                           const int px = lines * tm.fontMetrics(font).heightPx + 1;
                           const int twips =
                               platform::mulDiv(px, 1440, tm.logicalPixelsPerInch());
+                          if (!wraps) {
+                            lastFormat = cell.formatIndex;
+                            lineTwips = twips;
+                          }
                           int& slot = needed[static_cast<size_t>(cell.row - first)];
                           slot = std::max(slot, twips);
                         });
