@@ -31,7 +31,8 @@ bool isPlainSheetNameChar(char16_t c, char16_t listSeparator) {
 // qualifier there; sets `failed` when there is one but it names no sheet, since
 // the text is then no reference at all.
 bool readQualifier(std::u16string_view text, size_t pos, const model::Workbook *book,
-                   char16_t listSeparator, ParsedReference &out, size_t &next, bool &failed) {
+                   char16_t listSeparator, ParsedReference &out, size_t &next, bool &failed,
+                   bool sheetRanges = false) {
   failed = false;
   const size_t n = text.size();
   std::u16string name;
@@ -63,15 +64,35 @@ bool readQualifier(std::u16string_view text, size_t pos, const model::Workbook *
   } else {
     while (i < n && isPlainSheetNameChar(text[i], listSeparator))
       ++i;
+    if (sheetRanges && i > pos && i < n && text[i] == u':') {
+      size_t j = i + 1;
+      while (j < n && isPlainSheetNameChar(text[j], listSeparator))
+        ++j;
+      if (j > i + 1 && j < n && text[j] == u'!')
+        i = j; // "First:Last!": split below
+    }
     if (i == pos || i >= n || text[i] != u'!')
       return false;
     name.assign(text.substr(pos, i - pos));
+  }
+  int last = -1;
+  std::u16string lastName;
+  if (const size_t colon = name.find(u':'); sheetRanges && colon != std::u16string::npos) {
+    lastName = name.substr(colon + 1);
+    name.resize(colon);
+    last = book ? model::find_sheet(*book, lastName) : -1;
+    if (last < 0) {
+      failed = true;
+      return false;
+    }
   }
   const int sheet = book ? model::find_sheet(*book, name) : -1;
   if (sheet < 0) {
     failed = true;
     return false;
   }
+  out.lastSheet = last;
+  out.lastSheetName = std::move(lastName);
   out.sheet = sheet;
   out.hasQualifier = true;
   out.quotedSheet = quoted;
@@ -228,15 +249,17 @@ bool isIdentifierTerminator(char16_t c, char16_t listSeparator) {
   }
 }
 
-bool readA1Reference(std::u16string_view text, size_t pos, const model::Workbook *book,
-                     char16_t listSeparator, ParsedReference &out) {
+namespace {
+
+bool readA1(std::u16string_view text, size_t pos, const model::Workbook *book, char16_t listSeparator,
+            ParsedReference &out, bool sheetRanges) {
   if (pos >= text.size())
     return false;
   out = ParsedReference{};
   out.begin = pos;
   size_t i = pos;
   bool failed = false;
-  if (!readQualifier(text, pos, book, listSeparator, out, i, failed) && failed)
+  if (!readQualifier(text, pos, book, listSeparator, out, i, failed, sheetRanges) && failed)
     return false;
   if (!readA1Cell(text, i, out.first, i))
     return false;
@@ -260,6 +283,31 @@ bool readA1Reference(std::u16string_view text, size_t pos, const model::Workbook
     return false;
   out.end = i;
   return true;
+}
+
+} // namespace
+
+bool readA1Reference(std::u16string_view text, size_t pos, const model::Workbook *book,
+                     char16_t listSeparator, ParsedReference &out) {
+  return readA1(text, pos, book, listSeparator, out, false);
+}
+
+bool readA1ReferenceOrSheetRange(std::u16string_view text, size_t pos, const model::Workbook *book,
+                                 char16_t listSeparator, ParsedReference &out) {
+  return readA1(text, pos, book, listSeparator, out, true);
+}
+
+void appendQualifierOf(std::u16string &out, const ParsedReference &ref) {
+  if (!ref.hasQualifier)
+    return;
+  const std::u16string name =
+      ref.lastSheet >= 0 ? ref.sheetName + u":" + ref.lastSheetName : ref.sheetName;
+  if (ref.quotedSheet) {
+    appendSheetQualifier(out, name, true);
+  } else {
+    out += name;
+    out.push_back(u'!');
+  }
 }
 
 bool readR1C1Reference(std::u16string_view text, size_t pos, const model::Workbook *book,

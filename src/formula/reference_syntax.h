@@ -29,6 +29,10 @@ struct ParsedReference {
   bool hasQualifier = false;
   bool quotedSheet = false; // the qualifier was written in single quotes
   std::u16string sheetName; // the qualifier's name as it reads (quotes undoubled)
+  // A qualifier naming a range of sheets ("Sheet1:Sheet3!A1"): its last
+  // sheet and that name; -1 when it names one sheet. `sheet` is the first.
+  int lastSheet = -1;
+  std::u16string lastSheetName;
   RefCorner first;
   RefCorner last;           // equal to first for a single cell
   bool isArea = false;      // written with a second corner
@@ -48,6 +52,17 @@ bool isIdentifierTerminator(char16_t c, char16_t listSeparator);
 /// . Returns false, leaving `out` unspecified, when no reference starts there.
 bool readA1Reference(std::u16string_view text, size_t pos, const model::Workbook* book,
                      char16_t listSeparator, ParsedReference& out);
+
+/// As readA1Reference, also accepting a qualifier that names a range of
+/// sheets, "First:Last!" or "'First:Last'!" (both must be sheets of `book`;
+/// a sheet name cannot hold ":"). Only callers that handle such references
+/// ask for them: computing one as its first sheet alone would be wrong.
+bool readA1ReferenceOrSheetRange(std::u16string_view text, size_t pos, const model::Workbook* book,
+                                 char16_t listSeparator, ParsedReference& out);
+
+/// Appends a reference's qualifier as it was written (a sheet range with
+/// both names), then "!"; nothing when it has none.
+void appendQualifierOf(std::u16string& out, const ParsedReference& ref);
 
 /// Reads an R1C1 reference ("R2C3", "R[-1]C", "R1C1:R2C2", with an optional
 /// sheet qualifier); bracketed numbers are offsets from (baseRow, baseColumn),

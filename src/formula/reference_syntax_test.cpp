@@ -114,6 +114,45 @@ TEST(ReferenceSyntax, RejectsTextsThatAreNoReference) {
   EXPECT_TRUE(readA1Reference(u"A1", 0, nullptr, u',', ref));
 }
 
+// Sheet ranges are read only when asked for, plain or quoted, both names
+// being sheets; the ordinary reader refuses them as a whole.
+TEST(ReferenceSyntax, SheetRangesOnlyWhenAskedFor) {
+  const auto book = makeBook();
+  const struct {
+    std::u16string_view text;
+    bool read;
+    int first, last;
+    std::u16string_view written; // the qualifier written back
+  } kRows[] = {
+      // clang-format off
+      {u"Sheet1:Sheet2!B3",       true,  0, 1, u"Sheet1:Sheet2!"},
+      {u"'Sheet2:My Sheet'!B3",   true,  1, 2, u"'Sheet2:My Sheet'!"},
+      {u"'It''s:2009'!B3:C4",     true,  3, 4, u"'It''s:2009'!"},
+      {u"Sheet1!B3",              true,  0, -1, u"Sheet1!"},
+      {u"Sheet1:Nope!B3",         false, 0, 0, u""},
+      {u"'Sheet1:My Sheet!B3",    false, 0, 0, u""},
+      {u"Sheet1:!B3",             false, 0, 0, u""},
+      // clang-format on
+  };
+  for (const auto &row : kRows) {
+    SCOPED_TRACE(show(row.text));
+    ParsedReference ref;
+    ASSERT_EQ(readA1ReferenceOrSheetRange(row.text, 0, book.get(), u',', ref), row.read);
+    if (row.last >= 0) {
+      EXPECT_FALSE(readA1Reference(row.text, 0, book.get(), u',', ref) && ref.end == row.text.size());
+    }
+    if (!row.read)
+      continue;
+    readA1ReferenceOrSheetRange(row.text, 0, book.get(), u',', ref);
+    EXPECT_EQ(ref.end, row.text.size());
+    EXPECT_EQ(ref.sheet, row.first);
+    EXPECT_EQ(ref.lastSheet, row.last);
+    std::u16string out;
+    appendQualifierOf(out, ref);
+    EXPECT_EQ(show(out), show(row.written));
+  }
+}
+
 TEST(ReferenceSyntax, ReadsFromTheMiddleAndHonoursTheListSeparator) {
   const auto book = makeBook();
   ParsedReference ref;

@@ -97,6 +97,10 @@ Outcome moveReference(const Walk &w, const ParsedReference &ref, Area &area) {
   const int refSheet = ref.hasQualifier ? ref.sheet : w.sheet;
   if (refSheet != w.movedSheet || (w.rowOffset == 0 && w.columnOffset == 0))
     return Outcome::Unchanged;
+  // Cells move on one sheet; a reference through several sheets also names
+  // the cells that stay on the others, and no one text describes both.
+  if (ref.lastSheet >= 0 && ref.lastSheet != ref.sheet)
+    return Outcome::Unchanged;
   // Corners in order; each "$" stays with its row or column.
   area = {ref.first.row,        ref.first.column,       ref.last.row,
           ref.last.column,      ref.first.rowAbsolute,  ref.first.columnAbsolute,
@@ -183,14 +187,7 @@ Outcome offsetReference(const Walk &w, const ParsedReference &ref, Area &area) {
 
 void writeReference(std::u16string &out, const ParsedReference &ref, Outcome outcome,
                     const Area &area) {
-  if (ref.hasQualifier) {
-    if (ref.quotedSheet) {
-      appendSheetQualifier(out, ref.sheetName, true);
-    } else {
-      out += ref.sheetName;
-      out.push_back(u'!');
-    }
-  }
+  appendQualifierOf(out, ref);
   if (outcome == Outcome::Invalid) {
     out += u"#REF!";
     return;
@@ -336,7 +333,7 @@ bool rewriteInto(const Walk &w, std::u16string_view text, std::u16string &out) {
       }
     }
     ParsedReference ref;
-    if (tryReference && readA1Reference(text, i, &w.book, ls, ref)) {
+    if (tryReference && readA1ReferenceOrSheetRange(text, i, &w.book, ls, ref)) {
       Area area{};
       Outcome outcome = Outcome::Unchanged;
       switch (w.mode) {

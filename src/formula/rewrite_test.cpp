@@ -152,6 +152,33 @@ TEST(Rewrite, ReferencesToAnotherSheetFollowOnlyThatSheet) {
   check(kRows, std::size(kRows), /*sheet*/ 1, /*movedSheet*/ 0);
 }
 
+// A reference through a range of sheets is read whole. Inserting or
+// deleting on one of its sheets leaves it as written (the cells of the
+// other sheets stay where they are), also when the edited sheet is the
+// last one; a range of one sheet moves like that sheet's references, and
+// pasting moves relative parts as for any reference.
+TEST(Rewrite, SheetRangeReferences) {
+  constexpr Row kMoves[] = {
+      // clang-format off
+      {M::Move,   u"=SUM(Sheet1:Sheet2!A5)",        kRowsFrom5, 2, 0, u"=SUM(Sheet1:Sheet2!A5)"},
+      {M::Move,   u"=SUM('Sheet2:My Sheet'!A5:B9)", kRowsFrom5, 2, 0, u"=SUM('Sheet2:My Sheet'!A5:B9)"},
+      {M::Move,   u"=Sheet2:Sheet2!A5+Sheet2!A5",   kRowsFrom5, 2, 0, u"=Sheet2:Sheet2!A7+Sheet2!A7"},
+      {M::Move,   u"=Sheet2:Sheet2!A3",             kRowsFrom5, -2, 0, u"=Sheet2:Sheet2!#REF!"},
+      {M::Offset, u"=SUM(Sheet1:Sheet2!A5,$B$1)",   kNone,      1, 1, u"=SUM(Sheet1:Sheet2!B6,$B$1)"},
+      {M::Offset, u"=SUM('Sheet2:My Sheet'!A1)",    kNone,     -1, 0, u"=SUM('Sheet2:My Sheet'!#REF!)"},
+      // clang-format on
+  };
+  check(kMoves, std::size(kMoves), /*sheet*/ 0, /*movedSheet*/ 1);
+  // Moving on the range's first or last sheet changes nothing either.
+  constexpr Row kEnds[] = {
+      // clang-format off
+      {M::Move, u"=Sheet1:Sheet2!A5", kRowsFrom5, 2, 0, u"=Sheet1:Sheet2!A5"},
+      {M::Move, u"=Sheet2:Sheet1!A5", kRowsFrom5, 2, 0, u"=Sheet2:Sheet1!A5"},
+      // clang-format on
+  };
+  check(kEnds, std::size(kEnds), /*sheet*/ 1, /*movedSheet*/ 0);
+}
+
 TEST(Rewrite, PastingAtAnOffset) {
   constexpr Row kRows[] = {
       // clang-format off
