@@ -1,5 +1,6 @@
 #include "datatools/goal_seek.h"
 
+#include "formula/range_cache.h"
 #include "formula/recalc.h"
 #include "formula/reference_syntax.h"
 #include "formula/text_value.h"
@@ -125,15 +126,31 @@ bool goalSeek(Workbook& book, GoalSeekRequest& q) {
     targetIsNumber = t->value.isNumber();
     return targetIsNumber ? t->value.numberValue() : 0.0;
   };
-  // Writes the changing value straight into the cell and passes it on.
-  const auto put = [&](double x) {
+  // Writes the changing value straight into the cell and brings the
+  // target up to date. The first probe passes the change on to every
+  // dependent and records the formulas the target needed; when only those
+  // can change with the input, later probes compute just them again, once
+  // each, in the recorded order.
+  formula::ComputedChain chain;
+  bool recorded = false;
+  const auto probe = [&](double x) {
     CellRecord* cell = cellAt(book, q.changingSheet, q.changingRow, q.changingColumn);
     if (!cell)
-      return;
+      return targetValue();
     cell->value = model::CellValue::number(x);
     cell->display.reset();
     cell->calcState = model::CalcState::ValueValid;
+    formula::noteCellChange(book, q.changingSheet, q.changingRow, q.changingColumn);
+    if (recorded && chain.replayable) {
+      formula::recomputeChain(book, chain);
+      return targetValue();
+    }
     (void)platform::withAllocation([&] { formula::propagateChange(book, q.changingSheet, *cell); });
+    if (recorded)
+      return targetValue();
+    recorded = true;
+    const formula::ChainRecording recording(chain);
+    return targetValue();
   };
   const auto changingValue = [&] {
     CellRecord* cell = cellAt(book, q.changingSheet, q.changingRow, q.changingColumn);
@@ -147,21 +164,17 @@ bool goalSeek(Workbook& book, GoalSeekRequest& q) {
       break;
     const double x = changingValue();
     const double delta = 1.0 / (step + 1);
-    put(x - delta);
-    const double below = targetValue();
-    put(x + delta);
-    const double above = targetValue();
+    const double below = probe(x - delta);
+    const double above = probe(x + delta);
     double next = x + 2 * delta;
     if (std::min(std::fabs(below), std::fabs(above)) * 1e-15 < std::fabs(below - above))
       next = x - (f - q.goal) / ((above - below) / (2 * delta));
     if (!std::isfinite(next)) {
       // Stop at the last finite value rather than write an infinity.
-      put(x);
-      f = targetValue();
+      f = probe(x);
       break;
     }
-    put(next);
-    f = targetValue();
+    f = probe(next);
   }
   // The result is the iteration's; the constant written below carries 15
   // digits, which the status does not judge.

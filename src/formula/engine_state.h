@@ -25,6 +25,7 @@ struct RangeCacheKeyHash {
 struct EngineState {
   std::uint64_t structureGeneration = 0;
   std::shared_ptr<void> dependencies; // recalc.cpp's index, rebuilt as needed
+  std::shared_ptr<void> keptFormulas; // compiled_formula.cpp's steps by cell
 
   struct SheetChanges {
     std::uint64_t all = 0;             // counted when every cell goes stale

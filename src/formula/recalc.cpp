@@ -1,6 +1,7 @@
 #include "formula/recalc.h"
 
 #include "formula/array_block_lookup.h"
+#include "formula/compiled_formula.h"
 #include "formula/core_functions.h"
 #include "formula/engine_state.h"
 #include "formula/function_table.h"
@@ -21,6 +22,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -200,6 +202,17 @@ void addPrecedent(model::PrecedentList& list, const SheetRange& r) {
     list.push_back(r);
 }
 
+// A reference through a range of sheets names the area on each of them.
+void addReferencePrecedents(model::PrecedentList& list, const ParsedReference& ref) {
+  if (!ref.hasQualifier) {
+    addPrecedent(list, SheetRange::of(-1, ref.range()));
+    return;
+  }
+  const int last = ref.lastSheet >= 0 ? ref.lastSheet : ref.sheet;
+  for (int s = std::min(ref.sheet, last); s <= std::max(ref.sheet, last); ++s)
+    addPrecedent(list, SheetRange::of(static_cast<std::int16_t>(s), ref.range()));
+}
+
 // A call of a function that reads the clock, random numbers, or cells it
 // finds while it computes makes its formula volatile; INFO and CELL make it
 // refresh on their own occasions. The strongest class met stands.
@@ -265,8 +278,8 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
     }
     if (c == u'\'') {
       ParsedReference ref;
-      if (readA1Reference(t, p, &book, ls, ref)) {
-        addPrecedent(list, SheetRange::of(static_cast<std::int16_t>(ref.sheet), ref.range()));
+      if (readA1ReferenceOrSheetRange(t, p, &book, ls, ref)) {
+        addReferencePrecedents(list, ref);
         p = ref.end;
       } else {
         while (p < t.size() && t[p] != ls && t[p] != u')')
@@ -290,10 +303,8 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
     const FunctionEntry* f = nullptr;
     if (n.index >= 0 && nameAsReference(book, book.names[static_cast<size_t>(n.index)], nameRef)) {
       addPrecedent(list, nameRef);
-    } else if (readA1Reference(t, p, &book, ls, ref)) {
-      addPrecedent(list, SheetRange::of(
-                             static_cast<std::int16_t>(ref.hasQualifier ? ref.sheet : -1),
-                             ref.range()));
+    } else if (readA1ReferenceOrSheetRange(t, p, &book, ls, ref)) {
+      addReferencePrecedents(list, ref);
       p = ref.end;
       continue;
     } else if (f = lookupFunctionAt(t, p); f && isAddIn(*f)) {
@@ -339,6 +350,7 @@ struct Deferral {
   std::vector<std::pair<int, CellRecord*>> cells; // stale cells met, in order
 };
 thread_local Deferral t_deferral;
+thread_local ComputedChain* t_recording = nullptr;
 thread_local size_t t_level = 0;             // nested computations running
 thread_local std::uintptr_t t_stackBase = 0; // frame address of the outermost one
 
@@ -367,6 +379,16 @@ void defer(int sheet, CellRecord& cell) {
 void clearDeferral() {
   t_deferral.active = false;
   t_deferral.cells.clear();
+}
+
+void record(int sheet, CellRecord& cell) {
+  ComputedChain& chain = *t_recording;
+  // A cell computed inside another's formula was reached through text the
+  // input may change; a volatile one may read anything.
+  if (t_level > 1 || cell.volatility == VolatilityClass::Volatile)
+    chain.replayable = false;
+  if (chain.replayable && !platform::withAllocationQuiet([&] { chain.cells.emplace_back(sheet, &cell); }))
+    chain.replayable = false;
 }
 
 // Computes one cell's value from its text, its precedents already current.
@@ -405,7 +427,8 @@ bool evaluateCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning
       ctx.arrayMode = inArrayBlock(book, sheet, cell);
       ctx.macroRunning = macroRunning;
       const bool computed = platform::withAllocationQuiet([&] {
-        value = evaluateFormula(text, ctx);
+        std::optional<CellValue> kept = computeKept(book, cell, text, ctx);
+        value = kept ? std::move(*kept) : evaluateFormula(text, ctx);
         if (value.isEmpty())
           value = CellValue::number(0);
         else if (value.isNameText())
@@ -430,6 +453,8 @@ bool evaluateCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning
   cell.value = std::move(value);
   cell.display.reset();
   cell.calcState = CalcState::ValueValid;
+  if (t_recording)
+    record(sheet, cell);
   return true;
 }
 
@@ -581,8 +606,32 @@ const model::CellRange* arrayBlockAt(const Workbook& book, int sheet, int row, i
 }
 
 void noteCircularReference(Workbook& book) {
+  if (t_recording)
+    t_recording->replayable = false;
   if (!t_deferral.active)
     book.circular = 1;
+}
+
+ChainRecording::ChainRecording(ComputedChain& chain) : m_outer(t_recording) { t_recording = &chain; }
+
+ChainRecording::~ChainRecording() { t_recording = m_outer; }
+
+void recomputeChain(Workbook& book, const ComputedChain& chain) {
+  if (t_level == 0)
+    t_stackBase = frameAddress();
+  const ArrayBlockScope arrayBlocks;
+  struct LevelGuard {
+    LevelGuard() { ++t_level; }
+    ~LevelGuard() { --t_level; }
+  } guard;
+  for (const auto& [sheet, cell] : chain.cells) {
+    cell->calcState = CalcState::OnPath;
+    if (!evaluateCell(book, sheet, *cell, false)) {
+      // Cannot happen for a replayable chain; stale is the safe state.
+      clearDeferral();
+      cell->calcState = CalcState::NotValid;
+    }
+  }
 }
 
 bool evaluationAbandoned() { return t_deferral.active; }

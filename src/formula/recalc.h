@@ -6,6 +6,7 @@
 #include "model/workbook.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace formula {
@@ -26,6 +27,34 @@ void scanCell(model::Workbook& book, int sheet, model::CellRecord& cell, bool fr
 /// Memory running out while a formula computes gives it the error #N/A.
 void computeCell(model::Workbook& book, int sheet, model::CellRecord& cell,
                  bool macroRunning = false);
+
+/// The formulas computed to bring one cell up to date after an input
+/// changed, in the order they were computed (each after the cells it
+/// reads). When only that input changes again, computing them again in this
+/// order brings the cell up to date without marking dependents or walking
+/// precedents: goal seek probes one input many times.
+struct ComputedChain {
+  std::vector<std::pair<int, model::CellRecord*>> cells; // sheet, cell
+  /// No volatile formula, no cell reached only while computing (its address
+  /// may change with the input), no circular reference, no memory shortage.
+  bool replayable = true;
+};
+
+/// Records every cell computed while it lives into `chain`.
+class ChainRecording {
+public:
+  explicit ChainRecording(ComputedChain& chain);
+  ~ChainRecording();
+  ChainRecording(const ChainRecording&) = delete;
+  ChainRecording& operator=(const ChainRecording&) = delete;
+
+private:
+  ComputedChain* m_outer;
+};
+
+/// Computes the chain's cells again in its order. The input that changed
+/// must be the only change since it was recorded.
+void recomputeChain(model::Workbook& book, const ComputedChain& chain);
 
 /// Sets the workbook's circular-reference flag for a formula that met a
 /// cell on the computing path; ignored while the evaluation is being
