@@ -138,13 +138,7 @@ void onRowsAndColumns(App& app, int id) {
   case 194:
     if (!record_line_sizes(app, model::kUndoUnhideRows, rows))
       return;
-    for (model::RowRecord& r : sheet->rows)
-      if (r.row >= sel.firstRow && r.row <= sel.lastRow && (r.flags & model::kLineHidden)) {
-        r.flags &= ~(model::kLineHidden | model::kLineFilterHidden);
-        // A row hidden by a height of 0 comes back at the default height.
-        if (r.size == 0)
-          r.flags |= model::kLineDefaultSize;
-      }
+    model::unhideRows(*sheet, sel.firstRow, sel.lastRow);
     break;
   case 196:
     if (!record_line_sizes(app, model::kUndoColumnWidth, columns))
@@ -159,13 +153,7 @@ void onRowsAndColumns(App& app, int id) {
   case 198:
     if (!record_line_sizes(app, model::kUndoUnhideColumns, columns))
       return;
-    for (model::ColumnRecord& c : sheet->columns)
-      if (c.column >= sel.firstColumn && c.column <= sel.lastColumn &&
-          (c.flags & model::kLineHidden)) {
-        c.flags &= ~model::kLineHidden;
-        if (c.size == 0)
-          c.flags |= model::kLineDefaultSize;
-      }
+    model::unhideColumns(*sheet, sel.firstColumn, sel.lastColumn);
     break;
   default:
     return;

@@ -73,11 +73,6 @@ std::vector<int> visibleColumns(const Sheet& s, int first, int last) {
   return out;
 }
 
-bool hasInput(const Sheet& s, int row, int column) {
-  const model::CellRecord* c = model::cell_at(s, static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column));
-  return c && !c->input.isNull() && c->input.size() > 0;
-}
-
 CellRange rangeOf(int r1, int c1, int r2, int c2) {
   return {static_cast<std::uint16_t>(std::min(r1, r2)), static_cast<std::uint8_t>(std::min(c1, c2)),
           static_cast<std::uint16_t>(std::max(r1, r2)), static_cast<std::uint8_t>(std::max(c1, c2))};
@@ -678,24 +673,9 @@ void jump_to_edge(App& app, Direction d, bool extend) {
       start = delta > 0 ? std::max<int>(sel.lastColumn, a.lastColumn)
                         : std::min<int>(sel.firstColumn, a.firstColumn);
   }
-  const auto filled = [&](int i) { return rows ? hasInput(*s, i, fixed) : hasInput(*s, fixed, i); };
-  int next = stepLine(*s, rows, start, delta);
-  if (next < 0)
+  const int target = model::blockEdge(*s, rows, fixed, start, delta);
+  if (target < 0)
     return;
-  int target;
-  if (filled(start) && filled(next)) {
-    target = next;
-    for (int n = stepLine(*s, rows, target, delta); n >= 0 && filled(n); n = stepLine(*s, rows, n, delta))
-      target = n;
-  } else {
-    target = next;
-    while (!filled(target)) {
-      const int n = stepLine(*s, rows, target, delta);
-      if (n < 0)
-        break;
-      target = n;
-    }
-  }
   if (!extend) {
     if (rows)
       selectCell(app, *s, target, fixed);

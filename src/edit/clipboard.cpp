@@ -331,16 +331,25 @@ bool paste(model::WorkbookList& books, platform::WindowServices& window, const P
   Workbook* book = books.active();
   if (!book || book->activeSheet < 0 || book->activeSheet >= book->sheetCount())
     return false;
-  const int sheetIndex = book->activeSheet;
-  Sheet& sheet = book->sheet(sheetIndex);
+  const bool usable = snapshotUsable(books, window);
+  if (!usable && internalClipboard().valid)
+    free_clipboard();
+  return paste_into(*book, book->activeSheet,
+                    usable ? openWorkbook(books, internalClipboard().sourceWorkbook) : nullptr, window,
+                    options, extendSelection);
+}
+
+bool paste_into(Workbook& book, int sheetIndex, const Workbook* source, platform::WindowServices& window,
+                const PasteOptions& options, bool extendSelection) {
+  if (sheetIndex < 0 || sheetIndex >= book.sheetCount())
+    return false;
+  Sheet& sheet = book.sheet(sheetIndex);
   if (!isGridKind(sheet))
     return false;
-  InternalClipboard& clip = internalClipboard();
-  if (!snapshotUsable(books, window)) {
-    if (clip.valid)
-      free_clipboard();
+  const InternalClipboard& clip = internalClipboard();
+  if (!source || !clip.valid) {
     const std::u16string text = window.clipboardText();
-    return !text.empty() && paste_text(*book, sheetIndex, text, extendSelection);
+    return !text.empty() && paste_text(book, sheetIndex, text, extendSelection);
   }
   const Destination d = destinationFor(selectionOf(sheet), clip.snapshot.range.rowCount(),
                                        clip.snapshot.range.columnCount());
@@ -348,12 +357,11 @@ bool paste(model::WorkbookList& books, platform::WindowServices& window, const P
     refuse(d.refusal);
     return false;
   }
-  if (!model::guard_range(*book, sheet, d.range, kPasteGuards))
+  if (!model::guard_range(book, sheet, d.range, kPasteGuards))
     return false;
-  if (!model::push_undo_range(*book, sheetIndex, model::kUndoPaste, d.range))
+  if (!model::push_undo_range(book, sheetIndex, model::kUndoPaste, d.range))
     return false;
-  const bool ok = paste_snapshot(*book, sheetIndex, clip.snapshot, d.range,
-                                 openWorkbook(books, clip.sourceWorkbook), options);
+  const bool ok = paste_snapshot(book, sheetIndex, clip.snapshot, d.range, source, options);
   if (extendSelection)
     extendSelectionTo(sheet, d.range);
   platform::ui().requestRepaint(platform::kRepaintGrid);

@@ -74,6 +74,11 @@ bool cut_range(model::Workbook& book, int sheetIndex, const model::CellRange& ra
 bool paste(model::WorkbookList& books, platform::WindowServices& window, const PasteOptions& options,
            bool extendSelection);
 
+/// Paste onto a sheet's selection: the internal snapshot when `source` (the
+/// open workbook it was taken from) is given, else the clipboard's text.
+bool paste_into(model::Workbook& book, int sheetIndex, const model::Workbook* source,
+                platform::WindowServices& window, const PasteOptions& options, bool extendSelection);
+
 /// Pastes clipboard text onto the selection, keeping the cells' formats.
 bool paste_text(model::Workbook& book, int sheetIndex, std::u16string_view text, bool extendSelection);
 

@@ -25,6 +25,62 @@ using formula::Arguments;
 using formula::EvalContext;
 using model::ErrorCode;
 
+// ---- the selection of the active sheet ----
+
+model::Sheet* activeGridSheet(model::Workbook& book) {
+  if (book.activeSheet < 0 || book.activeSheet >= book.sheetCount())
+    return nullptr;
+  model::Sheet& s = book.sheet(book.activeSheet);
+  return s.kind == model::SheetKind::Worksheet || s.kind == model::SheetKind::Macro ? &s : nullptr;
+}
+
+model::CellRange selectionOf(const model::Sheet& s) {
+  return model::SheetRange{-1, s.selectionFirst, s.selectionLast}.range();
+}
+
+CellValue referenceTo(int sheet, const model::CellRange& r) {
+  return CellValue::reference(model::SheetRange::of(static_cast<std::int16_t>(sheet), r));
+}
+
+void answer(CellValue& result, bool done) {
+  if (done)
+    noteWorkbookChanged();
+  result = CellValue::boolean(done);
+}
+
+// SELECT(selection, [active_cell]) and FORMULA.GOTO(reference): the
+// reference's sheet becomes active with the range selected.
+bool selectRange(model::Workbook& book, const CellValue& ref, const CellValue& activeRef) {
+  if (!ref.isReference())
+    return false;
+  const model::SheetRange r = ref.referenceValue();
+  const int sheet = r.sheet < 0 ? book.activeSheet : r.sheet;
+  if (sheet < 0 || sheet >= book.sheetCount())
+    return false;
+  model::Sheet& s = book.sheet(sheet);
+  if (s.kind != model::SheetKind::Worksheet && s.kind != model::SheetKind::Macro)
+    return false;
+  const model::CellRange a = r.range();
+  std::uint16_t row = a.firstRow;
+  std::uint8_t column = a.firstColumn;
+  if (activeRef.isReference()) {
+    const model::CellRange c = activeRef.referenceValue().range();
+    if (c.firstRow < a.firstRow || c.firstRow > a.lastRow || c.firstColumn < a.firstColumn ||
+        c.firstColumn > a.lastColumn)
+      return false;
+    row = c.firstRow;
+    column = c.firstColumn;
+  }
+  if (sheet != book.activeSheet)
+    model::activate_sheet(book, sheet);
+  s.selectionFirst = model::packCell(a.firstRow, a.firstColumn);
+  s.selectionLast = model::packCell(a.lastRow, a.lastColumn);
+  s.activeRow = row;
+  s.activeColumn = column;
+  platform::ui().requestRepaint(platform::kRepaintGrid);
+  return true;
+}
+
 namespace {
 
 // The text that, typed into a cell, stores this value.
@@ -108,29 +164,6 @@ void setName(Arguments& args, CellValue& result, EvalContext& ctx) {
   result = CellValue::boolean(true);
 }
 
-// ---- the selection of the active sheet ----
-
-model::Sheet* activeGridSheet(model::Workbook& book) {
-  if (book.activeSheet < 0 || book.activeSheet >= book.sheetCount())
-    return nullptr;
-  model::Sheet& s = book.sheet(book.activeSheet);
-  return s.kind == model::SheetKind::Worksheet || s.kind == model::SheetKind::Macro ? &s : nullptr;
-}
-
-model::CellRange selectionOf(const model::Sheet& s) {
-  return model::SheetRange{-1, s.selectionFirst, s.selectionLast}.range();
-}
-
-CellValue referenceTo(int sheet, const model::CellRange& r) {
-  return CellValue::reference(model::SheetRange::of(static_cast<std::int16_t>(sheet), r));
-}
-
-void answer(CellValue& result, bool done) {
-  if (done)
-    noteWorkbookChanged();
-  result = CellValue::boolean(done);
-}
-
 // ACTIVE.CELL(): the active cell of the active sheet.
 void activeCell(Arguments&, CellValue& result, EvalContext& ctx) {
   const model::Sheet* s = executingFrame(ctx) ? activeGridSheet(*ctx.book) : nullptr;
@@ -145,47 +178,12 @@ void selection(Arguments&, CellValue& result, EvalContext& ctx) {
   result = s ? referenceTo(ctx.book->activeSheet, selectionOf(*s)) : CellValue::boolean(false);
 }
 
-// SELECT(selection, [active_cell]) and FORMULA.GOTO(reference): the
-// reference's sheet becomes active with the range selected.
-bool selectRange(model::Workbook& book, const CellValue& ref, const CellValue& activeRef,
-                 const EvalContext& ctx) {
-  if (!ref.isReference())
-    return false;
-  const model::SheetRange r = ref.referenceValue();
-  const int sheet = r.sheet < 0 ? book.activeSheet : r.sheet;
-  if (sheet < 0 || sheet >= book.sheetCount())
-    return false;
-  model::Sheet& s = book.sheet(sheet);
-  if (s.kind != model::SheetKind::Worksheet && s.kind != model::SheetKind::Macro)
-    return false;
-  (void)ctx;
-  const model::CellRange a = r.range();
-  std::uint16_t row = a.firstRow;
-  std::uint8_t column = a.firstColumn;
-  if (activeRef.isReference()) {
-    const model::CellRange c = activeRef.referenceValue().range();
-    if (c.firstRow < a.firstRow || c.firstRow > a.lastRow || c.firstColumn < a.firstColumn ||
-        c.firstColumn > a.lastColumn)
-      return false;
-    row = c.firstRow;
-    column = c.firstColumn;
-  }
-  if (sheet != book.activeSheet)
-    model::activate_sheet(book, sheet);
-  s.selectionFirst = model::packCell(a.firstRow, a.firstColumn);
-  s.selectionLast = model::packCell(a.lastRow, a.lastColumn);
-  s.activeRow = row;
-  s.activeColumn = column;
-  platform::ui().requestRepaint(platform::kRepaintGrid);
-  return true;
-}
-
 void select(Arguments& args, CellValue& result, EvalContext& ctx) {
-  result = CellValue::boolean(commandFrame(ctx) && selectRange(*ctx.book, args[0], args[1], ctx));
+  result = CellValue::boolean(commandFrame(ctx) && selectRange(*ctx.book, args[0], args[1]));
 }
 
 void formulaGoto(Arguments& args, CellValue& result, EvalContext& ctx) {
-  result = CellValue::boolean(commandFrame(ctx) && selectRange(*ctx.book, args[0], CellValue(), ctx));
+  result = CellValue::boolean(commandFrame(ctx) && selectRange(*ctx.book, args[0], CellValue()));
 }
 
 // SELECT.LAST.CELL(): the last row and column that hold cells.
@@ -199,7 +197,7 @@ void selectLastCell(Arguments&, CellValue& result, EvalContext& ctx) {
   const std::uint16_t row = last ? last->row : 0;
   const auto column = static_cast<std::uint8_t>(last ? std::max(0, s->cells.lastColumn()) : 0);
   result = CellValue::boolean(selectRange(*ctx.book, referenceTo(ctx.book->activeSheet, {row, column, row, column}),
-                                          CellValue(), ctx));
+                                          CellValue()));
 }
 
 // FORMULA(formula_text, [reference]): enters text as typed into the
@@ -503,12 +501,11 @@ void registerCommandFunctions() {
   formula::registerHandler(u"EVALUATE", evaluate);
   formula::registerHandler(u"REFTEXT", refText);
   formula::registerHandler(u"TEXTREF", textRef);
-  // Commands this program has no operation for yet answer FALSE.
-  for (std::u16string_view name :
-       {u"ACTIVATE", u"BEEP", u"COLUMN.WIDTH", u"COPY", u"CUT", u"DATA.FORM", u"DATA.SERIES",
-        u"FONT.PROPERTIES", u"FORMAT.NUMBER", u"GET.OBJECT", u"GOAL.SEEK", u"ON.SHEET", u"PASTE",
-        u"PASTE.SPECIAL", u"PROTECT.DOCUMENT", u"ROW.HEIGHT", u"SELECT.END", u"SORT", u"WAIT",
-        u"WORKBOOK.DELETE", u"WORKBOOK.INSERT", u"WORKBOOK.NAME"})
+  registerSheetCommands();
+  registerWorkbookCommands();
+  // The data form is a dialog of the desktop, and objects have no macro
+  // interface yet: these answer FALSE.
+  for (std::u16string_view name : {u"DATA.FORM", u"GET.OBJECT"})
     formula::registerHandler(name, formula::recognisedOnlyHandler);
 }
 

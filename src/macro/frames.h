@@ -64,6 +64,10 @@ Frame* commandFrame(const formula::EvalContext& ctx);
 bool runningIn(const model::Workbook& book, int sheet, const model::CellRange& range,
                bool anyCell = false);
 
+/// Sheets of the workbook from `from` on moved by `delta` places (a sheet
+/// was inserted or deleted): the running frames follow their sheets.
+void sheetsShifted(const model::Workbook& book, int from, int delta);
+
 /// Sets a frame-local name.
 void setLocal(Frame& f, std::u16string_view name, CellValue value);
 
@@ -71,7 +75,26 @@ void setLocal(Frame& f, std::u16string_view name, CellValue value);
 /// when the run ends) and that cached block positions may be stale.
 void noteWorkbookChanged();
 
-/// Registers the command functions (commands.cpp).
+/// True when the user asked to stop (the cancel hook, then the question);
+/// every frame then ends.
+bool pollStop();
+
+// ---- shared by the command functions ----
+
+/// The active sheet when it has cells (a worksheet or macro sheet).
+model::Sheet* activeGridSheet(model::Workbook& book);
+model::CellRange selectionOf(const model::Sheet& s);
+CellValue referenceTo(int sheet, const model::CellRange& r);
+/// TRUE when done (the workbook changed), else FALSE.
+void answer(CellValue& result, bool done);
+/// Activates the reference's sheet and selects the range, with the active
+/// cell at `activeRef` when that lies inside it.
+bool selectRange(model::Workbook& book, const CellValue& ref, const CellValue& activeRef);
+
+/// Registers the command functions (commands.cpp, sheet_commands.cpp,
+/// workbook_commands.cpp).
 void registerCommandFunctions();
+void registerSheetCommands();
+void registerWorkbookCommands();
 
 } // namespace macro::detail

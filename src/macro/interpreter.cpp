@@ -563,6 +563,16 @@ bool askToStop() {
   return a == platform::MessageAnswer::Yes;
 }
 
+} // namespace
+
+bool detail::pollStop() {
+  if (g_cancel && g_cancel() && askToStop())
+    state().stopAll = true;
+  return state().stopAll;
+}
+
+namespace {
+
 // Runs the frame's macro to its end.
 void runFrame(detail::Frame& f) {
   RunState& st = state();
@@ -575,10 +585,8 @@ void runFrame(detail::Frame& f) {
     CellRecord* cell = book.sheet(f.sheet).cells.at(f.row, f.column);
     if (!cell)
       break; // the first row without a stored cell ends the macro
-    if (++st.steps % kStepsPerPoll == 0 && g_cancel && g_cancel() && askToStop()) {
-      st.stopAll = true;
+    if (++st.steps % kStepsPerPoll == 0 && detail::pollStop())
       break;
-    }
     f.jumped = false;
     const bool changed = formula::computeMacroCell(book, f.sheet, *cell);
     if (formula::evaluationAbandoned()) {
@@ -647,6 +655,29 @@ bool runningIn(const model::Workbook& book, int sheet, const model::CellRange& r
       return true;
   }
   return false;
+}
+
+void sheetsShifted(const model::Workbook& book, int from, int delta) {
+  const auto moved = [&](int sheet) { return sheet >= from ? sheet + delta : sheet; };
+  RunState& st = state();
+  for (size_t i = 0; i < st.depth; ++i) {
+    Frame& f = *st.frames[i];
+    if (f.book != &book)
+      continue;
+    f.sheet = moved(f.sheet);
+    f.jumpSheet = moved(f.jumpSheet);
+    if (f.caller.kind != model::MacroCaller::Kind::None)
+      f.caller.sheet = moved(f.caller.sheet);
+    // Loops are kept by their opener's cell, whose sheet moved too.
+    std::unordered_map<std::uint64_t, LoopState> loops;
+    for (auto& [key, loop] : f.loops) {
+      const int sheet = moved(static_cast<int>(key >> 32));
+      loop.sheet = moved(loop.sheet);
+      loops.emplace((static_cast<std::uint64_t>(sheet & 0xFFFF) << 32) | (key & 0xFFFFFFFFu), std::move(loop));
+    }
+    f.loops = std::move(loops);
+  }
+  st.scans.clear();
 }
 
 void setLocal(Frame& f, std::u16string_view name, CellValue value) {

@@ -65,6 +65,9 @@ using InputHook = std::function<std::optional<std::u16string>(
     std::u16string_view prompt, std::u16string_view title, std::u16string_view proposed)>;
 InputHook& inputHook();
 
+/// Sounds the bell (BEEP); nothing when unset.
+std::function<void()>& beepHook();
+
 /// Asks whether a workbook's automatic macro may run (the question text is
 /// given); by default a Yes/No message box. The desktop puts No first.
 std::function<bool(std::u16string_view question)>& confirmHook();

@@ -270,6 +270,51 @@ int nextShownColumn(const Sheet& sheet, int column) {
   return column;
 }
 
+int blockEdge(const Sheet& sheet, bool rows, int fixed, int start, int delta) {
+  const int limit = rows ? kMaxRow : kMaxColumn;
+  const auto step = [&](int from) {
+    for (int i = from + delta; i >= 0 && i <= limit; i += delta)
+      if (rows ? row_height(sheet, static_cast<std::uint16_t>(i)) != 0
+               : column_width(sheet, static_cast<std::uint8_t>(i)) != 0)
+        return i;
+    return -1;
+  };
+  const auto filled = [&](int i) {
+    const CellRecord* c = rows ? cell_at(sheet, static_cast<std::uint16_t>(i), static_cast<std::uint8_t>(fixed))
+                               : cell_at(sheet, static_cast<std::uint16_t>(fixed), static_cast<std::uint8_t>(i));
+    return c && !c->input.isNull() && c->input.size() > 0;
+  };
+  int target = step(start);
+  if (target < 0)
+    return -1;
+  if (filled(start) && filled(target)) {
+    for (int n = step(target); n >= 0 && filled(n); n = step(n))
+      target = n;
+  } else {
+    for (int n = target; !filled(target) && (n = step(target)) >= 0;)
+      target = n;
+  }
+  return target;
+}
+
+void unhideRows(Sheet& sheet, std::uint16_t first, std::uint16_t last) {
+  for (RowRecord& r : sheet.rows)
+    if (r.row >= first && r.row <= last && (r.flags & kLineHidden)) {
+      r.flags &= ~(kLineHidden | kLineFilterHidden);
+      if (r.size == 0)
+        r.flags |= kLineDefaultSize;
+    }
+}
+
+void unhideColumns(Sheet& sheet, std::uint8_t first, std::uint8_t last) {
+  for (ColumnRecord& c : sheet.columns)
+    if (c.column >= first && c.column <= last && (c.flags & kLineHidden)) {
+      c.flags &= ~kLineHidden;
+      if (c.size == 0)
+        c.flags |= kLineDefaultSize;
+    }
+}
+
 void setColumnWidthChars(Sheet& sheet, std::uint8_t first, std::uint8_t last, double characters) {
   characters = std::clamp(characters, 0.0, 255.0);
   for (int c = first; c <= last; ++c) {

@@ -209,11 +209,22 @@ int row_offset_px(const Sheet& sheet, int row, int fraction, const PixelScale& s
 int nextShownRow(const Sheet& sheet, int row);
 int nextShownColumn(const Sheet& sheet, int column);
 
+/// Where Ctrl+arrow goes along a row (or a column with `rows` false) from
+/// line `start` in direction `delta` (+1 or -1), skipping hidden lines: the
+/// last cell with input of the block it stands in, or the first cell with
+/// input beyond, or the sheet's edge. -1 when already at the edge.
+int blockEdge(const Sheet& sheet, bool rows, int fixed, int start, int delta);
+
 /// Explicit widths in characters (0-255; 0 hides) and heights in points
 /// (0-409; 0 hides) for a run of columns or rows. Heights for all 65,536 rows
 /// change the sheet's default height instead.
 void setColumnWidthChars(Sheet& sheet, std::uint8_t first, std::uint8_t last, double characters);
 void setRowHeightPoints(Sheet& sheet, std::uint16_t first, std::uint16_t last, double points);
+
+/// Shows the hidden rows (columns) of a run; a line hidden by a size of 0
+/// comes back at the default size.
+void unhideRows(Sheet& sheet, std::uint16_t first, std::uint16_t last);
+void unhideColumns(Sheet& sheet, std::uint8_t first, std::uint8_t last);
 
 /// Index of the merged range holding the cell, or -1.
 int merged_range_at(const Sheet& sheet, std::uint16_t row, std::uint8_t column);

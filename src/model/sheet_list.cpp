@@ -257,7 +257,10 @@ bool unhide_sheet(Workbook& book, int index) {
 }
 
 bool rename_active_sheet(Workbook& book, std::u16string_view name) {
-  const int index = book.activeSheet;
+  return rename_sheet(book, book.activeSheet, name);
+}
+
+bool rename_sheet(Workbook& book, int index, std::u16string_view name) {
   if (index < 0 || index >= book.sheetCount())
     return false;
   const std::u16string_view problem = checkSheetName(book, name, index);

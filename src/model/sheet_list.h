@@ -44,6 +44,8 @@ bool unhide_sheet(Workbook& book, int index);
 
 /// Renames the active sheet; refused with the message checkSheetName gives.
 [[nodiscard]] bool rename_active_sheet(Workbook& book, std::u16string_view name);
+/// Renames a sheet by its index, as above.
+bool rename_sheet(Workbook& book, int index, std::u16string_view name);
 
 /// Makes a sheet active (running the deactivate and activate macros).
 void activate_sheet(Workbook& book, int index);

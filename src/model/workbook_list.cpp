@@ -96,8 +96,8 @@ std::u16string formatMessage(std::u16string_view message, std::u16string_view ar
 namespace {
 
 // The lists alive in the process; one in the program, more in tests.
-std::vector<const WorkbookList*>& liveLists() {
-  static std::vector<const WorkbookList*> lists;
+std::vector<WorkbookList*>& liveLists() {
+  static std::vector<WorkbookList*> lists;
   return lists;
 }
 
@@ -112,6 +112,22 @@ int WorkbookList::openWorkbookCount() {
   for (const WorkbookList* list : liveLists())
     n += list->count();
   return n;
+}
+
+WorkbookList* WorkbookList::holding(const Workbook& book) {
+  for (WorkbookList* list : liveLists())
+    for (int i = 0; i < list->count(); ++i)
+      if (&list->at(i) == &book)
+        return list;
+  return nullptr;
+}
+
+const Workbook* WorkbookList::findOpen(std::uint64_t id) {
+  for (const WorkbookList* list : liveLists())
+    for (int i = 0; i < list->count(); ++i)
+      if (list->at(i).id == id)
+        return &list->at(i);
+  return nullptr;
 }
 
 std::u16string WorkbookList::nextBookName() { return u"Book" + decimal(++m_bookCounter); }

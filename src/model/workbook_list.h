@@ -39,6 +39,10 @@ public:
 
   /// The workbooks open in the program, counted over every list (INFO).
   static int openWorkbookCount();
+  /// An open workbook of any list by its id, or null once it has closed.
+  static const Workbook* findOpen(std::uint64_t id);
+  /// The list a workbook is open in, or null.
+  static WorkbookList* holding(const Workbook& book);
 
   int count() const { return static_cast<int>(m_books.size()); }
   int activeIndex() const { return m_active; }

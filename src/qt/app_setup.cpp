@@ -126,6 +126,7 @@ void installAppServices() {
     macro::cancelHook() = escapePressedDuringMacro;
     macro::confirmHook() = confirmAutoMacro;
     macro::inputHook() = askMacroInput;
+    macro::beepHook() = [] { QApplication::beep(); };
     static QtTextMetrics metrics;
     platform::setTextMetrics(&metrics);
   }
