@@ -21,7 +21,7 @@ CELLWICK_DEBUG_INFO=0 bash scripts/build.sh asan
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest -j"$jobs" --output-on-failure)
 
 echo "== fuzz targets (libFuzzer) =="
-bash scripts/build.sh fuzz --target fuzzers
+CELLWICK_DEBUG_INFO=0 bash scripts/build.sh fuzz --target fuzzers
 # A fixed seed and run count make each CI run explore the same inputs, so a
 # red run is reproducible; CELLWICK_FUZZ_RUNS=-1 with a time limit explores
 # further. scripts/fuzz.sh adds the real files of ../shared/corpus to the
