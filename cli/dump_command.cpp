@@ -18,10 +18,12 @@ namespace cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: cellwick-cli dump [--recalc] [--summary] FILE\n"
+    "usage: cellwick-cli dump [--recalc] [--summary] [--objects] FILE\n"
     "Prints one line per stored cell: sheet, address, kind, value, input text and\n"
     "number format, separated by tabs. --recalc recomputes every worksheet first;\n"
-    "--summary prints one line per sheet with its cell count instead.\n";
+    "--summary prints one line per sheet with its cell count instead; --objects\n"
+    "prints one line per drawing object instead: sheet, \"object\", its number, kind,\n"
+    "the cells its corners lie in, and its text (comments: their cell and author).\n";
 
 std::string escaped(std::u16string_view text) {
   std::string out;
@@ -36,6 +38,54 @@ std::string escaped(std::u16string_view text) {
       out += c;
   }
   return out;
+}
+
+const char* objectKindName(int kind) {
+  switch (kind) {
+  case model::kObjectGroup: return "group";
+  case model::kObjectLine: return "line";
+  case model::kObjectRectangle: return "rectangle";
+  case model::kObjectOval: return "oval";
+  case model::kObjectArc: return "arc";
+  case model::kObjectChart: return "chart";
+  case model::kObjectTextBox: return "text box";
+  case model::kObjectButton: return "button";
+  case model::kObjectPicture: return "picture";
+  case model::kObjectPolygon: return "polygon";
+  case model::kObjectCheckBox: return "check box";
+  case model::kObjectOptionButton: return "option button";
+  case model::kObjectLabel: return "label";
+  case model::kObjectSpinner: return "spinner";
+  case model::kObjectScrollBar: return "scroll bar";
+  case model::kObjectListBox: return "list box";
+  case model::kObjectGroupBox: return "group box";
+  case model::kObjectComboBox: return "combo box";
+  case model::kObjectComment: return "comment";
+  case model::kObjectOfficeShape: return "shape";
+  default: return "unknown";
+  }
+}
+
+std::string cellName(int row, int column) {
+  return platform::toUtf8(formula::columnLetters(static_cast<std::uint8_t>(std::min(column, 255)))) +
+         std::to_string(row + 1);
+}
+
+void dumpObjects(const std::string& sheetName, const model::Sheet& sheet) {
+  for (size_t i = 0; i < sheet.objects.size(); ++i) {
+    const model::DrawingObject& o = sheet.objects[i];
+    std::string kind = objectKindName(o.kind);
+    if (o.kind == model::kObjectOfficeShape)
+      kind += " " + std::to_string(o.shapeType);
+    if (o.filterArrow)
+      kind = "filter arrow";
+    std::string where = cellName(o.anchor.first.row, o.anchor.first.column) + ":" +
+                        cellName(o.anchor.last.row, o.anchor.last.column);
+    if (o.kind == model::kObjectComment)
+      where = cellName(o.row, o.column) + "\t" + escaped(o.author);
+    std::printf("%s\tobject\t%zu\t%s\t%s\t%s\n", sheetName.c_str(), i + 1, kind.c_str(), where.c_str(),
+                escaped(o.text).c_str());
+  }
 }
 
 const char* kindName(const model::CellValue& v) {
@@ -65,7 +115,7 @@ std::string valueText(const model::CellValue& v) {
 } // namespace
 
 int runDumpCommand(int argc, char** argv) {
-  bool recalc = false, summary = false;
+  bool recalc = false, summary = false, objects = false;
   const char* path = nullptr;
   for (int i = 1; i < argc; ++i) {
     const std::string_view a = argv[i];
@@ -77,6 +127,8 @@ int runDumpCommand(int argc, char** argv) {
       recalc = true;
     else if (a == "--summary")
       summary = true;
+    else if (a == "--objects")
+      objects = true;
     else if (!path)
       path = argv[i];
     else {
@@ -109,6 +161,10 @@ int runDumpCommand(int argc, char** argv) {
       continue;
     }
     const std::string name = escaped(sheet.name);
+    if (objects) {
+      dumpObjects(name, sheet);
+      continue;
+    }
     if (summary) {
       std::printf("%s\t%zu cells\n", name.c_str(), sheet.cells.count());
       continue;

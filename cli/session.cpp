@@ -6,6 +6,7 @@
 #include "functions/families.h"
 #include "platform/unicode.h"
 #include "view/chart_painting.h"
+#include "view/object_painting.h"
 #include "view/paint_services.h"
 
 #include <cstdio>
@@ -22,6 +23,7 @@ Session::Session() {
     return datatools::activeCondition(book, sheet, row, column);
   };
   // Charts, on chart sheets and over cells, as the window draws them.
+  view::installObjectPainting();
   view::installChartPainting();
 }
 

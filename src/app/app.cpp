@@ -1,15 +1,20 @@
 #include "app/app.h"
 
 #include "app/command_table.h"
+#include "app/drawing_commands.h"
 #include "datatools/validation.h"
 #include "edit/clipboard.h"
+#include "model/set_cell.h"
 #include "platform/ui_services.h"
 
 #include <algorithm>
 
 namespace app {
 
-App::App(model::WorkbookList& b, platform::WindowServices& w) : books(b), window(w) { install_data_tools(*this); }
+App::App(model::WorkbookList& b, platform::WindowServices& w) : books(b), window(w) {
+  install_data_tools(*this);
+  install_drawing(*this);
+}
 
 model::Sheet* App::gridSheet() {
   model::Workbook* wb = book();
@@ -62,6 +67,13 @@ view::PaintOverlays App::overlays() const {
     o.columnSizingLine = std::max(sizing.start, sizing.at);
   else if (capture == CaptureMode::ResizeRow)
     o.rowSizingLine = std::max(sizing.start, sizing.at);
+  if (capture == CaptureMode::NewObject)
+    o.newObject = new_object_outline(*this);
+  if (commentPopup && books.active() && layout.sheet >= 0 && layout.sheet < books.active()->sheetCount()) {
+    const int index = model::commentAt(books.active()->sheet(layout.sheet), commentPopup->row, commentPopup->column);
+    if (index >= 0)
+      o.commentPopup = index;
+  }
   if ((capture == CaptureMode::MoveObject || capture == CaptureMode::SizeObject) && objectDrag.object >= 0 &&
       books.active()) {
     const model::Workbook& wb = *books.active();
@@ -104,6 +116,12 @@ void App::leaveEndMode() {
 }
 
 void App::redrawAll() {
+  // A size change of rows or columns puts back the objects that keep their pixels.
+  if (placementBefore) {
+    if (model::Sheet* s = gridSheet())
+      model::keepObjectPlacement(*s, *placementBefore, model::unzoomedScale());
+    placementBefore.reset();
+  }
   relayout();
   window.invalidate(layout.client);
   platform::ui().requestRepaint(platform::kRepaintGrid | platform::kRepaintTabs);
@@ -119,8 +137,26 @@ bool record_line_sizes(App& app, model::UndoAction action, const model::CellRang
   if (!wb || !model::push_undo(*wb, wb->activeSheet, action))
     return false;
   const bool rows = action >= model::kUndoRowHeight && action <= model::kUndoUnhideRows;
-  return rows ? model::save_row_records(*wb, wb->activeSheet, range)
-              : model::save_column_records(*wb, wb->activeSheet, range);
+  if (!(rows ? model::save_row_records(*wb, wb->activeSheet, range)
+             : model::save_column_records(*wb, wb->activeSheet, range)))
+    return false;
+  return record_object_placement(app);
+}
+
+bool record_object_placement(App& app) {
+  model::Workbook* wb = app.book();
+  const model::Sheet* s = app.gridSheet();
+  if (!wb || !s)
+    return true;
+  const bool keeps = std::any_of(s->objects.begin(), s->objects.end(), [](const model::DrawingObject& o) {
+    return o.placement != model::ObjectPlacement::MoveAndSize;
+  });
+  if (!keeps)
+    return true;
+  if (!model::save_objects(*wb, wb->activeSheet))
+    return false;
+  app.placementBefore = model::objectPixelRects(*s, model::unzoomedScale());
+  return true;
 }
 
 } // namespace app

@@ -13,6 +13,8 @@
 
 #include <array>
 #include <functional>
+#include <optional>
+#include <vector>
 #include <string>
 
 namespace app {
@@ -22,7 +24,7 @@ namespace app {
 enum class EditMode : int { None = 0, Entry = 1, Edit = 2 };
 
 /// What a held mouse button is doing.
-enum class CaptureMode { None, SelectCells, ResizeColumn, ResizeRow, PointRange, MoveObject, SizeObject };
+enum class CaptureMode { None, SelectCells, ResizeColumn, ResizeRow, PointRange, MoveObject, SizeObject, NewObject };
 
 /// The formula bar's text with its selection; the caret is at `caret`, the
 /// selection runs between `anchor` and `caret`. Positions are UTF-16 indexes.
@@ -72,6 +74,9 @@ struct AppHooks {
   /// Data validation after a commit: false rejects the entry (the hook has
   /// told the user and undone or reopened it as the rule's style says).
   std::function<bool(App&, const model::CellRange&)> validateEntry;
+  /// A new object dragged out with the mouse, before it joins the sheet:
+  /// fills what its kind adds (a control's state, a caption).
+  std::function<void(App&, model::DrawingObject&)> prepareNewObject;
 };
 
 /// A drawing object being moved (handle 0) or sized by one of its handles
@@ -123,6 +128,18 @@ public:
   std::u16string_view swallowCharacters;
   PointState point;
   ObjectDrag objectDrag;
+  /// The kind of object the next drag on the cells makes (0: none armed).
+  int insertKind = 0;
+  /// The text box whose typing the newest undo entry already covers (-1: none).
+  int typingObject = -1;
+  /// The cell whose comment shows as a pop-up, and the cell the mouse
+  /// rests on waiting for it.
+  std::optional<CellPos> commentPopup;
+  std::optional<CellPos> hoverCell;
+  /// Set by record_line_sizes when objects that keep their pixels lie on
+  /// the sheet: their rectangles before the size change, which the repaint
+  /// after the change uses to put them back.
+  std::optional<std::vector<platform::Rect>> placementBefore;
   SizingDrag sizing;
   /// How far the dashes round the copied range have moved (0-7).
   int copyPhase = 0;
@@ -164,5 +181,10 @@ bool record_undo(App& app, model::UndoAction action);
 /// The same for a size change of rows (actions 17-19) or of columns (20-23),
 /// keeping the records of the lines the range covers.
 bool record_line_sizes(App& app, model::UndoAction action, const model::CellRange& range);
+/// Before rows or columns of the active sheet change size: when objects
+/// there keep their pixels (move only, fixed), keeps the object list in the
+/// newest undo entry and their rectangles for the repaint after the change.
+/// False when memory ran out (the entry is dropped; the command must not run).
+bool record_object_placement(App& app);
 
 } // namespace app

@@ -1,6 +1,7 @@
 #include "app/cell_entry.h"
 
 #include "app/command_table.h"
+#include "app/drawing_commands.h"
 #include "app/navigation.h"
 #include "app/status_bar.h"
 #include "formula/reference_syntax.h"
@@ -574,6 +575,8 @@ LResult on_char(App& app, unsigned, WParam wParam, LParam) {
   if (app.editMode != EditMode::None)
     return formula_bar_proc(app, WM_CHAR, wParam, 0);
   if (swallowed(app, ch))
+    return 0;
+  if (type_into_object(app, ch))
     return 0;
   const bool shift = (app.window.modifiers() & platform::kModShift) != 0;
   switch (ch) {

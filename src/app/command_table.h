@@ -37,6 +37,7 @@ extern const std::span<const CommandEntry> kEditCommands;   // undo and the clip
 extern const std::span<const CommandEntry> kStructureCommands; // fill, clear, insert and delete
 extern const std::span<const CommandEntry> kDataCommands;      // sort, find, go to, goal seek, rules
 extern const std::span<const CommandEntry> kDataFormCommands;  // the data form
+extern const std::span<const CommandEntry> kDrawingCommands;   // drawing objects and comments
 
 /// Plugs the data tools into the window: the check of typed entries against
 /// validation rules, and conditional formats for the painter.

@@ -25,6 +25,7 @@
 #include "numfmt/number_format.h"
 #include "platform/ui_services.h"
 #include "view/chart_painting.h"
+#include "view/object_painting.h"
 #include "view/grid_layout.h"
 #include "view/paint_services.h"
 
@@ -418,6 +419,7 @@ void install_data_tools(App& app) {
   view::paintServices().activeCondition = [](model::Workbook& book, int sheet, int row, int column) {
     return datatools::activeCondition(book, sheet, row, column);
   };
+  view::installObjectPainting();
   view::installChartPainting();
 }
 

@@ -2,6 +2,7 @@
 // sizes, zoom, protection, tab colour and insert function.
 
 #include "app/command_table.h"
+#include "app/drawing_commands.h"
 
 #include "app/cell_entry.h"
 #include "app/navigation.h"
@@ -136,9 +137,13 @@ void defineNamesCommand(App& app, int) {
 void formatCellsCommand(App& app, int) {
   model::Sheet* sheet = app.gridSheet();
   model::Workbook* book = app.book();
-  // The chart and object format dialogs answer this command for objects.
-  if (!sheet || sheet->selectedObject >= 0)
+  if (!sheet)
     return;
+  // With an object selected the command formats the object.
+  if (sheet->selectedObject >= 0) {
+    (void)format_selected_object(app);
+    return;
+  }
   const Lines rows = selectedRows(*sheet), columns = selectedColumns(*sheet);
   const model::CellRange range{static_cast<std::uint16_t>(rows.first), static_cast<std::uint8_t>(columns.first),
                                static_cast<std::uint16_t>(rows.last), static_cast<std::uint8_t>(columns.last)};
@@ -195,7 +200,7 @@ void standardWidth(App& app, int) {
       dialogs::askStandardWidth(sheet->defaultColumnWidth / 256.0);
   if (!characters)
     return;
-  if (!record_undo(app, model::kUndoStandardWidth))
+  if (!record_undo(app, model::kUndoStandardWidth) || !record_object_placement(app))
     return;
   sheet->defaultColumnWidth = static_cast<std::uint16_t>(*characters * 256 + 0.5);
   sheet->flags &= ~model::kSheetGlobalColumnWidth;

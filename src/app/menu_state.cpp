@@ -1,6 +1,7 @@
 #include "app/menu_state.h"
 
 #include "app/command_table.h"
+#include "app/drawing_commands.h"
 #include "app/menu_table.h"
 #include "app/navigation.h"
 #include "edit/clipboard.h"
@@ -99,7 +100,8 @@ void applyRules(const Conditions& c, const App& app, int id, MenuItemState& item
       item.text = whole ? u"删除(&D)" : u"删除…(&D)";
     else
       item.text = whole ? u"单元格(&E)" : u"单元格…(&E)";
-    item.enabled = cells;
+    // Delete also deletes a selected object.
+    item.enabled = cells || (id == 144 && c.objectSelected);
     return;
   }
   case 145:
@@ -114,6 +116,15 @@ void applyRules(const Conditions& c, const App& app, int id, MenuItemState& item
   case 165:
     // A chart is built from the selection of a worksheet.
     item.enabled = id == 164 ? book : cells;
+    return;
+  case 190:
+    item.enabled = cells || (c.objectSelected && can_format_selected_object(c.sheet));
+    return;
+  case 181:
+  case 182:
+  case 183:
+  case 184:
+    item.enabled = c.worksheet;
     return;
   case 169:
     item.text = c.grid && model::commentAt(*c.sheet, c.sheet->activeRow, c.sheet->activeColumn) >= 0

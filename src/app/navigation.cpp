@@ -3,6 +3,7 @@
 
 #include "app/cell_entry.h"
 #include "app/command_table.h"
+#include "app/drawing_commands.h"
 #include "app/edit_commands.h"
 #include "app/status_bar.h"
 #include "edit/clipboard.h"
@@ -779,33 +780,13 @@ void activate_sheet(App& app, int index) {
 
 namespace {
 
-void invalidateObject(App& app, const Sheet& s, int index) {
-  const platform::Rect r = view::objectRect(s, app.layout, index);
-  if (r.isEmpty())
-    return;
-  // The handles reach a little outside the object.
-  const int m = view::kHandleHalf + 1;
-  app.window.invalidate({r.left - m, r.top - m, r.right + m, r.bottom + m});
-}
-
-// Selects an object (-1: none), repainting the handles that come and go.
-void selectObject(App& app, Sheet& s, int index) {
-  if (s.selectedObject == index)
-    return;
-  if (s.selectedObject >= 0)
-    invalidateObject(app, s, s.selectedObject);
-  s.selectedObject = index;
-  if (index >= 0)
-    invalidateObject(app, s, index);
-}
-
 // A press on an object: its kind may act (a control, a filter arrow);
 // otherwise it is selected and a drag moves it, or sizes it from a handle
 // of the selected object.
-void pressObject(App& app, Sheet& s, int index, int handle, platform::Point p) {
+void pressObject(App& app, int index, int handle, platform::Point p) {
   if (handle == 0 && app.hooks.pressObject && app.hooks.pressObject(app, index))
     return;
-  selectObject(app, s, index);
+  select_object(app, index);
   app.objectDrag = {index, handle, p, p};
   app.capture = handle == 0 ? CaptureMode::MoveObject : CaptureMode::SizeObject;
   app.window.setCapture(true);
@@ -835,6 +816,9 @@ LResult on_keydown(App& app, unsigned, WParam wParam, LParam) {
   if (app.editMode != EditMode::None && !(ctrl && (key == VK_TAB || key == VK_PRIOR || key == VK_NEXT)))
     return formula_bar_proc(app, WM_KEYDOWN, wParam, 0);
   app.swallowCharacters = {};
+  hide_comment(app);
+  if (!ctrl && object_keydown(app, key, shift))
+    return 0;
   if (key == VK_END && !ctrl) {
     app.setEndMode(!app.endMode);
     return 0;
@@ -967,6 +951,9 @@ LResult on_lbuttondown(App& app, unsigned, WParam wParam, LParam lParam) {
   }
   if (!commit_if_editing(app))
     return 0;
+  hide_comment(app);
+  if (press_for_new_object(app, h, p))
+    return 0;
   const CellPos origin = scrollPaneOrigin(*s);
   switch (h.region) {
   case view::HitRegion::Corner:
@@ -1005,14 +992,14 @@ LResult on_lbuttondown(App& app, unsigned, WParam wParam, LParam lParam) {
     return 0;
   }
   case view::HitRegion::Object:
-    pressObject(app, *s, h.object, h.handle, p);
+    pressObject(app, h.object, h.handle, p);
     return 0;
   case view::HitRegion::Cell:
     break;
   default:
     return 0;
   }
-  selectObject(app, *s, -1);
+  select_object(app, -1);
   if (shift) {
     set_selection(app, includeMerged(*s, rangeOf(s->activeRow, s->activeColumn, h.row, h.column)),
                   std::nullopt, false);
@@ -1076,6 +1063,16 @@ LResult on_mousemove(App& app, unsigned, WParam, LParam lParam) {
     }
     return 0;
   }
+  case CaptureMode::NewObject: {
+    const auto outline = [&] {
+      const platform::Rect r = new_object_outline(app).rect;
+      return platform::Rect{r.left - 2, r.top - 2, r.right + 2, r.bottom + 2};
+    };
+    app.window.invalidate(outline());
+    app.objectDrag.now = p;
+    app.window.invalidate(outline());
+    return 0;
+  }
   default:
     break;
   }
@@ -1084,11 +1081,15 @@ LResult on_mousemove(App& app, unsigned, WParam, LParam lParam) {
     app.window.setCursor(h.region == view::HitRegion::ColumnHeader ? platform::CursorShape::SizeColumns
                                                                    : platform::CursorShape::SizeRows);
   else
-    app.window.setCursor(platform::CursorShape::Arrow);
+    app.window.setCursor(app.insertKind != 0 && (h.region == view::HitRegion::Cell || h.region == view::HitRegion::Object)
+                             ? platform::CursorShape::Cross
+                             : platform::CursorShape::Arrow);
+  hover_for_comment(app, h);
   return 0;
 }
 
-LResult on_lbuttonup(App& app, unsigned, WParam, LParam lParam) {
+LResult on_lbuttonup(App& app, unsigned, WParam wParam, LParam lParam) {
+  const bool shift = (wParam & MK_SHIFT) != 0;
   const CaptureMode was = app.capture;
   app.capture = CaptureMode::None;
   app.window.killTimer(kTimerAutoScroll);
@@ -1097,25 +1098,8 @@ LResult on_lbuttonup(App& app, unsigned, WParam, LParam lParam) {
   app.window.setCapture(false);
   Sheet* s = app.gridSheet();
   const platform::Point p{pointX(lParam), pointY(lParam)};
-  if (s && (was == CaptureMode::MoveObject || was == CaptureMode::SizeObject)) {
-    ObjectDrag d = app.objectDrag;
-    app.objectDrag = {};
-    d.now = p;
-    const int dx = p.x - d.start.x, dy = p.y - d.start.y;
-    if ((dx == 0 && dy == 0) || d.object < 0 || d.object >= static_cast<int>(s->objects.size())) {
-      app.window.invalidate(app.layout.cells); // the outline goes
-      return 0;
-    }
-    if (was == CaptureMode::MoveObject) {
-      model::moveObjectBy(*s, d.object, dx, dy, app.layout.scale);
-    } else {
-      // The same edges move in sheet pixels as moved on the screen.
-      model::DrawingObject& o = s->objects[static_cast<size_t>(d.object)];
-      const platform::Rect sized = dragged_rect(model::anchorToPixels(*s, o.anchor, app.layout.scale), d);
-      o.anchor = model::pixelsToAnchor(*s, sized, app.layout.scale);
-    }
-    model::mark_modified(*app.book());
-    app.redrawAll();
+  if (was == CaptureMode::MoveObject || was == CaptureMode::SizeObject || was == CaptureMode::NewObject) {
+    finish_object_drag(app, was, p, shift);
     return 0;
   }
   if (!s || (was != CaptureMode::ResizeColumn && was != CaptureMode::ResizeRow))

@@ -3,6 +3,7 @@
 
 #include "app/cell_entry.h"
 #include "app/command_table.h"
+#include "app/drawing_commands.h"
 #include "app/navigation.h"
 #include "app/status_bar.h"
 #include "dialogs/edit_dialogs.h"
@@ -121,7 +122,11 @@ void insertOrDelete(App& app, bool insert) {
 }
 
 void onInsertCells(App& app, int) { insertOrDelete(app, true); }
-void onDelete(App& app, int) { insertOrDelete(app, false); }
+void onDelete(App& app, int) {
+  // With an object selected, Delete deletes the object.
+  if (!delete_selected_object(app))
+    insertOrDelete(app, false);
+}
 
 void onInsertLines(App& app, int id) {
   model::Sheet* s = cellsSheet(app);

@@ -145,6 +145,13 @@ UndoOutcome undo(model::WorkbookList& books) {
     }
   }
 
+  // Objects come back as they were (moved, sized, formatted, inserted or
+  // deleted, or kept in place while their lines changed size).
+  if (e->objects && sheet.hasGrid()) {
+    sheet.objects = std::move(*e->objects);
+    sheet.selectedObject = sheet.secondObject = -1;
+  }
+
   // The filter comes back with the rows it hid.
   if (e->autoFilter && sheet.hasGrid()) {
     restoreRows(sheet, *e);

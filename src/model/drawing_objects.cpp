@@ -78,6 +78,28 @@ void moveObjectBy(Sheet& sheet, int index, int dx, int dy, const PixelScale& sca
   o.anchor = pixelsToAnchor(sheet, {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}, scale);
 }
 
+std::vector<platform::Rect> objectPixelRects(const Sheet& sheet, const PixelScale& scale) {
+  std::vector<platform::Rect> rects;
+  rects.reserve(sheet.objects.size());
+  for (const DrawingObject& o : sheet.objects)
+    rects.push_back(anchorToPixels(sheet, o.anchor, scale));
+  return rects;
+}
+
+void keepObjectPlacement(Sheet& sheet, const std::vector<platform::Rect>& before, const PixelScale& scale) {
+  const size_t n = std::min(before.size(), sheet.objects.size());
+  for (size_t i = 0; i < n; ++i) {
+    DrawingObject& o = sheet.objects[i];
+    const platform::Rect& was = before[i];
+    if (o.placement == ObjectPlacement::Fixed) {
+      o.anchor = pixelsToAnchor(sheet, was, scale);
+    } else if (o.placement == ObjectPlacement::MoveOnly) {
+      const platform::Rect now = anchorToPixels(sheet, o.anchor, scale);
+      o.anchor = pixelsToAnchor(sheet, {now.left, now.top, now.left + was.width(), now.top + was.height()}, scale);
+    }
+  }
+}
+
 int commentAt(const Sheet& sheet, int row, int column) {
   for (size_t i = 0; i < sheet.objects.size(); ++i) {
     const DrawingObject& o = sheet.objects[i];

@@ -169,6 +169,16 @@ ObjectAnchor pixelsToAnchor(const Sheet& sheet, const platform::Rect& rect, cons
 /// Moves an object by a pixel offset, keeping its size, and anchors it again.
 void moveObjectBy(Sheet& sheet, int index, int dx, int dy, const PixelScale& scale);
 
+/// The pixel rectangles of all objects (sheet pixels at the scale), taken
+/// before rows or columns change size so that objects that do not size (or
+/// do not move) with their cells can keep their pixels afterwards.
+std::vector<platform::Rect> objectPixelRects(const Sheet& sheet, const PixelScale& scale);
+/// After rows or columns changed size: objects that move but keep their
+/// size get their second corner from the first and their old size; fixed
+/// objects get both corners from their old rectangle. `before` comes from
+/// objectPixelRects on the same list.
+void keepObjectPlacement(Sheet& sheet, const std::vector<platform::Rect>& before, const PixelScale& scale);
+
 /// The index of the comment of a cell, or -1.
 int commentAt(const Sheet& sheet, int row, int column);
 

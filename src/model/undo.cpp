@@ -24,7 +24,8 @@ constexpr std::u16string_view kUndoLabels[] = {
   u"向下填充",     u"向右填充",     u"向上填充",     u"向左填充",
   u"填充序列",     u"替换",         u"插入批注",     u"edit comment",
   u"隐藏工作表",   u"取消隐藏工作表", u"validation",  u"条件格式",
-  u"单变量求解    ", u"自动筛选",
+  u"单变量求解    ", u"自动筛选",     u"插入对象",     u"移动对象",
+  u"对象大小",     u"删除对象",     u"设置对象格式",
 };
 // clang-format on
 static_assert(std::size(kUndoLabels) == kUndoActionCount);
@@ -301,6 +302,19 @@ bool save_auto_filter(const Workbook& book, int sheetIndex, const CellRange& row
   return ok;
 }
 
+bool save_objects(const Workbook& book, int sheetIndex) {
+  UndoEntry* e = undoList().newest();
+  if (!e)
+    return false;
+  const Sheet& sheet = book.sheet(sheetIndex);
+  const bool ok = platform::withAllocation([&] { e->objects = sheet.objects; });
+  if (!ok)
+    (void)undoList().popNewest();
+  else
+    undoList().remeasureNewest();
+  return ok;
+}
+
 void keep_detached_sheet(std::unique_ptr<Sheet> sheet) {
   UndoEntry* e = undoList().newest();
   if (!sheet || !e || e->sheetId != sheet->id || e->detachedSheet)
@@ -355,6 +369,12 @@ size_t undoEntryBytes(const UndoEntry& e) {
   }
   if (e.savedName)
     n += sizeof(DefinedName) + textBytes(e.savedName->formula);
+  if (e.objects)
+    for (const DrawingObject& o : *e.objects) {
+        n += sizeof o + textBytes(o.text);
+        for (const ShapeProperty& p : o.properties)
+          n += sizeof p + p.data.size();
+    }
   if (e.autoFilter)
     n += e.autoFilter->state.criteria.size() * sizeof(FilterCriterion);
   if (e.structure) {

@@ -73,8 +73,14 @@ enum UndoAction : int {
   kUndoConditionalFormat = 47,
   kUndoGoalSeek = 48,
   kUndoAutoFilter = 49,
+  // Drawing objects: the entry keeps the sheet's whole object list.
+  kUndoInsertObject = 50,
+  kUndoMoveObject = 51,
+  kUndoSizeObject = 52,
+  kUndoDeleteObject = 53,
+  kUndoFormatObject = 54,
 };
-inline constexpr int kUndoActionCount = 50;
+inline constexpr int kUndoActionCount = 55;
 
 /// The Edit menu's label of an action ("输入内容" for input); empty for an
 /// unknown code.
@@ -193,6 +199,9 @@ struct UndoEntry {
   /// Commands that turn the AutoFilter on or off, choose a criterion or
   /// sort under it; the rows it hid are in `rows`.
   std::optional<SavedAutoFilter> autoFilter;
+  /// Commands on drawing objects, and row and column sizes that moved
+  /// objects which keep their pixels: the object list as it was.
+  std::optional<std::vector<DrawingObject>> objects;
 };
 
 /// The application-wide list: at most kCapacity entries, the oldest dropped
@@ -271,6 +280,11 @@ UndoList& undoList();
 /// the command may hide or show) into the newest entry, which must be of the
 /// same sheet. False when memory ran out (the newest entry is then dropped).
 [[nodiscard]] bool save_auto_filter(const Workbook& book, int sheetIndex, const CellRange& rows);
+
+/// Copies the sheet's object list into the newest entry, which must be of
+/// the same sheet. False when memory ran out (the newest entry is then
+/// dropped).
+[[nodiscard]] bool save_objects(const Workbook& book, int sheetIndex);
 
 /// Hands a sheet the action took out of its workbook to the newest entry,
 /// when that entry recorded its deletion; otherwise the sheet is freed.

@@ -1,9 +1,12 @@
 // Painting a full-screen grid (1920 x 1080) of formatted numbers and texts
 // with borders and fills into an image through QPainter, as a repaint of
 // the whole window does; a screen holding a 32,000-character wrapped cell;
-// and one mouse move over the grid of the desktop window.
+// a screen with 500 drawing objects of every drawn kind; and one mouse
+// move over the grid of the desktop window.
 
 #include "datatools/conditional_format.h"
+#include "drawing/object_edit.h"
+#include "fileformats/image/picture.h"
 #include "formula/recalc.h"
 #include "functions/families.h"
 #include "model/set_cell.h"
@@ -15,6 +18,7 @@
 #include "qt/main_window.h"
 #include "qt/qt_canvas.h"
 #include "view/grid_painter.h"
+#include "view/object_painting.h"
 #include "view/paint_services.h"
 
 #include <QApplication>
@@ -78,6 +82,54 @@ void BM_PaintFullHdGrid(benchmark::State& state) {
   platform::setTextMetrics(nullptr);
 }
 BENCHMARK(BM_PaintFullHdGrid)->Unit(benchmark::kMillisecond);
+
+// A full-HD screen over which 500 objects lie: rectangles, ovals, lines
+// with arrow heads, text boxes with wrapped text, preset stars and arrows,
+// and 64 by 64 pictures, each about 120 by 70 pixels.
+void BM_PaintFiveHundredObjects(benchmark::State& state) {
+  platform::HeadlessUiServices ui;
+  platform::ScopedUiServices scope(ui);
+  qtui::QtTextMetrics metrics;
+  platform::setTextMetrics(&metrics);
+  formula::installFormulaEngine();
+  functions::registerAllFunctions();
+  view::installObjectPainting();
+  model::WorkbookList books;
+  (void)books.new_workbook(nullptr);
+  model::Workbook& book = *books.active();
+  model::Sheet& sheet = book.sheet(0);
+  auto picture = std::make_shared<image::Picture>();
+  picture->bitmap.width = picture->bitmap.height = 64;
+  picture->bitmap.pixels.assign(64 * 64, 0xFF3080C0);
+  const int kinds[] = {model::kObjectRectangle, model::kObjectOval,   model::kObjectLine,
+                       model::kObjectTextBox,   model::kObjectOfficeShape, model::kObjectPicture};
+  for (int i = 0; i < 500; ++i) {
+    const int kind = kinds[i % 6];
+    model::DrawingObject o = drawing::newObject(kind);
+    o.fillColour = 0x80C0F0;
+    o.endArrow = 1;
+    o.shapeType = (i / 6) % 2 ? 12 : 13;
+    if (kind == model::kObjectTextBox)
+      o.text = u"A text box of a few words that wraps";
+    if (kind == model::kObjectPicture)
+      o.payload.reset(std::make_unique<image::PicturePayload>(picture));
+    const int x = (i * 97) % 1780, y = (i * 53) % 980;
+    (void)drawing::addObject(sheet, std::move(o), {x, y, x + 120, y + 70}, model::unzoomedScale());
+  }
+  QImage image(1920, 1080, QImage::Format_RGB32);
+  const view::GridLayout layout = view::relayout(book, view::LayoutInput{{0, 0, 1920, 1080}, 0, 0, 17, 17});
+  const platform::Rect all{0, 0, 1920, 1080};
+  for (auto _ : state) {
+    QPainter painter(&image);
+    qtui::QtCanvas canvas(painter);
+    view::paint(canvas, book, layout, all);
+    painter.end();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  state.counters["objects"] = 500;
+  platform::setTextMetrics(nullptr);
+}
+BENCHMARK(BM_PaintFiveHundredObjects)->Unit(benchmark::kMillisecond);
 
 // The same screen of numbers under one conditional format of three
 // conditions per cell: a "between" whose bounds are absolute formulas, a

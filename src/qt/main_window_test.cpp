@@ -92,7 +92,7 @@ TEST_F(MainWindowTest, MenusCarryTheTextsAndStates) {
       {134, u"选择性粘贴…(&S)", false}, // nothing copied yet
       {142, u"内容(&C)\tDel", true},
       {146, u"移动/复制工作表…(&M)", true},
-      {183, u"椭圆(&O)", false},
+      {183, u"椭圆(&O)", true},
       {203, u"网络线(&G)", true},
       {207, u"1&50%", true},
       {210, u"保护…(&P)", true},

@@ -1,5 +1,6 @@
 #include "view/grid_layout.h"
 
+#include "drawing/object_paint.h"
 #include "model/set_cell.h"
 #include "view/filter_arrow.h"
 
@@ -368,6 +369,19 @@ bool nearPoint(platform::Point p, platform::Point q) {
 
 // The object under a point of the cell area: the selected object's handles,
 // then objects from the top of the drawing order down.
+// Whether a point lies within a handle's reach of a line running across
+// the rectangle as its flip bits say.
+bool nearLine(const Rect& r, int flip, platform::Point p) {
+  platform::Point a, b;
+  drawing::lineEnds(r, flip, a, b);
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double length2 = dx * dx + dy * dy;
+  double t = length2 > 0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / length2 : 0;
+  t = std::clamp(t, 0.0, 1.0);
+  const double ex = a.x + t * dx - p.x, ey = a.y + t * dy - p.y;
+  return ex * ex + ey * ey <= (kHandleHalf + 1) * (kHandleHalf + 1);
+}
+
 bool hitObject(const model::Sheet& sheet, const GridLayout& g, platform::Point p, HitTest& h) {
   const int selected = sheet.selectedObject;
   if (selected >= 0 && selected < static_cast<int>(sheet.objects.size())) {
@@ -391,7 +405,15 @@ bool hitObject(const model::Sheet& sheet, const GridLayout& g, platform::Point p
       }
       continue;
     }
-    // A line or a flat shape is still grabbed near it.
+    // A line is grabbed near the line itself, not anywhere in its box.
+    if (sheet.objects[static_cast<size_t>(i)].kind == model::kObjectLine) {
+      if (nearLine(r, sheet.objects[static_cast<size_t>(i)].flip, p)) {
+        h.object = i;
+        return true;
+      }
+      continue;
+    }
+    // A flat shape is still grabbed near it.
     if (r.width() < 2 * kHandleHalf)
       r = {r.left - kHandleHalf, r.top, r.right + kHandleHalf, r.bottom};
     if (r.height() < 2 * kHandleHalf)

@@ -1,5 +1,6 @@
 #include "view/grid_painter.h"
 
+#include "drawing/object_paint.h"
 #include "model/display_text.h"
 #include "model/set_cell.h"
 #include "view/filter_arrow.h"
@@ -230,6 +231,8 @@ private:
   model::CellFormat formatAt(int row, int column, const model::CellRecord* cell);
   void paintCommentMarks(const Pane& pane);
   void paintObjects();
+  void paintNewObjectOutline(const PaintOverlays::NewObject& n);
+  void paintCommentPopup(int index);
   void paintActiveFrame(const std::vector<Pane>& panes);
   void paintOverlays();
   void paintInputMessage(const PaintOverlays::InputMessage& m);
@@ -787,6 +790,41 @@ void Painter::paintObjects() {
                       Brush::solid(platform::kBlack));
 }
 
+// The rubber outline of an object being dragged out: a dotted line, oval or
+// rectangle as the object will be.
+void Painter::paintNewObjectOutline(const PaintOverlays::NewObject& n) {
+  m_canvas.setPen(Pen{PenStyle::Dot, 1, platform::kBlack});
+  m_canvas.setBrush(Brush::none());
+  if (n.kind == model::kObjectLine) {
+    Point a, b;
+    drawing::lineEnds(n.rect, n.flip, a, b);
+    m_canvas.drawLine(a, b);
+  } else if (n.kind == model::kObjectOval) {
+    m_canvas.drawEllipse(n.rect);
+  } else {
+    m_canvas.drawRectangle(n.rect);
+  }
+}
+
+// A comment over the sheet: its box where its anchor puts it, joined to the
+// mark of its cell by a thin line.
+void Painter::paintCommentPopup(int index) {
+  if (index < 0 || index >= static_cast<int>(m_sheet.objects.size()))
+    return;
+  const model::DrawingObject& c = m_sheet.objects[static_cast<size_t>(index)];
+  if (c.kind != model::kObjectComment)
+    return;
+  const Rect box = objectRect(m_sheet, m_g, index);
+  if (box.isEmpty())
+    return;
+  const Rect cell = cellRect(m_sheet, m_g, c.row, c.column);
+  if (!cell.isEmpty()) {
+    m_canvas.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
+    m_canvas.drawLine({cell.right - 1, cell.top}, {box.left, box.top + std::min(box.height() / 4, 10)});
+  }
+  drawing::drawCommentBox(m_canvas, m_book, c, box, m_g.zoom);
+}
+
 void Painter::paintActiveFrame(const std::vector<Pane>& panes) {
   if (!m_selection.shown)
     return;
@@ -874,6 +912,10 @@ void Painter::paintOverlays() {
     m_canvas.setBrush(Brush::none());
     m_canvas.drawRectangle(*r);
   }
+  if (const auto& n = m_overlays.newObject)
+    paintNewObjectOutline(*n);
+  if (m_overlays.commentPopup)
+    paintCommentPopup(*m_overlays.commentPopup);
   if (const auto& m = m_overlays.inputMessage)
     paintInputMessage(*m);
   clip(m_g.grid);

@@ -47,6 +47,17 @@ struct PaintOverlays {
   std::optional<int> rowSizingLine;
   /// While an object is moved: its outline at the new place.
   std::optional<platform::Rect> objectOutline;
+  /// While a new object is dragged out: its kind, its rectangle (window
+  /// pixels) and, for a line, its flip bits (drawing::lineEnds).
+  struct NewObject {
+    int kind = 0;
+    platform::Rect rect;
+    int flip = 0;
+  };
+  std::optional<NewObject> newObject;
+  /// The comment shown over its cell while the mouse rests there (an
+  /// index into the sheet's objects).
+  std::optional<int> commentPopup;
   /// The range copied or cut to the clipboard, outlined with moving dashes;
   /// `copyPhase` (0-7) says how far they have moved.
   std::optional<model::CellRange> copyOutline;
