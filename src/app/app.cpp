@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include "app/command_table.h"
+#include "app/control_commands.h"
 #include "app/drawing_commands.h"
 #include "datatools/validation.h"
 #include "edit/clipboard.h"
@@ -14,6 +15,7 @@ namespace app {
 App::App(model::WorkbookList& b, platform::WindowServices& w) : books(b), window(w) {
   install_data_tools(*this);
   install_drawing(*this);
+  install_controls(*this);
 }
 
 model::Sheet* App::gridSheet() {

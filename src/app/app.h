@@ -70,7 +70,7 @@ struct AppHooks {
   std::function<void(App&, CellPos)> showComment;
   /// A press on a drawing object that acts instead of selecting it (a form
   /// control, an AutoFilter arrow); true when the hook took the press.
-  std::function<bool(App&, int object)> pressObject;
+  std::function<bool(App&, int object, platform::Point p)> pressObject;
   /// Data validation after a commit: false rejects the entry (the hook has
   /// told the user and undone or reopened it as the rule's style says).
   std::function<bool(App&, const model::CellRange&)> validateEntry;

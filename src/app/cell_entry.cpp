@@ -410,6 +410,27 @@ bool commit_entry(App& app, bool asArray) {
   return true;
 }
 
+bool enter_cell_text(App& app, int sheetIndex, std::uint16_t row, std::uint8_t column, std::u16string_view text) {
+  model::Workbook* book = app.book();
+  if (!book || sheetIndex < 0 || sheetIndex >= book->sheetCount())
+    return false;
+  Sheet& s = book->sheet(sheetIndex);
+  if (!s.hasGrid())
+    return false;
+  const CellRange target{row, column, row, column};
+  if (!model::guard_range(*book, s, target, model::kGuardProtection | model::kGuardArrayEntry))
+    return false;
+  if (!model::push_undo_range(*book, sheetIndex, model::kUndoInput, target))
+    return false;
+  const std::uint16_t format = automaticFormat(*book, formatIndexOf(s, row, column), text);
+  const bool stored = model::set_cell(*book, sheetIndex, row, column, text, format, false, true);
+  fitRows(*book, sheetIndex, target);
+  model::mark_modified(*book);
+  refresh_formula_bar(app);
+  app.redrawAll();
+  return stored;
+}
+
 void cancel_entry(App& app) {
   end_point(app);
   app.editMode = EditMode::None;

@@ -22,6 +22,11 @@ void begin_edit(App& app, bool caretToEnd);
 /// the cells; false leaves the entry open.
 bool commit_entry(App& app, bool asArray);
 void cancel_entry(App& app);
+/// Stores text into one cell of any sheet as a typed entry would: the
+/// guards (protection, array formulas), the undo entry, recalculation of
+/// its dependents and the modified flag. What form controls write into
+/// their linked cells. False when refused or not stored.
+bool enter_cell_text(App& app, int sheet, std::uint16_t row, std::uint8_t column, std::u16string_view text);
 /// Opens the editor on the active cell holding `text`, all of it selected:
 /// an entry a validation rule refused, offered again to be corrected.
 void reopen_entry(App& app, std::u16string_view text);

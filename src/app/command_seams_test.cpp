@@ -242,7 +242,7 @@ TEST_F(ObjectsTest, AHandleOfTheSelectedObjectSizesIt) {
 
 TEST_F(ObjectsTest, AKindThatActsTakesThePressInstead) {
   int pressed = -1;
-  app.hooks.pressObject = [&](App&, int object) {
+  app.hooks.pressObject = [&](App&, int object, platform::Point) {
     pressed = object;
     return true;
   };

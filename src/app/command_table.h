@@ -51,7 +51,7 @@ bool open_list_drop_down(App& app);
 /// A press on an AutoFilter arrow: opens its list and applies the entry
 /// chosen. False when the object is not an arrow (App installs it as the
 /// pressObject hook).
-bool pressFilterArrow(App& app, int object);
+bool pressFilterArrow(App& app, int object, platform::Point p);
 
 /// Prints the active sheet on the printer the print dialog gives (117).
 void printCommand(App& app, int id);

@@ -334,7 +334,7 @@ const CommandEntry kRows[] = {
 
 const std::span<const CommandEntry> kDataCommands(kRows);
 
-bool pressFilterArrow(App& app, int object) {
+bool pressFilterArrow(App& app, int object, platform::Point) {
   model::Sheet* s = app.gridSheet();
   model::Workbook* book = app.book();
   if (!s || !book || object < 0 || object >= static_cast<int>(s->objects.size()) ||

@@ -5,6 +5,7 @@
 #include "app/drawing_commands.h"
 
 #include "app/cell_entry.h"
+#include "app/control_commands.h"
 #include "app/navigation.h"
 #include "edit/cell_format.h"
 #include "dialogs/format_dialog.h"
@@ -137,7 +138,7 @@ void defineNamesCommand(App& app, int) {
 void formatCellsCommand(App& app, int) {
   model::Sheet* sheet = app.gridSheet();
   model::Workbook* book = app.book();
-  if (!sheet)
+  if (format_selected_control(app) || !sheet)
     return;
   // With an object selected the command formats the object.
   if (sheet->selectedObject >= 0) {

@@ -784,7 +784,7 @@ namespace {
 // otherwise it is selected and a drag moves it, or sizes it from a handle
 // of the selected object.
 void pressObject(App& app, int index, int handle, platform::Point p) {
-  if (handle == 0 && app.hooks.pressObject && app.hooks.pressObject(app, index))
+  if (handle == 0 && app.hooks.pressObject && app.hooks.pressObject(app, index, p))
     return;
   select_object(app, index);
   app.objectDrag = {index, handle, p, p};

@@ -2,6 +2,7 @@
 
 #include "fileformats/biff/byte_cursor.h"
 #include "fileformats/biff/chart_records.h"
+#include "fileformats/biff/control_records.h"
 #include "fileformats/biff/drawing_records.h"
 #include "fileformats/biff/formula_tokens.h"
 #include "fileformats/biff/link_table.h"
@@ -1606,6 +1607,10 @@ bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
     return formulaText(tokens, {}, 0, 0);
   };
   drawingContext.narrowText = [this](std::span<const std::uint8_t> bytes) { return bytesToText(bytes); };
+  drawingContext.controlData = [this](const ObjRecord& obj, model::DrawingObject& object) {
+    readControlSubRecords(object, obj,
+                          [this](std::span<const std::uint8_t> tokens) { return formulaText(tokens, {}, 0, 0); });
+  };
   m_drawing = std::make_unique<SheetDrawingReader>(s, std::move(drawingContext));
   m_drawingContinues = false;
   m_shared.clear();

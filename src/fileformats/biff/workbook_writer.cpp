@@ -2,6 +2,7 @@
 
 #include "charts/chart_model.h"
 #include "fileformats/biff/chart_records.h"
+#include "fileformats/biff/control_records.h"
 #include "fileformats/biff/drawing_records.h"
 
 #include "fileformats/biff/formula_tokens.h"
@@ -537,6 +538,23 @@ const WorkbookDrawingWriter &Writer::drawings() {
       // Extra data (arrays) has no place beside an object's formula.
       TokenArray t = compile(text, sheet, WriteOptions{});
       return t.extra.empty() ? t.tokens : std::vector<std::uint8_t>{};
+    };
+    ctx.controlSubrecords = [this](const model::DrawingObject &object) {
+      // The control's place in its sheet's list: option groups are found from it.
+      const std::less<const model::DrawingObject *> before;
+      for (int s = 0; s < m_book.sheetCount(); ++s) {
+        const std::vector<model::DrawingObject> &list = m_book.sheets[static_cast<size_t>(s)]->objects;
+        if (list.empty() || before(&object, list.data()) || !before(&object, list.data() + list.size()))
+          continue;
+        return writeControlSubRecords(*m_book.sheets[static_cast<size_t>(s)], static_cast<int>(&object - list.data()),
+                                      [this, s](std::u16string_view text) {
+                                        WriteOptions options;
+                                        options.expressionClass = TokenClass::Reference;
+                                        TokenArray t = compile(text, s, options);
+                                        return t.extra.empty() ? t.tokens : std::vector<std::uint8_t>{};
+                                      });
+      }
+      return std::vector<std::uint8_t>{};
     };
     m_drawings = std::make_unique<WorkbookDrawingWriter>(sheets, std::move(ctx));
   }

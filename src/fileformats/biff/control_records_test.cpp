@@ -1,0 +1,201 @@
+#include "fileformats/biff/control_records.h"
+
+#include "drawing/controls.h"
+#include "model/sheet.h"
+#include "model/workbook_list.h"
+
+#include <gtest/gtest.h>
+
+namespace biff {
+namespace {
+
+using drawing::ControlPayload;
+
+model::ObjectAnchor at(std::uint16_t column, std::uint16_t row) {
+  model::ObjectAnchor a;
+  a.first = {column, 0, row, 0};
+  a.last = {static_cast<std::uint16_t>(column + 1), 0, static_cast<std::uint16_t>(row + 1), 0};
+  return a;
+}
+
+class ControlRecordsTest : public ::testing::Test {
+protected:
+  ControlRecordsTest() {
+    EXPECT_TRUE(books.new_workbook(nullptr));
+    ctx.book = books.active();
+    ctx.sheet = 0;
+    text = [this](std::span<const std::uint8_t> tokens) {
+      std::u16string t;
+      return tokensToFormulaText(tokens, {}, 0, 0, ctx, t) ? t : std::u16string();
+    };
+    tokens = [this](std::u16string_view t) {
+      TokenArray out;
+      WriteOptions options;
+      options.expressionClass = TokenClass::Reference;
+      return formulaTextToTokens(t, ctx, options, out) ? out.tokens : std::vector<std::uint8_t>();
+    };
+  }
+  model::Sheet& sheet() { return books.active()->sheet(0); }
+  // The new control's payload, valid until the next one is added.
+  ControlPayload& add(std::uint16_t kind, std::uint16_t row = 0) {
+    sheet().objects.push_back(drawing::makeControl(sheet(), kind, at(0, row)));
+    return *drawing::controlOf(sheet().objects.back());
+  }
+  // An OBJ body: the common data, then the control's sub-records.
+  static std::vector<std::uint8_t> objBody(std::uint16_t kind, const std::vector<std::uint8_t>& rest) {
+    std::vector<std::uint8_t> b{0x15, 0, 18, 0, static_cast<std::uint8_t>(kind), 0, 1, 0, 0x11, 0x60};
+    b.resize(22);
+    b.insert(b.end(), rest.begin(), rest.end());
+    return b;
+  }
+  // Writes object i and reads it back into a fresh object of the same kind.
+  model::DrawingObject roundTrip(int i) {
+    const std::uint16_t kind = sheet().objects[static_cast<size_t>(i)].kind;
+    const std::vector<std::uint8_t> body = objBody(kind, writeControlSubRecords(sheet(), i, tokens));
+    model::DrawingObject back;
+    back.kind = kind;
+    readControlSubRecords(back, parseObjRecord(body), text);
+    return back;
+  }
+
+  model::WorkbookList books;
+  TokenContext ctx;
+  ControlFormulaText text;
+  ControlFormulaTokens tokens;
+};
+
+TEST_F(ControlRecordsTest, ControlsComeBackAsWritten) {
+  {
+    ControlPayload& check = add(model::kObjectCheckBox);
+    check.value = drawing::kMixed;
+    check.linkedCell = u"$B$2";
+    check.flat = true;
+  }
+  {
+    ControlPayload& scroll = add(model::kObjectScrollBar, 3);
+    scroll = ControlPayload{};
+    scroll.minimum = 5;
+    scroll.maximum = 300;
+    scroll.value = 77;
+    scroll.increment = 4;
+    scroll.pageChange = 25;
+    scroll.horizontal = true;
+    scroll.linkedCell = u"$C$9";
+  }
+  {
+    ControlPayload& list = add(model::kObjectListBox, 6);
+    list.inputRange = u"$D$1:$D$5";
+    list.linkedCell = u"$E$1";
+    list.selection = 3;
+    list.itemCount = 5;
+  }
+  {
+    ControlPayload& combo = add(model::kObjectComboBox, 9);
+    combo.inputRange = u"$D$1:$D$5";
+    combo.dropDownLines = 12;
+    combo.selection = 2;
+  }
+  {
+    ControlPayload& multi = add(model::kObjectListBox, 12);
+    multi.selectionType = drawing::ListSelection::Multi;
+    multi.selectedItems = {0, 1, 1, 0};
+  }
+
+  const model::DrawingObject c = roundTrip(0);
+  EXPECT_EQ(drawing::controlOf(c)->value, drawing::kMixed);
+  EXPECT_EQ(drawing::controlOf(c)->linkedCell, u"$B$2");
+  EXPECT_TRUE(drawing::controlOf(c)->flat);
+
+  const model::DrawingObject o1 = roundTrip(1);
+  const ControlPayload& s = *drawing::controlOf(o1);
+  EXPECT_EQ(std::tie(s.value, s.minimum, s.maximum, s.increment, s.pageChange), std::make_tuple(77, 5, 300, 4, 25));
+  EXPECT_TRUE(s.horizontal);
+  EXPECT_EQ(s.linkedCell, u"$C$9");
+
+  const model::DrawingObject o2 = roundTrip(2);
+  const ControlPayload& l = *drawing::controlOf(o2);
+  EXPECT_EQ(l.inputRange, u"$D$1:$D$5");
+  EXPECT_EQ(l.linkedCell, u"$E$1");
+  EXPECT_EQ(l.selection, 3);
+
+  const model::DrawingObject o3 = roundTrip(3);
+  const ControlPayload& k = *drawing::controlOf(o3);
+  EXPECT_EQ(k.inputRange, u"$D$1:$D$5");
+  EXPECT_EQ(k.dropDownLines, 12);
+  EXPECT_EQ(k.selection, 2);
+
+  const model::DrawingObject o4 = roundTrip(4);
+  const ControlPayload& m = *drawing::controlOf(o4);
+  EXPECT_EQ(m.selectionType, drawing::ListSelection::Multi);
+  EXPECT_EQ(m.selectedItems, (std::vector<std::uint8_t>{0, 1, 1, 0}));
+}
+
+TEST_F(ControlRecordsTest, OptionGroupsAreWrittenAsARingWithTheGroupsLink) {
+  add(model::kObjectOptionButton, 0);
+  add(model::kObjectOptionButton, 2).linkedCell = u"$A$9";
+  add(model::kObjectOptionButton, 4);
+  for (int i = 0; i < 3; ++i) {
+    const model::DrawingObject o = roundTrip(i);
+    const ControlPayload& back = *drawing::controlOf(o);
+    EXPECT_EQ(back.nextInGroup, (i + 1) % 3 + 1) << i; // object numbers count from 1
+    EXPECT_EQ(back.firstInGroup, i == 0);
+    EXPECT_EQ(back.linkedCell, u"$A$9") << i;
+  }
+}
+
+// Sub-records as a file may hold them, built by hand.
+std::vector<std::uint8_t> sub(std::uint16_t ft, std::initializer_list<std::uint16_t> words) {
+  std::vector<std::uint8_t> out{static_cast<std::uint8_t>(ft), static_cast<std::uint8_t>(ft >> 8),
+                                static_cast<std::uint8_t>(words.size() * 2), 0};
+  for (const std::uint16_t w : words) {
+    out.push_back(static_cast<std::uint8_t>(w));
+    out.push_back(static_cast<std::uint8_t>(w >> 8));
+  }
+  out.insert(out.end(), 4, 0); // the end
+  return out;
+}
+
+TEST_F(ControlRecordsTest, NumbersFromFilesAreClamped) {
+  const struct {
+    std::uint16_t kind;
+    std::vector<std::uint8_t> bytes;
+    std::uint16_t value, minimum, maximum;
+  } cases[] = {
+      // -1 as the value, 32767 as the maximum.
+      {model::kObjectScrollBar, sub(ftSbs, {0, 0, 0xFFFF, 0, 0x7FFF, 1, 10, 0, 15, 1}), 0, 0, 30000},
+      // A minimum above the maximum.
+      {model::kObjectSpinner, sub(ftSbs, {0, 0, 3, 40, 20, 1, 10, 0, 15, 1}), 40, 40, 40},
+      {model::kObjectCheckBox, sub(ftCblsData, {5, 0, 0, 0}), drawing::kChecked, 0, 100},
+      {model::kObjectOptionButton, sub(ftCblsData, {3, 0, 0, 0}), 1, 0, 100},
+  };
+  for (const auto& k : cases) {
+    model::DrawingObject o;
+    o.kind = k.kind;
+    readControlSubRecords(o, parseObjRecord(objBody(k.kind, k.bytes)), text);
+    const ControlPayload* c = drawing::controlOf(o);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(std::tie(c->value, c->minimum, c->maximum), std::tie(k.value, k.minimum, k.maximum)) << k.kind;
+  }
+}
+
+TEST_F(ControlRecordsTest, DamagedRecordsReadWhatTheyCan) {
+  add(model::kObjectListBox).inputRange = u"$A$1:$A$3";
+  drawing::controlOf(sheet().objects.back())->linkedCell = u"$B$1";
+  const std::vector<std::uint8_t> whole = objBody(model::kObjectListBox, writeControlSubRecords(sheet(), 0, tokens));
+  for (size_t cut = 0; cut < whole.size(); ++cut) {
+    const std::vector<std::uint8_t> part(whole.begin(), whole.begin() + static_cast<long>(cut));
+    model::DrawingObject o;
+    o.kind = model::kObjectListBox;
+    readControlSubRecords(o, parseObjRecord(part), text);
+    ASSERT_NE(drawing::controlOf(o), nullptr);
+  }
+  // Objects that are no control are left alone.
+  model::DrawingObject shape;
+  shape.kind = model::kObjectRectangle;
+  readControlSubRecords(shape, parseObjRecord(whole), text);
+  EXPECT_EQ(shape.payload.get(), nullptr);
+  EXPECT_TRUE(writeControlSubRecords(sheet(), 5, tokens).empty());
+}
+
+} // namespace
+} // namespace biff
