@@ -1,6 +1,13 @@
 #include "fileformats/biff/control_records.h"
 
 #include "drawing/controls.h"
+#include "fileformats/biff/formula_tokens.h"
+#include "fileformats/biff/workbook_reader.h"
+#include "fileformats/biff/workbook_writer.h"
+#include "formula/recalc.h"
+#include "model/sheet_list.h"
+#include "model/workbook.h"
+#include "platform/ui_services.h"
 #include "model/sheet.h"
 #include "model/workbook_list.h"
 
@@ -43,9 +50,10 @@ protected:
   }
   // An OBJ body: the common data, then the control's sub-records.
   static std::vector<std::uint8_t> objBody(std::uint16_t kind, const std::vector<std::uint8_t>& rest) {
-    std::vector<std::uint8_t> b{0x15, 0, 18, 0, static_cast<std::uint8_t>(kind), 0, 1, 0, 0x11, 0x60};
-    b.resize(22);
-    b.insert(b.end(), rest.begin(), rest.end());
+    std::vector<std::uint8_t> b(22 + rest.size(), 0);
+    const std::uint8_t common[] = {0x15, 0, 18, 0, static_cast<std::uint8_t>(kind), 0, 1, 0, 0x11, 0x60};
+    std::copy(std::begin(common), std::end(common), b.begin());
+    std::copy(rest.begin(), rest.end(), b.begin() + 22);
     return b;
   }
   // Writes object i and reads it back into a fresh object of the same kind.
@@ -195,6 +203,41 @@ TEST_F(ControlRecordsTest, DamagedRecordsReadWhatTheyCan) {
   readControlSubRecords(shape, parseObjRecord(whole), text);
   EXPECT_EQ(shape.payload.get(), nullptr);
   EXPECT_TRUE(writeControlSubRecords(sheet(), 5, tokens).empty());
+}
+
+TEST(ControlFiles, ControlsSurviveASaveWithTheirLinks) {
+  platform::HeadlessUiServices ui;
+  platform::ScopedUiServices scope(ui);
+  formula::installFormulaEngine();
+  model::WorkbookList books;
+  ASSERT_TRUE(books.new_workbook(nullptr));
+  model::Workbook& book = *books.active();
+  ASSERT_TRUE(model::insert_sheet(book, book.sheetCount(), std::nullopt, model::SheetKind::Worksheet, false));
+  model::Sheet& s = book.sheet(0);
+  s.objects.push_back(drawing::makeControl(s, model::kObjectScrollBar, at(1, 1)));
+  drawing::ControlPayload& scroll = *drawing::controlOf(s.objects.back());
+  scroll.value = 30;
+  scroll.maximum = 60;
+  scroll.linkedCell = book.sheet(1).name + u"!$C$3";
+  s.objects.push_back(drawing::makeControl(s, model::kObjectComboBox, at(1, 4)));
+  drawing::controlOf(s.objects.back())->inputRange = u"$A$1:$A$4";
+  s.objects.push_back(drawing::makeControl(s, model::kObjectCheckBox, at(1, 7)));
+  std::vector<std::uint8_t> file;
+  ASSERT_TRUE(writeBinaryWorkbook(book, 8, file));
+  model::Workbook back;
+  model::seedWorkbookTables(back, model::Font{});
+  ASSERT_TRUE(readBinaryWorkbook(file, back));
+  const std::vector<model::DrawingObject>& objects = back.sheet(0).objects;
+  ASSERT_EQ(objects.size(), 3u);
+  const drawing::ControlPayload* c = drawing::controlOf(objects[0]);
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->value, 30);
+  EXPECT_EQ(c->maximum, 60);
+  EXPECT_EQ(c->linkedCell, book.sheet(1).name + u"!$C$3");
+  ASSERT_NE(drawing::controlOf(objects[1]), nullptr);
+  EXPECT_FALSE(objects[1].filterArrow) << "a user's combo box is no filter arrow";
+  EXPECT_EQ(drawing::controlOf(objects[1])->inputRange, u"$A$1:$A$4");
+  EXPECT_EQ(objects[2].text, u"复选框 1");
 }
 
 } // namespace
