@@ -6,6 +6,7 @@
 #include "functions/families.h"
 #include "platform/unicode.h"
 #include "view/chart_painting.h"
+#include "view/control_painting.h"
 #include "view/object_painting.h"
 #include "view/paint_services.h"
 
@@ -22,9 +23,10 @@ Session::Session() {
   view::paintServices().activeCondition = [](model::Workbook& book, int sheet, int row, int column) {
     return datatools::activeCondition(book, sheet, row, column);
   };
-  // Charts, on chart sheets and over cells, as the window draws them.
+  // Objects, charts and form controls, as the window draws them.
   view::installObjectPainting();
   view::installChartPainting();
+  view::installControlPainting();
 }
 
 model::Workbook* Session::open(std::string_view command, std::string_view path) {
