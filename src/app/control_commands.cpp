@@ -115,6 +115,15 @@ void install_controls(App& app) {
   app.hooks.pressObject = [previous](App& a, int object, platform::Point p) {
     return press_control(a, object, p) || (previous && previous(a, object, p));
   };
+  // A control drawn with the mouse starts with its kind's state and caption.
+  auto prepare = app.hooks.prepareNewObject;
+  app.hooks.prepareNewObject = [prepare](App& a, model::DrawingObject& o) {
+    const model::Sheet* s = a.gridSheet();
+    if (s && drawing::isControlKind(o.kind))
+      o = drawing::makeControl(*s, o.kind, o.anchor);
+    else if (prepare)
+      prepare(a, o);
+  };
   view::installControlPainting();
 }
 

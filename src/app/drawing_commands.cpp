@@ -57,6 +57,14 @@ void onInsertShape(App& app, int id) {
   begin_insert_object(app, kKinds[id - 181]);
 }
 
+// The form controls, in the order of the Insert > Controls menu.
+void onInsertControl(App& app, int id) {
+  static constexpr int kKinds[] = {model::kObjectLabel,     model::kObjectGroupBox,     model::kObjectButton,
+                                   model::kObjectCheckBox,  model::kObjectOptionButton, model::kObjectListBox,
+                                   model::kObjectComboBox,  model::kObjectScrollBar,    model::kObjectSpinner};
+  begin_insert_object(app, kKinds[id - 172]);
+}
+
 // Insert > Comment: asks for the text of the active cell's comment, new or
 // edited; an empty text on a new comment makes none.
 void onComment(App& app, int) {
@@ -106,6 +114,7 @@ bool macroReferenceValid(const model::Workbook& book, std::u16string_view text) 
 
 const CommandEntry kRows[] = {
     {169, 169, onComment},
+    {172, 180, onInsertControl},
     {181, 184, onInsertShape},
 };
 
@@ -209,12 +218,15 @@ void finish_object_drag(App& app, CaptureMode was, platform::Point p, bool shift
     const drawing::DragShape shape = drawing::dragShape(kind, d.start, d.now, shift);
     model::DrawingObject o = drawing::newObject(kind);
     o.flip = shape.flip;
+    const platform::Point a = sheetPoint(app, *s, {shape.rect.left, shape.rect.top});
+    const platform::Rect r{a.x, a.y, a.x + shape.rect.width(), a.y + shape.rect.height()};
+    // What the kind adds may depend on the object's shape (a scroll bar
+    // wider than tall runs across).
+    o.anchor = model::pixelsToAnchor(*s, r, app.layout.scale);
     if (app.hooks.prepareNewObject)
       app.hooks.prepareNewObject(app, o);
     if (!record_object_undo(app, model::kUndoInsertObject))
       return;
-    const platform::Point a = sheetPoint(app, *s, {shape.rect.left, shape.rect.top});
-    const platform::Rect r{a.x, a.y, a.x + shape.rect.width(), a.y + shape.rect.height()};
     s->selectedObject = drawing::addObject(*s, std::move(o), r, app.layout.scale);
     afterObjectChange(app);
     return;

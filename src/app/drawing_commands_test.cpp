@@ -7,6 +7,7 @@
 #include "app/drawing_commands.h"
 #include "app/menu_state.h"
 #include "dialogs/prompt_dialog.h"
+#include "drawing/controls.h"
 #include "model/undo.h"
 #include "platform/dialog.h"
 
@@ -73,6 +74,38 @@ TEST_F(DrawingCommands, EachInsertCommandDrawsItsKindWhereTheMouseDragged) {
   undo();
   EXPECT_EQ(sheet().objects.size(), 3u);
   EXPECT_EQ(sheet().selectedObject, -1);
+}
+
+TEST_F(DrawingCommands, ControlCommandsDrawControlsWithTheirKindsState) {
+  struct Case {
+    int id;
+    std::uint16_t kind;
+    std::u16string_view caption;
+  };
+  const Case cases[] = {
+      {172, model::kObjectLabel, u"标签 1"},       {173, model::kObjectGroupBox, u"群组框 1"},
+      {174, model::kObjectButton, u"命令按钮 1"},  {175, model::kObjectCheckBox, u"复选框 1"},
+      {176, model::kObjectOptionButton, u"选项按钮 1"}, {177, model::kObjectListBox, u""},
+      {178, model::kObjectComboBox, u""},          {179, model::kObjectScrollBar, u""},
+      {180, model::kObjectSpinner, u""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
+    ASSERT_TRUE(update_menu(app).items.at(c.id).enabled);
+    ASSERT_TRUE(run(c.id));
+    drag({100, 300}, {180, 340});
+    ASSERT_FALSE(sheet().objects.empty());
+    const model::DrawingObject& o = sheet().objects.back();
+    EXPECT_EQ(o.kind, c.kind);
+    EXPECT_EQ(o.text, c.caption);
+    EXPECT_NE(drawing::controlOf(o), nullptr);
+    EXPECT_EQ(rectOf(static_cast<int>(sheet().objects.size()) - 1), (Rect{100, 300, 181, 341}));
+  }
+  // A scroll bar drawn wider than tall runs across; one taller than wide runs down.
+  ASSERT_TRUE(run(179));
+  drag({300, 100}, {310, 200});
+  EXPECT_FALSE(drawing::controlOf(sheet().objects.back())->horizontal);
+  EXPECT_TRUE(drawing::controlOf(sheet().objects[7])->horizontal);
 }
 
 TEST_F(DrawingCommands, ShiftDrawsASquareAndTheLineStartsWhereTheDragDid) {

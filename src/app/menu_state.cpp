@@ -120,6 +120,7 @@ void applyRules(const Conditions& c, const App& app, int id, MenuItemState& item
   case 190:
     item.enabled = cells || (c.objectSelected && can_format_selected_object(c.sheet));
     return;
+  case 172: case 173: case 174: case 175: case 176: case 177: case 178: case 179: case 180:
   case 181:
   case 182:
   case 183:
