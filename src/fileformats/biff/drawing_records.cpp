@@ -1,5 +1,6 @@
 #include "fileformats/biff/drawing_records.h"
 
+#include "drawing/controls.h"
 #include "fileformats/biff/byte_cursor.h"
 #include "fileformats/biff/records.h"
 #include "fileformats/image/metafile.h"
@@ -88,21 +89,6 @@ bool hasText(std::uint16_t kind) {
 // shape that carries text.
 bool writesText(const model::DrawingObject& o) { return hasText(o.kind) || (!o.text.empty() && o.kind != model::kObjectChart); }
 
-bool isControl(std::uint16_t kind) {
-  switch (kind) {
-  case model::kObjectButton:
-  case model::kObjectCheckBox:
-  case model::kObjectOptionButton:
-  case model::kObjectLabel:
-  case model::kObjectSpinner:
-  case model::kObjectScrollBar:
-  case model::kObjectListBox:
-  case model::kObjectGroupBox:
-  case model::kObjectComboBox: return true;
-  default: return false;
-  }
-}
-
 bool isKnownKind(std::uint16_t kind) {
   switch (kind) {
   case model::kObjectLine:
@@ -115,7 +101,7 @@ bool isKnownKind(std::uint16_t kind) {
   case model::kObjectPolygon:
   case model::kObjectComment:
   case model::kObjectOfficeShape: return true;
-  default: return isControl(kind);
+  default: return drawing::isControlKind(kind);
   }
 }
 
@@ -620,7 +606,7 @@ struct SheetDrawingReader::State {
     tidy(d.anchor);
     d.shapeType = shape->type;
     d.flip = static_cast<std::uint8_t>(((shape->flags & kSpFlipH) ? 1 : 0) | ((shape->flags & kSpFlipV) ? 2 : 0));
-    if (isControl(d.kind)) {
+    if (drawing::isControlKind(d.kind)) {
       d.hasFill = false;
       d.hasLine = false;
     }
@@ -638,7 +624,7 @@ struct SheetDrawingReader::State {
         if (c.u16(size) && c.skip(size) && c.skip(4) && c.u16(flags) && (flags >> 8) == 3)
           d.filterArrow = true;
       }
-    if (isControl(d.kind) && ctx.controlData)
+    if (drawing::isControlKind(d.kind) && ctx.controlData)
       ctx.controlData(o, d);
     add(std::move(d), o.id);
   }
@@ -722,7 +708,7 @@ struct SheetDrawingReader::State {
       break;
     default: break;
     }
-    if (isControl(type)) {
+    if (drawing::isControlKind(type)) {
       d.hasFill = false;
       d.hasLine = false;
     }
@@ -938,7 +924,7 @@ bool isWrittenObject(const model::DrawingObject& object, int version) {
   if (object.filterArrow || !isKnownKind(object.kind))
     return false;
   if (version != 8)
-    return !isControl(object.kind) && object.kind != model::kObjectOfficeShape;
+    return !drawing::isControlKind(object.kind) && object.kind != model::kObjectOfficeShape;
   return true;
 }
 
@@ -1061,7 +1047,7 @@ struct WorkbookDrawingWriter::State {
       const std::uint32_t old = props.count(id) ? props[id].value : 0;
       set(id, (old & ~(flag | use)) | use | (on ? flag : 0));
     };
-    if (o.kind == model::kObjectChart || isControl(o.kind)) {
+    if (o.kind == model::kObjectChart || drawing::isControlKind(o.kind)) {
       if (o.properties.empty()) {
         set(0x007F, 0x01040104); // locked against grouping
         set(0x00BF, 0x00080008); // text fits the shape
@@ -1160,7 +1146,7 @@ struct WorkbookDrawingWriter::State {
       }
     }
     bool ended = false;
-    if (isControl(o.kind) && ctx.controlSubrecords) {
+    if (drawing::isControlKind(o.kind) && ctx.controlSubrecords) {
       const std::vector<std::uint8_t> extra = ctx.controlSubrecords(o);
       b.append(extra);
       ended = !extra.empty() && (o.kind == model::kObjectListBox || o.kind == model::kObjectComboBox);
