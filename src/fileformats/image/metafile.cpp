@@ -279,14 +279,19 @@ private:
     if (rings.empty())
       return;
     if (fill) {
+      // A ring of no points (a count of 0 in the file) takes no part, not
+      // even as the anchor the others return to.
       std::vector<Point> joined;
+      const Point* anchor = nullptr;
       for (const auto& ring : rings) {
         if (ring.empty())
           continue;
         joined.insert(joined.end(), ring.begin(), ring.end());
         joined.push_back(ring.front());
-        if (!joined.empty() && &ring != &rings.front())
-          joined.push_back(rings.front().front());
+        if (anchor)
+          joined.push_back(*anchor);
+        else
+          anchor = &ring.front();
       }
       m_canvas.setPen(platform::Pen{platform::PenStyle::None, 1, 0});
       m_canvas.setBrush(brush());

@@ -393,6 +393,16 @@ TEST(WindowsMetafile, PolyPolygonCountsBeyondTheRecordAreCut) {
   EXPECT_EQ(fills[0].points.size(), 4u); // one ring of three, closed
 }
 
+TEST(WindowsMetafile, EmptyRingsTakeNoPartInAPolyPolygon) {
+  Wmf wmf;
+  wmf.record(0x0538, {2, 0, 3, 0, 0, 10, 0, 10, 10});        // an empty ring first
+  wmf.record(0x0538, {3, 3, 0, 3, 0, 0, 10, 0, 10, 10, 20, 0, 30, 0, 30, 10}); // one in the middle
+  const auto fills = opsOf(play(PictureKind::Wmf, wmf.done()), CanvasOp::Kind::Polygon);
+  ASSERT_EQ(fills.size(), 2u);
+  EXPECT_EQ(fills[0].points.size(), 4u);
+  EXPECT_EQ(fills[1].points.size(), 9u); // 4 + 4 + the way back to the first ring
+}
+
 TEST(WindowsMetafile, RecordsOfNoLengthEndThePlay) {
   Wmf wmf;
   wmf.record(0x041B, {250, 500, 0, 0});
