@@ -46,6 +46,8 @@ constexpr const char* kUsage =
     "              print VALUE formatted with the number format CODE\n"
     "  render FILE [--sheet NAME] --png OUT [--size WxH]\n"
     "              paint a sheet as the desktop window shows it into a PNG image\n"
+    "  print FILE [--sheet NAME] [--selection] --pdf OUT\n"
+    "              print a sheet into a PDF file as the print command lays out its pages\n"
     "  run FILE MACRO [--save OUT] [--answer TEXT]...\n"
     "              run a macro of FILE headless (no other command runs one)\n"
     "\n"

@@ -51,8 +51,15 @@ int px(double v) {
 
 class ChartDraw {
 public:
-  ChartDraw(Canvas& canvas, const Rect& rect, ChartModel& chart, model::Workbook& book, int sheet)
-      : c(canvas), m_chart(chart), m_book(book), m_sheet(sheet), m_rect(rect) {}
+  ChartDraw(Canvas& canvas, const Rect& rect, ChartModel& chart, model::Workbook& book, int sheet,
+            const ChartScale* scale)
+      : c(canvas), m_chart(chart), m_book(book), m_sheet(sheet), m_rect(rect), m_scaled(scale != nullptr) {
+    if (scale) {
+      m_sx = std::isfinite(scale->x) ? std::clamp(scale->x, 0.01, 100.0) : 1.0;
+      m_sy = std::isfinite(scale->y) ? std::clamp(scale->y, 0.01, 100.0) : 1.0;
+      m_line = std::max(1, px(std::min(m_sx, m_sy)));
+    }
+  }
 
   void run();
 
@@ -61,8 +68,13 @@ private:
     FontSpec f = index < m_book.fonts.size() ? model::fontSpecOf(m_book.fonts[index]) : FontSpec{};
     if (bold)
       f.weight = 700;
+    if (m_scaled)
+      f.heightTwips = std::max(1, px(f.heightTwips * m_sy));
     return f;
   }
+  // A screen spacing on the device, across and down.
+  int gapX(int screenPixels) const { return px(screenPixels * m_sx); }
+  int gapY(int screenPixels) const { return px(screenPixels * m_sy); }
   int textHeight(const FontSpec& f) const { return std::max(1, platform::textMetrics().fontMetrics(f).heightPx); }
   int textWidth(const FontSpec& f, std::u16string_view t) const { return platform::textMetrics().textWidthPx(f, t); }
   Colour rgb(std::uint32_t index, int automatic) const { return chartColourRgb(m_book, index, automatic); }
@@ -116,6 +128,9 @@ private:
   model::Workbook& m_book;
   int m_sheet;
   Rect m_rect;
+  bool m_scaled;
+  double m_sx = 1, m_sy = 1;
+  int m_line = 1; // pen width
   std::vector<SeriesData> m_data;
   double left = 0, top = 0, right = 0, bottom = 0;
   // the scale of the value axis and (XY) of the X axis
@@ -168,7 +183,7 @@ void ChartDraw::title() {
     top += h;
     start = end + 1;
   }
-  top += kTitleGap;
+  top += gapY(kTitleGap);
 }
 
 void ChartDraw::legend() {
@@ -192,9 +207,9 @@ void ChartDraw::legend() {
   for (const std::u16string& n : names) {
     const int w = textWidth(f, n);
     widest = std::max(widest, w);
-    rowWidth += h + kLegendKeyGap + w + kLegendItemSpacing;
+    rowWidth += h + gapX(kLegendKeyGap) + w + gapX(kLegendItemSpacing);
   }
-  rowWidth -= kLegendItemSpacing;
+  rowWidth -= gapX(kLegendItemSpacing);
   auto key = [&](size_t i, int x, int y) {
     Colour outline, fill;
     if (round) {
@@ -208,11 +223,11 @@ void ChartDraw::legend() {
       if (!filled && s.lineColour == kAutomaticColour)
         fill = m_book.palette[9];
     }
-    c.setPen(Pen{PenStyle::Solid, 1, outline});
+    c.setPen(Pen{PenStyle::Solid, m_line, outline});
     c.setBrush(Brush::solid(fill));
     c.drawRectangle({x, y, x + h, y + h});
   };
-  const int columnHeight = static_cast<int>(names.size()) * (h + kLegendLineSpacing) - kLegendLineSpacing;
+  const int columnHeight = static_cast<int>(names.size()) * (h + gapY(kLegendLineSpacing)) - gapY(kLegendLineSpacing);
   switch (m_chart.legendPlacement) {
   case kLegendBottom:
   case kLegendTop: {
@@ -220,33 +235,33 @@ void ChartDraw::legend() {
     int x = px((left + right - rowWidth) / 2);
     for (size_t i = 0; i < names.size(); ++i) {
       key(i, x, y);
-      x += h + kLegendKeyGap;
+      x += h + gapX(kLegendKeyGap);
       const int w = textWidth(f, names[i]);
       text(names[i], f, {x, y, x + w + 1, y + h}, platform::kTextLeft);
-      x += w + kLegendItemSpacing;
+      x += w + gapX(kLegendItemSpacing);
     }
     if (m_chart.legendPlacement == kLegendBottom)
-      bottom -= h + kLegendGap;
+      bottom -= h + gapY(kLegendGap);
     else
-      top += h + kLegendGap;
+      top += h + gapY(kLegendGap);
     break;
   }
   default: {
-    const int width = h + kLegendKeyGap + widest;
+    const int width = h + gapX(kLegendKeyGap) + widest;
     int x = m_chart.legendPlacement == kLegendLeft ? px(left) : px(right) - width;
     int y = m_chart.legendPlacement == kLegendTopRight ? px(top) : px((top + bottom - columnHeight) / 2);
     for (size_t i = 0; i < names.size(); ++i) {
       key(i, x, y);
-      text(names[i], f, {x + h + kLegendKeyGap, y, x + width + 1, y + h}, platform::kTextLeft);
-      y += h + kLegendLineSpacing;
+      text(names[i], f, {x + h + gapX(kLegendKeyGap), y, x + width + 1, y + h}, platform::kTextLeft);
+      y += h + gapY(kLegendLineSpacing);
     }
     if (m_chart.legendPlacement == kLegendTopRight) {
       top += columnHeight;
-      right -= width + kLegendSideGap;
+      right -= width + gapX(kLegendSideGap);
     } else if (m_chart.legendPlacement == kLegendLeft) {
-      left += width + kLegendSideGap;
+      left += width + gapX(kLegendSideGap);
     } else {
-      right -= width + kLegendSideGap;
+      right -= width + gapX(kLegendSideGap);
     }
     break;
   }
@@ -270,13 +285,13 @@ void ChartDraw::axisTitles() {
     for (int i = 0; i < n; ++i, y += h)
       text(std::u16string_view(t).substr(static_cast<size_t>(i), 1), f, {px(left), y, px(left) + w, y + h},
            platform::kTextCentre);
-    left += w + kVerticalTitleGap;
+    left += w + gapX(kVerticalTitleGap);
   }
   if (horizontal.title && !horizontal.title->empty()) {
     const FontSpec f = font(horizontal.titleFont);
     const int h = textHeight(f);
     text(*horizontal.title, f, {px(left), px(bottom) - h, px(right), px(bottom)}, platform::kTextCentre);
-    bottom -= h + kHorizontalTitleGap;
+    bottom -= h + gapY(kHorizontalTitleGap);
   }
 }
 
@@ -303,16 +318,16 @@ void ChartDraw::valueAxisLayout(bool horizontal) {
   const int h = textHeight(f);
   const std::uint16_t fmt = m_data.empty() ? 0 : m_data[0].valueFormat;
   if (horizontal) {
-    bottom -= h + kValueLabelGap + (a.has(kAxisTicks) ? kValueTickLength : 0);
+    bottom -= h + gapY(kValueLabelGap) + (a.has(kAxisTicks) ? gapY(kValueTickLength) : 0);
     return;
   }
   int widest = 0;
   for (double v : ticks())
     widest = std::max(widest, textWidth(f, numberText(v, fmt)));
-  left += widest + kValueLabelGap;
+  left += widest + gapX(kValueLabelGap);
   top += h / 2.0;
   if (a.has(kAxisTicks))
-    left += kValueTickLength;
+    left += gapX(kValueTickLength);
 }
 
 void ChartDraw::categoryAxisLayout(bool horizontal) {
@@ -325,10 +340,10 @@ void ChartDraw::categoryAxisLayout(bool horizontal) {
     int widest = 0;
     for (size_t i = 0; i < std::min<size_t>(categoryCount(), 256); ++i)
       widest = std::max(widest, textWidth(f, categoryText(i)));
-    left += widest + kCategoryLabelGap + (a.has(kAxisTicks) ? kCategoryTickLength : 0) + 2;
+    left += widest + gapX(kCategoryLabelGap) + (a.has(kAxisTicks) ? gapX(kCategoryTickLength) : 0) + gapX(2);
     return;
   }
-  bottom -= h + kCategoryLabelGap + (a.has(kAxisTicks) ? kCategoryTickLength : 0);
+  bottom -= h + gapY(kCategoryLabelGap) + (a.has(kAxisTicks) ? gapY(kCategoryTickLength) : 0);
 }
 
 void ChartDraw::drawValueAxis(bool horizontal) {
@@ -339,33 +354,33 @@ void ChartDraw::drawValueAxis(bool horizontal) {
   for (double v : ticks()) {
     const int p = px(valuePos(v, horizontal));
     if (a.has(kAxisGridlines)) {
-      c.setPen(Pen{PenStyle::Solid, 1, m_book.palette[23]});
+      c.setPen(Pen{PenStyle::Solid, m_line, m_book.palette[23]});
       if (horizontal)
         c.drawLine({p, px(top)}, {p, px(bottom)});
       else
         c.drawLine({px(left), p}, {px(right), p});
     }
-    c.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
+    c.setPen(Pen{PenStyle::Solid, m_line, platform::kBlack});
     if (a.has(kAxisTicks)) {
       if (horizontal)
-        c.drawLine({p, px(bottom)}, {p, px(bottom) + kValueTickLength});
+        c.drawLine({p, px(bottom)}, {p, px(bottom) + gapY(kValueTickLength)});
       else
-        c.drawLine({px(left) - kValueTickLength, p}, {px(left), p});
+        c.drawLine({px(left) - gapX(kValueTickLength), p}, {px(left), p});
     }
     if (a.has(kAxisLabels)) {
       const std::u16string t = numberText(v, fmt);
       if (horizontal) {
-        const int y = px(bottom) + kValueLabelGap + (a.has(kAxisTicks) ? kValueTickLength : 0);
+        const int y = px(bottom) + gapY(kValueLabelGap) + (a.has(kAxisTicks) ? gapY(kValueTickLength) : 0);
         const int w = textWidth(f, t);
         text(t, f, {p - w / 2 - 1, y, p + w / 2 + 2, y + h}, platform::kTextCentre);
       } else {
-        const int x = px(left) - kValueLabelGap - (a.has(kAxisTicks) ? kValueTickLength : 0);
+        const int x = px(left) - gapX(kValueLabelGap) - (a.has(kAxisTicks) ? gapX(kValueTickLength) : 0);
         text(t, f, {m_rect.left, p - h / 2, x, p - h / 2 + h}, platform::kTextRight);
       }
     }
   }
   if (a.has(kAxisLine)) {
-    c.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
+    c.setPen(Pen{PenStyle::Solid, m_line, platform::kBlack});
     if (horizontal)
       c.drawLine({px(left), px(bottom)}, {px(right), px(bottom)});
     else
@@ -386,18 +401,18 @@ void ChartDraw::drawCategoryAxis(bool horizontal) {
     for (size_t i = 0; i <= n; i += stride) {
       const double e = horizontal ? top + span * static_cast<double>(i) / n : left + span * static_cast<double>(i) / n;
       if (a.has(kAxisGridlines)) {
-        c.setPen(Pen{PenStyle::Solid, 1, m_book.palette[23]});
+        c.setPen(Pen{PenStyle::Solid, m_line, m_book.palette[23]});
         if (horizontal)
           c.drawLine({px(left), px(e)}, {px(right), px(e)});
         else
           c.drawLine({px(e), px(top)}, {px(e), px(bottom)});
       }
       if (a.has(kAxisTicks)) {
-        c.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
+        c.setPen(Pen{PenStyle::Solid, m_line, platform::kBlack});
         if (horizontal)
-          c.drawLine({px(zero) - kCategoryTickLength, px(e)}, {px(zero), px(e)});
+          c.drawLine({px(zero) - gapX(kCategoryTickLength), px(e)}, {px(zero), px(e)});
         else
-          c.drawLine({px(e), px(zero)}, {px(e), px(zero) + kCategoryTickLength});
+          c.drawLine({px(e), px(zero)}, {px(e), px(zero) + gapY(kCategoryTickLength)});
       }
     }
     if (a.has(kAxisLabels)) {
@@ -409,23 +424,23 @@ void ChartDraw::drawCategoryAxis(bool horizontal) {
         int widest = 1;
         for (size_t i = 0; i < std::min<size_t>(n, 512); ++i)
           widest = std::max(widest, textWidth(f, categoryText(i)));
-        every = std::max(every, static_cast<size_t>(std::ceil((widest + 4) / std::max(band, 1e-9))));
+        every = std::max(every, static_cast<size_t>(std::ceil((widest + gapX(4)) / std::max(band, 1e-9))));
       }
       for (size_t i = 0; i < n; i += every) {
         const std::u16string t = categoryText(i);
         if (horizontal) {
           const int y = px(top + band * (i + 0.5));
-          const int x = px(left) - kCategoryLabelGap - (a.has(kAxisTicks) ? kCategoryTickLength : 0) - 1;
+          const int x = px(left) - gapX(kCategoryLabelGap) - (a.has(kAxisTicks) ? gapX(kCategoryTickLength) : 0) - 1;
           text(t, f, {m_rect.left, y - h / 2, x, y - h / 2 + h}, platform::kTextRight);
         } else {
-          const int y = px(bottom) + kCategoryLabelGap + (a.has(kAxisTicks) ? kCategoryTickLength : 0);
+          const int y = px(bottom) + gapY(kCategoryLabelGap) + (a.has(kAxisTicks) ? gapY(kCategoryTickLength) : 0);
           text(t, f, {px(left + band * i), y, px(left + band * (i + every)), y + h}, platform::kTextCentre);
         }
       }
     }
   }
   if (a.has(kAxisLine)) {
-    c.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
+    c.setPen(Pen{PenStyle::Solid, m_line, platform::kBlack});
     if (horizontal)
       c.drawLine({px(zero), px(top)}, {px(zero), px(bottom) + 1});
     else
@@ -475,7 +490,7 @@ void ChartDraw::columns(bool horizontal) {
     const SeriesData& d = m_data[k];
     c.setBrush(Brush::solid(rgb(series.fillColour, 9)));
     const PenStyle ps = penStyleOf(series.lineStyle);
-    c.setPen(Pen{ps, 1, rgb(series.lineColour, 8)});
+    c.setPen(Pen{ps, m_line, rgb(series.lineColour, 8)});
     const bool labels = effectiveLabelKind(m_chart.type, series.labelKind) != kLabelNone;
     for (size_t j = 0; j < d.values.size(); j += stride) {
       const double v = d.values[j];
@@ -505,7 +520,7 @@ void ChartDraw::columns(bool horizontal) {
       if (labels) {
         const std::u16string t = labelFor(k, j);
         if (horizontal)
-          drawValueLabel(t, (v > 0 ? r.right : r.left) + (v > 0 ? 1 : -1) * (textWidth(lf, t) / 2 + 4),
+          drawValueLabel(t, (v > 0 ? r.right : r.left) + (v > 0 ? 1 : -1) * (textWidth(lf, t) / 2 + gapX(4)),
                          (r.top + r.bottom) / 2, platform::kTextCentre);
         else
           drawValueLabel(t, (r.left + r.right) / 2, (v > 0 ? r.top : r.bottom) - lh, platform::kTextCentre);
@@ -518,7 +533,7 @@ void ChartDraw::styledPolyline(const std::vector<Point>& pts, std::uint16_t styl
   const PenStyle ps = penStyleOf(style);
   if (ps == PenStyle::None || pts.size() < 2)
     return;
-  c.setPen(Pen{ps, 1, colour});
+  c.setPen(Pen{ps, m_line, colour});
   c.drawPolyline(pts);
 }
 
@@ -540,13 +555,13 @@ void ChartDraw::lines() {
         continue;
       const Point p{px(left + w / n / 2 + w * static_cast<double>(i) / n), px(valuePos(v, false))};
       if (labels)
-        drawValueLabel(labelFor(k, i), p.x + 10, p.y, platform::kTextLeft);
+        drawValueLabel(labelFor(k, i), p.x + gapX(10), p.y, platform::kTextLeft);
       pts.push_back(p);
     }
     styledPolyline(pts, s.lineStyle, rgb(s.lineColour, 8));
     if (s.marker != kMarkerNone)
       for (const Point& p : pts)
-        drawMarker(c, m_book, s.marker, p.x, p.y, s.markerForeground, s.markerBackground);
+        drawMarker(c, m_book, s.marker, p.x, p.y, s.markerForeground, s.markerBackground, m_sy);
   }
 }
 
@@ -571,13 +586,13 @@ void ChartDraw::scatter() {
         f = 0;
       const Point p{px(left + std::clamp(f, -2.0, 3.0) * (right - left)), px(valuePos(y, false))};
       if (labels)
-        drawValueLabel(labelFor(k, i), p.x + 10, p.y, platform::kTextLeft);
+        drawValueLabel(labelFor(k, i), p.x + gapX(10), p.y, platform::kTextLeft);
       pts.push_back(p);
     }
     styledPolyline(pts, s.lineStyle, rgb(s.lineColour, 8));
     if (s.marker != kMarkerNone)
       for (const Point& p : pts)
-        drawMarker(c, m_book, s.marker, p.x, p.y, s.markerForeground, s.markerBackground);
+        drawMarker(c, m_book, s.marker, p.x, p.y, s.markerForeground, s.markerBackground, m_sy);
   }
 }
 
@@ -608,7 +623,7 @@ void ChartDraw::area() {
     poly = upper;
     for (size_t q = idx.size(); q-- > 0;)
       poly.push_back({upper[q].x, px(lower[q])});
-    c.setPen(Pen{PenStyle::None, 1, 0});
+    c.setPen(Pen{PenStyle::None, m_line, 0});
     c.setBrush(Brush::solid(rgb(s.fillColour, 9)));
     c.drawPolygon(poly);
     styledPolyline(upper, s.lineStyle, rgb(s.lineColour, 8));
@@ -637,11 +652,11 @@ void ChartDraw::pie() {
   const std::uint16_t kind0 = effectiveLabelKind(m_chart.type, m_chart.series[0].labelKind);
   double cx = (left + right) / 2, cy = (top + bottom) / 2;
   if (!doughnut && kind0 != kLabelNone) {
-    const int margin = (kind0 == kLabelCategoryPercent ? 2 * lh : lh) + 10;
+    const int margin = (kind0 == kLabelCategoryPercent ? 2 * lh : lh) + gapY(10);
     int widest = kind0 & kLabelPercent ? textWidth(lf, u"99%") : 0;
     for (size_t i = 0; i < std::min<size_t>(m_data[0].values.size(), 256); ++i)
       widest = std::max(widest, textWidth(lf, labelFor(0, i)));
-    side = std::min(right - left - 2 * (widest + 10), bottom - top - 2 * margin);
+    side = std::min(right - left - 2 * (widest + gapX(10)), bottom - top - 2 * margin);
   }
   if (side < 4)
     return;
@@ -671,7 +686,7 @@ void ChartDraw::pie() {
       const Colour fill = s.fillColour == kAutomaticColour ? m_book.palette[24 + i % 8] : rgb(s.fillColour, 9);
       const PenStyle ps = penStyleOf(s.lineStyle);
       c.setBrush(Brush::solid(fill));
-      c.setPen(ps == PenStyle::None ? Pen{PenStyle::None, 1, 0} : Pen{ps, 1, rgb(s.lineColour, 8)});
+      c.setPen(ps == PenStyle::None ? Pen{PenStyle::None, m_line, 0} : Pen{ps, m_line, rgb(s.lineColour, 8)});
       c.drawPolygon(poly);
       const std::uint16_t kind = effectiveLabelKind(m_chart.type, s.labelKind);
       if (kind != kLabelNone) {
@@ -693,7 +708,7 @@ void ChartDraw::pie() {
           x = cx + rr * std::sin(mid) - w / 2.0;
           y = cy - rr * std::cos(mid) - h / 2.0;
         } else {
-          const double px0 = cx + (R + 10) * std::sin(mid), py0 = cy - (R + 10) * std::cos(mid);
+          const double px0 = cx + (R + gapX(10)) * std::sin(mid), py0 = cy - (R + gapY(10)) * std::cos(mid);
           x = px0 - w / 2.0 * (1 - std::sin(mid));
           y = py0 - h / 2.0 * (1 + std::cos(mid));
         }
@@ -705,7 +720,7 @@ void ChartDraw::pie() {
     }
   }
   if (doughnut) {
-    c.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
+    c.setPen(Pen{PenStyle::Solid, m_line, platform::kBlack});
     c.setBrush(Brush::solid(platform::kWhite));
     c.drawEllipse({px(cx - R / 2), px(cy - R / 2), px(cx + R / 2), px(cy + R / 2)});
   }
@@ -726,9 +741,9 @@ void ChartDraw::radar() {
       const double sx = std::fabs(std::sin(a)), sy = std::fabs(std::cos(a));
       const int w = textWidth(f, categoryText(i));
       if (sx > 1e-6)
-        R = std::min(R, ((right - left) / 2 - w) / sx - 3);
+        R = std::min(R, ((right - left) / 2 - w) / sx - gapX(3));
       if (sy > 1e-6)
-        R = std::min(R, ((bottom - top) / 2 - h) / sy - 3);
+        R = std::min(R, ((bottom - top) / 2 - h) / sy - gapY(3));
     }
   }
   if (!(R > 2))
@@ -742,7 +757,7 @@ void ChartDraw::radar() {
     const double a = 2 * std::numbers::pi * static_cast<double>(i) / n;
     return Point{px(cx + R * fr * std::sin(a)), px(cy - R * fr * std::cos(a))};
   };
-  c.setPen(Pen{PenStyle::Solid, 1, m_book.palette[23]});
+  c.setPen(Pen{PenStyle::Solid, m_line, m_book.palette[23]});
   if (m_chart.valueAxis.has(kAxisGridlines)) {
     for (double t : ticks()) {
       std::vector<Point> ring;
@@ -751,7 +766,7 @@ void ChartDraw::radar() {
       c.drawPolyline(ring);
     }
   }
-  c.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
+  c.setPen(Pen{PenStyle::Solid, m_line, platform::kBlack});
   for (size_t i = 0; i < n; ++i) {
     const Point p = at(m_max, i);
     c.drawLine({px(cx), px(cy)}, p);
@@ -759,7 +774,7 @@ void ChartDraw::radar() {
       const double a = 2 * std::numbers::pi * static_cast<double>(i) / n;
       const std::u16string t = categoryText(i);
       const int w = textWidth(f, t) + 2;
-      const double lx = cx + (R + 3) * std::sin(a), ly = cy - (R + 3) * std::cos(a);
+      const double lx = cx + (R + gapX(3)) * std::sin(a), ly = cy - (R + gapY(3)) * std::cos(a);
       const double x = lx - w / 2.0 * (1 - std::sin(a)), y = ly - h / 2.0 * (1 + std::cos(a));
       text(t, f, {px(x), px(y), px(x) + w, px(y) + h}, platform::kTextCentre);
     }
@@ -775,17 +790,20 @@ void ChartDraw::radar() {
     styledPolyline(pts, s.lineStyle, rgb(s.lineColour, 8));
     if (s.marker != kMarkerNone)
       for (size_t i = 0; i + (pts.size() > 2 ? 1 : 0) < pts.size(); ++i)
-        drawMarker(c, m_book, s.marker, pts[i].x, pts[i].y, s.markerForeground, s.markerBackground);
+        drawMarker(c, m_book, s.marker, pts[i].x, pts[i].y, s.markerForeground, s.markerBackground, m_sy);
   }
 }
 
 void ChartDraw::run() {
   c.setClip(m_rect);
-  c.fillRect(m_rect, Brush::solid(platform::kWhite));
-  left = m_rect.left + kMargin;
-  top = m_rect.top + kMargin;
-  right = m_rect.right - kMargin;
-  bottom = m_rect.bottom - kMargin;
+  // A page or a picture is white already and has its own margins.
+  const int margin = m_scaled ? 0 : kMargin;
+  if (!m_scaled)
+    c.fillRect(m_rect, Brush::solid(platform::kWhite));
+  left = m_rect.left + margin;
+  top = m_rect.top + margin;
+  right = m_rect.right - margin;
+  bottom = m_rect.bottom - margin;
   if (right - left < 4 || bottom - top < 4)
     return;
   m_chart.type = std::clamp<std::int32_t>(m_chart.type, 0, kChartTypeCount - 1);
@@ -823,7 +841,7 @@ void ChartDraw::run() {
     // The X axis is a value axis too: its labels under the plot.
     const FontSpec f = font(m_chart.categoryAxis.labelFont);
     if (m_chart.categoryAxis.has(kAxisLabels))
-      bottom -= textHeight(f) + kCategoryLabelGap + (m_chart.categoryAxis.has(kAxisTicks) ? kCategoryTickLength : 0);
+      bottom -= textHeight(f) + gapY(kCategoryLabelGap) + (m_chart.categoryAxis.has(kAxisTicks) ? gapY(kCategoryTickLength) : 0);
   } else {
     categoryAxisLayout(horizontal);
   }
@@ -870,22 +888,28 @@ platform::PenStyle penStyleOf(std::uint16_t lineStyle) {
 }
 
 void drawMarker(Canvas& canvas, const model::Workbook& book, int kind, int x, int y, std::int32_t foreground,
-                std::int32_t background) {
+                std::int32_t background, double scale) {
   const bool hasFore = foreground != kNoColour, hasBack = background != kNoColour;
   const Colour fore = hasFore ? chartColourRgb(book, static_cast<std::uint32_t>(foreground), 0) : 0;
   const Colour back = hasBack ? chartColourRgb(book, static_cast<std::uint32_t>(background), 1) : 0;
-  canvas.setPen(hasFore ? Pen{PenStyle::Solid, 1, fore} : Pen{PenStyle::None, 1, 0});
+  if (!std::isfinite(scale) || scale < 1)
+    scale = 1;
+  scale = std::min(scale, 100.0);
+  const int width = std::max(1, px(scale));
+  // Offsets from the centre in screen pixels, on the device.
+  const auto d = [scale](int screen) { return px(screen * scale); };
+  canvas.setPen(hasFore ? Pen{PenStyle::Solid, width, fore} : Pen{PenStyle::None, 1, 0});
   canvas.setBrush(hasBack ? Brush::solid(back) : Brush::none());
-  const Rect box{x - 3, y - 3, x + 5, y + 5};
+  const Rect box{x - d(3), y - d(3), x + d(5), y + d(5)};
   switch (kind) {
   case kMarkerSquare: canvas.drawRectangle(box); break;
   case kMarkerDiamond: {
-    const Point p[4] = {{x, y - 4}, {x + 4, y}, {x, y + 4}, {x - 4, y}};
+    const Point p[4] = {{x, y - d(4)}, {x + d(4), y}, {x, y + d(4)}, {x - d(4), y}};
     canvas.drawPolygon(p);
     break;
   }
   case kMarkerTriangle: {
-    const Point p[3] = {{x, y - 4}, {x + 4, y + 4}, {x - 4, y + 4}};
+    const Point p[3] = {{x, y - d(4)}, {x + d(4), y + d(4)}, {x - d(4), y + d(4)}};
     canvas.drawPolygon(p);
     break;
   }
@@ -895,21 +919,21 @@ void drawMarker(Canvas& canvas, const model::Workbook& book, int kind, int x, in
     if (hasBack)
       canvas.fillRect(box, Brush::solid(back));
     if (kind != kMarkerPlus) {
-      canvas.drawLine({x - 3, y - 3}, {x + 5, y + 5});
-      canvas.drawLine({x + 4, y - 3}, {x - 4, y + 5});
+      canvas.drawLine({x - d(3), y - d(3)}, {x + d(5), y + d(5)});
+      canvas.drawLine({x + d(4), y - d(3)}, {x - d(4), y + d(5)});
     }
     if (kind != kMarkerCross)
-      canvas.drawLine({x, y - 3}, {x, y + 5});
+      canvas.drawLine({x, y - d(3)}, {x, y + d(5)});
     if (kind == kMarkerPlus)
-      canvas.drawLine({x - 3, y}, {x + 5, y});
+      canvas.drawLine({x - d(3), y}, {x + d(5), y});
     break;
   case kMarkerShortDash:
     if (hasFore)
-      canvas.fillRect({x - 1, y, x + 3, y + 2}, Brush::solid(fore));
+      canvas.fillRect({x - d(1), y, x + d(3), y + d(2)}, Brush::solid(fore));
     break;
   case kMarkerLongDash:
     if (hasFore)
-      canvas.fillRect({x - 3, y, x + 4, y + 2}, Brush::solid(fore));
+      canvas.fillRect({x - d(3), y, x + d(4), y + d(2)}, Brush::solid(fore));
     break;
   case kMarkerCircle: canvas.drawEllipse(box); break;
   default: break;
@@ -919,7 +943,15 @@ void drawMarker(Canvas& canvas, const model::Workbook& book, int kind, int x, in
 void drawChart(Canvas& canvas, const Rect& rect, ChartModel& chart, model::Workbook& book, int sheet) {
   if (rect.isEmpty())
     return;
-  ChartDraw d(canvas, rect, chart, book, sheet);
+  ChartDraw d(canvas, rect, chart, book, sheet, nullptr);
+  d.run();
+}
+
+void drawChartScaled(Canvas& canvas, const Rect& rect, ChartModel& chart, model::Workbook& book, int sheet,
+                     const ChartScale& scale) {
+  if (rect.isEmpty())
+    return;
+  ChartDraw d(canvas, rect, chart, book, sheet, &scale);
   d.run();
 }
 
@@ -944,7 +976,8 @@ bool drawChartObject(Canvas& canvas, const model::Workbook& book, const model::S
   return true;
 }
 
-void drawChartSheet(Canvas& canvas, const model::Workbook& book, int sheet, const Rect& area) {
+void drawChartSheet(Canvas& canvas, const model::Workbook& book, int sheet, const Rect& area,
+                    const ChartScale* scale) {
   auto& b = const_cast<model::Workbook&>(book);
   if (sheet < 0 || sheet >= b.sheetCount())
     return;
@@ -958,7 +991,10 @@ void drawChartSheet(Canvas& canvas, const model::Workbook& book, int sheet, cons
       host = i;
       break;
     }
-  drawChart(canvas, area, *chart, b, host);
+  if (scale)
+    drawChartScaled(canvas, area, *chart, b, host, *scale);
+  else
+    drawChart(canvas, area, *chart, b, host);
 }
 
 } // namespace charts

@@ -25,10 +25,23 @@ inline constexpr size_t kMaxDrawnPoints = 4096;
 void drawChart(platform::Canvas& canvas, const platform::Rect& rect, ChartModel& chart,
                model::Workbook& book, int sheet);
 
+/// Device pixels per screen pixel, across and down: a printer's resolution
+/// over the screen's.
+struct ChartScale {
+  double x = 1;
+  double y = 1;
+};
+
+/// Draws for a printed page or an exported picture: into the whole of
+/// `rect` on what is there (no background, no margin), with spacings, fonts,
+/// lines and markers as large as on the screen.
+void drawChartScaled(platform::Canvas& canvas, const platform::Rect& rect, ChartModel& chart,
+                     model::Workbook& book, int sheet, const ChartScale& scale);
+
 /// Draws a marker of the kind centred on (x, y); colours are palette
-/// indexes (77 automatic, -1 none).
+/// indexes (77 automatic, -1 none). `scale` is device pixels per screen pixel.
 void drawMarker(platform::Canvas& canvas, const model::Workbook& book, int kind, int x, int y,
-                std::int32_t foreground, std::int32_t background);
+                std::int32_t foreground, std::int32_t background, double scale = 1);
 
 /// The canvas pen style of a series line style (0 solid ... 5 none ... 8).
 platform::PenStyle penStyleOf(std::uint16_t lineStyle);
@@ -39,8 +52,9 @@ platform::PenStyle penStyleOf(std::uint16_t lineStyle);
 bool drawChartObject(platform::Canvas& canvas, const model::Workbook& book, const model::Sheet& sheet,
                      int object, const platform::Rect& rect);
 
-/// Draws a chart sheet's chart into the area the grid would take.
+/// Draws a chart sheet's chart into the area the grid would take, or with
+/// a scale into a printed page's printable area.
 void drawChartSheet(platform::Canvas& canvas, const model::Workbook& book, int sheet,
-                    const platform::Rect& area);
+                    const platform::Rect& area, const ChartScale* scale = nullptr);
 
 } // namespace charts

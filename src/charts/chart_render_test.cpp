@@ -1,10 +1,12 @@
 #include "charts/chart_render.h"
 
 #include "edit/edit_test_util.h"
+#include "model/set_cell.h"
 #include "model/sheet.h"
 #include "model/workbook.h"
 #include "platform/recording_canvas.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace charts {
@@ -227,6 +229,100 @@ TEST_F(RenderTest, LongSeriesAreSampled) {
   const std::vector<CanvasOp> lines = canvas.opsOf(CanvasOp::Kind::Polyline);
   ASSERT_FALSE(lines.empty());
   EXPECT_LE(lines.back().points.size(), kMaxDrawnPoints + 1);
+}
+
+TEST_F(RenderTest, AScaledDrawKeepsTheScreensSizesOnTheDevice) {
+  column(0, {u"a", u"b", u"c"});
+  column(1, {u"1", u"5", u"3"});
+  ChartModel c = chartOf(kChartLine, 1);
+  c.title = u"Title";
+  c.showLegend = 1;
+  c.legendPlacement = kLegendRight;
+  c.series[0].name = u"Sales";
+  c.series[0].marker = kMarkerSquare;
+  c.series[0].markerForeground = kAutomaticColour;
+  c.series[0].markerBackground = kNoColour;
+  const platform::FontSpec titleFont = model::fontSpecOf(book().fonts[c.titleFont]);
+  struct Drawn {
+    RecordingCanvas canvas;
+    int keyGap = 0;     // legend key's right edge to its text
+    int keyWidth = 0;
+    int tickLength = 0; // the value axis's tick marks
+    int axisWidth = 0;  // pen of the value axis line
+    int markerWidth = 0;
+  };
+  auto draw = [&](double ratio, bool screen) {
+    Drawn d;
+    const Rect r{0, 0, static_cast<int>(400 * ratio), static_cast<int>(300 * ratio)};
+    ChartModel copy = c;
+    if (screen)
+      drawChart(d.canvas, r, copy, book(), sheetIndex());
+    else
+      drawChartScaled(d.canvas, r, copy, book(), sheetIndex(), {ratio, ratio});
+    const std::vector<CanvasOp> name = d.canvas.textOps(u"Sales");
+    EXPECT_EQ(name.size(), 1u);
+    for (const CanvasOp& op : d.canvas.opsOf(CanvasOp::Kind::Rectangle)) {
+      if (!name.empty() && op.rect.top == name[0].rect.top) {
+        d.keyGap = name[0].rect.left - op.rect.right;
+        d.keyWidth = op.rect.width();
+      } else {
+        d.markerWidth = op.rect.width();
+      }
+    }
+    for (const CanvasOp& op : d.canvas.opsOf(CanvasOp::Kind::Line)) {
+      // The shortest black horizontal line is a value tick (the category
+      // axis line runs across the plot).
+      if (op.points[0].y == op.points[1].y && op.pen.colour == platform::kBlack) {
+        const int length = op.points[1].x - op.points[0].x;
+        d.tickLength = d.tickLength == 0 ? length : std::min(d.tickLength, length);
+      }
+      if (op.points[0].x == op.points[1].x && op.pen.colour == platform::kBlack)
+        d.axisWidth = op.pen.width;
+    }
+    return d;
+  };
+  const Drawn screen = draw(1, true);
+  // The screen's draw has a white background; a page or picture keeps its own.
+  const auto whiteFills = [](const RecordingCanvas& canvas) {
+    int n = 0;
+    for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Fill))
+      n += op.brush.colour == platform::kWhite;
+    return n;
+  };
+  EXPECT_EQ(whiteFills(screen.canvas), 1);
+  EXPECT_EQ(screen.keyGap, 2);
+  EXPECT_EQ(screen.tickLength, 3);
+  EXPECT_EQ(screen.axisWidth, 1);
+  EXPECT_EQ(screen.markerWidth, 8);
+  for (const double ratio : {1.0, 300.0 / 96, 600.0 / 96}) {
+    SCOPED_TRACE(ratio);
+    const Drawn page = draw(ratio, false);
+    EXPECT_EQ(whiteFills(page.canvas), 0);
+    const std::vector<CanvasOp> title = page.canvas.textOps(u"Title");
+    ASSERT_EQ(title.size(), 1u);
+    EXPECT_EQ(title[0].font.heightTwips, static_cast<int>(std::lround(titleFont.heightTwips * ratio)));
+    // Nothing is inset: the title's line starts at the top of the page.
+    EXPECT_EQ(title[0].rect.top, 0);
+    EXPECT_EQ(page.keyGap, std::lround(2 * ratio));
+    EXPECT_EQ(page.tickLength, std::lround(3 * ratio));
+    EXPECT_EQ(page.axisWidth, std::lround(ratio));
+    EXPECT_EQ(page.markerWidth, std::lround(5 * ratio) + std::lround(3 * ratio));
+    // The key is as high as the legend's text, which grew with its font.
+    EXPECT_NEAR(page.keyWidth, screen.keyWidth * ratio, ratio + 1);
+    expectInside(page.canvas, {0, 0, static_cast<int>(400 * ratio), static_cast<int>(300 * ratio)});
+  }
+}
+
+TEST_F(RenderTest, AScaleFromAFileOrACallerThatMakesNoSenseStillDraws) {
+  column(0, {u"a", u"b"});
+  column(1, {u"1", u"2"});
+  const double scales[] = {0.0, -3.0, NAN, INFINITY, 1e9};
+  for (const double bad : scales) {
+    ChartModel c = chartOf(kChartColumn, 1);
+    RecordingCanvas canvas;
+    drawChartScaled(canvas, {0, 0, 300, 200}, c, book(), sheetIndex(), {bad, bad});
+    expectInside(canvas, {0, 0, 300, 200});
+  }
 }
 
 TEST(Markers, EveryKindStaysInItsBox) {

@@ -1,5 +1,6 @@
 #include "printing/print_job.h"
 
+#include "charts/chart_render.h"
 #include "model/set_cell.h"
 #include "view/grid_painter.h"
 
@@ -99,12 +100,11 @@ PrintOutcome printSheet(platform::PrintDevice& device, model::Workbook& book, in
     return {PrintOutcome::Status::Failed, 0};
   const model::Sheet& s = book.sheet(sheet);
   if (s.kind == model::SheetKind::Chart) {
-    const auto& drawChart = view::paintServices().drawChartSheet;
-    if (!drawChart)
-      return {};
+    const charts::ChartScale ratio{static_cast<double>(job.caps.dpiX) / job.screenDpiX,
+                                   static_cast<double>(job.caps.dpiY) / job.screenDpiY};
     return runPages(device, 1, progress, [&](platform::Canvas& canvas, int) {
       canvas.setClip(job.printable);
-      drawChart(canvas, book, sheet, job.printable);
+      charts::drawChartSheet(canvas, book, sheet, job.printable, &ratio);
     });
   }
   if (s.kind != model::SheetKind::Worksheet && s.kind != model::SheetKind::Macro)

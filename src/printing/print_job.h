@@ -61,9 +61,9 @@ struct PrintOutcome {
 using PrintProgress = std::function<bool(int page, int pageCount)>;
 
 /// Prints a sheet of the workbook on the device: the worksheet's pages of
-/// `range`, or a chart sheet's one page (when a chart renderer is
-/// installed). Other sheets, and sheets without cells, print nothing and
-/// start no document.
+/// `range`, or a chart sheet's one page, its chart filling the printable
+/// area at the screen's sizes. Other sheets, and sheets without cells, print
+/// nothing and start no document.
 PrintOutcome printSheet(platform::PrintDevice& device, model::Workbook& book, int sheet, PrintRange range,
                         int screenDpiX, int screenDpiY, const PrintProgress& progress = {});
 

@@ -1,5 +1,6 @@
 #include "printing/print_job.h"
 
+#include "charts/chart_model.h"
 #include "formula/recalc.h"
 #include "model/services.h"
 #include "model/set_cell.h"
@@ -233,21 +234,51 @@ TEST_F(PrintJobTest, TheSelectionPrintsOnlyItsCells) {
   EXPECT_TRUE(device.pages[0]->textOps(u"out").empty());
 }
 
-TEST_F(PrintJobTest, AChartSheetIsOnePageThroughTheChartRenderer) {
+TEST_F(PrintJobTest, AChartSheetPrintsItsChartOnOnePageAtTheScreensSizes) {
+  put(0, 0, u"a");
+  put(1, 0, u"b");
+  put(0, 1, u"3");
+  put(1, 1, u"7");
   ASSERT_TRUE(model::insert_sheet(book(), 1, std::nullopt, model::SheetKind::Chart, false));
-  platform::RecordingPrintDevice without{kCaps};
-  EXPECT_EQ(printSheet(without, book(), 1, PrintRange::All, 96, 96).status, PrintOutcome::Status::Empty);
-  std::vector<Rect> areas;
-  view::paintServices().drawChartSheet = [&](platform::Canvas&, const model::Workbook&, int sheetIndex,
-                                             const Rect& area) {
-    EXPECT_EQ(sheetIndex, 1);
-    areas.push_back(area);
-  };
-  platform::RecordingPrintDevice device{kCaps};
+  platform::RecordingPrintDevice bare{kCaps};
+  EXPECT_EQ(printSheet(bare, book(), 1, PrintRange::All, 96, 96).pages, 1) << "a chart sheet without a chart";
+  charts::ChartModel chart;
+  chart.title = u"Totals";
+  chart.showLegend = 1;
+  chart.legendPlacement = charts::kLegendRight;
+  chart.series.resize(1);
+  chart.series[0].name = u"Sales";
+  chart.series[0].values = u"=B1:B2";
+  chart.series[0].categories = u"=A1:A2";
+  charts::setSheetChart(book().sheet(1), chart);
+  const int titleTwips = model::fontSpecOf(book().fonts[chart.titleFont]).heightTwips;
+  // The printer has twice the screen's resolution across, three times down.
+  platform::PrinterCaps caps = kCaps;
+  caps.dpiY = 288;
+  platform::RecordingPrintDevice device{caps};
   const PrintOutcome out = printSheet(device, book(), 1, PrintRange::All, 96, 96);
   EXPECT_EQ(out.status, PrintOutcome::Status::Printed);
-  EXPECT_EQ(out.pages, 1);
-  EXPECT_EQ(areas, (std::vector<Rect>{Rect{4, 4, 1700, 2200}}));
+  ASSERT_EQ(device.pages.size(), 1u);
+  const platform::RecordingCanvas& page = *device.pages[0];
+  const Rect printable{4, 6, 1700, 2200};
+  const std::vector<CanvasOp> title = page.textOps(u"Totals");
+  ASSERT_EQ(title.size(), 1u);
+  EXPECT_EQ(title[0].font.heightTwips, titleTwips * 3);
+  EXPECT_EQ(title[0].rect.top, printable.top);
+  EXPECT_EQ(title[0].rect.left, printable.left);
+  // The legend's key stands 2 screen pixels (4 printer pixels) left of its text.
+  const std::vector<CanvasOp> name = page.textOps(u"Sales");
+  ASSERT_EQ(name.size(), 1u);
+  int keyGap = -1;
+  for (const CanvasOp& op : page.opsOf(CanvasOp::Kind::Rectangle))
+    if (op.rect.top == name[0].rect.top)
+      keyGap = name[0].rect.left - op.rect.right;
+  EXPECT_EQ(keyGap, 4);
+  for (const CanvasOp& op : page.ops()) {
+    EXPECT_EQ(op.clip, printable);
+    for (const platform::Point& p : op.points)
+      EXPECT_TRUE((Rect{printable.left - 1, printable.top - 1, printable.right + 2, printable.bottom + 2}.contains(p)));
+  }
 }
 
 } // namespace
