@@ -956,7 +956,7 @@ void drawChartScaled(Canvas& canvas, const Rect& rect, ChartModel& chart, model:
 }
 
 bool drawChartObject(Canvas& canvas, const model::Workbook& book, const model::Sheet& sheet, int object,
-                     const Rect& rect) {
+                     const Rect& rect, int zoom) {
   if (object < 0 || static_cast<size_t>(object) >= sheet.objects.size())
     return false;
   auto& o = const_cast<model::DrawingObject&>(sheet.objects[static_cast<size_t>(object)]);
@@ -968,9 +968,20 @@ bool drawChartObject(Canvas& canvas, const model::Workbook& book, const model::S
   for (int i = 0; i < b.sheetCount(); ++i)
     if (&b.sheet(i) == &sheet)
       index = i;
-  drawChart(canvas, rect, *chart, b, index);
+  const double ratio = std::clamp(zoom, 1, 10000) / 100.0;
+  if (zoom == 100) {
+    drawChart(canvas, rect, *chart, b, index);
+  } else {
+    // The chart keeps its white ground and margin over the cells, at the
+    // zoom's size.
+    canvas.setClip(rect);
+    canvas.fillRect(rect, Brush::solid(platform::kWhite));
+    const int mx = px(kMargin * ratio), my = px(kMargin * ratio);
+    drawChartScaled(canvas, {rect.left + mx, rect.top + my, rect.right - mx, rect.bottom - my}, *chart, b, index,
+                    {ratio, ratio});
+  }
   canvas.setClip(rect);
-  canvas.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
+  canvas.setPen(Pen{PenStyle::Solid, std::max(1, px(ratio)), platform::kBlack});
   canvas.setBrush(Brush::none());
   canvas.drawRectangle(rect);
   return true;

@@ -47,10 +47,11 @@ void drawMarker(platform::Canvas& canvas, const model::Workbook& book, int kind,
 platform::PenStyle penStyleOf(std::uint16_t lineStyle);
 
 /// Draws the chart of an object into its rectangle with a black frame; the
-/// painter's object pass calls it for charts. False when the object is not
-/// a chart.
+/// painter's object pass calls it for charts. At a `zoom` (percent) other
+/// than 100, as on a printed page, spacings, fonts and lines grow with it.
+/// False when the object is not a chart.
 bool drawChartObject(platform::Canvas& canvas, const model::Workbook& book, const model::Sheet& sheet,
-                     int object, const platform::Rect& rect);
+                     int object, const platform::Rect& rect, int zoom = 100);
 
 /// Draws a chart sheet's chart into the area the grid would take, or with
 /// a scale into a printed page's printable area.

@@ -325,6 +325,33 @@ TEST_F(RenderTest, AScaleFromAFileOrACallerThatMakesNoSenseStillDraws) {
   }
 }
 
+TEST_F(RenderTest, AnEmbeddedChartGrowsWithTheZoomOfItsPage) {
+  column(0, {u"a", u"b"});
+  column(1, {u"1", u"2"});
+  ChartModel c = chartOf(kChartColumn, 1);
+  c.title = u"Title";
+  sheet().objects.push_back(makeChartObject(c, {{0, 0, 0, 0}, {4, 0, 10, 0}}));
+  const int titleTwips = model::fontSpecOf(book().fonts[c.titleFont]).heightTwips;
+  for (const int zoom : {100, 312}) {
+    SCOPED_TRACE(zoom);
+    const Rect r{10, 10, 10 + 4 * zoom, 10 + 3 * zoom};
+    RecordingCanvas canvas;
+    ASSERT_TRUE(drawChartObject(canvas, book(), sheet(), 0, r, zoom));
+    const std::vector<CanvasOp> fills = canvas.opsOf(CanvasOp::Kind::Fill);
+    ASSERT_FALSE(fills.empty());
+    EXPECT_EQ(fills[0].rect, r) << "the chart's white ground covers the cells under it";
+    EXPECT_EQ(fills[0].brush.colour, platform::kWhite);
+    const std::vector<CanvasOp> title = canvas.textOps(u"Title");
+    ASSERT_EQ(title.size(), 1u);
+    EXPECT_EQ(title[0].font.heightTwips, std::lround(titleTwips * zoom / 100.0));
+    EXPECT_EQ(title[0].rect.top, r.top + std::lround(5 * zoom / 100.0)) << "the margin grows too";
+    const std::vector<CanvasOp> frame = canvas.opsOf(CanvasOp::Kind::Rectangle);
+    ASSERT_FALSE(frame.empty());
+    EXPECT_EQ(frame.back().rect, r);
+    EXPECT_EQ(frame.back().pen.width, zoom / 100);
+  }
+}
+
 TEST(Markers, EveryKindStaysInItsBox) {
   model::Workbook book;
   book.palette = model::kDefaultPalette;

@@ -159,8 +159,9 @@ TEST_F(PrintJobTest, ConditionalFormatsFillAndCommentsAndFilterButtonsStayOff) {
   sheet().objects = {comment, arrow, picture};
   std::vector<int> drawn;
   view::paintServices().drawObject = [&](platform::Canvas& canvas, const model::Workbook&, const model::Sheet&,
-                                         int i, const Rect& r) {
+                                         int i, const Rect& r, int zoom) {
     drawn.push_back(i);
+    EXPECT_EQ(zoom, 200) << "objects' text and lines grow with the printer's pixels";
     canvas.fillRect(r, platform::Brush::solid(0x00FF00));
   };
   const auto canvas = printPage({0, 0, 1, 1});

@@ -13,9 +13,9 @@ void installChartPainting() {
   PaintServices& s = paintServices();
   auto previous = s.drawObject;
   s.drawObject = [previous](platform::Canvas& canvas, const model::Workbook& book, const model::Sheet& sheet,
-                            int object, const platform::Rect& rect) {
-    if (!charts::drawChartObject(canvas, book, sheet, object, rect) && previous)
-      previous(canvas, book, sheet, object, rect);
+                            int object, const platform::Rect& rect, int zoom) {
+    if (!charts::drawChartObject(canvas, book, sheet, object, rect, zoom) && previous)
+      previous(canvas, book, sheet, object, rect, zoom);
   };
   s.drawChartSheet = [](platform::Canvas& canvas, const model::Workbook& book, int sheet,
                         const platform::Rect& area) { charts::drawChartSheet(canvas, book, sheet, area); };

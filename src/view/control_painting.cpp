@@ -249,11 +249,11 @@ void installControlPainting() {
   PaintServices& s = paintServices();
   auto previous = s.drawObject;
   s.drawObject = [previous](Canvas& canvas, const model::Workbook& book, const model::Sheet& sheet, int object,
-                            const Rect& rect) {
+                            const Rect& rect, int zoom) {
     const model::DrawingObject& o = sheet.objects[static_cast<size_t>(object)];
     if (!controlOf(o)) {
       if (previous)
-        previous(canvas, book, sheet, object, rect);
+        previous(canvas, book, sheet, object, rect, zoom);
       return;
     }
     // Painting brings stale cells up to date, as the grid does for its own:

@@ -779,7 +779,7 @@ void Painter::paintObjects() {
     }
     if (!draw)
       continue;
-    draw(m_canvas, m_book, m_sheet, i, r);
+    draw(m_canvas, m_book, m_sheet, i, r, m_g.zoom);
     clip(m_g.cells); // the object may have clipped tighter
   }
   const int selected = m_sheet.selectedObject;

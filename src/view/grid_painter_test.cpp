@@ -559,7 +559,10 @@ TEST_F(GridPainterTest, TheObjectPassDrawsObjectsInOrderWithTheSelectedOnesHandl
   sheet().objects = {a, b, note};
   std::vector<std::pair<int, Rect>> drawn;
   paintServices().drawObject = [&](platform::Canvas&, const model::Workbook&, const model::Sheet&, int i,
-                                   const Rect& r) { drawn.emplace_back(i, r); };
+                                   const Rect& r, int zoom) {
+    EXPECT_EQ(zoom, 100);
+    drawn.emplace_back(i, r);
+  };
   sheet().selectedObject = 0;
   const auto canvas = paintAll();
   paintServices() = {};

@@ -13,11 +13,11 @@ void installObjectPainting() {
   PaintServices& s = paintServices();
   auto previous = s.drawObject;
   s.drawObject = [previous](platform::Canvas& canvas, const model::Workbook& book, const model::Sheet& sheet,
-                            int object, const platform::Rect& rect) {
+                            int object, const platform::Rect& rect, int zoom) {
     if (object < 0 || object >= static_cast<int>(sheet.objects.size()))
       return;
-    if (!drawing::drawObject(canvas, book, sheet.objects[static_cast<size_t>(object)], rect, sheet.zoom) && previous)
-      previous(canvas, book, sheet, object, rect);
+    if (!drawing::drawObject(canvas, book, sheet.objects[static_cast<size_t>(object)], rect, zoom) && previous)
+      previous(canvas, book, sheet, object, rect, zoom);
   };
 }
 

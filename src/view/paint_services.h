@@ -24,8 +24,11 @@ struct PaintServices {
   /// Draws one drawing object (shape, picture, control, chart, filter arrow)
   /// into its window rectangle; the painter calls it for every object that
   /// meets the damaged area, in drawing order, clipped to the cell area.
+  /// `zoom` (percent) sizes its text and lines as the cells' are: the
+  /// sheet's zoom on the screen, the printer's size over the screen's on a
+  /// printed page.
   std::function<void(platform::Canvas&, const model::Workbook&, const model::Sheet&, int object,
-                     const platform::Rect& rect)>
+                     const platform::Rect& rect, int zoom)>
       drawObject;
   /// Draws a chart sheet into the area the grid would take.
   std::function<void(platform::Canvas&, const model::Workbook&, int sheet, const platform::Rect& area)>
