@@ -9,7 +9,6 @@
 #include "qt/qt_print_device.h"
 #include "qt/raster_canvas.h"
 
-#include <QFile>
 #include <QPdfWriter>
 #endif
 
@@ -91,13 +90,10 @@ int runPrintCommand(int argc, char** argv) {
     return 1;
   }
   const std::string name = platform::toUtf8(book->sheet(sheet).name);
-  // Written beside OUT and moved over it when complete, so a failed job
-  // leaves an earlier OUT as it was.
-  const QString target = QString::fromUtf8(out);
-  const QString partial = target + QStringLiteral(".part");
+  const qtui::PrintToFile target(QString::fromUtf8(out));
   printing::PrintOutcome result;
   {
-    QPdfWriter writer(partial);
+    QPdfWriter writer(target.partialPath());
     qtui::setUpPdfWriter(writer);
     qtui::QtPrintDevice device(writer);
     result = printing::printSheet(device, *book, sheet,
@@ -105,7 +101,7 @@ int runPrintCommand(int argc, char** argv) {
                                   96);
   }
   if (result.status != printing::PrintOutcome::Status::Printed) {
-    QFile::remove(partial);
+    target.discard();
     if (result.status == printing::PrintOutcome::Status::Empty) {
       std::fprintf(stderr, "cellwick-cli print: sheet '%s' has nothing to print; %s was not written\n",
                    name.c_str(), out);
@@ -114,9 +110,7 @@ int runPrintCommand(int argc, char** argv) {
     std::fprintf(stderr, "cellwick-cli print: cannot write %s\n", out);
     return 1;
   }
-  QFile::remove(target);
-  if (!QFile::rename(partial, target)) {
-    QFile::remove(partial);
+  if (!target.commit()) {
     std::fprintf(stderr, "cellwick-cli print: cannot write %s\n", out);
     return 1;
   }

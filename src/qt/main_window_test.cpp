@@ -7,6 +7,7 @@
 #include "qt/qt_dialog_host.h"
 #include "qt/qt_print_services.h"
 #include "qt/qt_ui_services.h"
+#include "printing/print_job.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -15,6 +16,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPrinter>
 #include <QImage>
 #include <QMenu>
 #include <QKeyEvent>
@@ -454,6 +458,42 @@ TEST_F(MainWindowTest, ThePrintProgressBoxIsModalAndItsCancelButtonStopsTheJob) 
   EXPECT_FALSE(printing.printProgress(u"正在打印第 2 页…"));
   printing.endPrintProgress();
   EXPECT_EQ(printing.progressBox(), nullptr);
+}
+
+TEST_F(MainWindowTest, PrintingToAFileLeavesNoPartialDocumentWhenCancelled) {
+  for (int r = 0; r < 200; ++r)
+    ASSERT_TRUE(model::set_cell(*books.active(), 0, static_cast<std::uint16_t>(r), 0, u"x", 15, false, false));
+  const QString dir = QDir::tempPath() + QStringLiteral("/cellwick-print-") + QString::number(QCoreApplication::applicationPid());
+  ASSERT_TRUE(QDir().mkpath(dir));
+  const QString path = dir + QStringLiteral("/out.pdf");
+  auto print = [&](int cancelAtPage) {
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(path);
+    std::unique_ptr<platform::PrintDevice> device = printerDevice(std::move(printer));
+    return printing::printSheet(*device, *books.active(), 0, printing::PrintRange::All, 96, 96,
+                                [&](int page, int) { return page != cancelAtPage; });
+  };
+  auto contents = [&] {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  };
+  {
+    QFile earlier(path);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("earlier");
+  }
+  const printing::PrintOutcome cancelled = print(3);
+  EXPECT_EQ(cancelled.status, printing::PrintOutcome::Status::Cancelled);
+  EXPECT_EQ(cancelled.pages, 2);
+  EXPECT_EQ(contents(), QByteArray("earlier")) << "the earlier file is kept";
+  EXPECT_FALSE(QFile::exists(path + QStringLiteral(".part")));
+  const printing::PrintOutcome done = print(-1);
+  EXPECT_EQ(done.status, printing::PrintOutcome::Status::Printed);
+  EXPECT_GE(done.pages, 3);
+  EXPECT_TRUE(contents().startsWith("%PDF-"));
+  EXPECT_FALSE(QFile::exists(path + QStringLiteral(".part")));
+  QDir(dir).removeRecursively();
 }
 
 } // namespace

@@ -1,8 +1,12 @@
 #include "qt/qt_print_device.h"
 
+#include <QFile>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPdfWriter>
+
+#include <filesystem>
+#include <system_error>
 
 namespace qtui {
 
@@ -56,6 +60,23 @@ void QtPrintDevice::abortDocument() {
   if (m_painter.isActive())
     m_painter.end();
 }
+
+bool PrintToFile::commit() const {
+  // A rename over the old file replaces it in one step where the system
+  // allows; else the old file goes first.
+  std::error_code error;
+  std::filesystem::rename(std::filesystem::path(partialPath().toStdU16String()),
+                          std::filesystem::path(m_target.toStdU16String()), error);
+  if (!error)
+    return true;
+  QFile::remove(m_target);
+  if (QFile::rename(partialPath(), m_target))
+    return true;
+  discard();
+  return false;
+}
+
+void PrintToFile::discard() const { QFile::remove(partialPath()); }
 
 void setUpPdfWriter(QPdfWriter& writer) {
   writer.setResolution(600);

@@ -8,6 +8,7 @@
 #include "qt/qt_canvas.h"
 
 #include <QPainter>
+#include <QString>
 
 #include <functional>
 #include <optional>
@@ -41,5 +42,22 @@ private:
 /// A PDF writer for printed pages: A4 paper with 10 mm margins at 600 dots
 /// per inch, titled with the document's name.
 void setUpPdfWriter(QPdfWriter& writer);
+
+/// A document printed to a file is written beside it and moved over it when
+/// complete: a cancelled or failed job leaves no partial document, and an
+/// earlier file of that name as it was.
+class PrintToFile {
+public:
+  explicit PrintToFile(QString target) : m_target(std::move(target)) {}
+  /// Where the pages are written while the job runs.
+  QString partialPath() const { return m_target + QStringLiteral(".part"); }
+  /// Puts the finished document in place; false (and nothing left behind)
+  /// when it cannot be moved there.
+  [[nodiscard]] bool commit() const;
+  void discard() const;
+
+private:
+  QString m_target;
+};
 
 } // namespace qtui

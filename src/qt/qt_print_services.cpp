@@ -13,10 +13,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace qtui {
 namespace {
 
-// The printer lives as long as the job it prints.
+// The printer lives as long as the job it prints. Printing to a file goes
+// through a partial file: a PDF printer cannot take back pages it has
+// written when the job is cancelled.
 class PrinterDevice final : public platform::PrintDevice {
 public:
   explicit PrinterDevice(std::unique_ptr<QPrinter> printer)
@@ -24,19 +28,45 @@ public:
   platform::PrinterCaps caps() const override { return m_device.caps(); }
   bool beginDocument(std::u16string_view name) override {
     m_printer->setDocName(qStringOf(name));
-    return m_device.beginDocument(name);
+    if (!m_printer->outputFileName().isEmpty()) {
+      m_file.emplace(m_printer->outputFileName());
+      m_printer->setOutputFileName(m_file->partialPath());
+    }
+    if (m_device.beginDocument(name))
+      return true;
+    discard();
+    return false;
   }
   platform::Canvas* beginPage() override { return m_device.beginPage(); }
   bool endPage() override { return m_device.endPage(); }
-  bool endDocument() override { return m_device.endDocument(); }
-  void abortDocument() override { m_device.abortDocument(); }
+  bool endDocument() override {
+    if (!m_device.endDocument()) {
+      discard();
+      return false;
+    }
+    return !m_file || m_file->commit();
+  }
+  void abortDocument() override {
+    m_device.abortDocument();
+    discard();
+  }
 
 private:
+  void discard() {
+    if (m_file)
+      m_file->discard();
+  }
+
   std::unique_ptr<QPrinter> m_printer;
   QtPrintDevice m_device;
+  std::optional<PrintToFile> m_file;
 };
 
 } // namespace
+
+std::unique_ptr<platform::PrintDevice> printerDevice(std::unique_ptr<QPrinter> printer) {
+  return std::make_unique<PrinterDevice>(std::move(printer));
+}
 
 QtPrintServices::~QtPrintServices() { delete m_box; }
 
@@ -52,7 +82,7 @@ std::unique_ptr<platform::PrintDevice> QtPrintServices::askPrinter(bool& selecti
   if (execModal(dialog) != QDialog::Accepted)
     return nullptr;
   selectionOnly = dialog.printRange() == QAbstractPrintDialog::Selection;
-  return std::make_unique<PrinterDevice>(std::move(printer));
+  return printerDevice(std::move(printer));
 }
 
 void QtPrintServices::beginPrintProgress(std::u16string_view caption, std::u16string_view cancel) {

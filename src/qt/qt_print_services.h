@@ -9,9 +9,13 @@
 #include <QPointer>
 
 class QLabel;
+class QPrinter;
 class QWidget;
 
 namespace qtui {
+
+/// The print job's device for a printer the dialog set up.
+std::unique_ptr<platform::PrintDevice> printerDevice(std::unique_ptr<QPrinter> printer);
 
 class QtPrintServices final : public platform::PrintServices {
 public:
