@@ -3,7 +3,10 @@
 // bar's notifications.
 
 #include "app/app.h"
+#include "platform/bitmap.h"
 #include "platform/canvas.h"
+
+#include <optional>
 
 namespace app {
 
@@ -67,6 +70,11 @@ LResult on_size(App& app, unsigned msg, WParam wParam, LParam lParam);
 /// Status-bar clicks open the summary menu; a rebar height change lays the
 /// window out again; tool tips get their texts. lParam is a NotifyHeader*.
 LResult on_notify(App& app, unsigned msg, WParam wParam, LParam lParam);
+
+/// The active chart sheet of `book` as the window shows it, for a .bmp
+/// save: a picture of the chart's area. nullopt when the active sheet is no
+/// chart sheet, the area is empty or nothing can draw pictures.
+std::optional<platform::Bitmap> chart_sheet_picture(App& app, model::Workbook& book);
 
 /// Runs New as the program does when no file opens at start.
 void startup_open(App& app, std::u16string_view commandLine);

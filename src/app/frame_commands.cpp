@@ -6,12 +6,14 @@
 #include "app/menu_table.h"
 #include "app/navigation.h"
 #include "app/status_bar.h"
+#include "charts/chart_render.h"
 #include "fileformats/open_save.h"
 #include "model/display_text.h"
 #include "model/services.h"
 #include "model/set_cell.h"
 #include "model/sheet_list.h"
 #include "model/undo.h"
+#include "platform/raster.h"
 #include "platform/ui_services.h"
 
 #include <algorithm>
@@ -84,6 +86,23 @@ void onSaveAs(App& app, int) {
   const std::u16string path = book->path;
   (void)fileformats::saveWorkbookAs(app.books, path);
 }
+
+} // namespace
+
+std::optional<platform::Bitmap> chart_sheet_picture(App& app, model::Workbook& book) {
+  if (book.activeSheet < 0 || book.activeSheet >= book.sheetCount() ||
+      book.active().kind != model::SheetKind::Chart)
+    return std::nullopt;
+  const view::GridLayout g = view::relayout(book, app.layoutInput);
+  const platform::Rect area{0, 0, g.grid.width(), g.grid.height()};
+  std::unique_ptr<platform::RasterSurface> surface = platform::makeRasterSurface(area.width(), area.height());
+  if (!surface)
+    return std::nullopt;
+  charts::drawChartSheet(surface->canvas(), book, book.activeSheet, area);
+  return surface->pixels();
+}
+
+namespace {
 
 void onRecentFile(App& app, int id) {
   (void)fileformats::open_recent_file(app.books, id - kFirstRecentCommand);

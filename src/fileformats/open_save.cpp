@@ -3,6 +3,7 @@
 #include "fileformats/biff/drawing_records.h"
 #include "fileformats/biff/workbook_reader.h"
 #include "fileformats/biff/workbook_writer.h"
+#include "fileformats/image/bitmap_file.h"
 #include "fileformats/pocket/pocket.h"
 #include "fileformats/text/delimited_text.h"
 #include "model/services.h"
@@ -20,6 +21,7 @@ namespace {
 struct FlowState {
   model::WorkbookList* list = nullptr;
   SaveAsDialog dialog;
+  ChartPicture chartPicture;
 };
 
 FlowState& state() {
@@ -204,7 +206,30 @@ bool excel95HoldsEnough(const model::Workbook& book) {
                                    platform::MessageIcon::Warning) == platform::MessageAnswer::Yes;
 }
 
+// A .bmp save is an export of the active chart: the workbook keeps its
+// path and its modified flag.
+bool saveChartPicture(model::Workbook& book, const std::u16string& path) {
+  if (book.activeSheet < 0 || book.activeSheet >= book.sheetCount() ||
+      book.active().kind != model::SheetKind::Chart) {
+    showCaptioned(kMessageNotAChart);
+    return false;
+  }
+  if (!state().chartPicture) {
+    showMessage(model::kMessageUnsupportedFileType);
+    return false;
+  }
+  platform::ui().setWaitCursor(true);
+  const std::optional<platform::Bitmap> picture = state().chartPicture(book);
+  const bool ok = picture && image::writeChartBitmapFile(path, *picture, book.palette);
+  platform::ui().setWaitCursor(false);
+  if (!ok)
+    showMessage(model::formatMessage(kMessageCannotSaveFile, path));
+  return ok;
+}
+
 } // namespace
+
+void setChartPicture(ChartPicture picture) { state().chartPicture = std::move(picture); }
 
 bool saveWorkbookFile(model::WorkbookList& list, const std::u16string& path, bool fromSaveAs) {
   model::Workbook* book = list.active();
@@ -225,11 +250,8 @@ bool saveWorkbookFile(model::WorkbookList& list, const std::u16string& path, boo
     }
     return saveWorkbookAs(list, path);
   }
-  if (type == model::kFileBmp) {
-    // Chart pictures have no writer in this build.
-    showMessage(model::kMessageUnsupportedFileType);
-    return false;
-  }
+  if (type == model::kFileBmp)
+    return saveChartPicture(*book, path);
   if ((type == model::kFileXls || type == model::kFileXlt) && book->fileVersion.version == 7 &&
       !excel95HoldsEnough(*book))
     return false;

@@ -4,6 +4,7 @@
 // file type implies, and the list of recently opened files.
 
 #include "model/workbook_list.h"
+#include "platform/bitmap.h"
 #include "platform/settings.h"
 
 #include <array>
@@ -94,6 +95,13 @@ void setVersionFields(model::Workbook& book, int fileType, bool excel95);
 
 /// The Save As command.
 [[nodiscard]] bool saveWorkbookAs(model::WorkbookList& list, std::u16string_view suggestedPath);
+
+/// The picture a .bmp save writes: the workbook's active chart sheet drawn
+/// as its window shows it, or nullopt when it cannot be drawn. The window
+/// installs it, since it knows the chart's area; without one a .bmp save is
+/// refused as a type this program cannot write.
+using ChartPicture = std::function<std::optional<platform::Bitmap>(model::Workbook&)>;
+void setChartPicture(ChartPicture picture);
 
 // ---- recent files ----
 

@@ -281,6 +281,41 @@ TEST_F(OpenSaveTest, SaveAsRefusals) {
   EXPECT_TRUE(ui.shown().empty());
 }
 
+TEST_F(OpenSaveTest, SaveAsBitmapWritesTheChartPictureAndLeavesTheWorkbookAsItWas) {
+  ASSERT_TRUE(list.new_workbook(nullptr));
+  model::Workbook& book = *list.active();
+  ASSERT_TRUE(model::insert_sheet(book, 1, std::nullopt, model::SheetKind::Chart, false));
+  book.modified = 0;
+  const std::u16string before = book.path;
+  // No window to draw the chart: the type cannot be written.
+  nextChoice = SaveAsChoice{path("pic"), kSaveAsBitmap};
+  EXPECT_FALSE(saveWorkbookAs(list, u"Book1"));
+  ASSERT_EQ(ui.shown().size(), 1u);
+  EXPECT_EQ(ui.shown()[0].text, model::kMessageUnsupportedFileType);
+  EXPECT_FALSE(fs::exists(dir / "pic.bmp"));
+  int drawn = 0;
+  setChartPicture([&](model::Workbook& b) -> std::optional<platform::Bitmap> {
+    EXPECT_EQ(&b, &book);
+    ++drawn;
+    platform::Bitmap picture;
+    picture.width = 600;
+    picture.height = 400;
+    picture.pixels.assign(600u * 400u, 0xFFFFFFFFu);
+    return picture;
+  });
+  nextChoice = SaveAsChoice{path("pic"), kSaveAsBitmap};
+  EXPECT_TRUE(saveWorkbookAs(list, u"Book1"));
+  setChartPicture(nullptr);
+  EXPECT_EQ(drawn, 1);
+  ASSERT_TRUE(fs::exists(dir / "pic.bmp"));
+  EXPECT_EQ(fs::file_size(dir / "pic.bmp"), 310u + 400u * 600u);
+  EXPECT_EQ(readBytes(dir / "pic.bmp").substr(0, 2), "BM");
+  // An export: the workbook keeps its name, its modified flag and its versions.
+  EXPECT_EQ(book.path, before);
+  EXPECT_EQ(book.modified, 0);
+  EXPECT_TRUE(recentFiles().slots[0].empty());
+}
+
 TEST_F(OpenSaveTest, TemplateSaveGoesThroughSaveAs) {
   ASSERT_TRUE(list.new_workbook(nullptr));
   setCell(0, 0, u"t");

@@ -9,6 +9,7 @@
 #include "model/services.h"
 #include "model/workbook_list.h"
 #include "platform/unicode.h"
+#include "qt/raster_canvas.h"
 #include "qt/modal.h"
 
 #include <QApplication>
@@ -119,6 +120,7 @@ void installAppServices() {
   if (!engine) {
     engine = true;
     formula::installFormulaEngine();
+    installRasterFactory();
     edit::installClipboardServices();
     functions::registerAllFunctions();
     functions::seedRandomFromClock();

@@ -7,6 +7,7 @@
 #include "app/menu_table.h"
 #include "app/message_map.h"
 #include "app/status_bar.h"
+#include "fileformats/open_save.h"
 #include "qt/qt_canvas.h"
 #include "qt/qt_controls.h"
 #include "qt/qt_window_services.h"
@@ -397,9 +398,11 @@ MainWindow::MainWindow(model::WorkbookList& books)
   app::refresh_formula_bar(*m_app);
   refresh();
   m_grid->setFocus();
+  // A chart saved as a picture is drawn at the size this window shows it.
+  fileformats::setChartPicture([this](model::Workbook& book) { return app::chart_sheet_picture(*m_app, book); });
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() { fileformats::setChartPicture(nullptr); }
 
 void MainWindow::buildMenus() {
   std::vector<QMenu*> stack;

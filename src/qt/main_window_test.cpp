@@ -1,6 +1,10 @@
 #include "qt/main_window.h"
 
+#include "app/frame.h"
+#include "charts/chart_model.h"
+#include "fileformats/open_save.h"
 #include "model/set_cell.h"
+#include "model/sheet_list.h"
 #include "model/undo.h"
 #include "qt/app_setup.h"
 #include "qt/qt_canvas.h"
@@ -18,6 +22,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPrinter>
 #include <QImage>
 #include <QMenu>
@@ -458,6 +463,35 @@ TEST_F(MainWindowTest, ThePrintProgressBoxIsModalAndItsCancelButtonStopsTheJob) 
   EXPECT_FALSE(printing.printProgress(u"正在打印第 2 页…"));
   printing.endPrintProgress();
   EXPECT_EQ(printing.progressBox(), nullptr);
+}
+
+TEST_F(MainWindowTest, AChartSheetSavedAsABitmapIsTheChartAreaOfTheWindow) {
+  model::Workbook& book = *books.active();
+  ASSERT_TRUE(model::insert_sheet(book, 1, std::nullopt, model::SheetKind::Chart, false));
+  charts::ChartModel chart;
+  chart.title = u"Totals";
+  charts::setSheetChart(book.sheet(1), chart);
+  book.modified = 0;
+  window->grid()->relayoutAndUpdate();
+  const platform::Rect area = window->grid()->layout().grid;
+  ASSERT_FALSE(area.isEmpty());
+  const std::optional<platform::Bitmap> picture = app::chart_sheet_picture(window->app(), book);
+  ASSERT_TRUE(picture.has_value());
+  EXPECT_EQ(picture->width, area.width());
+  EXPECT_EQ(picture->height, area.height());
+  // The title is drawn in black on the white chart area.
+  int dark = 0;
+  for (std::uint32_t p : picture->pixels)
+    dark += (p & 0xFFFFFF) < 0x404040;
+  EXPECT_GT(dark, 10);
+  const QString dir = QDir::tempPath() + QStringLiteral("/cellwick-bmp-") + QString::number(QCoreApplication::applicationPid());
+  ASSERT_TRUE(QDir().mkpath(dir));
+  const QString file = dir + QStringLiteral("/chart.bmp");
+  ASSERT_TRUE(fileformats::saveWorkbookFile(books, file.toStdU16String(), true));
+  const int stride = (area.width() + 3) / 4 * 4;
+  EXPECT_EQ(QFileInfo(file).size(), 310 + static_cast<qint64>(stride) * area.height());
+  EXPECT_EQ(book.modified, 0);
+  QDir(dir).removeRecursively();
 }
 
 TEST_F(MainWindowTest, PrintingToAFileLeavesNoPartialDocumentWhenCancelled) {
