@@ -1,6 +1,8 @@
 #include "charts/chart_model.h"
 
 #include "edit/edit_test_util.h"
+#include "edit/undo_command.h"
+#include "model/set_cell.h"
 #include "model/sheet.h"
 #include "model/sheet_list.h"
 #include "model/workbook.h"
@@ -216,6 +218,39 @@ TEST_F(EvaluateTest, RenamingASheetRewritesChartSeries) {
   EXPECT_EQ(embedded->series[0].values, u"='New Data'!$B$1:$B$3");
   EXPECT_EQ(embedded->series[0].categories, u"='New Data'!A1:A3");
   EXPECT_EQ(chartOfSheet(book().sheet(2))->series[0].values, u"='New Data'!$B$1:$B$3");
+}
+
+TEST_F(EvaluateTest, ASeriesOnADeletedSheetHasNoDataUntilTheDeletionIsUndone) {
+  ASSERT_TRUE(model::insert_sheet(book(), 1, u"Data", model::SheetKind::Worksheet, false));
+  for (int r = 0; r < 3; ++r)
+    ASSERT_TRUE(model::set_cell(book(), 1, static_cast<std::uint16_t>(r), 1, std::u16string(1, u'4' + r), 15,
+                                false, false));
+  ASSERT_TRUE(model::insert_sheet(book(), 2, u"Chart1", model::SheetKind::Chart, false));
+  ChartModel c;
+  c.series.resize(1);
+  c.series[0].values = u"=Data!$B$1:$B$3";
+  book().sheet(0).objects.push_back(makeChartObject(c, {}));
+  setSheetChart(book().sheet(2), c);
+  auto valuesOf = [&] {
+    std::vector<std::vector<double>> out;
+    const int chartSheet = model::find_sheet(book(), u"Chart1");
+    for (const ChartModel* m : {chartOf(book().sheet(0).objects[0]), chartOfSheet(book().sheet(chartSheet))}) {
+      EXPECT_NE(m, nullptr);
+      if (!m)
+        return out;
+      const std::vector<SeriesData> d = evaluateSeries(*m, book(), 0);
+      out.push_back(d.empty() || !d[0].hasData ? std::vector<double>{} : d[0].values);
+    }
+    return out;
+  };
+  const std::vector<double> data{4, 5, 6};
+  ASSERT_EQ(valuesOf(), (std::vector<std::vector<double>>{data, data}));
+  book().activeSheet = 1;
+  ASSERT_TRUE(model::delete_active_sheet(book()));
+  // Nothing is drawn from a sheet that is gone, and nothing else stands in.
+  EXPECT_EQ(valuesOf(), (std::vector<std::vector<double>>{{}, {}}));
+  ASSERT_TRUE(edit::undo(books).undone);
+  EXPECT_EQ(valuesOf(), (std::vector<std::vector<double>>{data, data}));
 }
 
 TEST(Payload, CopiesDeeplyAndListsReferences) {
