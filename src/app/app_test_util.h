@@ -50,14 +50,22 @@ protected:
     default: return 0;
     }
   }
-  // A key as the window sends it: the key-down, then (without Ctrl or Alt)
-  // its character, both to where the focus is when each arrives.
+  // A key as the window sends it: the key-down, then its character, both to
+  // where the focus is when each arrives. Alt with a key types nothing (a
+  // menu mnemonic); Ctrl with a letter types its control character (Ctrl+J
+  // a line feed, Ctrl+M a carriage return) and Ctrl+Enter still types '\r'.
   void key(unsigned vk, unsigned mods = 0) {
     window.heldModifiers = mods;
     post(WM_KEYDOWN, vk);
-    if (!(mods & (platform::kModControl | platform::kModAlt)))
-      if (const char16_t ch = characterOf(vk))
-        post(WM_CHAR, ch);
+    char16_t ch = 0;
+    if (!(mods & platform::kModControl))
+      ch = mods & platform::kModAlt ? 0 : characterOf(vk);
+    else if (vk >= 'A' && vk <= 'Z')
+      ch = static_cast<char16_t>(vk - 'A' + 1);
+    else if (vk == VK_RETURN)
+      ch = u'\r';
+    if (ch != 0)
+      post(WM_CHAR, ch);
     window.heldModifiers = 0;
   }
   // Typed text: each character's key-down (letters, digits and ".") and the

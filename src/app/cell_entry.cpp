@@ -231,6 +231,10 @@ void commitAndWalk(App& app, bool alongRow, bool backwards) {
 // regional separator itself, Enter, Tab and Escape commit or cancel).
 void swallowNextCharacter(App& app, std::u16string_view characters) { app.swallowCharacters = characters; }
 
+// What Ctrl+Backspace types (and X11 gives the Delete key): a control
+// character, never text.
+constexpr char16_t kDelete = 0x7F;
+
 bool swallowed(App& app, char16_t ch) {
   const std::u16string_view s = app.swallowCharacters;
   app.swallowCharacters = {};
@@ -315,7 +319,7 @@ void begin_entry_from_grid(App& app, char16_t ch) {
   Sheet* s = app.gridSheet();
   if (!s || (app.window.modifiers() & platform::kModControl))
     return;
-  if (ch < 32 && ch != u'\b')
+  if ((ch < 32 && ch != u'\b') || ch == kDelete)
     return;
   if (!guard_entry(app))
     return;
@@ -669,7 +673,7 @@ LResult formula_bar_proc(App& app, unsigned msg, WParam wParam, LParam) {
     end_point(app);
     if (ch == u'\b')
       deleteAround(app, false);
-    else if (ch >= 32)
+    else if (ch >= 32 && ch != kDelete)
       replaceSelection(app, std::u16string_view(&ch, 1));
     return 0;
   }

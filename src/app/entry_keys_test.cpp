@@ -247,6 +247,34 @@ TEST_F(EntryKeysTest, ACaretStepsAndDeletesWholeCharacters) {
   EXPECT_EQ(app.formulaBar.text, u"ab");
 }
 
+TEST_F(EntryKeysTest, CtrlWithALetterIsAShortcutNeverAnEnterOrATab) {
+  // Ctrl+J types a line feed, Ctrl+M a carriage return, Ctrl+I a tab.
+  for (const unsigned letter : {unsigned('J'), unsigned('M'), unsigned('I')}) {
+    select(2, 2, 2, 2, 2, 2);
+    key(letter, platform::kModControl);
+    EXPECT_EQ(active(), (CellPos{2, 2})) << char(letter);
+    EXPECT_EQ(app.editMode, EditMode::None) << char(letter);
+  }
+  // The character after the shortcut is taken once: a later Enter moves.
+  key(VK_RETURN);
+  EXPECT_EQ(active(), (CellPos{3, 2}));
+}
+
+TEST_F(EntryKeysTest, TheDeleteCharacterIsNeverTyped) {
+  // X11 gives the Delete key the DEL character, and Windows types it for
+  // Ctrl+Backspace: in the grid it starts no entry ...
+  set(0, 0, u"abc");
+  select(0, 0, 0, 0, 0, 0);
+  key(VK_DELETE);
+  post(WM_CHAR, 0x7F);
+  EXPECT_EQ(app.editMode, EditMode::None);
+  EXPECT_EQ(input(0, 0), u"");
+  // ... and in an entry it adds nothing.
+  type(u"xy");
+  post(WM_CHAR, 0x7F);
+  EXPECT_EQ(app.formulaBar.text, u"xy");
+}
+
 TEST_F(EntryKeysTest, TheMacroOfAShortcutKeyGetsTheActiveCellAsCaller) {
   model::MacroCaller seen;
   model::modelServices().runMacro = [&](model::Workbook&, std::u16string_view, const model::MacroCaller& c) {

@@ -912,6 +912,14 @@ LResult on_keydown(App& app, unsigned, WParam wParam, LParam) {
   }
   if (ctrl && !isAccelerator(key) && ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')))
     runShortcutMacro(app, key);
+  if (ctrl && key >= 'A' && key <= 'Z') {
+    // Ctrl with a letter also types a control character (Ctrl+J a line
+    // feed, Ctrl+M a carriage return, Ctrl+I a tab): it is a shortcut, never
+    // an Enter or a Tab that moves the active cell.
+    static constexpr std::u16string_view kControlCharacters =
+        u"\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1A";
+    app.swallowCharacters = kControlCharacters.substr(key - 'A', 1);
+  }
   return 0;
 }
 

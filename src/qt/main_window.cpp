@@ -94,6 +94,9 @@ void postKey(MainWindow& window, QKeyEvent* e, bool toFormulaBar) {
     text = QStringLiteral("\t");
   if (e->key() == Qt::Key_Enter || e->key() == Qt::Key_Return)
     text = QStringLiteral("\r");
+  // X11 gives the Delete key the DEL character; the key types nothing.
+  if (e->key() == Qt::Key_Delete)
+    text.clear();
   for (QChar ch : text)
     window.post(app::WM_CHAR, ch.unicode(), 0, toFormulaBar);
 }

@@ -335,6 +335,23 @@ TEST_F(MainWindowTest, EnterAfterAPointModeClickMovesOnce) {
   EXPECT_EQ(s.activeColumn, 3);
 }
 
+TEST_F(MainWindowTest, DeleteAndCtrlLettersTypeNothingIntoTheGrid) {
+  window->grid()->setFocus();
+  pressKey(Qt::Key_A, QStringLiteral("a"));
+  pressKey(Qt::Key_Return, QStringLiteral("\r"));
+  pressKey(Qt::Key_Up, QString());
+  // X11 sends the Delete key with the DEL character.
+  pressKey(Qt::Key_Delete, QStringLiteral("\x7f"));
+  EXPECT_EQ(window->app().editMode, app::EditMode::None);
+  const model::CellRecord* a1 = model::cell_at(books.active()->active(), 0, 0);
+  EXPECT_TRUE(!a1 || a1->input.view().empty());
+  // Ctrl+J and Ctrl+M come with a line feed and a carriage return.
+  pressKey(Qt::Key_J, QStringLiteral("\n"), Qt::ControlModifier);
+  pressKey(Qt::Key_M, QStringLiteral("\r"), Qt::ControlModifier);
+  EXPECT_EQ(books.active()->active().activeRow, 0);
+  EXPECT_EQ(window->app().editMode, app::EditMode::None);
+}
+
 TEST_F(MainWindowTest, TheKeypadDecimalStartsAnEntry) {
   window->grid()->setFocus();
   pressKey(Qt::Key_Period, QStringLiteral("."), Qt::KeypadModifier);
