@@ -503,10 +503,8 @@ void registerCommandFunctions() {
   formula::registerHandler(u"TEXTREF", textRef);
   registerSheetCommands();
   registerWorkbookCommands();
-  // The data form is a dialog of the desktop, and objects have no macro
-  // interface yet: these answer FALSE.
-  for (std::u16string_view name : {u"DATA.FORM", u"GET.OBJECT"})
-    formula::registerHandler(name, formula::recognisedOnlyHandler);
+  // The data form is a dialog of the desktop: it answers FALSE.
+  formula::registerHandler(u"DATA.FORM", formula::recognisedOnlyHandler);
 }
 
 } // namespace macro::detail

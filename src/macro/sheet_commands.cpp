@@ -13,6 +13,7 @@
 #include "formula/function_table.h"
 #include "macro/frames.h"
 #include "model/display_text.h"
+#include "model/drawing_objects.h"
 #include "model/set_cell.h"
 #include "model/workbook_list.h"
 #include "numfmt/builtin_formats.h"
@@ -414,6 +415,69 @@ void goalSeek(Arguments& args, CellValue& result, EvalContext& ctx) {
   result = CellValue::boolean(ran && request.solved);
 }
 
+// The object GET.OBJECT asks about: by its number on the sheet, counting
+// objects in drawing order as the files number them (filter arrows left
+// out), or the selected object when no number is given.
+const model::DrawingObject* objectNumbered(const model::Sheet& s, const CellValue& id) {
+  if (id.isEmpty())
+    return s.selectedObject >= 0 && s.selectedObject < static_cast<int>(s.objects.size())
+               ? &s.objects[static_cast<size_t>(s.selectedObject)]
+               : nullptr;
+  const double wanted = id.isNumber() ? std::trunc(id.numberValue()) : 0;
+  double number = 0;
+  for (const model::DrawingObject& o : s.objects)
+    if (!o.filterArrow && ++number == wanted)
+      return &o;
+  return nullptr;
+}
+
+// A corner as GET.OBJECT gives it: the cell under it in R1C1 form, or its
+// offset into that cell in points.
+CellValue cornerCell(const model::AnchorCorner& c) {
+  return CellValue::string(platform::fromUtf8("R" + std::to_string(c.row + 1) + "C" + std::to_string(c.column + 1)));
+}
+CellValue cornerOffset(const model::Sheet& s, const model::AnchorCorner& c, bool across) {
+  const model::PixelScale scale;
+  const int px = across ? model::column_offset_px(s, c.column, c.columnOffset, scale) -
+                             model::column_offset_px(s, c.column, 0, scale)
+                        : model::row_offset_px(s, c.row, c.rowOffset, scale) - model::row_offset_px(s, c.row, 0, scale);
+  return CellValue::number(px * 72.0 / scale.logicalPixelsPerInch);
+}
+
+// GET.OBJECT(type_num, [object_number], ...): 1 the object's type, 2 locked,
+// 3 visible, 4 and 7 the cells under its top-left and bottom-right corners,
+// 5, 6, 8 and 9 the corners' offsets into those cells in points, 10 its
+// macro, 11 how it follows its cells (1 move and size, 2 move only, 3
+// fixed). An unknown object or type gives #VALUE!.
+void getObject(Arguments& args, CellValue& result, EvalContext& ctx) {
+  const model::Sheet* s = executingFrame(ctx) ? activeGridSheet(*ctx.book) : nullptr;
+  if (!s) {
+    result = CellValue::boolean(false);
+    return;
+  }
+  const model::DrawingObject* o = objectNumbered(*s, args[1]);
+  const int type = whole(args[0], 0);
+  result = CellValue::error(model::ErrorCode::Value);
+  if (!o)
+    return;
+  const model::AnchorCorner& first = o->anchor.first;
+  const model::AnchorCorner& last = o->anchor.last;
+  switch (type) {
+  case 1: result = CellValue::number(o->kind); break;
+  case 2: result = CellValue::boolean(true); break; // every object is locked, as the files write them
+  case 3: result = CellValue::boolean(o->kind != model::kObjectComment || o->visible); break;
+  case 4: result = cornerCell(first); break;
+  case 5: result = cornerOffset(*s, first, true); break;
+  case 6: result = cornerOffset(*s, first, false); break;
+  case 7: result = cornerCell(last); break;
+  case 8: result = cornerOffset(*s, last, true); break;
+  case 9: result = cornerOffset(*s, last, false); break;
+  case 10: result = CellValue::string(o->macro); break;
+  case 11: result = CellValue::number(static_cast<int>(o->placement)); break;
+  default: break;
+  }
+}
+
 } // namespace
 
 void registerSheetCommands() {
@@ -429,6 +493,7 @@ void registerSheetCommands() {
   formula::registerHandler(u"SORT", sort);
   formula::registerHandler(u"DATA.SERIES", dataSeries);
   formula::registerHandler(u"GOAL.SEEK", goalSeek);
+  formula::registerHandler(u"GET.OBJECT", getObject);
 }
 
 } // namespace macro::detail

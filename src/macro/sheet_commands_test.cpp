@@ -201,3 +201,60 @@ TEST_F(CommandTest, OnSheetActivateAndBellAndWait) {
 
 } // namespace
 } // namespace macro::testing
+
+namespace macro::testing {
+namespace {
+
+TEST_F(CommandTest, GetObjectDescribesAnObjectByItsNumberOrTheSelection) {
+  book->activeSheet = 0;
+  model::DrawingObject arrow;
+  arrow.kind = model::kObjectComboBox;
+  arrow.filterArrow = true;
+  model::DrawingObject box;
+  box.kind = model::kObjectRectangle;
+  box.anchor = {{1, 512, 2, 128}, {3, 0, 6, 0}}; // from half into B3 to D7
+  box.placement = model::ObjectPlacement::MoveOnly;
+  box.macro = u"Macro1!$A$9";
+  model::DrawingObject note;
+  note.kind = model::kObjectComment;
+  sheet().objects.push_back(arrow);
+  sheet().objects.push_back(box);
+  sheet().objects.push_back(note);
+  const double halfColumn = model::column_px(sheet(), 1, {}) / 2 * 0.75;
+  const double halfRow = model::row_px(sheet(), 2, {}) / 2 * 0.75;
+  struct Case {
+    std::u16string_view call;
+    std::string answer;
+  };
+  const Case cases[] = {
+      {u"=GET.OBJECT(1,1)", "2"},     // filter arrows are not counted
+      {u"=GET.OBJECT(1,2)", "25"},
+      {u"=GET.OBJECT(3,2)", "FALSE"},  // a hidden comment
+      {u"=GET.OBJECT(3,1)", "TRUE"},
+      {u"=GET.OBJECT(4,1)", "\"R3C2\""},
+      {u"=GET.OBJECT(7,1)", "\"R7C4\""},
+      {u"=GET.OBJECT(8,1)", "0"},
+      {u"=GET.OBJECT(10,1)", "\"Macro1!$A$9\""},
+      {u"=GET.OBJECT(11,1)", "2"},
+      {u"=GET.OBJECT(1,3)", "#VALUE!"}, // no third object
+      {u"=GET.OBJECT(1,0)", "#VALUE!"},
+      {u"=GET.OBJECT(1,\"box\")", "#VALUE!"},
+      {u"=GET.OBJECT(99,1)", "#VALUE!"},
+      {u"=GET.OBJECT(1)", "#VALUE!"}, // nothing selected
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(platform::toUtf8(c.call));
+    EXPECT_EQ(runLines({c.call, u"=RETURN(A1)"}), c.answer);
+  }
+  const auto number = [&](std::u16string_view call) {
+    write("A1", {call, u"=RETURN(A1)"});
+    return run(u"Go").numberValue();
+  };
+  EXPECT_NEAR(number(u"=GET.OBJECT(5,1)"), halfColumn, 0.75);
+  EXPECT_NEAR(number(u"=GET.OBJECT(6,1)"), halfRow, 0.75);
+  sheet().selectedObject = 1;
+  EXPECT_EQ(runLines({u"=GET.OBJECT(7)", u"=RETURN(A1)"}), "\"R7C4\"");
+}
+
+} // namespace
+} // namespace macro::testing
