@@ -11,6 +11,7 @@
 #include "platform/unicode.h"
 #include "qt/raster_canvas.h"
 #include "qt/modal.h"
+#include "qt/qt_ui_services.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -96,6 +97,7 @@ bool confirmAutoMacro(std::u16string_view question) {
                   QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
   box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);
+  labelStandardButtons(box);
   return execModal(box) == QMessageBox::Yes;
 }
 

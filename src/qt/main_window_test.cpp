@@ -6,6 +6,7 @@
 #include "model/set_cell.h"
 #include "model/sheet_list.h"
 #include "model/undo.h"
+#include "macro/interpreter.h"
 #include "qt/app_setup.h"
 #include "qt/qt_canvas.h"
 #include "qt/qt_dialog_host.h"
@@ -461,6 +462,25 @@ TEST_F(MainWindowTest, MessageBoxButtonsSpeakTheProgramsLanguage) {
     wanted.sort();
     EXPECT_EQ(seen, wanted);
   }
+}
+
+TEST_F(MainWindowTest, TheAutoMacroQuestionSpeaksTheProgramsLanguageWithNoFirst) {
+  QStringList seen;
+  QString chosen;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box)
+      return;
+    for (QAbstractButton* b : box->buttons())
+      seen << b->text();
+    if (box->defaultButton())
+      chosen = box->defaultButton()->text();
+    box->reject();
+  });
+  EXPECT_FALSE(macro::confirmHook()(u"此工作簿包含自动运行的宏“Auto_Open”。是否运行？"));
+  seen.sort();
+  EXPECT_EQ(seen, (QStringList{QStringLiteral("否"), QStringLiteral("是")}));
+  EXPECT_EQ(chosen, QStringLiteral("否"));
 }
 
 TEST_F(MainWindowTest, ThePrintProgressBoxIsModalAndItsCancelButtonStopsTheJob) {

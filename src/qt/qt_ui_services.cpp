@@ -95,6 +95,12 @@ QString toQString(std::u16string_view s) {
 
 } // namespace
 
+void labelStandardButtons(QMessageBox& box) {
+  for (const auto& b : kButtonTexts)
+    if (QAbstractButton* button = box.button(b.button))
+      button->setText(QString::fromUtf16(b.text));
+}
+
 QtUiServices::~QtUiServices() {
   while (m_waitDepth > 0) {
     QApplication::restoreOverrideCursor();
@@ -109,9 +115,7 @@ MessageAnswer QtUiServices::messageBox(std::u16string_view text,
   QMessageBox box(qtIcon(icon), caption ? toQString(*caption) : QString(), toQString(text),
                   set.buttons, m_parent);
   box.setEscapeButton(set.escape);
-  for (const auto& b : kButtonTexts)
-    if (QAbstractButton* button = box.button(b.button))
-      button->setText(QString::fromUtf16(b.text));
+  labelStandardButtons(box);
   // The wait cursor of a running operation must not hide the pointer over the box.
   if (m_waitDepth > 0)
     QApplication::setOverrideCursor(Qt::ArrowCursor);

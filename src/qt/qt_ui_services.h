@@ -7,9 +7,14 @@
 
 #include <functional>
 
+class QMessageBox;
 class QWidget;
 
 namespace qtui {
+
+/// Gives the box's standard buttons the program's own texts ("确定",
+/// "是", ...), whatever Qt's translation is.
+void labelStandardButtons(QMessageBox& box);
 
 class QtUiServices final : public platform::UiServices {
 public:
