@@ -514,6 +514,12 @@ model::Border clickedBorder(const FormatAttribute<model::Border>& side, int styl
   return chosen;
 }
 
+platform::DialogTemplate fontPageTemplate() { return fontPage(false); }
+
+std::unique_ptr<platform::DialogProcedure> makeFontPage(const model::Workbook& book, FormatDialogState& state) {
+  return std::make_unique<FontPage>(book, state);
+}
+
 bool showFormatDialog(const model::Workbook& book, FormatDialogState& state) {
   const bool reduced = state.reduced;
   platform::PropertySheetTemplate sheet;

@@ -6,7 +6,9 @@
 
 #include "edit/cell_format.h"
 #include "platform/canvas.h"
+#include "platform/dialog.h"
 
+#include <memory>
 #include <string_view>
 
 namespace dialogs {
@@ -40,6 +42,11 @@ enum class FormatPage { Number, Alignment, Font, Border, Pattern, Protection };
 /// closed during this run. True for OK: the state then holds what the user
 /// changed. On Cancel the state is as the pages left it and must be ignored.
 bool showFormatDialog(const model::Workbook& book, edit::FormatDialogState& state);
+
+/// The "字体" page alone over the font part of `state`, for other property
+/// sheets that format the font of a text (drawing objects).
+platform::DialogTemplate fontPageTemplate();
+std::unique_ptr<platform::DialogProcedure> makeFontPage(const model::Workbook& book, edit::FormatDialogState& state);
 
 /// What one side of the border page shows after a click on it with the
 /// chosen style and colour (the colour picker's value: a palette index,

@@ -1,5 +1,7 @@
 #include "dialogs/object_dialog.h"
 
+#include "dialogs/format_dialog.h"
+#include "edit/cell_format.h"
 #include "platform/dialog.h"
 #include "platform/ui_services.h"
 #include "view/pickers.h"
@@ -89,6 +91,37 @@ public:
   }
 };
 
+// The text's place in the box, as the lists show it, in the TXO numbering.
+const std::vector<std::u16string> kAcrossNames = {u"靠左", u"居中", u"靠右", u"两端对齐", u"分散对齐"};
+const std::vector<std::u16string> kDownNames = {u"靠上", u"居中", u"靠下", u"两端对齐", u"分散对齐"};
+constexpr std::uint8_t kPlacements[] = {1, 2, 3, 4, 7};
+
+int placementItem(std::uint8_t value) {
+  for (int i = 0; i < 5; ++i)
+    if (kPlacements[i] == value)
+      return i;
+  return 0;
+}
+
+class TextPage final : public ObjectPage {
+public:
+  using ObjectPage::ObjectPage;
+  void onInit(DialogControls& c) override {
+    c.setItems(kObjectTextAlign, kAcrossNames);
+    c.setItems(kObjectTextVerticalAlign, kDownNames);
+    c.setSelection(kObjectTextAlign, placementItem(m_object.textAlign));
+    c.setSelection(kObjectTextVerticalAlign, placementItem(m_object.textVerticalAlign));
+  }
+  bool onOk(DialogControls& c) override {
+    const int across = c.selection(kObjectTextAlign), down = c.selection(kObjectTextVerticalAlign);
+    if (across >= 0 && across < 5)
+      m_object.textAlign = kPlacements[across];
+    if (down >= 0 && down < 5)
+      m_object.textVerticalAlign = kPlacements[down];
+    return true;
+  }
+};
+
 class PropertiesPage final : public ObjectPage {
 public:
   using ObjectPage::ObjectPage;
@@ -152,11 +185,21 @@ DialogTemplate coloursPage(const model::DrawingObject& o) {
   if (isLine(o)) {
     controls.push_back({kLabel, ControlKind::GroupBox, u"箭头", 7, 87, 222, 50});
     controls.push_back({kLabel, ControlKind::Static, u"始端样式：", 14, 101, 60, 10});
-    controls.push_back({kObjectStartArrow, ControlKind::ComboBox, u"", 80, 99, 90, 80});
+    controls.push_back({kObjectStartArrow, ControlKind::ComboBox, u"", 80, 99, 90, 14});
     controls.push_back({kLabel, ControlKind::Static, u"末端样式：", 14, 119, 60, 10});
-    controls.push_back({kObjectEndArrow, ControlKind::ComboBox, u"", 80, 117, 90, 80});
+    controls.push_back({kObjectEndArrow, ControlKind::ComboBox, u"", 80, 117, 90, 14});
   }
   return page(u"颜色与线条", std::move(controls));
+}
+
+DialogTemplate textPage() {
+  return page(u"文本", {
+      {kLabel, ControlKind::GroupBox, u"文本对齐方式", 7, 7, 222, 60},
+      {kLabel, ControlKind::Static, u"水平对齐：", 14, 23, 60, 10},
+      {kObjectTextAlign, ControlKind::ComboBox, u"", 80, 21, 90, 14},
+      {kLabel, ControlKind::Static, u"垂直对齐：", 14, 43, 60, 10},
+      {kObjectTextVerticalAlign, ControlKind::ComboBox, u"", 80, 41, 90, 14},
+  });
 }
 
 DialogTemplate propertiesPage() {
@@ -185,26 +228,55 @@ bool objectFormatAvailable(const model::DrawingObject& o) {
   case model::kObjectArc:
   case model::kObjectPolygon:
   case model::kObjectPicture:
-    return true;
+  case model::kObjectTextBox:
+  case model::kObjectComment:
   case model::kObjectOfficeShape:
-    return o.text.empty();
+    return true;
   default:
     return false;
   }
 }
 
-bool showObjectFormatDialog(const model::Workbook& book, model::DrawingObject& object,
+bool hasTextPages(const model::DrawingObject& o) {
+  return o.kind == model::kObjectTextBox || o.kind == model::kObjectComment ||
+         (o.kind == model::kObjectOfficeShape && !o.text.empty());
+}
+
+bool showObjectFormatDialog(model::Workbook& book, model::DrawingObject& object,
                             const std::function<bool(std::u16string_view)>& macroValid) {
   model::DrawingObject edited = object;
+  const model::Font base = object.fontIndex < book.fonts.size() ? book.fonts[object.fontIndex]
+                           : book.fonts.empty()                 ? model::Font{}
+                                                                : book.fonts[0];
+  edit::FormatDialogState font = edit::fontState(base);
   platform::PropertySheetTemplate sheet;
   sheet.title = std::u16string(object.kind == model::kObjectPicture ? kPictureDialogTitle : kObjectDialogTitle);
-  sheet.pages = {coloursPage(object), propertiesPage(), macroPage()};
-  ColoursPage colours(book, edited);
-  PropertiesPage properties(book, edited);
-  MacroPage macro(book, edited, macroValid);
-  platform::DialogProcedure* pages[] = {&colours, &properties, &macro};
+  std::vector<std::unique_ptr<platform::DialogProcedure>> procedures;
+  if (hasTextPages(object)) {
+    sheet.pages.push_back(fontPageTemplate());
+    procedures.push_back(makeFontPage(book, font));
+    sheet.pages.push_back(textPage());
+    procedures.push_back(std::make_unique<TextPage>(book, edited));
+  }
+  sheet.pages.push_back(coloursPage(object));
+  procedures.push_back(std::make_unique<ColoursPage>(book, edited));
+  sheet.pages.push_back(propertiesPage());
+  procedures.push_back(std::make_unique<PropertiesPage>(book, edited));
+  // A comment is never clicked, so it runs no macro.
+  if (object.kind != model::kObjectComment) {
+    sheet.pages.push_back(macroPage());
+    procedures.push_back(std::make_unique<MacroPage>(book, edited, macroValid));
+  }
+  std::vector<platform::DialogProcedure*> pages;
+  for (auto& p : procedures)
+    pages.push_back(p.get());
   if (platform::dialogHost().runSheet(sheet, pages) != platform::kIdOk)
     return false;
+  if (font.anyFontChanged()) {
+    const int index = model::findOrAddFont(book, edit::changedFont(base, font));
+    if (index >= 0)
+      edited.fontIndex = static_cast<std::uint16_t>(index);
+  }
   object = std::move(edited);
   return true;
 }

@@ -1,5 +1,6 @@
 #include "dialogs/object_dialog.h"
 
+#include "dialogs/format_dialog.h"
 #include "platform/dialog.h"
 #include "platform/ui_services.h"
 #include "view/pickers.h"
@@ -61,16 +62,54 @@ TEST_F(ObjectDialog, InvalidMacroReferenceKeepsTheSheetOpen) {
   EXPECT_TRUE(box.macro.empty());
 }
 
-TEST_F(ObjectDialog, KindsWithTextWaitForTheirTextPages) {
+TEST_F(ObjectDialog, KindsWithTextGetTheFontAndTextPages) {
   model::DrawingObject o;
-  for (int kind : {model::kObjectLine, model::kObjectRectangle, model::kObjectPicture, model::kObjectPolygon}) {
+  o.kind = model::kObjectOfficeShape;
+  EXPECT_FALSE(hasTextPages(o)); // a shape without text
+  o.text = u"x";
+  EXPECT_TRUE(hasTextPages(o));
+  for (int kind : {model::kObjectLine, model::kObjectRectangle, model::kObjectPicture, model::kObjectPolygon,
+                   model::kObjectTextBox, model::kObjectComment, model::kObjectOfficeShape}) {
     o.kind = static_cast<std::uint16_t>(kind);
     EXPECT_TRUE(objectFormatAvailable(o)) << kind;
   }
-  for (int kind : {model::kObjectTextBox, model::kObjectComment, model::kObjectButton, model::kObjectChart}) {
+  // Controls have their own sheet, charts theirs.
+  for (int kind : {model::kObjectButton, model::kObjectCheckBox, model::kObjectChart}) {
     o.kind = static_cast<std::uint16_t>(kind);
     EXPECT_FALSE(objectFormatAvailable(o)) << kind;
   }
+}
+
+TEST_F(ObjectDialog, CommentTakesFontAndPlacementAndHasNoMacroPage) {
+  model::DrawingObject comment;
+  comment.kind = model::kObjectComment;
+  comment.text = u"note";
+  const size_t fonts = book.fonts.size();
+  host.queue({DialogAction::setText(kFontSize, u"14", 0), DialogAction::check(kFontItalic, true, 0),
+              DialogAction::select(kObjectTextAlign, 4, 1), DialogAction::select(kObjectTextVerticalAlign, 1, 1),
+              DialogAction::ok()});
+  ASSERT_TRUE(showObjectFormatDialog(book, comment, nullptr));
+  ASSERT_EQ(host.runs().size(), 1u);
+  EXPECT_EQ(host.runs()[0].afterInit.size(), 4u); // 字体, 文本, 颜色与线条, 属性
+  EXPECT_EQ(host.runs()[0].badActions, 0);
+  EXPECT_EQ(comment.textAlign, model::kTextAlignDistributed);
+  EXPECT_EQ(comment.textVerticalAlign, model::kTextAlignMiddle);
+  ASSERT_EQ(book.fonts.size(), fonts + 1);
+  ASSERT_EQ(comment.fontIndex, fonts);
+  EXPECT_EQ(book.fonts[fonts].heightTwips, 280);
+  EXPECT_TRUE(book.fonts[fonts].attributes & model::kFontItalic);
+  EXPECT_EQ(book.fonts[fonts].face, book.fonts[0].face);
+
+  // The same font again is found, not added; an untouched font page keeps the index.
+  model::DrawingObject other = comment;
+  other.fontIndex = 0;
+  host.queue({DialogAction::setText(kFontSize, u"14", 0), DialogAction::check(kFontItalic, true, 0), DialogAction::ok()});
+  ASSERT_TRUE(showObjectFormatDialog(book, other, nullptr));
+  EXPECT_EQ(other.fontIndex, comment.fontIndex);
+  host.queue({DialogAction::ok()});
+  ASSERT_TRUE(showObjectFormatDialog(book, other, nullptr));
+  EXPECT_EQ(other.fontIndex, comment.fontIndex);
+  EXPECT_EQ(book.fonts.size(), fonts + 1);
 }
 
 } // namespace

@@ -384,10 +384,17 @@ platform::FontSpec objectFont(const model::Workbook& book, int index, int zoom) 
   return spec;
 }
 
+// The colour of an object's font: black for automatic.
+platform::Colour textColour(const model::Workbook& book, std::uint16_t fontIndex) {
+  if (const model::Font* f = fontOf(book, fontIndex); f && f->colourIndex < 64)
+    return book.palette[f->colourIndex];
+  return platform::kBlack;
+}
+
 constexpr platform::Colour kCommentFill = 0xE1FFFF; // pale yellow, 0x00BBGGRR
 
 void drawWrapped(Canvas& canvas, std::u16string_view text, const platform::FontSpec& font, platform::Colour colour,
-                 const Rect& inner, int hAlign, int vAlign, int firstY = -1) {
+                 const Rect& inner, int hAlign, int vAlign) {
   if (inner.isEmpty() || text.empty())
     return;
   const int lineHeight = std::max(1, platform::textMetrics().fontMetrics(font).heightPx);
@@ -395,8 +402,7 @@ void drawWrapped(Canvas& canvas, std::u16string_view text, const platform::FontS
   const size_t most = static_cast<size_t>(inner.height() / lineHeight + 1);
   const std::vector<model::TextLine> lines = model::wrapText(text, font, inner.width(), most);
   const int total = static_cast<int>(lines.size()) * lineHeight;
-  int y = firstY >= 0 ? firstY
-          : vAlign == 2 ? inner.top + (inner.height() - total) / 2
+  int y = vAlign == 2 ? inner.top + (inner.height() - total) / 2
           : vAlign == 3 ? inner.bottom - total
                         : inner.top;
   y = std::max(y, inner.top);
@@ -634,10 +640,8 @@ void drawObjectText(Canvas& canvas, const model::Workbook& book, const model::Dr
                     int zoom) {
   const int margin = std::max(2, 3 * zoom / 100);
   const Rect inner{r.left + margin, r.top + margin, r.right - margin, r.bottom - margin};
-  platform::Colour colour = platform::kBlack;
-  if (const model::Font* f = fontOf(book, o.fontIndex); f && f->colourIndex < 64)
-    colour = book.palette[f->colourIndex];
-  drawWrapped(canvas, o.text, objectFont(book, o.fontIndex, zoom), colour, inner, 1, 1);
+  const platform::Colour colour = textColour(book, o.fontIndex);
+  drawWrapped(canvas, o.text, objectFont(book, o.fontIndex, zoom), colour, inner, o.textAlign, o.textVerticalAlign);
 }
 
 void drawCommentBox(Canvas& canvas, const model::Workbook& book, const model::DrawingObject& c, const Rect& r,
@@ -659,7 +663,8 @@ void drawCommentBox(Canvas& canvas, const model::Workbook& book, const model::Dr
                     inner);
     y += h;
   }
-  drawWrapped(canvas, c.text, font, platform::kBlack, {inner.left, y, inner.right, inner.bottom}, 1, 1, y);
+  drawWrapped(canvas, c.text, font, textColour(book, c.fontIndex), {inner.left, y, inner.right, inner.bottom},
+              c.textAlign, c.textVerticalAlign);
 }
 
 bool drawObject(Canvas& canvas, const model::Workbook& book, const model::DrawingObject& o, const Rect& r, int zoom) {

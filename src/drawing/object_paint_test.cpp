@@ -139,6 +139,46 @@ TEST(ObjectPaint, TextBoxWrapsItsText) {
     EXPECT_LE(t.textClip.right, 100);
 }
 
+// Across, the line's alignment; down, the block of lines sits at the top,
+// in the middle or at the bottom of the box (inside its margin).
+TEST(ObjectPaint, TextBoxAndCommentHonourTheirTextPlacement) {
+  struct Case {
+    std::uint8_t across, down;
+    unsigned align;
+  };
+  const Case cases[] = {
+      {model::kTextAlignLeft, model::kTextAlignTop, platform::kTextLeft},
+      {model::kTextAlignCentre, model::kTextAlignMiddle, platform::kTextCentre},
+      {model::kTextAlignRight, model::kTextAlignBottom, platform::kTextRight},
+      {model::kTextAlignJustify, model::kTextAlignJustify, platform::kTextLeft},
+  };
+  for (const int kind : {model::kObjectTextBox, model::kObjectComment}) {
+    int tops[3] = {};
+    for (const Case& k : cases) {
+      model::DrawingObject o = newObject(static_cast<std::uint16_t>(kind));
+      o.text = u"one";
+      o.textAlign = k.across;
+      o.textVerticalAlign = k.down;
+      platform::RecordingCanvas canvas;
+      if (kind == model::kObjectComment)
+        drawCommentBox(canvas, book(), o, {0, 0, 100, 200}, 100);
+      else
+        drawObject(canvas, book(), o, {0, 0, 100, 200}, 100);
+      const std::vector<CanvasOp> texts = canvas.opsOf(Kind::Text);
+      ASSERT_EQ(texts.size(), 1u) << kind;
+      EXPECT_EQ(texts[0].align & (platform::kTextLeft | platform::kTextCentre | platform::kTextRight), k.align)
+          << kind << " " << int(k.across);
+      if (k.down <= 3)
+        tops[k.down - 1] = texts[0].rect.top;
+      else
+        EXPECT_EQ(texts[0].rect.top, tops[0]) << "justified text starts at the top";
+      EXPECT_LE(texts[0].rect.bottom, 200);
+    }
+    EXPECT_LT(tops[0] + 50, tops[1]) << kind;
+    EXPECT_LT(tops[1] + 50, tops[2]) << kind;
+  }
+}
+
 // The vertex list as a file stores it: count, room, vertex size, then
 // 16-bit (0xFFF0) or 32-bit (8) coordinate pairs.
 model::ShapeProperty vertexList(std::vector<std::pair<int, int>> points, int size) {

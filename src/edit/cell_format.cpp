@@ -151,28 +151,10 @@ private:
   }
 
   model::Font fontFor(std::uint16_t fontIndex) const {
-    const FormatDialogState& s = m_state;
-    model::Font font = fontIndex < m_book.fonts.size() ? m_book.fonts[fontIndex]
+    return changedFont(fontIndex < m_book.fonts.size() ? m_book.fonts[fontIndex]
                        : m_book.fonts.empty()          ? model::Font{}
-                                                       : m_book.fonts[0];
-    if (s.face.changed)
-      font.face = s.face.value.substr(0, 31);
-    if (s.sizeTwips.changed)
-      font.heightTwips = static_cast<std::uint16_t>(std::clamp(s.sizeTwips.value, 20, kMaxFontPoints * 20));
-    if (s.fontColour.changed)
-      font.colourIndex = s.fontColour.value < 0 ? model::kAutomaticFontColour
-                                                : static_cast<std::uint16_t>(s.fontColour.value);
-    if (s.bold.changed)
-      font.weight = s.bold.value ? 700 : 400;
-    if (s.italic.changed)
-      font.attributes = static_cast<std::uint16_t>(s.italic.value ? font.attributes | model::kFontItalic
-                                                                  : font.attributes & ~model::kFontItalic);
-    if (s.strikeOut.changed)
-      font.attributes = static_cast<std::uint16_t>(
-          s.strikeOut.value ? font.attributes | model::kFontStrikeOut : font.attributes & ~model::kFontStrikeOut);
-    if (s.underline.changed)
-      font.underline = s.underline.value ? 1 : 0;
-    return font;
+                                                       : m_book.fonts[0],
+                       m_state);
   }
 
   static void setFlag(CellFormat& f, std::uint32_t bit, bool on) {
@@ -420,6 +402,39 @@ unsigned selectionEdges(const CellRange& selection, int row, int column) {
   if (column == selection.lastColumn)
     e |= kEdgeLastColumn;
   return e;
+}
+
+FormatDialogState fontState(const model::Font& font) {
+  FormatDialogState s;
+  s.face = {true, false, font.face};
+  s.sizeTwips = {true, false, font.heightTwips};
+  s.fontColour = {true, false, font.colourIndex == model::kAutomaticFontColour ? kAutomaticColour : font.colourIndex};
+  s.bold = {true, false, font.weight >= 600};
+  s.italic = {true, false, (font.attributes & model::kFontItalic) != 0};
+  s.underline = {true, false, font.underline != 0};
+  s.strikeOut = {true, false, (font.attributes & model::kFontStrikeOut) != 0};
+  return s;
+}
+
+model::Font changedFont(model::Font font, const FormatDialogState& s) {
+  if (s.face.changed)
+    font.face = s.face.value.substr(0, 31);
+  if (s.sizeTwips.changed)
+    font.heightTwips = static_cast<std::uint16_t>(std::clamp(s.sizeTwips.value, 20, kMaxFontPoints * 20));
+  if (s.fontColour.changed)
+    font.colourIndex = s.fontColour.value < 0 ? model::kAutomaticFontColour
+                                              : static_cast<std::uint16_t>(s.fontColour.value);
+  if (s.bold.changed)
+    font.weight = s.bold.value ? 700 : 400;
+  if (s.italic.changed)
+    font.attributes = static_cast<std::uint16_t>(s.italic.value ? font.attributes | model::kFontItalic
+                                                                : font.attributes & ~model::kFontItalic);
+  if (s.strikeOut.changed)
+    font.attributes = static_cast<std::uint16_t>(
+        s.strikeOut.value ? font.attributes | model::kFontStrikeOut : font.attributes & ~model::kFontStrikeOut);
+  if (s.underline.changed)
+    font.underline = s.underline.value ? 1 : 0;
+  return font;
 }
 
 NumberChoice numberChoiceOf(const Workbook& book, std::uint16_t formatIndex) {

@@ -98,6 +98,13 @@ enum SelectionEdge : unsigned {
 };
 unsigned selectionEdges(const model::CellRange& selection, int row, int column);
 
+/// The font page's part of the state for one font: every font attribute
+/// present, none changed. Other sheets that format a text's font (the
+/// drawing objects') run the font page over it.
+FormatDialogState fontState(const model::Font& font);
+/// The font with the changed font attributes of the state put in.
+model::Font changedFont(model::Font font, const FormatDialogState& state);
+
 /// The number page's choice that shows a format index: General for 0, Text
 /// for "@", else Custom with the code.
 NumberChoice numberChoiceOf(const model::Workbook& book, std::uint16_t formatIndex);

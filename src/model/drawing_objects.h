@@ -118,12 +118,25 @@ struct ShapeProperty {
 /// Line ends of the office drawing format.
 enum LineEnd : std::uint8_t { kLineEndNone = 0, kLineEndTriangle, kLineEndStealth, kLineEndDiamond, kLineEndOval, kLineEndOpen };
 
+/// Text placement in an object's box, as the TXO record numbers it.
+enum TextAlign : std::uint8_t {
+  kTextAlignLeft = 1, kTextAlignCentre = 2, kTextAlignRight = 3, kTextAlignJustify = 4, kTextAlignDistributed = 7,
+  kTextAlignTop = 1, kTextAlignMiddle = 2, kTextAlignBottom = 3,
+};
+
 struct DrawingObject {
   std::uint16_t kind = kObjectRectangle;
   ObjectPlacement placement = ObjectPlacement::MoveAndSize;
   ObjectAnchor anchor;
   std::uint16_t fontIndex = 0;
   std::u16string text; // text boxes, buttons, labels, comments
+  /// Where the text sits in the box, numbered as the TXO record numbers
+  /// them: across 1 left, 2 centre, 3 right, 4 justify, 7 distributed;
+  /// down 1 top, 2 middle, 3 bottom, 4 justify, 7 distributed.
+  std::uint8_t textAlign = kTextAlignLeft;
+  std::uint8_t textVerticalAlign = kTextAlignTop;
+  /// 0 across, 1 stacked, 2 turned left, 3 turned right; kept for the file.
+  std::uint8_t textOrientation = 0;
   bool hasLine = true;
   std::uint32_t lineColour = 0x000000; // 0x00BBGGRR
   bool hasFill = true;

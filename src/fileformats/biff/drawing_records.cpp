@@ -85,6 +85,12 @@ bool hasText(std::uint16_t kind) {
   }
 }
 
+// A TXO placement (across or down): 1-4 and 7 are defined, anything else
+// from a file reads as the default.
+std::uint8_t textPlacement(unsigned value, std::uint8_t fallback) {
+  return static_cast<std::uint8_t>((value >= 1 && value <= 4) || value == 7 ? value : fallback);
+}
+
 // Objects written with a text box and TXO: those of text kinds, and any
 // shape that carries text.
 bool writesText(const model::DrawingObject& o) { return hasText(o.kind) || (!o.text.empty() && o.kind != model::kObjectChart); }
@@ -774,8 +780,8 @@ struct SheetDrawingReader::State {
 
   size_t text(std::span<const std::uint8_t> txo, const std::vector<std::span<const std::uint8_t>>& continues) {
     ByteCursor c(txo);
-    std::uint16_t characters = 0, runBytes = 0;
-    if (ctx.version != 8 || !(c.skip(10) && c.u16(characters) && c.u16(runBytes)))
+    std::uint16_t options = 0, rotation = 0, characters = 0, runBytes = 0;
+    if (ctx.version != 8 || !(c.u16(options) && c.u16(rotation) && c.skip(6) && c.u16(characters) && c.u16(runBytes)))
       return 0;
     std::u16string out;
     size_t part = 0;
@@ -813,6 +819,9 @@ struct SheetDrawingReader::State {
       d.text = std::move(out);
       if (font)
         d.fontIndex = *font;
+      d.textAlign = textPlacement((options >> 1) & 7, model::kTextAlignLeft);
+      d.textVerticalAlign = textPlacement((options >> 4) & 7, model::kTextAlignTop);
+      d.textOrientation = static_cast<std::uint8_t>(rotation <= 3 ? rotation : 0);
     }
     return part;
   }
@@ -1165,8 +1174,9 @@ struct WorkbookDrawingWriter::State {
     const std::u16string_view text = std::u16string_view(o.text).substr(0, 32767);
     const std::uint16_t font = ctx.fileFont ? ctx.fileFont(o.fontIndex) : o.fontIndex;
     Bytes txo;
-    txo.u16(0x0212); // left, top, locked text
-    txo.u16(0);
+    txo.u16(static_cast<std::uint16_t>(0x0200 | (textPlacement(o.textAlign, model::kTextAlignLeft) << 1) |
+                                       (textPlacement(o.textVerticalAlign, model::kTextAlignTop) << 4))); // locked text
+    txo.u16(o.textOrientation <= 3 ? o.textOrientation : 0);
     txo.zeros(6);
     txo.u16(static_cast<std::uint16_t>(text.size()));
     txo.u16(text.empty() ? 0 : 16);

@@ -135,6 +135,9 @@ TEST_F(DrawingRecordsTest, ShapesTextsCommentsAndPicturesSurviveASave) {
   while (book->fonts.size() < 7)
     book->fonts.push_back(book->fonts.front());
   box.fontIndex = 5;
+  box.textAlign = model::kTextAlignRight;
+  box.textVerticalAlign = model::kTextAlignBottom;
+  box.textOrientation = 2;
   s.objects.push_back(box);
   model::DrawingObject comment = object(model::kObjectComment, 3, 2, 5, 6);
   comment.text = u"Note text";
@@ -142,6 +145,8 @@ TEST_F(DrawingRecordsTest, ShapesTextsCommentsAndPicturesSurviveASave) {
   comment.column = 2;
   comment.visible = true;
   comment.author = u"Zhang 张";
+  comment.textAlign = model::kTextAlignDistributed;
+  comment.textVerticalAlign = model::kTextAlignMiddle;
   s.objects.push_back(comment);
   model::DrawingObject picture = object(model::kObjectPicture, 10, 10, 12, 14);
   const auto pixels = smallPicture(0xFF102030);
@@ -187,6 +192,11 @@ TEST_F(DrawingRecordsTest, ShapesTextsCommentsAndPicturesSurviveASave) {
   EXPECT_EQ(t[2].placement, model::ObjectPlacement::MoveOnly);
   EXPECT_EQ(t[3].text, box.text);
   EXPECT_EQ(t[3].fontIndex, 5);
+  EXPECT_EQ(t[3].textAlign, model::kTextAlignRight);
+  EXPECT_EQ(t[3].textVerticalAlign, model::kTextAlignBottom);
+  EXPECT_EQ(t[3].textOrientation, 2);
+  EXPECT_EQ(t[4].textAlign, model::kTextAlignDistributed);
+  EXPECT_EQ(t[4].textVerticalAlign, model::kTextAlignMiddle);
   EXPECT_EQ(t[4].kind, model::kObjectComment);
   EXPECT_EQ(t[4].text, u"Note text");
   EXPECT_EQ(t[4].author, u"Zhang 张");
@@ -206,6 +216,8 @@ TEST_F(DrawingRecordsTest, ShapesTextsCommentsAndPicturesSurviveASave) {
   EXPECT_EQ(u[0].text, u"second");
   EXPECT_FALSE(u[0].visible);
   EXPECT_EQ(u[0].row, 7);
+  EXPECT_EQ(u[0].textAlign, model::kTextAlignLeft);
+  EXPECT_EQ(u[0].textVerticalAlign, model::kTextAlignTop);
   // A font the workbook does not have is written as the default one.
   EXPECT_EQ(u[0].fontIndex, 0);
   const auto *p2 = dynamic_cast<const image::PicturePayload *>(u[1].payload.get());
@@ -507,7 +519,8 @@ TEST(SheetDrawingReader, CommentsNeedTheirNotes) {
     nts.u16(ftNts).u16(22).zeros(22);
     r.obj(objBody(model::kObjectComment, id, nts.b));
     B txo;
-    txo.u16(0x212).u16(0).zeros(6).u16(3).u16(16).u16(0).u16(0);
+    // The kept comment's TXO has placements and a rotation no writer uses.
+    txo.u16(id == 8 ? 0x200 | 6 << 1 | 5 << 4 : 0x212).u16(id == 8 ? 9 : 0).zeros(6).u16(3).u16(16).u16(0).u16(0);
     B text;
     text.u8(0).u8('a').u8('b');
     B more;
@@ -526,6 +539,9 @@ TEST(SheetDrawingReader, CommentsNeedTheirNotes) {
   ASSERT_EQ(sheet.objects.size(), 1u);
   EXPECT_EQ(sheet.objects[0].text, u"ab中");
   EXPECT_EQ(sheet.objects[0].fontIndex, 5);
+  EXPECT_EQ(sheet.objects[0].textAlign, model::kTextAlignLeft);
+  EXPECT_EQ(sheet.objects[0].textVerticalAlign, model::kTextAlignTop);
+  EXPECT_EQ(sheet.objects[0].textOrientation, 0);
   EXPECT_EQ(sheet.objects[0].row, 4);
   EXPECT_EQ(sheet.objects[0].column, 255);
   EXPECT_EQ(sheet.objects[0].author, u"Me");
