@@ -41,10 +41,12 @@ private:
 } // namespace
 
 platform::DialogTemplate promptTemplate(const Prompt& prompt) {
+  // A text of several lines gets a taller box; the buttons move down with it.
+  const int extra = prompt.multiLine ? 66 : 0;
   platform::DialogTemplate t;
   t.title = prompt.title;
   t.width = 180;
-  t.height = 62;
+  t.height = 62 + extra;
   t.controls = {
       {kPromptLabel, ControlKind::Static, prompt.label, 7, 7, 166, 10},
       {kPromptEdit,
@@ -53,11 +55,11 @@ platform::DialogTemplate promptTemplate(const Prompt& prompt) {
        7,
        19,
        166,
-       14,
-       prompt.password ? platform::kStylePassword : 0u,
+       14 + extra,
+       (prompt.password ? platform::kStylePassword : 0u) | (prompt.multiLine ? platform::kStyleMultiLine : 0u),
        prompt.limit},
-      {platform::kIdOk, ControlKind::Button, u"确定", 69, 41, 50, 14, platform::kStyleDefault},
-      {platform::kIdCancel, ControlKind::Button, u"取消", 123, 41, 50, 14},
+      {platform::kIdOk, ControlKind::Button, u"确定", 69, 41 + extra, 50, 14, platform::kStyleDefault},
+      {platform::kIdCancel, ControlKind::Button, u"取消", 123, 41 + extra, 50, 14},
   };
   return t;
 }

@@ -21,6 +21,7 @@ struct Prompt {
   std::u16string label;
   std::u16string initialText; // shown selected
   bool password = false;
+  bool multiLine = false; // Enter starts a new line; OK is pressed with the mouse or Tab and Space
   int limit = 0; // most characters the edit takes; 0 = no limit
   /// Checks the text when OK is pressed: returns the message to show (in a
   /// box without caption; the dialog stays open), or an empty view to accept.

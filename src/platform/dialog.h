@@ -25,7 +25,7 @@ inline constexpr int kIdCancel = 2;
 
 enum class ControlKind : std::uint8_t {
   Static, // label
-  Edit,   // one-line text field
+  Edit,   // text field: one line unless kStyleMultiLine
   Button, // push button; kIdOk and kIdCancel close the dialog
   CheckBox,
   Radio,
@@ -60,6 +60,7 @@ enum ControlStyle : std::uint32_t {
   kStyleThreeState = 1u << 5, // check box the user can also leave indeterminate
   kStyleEditable = 1u << 6,   // combo box the user may also type into
   kStyleUpDown = 1u << 7,     // edit holding a number, with an up-down control over [low, high]
+  kStyleMultiLine = 1u << 8,  // edit of several lines: Enter starts a new line
 };
 
 struct DialogControl {

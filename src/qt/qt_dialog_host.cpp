@@ -18,6 +18,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -145,6 +146,8 @@ public:
     QWidget* w = find(id);
     if (auto* e = qobject_cast<QLineEdit*>(w))
       return u16(e->text());
+    if (auto* e = qobject_cast<QPlainTextEdit*>(w))
+      return u16(e->toPlainText());
     if (auto* l = qobject_cast<QLabel*>(w))
       return u16(l->text());
     if (auto* b = qobject_cast<QAbstractButton*>(w))
@@ -165,6 +168,8 @@ public:
     QWidget* w = find(id);
     if (auto* e = qobject_cast<QLineEdit*>(w))
       e->setText(qs(text));
+    else if (auto* e = qobject_cast<QPlainTextEdit*>(w))
+      e->setPlainText(qs(text));
     else if (auto* l = qobject_cast<QLabel*>(w))
       l->setText(qs(text));
     else if (auto* b = qobject_cast<QAbstractButton*>(w))
@@ -326,6 +331,13 @@ public:
       end = std::clamp(end, start, size);
       e->setSelection(start, end - start);
       e->setFocus();
+    } else if (auto* e = qobject_cast<QPlainTextEdit*>(find(id))) {
+      const int size = static_cast<int>(e->toPlainText().size());
+      QTextCursor cursor = e->textCursor();
+      cursor.setPosition(std::clamp(start, 0, size));
+      cursor.setPosition(std::clamp(end, std::clamp(start, 0, size), size), QTextCursor::KeepAnchor);
+      e->setTextCursor(cursor);
+      e->setFocus();
     }
   }
 
@@ -369,6 +381,21 @@ private:
         spin->setValue(qs(c.text).toInt());
         QObject::connect(spin, &QSpinBox::valueChanged, spin, [this, id] { report(id, Notification::Changed); });
         return spin;
+      }
+      if (c.style & platform::kStyleMultiLine) {
+        auto* e = new QPlainTextEdit(qs(c.text), &parent);
+        e->setTabChangesFocus(true);
+        const int limit = c.limit;
+        QObject::connect(e, &QPlainTextEdit::textChanged, e, [this, id, e, limit] {
+          // The limit holds for pasted text too.
+          if (limit > 0 && e->toPlainText().size() > limit) {
+            const Quiet quiet(*this);
+            e->setPlainText(e->toPlainText().left(limit));
+            e->moveCursor(QTextCursor::End);
+          }
+          report(id, Notification::Changed);
+        });
+        return e;
       }
       auto* e = new QLineEdit(qs(c.text), &parent);
       if (c.style & platform::kStylePassword)

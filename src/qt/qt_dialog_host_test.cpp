@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
@@ -161,6 +162,41 @@ TEST_F(QtDialogHostTest, EscapeAndCancelCloseWithCancel) {
     EXPECT_EQ(host.run(sampleTemplate(), proc), platform::kIdCancel) << useButton;
     EXPECT_EQ(proc.oks, 0);
   }
+}
+
+// A multi-line edit keeps Enter as a new line, takes no more than its
+// limit (pasted text too) and reads back with its line ends.
+TEST_F(QtDialogHostTest, MultiLineEditKeepsLinesAndItsLimit) {
+  class Lines : public platform::DialogProcedure {
+  public:
+    void onInit(platform::DialogControls& c) override {
+      c.setText(kEdit, u"first");
+      c.selectText(kEdit, 5, 5);
+    }
+    bool onOk(platform::DialogControls& c) override {
+      text = c.text(kEdit);
+      return true;
+    }
+    std::u16string text;
+  } proc;
+  platform::DialogTemplate t = sampleTemplate();
+  t.controls[1].style = platform::kStyleMultiLine;
+  t.controls[1].h = 40;
+  t.controls[1].limit = 12;
+  bool stillOpen = false;
+  whenShown([&](QWidget& dialog) {
+    auto* edit = control<QPlainTextEdit>(dialog, kEdit);
+    ASSERT_NE(edit, nullptr);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QApplication::sendEvent(edit, &enter);
+    stillOpen = dialog.isVisible();
+    type(edit, QStringLiteral("second line"));
+    control<QPushButton>(dialog, platform::kIdOk)->click();
+  });
+  QtDialogHost host;
+  EXPECT_EQ(host.run(t, proc), platform::kIdOk);
+  EXPECT_TRUE(stillOpen) << "Enter starts a line, it does not press OK";
+  EXPECT_EQ(proc.text, u"first\nsecond");
 }
 
 TEST_F(QtDialogHostTest, ControlsSitAtTheirTemplatePositionsInDialogUnits) {
