@@ -1,6 +1,7 @@
 #include "app/control_commands.h"
 
 #include "app/cell_entry.h"
+#include "app/drawing_commands.h"
 #include "dialogs/control_page.h"
 #include "drawing/controls.h"
 #include "model/services.h"
@@ -99,6 +100,9 @@ bool format_selected_control(App& app) {
     return true;
   // The dialog may have run message boxes; look the object up again.
   if (object >= static_cast<int>(s->objects.size()))
+    return true;
+  // One undo entry takes the control's settings back with the object list.
+  if (!record_object_undo(app, model::kUndoFormatObject))
     return true;
   model::DrawingObject& now = s->objects[static_cast<size_t>(object)];
   if (drawing::ControlPayload* target = drawing::controlOf(now))

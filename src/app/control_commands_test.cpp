@@ -82,6 +82,13 @@ TEST_F(ControlCommandsTest, TheFormatCommandEditsTheSelectedControl) {
   EXPECT_EQ(host.runs()[0].title, dialogs::kControlFormatTitle);
   EXPECT_EQ(control().linkedCell, u"D4");
   EXPECT_EQ(control().value, drawing::kChecked); // it shows its new cell at once
+
+  // One undo entry takes the control's settings back.
+  ASSERT_EQ(model::undoList().size(), 1u);
+  EXPECT_EQ(model::undoList().newest()->action, model::kUndoFormatObject);
+  (void)edit::undo(app.books);
+  EXPECT_EQ(control().linkedCell, u"$A$1");
+  EXPECT_EQ(control().value, drawing::kUnchecked);
 }
 
 } // namespace
