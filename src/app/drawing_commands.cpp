@@ -22,6 +22,24 @@ using model::Sheet;
 constexpr int kTimerComment = 2;
 constexpr int kCommentDelayMs = 500;
 
+// The object Copy or Cut last took, with its box in unzoomed sheet pixels
+// and the text it left on the system clipboard. Paste makes a new object of
+// it while that text, without the marker of our copied cells, is still
+// there: anything copied since, here or elsewhere, replaces it.
+struct ObjectClip {
+  bool valid = false;
+  model::DrawingObject object;
+  platform::Rect rect;
+  std::u16string text;
+  int pastes = 0; // each paste lands one step further right and down than the last
+};
+constexpr int kPasteStep = 10;
+
+ObjectClip& objectClip() {
+  static ObjectClip clip;
+  return clip;
+}
+
 // Sheet pixels of a window point: the inverse of objectRect's placement, as
 // the pane under the point scrolls.
 platform::Point sheetPoint(App& app, const Sheet& s, platform::Point p) {
@@ -81,6 +99,7 @@ void onComment(App& app, int) {
   dialogs::Prompt prompt;
   prompt.title = existing >= 0 ? u"编辑批注" : u"插入批注";
   prompt.label = u"批注：";
+  prompt.multiLine = true;
   if (existing >= 0)
     prompt.initialText = s->objects[static_cast<size_t>(existing)].text;
   prompt.limit = 32767;
@@ -281,6 +300,66 @@ bool format_selected_object(App& app) {
     return true;
   // Placement changes only how the object follows later size changes.
   s->objects[static_cast<size_t>(index)] = std::move(edited);
+  afterObjectChange(app);
+  return true;
+}
+
+bool can_copy_selected_object(const model::Sheet* s) {
+  if (!s || s->kind != model::SheetKind::Worksheet || s->selectedObject < 0 ||
+      s->selectedObject >= static_cast<int>(s->objects.size()))
+    return false;
+  // Comments go with their cells, the filter's arrows with the filter.
+  const model::DrawingObject& o = s->objects[static_cast<size_t>(s->selectedObject)];
+  return o.kind != model::kObjectComment && !o.filterArrow;
+}
+
+bool copy_selected_object(App& app, bool cut) {
+  Sheet* s = app.gridSheet();
+  if (!s || s->kind != model::SheetKind::Worksheet || s->selectedObject < 0)
+    return false;
+  if (!can_copy_selected_object(s) || (cut && !record_object_undo(app, model::kUndoCut)))
+    return true;
+  const int index = s->selectedObject;
+  const model::DrawingObject& o = s->objects[static_cast<size_t>(index)];
+  ObjectClip& clip = objectClip();
+  clip.valid = false;
+  clip.object = o;
+  clip.rect = model::anchorToPixels(*s, o.anchor, model::unzoomedScale());
+  clip.text = o.text;
+  // A cut object comes back where it was; copies step aside from the original.
+  clip.pastes = cut ? -1 : 0;
+  clip.valid = true;
+  app.window.setClipboardText(clip.text);
+  app.typingObject = -1;
+  if (cut) {
+    drawing::removeObject(*s, index);
+    s->selectedObject = -1;
+    afterObjectChange(app);
+  } else {
+    platform::ui().requestRepaint(platform::kRepaintMenus | platform::kRepaintToolBar);
+  }
+  return true;
+}
+
+bool can_paste_object(const model::Sheet* s, const platform::WindowServices& window) {
+  const ObjectClip& clip = objectClip();
+  return clip.valid && s && s->kind == model::SheetKind::Worksheet && !window.clipboardHasMarker() &&
+         window.clipboardText() == clip.text;
+}
+
+bool paste_object(App& app) {
+  if (!can_paste_object(app.gridSheet(), app.window))
+    return false;
+  if (!record_object_undo(app, model::kUndoPaste))
+    return true;
+  Sheet* s = app.gridSheet();
+  ObjectClip& clip = objectClip();
+  const int step = kPasteStep * std::max(0, ++clip.pastes);
+  const platform::Rect r{clip.rect.left + step, clip.rect.top + step, clip.rect.right + step,
+                         clip.rect.bottom + step};
+  hide_comment(app);
+  select_object(app, -1);
+  s->selectedObject = drawing::addObject(*s, clip.object, r, model::unzoomedScale());
   afterObjectChange(app);
   return true;
 }

@@ -31,6 +31,21 @@ bool can_format_selected_object(const model::Sheet* sheet);
 /// False when there is no dialog for it.
 bool format_selected_object(App& app);
 
+/// Whether Cut and Copy take the sheet's selected object: any but a
+/// comment (it goes with its cell) and the filter's arrows.
+bool can_copy_selected_object(const model::Sheet* sheet);
+/// Cut (one undo entry) or Copy of the selected object: it is kept for
+/// Paste and its text put on the system clipboard. False when no object is
+/// selected (the command is the cells' then).
+bool copy_selected_object(App& app, bool cut);
+/// Whether Paste makes an object: the last Copy or Cut was an object's and
+/// nothing has been copied since, and the sheet is a worksheet.
+bool can_paste_object(const model::Sheet* sheet, const platform::WindowServices& window);
+/// Pastes the copied object onto the active sheet as one undo entry, a
+/// step right of and below the last one pasted (a cut object first comes
+/// back where it was), and selects it. False when Paste is the cells'.
+bool paste_object(App& app);
+
 /// Deletes the selected object; false when none is selected.
 bool delete_selected_object(App& app);
 

@@ -6,8 +6,11 @@
 #include "app/command_table.h"
 #include "app/drawing_commands.h"
 #include "app/menu_state.h"
+#include "dialogs/format_dialog.h"
+#include "dialogs/object_dialog.h"
 #include "dialogs/prompt_dialog.h"
 #include "drawing/controls.h"
+#include "drawing/object_edit.h"
 #include "model/undo.h"
 #include "platform/dialog.h"
 
@@ -236,10 +239,10 @@ TEST_F(DrawingCommands, CommentCommandInsertsEditsAndUndoes) {
   EXPECT_EQ(undoLabel(), u"插入批注");
   EXPECT_TRUE(book().modified);
   // Editing starts from the old text.
-  host.queue({DialogAction::setText(dialogs::kPromptEdit, u"changed"), DialogAction::ok()});
+  host.queue({DialogAction::setText(dialogs::kPromptEdit, u"changed\nover two lines"), DialogAction::ok()});
   ASSERT_TRUE(run(kComment));
   EXPECT_EQ(sheet().objects.size(), 1u);
-  EXPECT_EQ(sheet().objects[0].text, u"changed");
+  EXPECT_EQ(sheet().objects[0].text, u"changed\nover two lines");
   EXPECT_EQ(undoLabel(), u"edit comment");
   undo();
   ASSERT_EQ(model::commentAt(sheet(), 2, 1), 0);
@@ -252,6 +255,107 @@ TEST_F(DrawingCommands, CommentCommandInsertsEditsAndUndoes) {
   host.queue({DialogAction::setText(dialogs::kPromptEdit, u""), DialogAction::ok()});
   ASSERT_TRUE(run(kComment));
   EXPECT_TRUE(sheet().objects.empty());
+}
+
+TEST_F(DrawingCommands, FormatCommandSetsATextBoxsFontAndAlignmentAsOneUndo) {
+  ASSERT_TRUE(run(kTextBox));
+  drag({100, 100}, {220, 160});
+  type(u"Hi");
+  const std::uint16_t plainFont = sheet().objects[0].fontIndex;
+  EXPECT_TRUE(update_menu(app).items.at(190).enabled);
+  // Pages: 字体, 文本, 颜色与线条, 属性, 宏.
+  host.queue({DialogAction::check(dialogs::kFontBold, true, 0), DialogAction::select(dialogs::kObjectTextAlign, 1, 1),
+              DialogAction::select(dialogs::kObjectTextVerticalAlign, 2, 1), DialogAction::ok()});
+  ASSERT_TRUE(run(190));
+  ASSERT_EQ(host.runs().size(), 1u);
+  EXPECT_EQ(host.runs()[0].title, dialogs::kObjectDialogTitle);
+  EXPECT_EQ(host.runs()[0].badActions, 0);
+  const model::DrawingObject& box = sheet().objects[0];
+  EXPECT_EQ(box.textAlign, model::kTextAlignCentre);
+  EXPECT_EQ(box.textVerticalAlign, model::kTextAlignBottom);
+  ASSERT_LT(box.fontIndex, book().fonts.size());
+  EXPECT_EQ(book().fonts[box.fontIndex].weight, 700);
+  EXPECT_EQ(box.text, u"Hi");
+  EXPECT_EQ(undoLabel(), u"设置对象格式");
+  undo();
+  EXPECT_EQ(sheet().objects[0].textAlign, model::kTextAlignLeft);
+  EXPECT_EQ(sheet().objects[0].textVerticalAlign, model::kTextAlignTop);
+  EXPECT_EQ(sheet().objects[0].fontIndex, plainFont);
+  EXPECT_EQ(sheet().objects[0].text, u"Hi");
+}
+
+TEST_F(DrawingCommands, CopyCutAndPasteOfAnObjectAreEachOneUndo) {
+  ASSERT_TRUE(run(kTextBox));
+  drag({100, 100}, {180, 150});
+  type(u"box");
+  sheet().objects[0].fillColour = 0x123456;
+  const Rect original = rectOf(0);
+  const auto shifted = [&](int by) {
+    return Rect{original.left + by, original.top + by, original.right + by, original.bottom + by};
+  };
+  EXPECT_TRUE(update_menu(app).items.at(kCmdCopy).enabled);
+  ASSERT_TRUE(run(kCmdCopy));
+  EXPECT_EQ(window.clipboard, u"box");
+  EXPECT_FALSE(window.marker);
+  EXPECT_TRUE(update_menu(app).items.at(kCmdPaste).enabled);
+  const size_t entries = model::undoList().size();
+  // Each paste lands a step further from the original and is selected.
+  ASSERT_TRUE(run(kCmdPaste));
+  ASSERT_TRUE(run(kCmdPaste));
+  ASSERT_EQ(sheet().objects.size(), 3u);
+  EXPECT_EQ(rectOf(1), shifted(10));
+  EXPECT_EQ(rectOf(2), shifted(20));
+  EXPECT_EQ(sheet().selectedObject, 2);
+  EXPECT_EQ(sheet().objects[2].text, u"box");
+  EXPECT_EQ(sheet().objects[2].fillColour, 0x123456u);
+  EXPECT_EQ(model::undoList().size(), entries + 2);
+  EXPECT_EQ(undoLabel(), u"粘贴");
+  undo();
+  EXPECT_EQ(sheet().objects.size(), 2u);
+
+  // Cut takes the object away in one entry; its paste puts it back in place.
+  select_object(app, 0);
+  ASSERT_TRUE(run(kCmdCut));
+  ASSERT_EQ(sheet().objects.size(), 1u);
+  EXPECT_EQ(sheet().selectedObject, -1);
+  EXPECT_EQ(undoLabel(), u"剪切");
+  ASSERT_TRUE(run(kCmdPaste));
+  ASSERT_EQ(sheet().objects.size(), 2u);
+  EXPECT_EQ(rectOf(1), original);
+  undo();
+  undo();
+  EXPECT_EQ(sheet().objects.size(), 2u);
+  EXPECT_EQ(rectOf(0), original);
+
+  // Cells copied since take Paste back; so does text from elsewhere.
+  select_object(app, -1);
+  select(5, 5, 5, 5, 5, 5);
+  set(5, 5, u"7");
+  ASSERT_TRUE(run(kCmdCopy));
+  select(6, 5, 6, 5, 6, 5);
+  ASSERT_TRUE(run(kCmdPaste));
+  EXPECT_EQ(input(6, 5), u"7");
+  EXPECT_EQ(sheet().objects.size(), 2u);
+  select_object(app, 0);
+  ASSERT_TRUE(run(kCmdCopy));
+  window.setClipboardText(u"other program");
+  EXPECT_FALSE(can_paste_object(&sheet(), window));
+}
+
+TEST_F(DrawingCommands, CommentsAndFilterArrowsAreNotCopiedAsObjects) {
+  sheet().objects.push_back(drawing::newObject(model::kObjectComment));
+  sheet().objects[0].visible = true;
+  sheet().objects.push_back(drawing::newObject(model::kObjectComboBox));
+  sheet().objects[1].filterArrow = true;
+  window.setClipboardText(u"kept");
+  for (int i : {0, 1}) {
+    sheet().selectedObject = i;
+    EXPECT_FALSE(update_menu(app).items.at(kCmdCopy).enabled) << i;
+    ASSERT_TRUE(run(kCmdCut));
+    ASSERT_TRUE(run(kCmdCopy));
+    EXPECT_EQ(sheet().objects.size(), 2u);
+    EXPECT_EQ(window.clipboard, u"kept");
+  }
 }
 
 TEST_F(DrawingCommands, CommentShowsWhenTheMouseRestsOnItsCell) {

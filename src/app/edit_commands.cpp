@@ -1,6 +1,7 @@
 #include "app/edit_commands.h"
 
 #include "app/cell_entry.h"
+#include "app/drawing_commands.h"
 #include "app/navigation.h"
 #include "app/status_bar.h"
 #include "dialogs/paste_special_dialog.h"
@@ -43,6 +44,8 @@ void onUndo(App& app, int) {
 }
 
 void onCut(App& app, int) {
+  if (copy_selected_object(app, true))
+    return;
   model::Sheet* s = cellsSheet(app);
   if (!s)
     return;
@@ -53,6 +56,8 @@ void onCut(App& app, int) {
 }
 
 void onCopy(App& app, int) {
+  if (copy_selected_object(app, false))
+    return;
   model::Sheet* s = cellsSheet(app);
   if (!s)
     return;
@@ -72,7 +77,10 @@ void pasteWith(App& app, const edit::PasteOptions& options) {
   afterChange(app);
 }
 
-void onPaste(App& app, int) { pasteWith(app, {}); }
+void onPaste(App& app, int) {
+  if (!paste_object(app))
+    pasteWith(app, {});
+}
 
 void onPasteSpecial(App& app, int) {
   if (!app.book() || !cellsSheet(app) || !edit::clipboard_has_snapshot(app.books, app.window))

@@ -80,14 +80,11 @@ void applyRules(const Conditions& c, const App& app, int id, MenuItemState& item
     return;
   }
   case 131:
-    item.enabled = (c.worksheet && !c.objectSelected) || c.macro;
-    return;
   case 132:
-    // A chart's picture is not copied yet: only cells.
-    item.enabled = (c.worksheet && !c.objectSelected) || c.macro;
+    item.enabled = (c.worksheet && !c.objectSelected) || c.macro || (c.objectSelected && can_copy_selected_object(c.sheet));
     return;
   case 133:
-    item.enabled = book && edit::clipboard_can_paste(app.books, c.sheet, app.window);
+    item.enabled = book && (edit::clipboard_can_paste(app.books, c.sheet, app.window) || can_paste_object(c.sheet, app.window));
     return;
   case 134:
     item.enabled = book && edit::clipboard_can_paste(app.books, c.sheet, app.window) &&
