@@ -28,6 +28,8 @@ constexpr int kCommentDelayMs = 500;
 // there: anything copied since, here or elsewhere, replaces it.
 struct ObjectClip {
   bool valid = false;
+  std::uint64_t sourceWorkbook = 0; // Workbook::id
+  model::Font font;                 // the object's font, for a paste into another workbook
   model::DrawingObject object;
   platform::Rect rect;
   std::u16string text;
@@ -324,6 +326,8 @@ bool copy_selected_object(App& app, bool cut) {
   ObjectClip& clip = objectClip();
   clip.valid = false;
   clip.object = o;
+  clip.sourceWorkbook = app.book()->id;
+  clip.font = o.fontIndex < app.book()->fonts.size() ? app.book()->fonts[o.fontIndex] : model::Font{};
   clip.rect = model::anchorToPixels(*s, o.anchor, model::unzoomedScale());
   clip.text = o.text;
   // A cut object comes back where it was; copies step aside from the original.
@@ -357,9 +361,15 @@ bool paste_object(App& app) {
   const int step = kPasteStep * std::max(0, ++clip.pastes);
   const platform::Rect r{clip.rect.left + step, clip.rect.top + step, clip.rect.right + step,
                          clip.rect.bottom + step};
+  model::DrawingObject o = clip.object;
+  // Font numbers belong to their workbook: another one gets the same font.
+  if (model::Workbook* book = app.book(); book->id != clip.sourceWorkbook) {
+    const int font = model::findOrAddFont(*book, clip.font);
+    o.fontIndex = static_cast<std::uint16_t>(std::max(0, font));
+  }
   hide_comment(app);
   select_object(app, -1);
-  s->selectedObject = drawing::addObject(*s, clip.object, r, model::unzoomedScale());
+  s->selectedObject = drawing::addObject(*s, std::move(o), r, model::unzoomedScale());
   afterObjectChange(app);
   return true;
 }

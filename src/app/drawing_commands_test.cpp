@@ -342,6 +342,26 @@ TEST_F(DrawingCommands, CopyCutAndPasteOfAnObjectAreEachOneUndo) {
   EXPECT_FALSE(can_paste_object(&sheet(), window));
 }
 
+TEST_F(DrawingCommands, AnObjectPastedIntoAnotherWorkbookKeepsItsFont) {
+  ASSERT_TRUE(run(kTextBox));
+  drag({100, 100}, {180, 150});
+  model::Font bold = book().fonts[0];
+  bold.weight = 700;
+  bold.heightTwips = 360;
+  const int font = model::findOrAddFont(book(), bold);
+  ASSERT_GT(font, 0);
+  sheet().objects[0].fontIndex = static_cast<std::uint16_t>(font);
+  ASSERT_TRUE(run(kCmdCopy));
+  ASSERT_TRUE(books.new_workbook(nullptr));
+  app.relayout();
+  ASSERT_EQ(sheet().objects.size(), 0u);
+  ASSERT_TRUE(run(kCmdPaste));
+  ASSERT_EQ(sheet().objects.size(), 1u);
+  const std::uint16_t pasted = sheet().objects[0].fontIndex;
+  ASSERT_LT(pasted, book().fonts.size());
+  EXPECT_EQ(book().fonts[pasted], bold);
+}
+
 TEST_F(DrawingCommands, CommentsAndFilterArrowsAreNotCopiedAsObjects) {
   sheet().objects.push_back(drawing::newObject(model::kObjectComment));
   sheet().objects[0].visible = true;
