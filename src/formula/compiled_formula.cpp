@@ -1,6 +1,7 @@
 #include "formula/compiled_formula.h"
 
 #include "formula/engine_state.h"
+#include "formula/function_call.h"
 #include "formula/function_table.h"
 #include "formula/reader.h"
 #include "formula/reference_syntax.h"
@@ -9,6 +10,7 @@
 #include "model/workbook.h"
 #include "platform/locale_strings.h"
 
+#include <bitset>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -17,18 +19,23 @@ namespace formula {
 
 namespace {
 
-enum class Step : std::uint8_t { Number, Cell, Binary, Negate };
+enum class Step : std::uint8_t { Number, Value, Reference, Cell, Empty, Binary, Negate, Convert, Call };
 
 struct Op {
   Step step;
   BinaryOp op = BinaryOp::Add;
-  std::uint8_t column = 0;
+  char letter = 0;            // Convert: the argument's letter
+  std::uint8_t column = 0;    // Cell
   std::uint16_t row = 0;
+  std::uint8_t count = 0;     // Call: arguments on the stack
+  std::uint32_t written = 0;  // Call: the arguments not left empty
+  std::uint32_t index = 0;    // Value, Reference: place in the kept values
   double number = 0;
+  const FunctionEntry* function = nullptr;
 };
 
 constexpr int kMaxNesting = 32;
-constexpr int kMaxValues = 32;
+constexpr int kMaxValues = 64;
 
 // What the steps were made under: the text, and what decides how its words
 // read (the defined names may take a word for themselves) and its
@@ -43,6 +50,7 @@ struct Kept {
   bool simple = false;
   int values = 0; // the most values on the stack at once
   std::vector<Op> ops;
+  std::vector<CellValue> constants; // texts, constants and references of the steps
 };
 
 struct KeptFormulas {
@@ -58,35 +66,112 @@ char16_t firstOr(const std::u16string& s, char16_t fallback) { return s.empty() 
 
 bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
-// Reads the text the way the reader does, as far as the simple kind goes,
+char upperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+// Reads the text the way the reader does, as far as the kept kind goes,
 // emitting the steps in the order the reader computes.
 class Compiler {
 public:
   Compiler(std::u16string_view text, model::Workbook& book, EvalContext& ctx, char16_t ls, char16_t decimal,
-           std::vector<Op>& out)
+           Kept& out)
       : m_t(text), m_end(text.size()), m_book(book), m_ctx(ctx), m_ls(ls), m_decimal(decimal), m_out(out) {}
 
   bool run(int& values) {
     if (m_t.empty())
       return false;
-    for (const char16_t c : m_t)
-      if (c == u' ' || c == u'"' || c == u'%' || c == u'\'' || c == u'{' || c == u'!' || c == u'\n' ||
-          c == u'\r')
+    // Spaces (the intersection), percent signs, sheet names and array
+    // constants are the reader's alone; inside texts anything goes.
+    for (size_t i = 0; i < m_t.size(); ++i) {
+      const char16_t c = m_t[i];
+      if (c == u'"') {
+        const size_t q = stringLiteralEnd(m_t, i, m_t.size());
+        if (q == std::u16string_view::npos)
+          return false;
+        i = q - 1;
+      } else if (c == u' ' || c == u'%' || c == u'\'' || c == u'{' || c == u'!' || c == u'\n' || c == u'\r') {
         return false;
+      }
+    }
     size_t p = m_t.size() > 1 && m_t[0] == u'=' ? 1 : 0;
     if (!binary(p, 0) || p != m_end)
       return false;
+    keepCellsForOperators();
     values = m_most;
     return true;
   }
 
 private:
   void push(const Op& op) {
-    m_out.push_back(op);
-    if (op.step == Step::Number || op.step == Step::Cell)
-      m_most = std::max(m_most, ++m_now);
-    else if (op.step == Step::Binary)
-      --m_now;
+    m_out.ops.push_back(op);
+    switch (op.step) {
+    case Step::Number:
+    case Step::Value:
+    case Step::Reference:
+    case Step::Cell:
+    case Step::Empty: m_most = std::max(m_most, ++m_now); break;
+    case Step::Binary: --m_now; break;
+    case Step::Call:
+      m_now = m_now - op.count + 1;
+      m_most = std::max(m_most, m_now);
+      break;
+    case Step::Negate:
+    case Step::Convert: break;
+    }
+  }
+
+  void pushValue(Step step, CellValue v) {
+    Op o{step};
+    o.index = static_cast<std::uint32_t>(m_out.constants.size());
+    m_out.constants.push_back(std::move(v));
+    push(o);
+  }
+
+  // A single cell that an operator takes is fetched as a value at once: the
+  // operators read a single-cell reference as its cell's value.
+  void keepCellsForOperators() {
+    std::vector<size_t> stack; // the step that made each value; npos for results
+    constexpr size_t kResult = static_cast<size_t>(-1);
+    auto take = [&](size_t at) {
+      if (at == kResult)
+        return;
+      Op& o = m_out.ops[at];
+      if (o.step != Step::Reference)
+        return;
+      const CellValue& r = m_out.constants[o.index];
+      const model::CellRange a = r.referenceValue().range();
+      if (!a.isSingleCell())
+        return;
+      o.step = Step::Cell;
+      o.row = static_cast<std::uint16_t>(a.firstRow);
+      o.column = static_cast<std::uint8_t>(a.firstColumn);
+    };
+    for (size_t i = 0; i < m_out.ops.size(); ++i) {
+      const Op& o = m_out.ops[i];
+      switch (o.step) {
+      case Step::Number:
+      case Step::Value:
+      case Step::Reference:
+      case Step::Cell:
+      case Step::Empty: stack.push_back(i); break;
+      case Step::Binary: {
+        const size_t rhs = stack.back();
+        stack.pop_back();
+        take(stack.back());
+        take(rhs);
+        stack.back() = kResult;
+        break;
+      }
+      case Step::Negate:
+        take(stack.back());
+        stack.back() = kResult;
+        break;
+      case Step::Convert: stack.back() = kResult; break;
+      case Step::Call:
+        stack.resize(stack.size() - o.count + 1);
+        stack.back() = kResult;
+        break;
+      }
+    }
   }
 
   bool binary(size_t& p, int minLevel) {
@@ -133,6 +218,13 @@ private:
     if (p >= m_end)
       return false;
     const char16_t c = m_t[p];
+    if (c == u'"') {
+      std::u16string s;
+      if (!readStringLiteral(m_t, p, m_end, s))
+        return false;
+      pushValue(Step::Value, CellValue::string(s));
+      return true;
+    }
     if (c == u'(')
       return bracket(p);
     if (c == u'+' || c == u'-' || isDigit(c) || c == m_decimal)
@@ -141,17 +233,77 @@ private:
       return false;
     // A word: functions, constants and defined names come before references.
     const std::u16string_view bounded = m_t.substr(0, m_end);
-    if (lookupFunctionAt(bounded, p) || lookupConstantAt(bounded, p) ||
-        model::find_name(m_book, bounded, p, m_ctx.sheet).index >= 0)
+    if (const FunctionEntry* f = lookupFunctionAt(bounded, p))
+      return call(*f, p);
+    if (const ConstantEntry* k = lookupConstantAt(bounded, p)) {
+      pushValue(Step::Value, k->make());
+      p += k->name.size();
+      return true;
+    }
+    if (model::find_name(m_book, bounded, p, m_ctx.sheet).index >= 0)
       return false;
     ParsedReference ref;
-    if (!readA1Reference(bounded, p, &m_book, m_ls, ref) || ref.hasQualifier || ref.isArea)
+    if (!readA1Reference(bounded, p, &m_book, m_ls, ref) || ref.hasQualifier)
       return false;
-    Op o{Step::Cell};
-    o.row = static_cast<std::uint16_t>(ref.first.row);
-    o.column = static_cast<std::uint8_t>(ref.first.column);
-    push(o);
+    pushValue(Step::Reference, CellValue::reference(model::SheetRange::of(-1, ref.range())));
     p = ref.end;
+    return true;
+  }
+
+  // A call the reader would make at p, its arguments checked as it checks
+  // them; anything it would read otherwise is left to it.
+  bool call(const FunctionEntry& f, size_t& p) {
+    const FunctionCategory cat = category(f);
+    if (cat == FunctionCategory::MacroControl || cat == FunctionCategory::MacroCommand)
+      return false;
+    size_t q = p + f.name.size() + 1;
+    std::vector<std::pair<size_t, size_t>> args;
+    if (!splitArguments(m_t, q, m_end, m_ls, args))
+      return false;
+    if (args.size() == 1 && args[0].first == args[0].second)
+      args.clear();
+    const std::string_view types = f.argTypes;
+    if (args.size() > types.size())
+      return false;
+    for (size_t i = 0; i < types.size(); ++i) {
+      const bool required = types[i] >= 'A' && types[i] <= 'Z';
+      if (required && (i >= args.size() || args[i].first == args[i].second))
+        return false;
+    }
+    // IF with one argument is the macro language's block IF.
+    if (functionNumber(f) == 1 && !isAddIn(f) && args.size() == 1)
+      return false;
+    Op o{Step::Call};
+    o.function = &f;
+    o.count = static_cast<std::uint8_t>(args.size());
+    for (size_t i = 0; i < args.size(); ++i) {
+      const auto [a, b] = args[i];
+      if (a == b) {
+        push(Op{Step::Empty});
+        continue;
+      }
+      o.written |= std::uint32_t{1} << i;
+      const size_t before = m_out.ops.size();
+      const size_t savedEnd = m_end;
+      m_end = b;
+      size_t r = a;
+      const bool ok = binary(r, 0) && r == b;
+      m_end = savedEnd;
+      if (!ok)
+        return false;
+      // Array-mode arguments are kept only where that mode cannot change
+      // their value: a literal or a reference.
+      if (upperLetter(types[i]) == 'Q' &&
+          !(m_out.ops.size() == before + 1 &&
+            (m_out.ops[before].step == Step::Number || m_out.ops[before].step == Step::Value ||
+             m_out.ops[before].step == Step::Reference)))
+        return false;
+      Op convert{Step::Convert};
+      convert.letter = types[i];
+      push(convert);
+    }
+    push(o);
+    p = q;
     return true;
   }
 
@@ -159,7 +311,12 @@ private:
     int depth = 0;
     size_t close = m_end;
     for (size_t i = p; i < m_end; ++i) {
-      if (m_t[i] == u'(') {
+      if (m_t[i] == u'"') {
+        const size_t q = stringLiteralEnd(m_t, i, m_end);
+        if (q == std::u16string_view::npos)
+          return false;
+        i = q - 1;
+      } else if (m_t[i] == u'(') {
         ++depth;
       } else if (m_t[i] == u')' && --depth == 0) {
         close = i;
@@ -218,7 +375,7 @@ private:
   EvalContext& m_ctx;
   char16_t m_ls;
   char16_t m_decimal;
-  std::vector<Op>& m_out;
+  Kept& m_out;
   int m_depth = 0;
   int m_now = 0;
   int m_most = 0;
@@ -239,20 +396,26 @@ CellValue run(const Kept& k, EvalContext& ctx) {
   const size_t base = t_values.size();
   struct Restore {
     size_t base;
-    ~Restore() { t_values.resize(base); }
-  } restore{base};
+    int& depth;
+    ~Restore() {
+      t_values.resize(base);
+      --depth;
+    }
+  } restore{base, ctx.depth};
+  ++ctx.depth; // as the reader counts the formula's own span
   t_values.resize(base + static_cast<size_t>(k.values));
   size_t top = base;
   for (const Op& o : k.ops) {
     switch (o.step) {
-    case Step::Number:
-      t_values[top++] = CellValue::number(o.number);
-      break;
+    case Step::Number: t_values[top++] = CellValue::number(o.number); break;
+    case Step::Value:
+    case Step::Reference: t_values[top++] = k.constants[o.index]; break;
     case Step::Cell: {
       CellValue v = fetchCell(ctx, -1, o.row, o.column);
       t_values[top++] = std::move(v);
       break;
     }
+    case Step::Empty: t_values[top++] = CellValue(); break;
     case Step::Binary: {
       --top;
       CellValue v = applyBinary(o.op, t_values[top - 1], t_values[top], ctx);
@@ -264,9 +427,30 @@ CellValue run(const Kept& k, EvalContext& ctx) {
       t_values[top - 1] = std::move(v);
       break;
     }
+    case Step::Convert: {
+      CellValue v = convertArgument(o.letter, std::move(t_values[top - 1]), ctx);
+      t_values[top - 1] = std::move(v);
+      break;
+    }
+    case Step::Call: {
+      Arguments args;
+      args.count = o.count;
+      top -= o.count;
+      for (int i = 0; i < o.count; ++i)
+        args[i] = std::move(t_values[top + static_cast<size_t>(i)]);
+      CellValue result;
+      callWithArguments(*o.function, args, std::bitset<kMaxArguments>(o.written), result, ctx);
+      t_values[top++] = std::move(result);
+      break;
+    }
     }
   }
-  return std::move(t_values[base]);
+  CellValue v = std::move(t_values[base]);
+  if (v.isReference() || v.isMultiArea())
+    v = dereference(v, ctx);
+  if (v.isArray())
+    v = arrayToSingle(v, ctx);
+  return v;
 }
 
 } // namespace
@@ -294,10 +478,13 @@ std::optional<CellValue> computeKept(model::Workbook& book, const model::CellRec
     k.namesSize = book.names.size();
     k.listSeparator = ls;
     k.decimalSeparator = decimal;
-    k.simple = Compiler(text, book, ctx, ls, decimal, k.ops).run(k.values);
-    if (!k.simple)
+    k.simple = Compiler(text, book, ctx, ls, decimal, k).run(k.values);
+    if (!k.simple) {
       k.ops.clear();
+      k.constants.clear();
+    }
     k.ops.shrink_to_fit();
+    k.constants.shrink_to_fit();
     found = kept.byCell.insert_or_assign(&cell, std::move(k)).first;
   }
   if (!found->second.simple)

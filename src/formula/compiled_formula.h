@@ -1,10 +1,13 @@
 #pragma once
-// A kept form of the simplest formulas: arithmetic, comparison and "&" over
-// numbers and single cells of the formula's own sheet, with brackets and
-// signs ("=B5+0*A1", "=(A2-A1)/2"). Reading such a text again for every
-// computation costs more than the arithmetic; the steps are kept per cell
-// and run with the reader's own operators, so the values are the reader's.
-// Any other text is left to the reader.
+// A kept form of ordinary formulas: arithmetic, comparison and "&" over
+// numbers, texts, constants, cells and areas of the formula's own sheet, and
+// calls of the worksheet functions over them ("=B5+0*A1",
+// "=VLOOKUP(A1,$A$1:$E$2000,3,FALSE)"). Reading such a text again for every
+// computation costs more than the computation; the steps are kept per cell
+// and run with the reader's own operators and the same call of each
+// function, so the values are the reader's. Any other text (sheet names,
+// spaces, percent signs, array constants, defined names) is left to the
+// reader.
 
 #include "formula/eval_context.h"
 
@@ -20,7 +23,7 @@ struct Workbook;
 namespace formula {
 
 /// Computes a cell's formula from its kept steps, making them on first use.
-/// Nothing when the text is not of the simple kind (the reader computes
+/// Nothing when the text is not of the kept kind (the reader computes
 /// it then); the answer is remembered per cell until its text changes.
 /// Outside array mode and macros only.
 std::optional<CellValue> computeKept(model::Workbook& book, const model::CellRecord& cell,

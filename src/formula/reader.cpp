@@ -1,5 +1,6 @@
 #include "formula/reader.h"
 
+#include "formula/function_call.h"
 #include "formula/function_table.h"
 #include "formula/macro_seam.h"
 #include "formula/reference_syntax.h"
@@ -517,7 +518,8 @@ bool isMacroSheet(const EvalContext& ctx) {
 
 char upperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
-// Converts an evaluated argument as its letter asks.
+} // namespace
+
 CellValue convertArgument(char letter, CellValue v, EvalContext& ctx) {
   const bool isRef = v.isReference() || v.isMultiArea();
   switch (upperLetter(letter)) {
@@ -554,6 +556,8 @@ CellValue convertArgument(char letter, CellValue v, EvalContext& ctx) {
   default: return v;
   }
 }
+
+namespace {
 
 // Converts one element of a dereferenced argument for the letters that convert elements.
 CellValue convertElement(char letter, const CellValue& v, EvalContext& ctx) {
@@ -609,7 +613,6 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
     macroSeam().blockIf(args, result, m_ctx);
     return;
   }
-  const FunctionHandler handler = handlerOf(f);
   Arguments args;
   args.count = static_cast<int>(spans.size());
   const std::string_view types = f.argTypes;
@@ -627,8 +630,18 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
     CellValue v = sub.span(a, b);
     args[static_cast<int>(i)] = convertArgument(letter, std::move(v), argCtx);
   }
+  callWithArguments(f, args, written, result, m_ctx);
+}
+
+} // namespace
+
+void callWithArguments(const FunctionEntry& f, Arguments& args, std::bitset<kMaxArguments> written,
+                       CellValue& result, EvalContext& ctx) {
+  const FunctionHandler handler = handlerOf(f);
+  const std::string_view types = f.argTypes;
+  const size_t count = static_cast<size_t>(args.count);
   if (types.empty()) {
-    handler(args, result, m_ctx);
+    handler(args, result, ctx);
     return;
   }
   // Lifting: the smallest element count above one among lifting arguments;
@@ -636,7 +649,7 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
   // left over from a larger one.
   size_t iterations = 1;
   int carrier = -1;
-  for (size_t i = 0; i < spans.size(); ++i) {
+  for (size_t i = 0; i < count; ++i) {
     const CellValue& v = args[static_cast<int>(i)];
     if (!lifts(types[i]) || !v.isArray())
       continue;
@@ -650,7 +663,7 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
   // with `out` set, when an argument's error is the result. With a single
   // computation `call` is `args` itself, converted in place.
   auto prepare = [&](size_t element, Arguments& call, CellValue& out) {
-    for (size_t i = 0; i < spans.size(); ++i) {
+    for (size_t i = 0; i < count; ++i) {
       const char letter = types[i];
       const CellValue& v = args[static_cast<int>(i)];
       if (lifts(letter) && v.isArray()) {
@@ -662,14 +675,14 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
         const size_t k = n == 1 ? 0 : element;
         CellValue e = convertElement(letter, v.arrayItem(static_cast<int>(k / v.arrayColumns()),
                                                           static_cast<int>(k % v.arrayColumns())),
-                                     m_ctx);
+                                     ctx);
         if (e.isError() && !errorPassesThrough(letter, true)) {
           out = e;
           return false;
         }
         call[static_cast<int>(i)] = std::move(e);
       } else if (lifts(letter) && written[i]) {
-        CellValue e = convertElement(letter, v, m_ctx);
+        CellValue e = convertElement(letter, v, ctx);
         if (e.isError() && !errorPassesThrough(letter, false)) {
           out = e;
           return false;
@@ -690,7 +703,7 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
   };
   if (iterations == 1) {
     if (prepare(0, args, result))
-      handler(args, result, m_ctx);
+      handler(args, result, ctx);
     return;
   }
   CellValue shaped = args[carrier];
@@ -699,14 +712,12 @@ void Reader::invoke(const FunctionEntry& f, const std::vector<std::pair<size_t, 
     call.count = args.count;
     CellValue out;
     if (prepare(k, call, out))
-      handler(call, out, m_ctx);
+      handler(call, out, ctx);
     shaped.arrayItem(static_cast<int>(k / shaped.arrayColumns()),
                      static_cast<int>(k % shaped.arrayColumns())) = std::move(out);
   }
   result = std::move(shaped);
 }
-
-} // namespace
 
 CellValue evaluateSpan(std::u16string_view text, size_t start, size_t end, EvalContext& ctx) {
   end = std::min(end, text.size());
