@@ -1,5 +1,6 @@
 #include "datatools/goal_seek.h"
 
+#include "formula/chain_replay.h"
 #include "formula/range_cache.h"
 #include "formula/recalc.h"
 #include "formula/reference_syntax.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace datatools {
 
@@ -132,6 +134,8 @@ bool goalSeek(Workbook& book, GoalSeekRequest& q) {
   // can change with the input, later probes compute just them again, once
   // each, in the recorded order.
   formula::ComputedChain chain;
+  std::optional<formula::ChainReplay> replay;
+  bool replayUnavailable = false;
   bool recorded = false;
   const auto probe = [&](double x) {
     CellRecord* cell = cellAt(book, q.changingSheet, q.changingRow, q.changingColumn);
@@ -142,7 +146,13 @@ bool goalSeek(Workbook& book, GoalSeekRequest& q) {
     cell->calcState = model::CalcState::ValueValid;
     formula::noteCellChange(book, q.changingSheet, q.changingRow, q.changingColumn);
     if (recorded && chain.replayable) {
-      formula::recomputeChain(book, chain);
+      // The steps are made once; short of memory the chain is computed as is.
+      if (!replay && !replayUnavailable)
+        replayUnavailable = !platform::withAllocationQuiet([&] { replay.emplace(book, chain); });
+      if (replay)
+        replay->recompute();
+      else
+        formula::recomputeChain(book, chain);
       return targetValue();
     }
     (void)platform::withAllocation([&] { formula::propagateChange(book, q.changingSheet, *cell); });

@@ -4,6 +4,7 @@
 #include "formula/function_call.h"
 #include "formula/function_table.h"
 #include "formula/reader.h"
+#include "formula/recalc.h"
 #include "formula/reference_syntax.h"
 #include "formula/skipper.h"
 #include "formula/value_ops.h"
@@ -19,7 +20,7 @@ namespace formula {
 
 namespace {
 
-enum class Step : std::uint8_t { Number, Value, Reference, Cell, Empty, Binary, Negate, Convert, Call };
+enum class Step : std::uint8_t { Number, Value, Reference, Cell, Record, Empty, Binary, Negate, Convert, Call };
 
 struct Op {
   Step step;
@@ -32,6 +33,7 @@ struct Op {
   std::uint32_t index = 0;    // Value, Reference: place in the kept values
   double number = 0;
   const FunctionEntry* function = nullptr;
+  model::CellRecord* record = nullptr; // Record: a Cell step's cell, found once (null: none stored)
 };
 
 constexpr int kMaxNesting = 32;
@@ -108,6 +110,7 @@ private:
     case Step::Value:
     case Step::Reference:
     case Step::Cell:
+    case Step::Record:
     case Step::Empty: m_most = std::max(m_most, ++m_now); break;
     case Step::Binary: --m_now; break;
     case Step::Call:
@@ -152,6 +155,7 @@ private:
       case Step::Value:
       case Step::Reference:
       case Step::Cell:
+      case Step::Record:
       case Step::Empty: stack.push_back(i); break;
       case Step::Binary: {
         const size_t rhs = stack.back();
@@ -389,41 +393,67 @@ KeptFormulas& keptOf(model::Workbook& book) {
 }
 
 // Values of the running steps; formulas computed meanwhile (a stale cell
-// fetched) stack theirs above, so places are indices, never pointers.
+// fetched) stack theirs above, so places are indices, never pointers. The
+// places stay between formulas (each overwrites what it uses).
 thread_local std::vector<CellValue> t_values;
+thread_local size_t t_used = 0;
 
-CellValue run(const Kept& k, EvalContext& ctx) {
-  const size_t base = t_values.size();
+// Runs `count` steps over the kept values `constants`; `values` places are
+// enough for the stack.
+CellValue run(const Op* ops, size_t count, const CellValue* constants, int values, EvalContext& ctx) {
+  const size_t base = t_used;
+  if (t_values.size() < base + static_cast<size_t>(values))
+    t_values.resize(base + static_cast<size_t>(values));
   struct Restore {
     size_t base;
     int& depth;
     ~Restore() {
-      t_values.resize(base);
+      t_used = base;
       --depth;
     }
   } restore{base, ctx.depth};
+  t_used = base + static_cast<size_t>(values);
   ++ctx.depth; // as the reader counts the formula's own span
-  t_values.resize(base + static_cast<size_t>(k.values));
   size_t top = base;
-  for (const Op& o : k.ops) {
+  for (const Op* end = ops + count; ops != end; ++ops) {
+    const Op& o = *ops;
     switch (o.step) {
     case Step::Number: t_values[top++] = CellValue::number(o.number); break;
     case Step::Value:
-    case Step::Reference: t_values[top++] = k.constants[o.index]; break;
+    case Step::Reference: t_values[top++] = constants[o.index]; break;
     case Step::Cell: {
       CellValue v = fetchCell(ctx, -1, o.row, o.column);
       t_values[top++] = std::move(v);
       break;
     }
+    case Step::Record: {
+      // As fetchCell, without looking the cell up.
+      model::CellRecord* c = o.record;
+      if (!c) {
+        t_values[top++] = CellValue();
+        break;
+      }
+      if (c->calcState == model::CalcState::NotValid)
+        computeCell(*ctx.book, ctx.sheet, *c, ctx.macroRunning);
+      else if (c->calcState == model::CalcState::OnPath)
+        noteCircularReference(*ctx.book);
+      t_values[top++] = c->value;
+      break;
+    }
     case Step::Empty: t_values[top++] = CellValue(); break;
+    // Operands leave their places first: an area's cell computed on the
+    // way may run steps of its own and move the places.
     case Step::Binary: {
       --top;
-      CellValue v = applyBinary(o.op, t_values[top - 1], t_values[top], ctx);
+      const CellValue rhs = std::move(t_values[top]);
+      const CellValue lhs = std::move(t_values[top - 1]);
+      CellValue v = applyBinary(o.op, lhs, rhs, ctx);
       t_values[top - 1] = std::move(v);
       break;
     }
     case Step::Negate: {
-      CellValue v = applyNegate(t_values[top - 1], ctx);
+      const CellValue operand = std::move(t_values[top - 1]);
+      CellValue v = applyNegate(operand, ctx);
       t_values[top - 1] = std::move(v);
       break;
     }
@@ -453,12 +483,10 @@ CellValue run(const Kept& k, EvalContext& ctx) {
   return v;
 }
 
-} // namespace
-
-std::optional<CellValue> computeKept(model::Workbook& book, const model::CellRecord& cell, std::u16string_view text,
-                                     EvalContext& ctx) {
-  if (ctx.arrayMode || ctx.macroRunning)
-    return std::nullopt;
+// The cell's kept form for its text, made when the text, the names or the
+// separators changed since.
+const Kept& keptFor(model::Workbook& book, const model::CellRecord& cell, std::u16string_view text,
+                    EvalContext& ctx) {
   const platform::LocaleStrings& locale = platform::localeStrings();
   const char16_t ls = firstOr(locale.listSeparator, u',');
   const char16_t decimal = firstOr(locale.decimalSeparator, u'.');
@@ -487,9 +515,84 @@ std::optional<CellValue> computeKept(model::Workbook& book, const model::CellRec
     k.constants.shrink_to_fit();
     found = kept.byCell.insert_or_assign(&cell, std::move(k)).first;
   }
-  if (!found->second.simple)
+  return found->second;
+}
+
+} // namespace
+
+std::optional<CellValue> computeKept(model::Workbook& book, const model::CellRecord& cell, std::u16string_view text,
+                                     EvalContext& ctx) {
+  if (ctx.arrayMode || ctx.macroRunning)
     return std::nullopt;
-  return run(found->second, ctx);
+  const Kept& k = keptFor(book, cell, text, ctx);
+  if (!k.simple)
+    return std::nullopt;
+  return run(k.ops.data(), k.ops.size(), k.constants.data(), k.values, ctx);
+}
+
+// The steps of the whole chain in one run of memory, in the chain's order:
+// replaying walks them front to back.
+struct KeptChain::Steps {
+  struct Entry {
+    std::uint32_t first = 0; // into ops
+    std::uint32_t count = 0;
+    int values = 0;
+    bool prepared = false;
+  };
+  std::vector<Entry> entries;
+  std::vector<Op> ops;
+  std::vector<CellValue> constants;
+};
+
+KeptChain::KeptChain(model::Workbook& book, const std::vector<std::pair<int, model::CellRecord*>>& cells)
+    : m_steps(std::make_unique<Steps>()) {
+  m_steps->entries.resize(cells.size());
+  for (size_t i = 0; i < cells.size(); ++i) {
+    const auto [sheet, cell] = cells[i];
+    if (!cell->isFormula || cell->keepsFileValue || sheet < 0 || sheet >= book.sheetCount())
+      continue;
+    EvalContext ctx;
+    ctx.book = &book;
+    ctx.sheet = sheet;
+    ctx.row = cell->row;
+    ctx.column = cell->column;
+    const Kept& k = keptFor(book, *cell, cell->input.view(), ctx);
+    if (!k.simple || m_steps->ops.size() + k.ops.size() > UINT32_MAX ||
+        m_steps->constants.size() + k.constants.size() > UINT32_MAX)
+      continue;
+    Steps::Entry& e = m_steps->entries[i];
+    e.first = static_cast<std::uint32_t>(m_steps->ops.size());
+    e.count = static_cast<std::uint32_t>(k.ops.size());
+    e.values = k.values;
+    e.prepared = true;
+    const auto constantsBase = static_cast<std::uint32_t>(m_steps->constants.size());
+    m_steps->constants.insert(m_steps->constants.end(), k.constants.begin(), k.constants.end());
+    // The cells read stay where they are while only an input's value
+    // changes: each is found once.
+    const model::Sheet& s = book.sheet(sheet);
+    for (Op o : k.ops) {
+      if (o.step == Step::Value || o.step == Step::Reference) {
+        o.index += constantsBase;
+      } else if (o.step == Step::Cell) {
+        o.step = Step::Record;
+        o.record = s.hasGrid() && model::isValidCell(o.row, o.column) ? s.cells.at(o.row, o.column) : nullptr;
+      }
+      m_steps->ops.push_back(o);
+    }
+  }
+}
+
+KeptChain::~KeptChain() = default;
+
+bool KeptChain::prepared(size_t index) const {
+  return index < m_steps->entries.size() && m_steps->entries[index].prepared;
+}
+
+std::optional<CellValue> KeptChain::compute(size_t index, EvalContext& ctx) {
+  if (ctx.arrayMode || ctx.macroRunning || !prepared(index))
+    return std::nullopt;
+  const Steps::Entry& e = m_steps->entries[index];
+  return run(m_steps->ops.data() + e.first, e.count, m_steps->constants.data(), e.values, ctx);
 }
 
 void forgetKeptFormulas(model::Workbook& book) { engineStateOf(book).keptFormulas.reset(); }

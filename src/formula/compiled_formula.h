@@ -13,6 +13,8 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 #include <string_view>
 
 namespace model {
@@ -28,6 +30,28 @@ namespace formula {
 /// Outside array mode and macros only.
 std::optional<CellValue> computeKept(model::Workbook& book, const model::CellRecord& cell,
                                      std::u16string_view text, EvalContext& ctx);
+
+/// The kept forms of a recorded chain's formulas (goal seek computes one
+/// chain again and again), each with the cells it reads found once: while
+/// only an input's value changes, no cell record moves and no text changes,
+/// so neither is looked at again.
+class KeptChain {
+public:
+  KeptChain(model::Workbook& book, const std::vector<std::pair<int, model::CellRecord*>>& cells);
+  ~KeptChain();
+  KeptChain(const KeptChain&) = delete;
+  KeptChain& operator=(const KeptChain&) = delete;
+
+  /// True when the chain's index-th cell has kept steps.
+  bool prepared(size_t index) const;
+  /// Computes the chain's index-th cell from its kept steps; nothing when
+  /// it has none or `ctx` asks for arrays or a macro's reading.
+  std::optional<CellValue> compute(size_t index, EvalContext& ctx);
+
+private:
+  struct Steps;
+  std::unique_ptr<Steps> m_steps;
+};
 
 /// Forgets every kept form of the workbook.
 void forgetKeptFormulas(model::Workbook& book);

@@ -1,5 +1,7 @@
 #include "formula/recalc.h"
 
+#include "formula/chain_replay.h"
+
 #include "formula/array_block_lookup.h"
 #include "formula/compiled_formula.h"
 #include "formula/core_functions.h"
@@ -391,9 +393,49 @@ void record(int sheet, CellRecord& cell) {
     chain.replayable = false;
 }
 
+// A formula's value, from the chain's prepared steps, the cell's kept steps
+// or the reader. False when the formula was abandoned. `text` may be left
+// empty for a prepared cell: it is read only when needed.
+bool formulaValue(Workbook& book, int sheet, CellRecord& cell, bool macroRunning, std::u16string_view text,
+                  KeptChain* chain, size_t chainIndex, CellValue& value) {
+  EvalContext ctx;
+  ctx.book = &book;
+  ctx.sheet = sheet;
+  ctx.row = cell.row;
+  ctx.column = cell.column;
+  ctx.arrayMode = inArrayBlock(book, sheet, cell);
+  ctx.macroRunning = macroRunning;
+  const bool computed = platform::withAllocationQuiet([&] {
+    std::optional<CellValue> kept;
+    if (chain)
+      kept = chain->compute(chainIndex, ctx);
+    if (!kept) {
+      if (text.empty())
+        text = cell.input.view();
+      kept = computeKept(book, cell, text, ctx);
+    }
+    value = kept ? std::move(*kept) : evaluateFormula(text, ctx);
+    if (value.isEmpty())
+      value = CellValue::number(0);
+    else if (value.isNameText())
+      value = CellValue::string(value.stringValue());
+  });
+  if (!computed) {
+    // Out of memory: what was built is freed, and the formula's value is
+    // the error the evaluator gives any value it cannot build.
+    clearDeferral();
+    value = CellValue::error(ErrorCode::NA);
+  } else if (t_deferral.active) {
+    return false;
+  }
+  return true;
+}
+
 // Computes one cell's value from its text, its precedents already current.
-// False when the formula was abandoned (the cell keeps its state).
-bool evaluateCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning) {
+// False when the formula was abandoned (the cell keeps its state). The
+// index-th cell of a prepared chain may be computed from its steps.
+bool evaluateCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning, KeptChain* chain = nullptr,
+                  size_t chainIndex = 0) {
   if (cell.isFormula && cell.keepsFileValue) {
     // Another workbook's values, or a function this program lacks: the
     // value the file cached stays.
@@ -401,51 +443,35 @@ bool evaluateCell(Workbook& book, int sheet, CellRecord& cell, bool macroRunning
     cell.calcState = CalcState::ValueValid;
     return true;
   }
-  const std::u16string_view text = cell.input.view();
   CellValue value;
-  if (cell.input.isNull() || text.empty()) {
-    value = CellValue();
-  } else if (isTextFormat(book, cell) && !cell.isFormula) {
-    // Still text: a file's string that looks like a number arrives with the
-    // apostrophe that keeps it text, and the apostrophe is not its value.
-    value = CellValue::string(text.substr(text[0] == u'\'' ? 1 : 0));
+  if (chain && cell.isFormula && chain->prepared(chainIndex)) {
+    if (!formulaValue(book, sheet, cell, macroRunning, {}, chain, chainIndex, value))
+      return false;
   } else {
-    TextOptions options;
-    options.date1904 = book.date1904 != 0;
-    // A scanned formula is not classified again on every computation.
-    Classification k;
-    if (cell.isFormula)
-      k.kind = TextClass::Formula;
-    else
-      k = classifyText(text, options);
-    if (k.kind == TextClass::Formula) {
-      EvalContext ctx;
-      ctx.book = &book;
-      ctx.sheet = sheet;
-      ctx.row = cell.row;
-      ctx.column = cell.column;
-      ctx.arrayMode = inArrayBlock(book, sheet, cell);
-      ctx.macroRunning = macroRunning;
-      const bool computed = platform::withAllocationQuiet([&] {
-        std::optional<CellValue> kept = computeKept(book, cell, text, ctx);
-        value = kept ? std::move(*kept) : evaluateFormula(text, ctx);
-        if (value.isEmpty())
-          value = CellValue::number(0);
-        else if (value.isNameText())
-          value = CellValue::string(value.stringValue());
-      });
-      if (!computed) {
-        // Out of memory: what was built is freed, and the formula's value is
-        // the error the evaluator gives any value it cannot build.
-        clearDeferral();
-        value = CellValue::error(ErrorCode::NA);
-      } else if (t_deferral.active) {
-        return false;
-      }
-    } else if (k.kind == TextClass::Text) {
-      value = CellValue::string(text.substr(!text.empty() && text[0] == u'\'' ? 1 : 0));
+    const std::u16string_view text = cell.input.view();
+    if (cell.input.isNull() || text.empty()) {
+      value = CellValue();
+    } else if (!cell.isFormula && isTextFormat(book, cell)) {
+      // Still text: a file's string that looks like a number arrives with the
+      // apostrophe that keeps it text, and the apostrophe is not its value.
+      value = CellValue::string(text.substr(text[0] == u'\'' ? 1 : 0));
     } else {
-      value = std::move(k.value);
+      TextOptions options;
+      options.date1904 = book.date1904 != 0;
+      // A scanned formula is not classified again on every computation.
+      Classification k;
+      if (cell.isFormula)
+        k.kind = TextClass::Formula;
+      else
+        k = classifyText(text, options);
+      if (k.kind == TextClass::Formula) {
+        if (!formulaValue(book, sheet, cell, macroRunning, text, nullptr, 0, value))
+          return false;
+      } else if (k.kind == TextClass::Text) {
+        value = CellValue::string(text.substr(!text.empty() && text[0] == u'\'' ? 1 : 0));
+      } else {
+        value = std::move(k.value);
+      }
     }
   }
   if (!(value == cell.value))
@@ -616,7 +642,9 @@ ChainRecording::ChainRecording(ComputedChain& chain) : m_outer(t_recording) { t_
 
 ChainRecording::~ChainRecording() { t_recording = m_outer; }
 
-void recomputeChain(Workbook& book, const ComputedChain& chain) {
+namespace {
+
+void replayChain(Workbook& book, const ComputedChain& chain, KeptChain* kept) {
   if (t_level == 0)
     t_stackBase = frameAddress();
   const ArrayBlockScope arrayBlocks;
@@ -624,15 +652,27 @@ void recomputeChain(Workbook& book, const ComputedChain& chain) {
     LevelGuard() { ++t_level; }
     ~LevelGuard() { --t_level; }
   } guard;
-  for (const auto& [sheet, cell] : chain.cells) {
+  for (size_t i = 0; i < chain.cells.size(); ++i) {
+    const auto [sheet, cell] = chain.cells[i];
     cell->calcState = CalcState::OnPath;
-    if (!evaluateCell(book, sheet, *cell, false)) {
+    if (!evaluateCell(book, sheet, *cell, false, kept, i)) {
       // Cannot happen for a replayable chain; stale is the safe state.
       clearDeferral();
       cell->calcState = CalcState::NotValid;
     }
   }
 }
+
+} // namespace
+
+void recomputeChain(Workbook& book, const ComputedChain& chain) { replayChain(book, chain, nullptr); }
+
+ChainReplay::ChainReplay(Workbook& book, const ComputedChain& chain)
+    : m_book(book), m_chain(chain), m_kept(std::make_unique<KeptChain>(book, chain.cells)) {}
+
+ChainReplay::~ChainReplay() = default;
+
+void ChainReplay::recompute() { replayChain(m_book, m_chain, m_kept.get()); }
 
 bool evaluationAbandoned() { return t_deferral.active; }
 

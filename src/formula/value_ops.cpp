@@ -400,6 +400,9 @@ template <class Fn> CellValue liftBinary(const CellValue& l, const CellValue& r,
 CellValue applyBinary(BinaryOp op, const CellValue& lhs, const CellValue& rhs, EvalContext& ctx) {
   if (op == BinaryOp::Range || op == BinaryOp::Intersect || op == BinaryOp::Union)
     return referenceOperator(op, lhs, rhs, ctx);
+  // Two numbers need neither dereferencing nor copies.
+  if (lhs.isNumber() && rhs.isNumber())
+    return scalarBinary(op, lhs, rhs, ctx);
   CellValue l = dereference(lhs, ctx);
   CellValue r = dereference(rhs, ctx);
   if (!ctx.arrayMode) {

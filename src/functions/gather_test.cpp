@@ -4,9 +4,12 @@
 #include "functions/families.h"
 #include "functions/gather.h"
 
+#include "formula/compiled_formula.h"
 #include "functions/function_test_util.h"
 #include "model/sheet.h"
 
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace functions::testing {
@@ -409,6 +412,139 @@ TEST_F(GatherTest, Matrices) {
   set("A1", u"2");
   ASSERT_TRUE(numberMatrix(ref("A1", "A1"), ctx, m, error));
   EXPECT_EQ(m.items, Numbers{2});
+}
+
+// Kept steps (formulas computed without reading their text again) against
+// the reader, with every function family installed.
+class KeptStepsTest : public FunctionTest {
+protected:
+  KeptStepsTest() : FunctionTest(registerAllFunctions) {}
+  model::CellRecord* cell(std::string_view a1) {
+    const auto [r, c] = at(a1);
+    return book->sheet(0).cells.at(static_cast<std::uint16_t>(r), static_cast<std::uint8_t>(c));
+  }
+  model::CellValue value(std::string_view a1) {
+    model::CellRecord* c = cell(a1);
+    if (!c)
+      return {};
+    formula::computeCell(*book, 0, *c);
+    return c->value;
+  }
+};
+
+// The kept steps give the reader's values for every operator, sign, value
+// kind and function call, errors and empty arguments included; other texts
+// are left to the reader.
+TEST_F(KeptStepsTest, ComputeAsTheReaderDoes) {
+  set("A1", u"3");
+  set("A2", u"-2.5");
+  set("B1", u"x");
+  set("B2", u"TRUE");
+  set("B3", u"#N/A");
+  // A small table in E1:G5: keys, texts, numbers.
+  const char16_t* keys[] = {u"1", u"2", u"3", u"x", u"5"};
+  const char16_t* texts[] = {u"a", u"b", u"c", u"d", u"e"};
+  for (int r = 0; r < 5; ++r) {
+    const std::u16string row = std::u16string(1, static_cast<char16_t>(u'1' + r));
+    set("E" + platform::toUtf8(row), keys[r]);
+    set("F" + platform::toUtf8(row), texts[r]);
+    set("G" + platform::toUtf8(row), std::u16string(u"=E") + row + u"*10");
+  }
+  const std::u16string_view kept[] = {
+      // arithmetic over numbers and single cells
+      u"=1+2*3", u"=-A1^2", u"=A1&B1", u"=A1=B1", u"=(A1-A2)/2", u"=--5", u"=2*-5", u"=1E3+A1", u"=A1/0",
+      u"=A9", u"=B1+1", u"=A1<>B1", u"=B2*A1", u"=B3+1", u"=1+B3", u"=A1>=A2", u"=+A1", u"=((A1))",
+      u"=2^-1", u"=.5*A2", u"=A1-A1", u"=A9&A9", u"=-A9",
+      // texts, constants and areas
+      u"=\"a\"&A1", u"=\"He said \"\"hi\"\"\"", u"=\"a b%!{\"&\"\"", u"=TRUE+1", u"=#N/A", u"=A1:A2",
+      u"=E1:E5", u"=E3:G3", u"=A1:A2+1",
+      // the sheet's own functions
+      u"=SUM(A1:E1)", u"=SUM(A1)", u"=SUM(A1,B1,B2)", u"=SUM(B1)", u"=SUM(\"3\",1)", u"=SUM(B3:B3)",
+      u"=SUM(A1:A2,,4)", u"=AVERAGE(A1:E1)*2", u"=AVERAGE(B1)", u"=IF(A1>A2,A1,A2)",
+      u"=IF(A1,\"yes\",\"no\")", u"=IF(B1,1,2)", u"=IF(A9,1)", u"=IF(TRUE,,3)", u"=IF(FALSE,1)",
+      u"=VLOOKUP(A1,$E$1:$G$5,3,FALSE)", u"=VLOOKUP(99,E1:G5,2,FALSE)", u"=VLOOKUP(\"X\",E1:G5,2,FALSE)",
+      u"=VLOOKUP(2.5,E1:G5,3)", u"=HLOOKUP(3,E3:G4,2,FALSE)", u"=MATCH(3,E1:E5,0)", u"=MATCH(B1,E1:E5,0)",
+      u"=INDEX(E1:G5,2,3)", u"=INDEX(E1:G5,9,1)", u"=ROUND(A1/7,2)", u"=ROUND(A2,0)", u"=ROUND(C1/3,2)",
+      u"=ROW()", u"=COLUMN(B1:C1)", u"=ROWS(A1:B3)", u"=ISREF(A1)", u"=ISBLANK(A9)", u"=ISERROR(B3)",
+      u"=N(B1)", u"=T(A1)", u"=CONCATENATE(\"a\",A1,B2)", u"=LEN(\"He said \"\"hi\"\"\")", u"=UPPER(B1)",
+      u"=MAX(A1:A2,10)", u"=MIN(B1)", u"=COUNT(A1:B3)", u"=COUNTA(A1:B3)", u"=COUNTIF(E1:E5,\">2\")",
+      u"=SUMIF(E1:E5,\">2\",G1:G5)", u"=SUMPRODUCT(E1:E3,G1:G3)", u"=ABS(-A1)", u"=MOD(A1,2)", u"=PI()*2",
+      u"=TRUE()", u"=NOT(B2)", u"=AND(TRUE,)", u"=OR(A1>5,B2)", u"=CHOOSE(2,\"a\",\"b\",\"c\")",
+      u"=CHOOSE(9,1)", u"=INDIRECT(\"A1\")+1", u"=OFFSET(A1,1,0)", u"=SUM(OFFSET(A1,0,0,2,1))", u"=1/0",
+      u"=NA()", u"=ERROR.TYPE(B3)", u"=ROUND(SUM(A1:A2)/AVERAGE(E1:E5),3)", u"=DATE(2024,1,31)",
+      u"=ISNUMBER(MATCH(\"c\",F1:F5,0))", u"=SUM(G1:G5)/COUNT(G1:G5)", u"=LEFT(F1:F5)",
+      u"=ABS(E1:E5)", u"=IFERROR(1/0,\"z\")",
+  };
+  formula::EvalContext ctx;
+  ctx.book = book;
+  ctx.row = 9;
+  ctx.column = 3;
+  for (const std::u16string_view text : kept) {
+    SCOPED_TRACE(platform::toUtf8(text));
+    set("D10", text);
+    const model::CellRecord* c = cell("D10");
+    const std::optional<model::CellValue> computed = formula::computeKept(*book, *c, text, ctx);
+    EXPECT_TRUE(computed.has_value());
+    if (computed) {
+      EXPECT_EQ(show(*computed), show(formula::evaluateFormula(text, ctx)));
+      EXPECT_NE(show(*computed), "#NAME?") << "every function is installed";
+    }
+  }
+  // A cell met through text computes on the way, its steps above the
+  // running ones: the places move, the operands must not.
+  std::u16string deep = u"=A1";
+  for (int i = 1; i <= 28; ++i)
+    deep = u"=" + platform::fromUtf8(std::to_string(i)) + u"+(" + deep.substr(1) + u")";
+  set("A5", deep);
+  set("A1", u"4");
+  ASSERT_EQ(cell("A5")->calcState, model::CalcState::NotValid);
+  {
+    const std::u16string_view text = u"=INDIRECT(\"A5\")*2";
+    set("D10", text);
+    cell("A5")->calcState = model::CalcState::NotValid;
+    const std::optional<model::CellValue> computed = formula::computeKept(*book, *cell("D10"), text, ctx);
+    ASSERT_TRUE(computed.has_value());
+    EXPECT_EQ(show(*computed), "820"); // (4 + 1 + ... + 28) * 2
+  }
+  const std::u16string_view others[] = {
+      u"=A1 +1",       u"=A1%",       u"=Sheet1!A1",     u"=A1,A2",   u"={1}",     u"=(A1",
+      u"=A1)",         u"=1E400",     u"=SUM(Sheet1!A1)", u"=IF(1)",  u"=SUM(1,2", u"=ROUND(1)",
+      u"=SUM(A1:A2 A1)", u"=\"open", u"=ROUND(A2,)", u"=NOSUCH(1)",     u"=SUM({1,2})", u"=SUM(A:A)", u"=COUNTA(1:1)",
+  };
+  for (const std::u16string_view text : others) {
+    SCOPED_TRACE(platform::toUtf8(text));
+    set("D11", text);
+    EXPECT_FALSE(formula::computeKept(*book, *cell("D11"), text, ctx).has_value());
+  }
+}
+
+// A sheet of kept formulas recalculates to the reader's values, and again
+// after its inputs change.
+TEST_F(KeptStepsTest, FollowTheirInputs) {
+  for (int r = 1; r <= 30; ++r) {
+    const std::u16string n = platform::fromUtf8(std::to_string(r));
+    set("A" + std::to_string(r), platform::fromUtf8(std::to_string(r % 7 + 1)));
+    set("B" + std::to_string(r), platform::fromUtf8(std::to_string(r * 3 % 11) + ".5"));
+    set("C" + std::to_string(r), u"=SUM(A" + n + u":B" + n + u")");
+    set("D" + std::to_string(r), u"=VLOOKUP(A" + n + u",$A$1:$C$10,3,FALSE)");
+    set("E" + std::to_string(r), u"=IF(C" + n + u">10,ROUND(C" + n + u"/3,2),\"low\")");
+  }
+  const auto check = [&] {
+    for (int r = 1; r <= 30; ++r)
+      for (const char* column : {"C", "D", "E"}) {
+        const std::string at = column + std::to_string(r);
+        SCOPED_TRACE(at);
+        formula::EvalContext ctx;
+        ctx.book = book;
+        ctx.row = static_cast<std::uint16_t>(r - 1);
+        ctx.column = static_cast<std::uint8_t>(*column - 'A');
+        EXPECT_EQ(show(value(at.c_str())), show(formula::evaluateFormula(cell(at.c_str())->input.view(), ctx)));
+      }
+  };
+  check();
+  set("A3", u"9");
+  set("B1", u"x");
+  check();
 }
 
 } // namespace
