@@ -73,6 +73,15 @@ std::uint8_t colourByte(int value) {
   return value < 0 || value > 0xFF ? kAutomatic : static_cast<std::uint8_t>(value);
 }
 
+// Beside the selection edges: a side of a merged range's cell that lies
+// between two of its cells, which the range's look does not show.
+enum InteriorSide : unsigned {
+  kInteriorTop = 1u << 4,
+  kInteriorBottom = 1u << 5,
+  kInteriorLeft = 1u << 6,
+  kInteriorRight = 1u << 7,
+};
+
 /// Applies the state to formats, remembering each (old format, edges)
 /// answer: a million positions share a handful of old formats.
 class Applier {
@@ -88,7 +97,7 @@ public:
   std::uint16_t apply(std::uint16_t old, unsigned edges) {
     if (!m_bordersMatter)
       edges = 0;
-    const std::uint32_t key = (static_cast<std::uint32_t>(old) << 4) | edges;
+    const std::uint32_t key = (static_cast<std::uint32_t>(old) << 8) | edges;
     const auto it = m_memo.find(key);
     if (it != m_memo.end())
       return it->second;
@@ -119,15 +128,15 @@ private:
       if (font >= 0)
         f.fontIndex = static_cast<std::uint16_t>(font);
     }
-    const auto side = [&](int cellSide, bool outer, int outerSide, int innerSide) {
+    const auto side = [&](int cellSide, unsigned interior, bool outer, int outerSide, int innerSide) {
       const FormatAttribute<Border>& a = s.borders[static_cast<size_t>(outer ? outerSide : innerSide)];
-      if (a.changed)
+      if (a.changed && !(edges & interior))
         f.borders[static_cast<size_t>(cellSide)] = a.value;
     };
-    side(kCellTop, edges & kEdgeFirstRow, kSideTop, kSideInsideHorizontal);
-    side(kCellBottom, edges & kEdgeLastRow, kSideBottom, kSideInsideHorizontal);
-    side(kCellLeft, edges & kEdgeFirstColumn, kSideLeft, kSideInsideVertical);
-    side(kCellRight, edges & kEdgeLastColumn, kSideRight, kSideInsideVertical);
+    side(kCellTop, kInteriorTop, edges & kEdgeFirstRow, kSideTop, kSideInsideHorizontal);
+    side(kCellBottom, kInteriorBottom, edges & kEdgeLastRow, kSideBottom, kSideInsideHorizontal);
+    side(kCellLeft, kInteriorLeft, edges & kEdgeFirstColumn, kSideLeft, kSideInsideVertical);
+    side(kCellRight, kInteriorRight, edges & kEdgeLastColumn, kSideRight, kSideInsideVertical);
     if (s.pattern.changed || s.colour1.changed || s.colour2.changed) {
       int pattern = s.pattern.changed ? s.pattern.value : f.fillPattern;
       if (!s.pattern.changed && s.colour1.changed && f.fillPattern == 0)
@@ -289,7 +298,7 @@ struct Formatting {
       std::vector<CellRecord*> cells;
       sheet.cells.forEachIn(selection, [&](CellRecord& c) { cells.push_back(&c); });
       for (CellRecord* c : cells)
-        setFormat(*c, applier.apply(c->formatIndex, selectionEdges(selection, c->row, c->column)));
+        setFormat(*c, applier.apply(c->formatIndex, edgesAt(c->row, c->column)));
       return;
     }
     std::vector<std::uint16_t> defaults;
@@ -305,8 +314,29 @@ struct Formatting {
           cell = sheet.cells.insert(search.position, static_cast<std::uint16_t>(r), static_cast<std::uint8_t>(c));
           cell->formatIndex = defaults[static_cast<size_t>(c - selection.firstColumn)];
         }
-        setFormat(*cell, applier.apply(cell->formatIndex, selectionEdges(selection, r, c)));
+        setFormat(*cell, applier.apply(cell->formatIndex, edgesAt(r, c)));
       }
+  }
+
+  /// Where a position lies for the border rule. Inside a merged range only
+  /// the range's own edges count: the sides between its cells stay.
+  unsigned edgesAt(int row, int column) const {
+    unsigned e = selectionEdges(selection, row, column);
+    if (sheet.mergedRanges.empty())
+      return e;
+    const int m = model::merged_range_at(sheet, static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column));
+    if (m < 0)
+      return e;
+    const CellRange& r = sheet.mergedRanges[static_cast<size_t>(m)];
+    if (row > r.firstRow)
+      e |= kInteriorTop;
+    if (row < r.lastRow)
+      e |= kInteriorBottom;
+    if (column > r.firstColumn)
+      e |= kInteriorLeft;
+    if (column < r.lastColumn)
+      e |= kInteriorRight;
+    return e;
   }
 
   /// Takes a side off a neighbour position: its cell, or when it has none

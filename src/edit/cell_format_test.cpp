@@ -116,6 +116,28 @@ TEST_F(CellFormatTest, BordersArePlacedByPositionAndNeighboursLoseTheSharedEdge)
   EXPECT_EQ(formatOf(2, 2).borders[3].style, 0);
 }
 
+// Inside a merged range only the range's own edges count: the sides between
+// its cells keep what they had, its edges follow the selection's rule.
+TEST_F(CellFormatTest, AMergedRangeTakesInsideSidesOnItsOwnEdgesOnly) {
+  sheet().mergedRanges.push_back(range(1, 1, 2, 2)); // B2:C3 in A1:D4
+  FormatDialogState s = side(kSideInsideHorizontal, {kDouble, 8});
+  s.borders[kSideInsideVertical].set({kThin, 8});
+  ASSERT_TRUE(apply_cell_format(book(), 0, range(0, 0, 3, 3), s));
+  struct Expect {
+    int row, column, side, style;
+  };
+  const Expect kExpected[] = {
+      {1, 1, 3, 0},       {2, 1, 2, 0},       // B2 bottom and B3 top: between cells of the range
+      {1, 1, 1, 0},       {1, 2, 0, 0},       // B2 right and C2 left
+      {1, 1, 2, kDouble}, {2, 2, 3, kDouble}, // the range's top and bottom edges
+      {1, 1, 0, kThin},   {2, 2, 1, kThin},   // its left and right edges
+      {1, 0, 3, kDouble}, {1, 3, 3, kDouble}, // A2 and D2 outside the range
+  };
+  for (const Expect& e : kExpected)
+    EXPECT_EQ(formatOf(e.row, e.column).borders[static_cast<size_t>(e.side)].style, e.style)
+        << e.row << "," << e.column << " side " << e.side;
+}
+
 TEST_F(CellFormatTest, UndoCoversTheNeighboursWhoseSharedEdgeChanged) {
   const std::uint16_t thinTop = withBorders({}, {}, {kThin, 8}, {});
   const std::uint16_t thinLeft = withBorders({kThin, 8}, {}, {}, {});
