@@ -40,17 +40,28 @@ void App::relayout() {
 
 namespace {
 
+// The validation rule of the active cell, if any.
+const model::ValidationRule* activeRule(const model::Sheet& s) {
+  if (s.validations.empty())
+    return nullptr;
+  const int at = datatools::findRule(s, s.activeRow, s.activeColumn);
+  return at < 0 ? nullptr : &s.validations[static_cast<size_t>(at)];
+}
+
 // The input message of the active cell's validation rule, when it has one to show.
 std::optional<view::PaintOverlays::InputMessage> inputMessageAt(const model::Sheet& s) {
-  if (s.validations.empty())
+  const model::ValidationRule* r = activeRule(s);
+  if (!r || !r->showInput || (r->inputTitle.empty() && r->inputMessage.empty()))
     return std::nullopt;
-  const int at = datatools::findRule(s, s.activeRow, s.activeColumn);
-  if (at < 0)
+  return view::PaintOverlays::InputMessage{s.activeRow, s.activeColumn, r->inputTitle, r->inputMessage};
+}
+
+// The active cell's list button, when its rule is a list offering one.
+std::optional<view::PaintOverlays::ListArrow> listArrowAt(const model::Sheet& s) {
+  const model::ValidationRule* r = activeRule(s);
+  if (!r || r->allow != model::kAllowList || r->suppressDropDown)
     return std::nullopt;
-  const model::ValidationRule& r = s.validations[static_cast<size_t>(at)];
-  if (!r.showInput || (r.inputTitle.empty() && r.inputMessage.empty()))
-    return std::nullopt;
-  return view::PaintOverlays::InputMessage{s.activeRow, s.activeColumn, r.inputTitle, r.inputMessage};
+  return view::PaintOverlays::ListArrow{s.activeRow, s.activeColumn};
 }
 
 } // namespace
@@ -64,6 +75,8 @@ view::PaintOverlays App::overlays() const {
     o.copyOutline = edit::copiedOutline(*wb, layout.sheet, window);
     o.copyPhase = copyPhase;
     o.inputMessage = inputMessageAt(wb->sheet(layout.sheet));
+    if (editMode == EditMode::None)
+      o.listArrow = listArrowAt(wb->sheet(layout.sheet));
   }
   if (capture == CaptureMode::ResizeColumn)
     o.columnSizingLine = std::max(sizing.start, sizing.at);

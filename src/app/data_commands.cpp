@@ -291,7 +291,7 @@ void onConditionalFormat(App& app, int) {
   const datatools::ConditionPages initial =
       datatools::conditionsUnder(book, sheetIndex, sel, active.row, active.column);
   const std::optional<datatools::ConditionPages> edited = dialogs::askConditionalFormat(
-      initial, [&book](const model::FormatCondition& c) { return dialogs::askConditionFormat(c, book.palette); });
+      initial, [&book](const model::FormatCondition& c) { return dialogs::askConditionFormat(book, c); });
   if (!edited)
     return;
   (void)datatools::storeConditionalFormat(book, sheetIndex, sel, active.row, active.column, *edited);
@@ -401,12 +401,16 @@ bool open_list_drop_down(App& app) {
   if (model::CellRecord* c = model::cell_at(*s, s->activeRow, s->activeColumn))
     current = std::u16string(model::cell_plain_text(book, book.activeSheet, *c));
   const auto found = std::find(entries.begin(), entries.end(), current);
-  const std::optional<int> chosen =
-      dialogs::askListEntry(entries, found == entries.end() ? 0 : static_cast<int>(found - entries.begin()));
-  if (!chosen || !guard_entry(app))
+  // The list opens under the cell and its button, at least as wide as both.
+  platform::Rect under = view::cellRect(*s, app.layout, s->activeRow, s->activeColumn);
+  if (const platform::Rect arrow = view::listArrowRect(*s, app.layout, s->activeRow, s->activeColumn); !arrow.isEmpty())
+    under.right = arrow.right;
+  const int chosen = app.window.trackDropDownList(entries, under,
+                                                  found == entries.end() ? -1 : static_cast<int>(found - entries.begin()));
+  if (chosen < 0 || chosen >= static_cast<int>(entries.size()) || !guard_entry(app))
     return true;
   app.formulaBar = {};
-  app.formulaBar.text = entries[static_cast<size_t>(*chosen)];
+  app.formulaBar.text = entries[static_cast<size_t>(chosen)];
   app.editMode = EditMode::Entry;
   // A refusal has already told the user, and undone or reopened the entry.
   (void)commit_entry(app, false);

@@ -8,6 +8,7 @@
 #include "dialogs/filter_dialogs.h"
 #include "dialogs/find_dialog.h"
 #include "dialogs/rule_dialogs.h"
+#include "view/grid_layout.h"
 #include "view/paint_services.h"
 #include "model/undo.h"
 #include "platform/dialog.h"
@@ -152,6 +153,29 @@ TEST_F(DataCommandsTest, GoalSeekKeepsOrCancels) {
   EXPECT_EQ(input(0, 0), u"7") << "cancel undoes the goal seek";
 }
 
+// The data form's scroll bar spans the records and the new record; a drag
+// shows the record it reaches, committing the edited one first.
+TEST_F(DataCommandsTest, TheDataFormScrollsThroughItsRecords) {
+  constexpr int kCounter = 20, kPrevious = 33, kScroll = 39, kFirstField = 120;
+  set(0, 0, u"Name");
+  const std::u16string names[] = {u"Bolt", u"Nut", u"Pin"};
+  for (int i = 0; i < 3; ++i)
+    set(1 + i, 0, names[i]);
+  select(1, 0, 1, 0, 1, 0);
+  host.queue({DialogAction::setText(kFirstField, u"Screw"), DialogAction::scroll(kScroll, 2)});
+  command(223);
+  const platform::ControlState& opened = host.runs().back().afterInit[0];
+  EXPECT_EQ(opened.text(kCounter), u"1 of 3");
+  EXPECT_EQ(opened.find(kScroll)->scrollHigh, 3) << "three records and the new one";
+  EXPECT_EQ(host.runs().back().final[0].text(kCounter), u"3 of 3");
+  EXPECT_EQ(input(1, 0), u"Screw");
+
+  host.queue({DialogAction::scroll(kScroll, 3), DialogAction::press(kPrevious), DialogAction::press(kPrevious)});
+  command(223);
+  const platform::ControlState& last = host.runs().back().final[0];
+  EXPECT_EQ(last.text(kCounter), u"2 of 3");
+  EXPECT_EQ(last.scrollPosition(kScroll), 1);
+}
 
 // ---- Validation and conditional formats ----
 
@@ -252,11 +276,31 @@ TEST_F(RuleCommandsTest, TheListDropDownEntersTheChosenItem) {
   command(224);
   ASSERT_EQ(sheet().validations.size(), 1u);
   EXPECT_TRUE(sheet().validations[0].plainList);
-  host.queue({DialogAction::select(dialogs::kValList, 1), DialogAction::ok()});
+  // Alt+Down opens the list; the choice is entered as if typed.
+  window.dropDownChoices.push_back(1);
   key(VK_DOWN, platform::kModAlt);
-  EXPECT_EQ(host.runs().back().afterInit[0].itemCount(dialogs::kValList), 3);
+  ASSERT_EQ(window.dropDownsShown.size(), 1u);
+  EXPECT_EQ(window.dropDownsShown[0].size(), 3u);
   EXPECT_EQ(input(0, 0), u"乙");
   EXPECT_EQ(active(), (CellPos{0, 0}));
+  // The button right of the active cell opens it too; the entry can be undone.
+  const view::PaintOverlays shown = app.overlays();
+  ASSERT_TRUE(shown.listArrow.has_value());
+  const platform::Rect arrow = view::listArrowRect(sheet(), app.layout, 0, 0);
+  ASSERT_FALSE(arrow.isEmpty());
+  EXPECT_EQ(arrow.left, view::cellRect(sheet(), app.layout, 0, 0).right + 1);
+  window.dropDownChoices.push_back(2);
+  click({(arrow.left + arrow.right) / 2, (arrow.top + arrow.bottom) / 2});
+  ASSERT_EQ(window.dropDownsShown.size(), 2u);
+  EXPECT_EQ(input(0, 0), u"丙");
+  EXPECT_EQ(active(), (CellPos{0, 0}));
+  command(kCmdUndo);
+  EXPECT_EQ(input(0, 0), u"乙");
+  // Dismissing the list enters nothing; a cell without the rule has no button.
+  click({(arrow.left + arrow.right) / 2, (arrow.top + arrow.bottom) / 2});
+  EXPECT_EQ(input(0, 0), u"乙");
+  select(3, 3, 3, 3, 3, 3);
+  EXPECT_FALSE(app.overlays().listArrow.has_value());
 }
 
 TEST_F(RuleCommandsTest, ConditionalFormatsAreStoredFromTheDialog) {

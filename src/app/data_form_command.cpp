@@ -25,6 +25,8 @@ constexpr int kFormCriteria = 35;
 constexpr int kFormClose = 36;
 constexpr int kFormFieldsLeft = 37;
 constexpr int kFormFieldsRight = 38;
+constexpr int kFormScroll = 39;
+constexpr int kFormPageRecords = 10; // a page click on the scroll bar
 constexpr int kFormLabelFirst = 100;
 constexpr int kFormFieldFirst = 120;
 
@@ -43,6 +45,13 @@ public:
       return 0;
     }
     read(c);
+    if (id == kFormScroll) {
+      if (what != Notification::Scrolled)
+        return 0;
+      datatools::goToPosition(m_book, m_form, c.scrollPosition(kFormScroll));
+      show(c);
+      return 0;
+    }
     switch (id) {
     case kFormNew:
       (void)datatools::commitRecord(m_book, m_form);
@@ -121,6 +130,9 @@ private:
     c.setEnabled(kFormNew, !m_form.criteriaMode && (atNew || datatools::newRecordAllowed(m_book, m_form)));
     c.setEnabled(kFormDelete, m_form.criteriaMode || (!atNew && !protectedSheet));
     c.setEnabled(kFormRestore, false);
+    const int positions = datatools::recordPositions(m_book, m_form);
+    c.setScroll(kFormScroll, m_form.current - m_form.block.firstRow - 1, 0, std::max(0, positions - 1), kFormPageRecords);
+    c.setEnabled(kFormScroll, !m_form.criteriaMode && positions > 1);
     const bool scrolls = m_form.fields.size() > static_cast<size_t>(datatools::kFormFieldsShown);
     c.setEnabled(kFormFieldsLeft, scrolls && m_form.fieldOffset > 0);
     c.setEnabled(kFormFieldsRight,
@@ -139,21 +151,25 @@ private:
 platform::DialogTemplate formTemplate(std::u16string_view title) {
   platform::DialogTemplate t;
   t.title = std::u16string(title);
-  t.width = 260;
+  t.width = 262;
   t.height = 200;
   for (int i = 0; i < datatools::kFormFieldsShown; ++i) {
     t.controls.push_back({kFormLabelFirst + i, ControlKind::Static, u"", 7, 9 + 20 * i, 60, 10});
     t.controls.push_back({kFormFieldFirst + i, ControlKind::Edit, u"", 70, 7 + 20 * i, 110, 13});
   }
-  t.controls.push_back({kFormCounter, ControlKind::Static, u"", 190, 7, 62, 10, platform::kStyleCentre});
+  t.controls.push_back({kFormScroll, ControlKind::ScrollBar, u"", 183, 7, 9, 176});
+  t.controls.push_back({kFormCounter, ControlKind::Static, u"", 194, 7, 62, 10, platform::kStyleCentre});
   const std::pair<int, std::u16string_view> buttons[] = {
       {kFormNew, u"新建"},        {kFormDelete, u"删除"}, {kFormRestore, u"还原"}, {kFormPrevious, u"上一条"},
       {kFormNext, u"下一条"},     {kFormCriteria, u"条件"}, {kFormClose, u"关闭"},
   };
   int y = 22;
   for (const auto& [id, text] : buttons) {
-    t.controls.push_back({id, ControlKind::Button, std::u16string(text), 196, y, 56, 14,
-                          id == kFormNext ? platform::kStyleDefault : 0u});
+    // Enter takes the next record, Shift+Enter the previous one.
+    t.controls.push_back({id, ControlKind::Button, std::u16string(text), 198, y, 56, 14,
+                          id == kFormNext       ? platform::kStyleDefault
+                          : id == kFormPrevious ? platform::kStyleShiftDefault
+                                                : 0u});
     y += id == kFormRestore || id == kFormCriteria ? 24 : 18;
   }
   t.controls.push_back({kFormFieldsLeft, ControlKind::Button, u"<", 70, 186, 20, 12});

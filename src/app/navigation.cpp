@@ -16,6 +16,7 @@
 #include "platform/locale_strings.h"
 #include "platform/ui_services.h"
 #include "platform/unicode.h"
+#include "view/paint_services.h"
 
 #include <algorithm>
 #include <vector>
@@ -950,6 +951,13 @@ LResult on_lbuttondown(App& app, unsigned, WParam wParam, LParam lParam) {
   Sheet* s = app.gridSheet();
   if (!s)
     return 0;
+  // The active cell's list button opens its list.
+  if (const auto arrow = app.overlays().listArrow;
+      arrow && view::listArrowRect(*s, app.layout, arrow->row, arrow->column).contains(p)) {
+    hide_comment(app);
+    (void)open_list_drop_down(app);
+    return 0;
+  }
   const bool onCells = h.region == view::HitRegion::Cell || h.region == view::HitRegion::Object;
   if (onCells && app.editMode != EditMode::None &&
       try_begin_point(app, static_cast<std::uint16_t>(h.row), static_cast<std::uint8_t>(h.column))) {

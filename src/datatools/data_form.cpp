@@ -12,6 +12,8 @@
 #include "model/undo.h"
 #include "platform/memory.h"
 
+#include <algorithm>
+
 namespace datatools {
 namespace {
 
@@ -223,12 +225,27 @@ bool stepRecord(model::Workbook& book, DataForm& form, bool down) {
   return true;
 }
 
+int recordPositions(const model::Workbook& book, const DataForm& form) {
+  const int records = form.block.lastRow - form.block.firstRow;
+  const bool atNew = !form.criteriaMode && form.current > form.block.lastRow;
+  return records + (atNew || newRecordAllowed(book, form) ? 1 : 0);
+}
+
+void goToPosition(model::Workbook& book, DataForm& form, int position) {
+  (void)commitRecord(book, form);
+  form.criteriaMode = false;
+  const int last = std::max(0, recordPositions(book, form) - 1);
+  form.current = form.block.firstRow + 1 + std::clamp(position, 0, last);
+  showRecord(book, form);
+}
+
 bool deleteRecord(model::Workbook& book, DataForm& form) {
   if (form.criteriaMode || form.current > form.block.lastRow || isProtected(book, form.sheet))
     return false;
   const CellRange record{static_cast<std::uint16_t>(form.current), form.block.firstColumn,
                          static_cast<std::uint16_t>(form.current), form.block.lastColumn};
-  if (!edit::delete_cells_up(book, form.sheet, record))
+  // Only the records below move up; whatever lies under the list stays.
+  if (!edit::delete_cells_up_within(book, form.sheet, record, form.block.lastRow))
     return false;
   form.block.lastRow = static_cast<std::uint16_t>(form.block.lastRow - 1);
   if (form.current > form.block.lastRow && form.block.lastRow > form.block.firstRow)

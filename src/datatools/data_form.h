@@ -66,8 +66,17 @@ bool recordMatches(model::Workbook& book, const DataForm& form, int row);
 /// when there is none and the form stays.
 bool stepRecord(model::Workbook& book, DataForm& form, bool down);
 
-/// Deletes the current record's cells from the list (cells below move up
-/// within the list's columns). False on the new-record position, on a
+/// The positions the form's scroll bar spans: the records, and the
+/// new-record position where it may be reached (or is shown).
+int recordPositions(const model::Workbook& book, const DataForm& form);
+
+/// Commits, then shows the record at a scroll position (0 the first
+/// record), clamped to the positions there are. Leaves criteria mode.
+void goToPosition(model::Workbook& book, DataForm& form, int position);
+
+/// Deletes the current record's cells from the list: the records below it
+/// move up and the list ends a row sooner; cells under the list do not
+/// move. False on the new-record position, on a
 /// protected sheet, or when memory ran out.
 bool deleteRecord(model::Workbook& book, DataForm& form);
 

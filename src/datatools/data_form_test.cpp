@@ -1,6 +1,7 @@
 #include "datatools/data_form.h"
 
 #include "edit/edit_test_util.h"
+#include "edit/undo_command.h"
 
 namespace datatools {
 namespace {
@@ -124,6 +125,66 @@ TEST_F(DataFormTest, EditsAreEnteredAndDeleteShrinksTheList) {
   EXPECT_EQ(f.block.lastRow, 2);
   EXPECT_EQ(input(1, 0), u"Nut");
   EXPECT_EQ(counterText(f), u"1 of 2");
+}
+
+// Deleting a record moves only the records below it: a note under the list
+// (A6) and the formula reading it stay; references follow the moved records,
+// and one into the deleted record is lost. Undo brings all of it back.
+struct DeleteCase {
+  int record; // the row deleted
+  std::u16string nameLeftInRow2;
+  std::u16string toPin, toDeleted;
+};
+
+class DataFormDeleteTest : public DataFormTest, public ::testing::WithParamInterface<DeleteCase> {};
+
+TEST_P(DataFormDeleteTest, MovesOnlyTheRecordsBelowWithinTheList) {
+  const DeleteCase& k = GetParam();
+  list();
+  set(5, 0, u"Note");
+  set(0, 4, u"=A6");
+  set(1, 4, u"=A4"); // Pin
+  set(2, 4, k.record == 1 ? std::u16string(u"=A2") : std::u16string(u"=A4"));
+  DataForm f = open();
+  f.current = k.record;
+  showRecord(book(), f);
+  ASSERT_TRUE(deleteRecord(book(), f));
+  EXPECT_EQ(f.block.lastRow, 2);
+  EXPECT_EQ(input(2, 0), k.nameLeftInRow2);
+  EXPECT_EQ(input(3, 0), u"");
+  EXPECT_EQ(input(3, 2), u"");
+  EXPECT_EQ(input(5, 0), u"Note");
+  EXPECT_EQ(input(0, 4), u"=A6");
+  EXPECT_EQ(input(1, 4), k.toPin);
+  EXPECT_EQ(input(2, 4), k.toDeleted);
+  ASSERT_TRUE(edit::undo(books).undone);
+  EXPECT_EQ(input(3, 0), u"Pin");
+  EXPECT_EQ(input(k.record, 0), k.record == 1 ? u"Bolt" : u"Pin");
+  EXPECT_EQ(input(1, 4), u"=A4");
+  EXPECT_EQ(input(5, 0), u"Note");
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, DataFormDeleteTest,
+                         ::testing::Values(DeleteCase{1, u"Pin", u"=A3", u"=#REF!"},
+                                           DeleteCase{3, u"Nut", u"=#REF!", u"=#REF!"}));
+
+// The scroll positions hold the new record only where it may be reached.
+TEST_F(DataFormTest, ScrollPositionsEndAtTheNewRecordWhereOneMayBeAdded) {
+  list();
+  DataForm f = open();
+  EXPECT_EQ(recordPositions(book(), f), 4);
+  goToPosition(book(), f, 99);
+  EXPECT_EQ(counterText(f), u"新建记录");
+  goToPosition(book(), f, 1);
+  EXPECT_EQ(counterText(f), u"2 of 3");
+  set(4, 1, u"below");
+  EXPECT_EQ(recordPositions(book(), f), 3);
+  goToPosition(book(), f, 99);
+  EXPECT_EQ(counterText(f), u"3 of 3");
+  f.criteriaMode = true;
+  goToPosition(book(), f, 0);
+  EXPECT_FALSE(f.criteriaMode);
+  EXPECT_EQ(counterText(f), u"1 of 3");
 }
 
 TEST_F(DataFormTest, AProtectedSheetOffersNoNewRecord) {

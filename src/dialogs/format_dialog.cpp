@@ -356,6 +356,7 @@ public:
     c.setPickerValue(kPatternColour1, pattern > 0 ? pickerColour(m_state.colour1) : view::kColourNoChoice);
     c.setPickerValue(kPatternColour2, pattern >= 2 ? pickerColour(m_state.colour2) : view::kColourNoChoice);
     c.setEnabled(kPatternColour2, pattern >= 2);
+    showSample(c);
   }
 
   int onCommand(DialogControls& c, int id, Notification) override {
@@ -379,8 +380,35 @@ public:
         c.setPickerValue(kPatternColour2, view::kColourNoChoice);
     }
     c.setEnabled(kPatternColour2, c.pickerValue(kPatternPicker) >= 2);
+    showSample(c);
     return 0;
   }
+
+  // The sample: the chosen pattern in colour 1 over colour 2, white for none.
+  void paintControl(int id, platform::Canvas& canvas, const platform::Rect& r) override {
+    if (id != kPatternSample)
+      return;
+    const platform::Colour fg = view::paletteColour(m_book, m_colour1 < 0 ? 64 : m_colour1, platform::kBlack);
+    const platform::Colour bg = view::paletteColour(m_book, m_colour2 < 0 ? 64 : m_colour2, platform::kWhite);
+    if (m_pattern <= 0 || m_pattern > 18)
+      canvas.fillRect(r, platform::Brush::solid(platform::kWhite));
+    else if (m_pattern == 1)
+      canvas.fillRect(r, platform::Brush::solid(fg));
+    else
+      canvas.fillRect(r, platform::Brush::patterned(view::fillPatternBits(m_pattern), fg, bg));
+    canvas.setPen(platform::Pen{platform::PenStyle::Solid, 1, platform::kBlack});
+    canvas.setBrush(platform::Brush::none());
+    canvas.drawRectangle(r);
+  }
+
+private:
+  void showSample(DialogControls& c) {
+    m_pattern = c.pickerValue(kPatternPicker);
+    m_colour1 = c.pickerValue(kPatternColour1);
+    m_colour2 = c.pickerValue(kPatternColour2);
+    c.invalidate(kPatternSample);
+  }
+  int m_pattern = -1, m_colour1 = view::kColourNoChoice, m_colour2 = view::kColourNoChoice;
 
   bool onOk(DialogControls& c) override {
     const int pattern = c.pickerValue(kPatternPicker);
@@ -422,7 +450,7 @@ DialogTemplate numberPage() {
       {kLabel, ControlKind::Static, u"分类：", 7, 7, 80, 10},
       {kNumCategory, ControlKind::ListBox, {}, 7, 19, 80, 140},
       {kLabel, ControlKind::Static, u"小数位数：", 95, 9, 50, 10},
-      {kNumPlaces, ControlKind::Edit, u"2", 150, 7, 30, 13, 0, 2},
+      {kNumPlaces, ControlKind::Edit, u"2", 150, 7, 30, 13, platform::kStyleUpDown, 2, 0, 30},
       {kLabel, ControlKind::Static, u"类型：", 95, 27, 60, 10},
       {kNumCustom, ControlKind::Edit, {}, 95, 39, 134, 13},
       {kNumCodes, ControlKind::ListBox, {}, 95, 56, 134, 103},
@@ -485,6 +513,8 @@ DialogTemplate patternPage(bool reduced) {
       {kPatternColour1, ControlKind::Picker, std::u16string(platform::kColourPickerClass), 70, 42, 80, 14},
       {kLabel, ControlKind::Static, u"颜色 2：", 15, 68, 50, 10},
       {kPatternColour2, ControlKind::Picker, std::u16string(platform::kColourPickerClass), 70, 66, 80, 14},
+      {kLabel, ControlKind::Static, u"示例", 162, 9, 56, 10},
+      {kPatternSample, ControlKind::Picker, u"PatternSample", 162, 20, 56, 74},
   });
   if (reduced)
     t.controls.push_back({kPatternClear, ControlKind::Button, std::u16string(kClearFormat), 7, 112, 60, 14});
@@ -520,7 +550,7 @@ std::unique_ptr<platform::DialogProcedure> makeFontPage(const model::Workbook& b
   return std::make_unique<FontPage>(book, state);
 }
 
-bool showFormatDialog(const model::Workbook& book, FormatDialogState& state) {
+bool showFormatDialog(const model::Workbook& book, FormatDialogState& state, int startPage) {
   const bool reduced = state.reduced;
   platform::PropertySheetTemplate sheet;
   sheet.title = std::u16string(kFormatDialogTitle);
@@ -542,7 +572,7 @@ bool showFormatDialog(const model::Workbook& book, FormatDialogState& state) {
     procedures.push_back(std::make_unique<ProtectionPage>(book, state));
   }
   int& last = g_lastPage[reduced ? 1 : 0];
-  sheet.startPage = std::clamp(last, 0, static_cast<int>(sheet.pages.size()) - 1);
+  sheet.startPage = std::clamp(startPage >= 0 ? startPage : last, 0, static_cast<int>(sheet.pages.size()) - 1);
   sheet.shownPage = &last;
   std::vector<platform::DialogProcedure*> pages;
   for (auto& p : procedures)

@@ -28,7 +28,7 @@ enum FormatControl : int {
   // Border (330)
   kBorderSample = 331, kBorderStyle = 332, kBorderColour = 333, kBorderClear = 334,
   // Pattern (340)
-  kPatternPicker = 341, kPatternColour1 = 342, kPatternColour2 = 343, kPatternClear = 344,
+  kPatternPicker = 341, kPatternColour1 = 342, kPatternColour2 = 343, kPatternClear = 344, kPatternSample = 345,
   // Protection (350)
   kProtectLocked = 351, kProtectHidden = 352,
 };
@@ -39,9 +39,10 @@ enum class FormatPage { Number, Alignment, Font, Border, Pattern, Protection };
 /// Builds and runs the property sheet over `state` (font faces from the
 /// platform, colours from the workbook's palette, codes from its number
 /// formats). It opens on the page that was shown when the same form last
-/// closed during this run. True for OK: the state then holds what the user
-/// changed. On Cancel the state is as the pages left it and must be ignored.
-bool showFormatDialog(const model::Workbook& book, edit::FormatDialogState& state);
+/// closed during this run, or on `startPage` when one is given. True for
+/// OK: the state then holds what the user changed. On Cancel the state is
+/// as the pages left it and must be ignored.
+bool showFormatDialog(const model::Workbook& book, edit::FormatDialogState& state, int startPage = -1);
 
 /// The "字体" page alone over the font part of `state`, for other property
 /// sheets that format the font of a text (drawing objects).

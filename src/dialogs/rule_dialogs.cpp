@@ -1,5 +1,7 @@
 #include "dialogs/rule_dialogs.h"
 
+#include "dialogs/format_dialog.h"
+
 #include "platform/dialog.h"
 #include "platform/ui_services.h"
 
@@ -19,6 +21,9 @@ const std::vector<std::u16string> kAllowNames = {u"任何值", u"整数", u"小�
 const std::vector<std::u16string> kOperatorNames = {u"介于",   u"未介于", u"等于",       u"不等于",
                                                     u"大于",   u"小于",   u"大于或等于", u"小于或等于"};
 const std::vector<std::u16string> kStyleNames = {u"停止", u"警告", u"信息"};
+
+// The dialog's side for each of a condition's borders (left, right, top, bottom).
+constexpr edit::BorderSide kConditionSides[] = {edit::kSideLeft, edit::kSideRight, edit::kSideTop, edit::kSideBottom};
 
 void refuse(std::u16string_view message) {
   platform::ui().messageBox(message, std::nullopt, platform::MessageButtons::Ok, platform::MessageIcon::Warning);
@@ -50,6 +55,8 @@ public:
       arrange(c);
     return 0;
   }
+  // The page's checks run when the user leaves it for another page, and on OK.
+  bool onLeavePage(DialogControls& c) override { return onOk(c); }
   bool onOk(DialogControls& c) override {
     model::ValidationRule& r = m_e.rule;
     r.allow = std::max(0, c.selection(kValAllow));
@@ -241,6 +248,7 @@ public:
     }
     return 0;
   }
+  bool onLeavePage(DialogControls& c) override { return onOk(c); }
   bool onOk(DialogControls& c) override {
     read(c);
     const bool range = m_c.kind == 1 && (m_c.op == 1 || m_c.op == 2);
@@ -302,145 +310,6 @@ platform::DialogTemplate conditionTemplate(int n) {
   return t;
 }
 
-// ---- The format parts of a condition ----
-
-const std::vector<std::u16string> kBorderNames = {u"（不变）", u"无", u"细线", u"中线", u"虚线", u"点线", u"粗线", u"双线"};
-
-std::vector<std::u16string> colourNames() {
-  std::vector<std::u16string> names = {u"（不变）", u"自动"};
-  for (int i = 8; i < 64; ++i) {
-    const std::string n = std::to_string(i - 7);
-    names.push_back(u"颜色 " + std::u16string(n.begin(), n.end()));
-  }
-  return names;
-}
-
-void fillColours(DialogControls& c, int id, const std::array<std::uint32_t, 64>& palette) {
-  c.setItems(id, colourNames());
-  for (int i = 8; i < 64; ++i)
-    c.setItemColour(id, i - 6, palette[static_cast<size_t>(i)]);
-}
-
-// Colour choices: 0 unchanged, 1 automatic (font) or none (pattern), then palette 8-63.
-int colourChoice(const model::ConditionSetting& s, bool font) {
-  if (!s.set)
-    return 0;
-  if (font && s.value == model::kConditionAutomaticColour)
-    return 1;
-  return s.value >= 8 && s.value < 64 ? s.value - 6 : 0;
-}
-
-class ConditionFormatPages {
-public:
-  ConditionFormatPages(const model::FormatCondition& c, const std::array<std::uint32_t, 64>& palette)
-      : m_c(c), m_palette(palette) {}
-
-  class Font final : public platform::DialogProcedure {
-  public:
-    explicit Font(ConditionFormatPages& o) : m_o(o) {}
-    void onInit(DialogControls& c) override {
-      const auto& f = m_o.m_c.font;
-      c.setChecked(kCfmBold, f[model::kCondBold].set && f[model::kCondBold].value);
-      c.setChecked(kCfmItalic, f[model::kCondItalic].set && f[model::kCondItalic].value);
-      c.setChecked(kCfmUnderline, f[model::kCondUnderline].set && f[model::kCondUnderline].value);
-      c.setChecked(kCfmStrikeOut, f[model::kCondStrikeOut].set && f[model::kCondStrikeOut].value);
-      fillColours(c, kCfmFontColour, m_o.m_palette);
-      c.setSelection(kCfmFontColour, colourChoice(f[model::kCondColour], true));
-    }
-    bool onOk(DialogControls& c) override {
-      auto& f = m_o.m_c.font;
-      const std::pair<int, model::ConditionFont> boxes[] = {{kCfmBold, model::kCondBold},
-                                                            {kCfmItalic, model::kCondItalic},
-                                                            {kCfmUnderline, model::kCondUnderline},
-                                                            {kCfmStrikeOut, model::kCondStrikeOut}};
-      for (const auto& [id, which] : boxes) {
-        model::ConditionSetting& s = f[which];
-        const bool on = c.checked(id);
-        // Only what the user changed becomes set.
-        if (on != (s.set && s.value != 0))
-          s = {true, on ? 1 : 0};
-      }
-      const int colour = c.selection(kCfmFontColour);
-      if (colour != colourChoice(f[model::kCondColour], true))
-        f[model::kCondColour] = colour <= 0 ? model::ConditionSetting{}
-                                : colour == 1 ? model::ConditionSetting{true, model::kConditionAutomaticColour}
-                                              : model::ConditionSetting{true, colour + 6};
-      m_o.m_c.hasFont = std::any_of(f.begin(), f.end(), [](const auto& s) { return s.set; });
-      return true;
-    }
-
-  private:
-    ConditionFormatPages& m_o;
-  };
-
-  class Border final : public platform::DialogProcedure {
-  public:
-    explicit Border(ConditionFormatPages& o) : m_o(o) {}
-    void onInit(DialogControls& c) override {
-      const model::ConditionBorder& b = m_o.m_c.borders[0];
-      c.setItems(kCfmBorderStyle, kBorderNames);
-      c.setSelection(kCfmBorderStyle, b.set ? styleChoice(b.style) : 0);
-      fillColours(c, kCfmBorderColour, m_o.m_palette);
-      c.setSelection(kCfmBorderColour, b.set ? colourChoice({true, b.colour}, false) : 0);
-    }
-    bool onOk(DialogControls& c) override {
-      const int style = c.selection(kCfmBorderStyle);
-      const int colour = c.selection(kCfmBorderColour);
-      const model::ConditionBorder& b = m_o.m_c.borders[0];
-      const bool changed = style != (b.set ? styleChoice(b.style) : 0) ||
-                           colour != (b.set ? colourChoice({true, b.colour}, false) : 0);
-      if (changed) {
-        for (model::ConditionBorder& side : m_o.m_c.borders)
-          side = style <= 0 ? model::ConditionBorder{}
-                            : model::ConditionBorder{true, kStyles[static_cast<size_t>(style - 1)],
-                                                     static_cast<std::uint8_t>(colour >= 2 ? colour + 6 : 64)};
-      }
-      m_o.m_c.hasBorder = std::any_of(m_o.m_c.borders.begin(), m_o.m_c.borders.end(),
-                                      [](const auto& s) { return s.set; });
-      return true;
-    }
-
-  private:
-    // Border styles of the file format: none, thin, medium, dashed, dotted, thick, double.
-    static constexpr std::uint8_t kStyles[] = {0, 1, 2, 3, 4, 5, 6};
-    static int styleChoice(std::uint8_t style) { return style <= 6 ? style + 1 : 0; }
-    ConditionFormatPages& m_o;
-  };
-
-  class Pattern final : public platform::DialogProcedure {
-  public:
-    explicit Pattern(ConditionFormatPages& o) : m_o(o) {}
-    void onInit(DialogControls& c) override {
-      fillColours(c, kCfmPatternColour, m_o.m_palette);
-      c.setSelection(kCfmPatternColour, colourChoice(m_o.m_c.pattern[model::kCondBackgroundColour], false));
-    }
-    bool onOk(DialogControls& c) override {
-      auto& p = m_o.m_c.pattern;
-      const int colour = c.selection(kCfmPatternColour);
-      if (colour != colourChoice(p[model::kCondBackgroundColour], false)) {
-        if (colour <= 1) {
-          // "自动" here means no shading: a solid fill is taken away.
-          p[model::kCondFill] = colour == 1 ? model::ConditionSetting{true, 0} : model::ConditionSetting{};
-          p[model::kCondBackgroundColour] = {};
-          p[model::kCondPatternColour] = {};
-        } else {
-          p[model::kCondFill] = {true, 1};
-          p[model::kCondPatternColour] = {true, colour + 6};
-          p[model::kCondBackgroundColour] = {true, colour + 6};
-        }
-      }
-      m_o.m_c.hasPattern = std::any_of(p.begin(), p.end(), [](const auto& s) { return s.set; });
-      return true;
-    }
-
-  private:
-    ConditionFormatPages& m_o;
-  };
-
-  model::FormatCondition m_c;
-  const std::array<std::uint32_t, 64>& m_palette;
-};
-
 } // namespace
 
 std::pair<std::u16string_view, std::u16string_view> validationLabels(int allow, int op) {
@@ -488,50 +357,6 @@ std::optional<model::ValidationRule> askValidation(const model::ValidationRule& 
   return e.rule;
 }
 
-namespace {
-
-class ListProcedure final : public platform::DialogProcedure {
-public:
-  ListProcedure(const std::vector<std::u16string>& entries, int selected) : m_entries(entries), m_chosen(selected) {}
-  void onInit(DialogControls& c) override {
-    c.setItems(kValList, m_entries);
-    c.setSelection(kValList, m_chosen);
-  }
-  int onCommand(DialogControls& c, int id, Notification what) override {
-    if (id == kValList && what == Notification::DoubleClicked)
-      return platform::kIdOk;
-    (void)c;
-    return 0;
-  }
-  bool onOk(DialogControls& c) override {
-    m_chosen = c.selection(kValList);
-    return m_chosen >= 0;
-  }
-  int chosen() const { return m_chosen; }
-
-private:
-  const std::vector<std::u16string>& m_entries;
-  int m_chosen;
-};
-
-} // namespace
-
-std::optional<int> askListEntry(const std::vector<std::u16string>& entries, int selected) {
-  platform::DialogTemplate t;
-  t.title = u"序列";
-  t.width = 120;
-  t.height = 110;
-  t.controls = {
-      {kValList, ControlKind::ListBox, u"", 4, 4, 112, 84},
-      {platform::kIdOk, ControlKind::Button, u"确定", 4, 92, 54, 14, platform::kStyleDefault},
-      {platform::kIdCancel, ControlKind::Button, u"取消", 62, 92, 54, 14},
-  };
-  ListProcedure procedure(entries, selected);
-  if (platform::dialogHost().run(t, procedure) != platform::kIdOk || procedure.chosen() < 0)
-    return std::nullopt;
-  return procedure.chosen();
-}
-
 std::optional<ConditionPages> askConditionalFormat(
     const ConditionPages& initial,
     const std::function<std::optional<model::FormatCondition>(const model::FormatCondition&)>& editFormat) {
@@ -546,50 +371,90 @@ std::optional<ConditionPages> askConditionalFormat(
   return edited;
 }
 
-std::optional<model::FormatCondition> askConditionFormat(const model::FormatCondition& initial,
-                                                         const std::array<std::uint32_t, 64>& palette) {
-  ConditionFormatPages o(initial, palette);
-  ConditionFormatPages::Font font(o);
-  ConditionFormatPages::Border border(o);
-  ConditionFormatPages::Pattern pattern(o);
-  platform::PropertySheetTemplate sheet;
-  sheet.title = u"单元格格式";
-  platform::DialogTemplate f;
-  f.title = u"字体";
-  f.width = 220;
-  f.height = 110;
-  f.controls = {
-      {-1, ControlKind::GroupBox, u"字形", 7, 5, 100, 70},
-      {kCfmBold, ControlKind::CheckBox, u"加粗", 14, 18, 80, 12},
-      {kCfmItalic, ControlKind::CheckBox, u"倾斜", 14, 32, 80, 12},
-      {kCfmUnderline, ControlKind::CheckBox, u"下划线", 14, 46, 80, 12},
-      {kCfmStrikeOut, ControlKind::CheckBox, u"删除线", 14, 60, 80, 12},
-      {-1, ControlKind::Static, u"颜色：", 115, 8, 60, 10},
-      {kCfmFontColour, ControlKind::ComboBox, u"", 115, 19, 95, 14},
+namespace {
+
+// The condition's parts as the reduced format dialog shows them: a set
+// attribute is present, an unset one is left to the cell's own format.
+edit::FormatDialogState conditionState(const model::FormatCondition& c) {
+  edit::FormatDialogState s;
+  s.reduced = true;
+  const auto flag = [](edit::FormatAttribute<bool>& a, const model::ConditionSetting& v) {
+    if (v.set)
+      a = {true, false, v.value != 0};
   };
-  platform::DialogTemplate b;
-  b.title = u"边框";
-  b.width = 220;
-  b.height = 110;
-  b.controls = {
-      {-1, ControlKind::Static, u"外边框样式：", 7, 8, 80, 10},
-      {kCfmBorderStyle, ControlKind::ComboBox, u"", 7, 19, 95, 14},
-      {-1, ControlKind::Static, u"颜色：", 115, 8, 60, 10},
-      {kCfmBorderColour, ControlKind::ComboBox, u"", 115, 19, 95, 14},
+  const auto number = [](edit::FormatAttribute<int>& a, const model::ConditionSetting& v) {
+    if (v.set)
+      a = {true, false, v.value};
   };
-  platform::DialogTemplate p;
-  p.title = u"图案";
-  p.width = 220;
-  p.height = 110;
-  p.controls = {
-      {-1, ControlKind::Static, u"单元格底纹颜色：", 7, 8, 100, 10},
-      {kCfmPatternColour, ControlKind::ComboBox, u"", 7, 19, 95, 14},
+  if (c.hasFont) {
+    flag(s.bold, c.font[model::kCondBold]);
+    flag(s.italic, c.font[model::kCondItalic]);
+    flag(s.underline, c.font[model::kCondUnderline]);
+    flag(s.strikeOut, c.font[model::kCondStrikeOut]);
+    if (const model::ConditionSetting& v = c.font[model::kCondColour]; v.set)
+      s.fontColour = {true, false, v.value == model::kConditionAutomaticColour ? edit::kAutomaticColour : v.value};
+  }
+  if (c.hasBorder)
+    for (size_t i = 0; i < c.borders.size(); ++i)
+      if (c.borders[i].set)
+        s.borders[static_cast<size_t>(kConditionSides[i])] = {true, false, {c.borders[i].style, c.borders[i].colour}};
+  if (c.hasPattern) {
+    number(s.pattern, c.pattern[model::kCondFill]);
+    number(s.colour1, c.pattern[model::kCondPatternColour]);
+    number(s.colour2, c.pattern[model::kCondBackgroundColour]);
+  }
+  return s;
+}
+
+// Back into the condition: exactly the attributes the dialog holds (kept
+// or set by the user); those it cleared are no longer set.
+void storeConditionState(const edit::FormatDialogState& s, model::FormatCondition& c) {
+  const auto flag = [](const edit::FormatAttribute<bool>& a) {
+    return a.present ? model::ConditionSetting{true, a.value ? 1 : 0} : model::ConditionSetting{};
   };
-  sheet.pages = {f, b, p};
-  platform::DialogProcedure* const pages[] = {&font, &border, &pattern};
-  if (platform::dialogHost().runSheet(sheet, pages) != platform::kIdOk)
+  const auto number = [](const edit::FormatAttribute<int>& a) {
+    return a.present ? model::ConditionSetting{true, a.value} : model::ConditionSetting{};
+  };
+  c.font[model::kCondBold] = flag(s.bold);
+  c.font[model::kCondItalic] = flag(s.italic);
+  c.font[model::kCondUnderline] = flag(s.underline);
+  c.font[model::kCondStrikeOut] = flag(s.strikeOut);
+  c.font[model::kCondColour] = s.fontColour.present
+                                   ? model::ConditionSetting{true, s.fontColour.value < 0 ? model::kConditionAutomaticColour
+                                                                                          : s.fontColour.value}
+                                   : model::ConditionSetting{};
+  for (size_t i = 0; i < c.borders.size(); ++i) {
+    const edit::FormatAttribute<model::Border>& a = s.borders[static_cast<size_t>(kConditionSides[i])];
+    c.borders[i] = a.present ? model::ConditionBorder{true, a.value.style, a.value.colour} : model::ConditionBorder{};
+  }
+  c.pattern[model::kCondFill] = number(s.pattern);
+  c.pattern[model::kCondPatternColour] = number(s.colour1);
+  c.pattern[model::kCondBackgroundColour] = number(s.colour2);
+  // Other programs, and the painter, fill a solid conditional pattern (or a
+  // colour given without a pattern) with its background colour: such a
+  // fill states its colour in both.
+  if (s.colour1.present && (!s.pattern.present || s.pattern.value == 1))
+    c.pattern[model::kCondBackgroundColour] = number(s.colour1);
+  const auto any = [](const auto& parts) {
+    return std::any_of(parts.begin(), parts.end(), [](const auto& p) { return p.set; });
+  };
+  c.hasFont = any(c.font);
+  c.hasBorder = any(c.borders);
+  c.hasPattern = any(c.pattern);
+}
+
+} // namespace
+
+std::optional<model::FormatCondition> askConditionFormat(const model::Workbook& book,
+                                                         const model::FormatCondition& initial) {
+  edit::FormatDialogState state = conditionState(initial);
+  // The first page whose part is present; with none, the page last used.
+  const int start = initial.hasFont ? 0 : initial.hasBorder ? 1 : initial.hasPattern ? 2 : -1;
+  if (!showFormatDialog(book, state, start))
     return std::nullopt;
-  return o.m_c;
+  model::FormatCondition edited = initial;
+  storeConditionState(state, edited);
+  return edited;
 }
 
 } // namespace dialogs

@@ -1,10 +1,11 @@
 #pragma once
 // The data validation dialog ("数据有效性", three pages) and the conditional
-// format dialog ("条件格式", a page per condition) with the small format
-// sheet its "格式..." button opens. They edit copies of the records and know
+// format dialog ("条件格式", a page per condition), whose "格式..." button
+// opens the reduced cell format dialog. They edit copies of the records and know
 // nothing of workbooks: the commands supply the checks that need one.
 
 #include "model/sheet_rules.h"
+#include "model/workbook.h"
 
 #include <array>
 #include <functional>
@@ -54,11 +55,6 @@ std::pair<std::u16string_view, std::u16string_view> validationLabels(int allow, 
 std::optional<model::ValidationRule> askValidation(const model::ValidationRule& initial,
                                                    const OperandKinds& kinds);
 
-inline constexpr int kValList = 20;
-
-/// The in-cell list of a list rule: the chosen entry, or nothing.
-std::optional<int> askListEntry(const std::vector<std::u16string>& entries, int selected);
-
 // ---- Conditional formats ----
 
 inline constexpr int kCfKind = 20;      // combo: "单元格数值", "公式"
@@ -81,20 +77,12 @@ std::optional<ConditionPages> askConditionalFormat(
 
 // ---- The format parts of a condition ----
 
-inline constexpr int kCfmBold = 20; // font page
-inline constexpr int kCfmItalic = 21;
-inline constexpr int kCfmUnderline = 22;
-inline constexpr int kCfmStrikeOut = 23;
-inline constexpr int kCfmFontColour = 24;
-inline constexpr int kCfmBorderStyle = 30; // border page: all four sides
-inline constexpr int kCfmBorderColour = 31;
-inline constexpr int kCfmPatternColour = 40; // pattern page: the cell shading
-
-/// Font, border and pattern pages for a condition's format, starting on the
-/// first page whose part is present. Only what the user changed is stored
-/// back as set; the rest keeps its state. `palette` gives the swatches
-/// (0x00BBGGRR, 56 colours from index 8). Nothing when cancelled.
-std::optional<model::FormatCondition> askConditionFormat(const model::FormatCondition& initial,
-                                                         const std::array<std::uint32_t, 64>& palette);
+/// The reduced cell format dialog (font, border, pattern) over a
+/// condition's format, starting on the first page whose part is present.
+/// The condition comes back with exactly the attributes the dialog holds:
+/// those it had, those the user set, less those "清除格式" cleared.
+/// Nothing when cancelled.
+std::optional<model::FormatCondition> askConditionFormat(const model::Workbook& book,
+                                                         const model::FormatCondition& initial);
 
 } // namespace dialogs

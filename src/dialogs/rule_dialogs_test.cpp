@@ -1,5 +1,8 @@
 #include "dialogs/rule_dialogs.h"
 
+#include "dialogs/format_dialog.h"
+#include "model/workbook_list.h"
+
 #include "platform/dialog.h"
 #include "platform/ui_services.h"
 
@@ -144,22 +147,74 @@ TEST_F(RuleDialogsTest, DeleteResetsItsPage) {
   EXPECT_EQ((*r)[2].op, 5);
 }
 
-TEST_F(RuleDialogsTest, TheFormatSheetStoresOnlyWhatChanged) {
+// Leaving a page for another runs its checks: a refusal keeps the page
+// shown, so the steps on the other page never happen.
+TEST_F(RuleDialogsTest, LeavingAPageChecksIt) {
+  host.queue({DialogAction::select(kValAllow, 1), DialogAction::setText(kValFormula1, u"abc"),
+              DialogAction::setText(kValFormula2, u"10"), DialogAction::setText(kValInputTitle, u"T", 1),
+              DialogAction::setText(kValFormula1, u"1"), DialogAction::setText(kValInputTitle, u"T", 1),
+              DialogAction::ok()});
+  const std::optional<model::ValidationRule> r = askValidation(model::ValidationRule{}, kinds);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(host.runs().back().refusedLeaves, 1);
+  ASSERT_EQ(ui.shown().size(), 1u);
+  EXPECT_EQ(ui.shown()[0].text, kValNeedNumber);
+  EXPECT_EQ(r->inputTitle, u"T");
+
+  ui.clearShown();
+  ConditionPages pages;
+  for (model::FormatCondition& p : pages)
+    p.kind = 1, p.op = 1;
+  host.queue({DialogAction::setText(kCfOperand1, u"10"), DialogAction::select(kCfKind, 1, 1),
+              DialogAction::setText(kCfOperand2, u"20"), DialogAction::select(kCfKind, 1, 1),
+              DialogAction::setText(kCfOperand1, u"=A1>0", 1), DialogAction::ok()});
+  const std::optional<ConditionPages> c = askConditionalFormat(pages, nullptr);
+  ASSERT_TRUE(c);
+  EXPECT_EQ(host.runs().back().refusedLeaves, 1);
+  ASSERT_EQ(ui.shown().size(), 1u);
+  EXPECT_EQ(ui.shown()[0].text, u"缺少最小值或最大值");
+  EXPECT_EQ((*c)[0].operand2, u"20");
+  EXPECT_EQ((*c)[1].kind, 2);
+  EXPECT_EQ((*c)[1].operand1, u"=A1>0");
+}
+
+// "格式..." is the reduced cell format dialog: it opens on the first page
+// whose part is present, and the condition keeps what it had, gains what
+// the user set and loses what "清除格式" cleared.
+TEST_F(RuleDialogsTest, TheConditionFormatIsTheReducedFormatDialog) {
+  model::WorkbookList books;
+  ASSERT_TRUE(books.new_workbook(nullptr));
+  constexpr int kFont = 0, kBorder = 1, kPattern = 2;
   model::FormatCondition c;
   c.hasFont = true;
   c.font[model::kCondItalic] = {true, 1};
-  std::array<std::uint32_t, 64> palette{};
-  host.queue({DialogAction::check(kCfmBold, true, 0), DialogAction::select(kCfmPatternColour, 2 + 3, 2),
+  c.hasBorder = true;
+  c.borders[2] = {true, 1, 10}; // top
+  host.queue({DialogAction::check(kFontBold, true, kFont), DialogAction::press(kBorderClear, kBorder),
+              DialogAction::choose(kPatternPicker, 1, kPattern), DialogAction::choose(kPatternColour1, 12, kPattern),
               DialogAction::ok()});
-  const std::optional<model::FormatCondition> r = askConditionFormat(c, palette);
+  const std::optional<model::FormatCondition> r = askConditionFormat(*books.active(), c);
   ASSERT_TRUE(r);
+  EXPECT_EQ(host.runs().back().title, kFormatDialogTitle);
+  EXPECT_EQ(host.runs().back().afterInit.size(), 3u);
+  EXPECT_EQ(host.runs().back().afterInit[kFont].checkState(kFontItalic), platform::kChecked);
   EXPECT_EQ(r->font[model::kCondBold], (model::ConditionSetting{true, 1}));
   EXPECT_EQ(r->font[model::kCondItalic], (model::ConditionSetting{true, 1}));
   EXPECT_FALSE(r->font[model::kCondUnderline].set);
   EXPECT_FALSE(r->font[model::kCondColour].set);
   EXPECT_FALSE(r->hasBorder);
   EXPECT_TRUE(r->hasPattern);
-  EXPECT_EQ(r->pattern[model::kCondBackgroundColour], (model::ConditionSetting{true, 11}));
+  EXPECT_EQ(r->pattern[model::kCondFill], (model::ConditionSetting{true, 1}));
+  EXPECT_EQ(r->pattern[model::kCondPatternColour], (model::ConditionSetting{true, 12}));
+  EXPECT_EQ(r->pattern[model::kCondBackgroundColour], (model::ConditionSetting{true, 12}));
+  EXPECT_EQ(r->kind, c.kind);
+
+  model::FormatCondition patternOnly;
+  patternOnly.hasPattern = true;
+  patternOnly.pattern[model::kCondBackgroundColour] = {true, 13};
+  host.queue({DialogAction::cancel()});
+  EXPECT_FALSE(askConditionFormat(*books.active(), patternOnly));
+  EXPECT_EQ(host.runs().back().shownPage, kPattern);
 }
 
 } // namespace

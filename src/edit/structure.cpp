@@ -583,15 +583,15 @@ bool insertCells(Workbook& book, int sheetIndex, const CellRange& range, bool do
   return true;
 }
 
-bool deleteCells(Workbook& book, int sheetIndex, const CellRange& range, bool up) {
+bool deleteCells(Workbook& book, int sheetIndex, const CellRange& range, bool up, int lastMoved = model::kMaxRow) {
   if (!isCellSheet(book, sheetIndex))
     return false;
   Sheet& sheet = book.sheet(sheetIndex);
   const bool whole = up ? spansWholeRows(range) : spansWholeColumns(range);
   const int n = up ? range.rowCount() : range.columnCount();
-  const bool toEdge = up ? range.lastRow == model::kMaxRow : range.lastColumn == model::kMaxColumn;
-  const CellRange below = up ? CellRange{static_cast<std::uint16_t>(std::min(range.lastRow + 1, model::kMaxRow)),
-                                         range.firstColumn, model::kMaxRow, range.lastColumn}
+  const bool toEdge = up ? range.lastRow >= lastMoved : range.lastColumn == model::kMaxColumn;
+  const CellRange below = up ? CellRange{static_cast<std::uint16_t>(std::min(range.lastRow + 1, lastMoved)),
+                                         range.firstColumn, static_cast<std::uint16_t>(lastMoved), range.lastColumn}
                              : CellRange{range.firstRow,
                                          static_cast<std::uint8_t>(std::min(range.lastColumn + 1, model::kMaxColumn)),
                                          range.lastRow, model::kMaxColumn};
@@ -628,9 +628,10 @@ bool deleteCells(Workbook& book, int sheetIndex, const CellRange& range, bool up
   } else {
     // Nothing moves; references into the deleted lines still go: the
     // deleted lines are rewritten as pushed off the sheet.
-    const CellRange band = up ? CellRange{range.firstRow, range.firstColumn, model::kMaxRow, range.lastColumn}
+    const CellRange band = up ? CellRange{range.firstRow, range.firstColumn, range.lastRow, range.lastColumn}
                               : CellRange{range.firstRow, range.firstColumn, range.lastRow, model::kMaxColumn};
-    structuralEdit(book, sheetIndex, band, up ? n : 0, up ? 0 : n, false, undo);
+    const int offPast = up ? model::kMaxRow + 1 - range.firstRow : n;
+    structuralEdit(book, sheetIndex, band, up ? offPast : 0, up ? 0 : offPast, false, undo);
   }
   model::undoList().remeasureNewest();
   return true;
@@ -656,6 +657,9 @@ bool insert_cells_right(Workbook& book, int sheetIndex, const CellRange& range) 
 }
 bool delete_cells_up(Workbook& book, int sheetIndex, const CellRange& range) {
   return deleteCells(book, sheetIndex, range, true);
+}
+bool delete_cells_up_within(Workbook& book, int sheetIndex, const CellRange& range, int lastMoved) {
+  return lastMoved >= range.lastRow && lastMoved <= model::kMaxRow && deleteCells(book, sheetIndex, range, true, lastMoved);
 }
 bool delete_cells_left(Workbook& book, int sheetIndex, const CellRange& range) {
   return deleteCells(book, sheetIndex, range, false);

@@ -24,6 +24,10 @@ bool spansWholeColumns(const model::CellRange& range);
 bool insert_cells_down(model::Workbook& book, int sheetIndex, const model::CellRange& range);
 bool insert_cells_right(model::Workbook& book, int sheetIndex, const model::CellRange& range);
 bool delete_cells_up(model::Workbook& book, int sheetIndex, const model::CellRange& range);
+/// Deletes `range` moving up only the cells below it down to `lastMoved`;
+/// the rows vacated above `lastMoved` are left empty and the cells further
+/// down stay where they are (a list deleting one of its records).
+bool delete_cells_up_within(model::Workbook& book, int sheetIndex, const model::CellRange& range, int lastMoved);
 bool delete_cells_left(model::Workbook& book, int sheetIndex, const model::CellRange& range);
 
 /// The engine: moves `block` of the sheet by the offsets (one of them 0)

@@ -46,6 +46,11 @@ ControlState::ControlState(const DialogTemplate& dialog) {
     s.width = c.w;
     s.height = c.h;
     s.editable = c.kind == ControlKind::ComboBox && (c.style & kStyleEditable);
+    if (c.kind == ControlKind::ScrollBar) {
+      s.scrollLow = c.low;
+      s.scrollHigh = std::max(c.low, c.high);
+      s.scrollPosition = c.low;
+    }
     m_order.push_back(c.id);
   }
 }
@@ -228,6 +233,21 @@ DialogAction DialogAction::doubleClick(int id, int index, int page) {
   return {Kind::DoubleClick, id, {}, index, page};
 }
 DialogAction DialogAction::press(int id, int page) { return {Kind::Press, id, {}, 0, page}; }
+DialogAction DialogAction::scroll(int id, int position, int page) { return {Kind::Scroll, id, {}, position, page}; }
+
+int ControlState::scrollPosition(int id) const {
+  const Control* c = find(id);
+  return c ? c->scrollPosition : 0;
+}
+
+void ControlState::setScroll(int id, int position, int low, int high, int page) {
+  if (Control* c = get(id)) {
+    c->scrollLow = low;
+    c->scrollHigh = std::max(low, high);
+    c->scrollPage = std::max(1, page);
+    c->scrollPosition = std::clamp(position, c->scrollLow, c->scrollHigh);
+  }
+}
 
 // ---- ScriptedDialogHost ----
 
@@ -283,6 +303,12 @@ int ScriptedDialogHost::runSheet(const PropertySheetTemplate& sheet,
       continue;
     }
     ControlState& s = states[p];
+    // Going to another page asks the shown one first; a refusal keeps it.
+    if (a.page != run.shownPage && run.shownPage >= 0 && static_cast<size_t>(run.shownPage) < pageCount &&
+        !pages[static_cast<size_t>(run.shownPage)]->onLeavePage(states[static_cast<size_t>(run.shownPage)])) {
+      ++run.refusedLeaves;
+      continue;
+    }
     run.shownPage = a.page;
     Notification what = Notification::Clicked;
     if (a.kind == DialogAction::Kind::ClickAt) {
@@ -319,6 +345,10 @@ int ScriptedDialogHost::runSheet(const PropertySheetTemplate& sheet,
       what = Notification::DoubleClicked;
       break;
     case DialogAction::Kind::Press: break;
+    case DialogAction::Kind::Scroll:
+      s.setScroll(a.id, a.value, s.find(a.id)->scrollLow, s.find(a.id)->scrollHigh, s.find(a.id)->scrollPage);
+      what = Notification::Scrolled;
+      break;
     }
     const int closeWith = pages[p]->onCommand(s, a.id, what);
     if (closeWith == kIdOk)

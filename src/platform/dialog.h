@@ -33,6 +33,7 @@ enum class ControlKind : std::uint8_t {
   ComboBox, // drop-down list of items (the user cannot type into it)
   GroupBox, // frame with a caption drawn around other controls
   Picker,   // a custom control; its text names the window class ("ColorPicker")
+  ScrollBar, // runs over [low, high]; vertical when taller than wide
 };
 
 /// The window classes of the program's own controls (ControlKind::Picker).
@@ -61,6 +62,7 @@ enum ControlStyle : std::uint32_t {
   kStyleEditable = 1u << 6,   // combo box the user may also type into
   kStyleUpDown = 1u << 7,     // edit holding a number, with an up-down control over [low, high]
   kStyleMultiLine = 1u << 8,  // edit of several lines: Enter starts a new line
+  kStyleShiftDefault = 1u << 9, // the button Shift+Enter presses
 };
 
 struct DialogControl {
@@ -96,6 +98,7 @@ enum class Notification : std::uint8_t {
   Changed,          // the user edited an edit's text
   SelectionChanged, // the user chose another list or combo item
   DoubleClicked,    // a list item was double-clicked
+  Scrolled,         // a scroll bar's position moved (a line, a page or a drag)
 };
 
 /// The controls of a running dialog, by id. Calls naming an id the dialog
@@ -135,6 +138,9 @@ public:
   virtual void setPreviewFont(int id, const FontSpec& font) = 0;
   /// Asks an owner-drawn control to be painted again.
   virtual void invalidate(int id) = 0;
+  /// A scroll bar's position, and its range with the step a page click makes.
+  virtual int scrollPosition(int id) const = 0;
+  virtual void setScroll(int id, int position, int low, int high, int page) = 0;
 };
 
 /// The behaviour of one dialog. Message boxes it shows go through ui() and
@@ -154,6 +160,9 @@ public:
   /// OK was pressed: read the controls and return true to close, or tell the
   /// user what is wrong and return false to stay open.
   virtual bool onOk(DialogControls&) { return true; }
+  /// Property sheets: the user is going from this page to another. Return
+  /// false, after telling the user why, to keep this page shown.
+  virtual bool onLeavePage(DialogControls&) { return true; }
   /// Paints an owner-drawn control whose bounds are `r`.
   virtual void paintControl(int id, Canvas& canvas, const Rect& r) {
     (void)id, (void)canvas, (void)r;
@@ -217,6 +226,7 @@ public:
     int limit = 0;
     bool groupStart = false;
     bool editable = false; // a combo box with kStyleEditable: `text` is what it shows
+    int scrollPosition = 0, scrollLow = 0, scrollHigh = 0, scrollPage = 1;
   };
 
   ControlState() = default;
@@ -242,6 +252,8 @@ public:
   void setPickerOption(int id, int option) override;
   void setPreviewFont(int id, const FontSpec& font) override;
   void invalidate(int id) override { (void)id; }
+  int scrollPosition(int id) const override;
+  void setScroll(int id, int position, int low, int high, int page) override;
 
   bool has(int id) const { return m_controls.count(id) != 0; }
   const Control* find(int id) const;
@@ -256,11 +268,12 @@ private:
 
 /// One step of a scripted user.
 struct DialogAction {
-  enum class Kind : std::uint8_t { SetText, Check, Select, DoubleClick, Press, Choose, ClickAt };
+  enum class Kind : std::uint8_t { SetText, Check, Select, DoubleClick, Press, Choose, ClickAt, Scroll };
   Kind kind = Kind::Press;
   int id = 0;
   std::u16string text;
-  int value = 0; // Check: a check state; Select and DoubleClick: the item; Choose: the picker value
+  int value = 0; // Check: a check state; Select and DoubleClick: the item; Choose: the picker value;
+                 // Scroll: the position dragged to
   int page = 0;  // property sheets: the page the control is on
   Point at{};    // ClickAt: in the control, whose bounds are its template size in dialog units
 
@@ -274,6 +287,7 @@ struct DialogAction {
   static DialogAction select(int id, int index, int page = 0);
   static DialogAction doubleClick(int id, int index, int page = 0);
   static DialogAction press(int id, int page = 0);
+  static DialogAction scroll(int id, int position, int page = 0);
   static DialogAction ok() { return press(kIdOk); }
   static DialogAction cancel() { return press(kIdCancel); }
 };
@@ -293,6 +307,7 @@ public:
     int refusedOks = 0; // OK presses the procedure refused
     int shownPage = 0;  // the page of the last step, or the start page
     int badActions = 0; // steps naming a control the dialog lacks
+    int refusedLeaves = 0; // steps on another page that the shown page kept from showing
   };
 
   void queue(std::vector<DialogAction> script) { m_scripts.push_back(std::move(script)); }

@@ -16,11 +16,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
@@ -141,6 +143,12 @@ public:
 
   /// Stops reporting: widgets being torn down must not reach the procedure.
   void mute() { m_quiet = true; }
+
+  /// A key pressed a button for the user: reported as its click when enabled.
+  void click(int id) {
+    if (QWidget* w = find(id); w && w->isEnabled())
+      report(id, Notification::Clicked);
+  }
 
   std::u16string text(int id) const override {
     QWidget* w = find(id);
@@ -299,6 +307,20 @@ public:
                                                          : Qt::Unchecked);
   }
 
+  int scrollPosition(int id) const override {
+    auto* b = qobject_cast<QScrollBar*>(find(id));
+    return b ? b->value() : 0;
+  }
+
+  void setScroll(int id, int position, int low, int high, int page) override {
+    const Quiet quiet(*this);
+    if (auto* b = qobject_cast<QScrollBar*>(find(id))) {
+      b->setRange(low, std::max(low, high));
+      b->setPageStep(std::max(1, page));
+      b->setValue(position);
+    }
+  }
+
   int pickerValue(int id) const override {
     auto* p = dynamic_cast<PickerButtonWidget*>(find(id));
     return p ? p->button().value() : 0;
@@ -449,6 +471,13 @@ private:
       return combo;
     }
     case ControlKind::GroupBox: return new QGroupBox(qs(c.text), &parent);
+    case ControlKind::ScrollBar: {
+      auto* b = new QScrollBar(c.h > c.w ? Qt::Vertical : Qt::Horizontal, &parent);
+      b->setRange(c.low, std::max(c.low, c.high));
+      // Dragging reports each record passed, as the arrows and page clicks do.
+      QObject::connect(b, &QScrollBar::valueChanged, b, [this, id] { report(id, Notification::Scrolled); });
+      return b;
+    }
     case ControlKind::Picker: {
       if (const std::optional<view::PickerKind> kind = pickerKindOf(c.text)) {
         auto* p = new PickerButtonWidget(*kind, id, &parent);
@@ -499,6 +528,20 @@ public:
   void accept() override { press(platform::kIdOk); }
   void reject() override { done(platform::kIdCancel); }
 
+  /// What Shift+Enter does (the template's kStyleShiftDefault button).
+  std::function<void()> shiftEnter;
+
+protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    if (enter && shiftEnter && (e->modifiers() & ~Qt::KeypadModifier) == Qt::ShiftModifier) {
+      shiftEnter();
+      e->accept();
+      return;
+    }
+    QDialog::keyPressEvent(e);
+  }
+
 private:
   std::function<bool()> m_okAllowed;
 };
@@ -514,6 +557,9 @@ int QtDialogHost::run(const platform::DialogTemplate& t, platform::DialogProcedu
   dialog.setWindowTitle(qs(t.title));
   const DialogUnits du = unitsOf(dialog);
   controls->build(t, dialog, du);
+  for (const platform::DialogControl& c : t.controls)
+    if (c.kind == ControlKind::Button && (c.style & platform::kStyleShiftDefault))
+      dialog.shiftEnter = [&controls, id = c.id] { controls->click(id); };
   dialog.setFixedSize(du.x(t.width), du.y(t.height));
   procedure.onInit(*controls);
   const int result = execModal(dialog);
@@ -555,6 +601,20 @@ int QtDialogHost::runSheet(const platform::PropertySheetTemplate& sheet,
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog,
                    [&] { dialog.press(platform::kIdCancel); });
   tabs->setCurrentIndex(std::clamp(sheet.startPage, 0, static_cast<int>(count) - 1));
+  // The page being left may keep itself shown (its checks failed).
+  int shown = tabs->currentIndex();
+  bool turningBack = false;
+  const QMetaObject::Connection leaving = QObject::connect(tabs, &QTabWidget::currentChanged, &dialog, [&](int to) {
+    if (turningBack || to == shown)
+      return;
+    if (shown >= 0 && static_cast<size_t>(shown) < count && !pages[static_cast<size_t>(shown)]->onLeavePage(*controls[static_cast<size_t>(shown)])) {
+      turningBack = true;
+      tabs->setCurrentIndex(shown);
+      turningBack = false;
+      return;
+    }
+    shown = to;
+  });
   auto* layout = new QVBoxLayout(&dialog);
   layout->addWidget(tabs);
   layout->addWidget(buttons);
@@ -562,6 +622,7 @@ int QtDialogHost::runSheet(const platform::PropertySheetTemplate& sheet,
   for (size_t p = 0; p < count; ++p)
     pages[p]->onInit(*controls[p]);
   const int result = execModal(dialog);
+  QObject::disconnect(leaving);
   for (auto& c : controls)
     c->mute();
   if (sheet.shownPage)

@@ -916,6 +916,9 @@ void Painter::paintOverlays() {
     paintNewObjectOutline(*n);
   if (m_overlays.commentPopup)
     paintCommentPopup(*m_overlays.commentPopup);
+  if (const auto& a = m_overlays.listArrow)
+    if (const Rect r = listArrowRect(m_sheet, m_g, a->row, a->column); !r.isEmpty() && r.intersects(m_invalid))
+      drawFilterArrow(m_canvas, r, false);
   if (const auto& m = m_overlays.inputMessage)
     paintInputMessage(*m);
   clip(m_g.grid);
@@ -1046,6 +1049,14 @@ BorderStroke borderStroke(int style) {
 
 Colour paletteColour(const model::Workbook& book, int index, Colour automatic) {
   return index >= 0 && index < 64 ? book.palette[static_cast<size_t>(index)] & 0xFFFFFF : automatic;
+}
+
+Rect listArrowRect(const model::Sheet& sheet, const GridLayout& g, int row, int column) {
+  const Rect cell = cellRect(sheet, g, row, column);
+  if (cell.isEmpty())
+    return {};
+  const int side = std::min(cell.height(), 16);
+  return {cell.right + 1, cell.bottom - side, cell.right + 1 + side, cell.bottom};
 }
 
 Rect inputMessageRect(const model::Sheet& sheet, const GridLayout& g, const PaintOverlays::InputMessage& m) {

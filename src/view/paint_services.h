@@ -73,7 +73,19 @@ struct PaintOverlays {
     std::u16string title, text;
   };
   std::optional<InputMessage> inputMessage;
+  /// The in-cell list's button beside the active cell, when its validation
+  /// rule is a list offering its drop-down.
+  struct ListArrow {
+    std::uint16_t row = 0;
+    std::uint8_t column = 0;
+  };
+  std::optional<ListArrow> listArrow;
 };
+
+/// The in-cell list's button: a square just right of the cell, level with
+/// its bottom, as tall as the cell and at most 16 pixels; empty when the
+/// cell is not on screen.
+platform::Rect listArrowRect(const model::Sheet& sheet, const GridLayout& layout, int row, int column);
 
 /// Where the input message box of a cell is drawn (window pixels); empty
 /// when the cell is not on screen.
