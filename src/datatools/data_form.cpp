@@ -53,6 +53,14 @@ bool isProtected(const model::Workbook& book, int sheet) {
 
 int newRecordRow(const DataForm& f) { return f.block.lastRow + 1; }
 
+// Whether a typed new record may go where it goes: the row right below the
+// list, empty in the form's columns, on an unprotected sheet. (Offering the
+// position looks a row further once there, for the record after this one.)
+bool newRecordRowFree(const model::Workbook& book, const DataForm& f) {
+  return !isProtected(book, f.sheet) && f.block.lastRow < model::kMaxRow &&
+         rowEmpty(book.sheet(f.sheet), newRecordRow(f), f.block);
+}
+
 } // namespace
 
 bool openDataForm(model::Workbook& book, int sheet, const CellRange& selection, int activeRow, int activeColumn,
@@ -137,7 +145,7 @@ bool commitRecord(model::Workbook& book, DataForm& form) {
   const bool isNew = form.current > form.block.lastRow;
   if (!recordEdited(form))
     return false;
-  if (isNew && !newRecordAllowed(book, form))
+  if (isNew && !newRecordRowFree(book, form))
     return false;
   bool anyText = false;
   for (const FormField& f : form.fields)

@@ -168,6 +168,23 @@ INSTANTIATE_TEST_SUITE_P(Records, DataFormDeleteTest,
                          ::testing::Values(DeleteCase{1, u"Pin", u"=A3", u"=#REF!"},
                                            DeleteCase{3, u"Nut", u"=#REF!", u"=#REF!"}));
 
+// A record typed at the new-record position goes in even when the row
+// under it is taken: only the next new record is then refused.
+TEST_F(DataFormTest, ANewRecordFillsTheRowAboveANoteBelowTheList) {
+  list();
+  set(5, 0, u"Note");
+  DataForm f = open();
+  f.current = f.block.lastRow + 1;
+  showRecord(book(), f);
+  EXPECT_FALSE(newRecordAllowed(book(), f)) << "no further record after this one";
+  f.fields[0].text = u"Rivet";
+  EXPECT_FALSE(stepRecord(book(), f, true));
+  EXPECT_EQ(input(4, 0), u"Rivet");
+  EXPECT_EQ(f.block.lastRow, 4);
+  EXPECT_EQ(counterText(f), u"4 of 4") << "the record added, with no new record after it";
+  EXPECT_EQ(input(5, 0), u"Note");
+}
+
 // The scroll positions hold the new record only where it may be reached.
 TEST_F(DataFormTest, ScrollPositionsEndAtTheNewRecordWhereOneMayBeAdded) {
   list();

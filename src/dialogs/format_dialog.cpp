@@ -402,10 +402,16 @@ public:
   }
 
 private:
+  // A colour left without a choice keeps what the cells have: the sample
+  // shows that when the cells agree on it.
   void showSample(DialogControls& c) {
+    const auto colour = [&](int id, const edit::FormatAttribute<int>& kept) {
+      const int v = c.pickerValue(id);
+      return v == view::kColourNoChoice && kept.present ? kept.value : v;
+    };
     m_pattern = c.pickerValue(kPatternPicker);
-    m_colour1 = c.pickerValue(kPatternColour1);
-    m_colour2 = c.pickerValue(kPatternColour2);
+    m_colour1 = colour(kPatternColour1, m_state.colour1);
+    m_colour2 = colour(kPatternColour2, m_state.colour2);
     c.invalidate(kPatternSample);
   }
   int m_pattern = -1, m_colour1 = view::kColourNoChoice, m_colour2 = view::kColourNoChoice;

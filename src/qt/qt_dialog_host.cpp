@@ -453,7 +453,8 @@ private:
     }
     case ControlKind::ListBox: {
       auto* l = new QListWidget(&parent);
-      QObject::connect(l, &QListWidget::currentRowChanged, l,
+      // Reported once the item is selected too: a click makes it current first.
+      QObject::connect(l, &QListWidget::itemSelectionChanged, l,
                        [this, id] { report(id, Notification::SelectionChanged); });
       QObject::connect(l, &QListWidget::itemDoubleClicked, l,
                        [this, id] { report(id, Notification::DoubleClicked); });
