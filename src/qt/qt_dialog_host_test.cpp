@@ -11,7 +11,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -147,6 +149,60 @@ TEST_F(QtDialogHostTest, TypedTextReachesTheProcedureOnOk) {
   EXPECT_EQ(proc.events.front(), "11:1");
   const std::vector<std::string> tail(proc.events.end() - 2, proc.events.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"12:2", "13:0"}));
+}
+
+// A click on a list item is reported once the item is selected, so the
+// procedure reads the item clicked; Shift+Enter presses the button marked
+// for it without closing; a scroll bar reports where it moved.
+TEST_F(QtDialogHostTest, ListClicksShiftEnterAndScrollBarReachTheProcedure) {
+  constexpr int kShift = 14, kScroll = 15;
+  class Seen : public platform::DialogProcedure {
+  public:
+    void onInit(platform::DialogControls& c) override {
+      c.setItems(kList, {u"one", u"two", u"three"});
+      c.setScroll(kScroll, 0, 0, 5, 2);
+    }
+    int onCommand(platform::DialogControls& c, int id, Notification what) override {
+      if (id == kList && what == Notification::SelectionChanged)
+        listSeen.push_back(c.selection(kList));
+      if (id == kShift && what == Notification::Clicked)
+        ++shiftPresses;
+      if (id == kScroll && what == Notification::Scrolled)
+        scrolledTo = c.scrollPosition(kScroll);
+      return 0;
+    }
+    std::vector<int> listSeen;
+    int shiftPresses = 0;
+    int scrolledTo = -1;
+  } proc;
+  platform::DialogTemplate t = sampleTemplate();
+  t.controls.push_back({kShift, ControlKind::Button, u"上一条", 7, 99, 50, 14, platform::kStyleShiftDefault});
+  t.controls.push_back({kScroll, ControlKind::ScrollBar, {}, 172, 7, 8, 80});
+  bool stillOpen = false;
+  whenShown([&](QWidget& dialog) {
+    auto* list = control<QListWidget>(dialog, kList);
+    ASSERT_NE(list, nullptr);
+    const QPointF at = QRectF(list->visualItemRect(list->item(1))).center();
+    const QPointF global = list->viewport()->mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(list->viewport(), &release);
+    QKeyEvent shiftEnter(QEvent::KeyPress, Qt::Key_Return, Qt::ShiftModifier, QStringLiteral("\r"));
+    QApplication::sendEvent(control<QLineEdit>(dialog, kEdit), &shiftEnter);
+    stillOpen = dialog.isVisible();
+    auto* bar = control<QScrollBar>(dialog, kScroll);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->orientation(), Qt::Vertical);
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    static_cast<QDialog&>(dialog).reject();
+  });
+  QtDialogHost host;
+  EXPECT_EQ(host.run(t, proc), platform::kIdCancel);
+  EXPECT_EQ(proc.listSeen, std::vector<int>{1});
+  EXPECT_EQ(proc.shiftPresses, 1);
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(proc.scrolledTo, 2);
 }
 
 TEST_F(QtDialogHostTest, EscapeAndCancelCloseWithCancel) {
