@@ -1,5 +1,7 @@
 #include "app/drawing_commands.h"
 
+#include "app/frame.h"
+
 #include "app/command_table.h"
 #include "app/navigation.h"
 #include "dialogs/object_dialog.h"
@@ -333,7 +335,10 @@ bool copy_selected_object(App& app, bool cut) {
   // A cut object comes back where it was; copies step aside from the original.
   clip.pastes = cut ? -1 : 0;
   clip.valid = true;
-  app.window.setClipboardText(clip.text);
+  // A chart goes to other programs as its picture.
+  if (o.kind != model::kObjectChart ||
+      !copy_chart_picture(app, chart_object_picture(*app.book(), *s, index), clip.text))
+    app.window.setClipboardText(clip.text);
   app.typingObject = -1;
   if (cut) {
     drawing::removeObject(*s, index);

@@ -2,6 +2,7 @@
 
 #include "app/cell_entry.h"
 #include "app/drawing_commands.h"
+#include "app/frame.h"
 #include "app/navigation.h"
 #include "app/status_bar.h"
 #include "dialogs/paste_special_dialog.h"
@@ -56,6 +57,12 @@ void onCut(App& app, int) {
 }
 
 void onCopy(App& app, int) {
+  // A chart sheet copies its picture.
+  if (model::Workbook* book = app.book(); book && book->activeSheet >= 0 &&
+                                          book->active().kind == model::SheetKind::Chart) {
+    (void)copy_chart_picture(app, chart_sheet_picture(app, *book), {});
+    return;
+  }
   if (copy_selected_object(app, false))
     return;
   model::Sheet* s = cellsSheet(app);

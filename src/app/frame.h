@@ -75,6 +75,12 @@ LResult on_notify(App& app, unsigned msg, WParam wParam, LParam lParam);
 /// save: a picture of the chart's area. nullopt when the active sheet is no
 /// chart sheet, the area is empty or nothing can draw pictures.
 std::optional<platform::Bitmap> chart_sheet_picture(App& app, model::Workbook& book);
+/// An embedded chart drawn at its size on the sheet (unzoomed), for the
+/// clipboard; nullopt when the object is no chart or cannot be drawn.
+std::optional<platform::Bitmap> chart_object_picture(const model::Workbook& book, const model::Sheet& sheet, int object);
+/// Copy on a chart: the picture on the clipboard as the 64-colour bitmap
+/// the chart's .bmp is, with `text` beside it. False when there is none.
+bool copy_chart_picture(App& app, const std::optional<platform::Bitmap>& picture, std::u16string_view text);
 
 /// Runs New as the program does when no file opens at start.
 void startup_open(App& app, std::u16string_view commandLine);

@@ -7,6 +7,7 @@
 #include "app/navigation.h"
 #include "app/status_bar.h"
 #include "charts/chart_render.h"
+#include "fileformats/image/bitmap_file.h"
 #include "fileformats/open_save.h"
 #include "model/display_text.h"
 #include "model/services.h"
@@ -100,6 +101,32 @@ std::optional<platform::Bitmap> chart_sheet_picture(App& app, model::Workbook& b
     return std::nullopt;
   charts::drawChartSheet(surface->canvas(), book, book.activeSheet, area);
   return surface->pixels();
+}
+
+std::optional<platform::Bitmap> chart_object_picture(const model::Workbook& book, const model::Sheet& sheet, int object) {
+  if (object < 0 || object >= static_cast<int>(sheet.objects.size()) ||
+      sheet.objects[static_cast<size_t>(object)].kind != model::kObjectChart)
+    return std::nullopt;
+  const platform::Rect r = model::anchorToPixels(sheet, sheet.objects[static_cast<size_t>(object)].anchor,
+                                                 model::unzoomedScale());
+  if (r.width() <= 0 || r.height() <= 0)
+    return std::nullopt;
+  std::unique_ptr<platform::RasterSurface> surface = platform::makeRasterSurface(r.width(), r.height());
+  if (!surface || !charts::drawChartObject(surface->canvas(), book, sheet, object, {0, 0, r.width(), r.height()}))
+    return std::nullopt;
+  return surface->pixels();
+}
+
+bool copy_chart_picture(App& app, const std::optional<platform::Bitmap>& picture, std::u16string_view text) {
+  const model::Workbook* book = app.book();
+  if (!book || !picture || picture->width <= 0 || picture->height <= 0)
+    return false;
+  const std::vector<std::uint8_t> file = image::chartBitmapFile(*picture, book->palette);
+  if (file.empty())
+    return false;
+  app.window.setClipboardPicture(file, text);
+  platform::ui().requestRepaint(platform::kRepaintMenus | platform::kRepaintToolBar);
+  return true;
 }
 
 namespace {

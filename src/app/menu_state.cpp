@@ -81,7 +81,9 @@ void applyRules(const Conditions& c, const App& app, int id, MenuItemState& item
   }
   case 131:
   case 132:
-    item.enabled = (c.worksheet && !c.objectSelected) || c.macro || (c.objectSelected && can_copy_selected_object(c.sheet));
+    // Copy on a chart sheet puts the chart's picture on the clipboard.
+    item.enabled = (c.worksheet && !c.objectSelected) || c.macro || (c.objectSelected && can_copy_selected_object(c.sheet)) ||
+                   (id == 132 && c.chart);
     return;
   case 133:
     item.enabled = book && (edit::clipboard_can_paste(app.books, c.sheet, app.window) || can_paste_object(c.sheet, app.window));

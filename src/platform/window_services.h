@@ -8,9 +8,11 @@
 
 #include "platform/canvas.h"
 
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,6 +72,9 @@ public:
   /// Whether the marker put there by setClipboardCells is still there (no
   /// one has copied anything since).
   virtual bool clipboardHasMarker() const = 0;
+  /// Puts a picture on the clipboard, given as the bytes of a .bmp file,
+  /// with a text beside it.
+  virtual void setClipboardPicture(std::span<const std::uint8_t> bmp, std::u16string_view text) = 0;
 };
 
 /// Records requests; modifiers, pop-up choices and file names are scripted.
@@ -92,12 +97,19 @@ public:
   void setClipboardText(std::u16string_view text) override {
     clipboard = text;
     marker = false;
+    clipboardPicture.clear();
   }
   void setClipboardCells(std::u16string_view text) override {
     clipboard = text;
     marker = true;
+    clipboardPicture.clear();
   }
   bool clipboardHasMarker() const override { return marker; }
+  void setClipboardPicture(std::span<const std::uint8_t> bmp, std::u16string_view text) override {
+    clipboardPicture.assign(bmp.begin(), bmp.end());
+    clipboard = text;
+    marker = false;
+  }
 
   std::vector<Rect> invalidated;
   std::map<int, int> timers; // running timers: id -> interval
@@ -113,6 +125,7 @@ public:
   std::vector<std::u16string> opened;
   std::u16string clipboard;
   bool marker = false; // the program's own cells are on the clipboard
+  std::vector<std::uint8_t> clipboardPicture; // the last picture copied
 };
 
 /// The services in force: a HeadlessWindowServices unless another was set.

@@ -17,6 +17,8 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QDialog>
+#include <QGuiApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -529,6 +531,45 @@ TEST_F(MainWindowTest, AChartSheetSavedAsABitmapIsTheChartAreaOfTheWindow) {
   EXPECT_EQ(QFileInfo(file).size(), 310 + static_cast<qint64>(stride) * area.height());
   EXPECT_EQ(book.modified, 0);
   QDir(dir).removeRecursively();
+}
+
+TEST_F(MainWindowTest, CopyOnAChartPutsItsPictureOnTheClipboard) {
+  model::Workbook& book = *books.active();
+  charts::ChartModel chart;
+  chart.title = u"Totals";
+  // An embedded chart over B2:E12, selected.
+  model::DrawingObject object;
+  object.kind = model::kObjectChart;
+  object.anchor = {{1, 0, 1, 0}, {4, 0, 11, 0}};
+  object.payload.reset(std::make_unique<charts::ChartPayload>(chart));
+  model::Sheet& sheet = book.sheet(0);
+  sheet.objects.push_back(std::move(object));
+  sheet.selectedObject = 0;
+  const platform::Rect r = model::anchorToPixels(sheet, sheet.objects[0].anchor, model::unzoomedScale());
+  QGuiApplication::clipboard()->clear();
+  window->dispatch_command(132);
+  QImage copied = QGuiApplication::clipboard()->image();
+  EXPECT_EQ(copied.size(), QSize(r.width(), r.height()));
+  // Pasting it back into the sheet still makes an object of it.
+  window->dispatch_command(133);
+  EXPECT_EQ(sheet.objects.size(), 2u);
+  // A chart sheet copies the chart area as the window shows it.
+  ASSERT_TRUE(model::insert_sheet(book, 1, std::nullopt, model::SheetKind::Chart, false));
+  charts::setSheetChart(book.sheet(1), chart);
+  book.activeSheet = 1;
+  window->grid()->relayoutAndUpdate();
+  const platform::Rect area = window->grid()->layout().grid;
+  ASSERT_FALSE(area.isEmpty());
+  QGuiApplication::clipboard()->clear();
+  window->dispatch_command(132);
+  copied = QGuiApplication::clipboard()->image();
+  EXPECT_EQ(copied.size(), QSize(area.width(), area.height()));
+  // The title is drawn in black on the white chart.
+  int dark = 0;
+  for (int y = 0; y < copied.height(); ++y)
+    for (int x = 0; x < copied.width(); ++x)
+      dark += qGray(copied.pixel(x, y)) < 64;
+  EXPECT_GT(dark, 10);
 }
 
 TEST_F(MainWindowTest, PrintingToAFileLeavesNoPartialDocumentWhenCancelled) {

@@ -6,6 +6,7 @@
 #include "qt/qt_canvas.h"
 
 #include <QClipboard>
+#include <QImage>
 #include <QMimeData>
 #include <QDesktopServices>
 #include <QEventLoop>
@@ -192,6 +193,17 @@ void QtWindowServices::setClipboardCells(std::u16string_view text) {
   auto* data = new QMimeData;
   data->setText(qStringOf(text));
   data->setData(QString::fromLatin1(kCellsMarkerMime), QByteArray());
+  QGuiApplication::clipboard()->setMimeData(data);
+}
+
+void QtWindowServices::setClipboardPicture(std::span<const std::uint8_t> bmp, std::u16string_view text) {
+  QImage image;
+  if (!image.loadFromData(bmp.data(), static_cast<int>(bmp.size()), "BMP"))
+    return;
+  auto* data = new QMimeData;
+  data->setImageData(image);
+  if (!text.empty())
+    data->setText(qStringOf(text));
   QGuiApplication::clipboard()->setMimeData(data);
 }
 

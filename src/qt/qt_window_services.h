@@ -40,6 +40,7 @@ public:
   void setClipboardText(std::u16string_view text) override;
   void setClipboardCells(std::u16string_view text) override;
   bool clipboardHasMarker() const override;
+  void setClipboardPicture(std::span<const std::uint8_t> bmp, std::u16string_view text) override;
 
   /// The modifiers of the event being turned into a message.
   void setModifiers(Qt::KeyboardModifiers mods);
