@@ -37,6 +37,9 @@ extern const std::span<const CommandEntry> kEditCommands;   // undo and the clip
 extern const std::span<const CommandEntry> kStructureCommands; // fill, clear, insert and delete
 extern const std::span<const CommandEntry> kDataCommands;      // sort, find, go to, goal seek, rules
 extern const std::span<const CommandEntry> kDataFormCommands;  // the data form
+/// The data form over the active sheet's list, as command 223 shows it;
+/// false when there is no list to show it for.
+bool show_data_form(App& app);
 extern const std::span<const CommandEntry> kDrawingCommands;   // drawing objects and comments
 
 /// Plugs the data tools into the window: the check of typed entries against

@@ -177,19 +177,7 @@ platform::DialogTemplate formTemplate(std::u16string_view title) {
   return t;
 }
 
-void onDataForm(App& app, int) {
-  model::Sheet* s = app.gridSheet();
-  model::Workbook* book = app.book();
-  if (!s || !book || s->selectedObject >= 0)
-    return;
-  datatools::DataForm form;
-  if (!datatools::openDataForm(*book, book->activeSheet, selection(*s), s->activeRow, s->activeColumn, form))
-    return;
-  DataFormProcedure procedure(*book, form);
-  (void)platform::dialogHost().run(formTemplate(s->name), procedure);
-  app.redrawAll();
-  refresh_formula_bar(app);
-}
+void onDataForm(App& app, int) { (void)show_data_form(app); }
 
 // clang-format off
 const CommandEntry kRows[] = {
@@ -198,6 +186,21 @@ const CommandEntry kRows[] = {
 // clang-format on
 
 } // namespace
+
+bool show_data_form(App& app) {
+  model::Sheet* s = app.gridSheet();
+  model::Workbook* book = app.book();
+  if (!s || !book || s->selectedObject >= 0)
+    return false;
+  datatools::DataForm form;
+  if (!datatools::openDataForm(*book, book->activeSheet, selection(*s), s->activeRow, s->activeColumn, form))
+    return false;
+  DataFormProcedure procedure(*book, form);
+  (void)platform::dialogHost().run(formTemplate(s->name), procedure);
+  app.redrawAll();
+  refresh_formula_bar(app);
+  return true;
+}
 
 const std::span<const CommandEntry> kDataFormCommands(kRows);
 

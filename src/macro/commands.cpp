@@ -503,8 +503,6 @@ void registerCommandFunctions() {
   formula::registerHandler(u"TEXTREF", textRef);
   registerSheetCommands();
   registerWorkbookCommands();
-  // The data form is a dialog of the desktop: it answers FALSE.
-  formula::registerHandler(u"DATA.FORM", formula::recognisedOnlyHandler);
 }
 
 } // namespace macro::detail

@@ -68,6 +68,10 @@ InputHook& inputHook();
 /// Sounds the bell (BEEP); nothing when unset.
 std::function<void()>& beepHook();
 
+/// Shows the data form over the workbook's active list (DATA.FORM); false
+/// when it cannot be shown, and always when unset (no desktop).
+std::function<bool(model::Workbook& book)>& dataFormHook();
+
 /// Asks whether a workbook's automatic macro may run (the question text is
 /// given); by default a Yes/No message box. The desktop puts No first.
 std::function<bool(std::u16string_view question)>& confirmHook();

@@ -258,3 +258,30 @@ TEST_F(CommandTest, GetObjectDescribesAnObjectByItsNumberOrTheSelection) {
 
 } // namespace
 } // namespace macro::testing
+
+namespace macro::testing {
+namespace {
+
+TEST_F(CommandTest, DataFormShowsTheDesktopsFormAndAnswersWhetherItCould) {
+  std::vector<model::Workbook*> asked;
+  bool canShow = true;
+  dataFormHook() = [&](model::Workbook& b) {
+    asked.push_back(&b);
+    return canShow;
+  };
+  EXPECT_EQ(runLines({u"=DATA.FORM()", u"=RETURN(A1)"}), "TRUE");
+  canShow = false;
+  EXPECT_EQ(runLines({u"=DATA.FORM()", u"=RETURN(A1)"}), "FALSE");
+  EXPECT_EQ(asked, (std::vector<model::Workbook*>{book, book}));
+  // From a formula it shows nothing.
+  canShow = true;
+  write("C1", {u"=DATA.FORM()", u"=RETURN(C1)"});
+  define(u"Quiet", u"$C$1");
+  set("B1", u"=Quiet()");
+  EXPECT_EQ(text(sheetCell("B1")), "FALSE");
+  EXPECT_EQ(asked.size(), 2u);
+  dataFormHook() = nullptr;
+}
+
+} // namespace
+} // namespace macro::testing

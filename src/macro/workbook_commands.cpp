@@ -22,6 +22,11 @@ std::function<void()>& beepHook() {
   return hook;
 }
 
+std::function<bool(model::Workbook& book)>& dataFormHook() {
+  static std::function<bool(model::Workbook& book)> hook;
+  return hook;
+}
+
 } // namespace macro
 
 namespace macro::detail {
@@ -203,6 +208,13 @@ void beep(Arguments&, CellValue& result, EvalContext& ctx) {
   result = CellValue::boolean(commandFrame(ctx) != nullptr);
 }
 
+// DATA.FORM(): the data form over the active list, as the menu shows it;
+// FALSE when there is no list, or no desktop to show it.
+void dataForm(Arguments&, CellValue& result, EvalContext& ctx) {
+  const bool shown = commandFrame(ctx) && dataFormHook() && dataFormHook()(*ctx.book);
+  answer(result, shown);
+}
+
 // WAIT(serial_number): pauses the macro until that moment, polling for the
 // user's request to stop; a moment past returns at once.
 void wait(Arguments& args, CellValue& result, EvalContext& ctx) {
@@ -229,6 +241,7 @@ void wait(Arguments& args, CellValue& result, EvalContext& ctx) {
 
 void registerWorkbookCommands() {
   formula::registerHandler(u"ACTIVATE", activate);
+  formula::registerHandler(u"DATA.FORM", dataForm);
   formula::registerHandler(u"WORKBOOK.NAME", workbookName);
   formula::registerHandler(u"WORKBOOK.INSERT", workbookInsert);
   formula::registerHandler(u"WORKBOOK.DELETE", workbookDelete);

@@ -8,6 +8,7 @@
 #include "app/message_map.h"
 #include "app/status_bar.h"
 #include "fileformats/open_save.h"
+#include "macro/interpreter.h"
 #include "qt/qt_canvas.h"
 #include "qt/qt_controls.h"
 #include "qt/qt_window_services.h"
@@ -403,9 +404,14 @@ MainWindow::MainWindow(model::WorkbookList& books)
   m_grid->setFocus();
   // A chart saved as a picture is drawn at the size this window shows it.
   fileformats::setChartPicture([this](model::Workbook& book) { return app::chart_sheet_picture(*m_app, book); });
+  // A macro's DATA.FORM shows the form this window's command shows.
+  macro::dataFormHook() = [this](model::Workbook& book) { return m_app->book() == &book && app::show_data_form(*m_app); };
 }
 
-MainWindow::~MainWindow() { fileformats::setChartPicture(nullptr); }
+MainWindow::~MainWindow() {
+  fileformats::setChartPicture(nullptr);
+  macro::dataFormHook() = nullptr;
+}
 
 void MainWindow::buildMenus() {
   std::vector<QMenu*> stack;
