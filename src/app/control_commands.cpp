@@ -54,7 +54,7 @@ bool press_control(App& app, int object, platform::Point p) {
     return true;
   }
   const platform::Rect r = view::objectRect(*s, app.layout, object);
-  view::PressOutcome out = view::pressControl(*book, sheetIndex, object, r, p);
+  view::PressOutcome out = view::pressControl(*book, sheetIndex, object, r, p, app.layout.zoom);
   if (out.dropDown) {
     const drawing::ControlPayload& c = *drawing::controlOf(o);
     const std::vector<std::u16string> entries = drawing::listEntries(*book, sheetIndex, c);

@@ -32,14 +32,21 @@ void frame(Canvas& canvas, const Rect& r, Colour topLeft, Colour bottomRight) {
 
 Rect inset(const Rect& r, int by) { return {r.left + by, r.top + by, r.right - by, r.bottom - by}; }
 
+// Edges `edge` pixels thick: that many one-pixel frames, each inside the last.
+void frames(Canvas& canvas, const Rect& r, int from, int edge, Colour topLeft, Colour bottomRight) {
+  for (int k = from; k < from + edge; ++k)
+    frame(canvas, inset(r, k), topLeft, bottomRight);
+}
+
 } // namespace
 
-void drawRaisedBox(Canvas& canvas, const Rect& r) {
+void drawRaisedBox(Canvas& canvas, const Rect& r, int edge) {
   if (r.isEmpty())
     return;
+  edge = std::max(1, edge);
   canvas.fillRect(r, Brush::solid(kFaceGrey));
-  frame(canvas, r, kLight, platform::kBlack);
-  frame(canvas, inset(r, 1), platform::kWhite, kShadowGrey);
+  frames(canvas, r, 0, edge, kLight, platform::kBlack);
+  frames(canvas, r, edge, edge, platform::kWhite, kShadowGrey);
 }
 
 void drawPushedBox(Canvas& canvas, const Rect& r) {
@@ -49,44 +56,47 @@ void drawPushedBox(Canvas& canvas, const Rect& r) {
   frame(canvas, r, kShadowGrey, kShadowGrey);
 }
 
-void drawSunkenFrame(Canvas& canvas, const Rect& r) {
-  frame(canvas, r, kShadowGrey, platform::kWhite);
-  frame(canvas, inset(r, 1), platform::kBlack, kLight);
+void drawSunkenFrame(Canvas& canvas, const Rect& r, int edge) {
+  edge = std::max(1, edge);
+  frames(canvas, r, 0, edge, kShadowGrey, platform::kWhite);
+  frames(canvas, r, edge, edge, platform::kBlack, kLight);
 }
 
-void drawArrowTriangle(Canvas& canvas, Point centre, ArrowDirection direction, Colour colour) {
+void drawArrowTriangle(Canvas& canvas, Point centre, ArrowDirection direction, Colour colour, int scale) {
   canvas.setPen(Pen{platform::PenStyle::Solid, 1, colour});
-  // Row i is 7 - 2i pixels long; the 7-pixel row is the base, two pixels
-  // behind the centre, so the triangle's four rows straddle it.
-  for (int i = 0; i < 4; ++i) {
-    const int half = 3 - i;
+  const int s = std::max(1, scale);
+  // Row i is 7 - 2i units long; the 7-unit row is the base, two units
+  // behind the centre, so the triangle's four rows straddle it. A unit is
+  // `s` pixels: each row is drawn as `s` lines.
+  for (int line = 0; line < 4 * s; ++line) {
+    const int i = line / s;
+    const int lo = (i - 3) * s, hi = (4 - i) * s; // the row's extent about the centre
     switch (direction) {
     case ArrowDirection::Down: {
-      const int y = centre.y - 2 + i;
-      canvas.drawLine({centre.x - half, y}, {centre.x + half + 1, y});
+      const int y = centre.y - 2 * s + line;
+      canvas.drawLine({centre.x + lo, y}, {centre.x + hi, y});
       break;
     }
     case ArrowDirection::Up: {
-      const int y = centre.y + 1 - i;
-      canvas.drawLine({centre.x - half, y}, {centre.x + half + 1, y});
+      const int y = centre.y + 2 * s - 1 - line;
+      canvas.drawLine({centre.x + lo, y}, {centre.x + hi, y});
       break;
     }
     case ArrowDirection::Right: {
-      const int x = centre.x - 2 + i;
-      canvas.drawLine({x, centre.y - half}, {x, centre.y + half + 1});
+      const int x = centre.x - 2 * s + line;
+      canvas.drawLine({x, centre.y + lo}, {x, centre.y + hi});
       break;
     }
     case ArrowDirection::Left: {
-      const int x = centre.x + 1 - i;
-      canvas.drawLine({x, centre.y - half}, {x, centre.y + half + 1});
+      const int x = centre.x + 2 * s - 1 - line;
+      canvas.drawLine({x, centre.y + lo}, {x, centre.y + hi});
       break;
     }
     }
   }
 }
 
-void paintFontPreview(Canvas& canvas, const Rect& r, const platform::FontSpec& font,
-                      Colour colour) {
+void paintFontPreview(Canvas& canvas, const Rect& r, const platform::FontSpec& font, Colour colour) {
   if (r.isEmpty())
     return;
   canvas.setClip(r);

@@ -11,23 +11,24 @@ inline constexpr platform::Colour kFaceGrey = 0xC0C0C0;
 inline constexpr platform::Colour kShadowGrey = 0x808080;
 
 /// A button face: light grey, white and light edges at the top left, grey
-/// and black at the bottom right. Fills all of `r`.
-void drawRaisedBox(platform::Canvas& canvas, const platform::Rect& r);
+/// and black at the bottom right. Fills all of `r`. Each edge is `edge`
+/// pixels thick (more than one where the box is drawn larger, on a page).
+void drawRaisedBox(platform::Canvas& canvas, const platform::Rect& r, int edge = 1);
 
 /// A pushed button: the face with a single grey outline.
 void drawPushedBox(platform::Canvas& canvas, const platform::Rect& r);
 
 /// The frame of a well (an edit box, a picker button): grey and black at the
-/// top left, light and white at the bottom right. Draws only the two-pixel
-/// frame; the caller fills the inside.
-void drawSunkenFrame(platform::Canvas& canvas, const platform::Rect& r);
+/// top left, light and white at the bottom right. Draws only the frame, two
+/// edges of `edge` pixels; the caller fills the inside.
+void drawSunkenFrame(platform::Canvas& canvas, const platform::Rect& r, int edge = 1);
 
 enum class ArrowDirection { Up, Down, Left, Right };
 
 /// A solid triangle of rows 7, 5, 3 and 1 pixels long, centred on `centre`,
-/// its point towards `direction`.
+/// its point towards `direction`; `scale` times as long and as deep.
 void drawArrowTriangle(platform::Canvas& canvas, platform::Point centre, ArrowDirection direction,
-                       platform::Colour colour);
+                       platform::Colour colour, int scale = 1);
 
 /// The font sample of the format dialog ("FontPreview"): "AaBbCc" in the
 /// font, centred in `r` on white, clipped to `r`.

@@ -10,8 +10,8 @@
 
 namespace view {
 
-using drawing::ControlPayload;
 using drawing::controlOf;
+using drawing::ControlPayload;
 using drawing::kControlNumberLimit;
 using drawing::ListSelection;
 
@@ -29,42 +29,55 @@ constexpr platform::Colour kTrack = 0xE0E0E0;
 constexpr int kBoxSize = 13;
 constexpr int kComboButton = 16;
 
-void outline(Canvas& canvas, const Rect& r, platform::Colour colour) {
+// Screen pixels at the zoom. Lines and frame edges are whole pixels, at
+// least one, so frames stay crisp at any size.
+struct Scale {
+  int zoom;
+  explicit Scale(int z) : zoom(std::clamp(z, 1, 10000)) {}
+  int px(int n) const { return std::max(1, platform::mulDiv(n, zoom, 100)); }
+  int edge() const { return px(1); }
+  // The well's frame (two edges) that rows and buttons sit inside.
+  int inset() const { return 2 * edge(); }
+};
+
+// A rectangle outline `edge` pixels thick, drawn inside `r`.
+void outline(Canvas& canvas, const Rect& r, platform::Colour colour, int edge) {
   canvas.setPen(Pen{PenStyle::Solid, 1, colour});
   canvas.setBrush(Brush::none());
-  canvas.drawRectangle(r);
+  for (int k = 0; k < edge && r.width() > 2 * k && r.height() > 2 * k; ++k)
+    canvas.drawRectangle({r.left + k, r.top + k, r.right - k, r.bottom - k});
 }
 
 // A sunken white well, or a flat one with a black line.
-void well(Canvas& canvas, const Rect& r, bool flat) {
+void well(Canvas& canvas, const Rect& r, bool flat, const Scale& s) {
   canvas.fillRect(r, Brush::solid(platform::kWhite));
   if (flat)
-    outline(canvas, r, platform::kBlack);
+    outline(canvas, r, platform::kBlack, s.edge());
   else
-    drawSunkenFrame(canvas, r);
+    drawSunkenFrame(canvas, r, s.edge());
 }
 
-void caption(Canvas& canvas, std::u16string_view text, const platform::FontSpec& font, const Rect& box,
-             unsigned align, const Rect& clip) {
+void caption(Canvas& canvas, std::u16string_view text, const platform::FontSpec& font, const Rect& box, unsigned align,
+             const Rect& clip) {
   if (!text.empty() && !box.isEmpty())
     canvas.drawText(text, font, platform::kBlack, box, align, clip);
 }
 
-void arrowButton(Canvas& canvas, const Rect& r, ArrowDirection d) {
+void arrowButton(Canvas& canvas, const Rect& r, ArrowDirection d, const Scale& s) {
   if (r.isEmpty())
     return;
-  drawRaisedBox(canvas, r);
-  drawArrowTriangle(canvas, {(r.left + r.right) / 2, (r.top + r.bottom) / 2}, d, platform::kBlack);
+  drawRaisedBox(canvas, r, s.edge());
+  drawArrowTriangle(canvas, {(r.left + r.right) / 2, (r.top + r.bottom) / 2}, d, platform::kBlack, s.edge());
 }
 
-void drawScrollBar(Canvas& canvas, const Rect& r, const ControlPayload& c) {
+void drawScrollBar(Canvas& canvas, const Rect& r, const ControlPayload& c, const Scale& s) {
   const bool across = runsAcross(r);
-  const ScrollParts p = scrollParts(r, c);
+  const ScrollParts p = scrollParts(r, c, s.zoom);
   canvas.fillRect(p.track, Brush::solid(kTrack));
-  arrowButton(canvas, p.less, across ? ArrowDirection::Left : ArrowDirection::Up);
-  arrowButton(canvas, p.more, across ? ArrowDirection::Right : ArrowDirection::Down);
+  arrowButton(canvas, p.less, across ? ArrowDirection::Left : ArrowDirection::Up, s);
+  arrowButton(canvas, p.more, across ? ArrowDirection::Right : ArrowDirection::Down, s);
   if (!p.thumb.isEmpty())
-    drawRaisedBox(canvas, p.thumb);
+    drawRaisedBox(canvas, p.thumb, s.edge());
 }
 
 // The two halves of a spinner: up and down, or left and right when wide.
@@ -77,22 +90,33 @@ std::pair<Rect, Rect> spinnerHalves(const Rect& r) {
   return {{r.left, r.top, r.right, mid}, {r.left, mid, r.right, r.bottom}};
 }
 
-void drawCheckMark(Canvas& canvas, const Rect& box, platform::Colour colour) {
+void drawCheckMark(Canvas& canvas, const Rect& box, platform::Colour colour, const Scale& s) {
   canvas.setPen(Pen{PenStyle::Solid, 1, colour});
-  // Three strokes of a tick, each three pixels deep.
-  for (int i = 0; i < 3; ++i) {
-    canvas.drawLine({box.left + 3, box.top + 5 + i}, {box.left + 5, box.top + 7 + i});
-    canvas.drawLine({box.left + 5, box.top + 7 + i}, {box.left + 10, box.top + 2 + i});
+  // Two strokes of a tick three units deep, a unit being a pixel at zoom 100.
+  const auto at = [&](int x, int y) { return Point{box.left + s.px(x), box.top + s.px(y)}; };
+  const Point a = at(3, 5), b = at(5, 7), c = at(10, 2);
+  for (int i = 0; i < s.px(3); ++i) {
+    canvas.drawLine({a.x, a.y + i}, {b.x, b.y + i});
+    canvas.drawLine({b.x, b.y + i}, {c.x, c.y + i});
   }
 }
 
-int shownRows(const Rect& r) { return std::max(1, (r.height() - 4) / kListRowHeight); }
+int shownRows(const Rect& r, const Scale& s) {
+  return std::max(1, (r.height() - 2 * s.inset()) / listRowHeight(s.zoom));
+}
+
+// A list box's entries scroll with a bar at its right when they do not fit.
+bool listScrolls(const Rect& r, int count, const Scale& s) {
+  return count > shownRows(r, s) && r.width() > 2 * s.px(kComboButton);
+}
 
 } // namespace
 
+int listRowHeight(int zoom) { return Scale(zoom).px(kListRowHeight); }
+
 bool runsAcross(const Rect& r) { return r.width() > r.height(); }
 
-ScrollParts scrollParts(const Rect& r, const ControlPayload& c) {
+ScrollParts scrollParts(const Rect& r, const ControlPayload& c, int zoom) {
   ScrollParts p;
   const bool across = runsAcross(r);
   const int length = across ? r.width() : r.height();
@@ -109,7 +133,7 @@ ScrollParts scrollParts(const Rect& r, const ControlPayload& c) {
   }
   const int room = across ? p.track.width() : p.track.height();
   const int thumb = std::min(thickness, room);
-  if (thumb < 6)
+  if (thumb < Scale(zoom).px(6))
     return p;
   const int span = c.maximum > c.minimum ? c.maximum - c.minimum : 0;
   const int at = span ? static_cast<int>(static_cast<long long>(room - thumb) * (c.value - c.minimum) / span) : 0;
@@ -120,120 +144,130 @@ ScrollParts scrollParts(const Rect& r, const ControlPayload& c) {
   return p;
 }
 
-int firstShownEntry(const Rect& r, const ControlPayload& c, int entryCount) {
-  const int rows = shownRows(r);
+int firstShownEntry(const Rect& r, const ControlPayload& c, int entryCount, int zoom) {
+  const int rows = shownRows(r, Scale(zoom));
   const int wanted = c.selection > 0 ? c.selection - 1 : 0;
   const int first = wanted >= rows ? wanted - rows + 1 : 0;
   return std::clamp(first, 0, std::max(0, entryCount - 1));
 }
 
-void drawControl(Canvas& canvas, model::Workbook& book, int sheet, const model::DrawingObject& o, const Rect& r) {
+void drawControl(Canvas& canvas, model::Workbook& book, int sheet, const model::DrawingObject& o, const Rect& r,
+                 int zoom) {
   const ControlPayload* c = controlOf(o);
   if (!c || r.isEmpty())
     return;
-  const platform::FontSpec font = model::fontSpecOf(model::fontOfFormat(book, 15));
+  const Scale s(zoom);
+  const int edge = s.edge(), inset = s.inset(), rowHeight = listRowHeight(s.zoom);
+  platform::FontSpec font = model::fontSpecOf(model::fontOfFormat(book, 15));
+  font.heightTwips = platform::mulDiv(font.heightTwips, s.zoom, 100);
   const unsigned left = platform::kTextLeft | platform::kTextVCentre;
   switch (o.kind) {
   case model::kObjectLabel:
-    caption(canvas, o.text, font, {r.left + 1, r.top, r.right, r.top + kListRowHeight}, left, r);
+    caption(canvas, o.text, font, {r.left + s.px(1), r.top, r.right, r.top + rowHeight}, left, r);
     break;
   case model::kObjectGroupBox: {
     // The etched frame runs through the middle of the caption line.
-    const Rect frame{r.left, r.top + kListRowHeight / 2, r.right - 1, r.bottom - 1};
+    const Rect frame{r.left, r.top + rowHeight / 2, r.right - edge, r.bottom - edge};
     if (c->flat) {
-      outline(canvas, {frame.left, frame.top, frame.right + 1, frame.bottom + 1}, platform::kBlack);
+      outline(canvas, {frame.left, frame.top, frame.right + edge, frame.bottom + edge}, platform::kBlack, edge);
     } else {
-      outline(canvas, {frame.left + 1, frame.top + 1, frame.right + 1, frame.bottom + 1}, platform::kWhite);
-      outline(canvas, frame, kShadowGrey);
+      outline(canvas, {frame.left + edge, frame.top + edge, frame.right + edge, frame.bottom + edge}, platform::kWhite,
+              edge);
+      outline(canvas, frame, kShadowGrey, edge);
     }
     if (!o.text.empty()) {
-      const int width = std::min(r.width() - 16, static_cast<int>(o.text.size()) * 8 + 4);
-      const Rect text{r.left + 6, r.top, r.left + 6 + std::max(0, width), r.top + kListRowHeight};
+      const int width =
+          std::min(r.width() - s.px(16), s.px(static_cast<int>(std::min<size_t>(o.text.size(), 4096)) * 8 + 4));
+      const Rect text{r.left + s.px(6), r.top, r.left + s.px(6) + std::max(0, width), r.top + rowHeight};
       canvas.fillRect(text, Brush::solid(platform::kWhite));
-      caption(canvas, o.text, font, {text.left + 2, text.top, text.right, text.bottom}, left, text);
+      caption(canvas, o.text, font, {text.left + s.px(2), text.top, text.right, text.bottom}, left, text);
     }
     break;
   }
   case model::kObjectButton:
-    drawRaisedBox(canvas, r);
+    drawRaisedBox(canvas, r, edge);
     caption(canvas, o.text, font, r, platform::kTextCentre | platform::kTextVCentre, r);
     break;
   case model::kObjectCheckBox:
   case model::kObjectOptionButton: {
     if (o.hasFill)
       canvas.fillRect(r, Brush::solid(o.fillColour));
-    const int top = r.top + (r.height() - kBoxSize) / 2;
-    const Rect box{r.left + 2, top, r.left + 2 + kBoxSize, top + kBoxSize};
+    const int size = s.px(kBoxSize);
+    const int top = r.top + (r.height() - size) / 2;
+    const Rect box{r.left + s.px(2), top, r.left + s.px(2) + size, top + size};
     if (o.kind == model::kObjectCheckBox) {
       canvas.fillRect(box, Brush::solid(c->value == drawing::kMixed ? 0xC0C0C0 : platform::kWhite));
       if (c->flat)
-        outline(canvas, box, platform::kBlack);
+        outline(canvas, box, platform::kBlack, edge);
       else
-        drawSunkenFrame(canvas, box);
+        drawSunkenFrame(canvas, box, edge);
       if (c->value != drawing::kUnchecked)
-        drawCheckMark(canvas, box, c->value == drawing::kMixed ? kShadowGrey : platform::kBlack);
+        drawCheckMark(canvas, box, c->value == drawing::kMixed ? kShadowGrey : platform::kBlack, s);
     } else {
-      canvas.setPen(Pen{PenStyle::Solid, 1, c->flat ? platform::kBlack : kShadowGrey});
+      canvas.setPen(Pen{PenStyle::Solid, edge, c->flat ? platform::kBlack : kShadowGrey});
       canvas.setBrush(Brush::solid(platform::kWhite));
       canvas.drawEllipse(box);
       if (c->value) {
+        const int dot = s.px(4);
         canvas.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
         canvas.setBrush(Brush::solid(platform::kBlack));
-        canvas.drawEllipse({box.left + 4, box.top + 4, box.right - 4, box.bottom - 4});
+        canvas.drawEllipse({box.left + dot, box.top + dot, box.right - dot, box.bottom - dot});
       }
     }
-    caption(canvas, o.text, font, {box.right + 4, r.top, r.right, r.bottom}, left, r);
+    caption(canvas, o.text, font, {box.right + s.px(4), r.top, r.right, r.bottom}, left, r);
     break;
   }
   case model::kObjectListBox: {
-    well(canvas, r, c->flat);
+    well(canvas, r, c->flat, s);
     const std::vector<std::u16string> entries = drawing::listEntries(book, sheet, *c);
     const int count = static_cast<int>(entries.size());
-    const int rows = shownRows(r);
-    const bool scrolls = count > rows && r.width() > 2 * kComboButton;
-    const Rect inside{r.left + 2, r.top + 2, r.right - 2 - (scrolls ? kComboButton : 0), r.bottom - 2};
-    const int first = firstShownEntry(r, *c, count);
+    const int rows = shownRows(r, s);
+    const bool scrolls = listScrolls(r, count, s);
+    const Rect inside{r.left + inset, r.top + inset, r.right - inset - (scrolls ? s.px(kComboButton) : 0),
+                      r.bottom - inset};
+    const int first = firstShownEntry(r, *c, count, s.zoom);
     for (int i = first; i < count && i < first + rows; ++i) {
-      const Rect row{inside.left, inside.top + (i - first) * kListRowHeight, inside.right,
-                     inside.top + (i - first + 1) * kListRowHeight};
-      const bool chosen = c->selectionType == ListSelection::Single
-                              ? c->selection == i + 1
-                              : i < static_cast<int>(c->selectedItems.size()) && c->selectedItems[static_cast<size_t>(i)];
+      const Rect row{inside.left, inside.top + (i - first) * rowHeight, inside.right,
+                     inside.top + (i - first + 1) * rowHeight};
+      const bool chosen = c->selectionType == ListSelection::Single ? c->selection == i + 1
+                                                                    : i < static_cast<int>(c->selectedItems.size()) &&
+                                                                          c->selectedItems[static_cast<size_t>(i)];
       if (chosen)
         canvas.fillRect(row, Brush::solid(kHighlight));
       canvas.drawText(entries[static_cast<size_t>(i)], font, chosen ? platform::kWhite : platform::kBlack,
-                      {row.left + 2, row.top, row.right, row.bottom}, left, inside);
+                      {row.left + s.px(2), row.top, row.right, row.bottom}, left, inside);
     }
     if (scrolls) {
       ControlPayload bar;
       bar.minimum = 0;
       bar.maximum = static_cast<std::uint16_t>(std::min(count - rows, kControlNumberLimit));
       bar.value = static_cast<std::uint16_t>(std::min(first, static_cast<int>(bar.maximum)));
-      drawScrollBar(canvas, {inside.right, inside.top, r.right - 2, inside.bottom}, bar);
+      drawScrollBar(canvas, {inside.right, inside.top, r.right - inset, inside.bottom}, bar, s);
     }
     break;
   }
   case model::kObjectComboBox: {
-    well(canvas, r, c->flat);
-    const Rect button{std::max(r.left + 2, r.right - 2 - kComboButton), r.top + 2, r.right - 2, r.bottom - 2};
-    arrowButton(canvas, button, ArrowDirection::Down);
+    well(canvas, r, c->flat, s);
+    const Rect button{std::max(r.left + inset, r.right - inset - s.px(kComboButton)), r.top + inset, r.right - inset,
+                      r.bottom - inset};
+    arrowButton(canvas, button, ArrowDirection::Down, s);
     if (c->selection > 0) {
       const std::vector<std::u16string> entries = drawing::listEntries(book, sheet, *c);
       if (c->selection <= entries.size())
-        caption(canvas, entries[c->selection - 1u], font, {r.left + 4, r.top, button.left, r.bottom}, left,
-                {r.left + 2, r.top + 2, button.left, r.bottom - 2});
+        caption(canvas, entries[c->selection - 1u], font, {r.left + s.px(4), r.top, button.left, r.bottom}, left,
+                {r.left + inset, r.top + inset, button.left, r.bottom - inset});
     }
     break;
   }
   case model::kObjectScrollBar:
-    drawScrollBar(canvas, r, *c);
+    drawScrollBar(canvas, r, *c, s);
     break;
   case model::kObjectSpinner: {
     const auto [less, more] = spinnerHalves(r);
     const bool across = runsAcross(r);
     // The first half raises the value: up, or right when across.
-    arrowButton(canvas, across ? more : less, across ? ArrowDirection::Right : ArrowDirection::Up);
-    arrowButton(canvas, across ? less : more, across ? ArrowDirection::Left : ArrowDirection::Down);
+    arrowButton(canvas, across ? more : less, across ? ArrowDirection::Right : ArrowDirection::Up, s);
+    arrowButton(canvas, across ? less : more, across ? ArrowDirection::Left : ArrowDirection::Down, s);
     break;
   }
   default:
@@ -266,7 +300,7 @@ void installControlPainting() {
     if (index < 0)
       return;
     drawing::refreshControl(live, index, object);
-    drawControl(canvas, live, index, o, rect);
+    drawControl(canvas, live, index, o, rect, zoom);
   };
 }
 
@@ -295,7 +329,7 @@ int stepped(const ControlPayload& c, int by) { return std::clamp(c.value + by, i
 
 } // namespace
 
-PressOutcome pressControl(model::Workbook& book, int sheetIndex, int object, const Rect& r, Point p) {
+PressOutcome pressControl(model::Workbook& book, int sheetIndex, int object, const Rect& r, Point p, int zoom) {
   if (sheetIndex < 0 || sheetIndex >= book.sheetCount())
     return {};
   model::Sheet& sheet = book.sheet(sheetIndex);
@@ -320,7 +354,7 @@ PressOutcome pressControl(model::Workbook& book, int sheetIndex, int object, con
     return outcomeFor(sheet, object);
   }
   case model::kObjectScrollBar: {
-    const ScrollParts parts = scrollParts(r, *c);
+    const ScrollParts parts = scrollParts(r, *c, zoom);
     const bool across = runsAcross(r);
     int by = 0;
     if (parts.less.contains(p))
@@ -343,9 +377,10 @@ PressOutcome pressControl(model::Workbook& book, int sheetIndex, int object, con
   case model::kObjectListBox: {
     const std::vector<std::u16string> entries = drawing::listEntries(book, sheetIndex, *c);
     const int count = static_cast<int>(entries.size());
-    if (p.y < r.top + 2 || (count > shownRows(r) && r.width() > 2 * kComboButton && p.x >= r.right - 2 - kComboButton))
+    const Scale s(zoom);
+    if (p.y < r.top + s.inset() || (listScrolls(r, count, s) && p.x >= r.right - s.inset() - s.px(kComboButton)))
       return {};
-    const int entry = firstShownEntry(r, *c, count) + (p.y - r.top - 2) / kListRowHeight;
+    const int entry = firstShownEntry(r, *c, count, zoom) + (p.y - r.top - s.inset()) / listRowHeight(zoom);
     if (entry < 0 || entry >= count)
       return {};
     if (c->selectionType == ListSelection::Single) {

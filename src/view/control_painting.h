@@ -10,8 +10,16 @@
 
 namespace view {
 
-/// Pixels of a list box row.
+/// Pixels of a list box row at zoom 100.
 inline constexpr int kListRowHeight = 16;
+
+// Controls are drawn at `zoom` percent of their screen size, as the cells
+// around them are: the sheet's zoom on the screen, the printer's on a page.
+// Boxes, arrows, rows, lines and text all grow with it, and a click finds
+// the part drawn at the same zoom.
+
+/// Pixels of a list box row at the zoom.
+int listRowHeight(int zoom);
 
 /// A scroll bar's parts within its rectangle.
 struct ScrollParts {
@@ -21,15 +29,15 @@ struct ScrollParts {
 };
 /// Scroll bars run across when wider than tall.
 bool runsAcross(const platform::Rect& r);
-ScrollParts scrollParts(const platform::Rect& r, const drawing::ControlPayload& control);
+ScrollParts scrollParts(const platform::Rect& r, const drawing::ControlPayload& control, int zoom);
 
 /// The first entry a list box shows: the top, or far enough down to show
 /// the selected entry.
-int firstShownEntry(const platform::Rect& r, const drawing::ControlPayload& control, int entryCount);
+int firstShownEntry(const platform::Rect& r, const drawing::ControlPayload& control, int entryCount, int zoom);
 
 /// Draws one control into its window rectangle.
 void drawControl(platform::Canvas& canvas, model::Workbook& book, int sheet, const model::DrawingObject& object,
-                 const platform::Rect& r);
+                 const platform::Rect& r, int zoom);
 
 /// Has the sheet painter draw form controls (once; later calls do nothing).
 void installControlPainting();
@@ -48,7 +56,8 @@ struct PressOutcome {
 /// bars and spinners step by the increment (page change in a scroll bar's
 /// track) within their limits, a list box selects the row clicked. Labels,
 /// group boxes and buttons do nothing here.
-PressOutcome pressControl(model::Workbook& book, int sheet, int object, const platform::Rect& r, platform::Point p);
+PressOutcome pressControl(model::Workbook& book, int sheet, int object, const platform::Rect& r, platform::Point p,
+                          int zoom);
 /// A combo box's entry (0-based) was chosen from its drop-down.
 PressOutcome chooseEntry(model::Workbook& book, int sheet, int object, int entry);
 
