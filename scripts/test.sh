@@ -39,8 +39,16 @@ for fuzzer in build-fuzz/fuzz/*_fuzzer; do
     no_xls=1
   fi
   echo "-- $name: $runs runs, at most ${seconds}s"
-  CELLWICK_FUZZ_NO_XLS=$no_xls bash scripts/fuzz.sh "$name" -seed=1 -runs="$runs" \
-    -max_total_time="$seconds" -print_final_stats=0 2>&1 | tail -n 2
+  # A finding shows its whole report (the stack), a clean run its last lines.
+  log=$(mktemp)
+  if ! CELLWICK_FUZZ_NO_XLS=$no_xls bash scripts/fuzz.sh "$name" -seed=1 -runs="$runs" \
+    -max_total_time="$seconds" -print_final_stats=0 >"$log" 2>&1; then
+    grep -v '" # Uses: ' "$log" | tail -n 80
+    rm -f "$log"
+    exit 1
+  fi
+  tail -n 2 "$log"
+  rm -f "$log"
 done
 
 echo "== all tests passed =="
