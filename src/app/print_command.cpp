@@ -1,6 +1,9 @@
 #include "app/command_table.h"
 
+#include "fileformats/open_save.h"
+#include "model/workbook_list.h"
 #include "platform/printer.h"
+#include "platform/ui_services.h"
 #include "platform/text_metrics.h"
 #include "platform/unicode.h"
 #include "printing/print_job.h"
@@ -23,7 +26,7 @@ void printCommand(App& app, int) {
   // stay as they were when the job began.
   bool boxOpen = false; // opened with the first page: an empty sheet prints none
   const int dpi = platform::textMetrics().logicalPixelsPerInch();
-  (void)printing::printSheet(*device, *book, book->activeSheet,
+  const printing::PrintOutcome outcome = printing::printSheet(*device, *book, book->activeSheet,
                              selectionOnly ? printing::PrintRange::Selection : printing::PrintRange::All, dpi,
                              dpi, [&](int page, int) {
                                if (!boxOpen)
@@ -36,6 +39,11 @@ void printCommand(App& app, int) {
                              });
   if (boxOpen)
     services.endPrintProgress();
+  // A printer that fails says so itself; a file that cannot be written is
+  // only noticed here, and silence would read as a printed document.
+  if (outcome.status == printing::PrintOutcome::Status::Failed && !device->outputFile().empty())
+    platform::ui().messageBox(model::formatMessage(fileformats::kMessageCannotSaveFile, device->outputFile()),
+                              std::nullopt, platform::MessageButtons::Ok, platform::MessageIcon::None);
 }
 
 } // namespace app

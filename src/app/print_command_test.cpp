@@ -27,6 +27,7 @@ public:
   bool endPage() override { return m_to.endPage(); }
   bool endDocument() override { return m_to.endDocument(); }
   void abortDocument() override { m_to.abortDocument(); }
+  std::u16string outputFile() const override { return m_to.outputFile(); }
 
 private:
   platform::RecordingPrintDevice& m_to;
@@ -116,6 +117,45 @@ TEST_F(PrintCommandTest, AnEmptySheetOpensNoProgressPages) {
   EXPECT_TRUE(print.progressTexts.empty());
   EXPECT_TRUE(print.caption.empty()) << "no progress box";
   EXPECT_FALSE(printer.begun);
+}
+
+// Only a file the pages could not be written to is told: a printer reports
+// its own failures, and a cancel is the user's own doing.
+TEST_F(PrintCommandTest, AFailedPrintToAFileSaysTheFileCouldNotBeWritten) {
+  struct Case {
+    const char* what;
+    std::u16string file;
+    bool refuseBegin;
+    int failingPage;
+    int cancelAt;
+    bool told;
+  };
+  const Case cases[] = {
+      {"file refused at the start", u"/nowhere/out.pdf", true, -1, -1, true},
+      {"file fails on a page", u"/tmp/out.pdf", false, 1, -1, true},
+      {"printer refuses", u"", true, -1, -1, false},
+      {"file printed", u"/tmp/out.pdf", false, -1, -1, false},
+      {"file job cancelled", u"/tmp/out.pdf", false, -1, 1, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ui.clearShown();
+    printer.pages.clear();
+    printer.file = c.file;
+    printer.refuseBegin = c.refuseBegin;
+    printer.failingPage = c.failingPage;
+    print.cancelAtProgress = c.cancelAt;
+    print.progressTexts.clear();
+    put(0, 0, u"x");
+    choosePrinter();
+    ASSERT_TRUE(dispatch_command(app, 117, CommandSource::Menu));
+    if (c.told) {
+      ASSERT_EQ(ui.shown().size(), 1u);
+      EXPECT_EQ(ui.shown()[0].text, u"可能其他程序正用，无法保存文件为\n" + c.file);
+    } else {
+      EXPECT_TRUE(ui.shown().empty());
+    }
+  }
 }
 
 } // namespace

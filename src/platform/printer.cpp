@@ -4,8 +4,8 @@ namespace platform {
 
 bool RecordingPrintDevice::beginDocument(std::u16string_view n) {
   name = n;
-  begun = true;
-  return true;
+  begun = !refuseBegin;
+  return begun;
 }
 
 Canvas* RecordingPrintDevice::beginPage() {

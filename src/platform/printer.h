@@ -43,6 +43,9 @@ public:
   [[nodiscard]] virtual bool endDocument() = 0;
   /// Throws away a document that was begun (the job was cancelled or failed).
   virtual void abortDocument() = 0;
+  /// The file the pages go to when the user printed to a file; empty for a
+  /// printer. A failure writing it is the user's to hear about.
+  virtual std::u16string outputFile() const { return {}; }
 };
 
 /// Keeps every page as a RecordingCanvas, for tests.
@@ -55,9 +58,12 @@ public:
   bool endPage() override { return static_cast<int>(pages.size()) != failingPage; }
   bool endDocument() override;
   void abortDocument() override { aborted = true; }
+  std::u16string outputFile() const override { return file; }
 
   std::u16string name;
+  std::u16string file; // as if printing to this file
   bool begun = false, ended = false, aborted = false;
+  bool refuseBegin = false;
   int failingPage = -1; // endPage of this page (from 1) fails
   std::vector<std::unique_ptr<RecordingCanvas>> pages;
 

@@ -606,6 +606,16 @@ TEST_F(MainWindowTest, PrintingToAFileLeavesNoPartialDocumentWhenCancelled) {
   EXPECT_TRUE(contents().startsWith("%PDF-"));
   EXPECT_FALSE(QFile::exists(path + QStringLiteral(".part")));
   QDir(dir).removeRecursively();
+
+  // A folder that is gone: the job fails, and the file named to the user is
+  // the one asked for, not the partial one.
+  auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  printer->setOutputFormat(QPrinter::PdfFormat);
+  printer->setOutputFileName(path);
+  std::unique_ptr<platform::PrintDevice> device = printerDevice(std::move(printer));
+  EXPECT_EQ(printing::printSheet(*device, *books.active(), 0, printing::PrintRange::All, 96, 96, {}).status,
+            printing::PrintOutcome::Status::Failed);
+  EXPECT_EQ(device->outputFile(), path.toStdU16String());
 }
 
 } // namespace

@@ -51,6 +51,7 @@ public:
   explicit PrintToFile(QString target) : m_target(std::move(target)) {}
   /// Where the pages are written while the job runs.
   QString partialPath() const { return m_target + QStringLiteral(".part"); }
+  const QString& target() const { return m_target; }
   /// Puts the finished document in place; false (and nothing left behind)
   /// when it cannot be moved there.
   [[nodiscard]] bool commit() const;

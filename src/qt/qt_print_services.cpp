@@ -50,6 +50,9 @@ public:
     m_device.abortDocument();
     discard();
   }
+  std::u16string outputFile() const override {
+    return m_file ? m_file->target().toStdU16String() : m_printer->outputFileName().toStdU16String();
+  }
 
 private:
   void discard() {
