@@ -105,6 +105,9 @@ int main(int argc, char** argv) {
   qtui::QtSettingsStore settings;
   window->applyBandLayout(app::load_frame_settings(settings, window->app().bars, window->width()));
   window->app().programDirectory = QCoreApplication::applicationDirPath().toStdU16String();
+  // Shown before the first file opens: its Auto_Open question, or a message
+  // about the file, then stands over the program's window, not alone.
+  window->show();
   // A file that cannot be opened falls back to New.
   app::startup_open(window->app(), paths.isEmpty() ? std::u16string() : paths.front().toStdU16String());
   if (books.count() == 0)
@@ -116,7 +119,6 @@ int main(int argc, char** argv) {
     opener->enqueue(handed);
   app::refresh_formula_bar(window->app());
   window->refresh();
-  window->show();
   window->activateWindow();
   if (screenshot) {
     // Give the window a moment to be mapped and painted, then save it.
