@@ -11,6 +11,7 @@
 #include "model/workbook.h"
 #include "platform/locale_strings.h"
 
+#include <algorithm>
 #include <bitset>
 #include <string>
 #include <unordered_map>
@@ -22,18 +23,36 @@ namespace {
 
 enum class Step : std::uint8_t { Number, Value, Reference, Cell, Record, Empty, Binary, Negate, Convert, Call };
 
+// Which parts of a Cell or Reference step stay put when the steps serve
+// another cell: the "$" marks as written.
+enum : std::uint8_t { kRowFixed = 1, kColumnFixed = 2, kLastRowFixed = 4, kLastColumnFixed = 8 };
+
 struct Op {
   Step step;
   BinaryOp op = BinaryOp::Add;
   char letter = 0;            // Convert: the argument's letter
-  std::uint8_t column = 0;    // Cell
-  std::uint16_t row = 0;
   std::uint8_t count = 0;     // Call: arguments on the stack
+  std::uint8_t fixed = 0;     // Cell, Reference: the k...Fixed marks
   std::uint32_t written = 0;  // Call: the arguments not left empty
-  std::uint32_t index = 0;    // Value, Reference: place in the kept values
+  std::uint32_t index = 0;    // Value: place in the kept values
+  // Cell, Reference: the corners as written, for the cell the steps were
+  // made for; the parts not fixed move with the computing cell.
+  std::int32_t row = 0;
+  std::int32_t column = 0;
+  std::int32_t lastRow = 0;
+  std::int32_t lastColumn = 0;
   double number = 0;
   const FunctionEntry* function = nullptr;
   model::CellRecord* record = nullptr; // Record: a Cell step's cell, found once (null: none stored)
+};
+
+// A reference of the text: where it is written, and its corners.
+struct RefSpan {
+  std::uint32_t begin = 0;
+  std::uint32_t end = 0;
+  RefCorner first;
+  RefCorner last;
+  bool isArea = false;
 };
 
 constexpr int kMaxNesting = 32;
@@ -50,13 +69,32 @@ struct Kept {
   char16_t listSeparator = 0;
   char16_t decimalSeparator = 0;
   bool simple = false;
+  // Its references are written as they are formatted, so the same steps
+  // serve any cell whose text is this one with the relative parts moved.
+  bool movable = true;
+  int sheet = 0;
+  int row = 0; // the cell the steps were made for
+  int column = 0;
   int values = 0; // the most values on the stack at once
   std::vector<Op> ops;
-  std::vector<CellValue> constants; // texts, constants and references of the steps
+  std::vector<CellValue> constants; // texts and constants of the steps
+  std::vector<RefSpan> refs;        // in the order of the text
 };
 
+// Filled-down and filled-right formulas repeat one text with its relative
+// references moved: the steps made for one cell are tried for the next cell
+// of its column and for the next cell computed, before steps are made anew.
 struct KeptFormulas {
-  std::unordered_map<const model::CellRecord*, Kept> byCell;
+  std::unordered_map<const model::CellRecord*, std::shared_ptr<const Kept>> byCell;
+  std::vector<std::vector<std::shared_ptr<const Kept>>> lastInColumn; // [sheet][column]
+  std::shared_ptr<const Kept> lastUsed;
+  // Whether a defined name could read as a moved reference (the name
+  // would win over it): the steps then serve their own cell only.
+  std::uint64_t namesGeneration = 0;
+  const void* namesData = nullptr;
+  size_t namesSize = 0;
+  bool namesChecked = false;
+  bool namesLookLikeCells = false;
 };
 
 // Dead cells leave their entries behind (a record's address may serve
@@ -69,6 +107,58 @@ char16_t firstOr(const std::u16string& s, char16_t fallback) { return s.empty() 
 bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 char upperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+// "$IV$65536:$IV$65536" is the longest reference written.
+constexpr size_t kMaxReferenceText = 24;
+
+// Writes a corner moved by (rows, columns) where it is relative, as
+// appendCellAddress writes it; 0 when it leaves the sheet.
+size_t formatCorner(const RefCorner& c, int rows, int columns, char16_t* out) {
+  const int row = c.rowAbsolute ? c.row : c.row + rows;
+  const int column = c.columnAbsolute ? c.column : c.column + columns;
+  if (!model::isValidCell(row, column))
+    return 0;
+  size_t n = 0;
+  if (c.columnAbsolute)
+    out[n++] = u'$';
+  if (column >= 26)
+    out[n++] = static_cast<char16_t>(u'A' + column / 26 - 1);
+  out[n++] = static_cast<char16_t>(u'A' + column % 26);
+  if (c.rowAbsolute)
+    out[n++] = u'$';
+  char16_t digits[8];
+  size_t d = 0;
+  for (int v = row + 1; v > 0; v /= 10)
+    digits[d++] = static_cast<char16_t>(u'0' + v % 10);
+  while (d > 0)
+    out[n++] = digits[--d];
+  return n;
+}
+
+size_t formatReference(const RefSpan& r, int rows, int columns, char16_t* out) {
+  size_t n = formatCorner(r.first, rows, columns, out);
+  if (n == 0 || !r.isArea)
+    return n;
+  out[n++] = u':';
+  const size_t m = formatCorner(r.last, rows, columns, out + n);
+  return m == 0 ? 0 : n + m;
+}
+
+// A name such as "AB12" or "X" could be read where a moved reference is
+// written (a name wins over a reference).
+bool couldReadAsCell(std::u16string_view name) {
+  size_t i = 0;
+  if (i < name.size() && name[i] == u'$')
+    ++i;
+  size_t letters = 0;
+  while (i < name.size() && ((name[i] >= u'A' && name[i] <= u'Z') || (name[i] >= u'a' && name[i] <= u'z')))
+    ++i, ++letters;
+  if (letters == 0 || letters > 3)
+    return false;
+  while (i < name.size() && (name[i] == u'$' || isDigit(name[i])))
+    ++i;
+  return i == name.size();
+}
 
 // Reads the text the way the reader does, as far as the kept kind goes,
 // emitting the steps in the order the reader computes.
@@ -140,13 +230,12 @@ private:
       Op& o = m_out.ops[at];
       if (o.step != Step::Reference)
         return;
-      const CellValue& r = m_out.constants[o.index];
-      const model::CellRange a = r.referenceValue().range();
-      if (!a.isSingleCell())
+      // One cell wherever the steps serve: both corners move alike.
+      const bool lastFixed = (o.fixed & kLastRowFixed) != 0, lastColumnFixed = (o.fixed & kLastColumnFixed) != 0;
+      if (o.row != o.lastRow || o.column != o.lastColumn || ((o.fixed & kRowFixed) != 0) != lastFixed ||
+          ((o.fixed & kColumnFixed) != 0) != lastColumnFixed)
         return;
       o.step = Step::Cell;
-      o.row = static_cast<std::uint16_t>(a.firstRow);
-      o.column = static_cast<std::uint8_t>(a.firstColumn);
     };
     for (size_t i = 0; i < m_out.ops.size(); ++i) {
       const Op& o = m_out.ops[i];
@@ -249,7 +338,27 @@ private:
     ParsedReference ref;
     if (!readA1Reference(bounded, p, &m_book, m_ls, ref) || ref.hasQualifier)
       return false;
-    pushValue(Step::Reference, CellValue::reference(model::SheetRange::of(-1, ref.range())));
+    RefSpan span;
+    span.begin = static_cast<std::uint32_t>(ref.begin);
+    span.end = static_cast<std::uint32_t>(ref.end);
+    span.first = ref.first;
+    span.last = ref.isArea ? ref.last : ref.first;
+    span.isArea = ref.isArea;
+    char16_t written[kMaxReferenceText];
+    const size_t length = formatReference(span, 0, 0, written);
+    if (length == 0 || m_t.substr(ref.begin, ref.end - ref.begin) != std::u16string_view(written, length))
+      m_out.movable = false;
+    m_out.refs.push_back(span);
+    Op o{Step::Reference};
+    o.row = span.first.row;
+    o.column = span.first.column;
+    o.lastRow = span.last.row;
+    o.lastColumn = span.last.column;
+    o.fixed = static_cast<std::uint8_t>((span.first.rowAbsolute ? kRowFixed : 0) |
+                                        (span.first.columnAbsolute ? kColumnFixed : 0) |
+                                        (span.last.rowAbsolute ? kLastRowFixed : 0) |
+                                        (span.last.columnAbsolute ? kLastColumnFixed : 0));
+    push(o);
     p = ref.end;
     return true;
   }
@@ -398,9 +507,11 @@ KeptFormulas& keptOf(model::Workbook& book) {
 thread_local std::vector<CellValue> t_values;
 thread_local size_t t_used = 0;
 
-// Runs `count` steps over the kept values `constants`; `values` places are
+// Runs `count` steps over the kept values `constants` for a cell `rows`
+// and `columns` away from the one they were made for; `values` places are
 // enough for the stack.
-CellValue run(const Op* ops, size_t count, const CellValue* constants, int values, EvalContext& ctx) {
+CellValue run(const Op* ops, size_t count, const CellValue* constants, int values, int rows, int columns,
+              EvalContext& ctx) {
   const size_t base = t_used;
   if (t_values.size() < base + static_cast<size_t>(values))
     t_values.resize(base + static_cast<size_t>(values));
@@ -419,10 +530,24 @@ CellValue run(const Op* ops, size_t count, const CellValue* constants, int value
     const Op& o = *ops;
     switch (o.step) {
     case Step::Number: t_values[top++] = CellValue::number(o.number); break;
-    case Step::Value:
-    case Step::Reference: t_values[top++] = constants[o.index]; break;
+    case Step::Value: t_values[top++] = constants[o.index]; break;
+    case Step::Reference: {
+      const int r1 = (o.fixed & kRowFixed) ? o.row : o.row + rows;
+      const int c1 = (o.fixed & kColumnFixed) ? o.column : o.column + columns;
+      const int r2 = (o.fixed & kLastRowFixed) ? o.lastRow : o.lastRow + rows;
+      const int c2 = (o.fixed & kLastColumnFixed) ? o.lastColumn : o.lastColumn + columns;
+      model::CellRange a;
+      a.firstRow = static_cast<std::uint16_t>(std::min(r1, r2));
+      a.lastRow = static_cast<std::uint16_t>(std::max(r1, r2));
+      a.firstColumn = static_cast<std::uint8_t>(std::min(c1, c2));
+      a.lastColumn = static_cast<std::uint8_t>(std::max(c1, c2));
+      t_values[top++] = CellValue::reference(model::SheetRange::of(-1, a));
+      break;
+    }
     case Step::Cell: {
-      CellValue v = fetchCell(ctx, -1, o.row, o.column);
+      const int r = (o.fixed & kRowFixed) ? o.row : o.row + rows;
+      const int c = (o.fixed & kColumnFixed) ? o.column : o.column + columns;
+      CellValue v = fetchCell(ctx, -1, r, c);
       t_values[top++] = std::move(v);
       break;
     }
@@ -483,39 +608,111 @@ CellValue run(const Op* ops, size_t count, const CellValue* constants, int value
   return v;
 }
 
-// The cell's kept form for its text, made when the text, the names or the
-// separators changed since.
+// True when `text` at (row, column) is the kept text with its relative
+// references moved along: the kept steps then compute it.
+bool serves(const Kept& k, std::u16string_view text, int row, int column) {
+  const int rows = row - k.row;
+  const int columns = column - k.column;
+  if (rows == 0 && columns == 0)
+    return text == k.source;
+  if (!k.movable)
+    return false;
+  const std::u16string_view source = k.source;
+  size_t s = 0;
+  size_t t = 0;
+  char16_t written[kMaxReferenceText];
+  for (const RefSpan& r : k.refs) {
+    const size_t between = r.begin - s;
+    if (text.size() - t < between || text.substr(t, between) != source.substr(s, between))
+      return false;
+    t += between;
+    s = r.end;
+    const size_t length = formatReference(r, rows, columns, written);
+    if (length == 0 || text.size() - t < length || text.substr(t, length) != std::u16string_view(written, length))
+      return false;
+    t += length;
+  }
+  return text.substr(t) == source.substr(s);
+}
+
+// The cell's kept form for its text: steps made for another cell of the
+// same shape, or made now when the text, the names or the separators
+// changed since.
 const Kept& keptFor(model::Workbook& book, const model::CellRecord& cell, std::u16string_view text,
                     EvalContext& ctx) {
   const platform::LocaleStrings& locale = platform::localeStrings();
   const char16_t ls = firstOr(locale.listSeparator, u',');
   const char16_t decimal = firstOr(locale.decimalSeparator, u'.');
   KeptFormulas& kept = keptOf(book);
+  const int row = cell.row;
+  const int column = cell.column;
+  const auto current = [&](const Kept& k) {
+    return k.namesGeneration == book.namesGeneration && k.namesData == book.names.data() &&
+           k.namesSize == book.names.size() && k.listSeparator == ls && k.decimalSeparator == decimal;
+  };
+  if (!kept.namesChecked || kept.namesGeneration != book.namesGeneration || kept.namesData != book.names.data() ||
+      kept.namesSize != book.names.size()) {
+    kept.namesChecked = true;
+    kept.namesGeneration = book.namesGeneration;
+    kept.namesData = book.names.data();
+    kept.namesSize = book.names.size();
+    kept.namesLookLikeCells = false;
+    for (const model::DefinedName& n : book.names)
+      kept.namesLookLikeCells = kept.namesLookLikeCells || couldReadAsCell(n.name);
+  }
+  const bool share = !kept.namesLookLikeCells && ctx.sheet >= 0 && ctx.sheet < model::kMaxSheets &&
+                     column >= 0 && column < model::kColumnCount;
+  std::shared_ptr<const Kept>* inColumn = nullptr;
+  if (share) {
+    if (kept.lastInColumn.size() <= static_cast<size_t>(ctx.sheet))
+      kept.lastInColumn.resize(static_cast<size_t>(ctx.sheet) + 1);
+    auto& columns = kept.lastInColumn[static_cast<size_t>(ctx.sheet)];
+    if (columns.empty())
+      columns.resize(model::kColumnCount);
+    inColumn = &columns[static_cast<size_t>(column)];
+    for (const std::shared_ptr<const Kept>* tried : {inColumn, &kept.lastUsed}) {
+      const Kept* k = tried->get();
+      if (k && k->sheet == ctx.sheet && current(*k) && serves(*k, text, row, column)) {
+        if (tried != inColumn)
+          *inColumn = *tried;
+        else
+          kept.lastUsed = *tried;
+        return *k;
+      }
+    }
+  }
   auto found = kept.byCell.find(&cell);
-  const bool holds = found != kept.byCell.end() && found->second.source == text &&
-                     found->second.namesGeneration == book.namesGeneration &&
-                     found->second.namesData == book.names.data() && found->second.namesSize == book.names.size() &&
-                     found->second.listSeparator == ls && found->second.decimalSeparator == decimal;
-  if (!holds) {
+  if (found == kept.byCell.end() || !(found->second->sheet == ctx.sheet && current(*found->second) &&
+                                      serves(*found->second, text, row, column))) {
     if (kept.byCell.size() >= kMaxKept)
       kept.byCell.clear();
-    Kept k;
-    k.source.assign(text);
-    k.namesGeneration = book.namesGeneration;
-    k.namesData = book.names.data();
-    k.namesSize = book.names.size();
-    k.listSeparator = ls;
-    k.decimalSeparator = decimal;
-    k.simple = Compiler(text, book, ctx, ls, decimal, k).run(k.values);
-    if (!k.simple) {
-      k.ops.clear();
-      k.constants.clear();
+    auto k = std::make_shared<Kept>();
+    k->source.assign(text);
+    k->namesGeneration = book.namesGeneration;
+    k->namesData = book.names.data();
+    k->namesSize = book.names.size();
+    k->listSeparator = ls;
+    k->decimalSeparator = decimal;
+    k->sheet = ctx.sheet;
+    k->row = row;
+    k->column = column;
+    k->simple = Compiler(text, book, ctx, ls, decimal, *k).run(k->values);
+    if (!k->simple) {
+      k->ops.clear();
+      k->constants.clear();
+      k->refs.clear();
+      k->movable = false;
     }
-    k.ops.shrink_to_fit();
-    k.constants.shrink_to_fit();
+    k->ops.shrink_to_fit();
+    k->constants.shrink_to_fit();
+    k->refs.shrink_to_fit();
     found = kept.byCell.insert_or_assign(&cell, std::move(k)).first;
   }
-  return found->second;
+  if (inColumn && found->second->movable) {
+    *inColumn = found->second;
+    kept.lastUsed = found->second;
+  }
+  return *found->second;
 }
 
 } // namespace
@@ -527,7 +724,8 @@ std::optional<CellValue> computeKept(model::Workbook& book, const model::CellRec
   const Kept& k = keptFor(book, cell, text, ctx);
   if (!k.simple)
     return std::nullopt;
-  return run(k.ops.data(), k.ops.size(), k.constants.data(), k.values, ctx);
+  return run(k.ops.data(), k.ops.size(), k.constants.data(), k.values, cell.row - k.row, cell.column - k.column,
+             ctx);
 }
 
 // The steps of the whole chain in one run of memory, in the chain's order:
@@ -537,6 +735,8 @@ struct KeptChain::Steps {
     std::uint32_t first = 0; // into ops
     std::uint32_t count = 0;
     int values = 0;
+    int rows = 0; // the cell's place from the one the steps were made for
+    int columns = 0;
     bool prepared = false;
   };
   std::vector<Entry> entries;
@@ -570,15 +770,21 @@ KeptChain::KeptChain(model::Workbook& book, const std::vector<std::pair<int, mod
     // The cells read stay where they are while only an input's value
     // changes: each is found once.
     const model::Sheet& s = book.sheet(sheet);
+    const int rows = cell->row - k.row;
+    const int columns = cell->column - k.column;
     for (Op o : k.ops) {
-      if (o.step == Step::Value || o.step == Step::Reference) {
+      if (o.step == Step::Value) {
         o.index += constantsBase;
       } else if (o.step == Step::Cell) {
+        const int r = (o.fixed & kRowFixed) ? o.row : o.row + rows;
+        const int c = (o.fixed & kColumnFixed) ? o.column : o.column + columns;
         o.step = Step::Record;
-        o.record = s.hasGrid() && model::isValidCell(o.row, o.column) ? s.cells.at(o.row, o.column) : nullptr;
+        o.record = s.hasGrid() && model::isValidCell(r, c) ? s.cells.at(r, c) : nullptr;
       }
       m_steps->ops.push_back(o);
     }
+    e.rows = rows;
+    e.columns = columns;
   }
 }
 
@@ -592,7 +798,7 @@ std::optional<CellValue> KeptChain::compute(size_t index, EvalContext& ctx) {
   if (ctx.arrayMode || ctx.macroRunning || !prepared(index))
     return std::nullopt;
   const Steps::Entry& e = m_steps->entries[index];
-  return run(m_steps->ops.data() + e.first, e.count, m_steps->constants.data(), e.values, ctx);
+  return run(m_steps->ops.data() + e.first, e.count, m_steps->constants.data(), e.values, e.rows, e.columns, ctx);
 }
 
 void forgetKeptFormulas(model::Workbook& book) { engineStateOf(book).keptFormulas.reset(); }

@@ -5,6 +5,7 @@
 #include "functions/gather.h"
 
 #include "formula/compiled_formula.h"
+#include "formula/rewrite.h"
 #include "functions/function_test_util.h"
 #include "model/sheet.h"
 
@@ -545,6 +546,75 @@ TEST_F(KeptStepsTest, FollowTheirInputs) {
   set("A3", u"9");
   set("B1", u"x");
   check();
+}
+
+// Steps made for one cell serve the copies of its formula elsewhere (a
+// filled column, a filled row): each copy computes as the reader reads its
+// own text, absolute parts staying, relative parts moving, near the edges
+// of the sheet too; a text that only looks alike gets steps of its own.
+TEST_F(KeptStepsTest, MovedCopiesComputeAsTheReaderDoes) {
+  for (int r = 1; r <= 12; ++r)
+    for (const char* column : {"A", "B", "C", "D", "E"}) {
+      const int k = r * 7 + (*column - 'A') * 3;
+      set(column + std::to_string(r), platform::fromUtf8(k % 5 == 0 ? "x" : std::to_string(k % 13) + ".25"));
+    }
+  set("IV1", u"40");
+  set("IU65536", u"7");
+  set("A65536", u"-3");
+  const std::u16string_view templates[] = {
+      u"=A5+B4*$C$1",     u"=SUM(A5:E5)",      u"=AVERAGE(A5:E5)*2", u"=IF(A5>B5,A5,B5)",
+      u"=VLOOKUP(A5,$A$1:$E$12,3,FALSE)",     u"=ROUND(C5/3,2)",    u"=SUM($A5:A$1)",
+      u"=A5:A5+1",        u"=$A5:A5*2",        u"=SUM(B$2:C6)",      u"=E5&\"x\"&$B$3",
+      u"=ROW()+COLUMN()", u"=A4-A6",           u"=COUNT(A1:E12)+A$5", u"=-$E5^2",
+      u"=MATCH(B5,B1:B12,0)",
+  };
+  // Each copy's place: the cell the formula was written for (G6), copies down
+  // and across, and copies at the sheet's edges.
+  const std::pair<int, int> places[] = {{5, 6},  {6, 6},  {7, 6}, {8, 6},     {5, 7},     {5, 8},     {9, 7},
+                                        {0, 6},  {1, 6},  {2, 6}, {65535, 6}, {65534, 6}, {5, 255},   {65535, 254},
+                                        {4, 6},  {3, 6},  {0, 0}, {65535, 0}, {0, 255},   {65535, 255}};
+  for (const std::u16string_view written : templates) {
+    for (const auto& [row, column] : places) {
+      const std::optional<std::u16string> moved =
+          formula::rewriteFormula(formula::RewriteMode::Offset, *book, 0, written, CellRange{}, row - 5, column - 6);
+      ASSERT_TRUE(moved.has_value());
+      SCOPED_TRACE(platform::toUtf8(*moved) + " at row " + std::to_string(row + 1) + " column " +
+                   std::to_string(column + 1));
+      ASSERT_TRUE(model::set_cell(*book, 0, static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column),
+                                  *moved, 15, false, true));
+      model::CellRecord* c =
+          book->sheet(0).cells.at(static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column));
+      ASSERT_NE(c, nullptr);
+      formula::EvalContext ctx{book, 0, static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column)};
+      const model::CellValue read = formula::evaluateFormula(*moved, ctx);
+      const std::string reader = show(read);
+      formula::computeCell(*book, 0, *c);
+      // A cell holds 0 where its formula gives nothing.
+      EXPECT_EQ(show(c->value), read.isEmpty() ? "0" : reader);
+      if (const std::optional<model::CellValue> kept = formula::computeKept(*book, *c, *moved, ctx))
+        EXPECT_EQ(show(*kept), reader);
+      else
+        EXPECT_NE(moved->find(u"#REF!"), std::u16string::npos) << "copies of kept formulas are kept";
+    }
+    for (const auto& [row, column] : places)
+      (void)model::set_cell(*book, 0, static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column), u"", 15,
+                            false, true);
+  }
+  // Alike but for their absolute parts, or for a relative part that does not
+  // move with the cell: each reads its own cells.
+  set("H1", u"=$A$1+A1");
+  set("H2", u"=$A$2+A2");
+  set("H3", u"=$A$2+A1");
+  set("H4", u"=A4+A4");
+  set("H5", u"=A5+A6");
+  set("I5", u"=A5+A6");
+  set("I6", u"=B6+B7");
+  for (const char* at : {"H1", "H2", "H3", "H4", "H5", "I5", "I6"}) {
+    SCOPED_TRACE(at);
+    const auto [r, c] = this->at(at);
+    formula::EvalContext ctx{book, 0, static_cast<std::uint16_t>(r), static_cast<std::uint8_t>(c)};
+    EXPECT_EQ(show(value(at)), show(formula::evaluateFormula(cell(at)->input.view(), ctx)));
+  }
 }
 
 } // namespace
