@@ -3,6 +3,7 @@
 #include "formula/engine_state.h"
 #include "formula/function_call.h"
 #include "formula/function_table.h"
+#include "formula/moved_copy.h"
 #include "formula/reader.h"
 #include "formula/recalc.h"
 #include "formula/reference_syntax.h"
@@ -46,15 +47,6 @@ struct Op {
   model::CellRecord* record = nullptr; // Record: a Cell step's cell, found once (null: none stored)
 };
 
-// A reference of the text: where it is written, and its corners.
-struct RefSpan {
-  std::uint32_t begin = 0;
-  std::uint32_t end = 0;
-  RefCorner first;
-  RefCorner last;
-  bool isArea = false;
-};
-
 constexpr int kMaxNesting = 32;
 constexpr int kMaxValues = 64;
 
@@ -78,7 +70,7 @@ struct Kept {
   int values = 0; // the most values on the stack at once
   std::vector<Op> ops;
   std::vector<CellValue> constants; // texts and constants of the steps
-  std::vector<RefSpan> refs;        // in the order of the text
+  std::vector<WrittenReference> refs; // in the order of the text
 };
 
 // Filled-down and filled-right formulas repeat one text with its relative
@@ -107,58 +99,6 @@ char16_t firstOr(const std::u16string& s, char16_t fallback) { return s.empty() 
 bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 char upperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-
-// "$IV$65536:$IV$65536" is the longest reference written.
-constexpr size_t kMaxReferenceText = 24;
-
-// Writes a corner moved by (rows, columns) where it is relative, as
-// appendCellAddress writes it; 0 when it leaves the sheet.
-size_t formatCorner(const RefCorner& c, int rows, int columns, char16_t* out) {
-  const int row = c.rowAbsolute ? c.row : c.row + rows;
-  const int column = c.columnAbsolute ? c.column : c.column + columns;
-  if (!model::isValidCell(row, column))
-    return 0;
-  size_t n = 0;
-  if (c.columnAbsolute)
-    out[n++] = u'$';
-  if (column >= 26)
-    out[n++] = static_cast<char16_t>(u'A' + column / 26 - 1);
-  out[n++] = static_cast<char16_t>(u'A' + column % 26);
-  if (c.rowAbsolute)
-    out[n++] = u'$';
-  char16_t digits[8];
-  size_t d = 0;
-  for (int v = row + 1; v > 0; v /= 10)
-    digits[d++] = static_cast<char16_t>(u'0' + v % 10);
-  while (d > 0)
-    out[n++] = digits[--d];
-  return n;
-}
-
-size_t formatReference(const RefSpan& r, int rows, int columns, char16_t* out) {
-  size_t n = formatCorner(r.first, rows, columns, out);
-  if (n == 0 || !r.isArea)
-    return n;
-  out[n++] = u':';
-  const size_t m = formatCorner(r.last, rows, columns, out + n);
-  return m == 0 ? 0 : n + m;
-}
-
-// A name such as "AB12" or "X" could be read where a moved reference is
-// written (a name wins over a reference).
-bool couldReadAsCell(std::u16string_view name) {
-  size_t i = 0;
-  if (i < name.size() && name[i] == u'$')
-    ++i;
-  size_t letters = 0;
-  while (i < name.size() && ((name[i] >= u'A' && name[i] <= u'Z') || (name[i] >= u'a' && name[i] <= u'z')))
-    ++i, ++letters;
-  if (letters == 0 || letters > 3)
-    return false;
-  while (i < name.size() && (name[i] == u'$' || isDigit(name[i])))
-    ++i;
-  return i == name.size();
-}
 
 // Reads the text the way the reader does, as far as the kept kind goes,
 // emitting the steps in the order the reader computes.
@@ -338,14 +278,14 @@ private:
     ParsedReference ref;
     if (!readA1Reference(bounded, p, &m_book, m_ls, ref) || ref.hasQualifier)
       return false;
-    RefSpan span;
+    WrittenReference span;
     span.begin = static_cast<std::uint32_t>(ref.begin);
     span.end = static_cast<std::uint32_t>(ref.end);
     span.first = ref.first;
     span.last = ref.isArea ? ref.last : ref.first;
     span.isArea = ref.isArea;
-    char16_t written[kMaxReferenceText];
-    const size_t length = formatReference(span, 0, 0, written);
+    char16_t written[kMaxWrittenReference];
+    const size_t length = writeMovedReference(span, 0, 0, written);
     if (length == 0 || m_t.substr(ref.begin, ref.end - ref.begin) != std::u16string_view(written, length))
       m_out.movable = false;
     m_out.refs.push_back(span);
@@ -613,26 +553,7 @@ CellValue run(const Op* ops, size_t count, const CellValue* constants, int value
 bool serves(const Kept& k, std::u16string_view text, int row, int column) {
   const int rows = row - k.row;
   const int columns = column - k.column;
-  if (rows == 0 && columns == 0)
-    return text == k.source;
-  if (!k.movable)
-    return false;
-  const std::u16string_view source = k.source;
-  size_t s = 0;
-  size_t t = 0;
-  char16_t written[kMaxReferenceText];
-  for (const RefSpan& r : k.refs) {
-    const size_t between = r.begin - s;
-    if (text.size() - t < between || text.substr(t, between) != source.substr(s, between))
-      return false;
-    t += between;
-    s = r.end;
-    const size_t length = formatReference(r, rows, columns, written);
-    if (length == 0 || text.size() - t < length || text.substr(t, length) != std::u16string_view(written, length))
-      return false;
-    t += length;
-  }
-  return text.substr(t) == source.substr(s);
+  return (k.movable || (rows == 0 && columns == 0)) && isMovedCopy(k.source, k.refs, text, rows, columns);
 }
 
 // The cell's kept form for its text: steps made for another cell of the
@@ -658,7 +579,7 @@ const Kept& keptFor(model::Workbook& book, const model::CellRecord& cell, std::u
     kept.namesSize = book.names.size();
     kept.namesLookLikeCells = false;
     for (const model::DefinedName& n : book.names)
-      kept.namesLookLikeCells = kept.namesLookLikeCells || couldReadAsCell(n.name);
+      kept.namesLookLikeCells = kept.namesLookLikeCells || nameCouldReadAsCell(n.name);
   }
   const bool share = !kept.namesLookLikeCells && ctx.sheet >= 0 && ctx.sheet < model::kMaxSheets &&
                      column >= 0 && column < model::kColumnCount;

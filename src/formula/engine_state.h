@@ -26,6 +26,7 @@ struct EngineState {
   std::uint64_t structureGeneration = 0;
   std::shared_ptr<void> dependencies; // recalc.cpp's index, rebuilt as needed
   std::shared_ptr<void> keptFormulas; // compiled_formula.cpp's steps by cell
+  std::shared_ptr<void> scannedCopies; // recalc.cpp's last scanned formula by column
 
   struct SheetChanges {
     std::uint64_t all = 0;             // counted when every cell goes stale

@@ -8,6 +8,7 @@
 #include "formula/engine_state.h"
 #include "formula/function_table.h"
 #include "formula/macro_seam.h"
+#include "formula/moved_copy.h"
 #include "formula/reader.h"
 #include "formula/reference_syntax.h"
 #include "formula/skipper.h"
@@ -248,6 +249,59 @@ bool callsUnknownLaterFunction(std::u16string_view t, size_t p) {
 
 } // namespace
 
+namespace {
+
+// The last formula scanned in each column, when it names cells only by
+// plain references: a filled copy of it (the next cell of a filled column)
+// reads the same cells moved along, with no word of it looked up again.
+struct ScannedCopy {
+  std::u16string source;
+  int sheet = -1;
+  int row = 0;
+  int column = 0;
+  std::vector<WrittenReference> refs;
+  VolatilityClass volatility = VolatilityClass::None;
+  std::uint64_t namesGeneration = 0;
+  const void* namesData = nullptr;
+  size_t namesSize = 0;
+  char16_t listSeparator = 0;
+  char16_t decimalSeparator = 0;
+};
+
+struct ScannedCopies {
+  std::vector<ScannedCopy> byColumn = std::vector<ScannedCopy>(model::kColumnCount);
+  // Whether a defined name could read as a moved reference, for these names.
+  std::uint64_t namesGeneration = 0;
+  const void* namesData = nullptr;
+  size_t namesSize = 0;
+  bool namesChecked = false;
+  bool namesLookLikeCells = false;
+};
+
+ScannedCopies& scannedCopiesOf(Workbook& book) {
+  EngineState& state = engineStateOf(book);
+  if (!state.scannedCopies)
+    state.scannedCopies = std::make_shared<ScannedCopies>();
+  auto& copies = *static_cast<ScannedCopies*>(state.scannedCopies.get());
+  if (!copies.namesChecked || copies.namesGeneration != book.namesGeneration ||
+      copies.namesData != book.names.data() || copies.namesSize != book.names.size()) {
+    copies.namesChecked = true;
+    copies.namesGeneration = book.namesGeneration;
+    copies.namesData = book.names.data();
+    copies.namesSize = book.names.size();
+    copies.namesLookLikeCells = std::any_of(book.names.begin(), book.names.end(),
+                                            [](const model::DefinedName& n) { return nameCouldReadAsCell(n.name); });
+  }
+  return copies;
+}
+
+bool sameNames(const ScannedCopy& c, const Workbook& book) {
+  return c.namesGeneration == book.namesGeneration && c.namesData == book.names.data() &&
+         c.namesSize == book.names.size();
+}
+
+} // namespace
+
 void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
   // A new text: the value may change. Noted first, before anything that
   // may fail, as the cell is stale from here on.
@@ -271,57 +325,113 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
   // once at its final size.
   static thread_local model::PrecedentList list;
   list.clear();
-  size_t p = t[0] == u'=' ? 1 : 0;
-  while (p < t.size()) {
-    const char16_t c = t[p];
-    if (c == u'"') {
-      p = std::min(stringLiteralEnd(t, p), t.size());
-      continue;
-    }
-    if (c == u'\'') {
+  ScannedCopies& copies = scannedCopiesOf(book);
+  ScannedCopy* last = cell.column < copies.byColumn.size() && !copies.namesLookLikeCells
+                          ? &copies.byColumn[cell.column]
+                          : nullptr;
+  if (last && last->sheet == sheet && sameNames(*last, book) && last->listSeparator == ls &&
+      last->decimalSeparator == decimal &&
+      isMovedCopy(last->source, last->refs, t, cell.row - last->row, cell.column - last->column)) {
+    const int rows = cell.row - last->row;
+    const int columns = cell.column - last->column;
+    for (const WrittenReference& w : last->refs) {
       ParsedReference ref;
-      if (readA1ReferenceOrSheetRange(t, p, &book, ls, ref)) {
-        addReferencePrecedents(list, ref);
-        p = ref.end;
-      } else {
-        while (p < t.size() && t[p] != ls && t[p] != u')')
-          ++p;
+      ref.first = w.first;
+      ref.last = w.last;
+      for (RefCorner* c : {&ref.first, &ref.last}) {
+        c->row += c->rowAbsolute ? 0 : rows;
+        c->column += c->columnAbsolute ? 0 : columns;
       }
-      continue;
-    }
-    if (isDigit(c) || c == decimal) {
-      while (p < t.size() && (isDigit(t[p]) || t[p] == decimal))
-        ++p;
-      continue;
-    }
-    if (isIdentifierTerminator(c, ls) || c == u'{' || c == u'}') {
-      ++p;
-      continue;
-    }
-    // A word: a name, a reference, a function.
-    const model::NameLookup n = model::find_name(book, t, p, sheet);
-    SheetRange nameRef;
-    ParsedReference ref;
-    const FunctionEntry* f = nullptr;
-    if (n.index >= 0 && nameAsReference(book, book.names[static_cast<size_t>(n.index)], nameRef)) {
-      addPrecedent(list, nameRef);
-    } else if (readA1ReferenceOrSheetRange(t, p, &book, ls, ref)) {
       addReferencePrecedents(list, ref);
-      p = ref.end;
-      continue;
-    } else if (f = lookupFunctionAt(t, p); f && isAddIn(*f)) {
-      model::addAddInName(book, f->name);
-    } else if (f && isPrefixed(*f)) {
-      model::addLaterFunctionName(book, std::u16string(kLaterPrefix) + std::u16string(f->name));
-    } else if (!f && callsUnknownLaterFunction(t, p)) {
-      callsUnknownFunction = true;
     }
-    if (!f && n.index >= 0)
-      f = lookupFunctionAt(t, p);
-    if (f)
-      noteVolatility(cell, *f);
-    while (p < t.size() && !isIdentifierTerminator(t[p], ls) && t[p] != u'"' && t[p] != u'{')
-      ++p;
+    cell.volatility = last->volatility;
+  } else {
+    // Read word by word; kept for the column's next cell when every word is
+    // a function, a constant or a plain reference written as moved ones are.
+    bool plain = !external;
+    std::vector<WrittenReference> refs;
+    char16_t written[kMaxWrittenReference];
+    size_t p = t[0] == u'=' ? 1 : 0;
+    while (p < t.size()) {
+      const char16_t c = t[p];
+      if (c == u'"') {
+        p = std::min(stringLiteralEnd(t, p), t.size());
+        continue;
+      }
+      if (c == u'\'') {
+        plain = false;
+        ParsedReference ref;
+        if (readA1ReferenceOrSheetRange(t, p, &book, ls, ref)) {
+          addReferencePrecedents(list, ref);
+          p = ref.end;
+        } else {
+          while (p < t.size() && t[p] != ls && t[p] != u')')
+            ++p;
+        }
+        continue;
+      }
+      if (isDigit(c) || c == decimal) {
+        while (p < t.size() && (isDigit(t[p]) || t[p] == decimal))
+          ++p;
+        continue;
+      }
+      if (isIdentifierTerminator(c, ls) || c == u'{' || c == u'}') {
+        ++p;
+        continue;
+      }
+      // A word: a name, a reference, a function.
+      const model::NameLookup n = model::find_name(book, t, p, sheet);
+      SheetRange nameRef;
+      ParsedReference ref;
+      const FunctionEntry* f = nullptr;
+      if (n.index >= 0)
+        plain = false;
+      if (n.index >= 0 && nameAsReference(book, book.names[static_cast<size_t>(n.index)], nameRef)) {
+        addPrecedent(list, nameRef);
+      } else if (readA1ReferenceOrSheetRange(t, p, &book, ls, ref)) {
+        addReferencePrecedents(list, ref);
+        if (plain && !ref.hasQualifier) {
+          const WrittenReference w{static_cast<std::uint32_t>(ref.begin), static_cast<std::uint32_t>(ref.end),
+                                   ref.first, ref.isArea ? ref.last : ref.first, ref.isArea};
+          const size_t length = writeMovedReference(w, 0, 0, written);
+          plain = length != 0 && t.substr(ref.begin, ref.end - ref.begin) == std::u16string_view(written, length);
+          refs.push_back(w);
+        } else {
+          plain = false;
+        }
+        p = ref.end;
+        continue;
+      } else if (f = lookupFunctionAt(t, p); f && isAddIn(*f)) {
+        plain = false;
+        model::addAddInName(book, f->name);
+      } else if (f && isPrefixed(*f)) {
+        plain = false;
+        model::addLaterFunctionName(book, std::u16string(kLaterPrefix) + std::u16string(f->name));
+      } else if (!f && callsUnknownLaterFunction(t, p)) {
+        callsUnknownFunction = true;
+      }
+      if (!f && n.index >= 0)
+        f = lookupFunctionAt(t, p);
+      if (f)
+        noteVolatility(cell, *f);
+      while (p < t.size() && !isIdentifierTerminator(t[p], ls) && t[p] != u'"' && t[p] != u'{')
+        ++p;
+    }
+    if (last && callsUnknownFunction)
+      plain = false;
+    if (last && plain) {
+      last->source.assign(t);
+      last->sheet = sheet;
+      last->row = cell.row;
+      last->column = cell.column;
+      last->refs = std::move(refs);
+      last->volatility = cell.volatility;
+      last->namesGeneration = book.namesGeneration;
+      last->namesData = book.names.data();
+      last->namesSize = book.names.size();
+      last->listSeparator = ls;
+      last->decimalSeparator = decimal;
+    }
   }
   cell.keepsFileValue = external || (callsUnknownFunction && (fromFile || keptBefore));
   if (!list.empty())

@@ -83,6 +83,58 @@ TEST_F(RecalcTest, ScanFindsPrecedentsNamesAndVolatility) {
   EXPECT_EQ(cell("B3")->volatility, VolatilityClass::None);
 }
 
+model::SheetRange area(int r1, int c1, int r2, int c2) {
+  return model::SheetRange{-1, model::packCell(static_cast<std::uint16_t>(r1), static_cast<std::uint8_t>(c1)),
+                           model::packCell(static_cast<std::uint16_t>(r2), static_cast<std::uint8_t>(c2))};
+}
+
+// A filled column reads as a filled copy of its first cell: each copy names
+// the cells of its own text, absolute parts staying and relative parts
+// moving, duplicates counted once wherever they meet.
+TEST_F(RecalcTest, FilledCopiesNameTheirOwnCells) {
+  using model::SheetRange;
+  struct Shape {
+    std::string (*text)(int row); // row is 1-based
+    std::vector<SheetRange> (*names)(int row);
+    VolatilityClass volatility;
+  };
+  const Shape shapes[] = {
+      {[](int r) { return "=SUM(A" + std::to_string(r) + ":C" + std::to_string(r) + ")+$B$2+D" + std::to_string(r + 1); },
+       [](int r) -> std::vector<SheetRange> { return {area(r - 1, 0, r - 1, 2), area(1, 1, 1, 1), area(r, 3, r, 3)}; },
+       VolatilityClass::None},
+      {[](int r) { return "=$A$3+A" + std::to_string(r); },
+       [](int r) -> std::vector<SheetRange> {
+         if (r == 3)
+           return {area(2, 0, 2, 0)};
+         return {area(2, 0, 2, 0), area(r - 1, 0, r - 1, 0)};
+       },
+       VolatilityClass::None},
+      {[](int r) { return "=OFFSET(B" + std::to_string(r) + ",1,0)&\"A1\""; },
+       [](int r) -> std::vector<SheetRange> { return {area(r - 1, 1, r - 1, 1)}; }, VolatilityClass::Volatile},
+      {[](int r) { return "=SUM($A" + std::to_string(r) + ":B$4)"; },
+       [](int r) -> std::vector<SheetRange> { return {area(std::min(r, 4) - 1, 0, std::max(r, 4) - 1, 1)}; },
+       VolatilityClass::None},
+  };
+  for (const Shape& shape : shapes) {
+    for (int r = 1; r <= 8; ++r) {
+      const std::string at = "F" + std::to_string(r);
+      const std::u16string text = platform::fromUtf8(shape.text(r));
+      SCOPED_TRACE(platform::toUtf8(text));
+      set(at, text);
+      const model::CellRecord* c = cell(at);
+      ASSERT_NE(c, nullptr);
+      ASSERT_NE(c->precedents, nullptr);
+      EXPECT_EQ(*c->precedents, shape.names(r));
+      EXPECT_EQ(c->volatility, shape.volatility);
+    }
+  }
+  // Alike but not a copy: the absolute part differs, so it is read anew.
+  set("G1", u"=$A$1+B1");
+  set("G2", u"=$A$5+B2");
+  ASSERT_NE(cell("G2")->precedents, nullptr);
+  EXPECT_EQ(*cell("G2")->precedents, (std::vector<SheetRange>{area(4, 0, 4, 0), area(1, 1, 1, 1)}));
+}
+
 // A reference through a range of sheets depends on the area of each sheet
 // between its two, in either order.
 TEST_F(RecalcTest, SheetRangeReferencesDependOnEverySheetOfTheRange) {

@@ -1,5 +1,6 @@
 #include "formula/reference_syntax.h"
 
+#include "formula/moved_copy.h"
 #include "model/workbook.h"
 
 #include <algorithm>
@@ -427,6 +428,73 @@ bool hasExternalReference(std::u16string_view text) {
     }
   }
   return false;
+}
+
+size_t writeMovedReference(const WrittenReference& ref, int rows, int columns, char16_t* out) {
+  const auto corner = [&](const RefCorner& c, char16_t* at) -> size_t {
+    const int row = c.rowAbsolute ? c.row : c.row + rows;
+    const int column = c.columnAbsolute ? c.column : c.column + columns;
+    if (!model::isValidCell(row, column))
+      return 0;
+    size_t n = 0;
+    if (c.columnAbsolute)
+      at[n++] = u'$';
+    if (column >= 26)
+      at[n++] = static_cast<char16_t>(u'A' + column / 26 - 1);
+    at[n++] = static_cast<char16_t>(u'A' + column % 26);
+    if (c.rowAbsolute)
+      at[n++] = u'$';
+    char16_t digits[8];
+    size_t d = 0;
+    for (int v = row + 1; v > 0; v /= 10)
+      digits[d++] = static_cast<char16_t>(u'0' + v % 10);
+    while (d > 0)
+      at[n++] = digits[--d];
+    return n;
+  };
+  const size_t n = corner(ref.first, out);
+  if (n == 0 || !ref.isArea)
+    return n;
+  out[n] = u':';
+  const size_t m = corner(ref.last, out + n + 1);
+  return m == 0 ? 0 : n + 1 + m;
+}
+
+bool isMovedCopy(std::u16string_view source, const std::vector<WrittenReference>& refs, std::u16string_view text,
+                 int rows, int columns) {
+  if (rows == 0 && columns == 0)
+    return text == source;
+  size_t s = 0;
+  size_t t = 0;
+  char16_t written[kMaxWrittenReference];
+  for (const WrittenReference& r : refs) {
+    if (r.begin < s || r.end < r.begin || r.end > source.size())
+      return false;
+    const size_t between = r.begin - s;
+    if (text.size() - t < between || text.substr(t, between) != source.substr(s, between))
+      return false;
+    t += between;
+    s = r.end;
+    const size_t length = writeMovedReference(r, rows, columns, written);
+    if (length == 0 || text.size() - t < length || text.substr(t, length) != std::u16string_view(written, length))
+      return false;
+    t += length;
+  }
+  return text.substr(t) == source.substr(s);
+}
+
+bool nameCouldReadAsCell(std::u16string_view name) {
+  size_t i = 0;
+  if (i < name.size() && name[i] == u'$')
+    ++i;
+  size_t letters = 0;
+  while (i < name.size() && isAsciiLetter(name[i]))
+    ++i, ++letters;
+  if (letters == 0 || letters > 3)
+    return false;
+  while (i < name.size() && (name[i] == u'$' || isDigit(name[i])))
+    ++i;
+  return i == name.size();
 }
 
 } // namespace formula
