@@ -1053,6 +1053,7 @@ public:
     // Text that does not read as an expression is kept as a string.
     m_out.tokens.clear();
     m_out.extra.clear();
+    dropPlacesFrom(0);
     emitString(m_t.substr(bodyStart));
   }
 
@@ -1713,7 +1714,13 @@ private:
       if (!reference3d(span, ref, cls, result))
         emitString(m_t.substr(p, ref.end - p));
     } else {
+      const size_t before = m_out.tokens.size();
       reference2d(ref, cls, result);
+      if (m_places && m_biff8 && !m_options.relativeMode)
+        m_places->push_back({formula::WrittenReference{static_cast<std::uint32_t>(ref.begin),
+                                                       static_cast<std::uint32_t>(ref.end), ref.first,
+                                                       ref.isArea ? ref.last : ref.first, ref.isArea},
+                             static_cast<std::uint32_t>(before + 1)});
     }
     p = ref.end;
     return true;
@@ -1943,6 +1950,7 @@ private:
       leave();
       m_out.tokens.resize(mark);
       m_out.extra.resize(extraMark);
+      dropPlacesFrom(mark);
       return false;
     }
     leave();
@@ -2014,6 +2022,7 @@ private:
       leave();
       m_out.tokens.resize(mark);
       m_out.extra.resize(extraMark);
+      dropPlacesFrom(mark);
       return false;
     }
     leave();
@@ -2110,6 +2119,14 @@ private:
     return f && isCommand(*f) ? f : nullptr;
   }
 
+  // Tokens taken back take their references' places with them.
+  void dropPlacesFrom(size_t mark) {
+    if (!m_places)
+      return;
+    while (!m_places->empty() && m_places->back().tokenAt > mark)
+      m_places->pop_back();
+  }
+
   std::u16string_view m_t;
   const TokenContext& m_ctx;
   const WriteOptions& m_options;
@@ -2117,6 +2134,9 @@ private:
   bool m_biff8;
   Separators m_sep;
   int m_depth = 0;
+
+public:
+  std::vector<PlacedReference>* m_places = nullptr;
 };
 
 } // namespace
@@ -2133,6 +2153,17 @@ bool formulaTextToTokens(std::u16string_view text, const TokenContext& ctx,
   out.tokens.clear();
   out.extra.clear();
   TokenWriter writer(text, ctx, options, out);
+  writer.run();
+  return out.tokens.size() <= 0xFFFF && out.extra.size() <= 0xFFFF;
+}
+
+bool formulaTextToTokens(std::u16string_view text, const TokenContext& ctx, const WriteOptions& options,
+                         TokenArray& out, std::vector<PlacedReference>& places) {
+  out.tokens.clear();
+  out.extra.clear();
+  places.clear();
+  TokenWriter writer(text, ctx, options, out);
+  writer.m_places = &places;
   writer.run();
   return out.tokens.size() <= 0xFFFF && out.extra.size() <= 0xFFFF;
 }

@@ -5,6 +5,7 @@
 // untrusted: any bytes and any text convert without crashing.
 
 #include "fileformats/biff/link_table.h"
+#include "formula/moved_copy.h"
 
 #include <cstdint>
 #include <span>
@@ -161,6 +162,19 @@ struct TokenArray {
 /// the records give them; `out` then holds them anyway.
 [[nodiscard]] bool formulaTextToTokens(std::u16string_view text, const TokenContext& ctx,
                                        const WriteOptions& options, TokenArray& out);
+
+/// A plain reference of the text (no sheet) written as a BIFF8 ptgRef or
+/// ptgArea: where it stands in the text, and where its fields start in the
+/// tokens (after the identifier: rows, then columns with their flags).
+struct PlacedReference {
+  formula::WrittenReference written;
+  std::uint32_t tokenAt = 0;
+};
+
+/// As above, also telling where each plain reference went, in text order.
+[[nodiscard]] bool formulaTextToTokens(std::u16string_view text, const TokenContext& ctx,
+                                       const WriteOptions& options, TokenArray& out,
+                                       std::vector<PlacedReference>& places);
 
 /// Nesting of brackets, unary signs and calls the writer follows.
 inline constexpr int kMaxWriteDepth = 200;

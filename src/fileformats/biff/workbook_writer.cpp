@@ -10,6 +10,7 @@
 #include "fileformats/biff/printer_settings.h"
 #include "fileformats/biff/records.h"
 #include "fileformats/compound/compound_file.h"
+#include "formula/moved_copy.h"
 #include "formula/recalc.h"
 #include "formula/text_value.h"
 #include "model/array_blocks.h"
@@ -351,6 +352,23 @@ private:
   std::unordered_map<const model::CellRecord *, size_t> m_cellTokensAt;
   std::map<std::pair<int, size_t>, PooledTokens> m_arrayTokens; // (sheet, block)
   TokenArray m_scratchTokens;
+  // The last formula compiled in each column: the next cell of a filled
+  // column holds the same text with its relative references moved, and its
+  // tokens are these with the references' fields moved likewise (BIFF8,
+  // whose fields hold every row).
+  struct FilledFormula {
+    std::u16string source;
+    int sheet = -1;
+    int row = 0;
+    int column = 0;
+    std::vector<PlacedReference> places;
+    std::vector<formula::WrittenReference> refs;
+    PooledTokens tokens;
+  };
+  std::vector<FilledFormula> m_filled;
+  std::vector<PlacedReference> m_scratchPlaces;
+  int m_namesLookLikeCells = -1; // unknown until the first formula
+  PooledTokens filledCopy(int index, const model::CellRecord &c, std::u16string_view input);
   int m_codePage = 1252;
   std::vector<std::uint8_t> m_out;
   std::vector<std::uint8_t> m_body;
@@ -820,12 +838,90 @@ Writer::PooledTokens Writer::compileCell(int index, const model::CellRecord &c) 
     }
     p = it->second;
   } else {
-    compileInto(input, index, WriteOptions{}, m_scratchTokens);
-    p = pool(m_scratchTokens);
+    p = filledCopy(index, c, input);
   }
   if (!m_cellTokensAt.empty())
     m_cellTokensAt.emplace(&c, m_cellTokens.size());
   m_cellTokens.emplace_back(&c, p);
+  return p;
+}
+
+Writer::PooledTokens Writer::filledCopy(int index, const model::CellRecord &c, std::u16string_view input) {
+  if (m_namesLookLikeCells < 0)
+    m_namesLookLikeCells = std::any_of(m_book.names.begin(), m_book.names.end(), [](const model::DefinedName &n) {
+      return formula::nameCouldReadAsCell(n.name);
+    });
+  if (!m_b8 || m_namesLookLikeCells) {
+    compileInto(input, index, WriteOptions{}, m_scratchTokens);
+    return pool(m_scratchTokens);
+  }
+  if (m_filled.empty())
+    m_filled.resize(model::kColumnCount);
+  FilledFormula &last = m_filled[c.column];
+  const int rows = c.row - last.row;
+  const int columns = c.column - last.column;
+  if (last.sheet == index && formula::isMovedCopy(last.source, last.refs, input, rows, columns)) {
+    const PooledTokens p{m_tokenPool.size(), last.tokens.tokens, last.tokens.extra};
+    m_tokenPool.resize(p.at + p.tokens + p.extra);
+    std::memcpy(m_tokenPool.data() + p.at, m_tokenPool.data() + last.tokens.at, p.tokens + p.extra);
+    std::uint8_t *t = m_tokenPool.data() + p.at;
+    const auto put16 = [](std::uint8_t *at, int v) {
+      at[0] = static_cast<std::uint8_t>(v & 0xFF);
+      at[1] = static_cast<std::uint8_t>(v >> 8);
+    };
+    for (const PlacedReference &r : last.places) {
+      const formula::RefCorner &a = r.written.first;
+      const formula::RefCorner &b = r.written.last;
+      const int row1 = a.rowAbsolute ? a.row : a.row + rows, column1 = a.columnAbsolute ? a.column : a.column + columns;
+      const int row2 = b.rowAbsolute ? b.row : b.row + rows, column2 = b.columnAbsolute ? b.column : b.column + columns;
+      std::uint8_t *at = t + r.tokenAt;
+      if (r.written.isArea) {
+        put16(at, row1);
+        put16(at + 2, row2);
+        at[4] = static_cast<std::uint8_t>(column1);
+        at[6] = static_cast<std::uint8_t>(column2);
+      } else {
+        put16(at, row1);
+        at[2] = static_cast<std::uint8_t>(column1);
+      }
+    }
+    return p;
+  }
+  TokenContext ctx;
+  ctx.book = &m_book;
+  ctx.version = 8;
+  ctx.fileKind = 2;
+  ctx.sheet = index;
+  ctx.writeLinks = &m_writeLinks;
+  if (!formulaTextToTokens(input, ctx, WriteOptions{}, m_scratchTokens, m_scratchPlaces)) {
+    // As compileInto: too many tokens for a record become #REF!, once.
+    compileInto(input, index, WriteOptions{}, m_scratchTokens);
+    return pool(m_scratchTokens);
+  }
+  const PooledTokens p = pool(m_scratchTokens);
+  // Kept for the column's next cell when each reference sits where it was
+  // written, written as moved ones are, its fields inside the tokens.
+  bool movable = true;
+  size_t after = 0;
+  char16_t written[formula::kMaxWrittenReference];
+  for (const PlacedReference &r : m_scratchPlaces) {
+    const size_t length = formula::writeMovedReference(r.written, 0, 0, written);
+    movable = movable && r.written.begin >= after && r.written.end <= input.size() &&
+              r.tokenAt + (r.written.isArea ? 8u : 4u) <= m_scratchTokens.tokens.size() && length != 0 &&
+              input.substr(r.written.begin, r.written.end - r.written.begin) == std::u16string_view(written, length);
+    after = r.written.end;
+  }
+  if (movable) {
+    last.source.assign(input);
+    last.sheet = index;
+    last.row = c.row;
+    last.column = c.column;
+    last.places = m_scratchPlaces;
+    last.refs.clear();
+    for (const PlacedReference &r : m_scratchPlaces)
+      last.refs.push_back(r.written);
+    last.tokens = p;
+  }
   return p;
 }
 

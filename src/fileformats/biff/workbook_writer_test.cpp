@@ -4,6 +4,7 @@
 #include "fileformats/biff/workbook_reader.h"
 #include "fileformats/compound/compound_file.h"
 #include "formula/recalc.h"
+#include "formula/rewrite.h"
 #include "model/set_cell.h"
 #include "model/sheet.h"
 #include "platform/ui_services.h"
@@ -398,6 +399,49 @@ TEST_F(WriterTest, FormulasWithDoubledQuotesStayFormulas) {
     EXPECT_EQ(platform::toUtf8(a1->value.stringValue()), "He said \"hi\"") << version;
     EXPECT_EQ(platform::toUtf8(a2->input.view()), "=LEN(\"\"\"\")+1") << version;
     EXPECT_TRUE(a2->isFormula) << version;
+  }
+}
+
+// Filled formulas (one text moved down and across, next to texts that only
+// look alike) read back as they were written, at the sheet's edges too.
+TEST_F(WriterTest, FilledFormulasReadBackAsWritten) {
+  addSheet(u"Sheet1");
+  const std::u16string_view shapes[] = {
+      u"=A5+B4*$C$1", u"=SUM(A5:E5)", u"=VLOOKUP(A5,$A$1:$E$12,3,FALSE)", u"=SUM($A5:A$1)",
+      u"=\"A5\"&B5",  u"=ROUND(C5/3,2)-$B5+C$5", u"=A5:B6",
+  };
+  std::vector<std::pair<std::pair<int, int>, std::u16string>> written;
+  int column = 0;
+  for (const std::u16string_view shape : shapes) {
+    for (const int row : {4, 5, 6, 7, 0, 65535, 65534, 16383, 16384}) {
+      const std::optional<std::u16string> text =
+          formula::rewriteFormula(formula::RewriteMode::Offset, *book, 0, shape, model::CellRange{}, row - 4, column);
+      ASSERT_TRUE(text.has_value());
+      set(0, row, column, *text);
+      written.push_back({{row, column}, *text});
+    }
+    ++column;
+  }
+  // Alike texts down one column: only the absolute part or the moved part differs.
+  const std::u16string_view alike[] = {u"=$A$1+A1", u"=$A$2+A2", u"=$A$2+A2", u"=B4+A4", u"=B5+A6"};
+  for (int row = 0; row < 5; ++row) {
+    set(0, row, 20, alike[row]);
+    written.push_back({{row, 20}, std::u16string(alike[row])});
+  }
+  for (const int version : {8, 7}) {
+    const auto back = roundTrip(version);
+    for (const auto &[place, text] : written) {
+      if (version == 7 && place.first >= 16384)
+        continue;
+      const model::CellRecord *c = model::cell_at(back->sheet(0), static_cast<std::uint16_t>(place.first),
+                                                  static_cast<std::uint8_t>(place.second));
+      ASSERT_NE(c, nullptr) << platform::toUtf8(text);
+      const bool lost = version == 7 && text.find(u"#REF!") == std::u16string::npos &&
+                        (text.find(u"65536") != std::u16string::npos || text.find(u"16385") != std::u16string::npos);
+      if (!lost) {
+        EXPECT_EQ(platform::toUtf8(c->input.view()), platform::toUtf8(text)) << version;
+      }
+    }
   }
 }
 
