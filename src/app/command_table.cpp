@@ -7,9 +7,9 @@
 namespace app {
 
 const CommandEntry* findCommandEntry(int id) {
-  const std::array<std::span<const CommandEntry>, 8> areas = {
-      kFrameCommands, kDialogCommands, kEntryCommands,    kEditCommands,
-      kStructureCommands, kDataCommands, kDataFormCommands, kDrawingCommands};
+  const std::array<std::span<const CommandEntry>, 9> areas = {
+      kFrameCommands,     kDialogCommands, kEntryCommands,    kEditCommands,    kStructureCommands,
+      kDataCommands,      kDataFormCommands, kDrawingCommands, kChartCommands};
   for (const auto& area : areas)
     for (const CommandEntry& e : area)
       if (id >= e.first && id <= e.last)

@@ -41,6 +41,7 @@ extern const std::span<const CommandEntry> kDataFormCommands;  // the data form
 /// false when there is no list to show it for.
 bool show_data_form(App& app);
 extern const std::span<const CommandEntry> kDrawingCommands;   // drawing objects and comments
+extern const std::span<const CommandEntry> kChartCommands;     // new charts
 
 /// Plugs the data tools into the window: the check of typed entries against
 /// validation rules, and conditional formats for the painter.

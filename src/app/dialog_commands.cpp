@@ -138,7 +138,7 @@ void defineNamesCommand(App& app, int) {
 void formatCellsCommand(App& app, int) {
   model::Sheet* sheet = app.gridSheet();
   model::Workbook* book = app.book();
-  if (format_selected_control(app) || !sheet)
+  if (format_selected_control(app) || edit_chart(app) || !sheet)
     return;
   // With an object selected the command formats the object.
   if (sheet->selectedObject >= 0) {

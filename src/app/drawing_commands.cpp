@@ -4,6 +4,7 @@
 
 #include "app/command_table.h"
 #include "app/navigation.h"
+#include "charts/chart_model.h"
 #include "dialogs/object_dialog.h"
 #include "dialogs/prompt_dialog.h"
 #include "drawing/object_edit.h"
@@ -286,7 +287,8 @@ void finish_object_drag(App& app, CaptureMode was, platform::Point p, bool shift
 bool can_format_selected_object(const model::Sheet* s) {
   if (!s || s->selectedObject < 0 || s->selectedObject >= static_cast<int>(s->objects.size()))
     return false;
-  return dialogs::objectFormatAvailable(s->objects[static_cast<size_t>(s->selectedObject)]);
+  const model::DrawingObject& o = s->objects[static_cast<size_t>(s->selectedObject)];
+  return dialogs::objectFormatAvailable(o) || charts::chartOf(o) != nullptr;
 }
 
 bool format_selected_object(App& app) {
@@ -294,6 +296,8 @@ bool format_selected_object(App& app) {
   model::Workbook* book = app.book();
   if (!book || !can_format_selected_object(s))
     return false;
+  if (edit_chart(app))
+    return true;
   const int index = s->selectedObject;
   model::DrawingObject edited = s->objects[static_cast<size_t>(index)];
   if (!dialogs::showObjectFormatDialog(*book, edited, [book](std::u16string_view t) {

@@ -31,6 +31,11 @@ bool can_format_selected_object(const model::Sheet* sheet);
 /// False when there is no dialog for it.
 bool format_selected_object(App& app);
 
+/// The chart settings dialog on the active chart sheet's chart or the
+/// selected embedded chart; OK stores the edited chart as one undo entry.
+/// False when there is no chart to edit (the command is another's then).
+bool edit_chart(App& app);
+
 /// Whether Cut and Copy take the sheet's selected object: any but a
 /// comment (it goes with its cell) and the filter's arrows.
 bool can_copy_selected_object(const model::Sheet* sheet);

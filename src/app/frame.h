@@ -61,6 +61,10 @@ std::u16string_view tool_tip_text(int commandId);
 /// menus being built.
 bool tool_button_enabled(App& app, int commandId);
 
+/// After a command that may have changed which workbook or sheet is shown.
+/// The formula bar shows the new active cell; an open entry keeps its text.
+void refreshAfterSwitch(App& app);
+
 /// Exit: closes the workbooks one by one (each may ask to save); a Cancel
 /// stops and the program goes on. When all are closed the quit is posted.
 LResult on_close(App& app, unsigned msg, WParam wParam, LParam lParam);

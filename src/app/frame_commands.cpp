@@ -38,8 +38,8 @@ const std::u16string& openFilter() {
 }
 
 
-// After a command that may have changed which workbook or sheet is shown.
-// The formula bar shows the new active cell; an open entry keeps its text.
+} // namespace
+
 void refreshAfterSwitch(App& app) {
   if (app.editMode == EditMode::None)
     refresh_formula_bar(app);
@@ -48,6 +48,8 @@ void refreshAfterSwitch(App& app) {
                                 platform::kRepaintFormulaBar);
   update_status_summary(app);
 }
+
+namespace {
 
 // ---- File ----
 

@@ -117,7 +117,8 @@ void applyRules(const Conditions& c, const App& app, int id, MenuItemState& item
     item.enabled = id == 164 ? book : cells;
     return;
   case 190:
-    item.enabled = cells || (c.objectSelected && can_format_selected_object(c.sheet));
+    // On a chart sheet or a selected chart it edits the chart.
+    item.enabled = cells || (c.objectSelected && can_format_selected_object(c.sheet)) || c.chart;
     return;
   case 172: case 173: case 174: case 175: case 176: case 177: case 178: case 179: case 180:
   case 181:

@@ -1,6 +1,7 @@
 #include "charts/chart_model.h"
 
 #include "formula/reader.h"
+#include "formula/reference_syntax.h"
 #include "formula/value_ops.h"
 #include "model/sheet.h"
 #include "model/workbook.h"
@@ -296,6 +297,106 @@ void scaleAxis(ChartModel& chart, bool valueAxis, const std::vector<SeriesData>&
   axis.minimum = s.minimum;
   axis.maximum = s.maximum;
   axis.step = s.step;
+}
+
+std::u16string blockReference(std::u16string_view sheetName, const model::CellRange& block) {
+  std::u16string out = u"=";
+  formula::appendSheetQualifier(out, sheetName, false);
+  formula::appendCellAddress(out, {block.firstRow, block.firstColumn, true, true});
+  out += u':';
+  formula::appendCellAddress(out, {block.lastRow, block.lastColumn, true, true});
+  return out;
+}
+
+std::optional<ChartSeries> guessSeries(std::u16string_view sheetName, const model::CellRange& block) {
+  const int m = block.lastColumn - block.firstColumn + 1;
+  const int r = block.lastRow - block.firstRow + 1;
+  if (m < 1 || r < 1 || !((m == 1 && r > 1) || m == 2 || (m > 2 && r <= 2)))
+    return std::nullopt;
+  ChartSeries s;
+  s.labelFont = 0; // set by the caller to the chart's tick-label font
+  if (m > 1 && r > 1) {
+    model::CellRange categories = block, values = block;
+    if (m == 2) {
+      categories.lastColumn = block.firstColumn;
+      values.firstColumn = values.lastColumn = static_cast<std::uint8_t>(block.firstColumn + 1);
+    } else {
+      categories.lastRow = block.firstRow;
+      values.firstRow = values.lastRow = static_cast<std::uint16_t>(block.firstRow + 1);
+    }
+    s.categories = blockReference(sheetName, categories);
+    s.values = blockReference(sheetName, values);
+  } else {
+    s.values = blockReference(sheetName, block);
+  }
+  return s;
+}
+
+namespace {
+
+model::Font chartFont(const model::Workbook& book, std::uint16_t height, std::uint16_t weight) {
+  model::Font f = book.fonts.empty() ? model::Font{} : book.fonts[0];
+  f.heightTwips = height;
+  f.weight = weight;
+  return f;
+}
+
+// Appends a font to the workbook table; -1 when it is full.
+int appendFont(model::Workbook& book, const model::Font& font) {
+  if (book.fonts.size() >= 0x7FFF)
+    return -1;
+  book.fonts.push_back(font);
+  return static_cast<int>(book.fonts.size() - 1);
+}
+
+} // namespace
+
+std::optional<ChartModel> newChart(model::Workbook& book) {
+  if (book.fonts.size() + 4 > 0x7FFF)
+    return std::nullopt;
+  std::uint16_t index[4];
+  const model::Font kinds[4] = {chartFont(book, 200, 400), chartFont(book, 200, 400), chartFont(book, 240, 700),
+                                chartFont(book, 200, 700)};
+  for (int i = 0; i < 4; ++i)
+    index[i] = static_cast<std::uint16_t>(appendFont(book, kinds[i]));
+  ChartModel c;
+  for (std::uint16_t f : index)
+    c.fonts.push_back({0, f});
+  c.legendFont = c.extraFont1 = index[0];
+  c.categoryAxis.labelFont = c.valueAxis.labelFont = c.extraFont2 = index[1];
+  c.titleFont = index[2];
+  c.categoryAxis.titleFont = c.valueAxis.titleFont = index[3];
+  c.valueAxis.flags |= kAxisGridlines;
+  return c;
+}
+
+std::optional<std::uint16_t> dataLabelFont(model::Workbook& book, ChartModel& chart) {
+  const model::Font wanted = chartFont(book, 200, 400);
+  for (const ChartFont& f : chart.fonts)
+    if (f.fontIndex < book.fonts.size() && book.fonts[f.fontIndex] == wanted)
+      return f.fontIndex;
+  const int index = appendFont(book, wanted);
+  if (index < 0)
+    return std::nullopt;
+  chart.fonts.push_back({0, static_cast<std::uint16_t>(index)});
+  return static_cast<std::uint16_t>(index);
+}
+
+bool validSeriesReference(std::u16string_view text, model::Workbook& book, int sheet) {
+  std::u16string t(text);
+  if (!present(t))
+    return false;
+  formula::EvalContext ctx;
+  ctx.book = &book;
+  ctx.sheet = sheet;
+  ctx.arrayMode = true;
+  const model::CellValue v = formula::evaluateSpan(t, 0, t.size(), ctx);
+  if (v.isArray())
+    return true;
+  if (!v.isReference())
+    return false;
+  const int target = v.referenceValue().sheet < 0 ? sheet : v.referenceValue().sheet;
+  return target >= 0 && target < book.sheetCount() && book.sheet(target).hasGrid();
 }
 
 void normaliseChart(ChartModel& chart) {

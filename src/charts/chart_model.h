@@ -6,6 +6,7 @@
 // object) or in an object of kind chart on a worksheet; both keep it as the
 // object's payload.
 
+#include "model/cell_range.h"
 #include "model/cell_value.h"
 #include "model/drawing_objects.h"
 
@@ -213,6 +214,33 @@ std::vector<SeriesData> evaluateSeries(const ChartModel& chart, model::Workbook&
 /// Scales the value axis (`valueAxis`) or the X axis of an XY chart over the
 /// evaluated data and writes the result back into the axis.
 void scaleAxis(ChartModel& chart, bool valueAxis, const std::vector<SeriesData>& data);
+
+/// The reference text a series keeps for a block of a sheet:
+/// "=Sheet1!$A$1:$B$4" (the name quoted when it needs it).
+std::u16string blockReference(std::u16string_view sheetName, const model::CellRange& block);
+
+/// The series a new chart plots at once from a block of m columns and r
+/// rows: made when m = 1 and r > 1, when m = 2, or when m > 2 and r <= 2.
+/// With several rows and columns the first column (m = 2) or the first row
+/// gives the categories and the next one the values; a single row or column
+/// gives values only. Nullopt when the user has to define the series.
+std::optional<ChartSeries> guessSeries(std::u16string_view sheetName, const model::CellRange& block);
+
+/// A new column chart with gridlines on the value axis and four fonts added
+/// to the workbook (copies of the default font: 10-point normal twice,
+/// 12-point bold for the title, 10-point bold for the axis titles). Nullopt
+/// when the font table has no room.
+std::optional<ChartModel> newChart(model::Workbook& book);
+
+/// The font of a series' data labels when it first gets them: a 10-point
+/// normal copy of the default font, taken from the chart's own fonts when
+/// one is equal, else added to the workbook and to the chart's fonts.
+/// Nullopt when the font table has no room.
+std::optional<std::uint16_t> dataLabelFont(model::Workbook& book, ChartModel& chart);
+
+/// Whether a series reference text names a block of a worksheet (or holds
+/// an array of values, as series read from files may).
+bool validSeriesReference(std::u16string_view text, model::Workbook& book, int sheet);
 
 /// Normalises values read from a file as the settings dialog would leave
 /// them: legend placement within 0-4, a positive step, minimum below

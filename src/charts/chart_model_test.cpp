@@ -253,6 +253,116 @@ TEST_F(EvaluateTest, ASeriesOnADeletedSheetHasNoDataUntilTheDeletionIsUndone) {
   EXPECT_EQ(valuesOf(), (std::vector<std::vector<double>>{data, data}));
 }
 
+
+struct GuessCase {
+  model::CellRange block;
+  bool made;
+  const char16_t* categories; // null: none
+  const char16_t* values;
+};
+
+TEST(GuessSeries, FollowsTheShapeOfTheBlock) {
+  const GuessCase cases[] = {
+      // One column of several rows: values only.
+      {{1, 1, 4, 1}, true, nullptr, u"=Sheet1!$B$2:$B$5"},
+      // Two columns: categories from the first, values from the second.
+      {{0, 0, 3, 1}, true, u"=Sheet1!$A$1:$A$4", u"=Sheet1!$B$1:$B$4"},
+      // Two columns of one row: a single row gives values only.
+      {{2, 0, 2, 1}, true, nullptr, u"=Sheet1!$A$3:$B$3"},
+      // Many columns, two rows: the first row names the categories.
+      {{0, 0, 1, 3}, true, u"=Sheet1!$A$1:$D$1", u"=Sheet1!$A$2:$D$2"},
+      // Many columns, one row.
+      {{0, 2, 0, 5}, true, nullptr, u"=Sheet1!$C$1:$F$1"},
+      // One cell, or three columns by three rows: the user defines them.
+      {{0, 0, 0, 0}, false, nullptr, nullptr},
+      {{0, 0, 2, 2}, false, nullptr, nullptr},
+  };
+  for (const GuessCase& c : cases) {
+    const std::optional<ChartSeries> s = guessSeries(u"Sheet1", c.block);
+    ASSERT_EQ(s.has_value(), c.made) << c.block.lastRow << "," << +c.block.lastColumn;
+    if (!s)
+      continue;
+    EXPECT_FALSE(s->name);
+    EXPECT_EQ(s->values, std::u16string(c.values));
+    EXPECT_EQ(s->categories.has_value(), c.categories != nullptr);
+    if (c.categories) {
+      EXPECT_EQ(*s->categories, std::u16string(c.categories));
+    }
+    EXPECT_EQ(s->lineColour, kAutomaticColour);
+    EXPECT_EQ(s->labelKind, kLabelNone);
+  }
+  // A name that needs quotes gets them.
+  EXPECT_EQ(guessSeries(u"My Data", {0, 0, 1, 0})->values, u"='My Data'!$A$1:$A$2");
+}
+
+TEST(NewChart, AddsFourFontsAndShowsValueGridlines) {
+  model::Workbook book;
+  model::Font base;
+  base.face = u"宋体";
+  model::seedWorkbookTables(book, base);
+  const size_t before = book.fonts.size();
+  const std::optional<ChartModel> c = newChart(book);
+  ASSERT_TRUE(c);
+  ASSERT_EQ(book.fonts.size(), before + 4);
+  auto font = [&](std::uint16_t i) { return book.fonts.at(i); };
+  EXPECT_EQ(c->legendFont, before);
+  EXPECT_EQ(c->extraFont1, before);
+  EXPECT_EQ(c->valueAxis.labelFont, before + 1);
+  EXPECT_EQ(c->extraFont2, before + 1);
+  EXPECT_EQ(font(c->titleFont).heightTwips, 240);
+  EXPECT_EQ(font(c->titleFont).weight, 700);
+  EXPECT_EQ(font(c->titleFont).face, u"宋体");
+  EXPECT_EQ(font(c->valueAxis.titleFont).heightTwips, 200);
+  EXPECT_EQ(font(c->valueAxis.titleFont).weight, 700);
+  EXPECT_EQ(c->fonts.size(), 4u);
+  EXPECT_TRUE(c->valueAxis.has(kAxisGridlines));
+  EXPECT_FALSE(c->categoryAxis.has(kAxisGridlines));
+  EXPECT_TRUE(c->series.empty());
+
+  // Labels reuse the chart's own 10-point normal font; a chart without one adds it.
+  ChartModel copy = *c;
+  EXPECT_EQ(dataLabelFont(book, copy), std::optional<std::uint16_t>(c->legendFont));
+  EXPECT_EQ(book.fonts.size(), before + 4);
+  ChartModel bare;
+  const std::optional<std::uint16_t> added = dataLabelFont(book, bare);
+  ASSERT_TRUE(added);
+  EXPECT_EQ(*added, before + 4);
+  EXPECT_EQ(bare.fonts.size(), 1u);
+  EXPECT_EQ(font(*added).heightTwips, 200);
+  EXPECT_EQ(font(*added).weight, 400);
+
+  // A full font table refuses.
+  book.fonts.resize(0x7FFE);
+  EXPECT_FALSE(newChart(book));
+}
+
+TEST_F(EvaluateTest, ValidSeriesReferences) {
+  ASSERT_TRUE(model::insert_sheet(book(), 1, u"Chart1", model::SheetKind::Chart, false));
+  const std::u16string sheet1 = book().sheet(0).name;
+  struct {
+    std::u16string text;
+    int sheet;
+    bool valid;
+  } cases[] = {
+      {u"=" + sheet1 + u"!$B$1:$B$4", 0, true},
+      {u"B1:B4", 0, true},
+      {u"={1,2,3}", 0, true},
+      {u"", 0, false},
+      {u"=", 0, false},
+      {u"hello", 0, false},
+      {u"=1+", 0, false},
+      {u"42", 0, false},
+      {u"=Nowhere!A1:A3", 0, false},
+      {u"=Chart1!A1:A3", 0, false},
+      // Unqualified on a chart sheet: there are no cells to read.
+      {u"A1:A3", 1, false},
+      {u"=" + sheet1 + u"!A1:A3", 1, true},
+  };
+  int i = 0;
+  for (const auto& c : cases)
+    EXPECT_EQ(validSeriesReference(c.text, book(), c.sheet), c.valid) << "case " << i++;
+}
+
 TEST(Payload, CopiesDeeplyAndListsReferences) {
   ChartModel c;
   c.series.resize(1);

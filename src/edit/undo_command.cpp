@@ -147,7 +147,7 @@ UndoOutcome undo(model::WorkbookList& books) {
 
   // Objects come back as they were (moved, sized, formatted, inserted or
   // deleted, or kept in place while their lines changed size).
-  if (e->objects && sheet.hasGrid()) {
+  if (e->objects && (sheet.hasGrid() || sheet.kind == model::SheetKind::Chart)) {
     sheet.objects = std::move(*e->objects);
     sheet.selectedObject = sheet.secondObject = -1;
   }

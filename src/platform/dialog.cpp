@@ -263,6 +263,8 @@ int ScriptedDialogHost::runSheet(const PropertySheetTemplate& sheet,
   run.title = sheet.title;
   std::vector<ControlState> states;
   const size_t pageCount = std::min(sheet.pages.size(), pages.size());
+  // Pages may keep each other's controls for the life of the run.
+  states.reserve(pageCount);
   for (size_t p = 0; p < pageCount; ++p) {
     states.emplace_back(sheet.pages[p]);
     pages[p]->onInit(states.back());
