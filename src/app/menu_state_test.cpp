@@ -63,9 +63,8 @@ TEST_F(MenuStateTest, UnbuiltCommandsStayDisabled) {
     }
   // Built ones with a workbook and a worksheet.
   for (const int id :
-       {110, 111, 112, 113, 114, 117, 127, 163, 166, 192, 193, 196, 203, 205, 211, 213, 216, 220, 230})
+       {110, 111, 112, 113, 114, 117, 127, 163, 164, 165, 166, 192, 193, 196, 203, 205, 211, 213, 216, 220, 230})
     EXPECT_TRUE(menu.items.at(id).enabled) << id;
-  EXPECT_FALSE(menu.items.at(164).enabled); // chart sheets
 }
 
 TEST_F(MenuStateTest, UndoText) {
@@ -187,6 +186,10 @@ TEST_F(MenuStateTest, ChartSheetDisablesCellCommands) {
     EXPECT_FALSE(menu.items[id].enabled) << id;
   EXPECT_TRUE(menu.items[205].enabled); // zoom applies to any sheet
   EXPECT_TRUE(menu.items[145].enabled); // Sheet1 is another visible worksheet
+  // Format edits the chart; a chart object needs a worksheet, a chart sheet does not.
+  EXPECT_TRUE(menu.items[190].enabled);
+  EXPECT_TRUE(menu.items[164].enabled);
+  EXPECT_FALSE(menu.items[165].enabled);
 }
 
 TEST_F(MenuStateTest, WindowListChecksTheActiveWorkbook) {
