@@ -299,13 +299,27 @@ public:
     for (int i = 0; i < charts::kChartTypeCount; ++i)
       c.setChecked(kChartTypeFirst + i, m_e.chart.type == i);
   }
-  int onCommand(DialogControls&, int id, Notification what) override {
-    if (what == Notification::Clicked && id >= kChartTypeFirst && id < kChartTypeFirst + charts::kChartTypeCount &&
-        m_e.chart.type != id - kChartTypeFirst) {
-      m_e.chart.type = id - kChartTypeFirst;
-      m_e.typeChanged();
-    }
+  int onCommand(DialogControls& c, int, Notification) override {
+    take(c);
     return 0;
+  }
+  // Arrow keys may move the choice without a click: it is read again on leaving.
+  bool onLeavePage(DialogControls& c) override {
+    take(c);
+    return true;
+  }
+  bool onOk(DialogControls& c) override {
+    take(c);
+    return true;
+  }
+
+private:
+  void take(DialogControls& c) {
+    for (int i = 0; i < charts::kChartTypeCount; ++i)
+      if (c.checked(kChartTypeFirst + i) && m_e.chart.type != i) {
+        m_e.chart.type = i;
+        m_e.typeChanged();
+      }
   }
 };
 
