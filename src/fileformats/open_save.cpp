@@ -176,27 +176,28 @@ bool openWorkbookFile(model::WorkbookList& list, std::u16string_view path, bool 
 namespace {
 
 // Excel 95 sheets have 16,384 rows: other programs stop there (or refuse the
-// file), so cells below are saved only when the user agrees. Form controls
-// and shapes of the drawing format have no Excel 95 form and are left out:
-// the same question lists them.
+// file), so cells below are saved only when the user agrees. What else the
+// format cannot hold (shapes of the drawing format, a line's second head,
+// a picture's own format) is listed in the same question.
 bool excel95HoldsEnough(const model::Workbook& book) {
   constexpr std::uint16_t kExcel95Rows = 16384;
-  bool beyond = false, controls = false, shapes = false;
+  bool beyond = false;
+  unsigned losses = biff::kBiff5LosesNothing;
   for (int i = 0; i < book.sheetCount(); ++i) {
     const model::Sheet& sheet = book.sheet(i);
     model::CellRange used;
     beyond = beyond || (model::usedRange(sheet, used) && used.lastRow >= kExcel95Rows);
     if (sheet.kind != model::SheetKind::Worksheet)
       continue;
-    for (const model::DrawingObject& o : sheet.objects) {
-      if (o.filterArrow || biff::isWrittenObject(o, 7) || !biff::isWrittenObject(o, 8))
-        continue;
-      (o.kind == model::kObjectOfficeShape ? shapes : controls) = true;
-    }
+    for (const model::DrawingObject& o : sheet.objects)
+      losses |= biff::biff5Losses(o);
   }
+  const auto has = [&](unsigned loss) { return (losses & loss) != 0; };
   std::u16string lost;
-  for (const auto& [flag, text] : {std::pair{beyond, kExcel95LostRows}, std::pair{controls, kExcel95LostControls},
-                                   std::pair{shapes, kExcel95LostShapes}})
+  for (const auto& [flag, text] :
+       {std::pair{beyond, kExcel95LostRows}, std::pair{has(biff::kBiff5LosesShape), kExcel95LostShapes},
+        std::pair{has(biff::kBiff5LosesStartArrow), kExcel95LostStartArrows},
+        std::pair{has(biff::kBiff5LosesPictureFormat), kExcel95LostPictureFormats}})
     if (flag)
       lost.append(lost.empty() ? u"" : u"、").append(text);
   if (lost.empty())

@@ -26,8 +26,9 @@ inline constexpr std::u16string_view kMessageSameNameOpen =
 inline constexpr std::u16string_view kMessageExcel95Limits =
     u"Excel 95 格式只能保存 16,384 行，以下内容其他程序将无法读取：%s。是否继续？";
 inline constexpr std::u16string_view kExcel95LostRows = u"第 16,385 行以后的单元格";
-inline constexpr std::u16string_view kExcel95LostControls = u"窗体控件";
 inline constexpr std::u16string_view kExcel95LostShapes = u"自选图形";
+inline constexpr std::u16string_view kExcel95LostStartArrows = u"线条起点的箭头";
+inline constexpr std::u16string_view kExcel95LostPictureFormats = u"JPEG、PNG 和 EMF 图片的原格式（存为位图）";
 inline constexpr std::u16string_view kMessageNotAChart =
     u"当前工作表不是图表，\n只有统计图可另存为位图文件。";
 

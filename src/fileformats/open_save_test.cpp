@@ -1,5 +1,6 @@
 #include "fileformats/open_save.h"
 
+#include "fileformats/image/picture.h"
 #include "fileformats/text/delimited_text.h"
 #include "formula/recalc.h"
 #include "functions/families.h"
@@ -210,8 +211,9 @@ TEST_F(OpenSaveTest, Excel95SaveOfRowsPastItsLimitAsksFirst) {
   EXPECT_TRUE(ui.shown().empty());
 }
 
-// Form controls and drawing-format shapes have no Excel 95 form: the same
-// question lists them; comments and pictures go without asking.
+// Drawing-format shapes, a line's second head and a picture's own format
+// have no Excel 95 form: the same question lists them; comments, controls,
+// lines with one head and metafile pictures go without asking.
 TEST_F(OpenSaveTest, Excel95SaveListsObjectsItCannotHold) {
   ASSERT_TRUE(list.new_workbook(nullptr));
   model::Sheet &s = list.active()->sheet(0);
@@ -219,24 +221,39 @@ TEST_F(OpenSaveTest, Excel95SaveListsObjectsItCannotHold) {
   comment.kind = model::kObjectComment;
   comment.text = u"kept";
   s.objects.push_back(comment);
-  nextChoice = SaveAsChoice{path("comment.xls"), kSaveAsExcel95};
-  ASSERT_TRUE(saveWorkbookAs(list, u"Book1"));
-  EXPECT_TRUE(ui.shown().empty());
-
   model::DrawingObject button;
   button.kind = model::kObjectButton;
   s.objects.push_back(button);
+  model::DrawingObject line;
+  line.kind = model::kObjectLine;
+  line.startArrow = model::kLineEndTriangle; // written running the other way
+  s.objects.push_back(line);
+  const auto picture = [](image::PictureKind kind) {
+    model::DrawingObject p;
+    p.kind = model::kObjectPicture;
+    p.payload.reset(std::make_unique<image::PicturePayload>(
+        std::make_shared<const image::Picture>(image::Picture{kind, {}, {}})));
+    return p;
+  };
+  s.objects.push_back(picture(image::PictureKind::Wmf));
+  nextChoice = SaveAsChoice{path("kept.xls"), kSaveAsExcel95};
+  ASSERT_TRUE(saveWorkbookAs(list, u"Book1"));
+  EXPECT_TRUE(ui.shown().empty());
+
+  s.objects[2].endArrow = model::kLineEndOpen;
   model::DrawingObject shape;
   shape.kind = model::kObjectOfficeShape;
   shape.shapeType = 5;
   s.objects.push_back(shape);
+  s.objects.push_back(picture(image::PictureKind::Png));
   setCell(16384, 0, u"row 16,385");
   ui.queueAnswer(MessageAnswer::No);
-  nextChoice = SaveAsChoice{path("controls.xls"), kSaveAsExcel95};
+  nextChoice = SaveAsChoice{path("lost.xls"), kSaveAsExcel95};
   EXPECT_FALSE(saveWorkbookAs(list, u"Book1"));
   ASSERT_EQ(ui.shown().size(), 1u);
   EXPECT_EQ(ui.shown()[0].text, u"Excel 95 格式只能保存 16,384 行，以下内容其他程序将无法读取："
-                                u"第 16,385 行以后的单元格、窗体控件、自选图形。是否继续？");
+                                u"第 16,385 行以后的单元格、自选图形、线条起点的箭头、"
+                                u"JPEG、PNG 和 EMF 图片的原格式（存为位图）。是否继续？");
 }
 
 TEST_F(OpenSaveTest, VersionFieldsByType) {

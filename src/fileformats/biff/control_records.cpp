@@ -92,13 +92,9 @@ void readList(ByteCursor c, model::DrawingObject& object, ControlPayload& contro
                           : selectionType == 2 ? drawing::ListSelection::Extend
                                                : drawing::ListSelection::Single;
   if (object.kind == model::kObjectComboBox) {
-    std::uint16_t dropFlags = 0, dropLines = 0, minWidth = 0, cch = 0;
-    std::uint8_t high = 0;
-    if (!c.u16(dropFlags) || !c.u16(dropLines) || !c.u16(minWidth) || !c.u16(cch) || !c.u8(high))
-      return;
-    control.dropDownLines = dropLines;
-    if (!c.skip(static_cast<size_t>(cch) * ((high & 1) ? 2 : 1)))
-      return;
+    std::uint16_t dropFlags = 0, dropLines = 0;
+    if (c.u16(dropFlags) && c.u16(dropLines))
+      control.dropDownLines = dropLines;
     return; // a drop-down keeps no entries of its own here
   }
   // Entries kept in the record (lists without a range) are not shown; skip them.
@@ -117,16 +113,99 @@ void readList(ByteCursor c, model::DrawingObject& object, ControlPayload& contro
   }
 }
 
+ControlPayload& payloadOf(model::DrawingObject& object) {
+  if (!drawing::controlOf(object))
+    object.payload.reset(std::make_unique<ControlPayload>());
+  return *drawing::controlOf(object);
+}
+
+// Where an Excel 95 control's name, macro and formulas start, after its
+// fixed fields; 0 for kinds without such a layout.
+size_t biff5VariablePart(std::uint16_t kind) {
+  switch (kind) {
+  case model::kObjectCheckBox: return 76;
+  case model::kObjectOptionButton:
+  case model::kObjectListBox: return 88;
+  case model::kObjectGroupBox: return 82;
+  case model::kObjectSpinner:
+  case model::kObjectScrollBar: return 64;
+  case model::kObjectComboBox: return 110;
+  default: return 0;
+  }
+}
+
+// Scroll data as Excel 95 and the scroll sub-record share it (from its
+// four unused bytes on).
+void writeScrollData(std::uint16_t kind, const ControlPayload& control, Out& o) {
+  const bool list = kind == model::kObjectListBox || kind == model::kObjectComboBox;
+  o.zeros(4);
+  o.u16(list ? control.selection : control.value);
+  o.u16(list ? 0 : control.minimum);
+  o.u16(list ? control.itemCount : control.maximum);
+  o.u16(control.increment);
+  o.u16(list ? 0 : control.pageChange);
+  o.u16(control.horizontal && !list ? 1 : 0);
+  o.u16(list ? 16 : 15);
+  o.u16(static_cast<std::uint16_t>((kind == model::kObjectComboBox ? 0 : 1) | (control.flat ? 8 : 0)));
+}
+
+void readScrollData(ByteCursor& c, ControlPayload& control) {
+  // Signed in the file: a negative number is below every limit.
+  std::uint16_t v[5] = {}, horizontal = 0, width = 0, flags = 0;
+  if (!c.skip(4) || !c.u16(v[0]) || !c.u16(v[1]) || !c.u16(v[2]) || !c.u16(v[3]) || !c.u16(v[4]))
+    return;
+  const auto number = [](std::uint16_t x) { return drawing::clampNumber(static_cast<std::int16_t>(x)); };
+  control.value = number(v[0]);
+  control.minimum = number(v[1]);
+  control.maximum = number(v[2]);
+  control.increment = number(v[3]);
+  control.pageChange = number(v[4]);
+  if (c.u16(horizontal))
+    control.horizontal = horizontal != 0;
+  if (c.u16(width) && c.u16(flags))
+    control.flat = (flags & 0x0008) != 0;
+}
+
+// List data after its length field: the range as a sized formula, the
+// entry count, the selection, options, and for combo boxes their own part.
+void writeListData(std::uint16_t kind, const ControlPayload& control, const ControlFormulaTokens& formulaTokens, Out& o,
+                   bool biff8) {
+  Out range;
+  const bool withRange = !control.inputRange.empty() && formulaBody(control.inputRange, formulaTokens, range);
+  if (biff8)
+    o.u16(withRange ? kListLengthWithFormula : kListLengthWithout);
+  if (withRange)
+    o.b.insert(o.b.end(), range.b.begin(), range.b.end());
+  else
+    o.u16(0);
+  const bool multi = kind == model::kObjectListBox && control.selectionType != drawing::ListSelection::Single;
+  const std::uint16_t lines = multi ? static_cast<std::uint16_t>(control.selectedItems.size()) : control.itemCount;
+  o.u16(lines);
+  o.u16(control.selection);
+  o.u16(static_cast<std::uint16_t>(kRegularList | (control.flat ? 8 : 0) |
+                                   (kind == model::kObjectListBox ? static_cast<int>(control.selectionType) << 4 : 0)));
+  o.u16(0); // no edit box
+  if (kind == model::kObjectComboBox) {
+    o.u16(0); // a drop-down list
+    o.u16(control.dropDownLines);
+    o.u16(0);
+    o.u16(0); // an empty text
+    if (biff8) {
+      o.u8(0); // 8-bit, and a pad byte
+      o.u8(0);
+    }
+  } else if (multi) {
+    for (const std::uint8_t m : control.selectedItems)
+      o.u8(m ? 1 : 0);
+  }
+}
+
 } // namespace
 
 void readControlSubRecords(model::DrawingObject& object, const ObjRecord& obj, const ControlFormulaText& formulaText) {
   if (!drawing::isControl(object))
     return;
-  ControlPayload* control = drawing::controlOf(object);
-  if (!control) {
-    object.payload.reset(std::make_unique<ControlPayload>());
-    control = drawing::controlOf(object);
-  }
+  ControlPayload* control = &payloadOf(object);
   for (const ObjSubrecord& s : obj.subrecords) {
     ByteCursor c(s.body);
     const auto formula = [&](std::u16string& into) {
@@ -154,23 +233,9 @@ void readControlSubRecords(model::DrawingObject& object, const ObjRecord& obj, c
       }
       break;
     }
-    case ftSbs: {
-      // Signed in the file: a negative number is below every limit.
-      std::uint16_t v[5] = {}, horizontal = 0, width = 0, flags = 0;
-      if (!c.skip(4) || !c.u16(v[0]) || !c.u16(v[1]) || !c.u16(v[2]) || !c.u16(v[3]) || !c.u16(v[4]))
-        break;
-      const auto number = [](std::uint16_t x) { return drawing::clampNumber(static_cast<std::int16_t>(x)); };
-      control->value = number(v[0]);
-      control->minimum = number(v[1]);
-      control->maximum = number(v[2]);
-      control->increment = number(v[3]);
-      control->pageChange = number(v[4]);
-      if (c.u16(horizontal))
-        control->horizontal = horizontal != 0;
-      if (c.u16(width) && c.u16(flags))
-        control->flat = (flags & 0x0008) != 0;
+    case ftSbs:
+      readScrollData(c, *control);
       break;
-    }
     case ftLbsData:
       readList(c, object, *control, formulaText);
       break;
@@ -217,16 +282,7 @@ std::vector<std::uint8_t> writeControlSubRecords(const model::Sheet& sheet, int 
   if (scrolls) {
     o.u16(ftSbs);
     o.u16(20);
-    o.zeros(4);
-    const bool lists = kind == model::kObjectListBox;
-    o.u16(list ? control.selection : control.value);
-    o.u16(list ? 0 : control.minimum);
-    o.u16(list ? control.itemCount : control.maximum);
-    o.u16(control.increment);
-    o.u16(list ? 0 : control.pageChange);
-    o.u16(control.horizontal && !list ? 1 : 0);
-    o.u16(lists || kind == model::kObjectComboBox ? 16 : 15);
-    o.u16(static_cast<std::uint16_t>((lists ? 1 : kind == model::kObjectComboBox ? 0 : 1) | (control.flat ? 8 : 0)));
+    writeScrollData(kind, control, o);
   }
   if (state || scrolls) {
     std::u16string link = control.linkedCell;
@@ -261,36 +317,131 @@ std::vector<std::uint8_t> writeControlSubRecords(const model::Sheet& sheet, int 
   }
   if (list) {
     o.u16(ftLbsData);
-    Out range;
-    const bool withRange = !control.inputRange.empty() && formulaBody(control.inputRange, formulaTokens, range);
-    o.u16(withRange ? kListLengthWithFormula : kListLengthWithout);
-    if (withRange)
-      o.b.insert(o.b.end(), range.b.begin(), range.b.end());
-    else
-      o.u16(0);
-    const bool multi = kind == model::kObjectListBox && control.selectionType != drawing::ListSelection::Single;
-    const std::uint16_t lines = multi ? static_cast<std::uint16_t>(control.selectedItems.size()) : control.itemCount;
-    o.u16(lines);
-    o.u16(control.selection);
-    o.u16(static_cast<std::uint16_t>(kRegularList | (control.flat ? 8 : 0) |
-                                     (kind == model::kObjectListBox ? static_cast<int>(control.selectionType) << 4 : 0)));
-    o.u16(0); // no edit box
-    if (kind == model::kObjectComboBox) {
-      o.u16(0); // a drop-down list
-      o.u16(control.dropDownLines);
-      o.u16(0);
-      o.u16(0); // an empty text, 8-bit, and a pad byte
-      o.u8(0);
-      o.u8(0);
-    } else if (multi) {
-      for (const std::uint8_t m : control.selectedItems)
-        o.u8(m ? 1 : 0);
-    }
+    writeListData(kind, control, formulaTokens, o, true);
     return o.b;
   }
   o.u16(ftEnd);
   o.u16(0);
   return o.b;
+}
+
+std::vector<std::uint8_t> writeBiff5ControlFields(const model::Sheet& sheet, int index, std::uint16_t textFlags,
+                                                  std::string_view name, const ControlFormulaTokens& formulaTokens,
+                                                  const ControlNarrowText& narrowText) {
+  Out o;
+  if (index < 0 || index >= static_cast<int>(sheet.objects.size()))
+    return o.b;
+  const model::DrawingObject& object = sheet.objects[static_cast<size_t>(index)];
+  const std::uint16_t kind = object.kind;
+  const ControlPayload* found = drawing::controlOf(object);
+  const size_t variable = biff5VariablePart(kind);
+  if (!variable)
+    return o.b;
+  ControlPayload control = found ? *found : ControlPayload{};
+  drawing::clampControl(control, kind);
+  const bool captioned = kind == model::kObjectCheckBox || kind == model::kObjectOptionButton ||
+                         kind == model::kObjectGroupBox;
+  constexpr size_t kFieldsStart = 44;
+  if (captioned) {
+    o.zeros(10);
+    o.u16(textFlags);
+  } else {
+    writeScrollData(kind, control, o);
+    if (kind == model::kObjectListBox || kind == model::kObjectComboBox) {
+      o.zeros(18);
+      o.u16(0); // the default font
+    }
+  }
+  o.zeros(static_cast<int>(variable - kFieldsStart - o.b.size()));
+  if (!name.empty()) {
+    o.u8(static_cast<std::uint8_t>(std::min<size_t>(name.size(), 255)));
+    o.b.insert(o.b.end(), name.begin(), name.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(name.size(), 255)));
+    if (o.b.size() % 2)
+      o.u8(0);
+  }
+  o.u16(0); // no macro
+  const auto linkFormula = [&](const std::u16string& text) {
+    if (text.empty() || !formulaBody(text, formulaTokens, o))
+      o.u16(0);
+  };
+  if (kind != model::kObjectGroupBox)
+    linkFormula(kind == model::kObjectOptionButton ? drawing::groupLinkedCell(sheet, drawing::optionGroup(sheet, index))
+                                                   : control.linkedCell);
+  if (captioned) {
+    std::string caption = narrowText ? narrowText(object.text) : std::string(object.text.begin(), object.text.end());
+    caption.resize(std::min<size_t>(caption.size(), 255));
+    o.u16(static_cast<std::uint16_t>(caption.size()));
+    o.b.insert(o.b.end(), caption.begin(), caption.end());
+    if (caption.size() % 2)
+      o.u8(0);
+    if (kind != model::kObjectGroupBox)
+      o.u16(control.value);
+    o.u16(0); // no accelerator keys
+    o.u16(0);
+    o.u16(control.flat ? 1 : 0);
+  }
+  if (kind == model::kObjectOptionButton) {
+    const std::vector<int> group = drawing::optionGroup(sheet, index);
+    const size_t k = static_cast<size_t>(std::find(group.begin(), group.end(), index) - group.begin());
+    o.u16(static_cast<std::uint16_t>(group[(k + 1) % group.size()] + 1));
+    o.u16(k == 0 ? 1 : 0);
+  }
+  if (kind == model::kObjectListBox || kind == model::kObjectComboBox)
+    writeListData(kind, control, formulaTokens, o, false);
+  return o.b;
+}
+
+void readBiff5ControlFields(model::DrawingObject& object, std::span<const std::uint8_t> body,
+                            const ControlFormulaText& formulaText, const ControlWideText& wideText) {
+  const std::uint16_t kind = object.kind;
+  const size_t variable = biff5VariablePart(kind);
+  if (!drawing::isControl(object) || !variable)
+    return;
+  ControlPayload& control = payloadOf(object);
+  if (body.size() >= 64 && kind != model::kObjectCheckBox && kind != model::kObjectOptionButton &&
+      kind != model::kObjectGroupBox) {
+    ByteCursor scroll(body.subspan(44));
+    readScrollData(scroll, control);
+  }
+  ByteCursor c(body);
+  std::uint16_t named = 0;
+  std::uint8_t nameLength = 0;
+  if (!c.skip(30) || !c.u16(named) || !c.skip(variable - 32)) {
+    drawing::clampControl(control, kind);
+    return;
+  }
+  const auto pad = [&] { return c.position() % 2 == 0 || c.skip(1); };
+  const auto sized = [&](std::u16string* into) {
+    std::uint16_t size = 0;
+    std::span<const std::uint8_t> formula;
+    if (!c.u16(size) || !c.bytes(size, formula))
+      return false;
+    if (std::u16string text; into && size && readFormula(formula, formulaText, text))
+      *into = text;
+    return true;
+  };
+  bool ok = (!named || (c.u8(nameLength) && c.skip(nameLength) && pad())) && sized(nullptr);
+  if (ok && kind != model::kObjectGroupBox)
+    ok = sized(&control.linkedCell);
+  if (ok && (kind == model::kObjectCheckBox || kind == model::kObjectOptionButton || kind == model::kObjectGroupBox)) {
+    std::uint16_t length = 0, state = 0, accel = 0, accelFar = 0, flags = 0;
+    std::span<const std::uint8_t> caption;
+    ok = c.u16(length) && c.bytes(length, caption) && pad();
+    if (ok)
+      object.text = wideText ? wideText(caption) : std::u16string(caption.begin(), caption.end());
+    if (ok && kind != model::kObjectGroupBox && c.u16(state))
+      control.value = state;
+    if (ok && c.u16(accel) && c.u16(accelFar) && c.u16(flags))
+      control.flat = (flags & 1) != 0;
+    std::uint16_t next = 0, first = 0;
+    if (ok && kind == model::kObjectOptionButton && c.u16(next) && c.u16(first)) {
+      control.nextInGroup = next;
+      control.firstInGroup = first != 0;
+    }
+  }
+  if (ok && (kind == model::kObjectListBox || kind == model::kObjectComboBox))
+    readList(c, object, control, formulaText);
+  drawing::clampControl(control, kind);
 }
 
 } // namespace biff

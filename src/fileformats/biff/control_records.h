@@ -12,6 +12,7 @@
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace model {
@@ -46,5 +47,24 @@ void readControlSubRecords(model::DrawingObject& object, const ObjRecord& obj, c
 /// no control.
 std::vector<std::uint8_t> writeControlSubRecords(const model::Sheet& sheet, int index,
                                                  const ControlFormulaTokens& formulaTokens);
+
+/// Excel 95 keeps a control's state in its OBJ record itself: after the
+/// common fields and the frame (from byte 44 on) come fixed fields by kind,
+/// the macro, the linked cell and the input range as sized formulas, and
+/// the caption in the code page. Check boxes, option buttons, group boxes,
+/// scroll bars, spinners, list and combo boxes; empty for other objects.
+using ControlNarrowText = std::function<std::string(std::u16string_view)>;
+using ControlWideText = std::function<std::u16string(std::span<const std::uint8_t>)>;
+/// `textFlags` is the caption's alignment word, as the drawing writer packs
+/// it; `name` the object's name in the code page (readers look for one
+/// before the macro), whose length the common fields give.
+std::vector<std::uint8_t> writeBiff5ControlFields(const model::Sheet& sheet, int index, std::uint16_t textFlags,
+                                                  std::string_view name,
+                                                  const ControlFormulaTokens& formulaTokens,
+                                                  const ControlNarrowText& narrowText);
+/// Reads those fields of a whole Excel 95 OBJ body into the control
+/// (its payload made when missing, clamped, and its caption).
+void readBiff5ControlFields(model::DrawingObject& object, std::span<const std::uint8_t> body,
+                            const ControlFormulaText& formulaText, const ControlWideText& wideText);
 
 } // namespace biff

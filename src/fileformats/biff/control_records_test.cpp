@@ -205,13 +205,26 @@ TEST_F(ControlRecordsTest, DamagedRecordsReadWhatTheyCan) {
   EXPECT_TRUE(writeControlSubRecords(sheet(), 5, tokens).empty());
 }
 
-TEST(ControlFiles, ControlsSurviveASaveWithTheirLinks) {
+// A new workbook with the formula engine, saved and read back.
+struct SavedBook {
   platform::HeadlessUiServices ui;
-  platform::ScopedUiServices scope(ui);
-  formula::installFormulaEngine();
+  platform::ScopedUiServices scope{ui};
   model::WorkbookList books;
-  ASSERT_TRUE(books.new_workbook(nullptr));
-  model::Workbook& book = *books.active();
+  SavedBook() {
+    formula::installFormulaEngine();
+    EXPECT_TRUE(books.new_workbook(nullptr));
+  }
+  model::Workbook& book() { return *books.active(); }
+  bool readBack(int version, model::Workbook& back) {
+    std::vector<std::uint8_t> file;
+    model::seedWorkbookTables(back, model::Font{});
+    return writeBinaryWorkbook(book(), version, file) && readBinaryWorkbook(file, back);
+  }
+};
+
+TEST(ControlFiles, ControlsSurviveASaveWithTheirLinks) {
+  SavedBook saved;
+  model::Workbook& book = saved.book();
   ASSERT_TRUE(model::insert_sheet(book, book.sheetCount(), std::nullopt, model::SheetKind::Worksheet, false));
   model::Sheet& s = book.sheet(0);
   s.objects.push_back(drawing::makeControl(s, model::kObjectScrollBar, at(1, 1)));
@@ -222,11 +235,8 @@ TEST(ControlFiles, ControlsSurviveASaveWithTheirLinks) {
   s.objects.push_back(drawing::makeControl(s, model::kObjectComboBox, at(1, 4)));
   drawing::controlOf(s.objects.back())->inputRange = u"$A$1:$A$4";
   s.objects.push_back(drawing::makeControl(s, model::kObjectCheckBox, at(1, 7)));
-  std::vector<std::uint8_t> file;
-  ASSERT_TRUE(writeBinaryWorkbook(book, 8, file));
   model::Workbook back;
-  model::seedWorkbookTables(back, model::Font{});
-  ASSERT_TRUE(readBinaryWorkbook(file, back));
+  ASSERT_TRUE(saved.readBack(8, back));
   const std::vector<model::DrawingObject>& objects = back.sheet(0).objects;
   ASSERT_EQ(objects.size(), 3u);
   const drawing::ControlPayload* c = drawing::controlOf(objects[0]);
@@ -238,6 +248,109 @@ TEST(ControlFiles, ControlsSurviveASaveWithTheirLinks) {
   EXPECT_FALSE(objects[1].filterArrow) << "a user's combo box is no filter arrow";
   EXPECT_EQ(drawing::controlOf(objects[1])->inputRange, u"$A$1:$A$4");
   EXPECT_EQ(objects[2].text, u"复选框 1");
+}
+
+// Every control's state, limits and links, written as Excel 97 and as
+// Excel 95 (where they live in the OBJ record itself) and read back.
+class ControlVersionTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(ControlVersionTest, ControlStateSurvivesTheFormat) {
+  SavedBook saved;
+  model::Sheet& s = saved.book().sheet(0);
+  const auto add = [&](std::uint16_t kind, std::uint16_t row) -> drawing::ControlPayload& {
+    s.objects.push_back(drawing::makeControl(s, kind, at(1, row)));
+    return *drawing::controlOf(s.objects.back());
+  };
+  drawing::ControlPayload& check = add(model::kObjectCheckBox, 1);
+  check.value = drawing::kChecked;
+  check.linkedCell = u"$C$1";
+  s.objects.back().text = u"Tick";
+  s.objects.back().textAlign = model::kTextAlignRight;
+  drawing::ControlPayload& spin = add(model::kObjectSpinner, 3);
+  spin.minimum = 5;
+  spin.maximum = 90;
+  spin.increment = 5;
+  spin.value = 35;
+  spin.linkedCell = u"$C$3";
+  drawing::ControlPayload& scroll = add(model::kObjectScrollBar, 5);
+  scroll.maximum = 300;
+  scroll.value = 120;
+  scroll.pageChange = 25;
+  scroll.horizontal = true;
+  drawing::ControlPayload& list = add(model::kObjectListBox, 7);
+  list.inputRange = u"$A$1:$A$5";
+  list.linkedCell = u"$C$7";
+  list.itemCount = 5;
+  list.selection = 4;
+  drawing::ControlPayload& multi = add(model::kObjectListBox, 10);
+  multi.inputRange = u"$A$1:$A$3";
+  multi.selectionType = drawing::ListSelection::Multi;
+  multi.itemCount = 3;
+  multi.selectedItems = {1, 0, 1};
+  drawing::ControlPayload& combo = add(model::kObjectComboBox, 13);
+  combo.inputRange = u"$A$1:$A$5";
+  combo.itemCount = 5;
+  combo.dropDownLines = 12;
+  combo.selection = 2;
+  combo.flat = true;
+  add(model::kObjectOptionButton, 15).linkedCell = u"$C$15";
+  s.objects.back().text = u"One"; // captions are code-page text in Excel 95
+  add(model::kObjectOptionButton, 16).value = 1;
+  s.objects.back().text = u"Two";
+  add(model::kObjectGroupBox, 18);
+  s.objects.back().text = u"Frame";
+
+  model::Workbook back;
+  ASSERT_TRUE(saved.readBack(GetParam(), back));
+  const std::vector<model::DrawingObject>& o = back.sheet(0).objects;
+  ASSERT_EQ(o.size(), s.objects.size());
+  for (size_t i = 0; i < o.size(); ++i) {
+    SCOPED_TRACE(i);
+    const drawing::ControlPayload* was = drawing::controlOf(s.objects[i]);
+    const drawing::ControlPayload* c = drawing::controlOf(o[i]);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(o[i].kind, s.objects[i].kind);
+    EXPECT_EQ(o[i].anchor, s.objects[i].anchor);
+    EXPECT_EQ(o[i].text, s.objects[i].text);
+    EXPECT_EQ(std::tie(c->selection, c->flat, c->inputRange), std::tie(was->selection, was->flat, was->inputRange));
+    const bool list = o[i].kind == model::kObjectListBox || o[i].kind == model::kObjectComboBox;
+    EXPECT_EQ(c->value, list ? c->selection : was->value);
+    // An option group's linked cell is written with each of its buttons.
+    EXPECT_EQ(c->linkedCell, o[i].kind == model::kObjectOptionButton ? u"$C$15" : was->linkedCell);
+    if (o[i].kind == model::kObjectSpinner || o[i].kind == model::kObjectScrollBar) {
+      EXPECT_EQ(std::tie(c->minimum, c->maximum, c->increment, c->pageChange, c->horizontal),
+                std::tie(was->minimum, was->maximum, was->increment, was->pageChange, was->horizontal));
+    }
+  }
+  EXPECT_EQ(o[0].textAlign, model::kTextAlignRight);
+  EXPECT_EQ(drawing::controlOf(o[4])->selectionType, drawing::ListSelection::Multi);
+  EXPECT_EQ(drawing::controlOf(o[4])->selectedItems, (std::vector<std::uint8_t>{1, 0, 1}));
+  EXPECT_EQ(drawing::controlOf(o[5])->dropDownLines, 12);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, ControlVersionTest, ::testing::Values(8, 7));
+
+// Excel 95 control fields cut anywhere, or claiming more than they hold,
+// read what is there and never run past the record.
+TEST_F(ControlRecordsTest, DamagedExcel95FieldsReadWhatTheyCan) {
+  add(model::kObjectComboBox).inputRange = u"$A$1:$A$3";
+  drawing::controlOf(sheet().objects.back())->linkedCell = u"$B$1";
+  add(model::kObjectOptionButton);
+  for (int index : {0, 1}) {
+    std::vector<std::uint8_t> whole(44, 0);
+    whole[30] = 1; // says a name comes first, which it does not
+    const std::vector<std::uint8_t> fields = writeBiff5ControlFields(sheet(), index, 0, "", tokens, {});
+    ASSERT_FALSE(fields.empty());
+    whole.insert(whole.end(), fields.begin(), fields.end());
+    for (size_t cut = 0; cut <= whole.size(); ++cut) {
+      model::DrawingObject o;
+      o.kind = sheet().objects[static_cast<size_t>(index)].kind;
+      readBiff5ControlFields(o, std::span(whole).first(cut), text, {});
+      ASSERT_NE(drawing::controlOf(o), nullptr);
+      EXPECT_LE(drawing::controlOf(o)->value, drawing::kControlNumberLimit);
+    }
+  }
+  EXPECT_TRUE(writeBiff5ControlFields(sheet(), 9, 0, "", tokens, {}).empty());
 }
 
 } // namespace

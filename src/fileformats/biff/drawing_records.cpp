@@ -91,6 +91,29 @@ std::uint8_t textPlacement(unsigned value, std::uint8_t fallback) {
   return static_cast<std::uint8_t>((value >= 1 && value <= 4) || value == 7 ? value : fallback);
 }
 
+// The alignment word of TXO records and of Excel 95 text fields.
+std::uint16_t textFlags(const model::DrawingObject& o) {
+  return static_cast<std::uint16_t>(0x0200 | (textPlacement(o.textAlign, model::kTextAlignLeft) << 1) |
+                                    (textPlacement(o.textVerticalAlign, model::kTextAlignTop) << 4)); // locked text
+}
+
+void readTextFlags(std::uint16_t flags, std::uint16_t rotation, model::DrawingObject& d) {
+  d.textAlign = textPlacement((flags >> 1) & 7, model::kTextAlignLeft);
+  d.textVerticalAlign = textPlacement((flags >> 4) & 7, model::kTextAlignTop);
+  d.textOrientation = static_cast<std::uint8_t>(rotation <= 3 ? rotation : 0);
+}
+
+// Excel 95 keeps a metafile behind 8 bytes of its own (mapping mode,
+// extents, handle); the metafile proper starts with its placeable or
+// standard header.
+bool isWmfStart(std::span<const std::uint8_t> b) {
+  if (b.size() < 18)
+    return false;
+  const std::uint32_t key = static_cast<std::uint32_t>(b[0] | (b[1] << 8) | (b[2] << 16)) | (static_cast<std::uint32_t>(b[3]) << 24);
+  const unsigned type = b[0] | (b[1] << 8), header = b[2] | (b[3] << 8);
+  return key == 0x9AC6CDD7u || ((type == 1 || type == 2) && header == 9);
+}
+
 // Objects written with a text box and TXO: those of text kinds, and any
 // shape that carries text.
 bool writesText(const model::DrawingObject& o) { return hasText(o.kind) || (!o.text.empty() && o.kind != model::kObjectChart); }
@@ -358,12 +381,34 @@ struct Shape {
   std::optional<CellRect> cells; // the anchor, from the client anchor or mapped from a group
   std::uint16_t anchorFlags = 0;
   std::optional<std::array<std::int32_t, 4>> groupRect;
+  std::optional<model::ObjectAnchor> anchor; // a client anchor, as read
+  // A child anchor: the group (its place among the frames read) and the
+  // rectangle in that group's own coordinates.
+  int childOf = -1;
+  std::array<std::int32_t, 4> childRect{};
+};
+
+// A group's frame: its own coordinate space and where it lies, either
+// anchored to cells or as a child of another group.
+struct FrameDef {
+  std::array<std::int32_t, 4> coordinates{};
+  std::optional<model::ObjectAnchor> anchor;
+  int parent = -1;
+  std::array<std::int32_t, 4> childRect{};
 };
 
 struct Frame {
   std::array<std::int32_t, 4> coordinates{};
-  CellRect cells;
+  CellRect cells; // a first placement in cell units, until the sheet's sizes are known
   std::uint64_t end = 0; // where its group's container ends
+  int def = -1;
+};
+
+// An object placed by a child anchor, placed again at the end of the sheet.
+struct PlacedChild {
+  int object = -1;
+  int frame = -1;
+  std::array<std::int32_t, 4> rect{};
 };
 
 struct Open {
@@ -411,6 +456,8 @@ struct SheetDrawingReader::State {
   std::uint64_t skip = 0;   // bytes of an oversized record still to pass over
   std::vector<Open> open;
   std::vector<Frame> frames;
+  std::vector<FrameDef> frameDefs;
+  std::vector<PlacedChild> children;
   Shape current;
   std::optional<Shape> ready; // the shape whose client data was read last
   int lastObject = -1;        // the object a TXO or IMDATA belongs to
@@ -456,6 +503,7 @@ struct SheetDrawingReader::State {
       if (c.u16(current.anchorFlags) && readAnchor(c, a)) {
         tidy(a);
         current.cells = toCells(a);
+        current.anchor = a;
         group();
       }
       break;
@@ -479,6 +527,8 @@ struct SheetDrawingReader::State {
         cr.r2 = map(r[3], f.coordinates[1], f.coordinates[3], f.cells.r1, f.cells.r2);
         current.cells = cr;
         current.anchorFlags = 0;
+        current.childOf = f.def;
+        current.childRect = r;
         group();
       }
       break;
@@ -495,7 +545,12 @@ struct SheetDrawingReader::State {
       return;
     for (auto k = open.rbegin(); k != open.rend(); ++k)
       if (k->type == kSpgrContainer) {
-        frames.push_back({*current.groupRect, *current.cells, k->end});
+        int def = -1;
+        if (frameDefs.size() < 4096 && (current.anchor || current.childOf >= 0)) {
+          def = static_cast<int>(frameDefs.size());
+          frameDefs.push_back({*current.groupRect, current.anchor, current.childOf, current.childRect});
+        }
+        frames.push_back({*current.groupRect, *current.cells, k->end, def});
         return;
       }
   }
@@ -633,6 +688,8 @@ struct SheetDrawingReader::State {
     if (drawing::isControlKind(d.kind) && ctx.controlData)
       ctx.controlData(o, d);
     add(std::move(d), o.id);
+    if (lastObject >= 0 && shape->childOf >= 0 && children.size() < 65535)
+      children.push_back({lastObject, shape->childOf, shape->childRect});
   }
 
   void add(model::DrawingObject d, std::uint16_t id) {
@@ -718,6 +775,12 @@ struct SheetDrawingReader::State {
       d.hasFill = false;
       d.hasLine = false;
     }
+    const bool textFields = type == model::kObjectTextBox || type == model::kObjectButton || type == model::kObjectLabel;
+    if (textFields || type == model::kObjectCheckBox || type == model::kObjectOptionButton ||
+        type == model::kObjectGroupBox)
+      readTextFlags(at16(54), textFields ? at16(56) : 0, d);
+    if (drawing::isControlKind(type) && ctx.biff5ControlData)
+      ctx.biff5ControlData(body, d);
     // Text of text boxes, buttons and labels follows the name and the macro.
     if (rest && (type == model::kObjectTextBox || type == model::kObjectButton || type == model::kObjectLabel)) {
       const std::uint16_t length = at16(44);
@@ -746,7 +809,9 @@ struct SheetDrawingReader::State {
     std::uint32_t length = 0;
     if (d.kind != model::kObjectPicture || d.payload.get() || !(c.u16(format) && c.u16(environment) && c.u32(length)))
       return;
-    const std::span<const std::uint8_t> data = c.rest().subspan(0, std::min<size_t>(length, c.remaining()));
+    std::span<const std::uint8_t> data = c.rest().subspan(0, std::min<size_t>(length, c.remaining()));
+    if (format == 2 && !isWmfStart(data) && data.size() > 8 && isWmfStart(data.subspan(8)))
+      data = data.subspan(8);
     if (data.empty() || (format != 2 && format != 9))
       return;
     const image::PictureKind kind = format == 9 ? image::PictureKind::Dib : image::PictureKind::Wmf;
@@ -819,9 +884,7 @@ struct SheetDrawingReader::State {
       d.text = std::move(out);
       if (font)
         d.fontIndex = *font;
-      d.textAlign = textPlacement((options >> 1) & 7, model::kTextAlignLeft);
-      d.textVerticalAlign = textPlacement((options >> 4) & 7, model::kTextAlignTop);
-      d.textOrientation = static_cast<std::uint8_t>(rotation <= 3 ? rotation : 0);
+      readTextFlags(options, rotation, d);
     }
     return part;
   }
@@ -890,7 +953,53 @@ struct SheetDrawingReader::State {
     }
   }
 
+  // A group's rectangle in sheet pixels at 100%: its anchor's, or its place
+  // in its parent's frame. Chains that loop or run deep give nothing.
+  std::optional<std::array<double, 4>> framePixels(int def, int depth = 0) const {
+    if (def < 0 || static_cast<size_t>(def) >= frameDefs.size() || depth > 64)
+      return std::nullopt;
+    const FrameDef& f = frameDefs[static_cast<size_t>(def)];
+    if (f.anchor) {
+      const platform::Rect r = model::anchorToPixels(sheet, *f.anchor, model::PixelScale{});
+      return std::array<double, 4>{double(r.left), double(r.top), double(r.right), double(r.bottom)};
+    }
+    if (f.parent >= def)
+      return std::nullopt;
+    const auto parent = framePixels(f.parent, depth + 1);
+    if (!parent)
+      return std::nullopt;
+    return place(*parent, frameDefs[static_cast<size_t>(f.parent)].coordinates, f.childRect);
+  }
+
+  // A rectangle given in a group's coordinates, in the pixels of the group's rectangle.
+  static std::array<double, 4> place(const std::array<double, 4>& px, const std::array<std::int32_t, 4>& frame,
+                                     const std::array<std::int32_t, 4>& r) {
+    auto map = [](double x, std::int32_t from, std::int32_t to, double a, double b) {
+      const double span = static_cast<double>(to) - from;
+      return span == 0 ? a : a + (x - from) / span * (b - a);
+    };
+    return {map(r[0], frame[0], frame[2], px[0], px[2]), map(r[1], frame[1], frame[3], px[1], px[3]),
+            map(r[2], frame[0], frame[2], px[0], px[2]), map(r[3], frame[1], frame[3], px[1], px[3])};
+  }
+
+  // Group children go where their group's frame puts them on the sheet as
+  // its columns and rows are sized, not spread evenly over its cells.
+  void placeChildren() {
+    for (const PlacedChild& c : children) {
+      const auto px = framePixels(c.frame);
+      if (!px || static_cast<size_t>(c.object) >= sheet.objects.size())
+        continue;
+      const std::array<double, 4> r = place(*px, frameDefs[static_cast<size_t>(c.frame)].coordinates, c.rect);
+      const auto pixel = [](double v) { return static_cast<int>(std::clamp(std::lround(v), -(1L << 30), 1L << 30)); };
+      const platform::Rect rect{std::min(pixel(r[0]), pixel(r[2])), std::min(pixel(r[1]), pixel(r[3])),
+                                std::max(pixel(r[0]), pixel(r[2])), std::max(pixel(r[1]), pixel(r[3]))};
+      sheet.objects[static_cast<size_t>(c.object)].anchor = model::pixelsToAnchor(sheet, rect, model::PixelScale{});
+    }
+    children.clear();
+  }
+
   void finish() {
+    placeChildren();
     // Comments no NOTE claimed have no cell to belong to.
     if (comments.size() == noted.size())
       return;
@@ -933,8 +1042,27 @@ bool isWrittenObject(const model::DrawingObject& object, int version) {
   if (object.filterArrow || !isKnownKind(object.kind))
     return false;
   if (version != 8)
-    return !drawing::isControlKind(object.kind) && object.kind != model::kObjectOfficeShape;
+    return object.kind != model::kObjectOfficeShape;
   return true;
+}
+
+unsigned biff5Losses(const model::DrawingObject& object) {
+  if (object.filterArrow || !isKnownKind(object.kind))
+    return kBiff5LosesNothing;
+  if (object.kind == model::kObjectOfficeShape)
+    return kBiff5LosesShape;
+  if (object.kind == model::kObjectLine)
+    return object.startArrow != model::kLineEndNone && object.endArrow != model::kLineEndNone ? kBiff5LosesStartArrow
+                                                                                             : kBiff5LosesNothing;
+  if (object.kind == model::kObjectPicture)
+    if (const auto* p = dynamic_cast<const image::PicturePayload*>(object.payload.get()))
+      switch (p->picture().kind) {
+      case image::PictureKind::Emf:
+      case image::PictureKind::Jpeg:
+      case image::PictureKind::Png: return kBiff5LosesPictureFormat;
+      default: break;
+      }
+  return kBiff5LosesNothing;
 }
 
 namespace {
@@ -1174,8 +1302,7 @@ struct WorkbookDrawingWriter::State {
     const std::u16string_view text = std::u16string_view(o.text).substr(0, 32767);
     const std::uint16_t font = ctx.fileFont ? ctx.fileFont(o.fontIndex) : o.fontIndex;
     Bytes txo;
-    txo.u16(static_cast<std::uint16_t>(0x0200 | (textPlacement(o.textAlign, model::kTextAlignLeft) << 1) |
-                                       (textPlacement(o.textVerticalAlign, model::kTextAlignTop) << 4))); // locked text
+    txo.u16(textFlags(o));
     txo.u16(o.textOrientation <= 3 ? o.textOrientation : 0);
     txo.zeros(6);
     txo.u16(static_cast<std::uint16_t>(text.size()));
@@ -1223,7 +1350,7 @@ struct WorkbookDrawingWriter::State {
       b.u8(x);
     b.u16(0); // frame
     b.u16(0); // chart flags
-    b.zeros(12);
+    b.zeros(18); // up to where a name would start (62), and its empty macro
     DrawingRecord r{rtOBJ, std::move(b.b)};
     r.chartAfter = &o;
     return {std::move(r)};
@@ -1274,10 +1401,14 @@ struct WorkbookDrawingWriter::State {
       b.u8(lineStyle);
       b.u8(biff5LineWeight(o.lineWidth));
       b.u8(0);
-      const std::uint16_t arrow = o.endArrow == model::kLineEndNone ? 0 : o.endArrow == model::kLineEndOpen ? 1 : 2;
+      // Excel 95 lines carry one head, at their end: a line with a head at
+      // its start only is written running the other way.
+      const bool reversed = o.endArrow == model::kLineEndNone && o.startArrow != model::kLineEndNone;
+      const std::uint8_t head = reversed ? o.startArrow : o.endArrow;
+      const std::uint16_t arrow = head == model::kLineEndNone ? 0 : head == model::kLineEndOpen ? 1 : 2;
       b.u16(static_cast<std::uint16_t>(arrow | (arrow ? 0x0014 : 0))); // medium width and length
       static constexpr std::uint8_t kQuadrant[4] = {0, 1, 3, 2};
-      b.u8(kQuadrant[o.flip & 3]);
+      b.u8(kQuadrant[(reversed ? o.flip ^ 3 : o.flip) & 3]);
       b.u8(0);
     } else {
       b.u8(9); // pattern background: white
@@ -1291,19 +1422,36 @@ struct WorkbookDrawingWriter::State {
       b.u16(0); // frame
     }
     std::string text;
-    if (o.kind == model::kObjectTextBox) {
+    const image::Picture* picture = pictureOf(o);
+    std::optional<std::vector<std::uint8_t>> wmf;
+    if (picture && picture->kind == image::PictureKind::Wmf)
+      wmf = image::unpackMetafile(picture->kind, picture->bytes);
+    const bool metafile = wmf && isWmfStart(*wmf);
+    if (o.kind == model::kObjectTextBox || o.kind == model::kObjectButton || o.kind == model::kObjectLabel) {
       text = ctx.narrowText ? ctx.narrowText(o.text) : std::string(o.text.begin(), o.text.end());
       text.resize(std::min<size_t>(text.size(), 8000));
       b.u16(static_cast<std::uint16_t>(text.size()));
       b.u16(0);
       b.u16(text.empty() ? 0 : 16);
       b.u16(ctx.fileFont ? ctx.fileFont(o.fontIndex) : o.fontIndex);
-      b.zeros(18);
+      b.u16(0);
+      b.u16(textFlags(o));
+      b.u16(o.textOrientation <= 3 ? o.textOrientation : 0);
+      b.zeros(12);
     } else if (o.kind == model::kObjectPicture) {
-      b.u16(9); // bitmap
+      b.u16(metafile ? 2 : 9); // clipboard format: metafile or bitmap
       b.zeros(14);
     } else if (o.kind == model::kObjectPolygon) {
       b.zeros(22);
+    } else if (drawing::isControlKind(o.kind) && ctx.biff5ControlFields) {
+      // Controls are named, as Excel 95 names every object; readers expect it.
+      const std::string name = "Control " + std::to_string(id);
+      if (std::vector<std::uint8_t> fields = ctx.biff5ControlFields(o, textFlags(o), name); !fields.empty()) {
+        b.b[30] = static_cast<std::uint8_t>(name.size());
+        b.append(fields);
+        out.push_back({rtOBJ, std::move(b.b)});
+        return out;
+      }
     }
     if (!text.empty()) {
       for (char ch : text)
@@ -1319,7 +1467,24 @@ struct WorkbookDrawingWriter::State {
       b.zeros(2); // where the name and the macro formula would start
     }
     out.push_back({rtOBJ, std::move(b.b)});
-    if (const image::Picture* p = pictureOf(o); p && !p->bitmap.pixels.empty()) {
+    if (metafile) {
+      // Mapping mode (anisotropic), extents in 0.01 mm, no handle; then the metafile.
+      int w = 100, h = 100;
+      if (const auto size = image::metafileSize(picture->kind, picture->bytes)) {
+        w = size->width;
+        h = size->height;
+      }
+      Bytes im;
+      im.u16(2);
+      im.u16(1);
+      im.u32(static_cast<std::uint32_t>(8 + wmf->size()));
+      im.u16(8);
+      im.u16(static_cast<std::uint16_t>(std::clamp(w * 2646 / 100, 1, 65535)));
+      im.u16(static_cast<std::uint16_t>(std::clamp(h * 2646 / 100, 1, 65535)));
+      im.u16(0);
+      im.append(*wmf);
+      out.push_back({rtIMDATA, std::move(im.b)});
+    } else if (const image::Picture* p = picture; p && !p->bitmap.pixels.empty()) {
       // Excel 95 holds pictures as 24-bit bitmaps.
       const platform::Bitmap& bm = p->bitmap;
       const size_t stride = (static_cast<size_t>(bm.width) * 3 + 3) & ~size_t{3};
@@ -1342,6 +1507,7 @@ struct WorkbookDrawingWriter::State {
         }
         im.zeros(stride - (im.b.size() - start));
       }
+      im.u8(0); // past the counted bytes: some readers want the record longer than the bitmap
       out.push_back({rtIMDATA, std::move(im.b)});
     }
     if (o.kind == model::kObjectPolygon)

@@ -22,6 +22,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace model {
@@ -98,6 +99,9 @@ struct DrawingReadContext {
   /// Reads the control-specific sub-records of a control's OBJ into the
   /// object (its payload); may be unset.
   std::function<void(const ObjRecord& obj, model::DrawingObject& object)> controlData;
+  /// Reads a control's fields from a whole Excel 95 OBJ body into the
+  /// object; may be unset.
+  std::function<void(std::span<const std::uint8_t> body, model::DrawingObject& object)> biff5ControlData;
 };
 
 /// Reads the drawing records of one sheet into its object list, in the order
@@ -149,6 +153,11 @@ struct DrawingWriteContext {
   /// common data; list boxes and drop-downs end with their list data, so no
   /// end sub-record follows them. May be unset.
   std::function<std::vector<std::uint8_t>(const model::DrawingObject& object)> controlSubrecords;
+  /// An Excel 95 control's fields after the frame, given the caption's
+  /// alignment word; empty for kinds without any. May be unset.
+  std::function<std::vector<std::uint8_t>(const model::DrawingObject& object, std::uint16_t textFlags,
+                                          std::string_view name)>
+      biff5ControlFields;
 };
 
 /// One record as the writer should emit it; a body longer than a record
@@ -162,8 +171,17 @@ struct DrawingRecord {
 
 /// Whether the writer writes the object (AutoFilter arrows are made again
 /// from the filter itself; objects of unknown kinds are left out; Excel 95
-/// files hold no form controls and no shapes of the drawing format).
+/// files hold no shapes of the drawing format).
 bool isWrittenObject(const model::DrawingObject& object, int version);
+
+/// What an Excel 95 file loses of an object, for the Save As question.
+enum Biff5Loss : unsigned {
+  kBiff5LosesNothing = 0,
+  kBiff5LosesShape = 1,         // shapes of the drawing format: left out
+  kBiff5LosesStartArrow = 2,    // a line with heads at both ends keeps the end's
+  kBiff5LosesPictureFormat = 4, // JPEG, PNG and EMF pictures become bitmaps
+};
+unsigned biff5Losses(const model::DrawingObject& object);
 
 /// The drawing records of a workbook being written: the picture store and
 /// shape numbering are planned for all sheets at once.

@@ -305,6 +305,66 @@ TEST_F(DrawingRecordsTest, Excel95KeepsShapesPicturesPolygonsAndComments) {
   EXPECT_EQ(t[5].column, 6);
 }
 
+// Excel 95 lines carry one head, at their end: a head at the start only is
+// written as the same line running the other way. Text boxes keep their
+// alignment and direction in the OBJ's text fields; Windows metafiles stay
+// metafiles in IMDATA, unchanged.
+TEST_F(DrawingRecordsTest, Excel95KeepsStartHeadsTextPlacementAndMetafiles) {
+  model::Sheet &s = addSheet(u"Sheet1");
+  for (std::uint8_t flip = 0; flip < 4; ++flip) {
+    model::DrawingObject line = object(model::kObjectLine, 1, flip, 3, static_cast<std::uint16_t>(flip + 1));
+    line.flip = flip;
+    line.startArrow = model::kLineEndOpen;
+    s.objects.push_back(line);
+  }
+  model::DrawingObject box = object(model::kObjectTextBox, 5, 1, 8, 6);
+  box.text = u"turned";
+  box.textAlign = model::kTextAlignCentre;
+  box.textVerticalAlign = model::kTextAlignBottom;
+  box.textOrientation = 3;
+  s.objects.push_back(box);
+  model::DrawingObject label = object(model::kObjectLabel, 5, 8, 8, 9);
+  label.text = u"label";
+  label.textAlign = model::kTextAlignRight;
+  s.objects.push_back(label);
+  // A standard Windows metafile: header, a window extent, the end record.
+  B wmf;
+  wmf.u16(1).u16(9).u16(0x0300).u32(9 + 5 + 3).u16(0).u32(5).u16(0);
+  wmf.u32(5).u16(0x020C).u16(40).u16(60);
+  wmf.u32(3).u16(0);
+  model::DrawingObject picture = object(model::kObjectPicture, 10, 10, 12, 14);
+  picture.payload.reset(std::make_unique<image::PicturePayload>(
+      std::make_shared<const image::Picture>(image::pictureFromBytes(image::PictureKind::Wmf, wmf.b))));
+  s.objects.push_back(picture);
+
+  const auto back = roundTrip(7);
+  const auto &t = back->sheet(0).objects;
+  ASSERT_EQ(t.size(), 7u);
+  for (std::uint8_t flip = 0; flip < 4; ++flip) {
+    SCOPED_TRACE(flip);
+    EXPECT_EQ(t[flip].anchor, s.objects[flip].anchor);
+    EXPECT_EQ(t[flip].flip, flip ^ 3) << "the same segment, running the other way";
+    EXPECT_EQ(t[flip].endArrow, model::kLineEndOpen);
+    EXPECT_EQ(t[flip].startArrow, model::kLineEndNone);
+  }
+  EXPECT_EQ(t[4].text, u"turned");
+  EXPECT_EQ(std::tie(t[4].textAlign, t[4].textVerticalAlign, t[4].textOrientation),
+            std::tie(box.textAlign, box.textVerticalAlign, box.textOrientation));
+  EXPECT_EQ(t[5].kind, model::kObjectLabel);
+  EXPECT_EQ(t[5].text, u"label");
+  EXPECT_EQ(t[5].textAlign, model::kTextAlignRight);
+  const auto *p = dynamic_cast<const image::PicturePayload *>(t[6].payload.get());
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->picture().kind, image::PictureKind::Wmf);
+  EXPECT_EQ(p->picture().bytes, wmf.b);
+
+  // A line with both heads keeps the end's, and the Save As question says so.
+  EXPECT_EQ(biff5Losses(s.objects[0]), kBiff5LosesNothing);
+  s.objects[0].endArrow = model::kLineEndTriangle;
+  EXPECT_EQ(biff5Losses(s.objects[0]), kBiff5LosesStartArrow);
+  EXPECT_EQ(biff5Losses(s.objects[6]), kBiff5LosesNothing);
+}
+
 // Drawing group: clusters of 1,024 shape ids, as many as a sheet needs,
 // with the group's counts matching; no shape id repeats.
 TEST_F(DrawingRecordsTest, ShapeIdsStayUniquePastOneCluster) {
@@ -435,6 +495,67 @@ TEST(SheetDrawingReader, GroupsAreFlattenedAndAnchorsTidied) {
   EXPECT_EQ(b.first.row, 3);
   EXPECT_EQ(b.last.row, 9);
   EXPECT_EQ(sheet.objects[1].kind, model::kObjectOval);
+}
+
+// Children sit where their group's own coordinates put them over the
+// group's rectangle as the columns are sized: half the group's width from
+// its left edge, however unevenly the columns share that width; a nested
+// group places its children inside its own place.
+TEST(SheetDrawingReader, GroupChildrenArePlacedByPixels) {
+  model::Sheet sheet;
+  model::set_column_record(sheet, 2, 0, 3 * 2560); // column C three times as wide as D-F
+  SheetDrawingReader r(sheet, context());
+  const auto groupOpen = [](const Bytes &anchor) {
+    B spgr;
+    spgr.header(0x0001, 0xF009, 16).u32(0).u32(0).u32(1000).u32(1000);
+    B gsp;
+    gsp.raw(spgr.b).header(0x0002, 0xF00A, 8).u32(0x402).u32(0x201).raw(anchor).header(0, 0xF011, 0);
+    B container;
+    container.header(0x000F, 0xF004, static_cast<std::uint32_t>(gsp.b.size())).raw(gsp.b);
+    return container.b;
+  };
+  const auto childAnchor = [](std::uint32_t l, std::uint32_t t, std::uint32_t rt, std::uint32_t b) {
+    B x;
+    x.header(0, 0xF00F, 16).u32(l).u32(t).u32(rt).u32(b);
+    return x.b;
+  };
+  Drawing child;
+  child.sp(1, 0xA02, childAnchor(500, 0, 1000, 1000));
+  child.b.header(0, 0xF011, 0);
+  // The nested group fills the right half; its child its own right half.
+  const Bytes inner = groupOpen(childAnchor(500, 0, 1000, 1000));
+  Drawing nestedChild;
+  nestedChild.sp(1, 0xA02, childAnchor(500, 0, 1000, 1000));
+  nestedChild.b.header(0, 0xF011, 0);
+  B nested;
+  nested.header(0x000F, 0xF003, static_cast<std::uint32_t>(inner.size() + nestedChild.b.b.size())).raw(inner);
+  const Bytes outer = groupOpen(clientAnchor(0, 2, 10, 6, 20));
+  B open;
+  open.header(0x000F, 0xF003,
+              static_cast<std::uint32_t>(outer.size() + child.b.b.size() + nested.b.size() + nestedChild.b.b.size()))
+      .raw(outer);
+  // Each shape comes in its own record with its OBJ after it, as files split them.
+  r.drawing(open.b);
+  r.obj(objBody(model::kObjectGroup, 1));
+  r.drawing(child.b.b);
+  r.obj(objBody(model::kObjectRectangle, 2));
+  r.drawing(nested.b);
+  r.obj(objBody(model::kObjectGroup, 3));
+  r.drawing(nestedChild.b.b);
+  r.obj(objBody(model::kObjectRectangle, 4));
+  r.finish();
+  ASSERT_EQ(sheet.objects.size(), 2u);
+  const model::PixelScale scale;
+  const int left = model::column_offset_px(sheet, 2, 0, scale), right = model::column_offset_px(sheet, 6, 0, scale);
+  const platform::Rect half = model::anchorToPixels(sheet, sheet.objects[0].anchor, scale);
+  EXPECT_NEAR(half.left, (left + right) / 2, 1);
+  EXPECT_NEAR(half.right, right, 1);
+  EXPECT_EQ(sheet.objects[0].anchor.first.column, 2) << "the middle lies inside the wide column";
+  const platform::Rect quarter = model::anchorToPixels(sheet, sheet.objects[1].anchor, scale);
+  EXPECT_NEAR(quarter.left, left + (right - left) * 3 / 4, 1);
+  EXPECT_NEAR(quarter.right, right, 1);
+  EXPECT_EQ(quarter.top, half.top);
+  EXPECT_EQ(quarter.bottom, half.bottom);
 }
 
 // A drop-down is a filter arrow by its list type: one column wide alone

@@ -1611,6 +1611,11 @@ bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
     readControlSubRecords(object, obj,
                           [this](std::span<const std::uint8_t> tokens) { return formulaText(tokens, {}, 0, 0); });
   };
+  drawingContext.biff5ControlData = [this](std::span<const std::uint8_t> body, model::DrawingObject& object) {
+    readBiff5ControlFields(
+        object, body, [this](std::span<const std::uint8_t> tokens) { return formulaText(tokens, {}, 0, 0); },
+        [this](std::span<const std::uint8_t> bytes) { return bytesToText(bytes); });
+  };
   m_drawing = std::make_unique<SheetDrawingReader>(s, std::move(drawingContext));
   m_drawingContinues = false;
   m_shared.clear();
@@ -1619,9 +1624,10 @@ bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
   m_conditionsExpected = 0;
   m_rowRecords.clear();
   const bool ok = readSheetRecords(rs, s, sheetIndex);
+  // Rows are sized first: group children are placed by their pixels.
+  applyRowRecords(s);
   m_drawing->finish();
   m_drawing.reset();
-  applyRowRecords(s);
   model::dropOverlappingArrayBlocks(s.arrayFormulas);
   return ok;
 }

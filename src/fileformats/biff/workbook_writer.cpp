@@ -557,22 +557,37 @@ const WorkbookDrawingWriter &Writer::drawings() {
       TokenArray t = compile(text, sheet, WriteOptions{});
       return t.extra.empty() ? t.tokens : std::vector<std::uint8_t>{};
     };
-    ctx.controlSubrecords = [this](const model::DrawingObject &object) {
-      // The control's place in its sheet's list: option groups are found from it.
+    // The control's sheet and place in its list: option groups are found from it.
+    const auto locate = [this](const model::DrawingObject &object) -> std::pair<int, int> {
       const std::less<const model::DrawingObject *> before;
       for (int s = 0; s < m_book.sheetCount(); ++s) {
         const std::vector<model::DrawingObject> &list = m_book.sheets[static_cast<size_t>(s)]->objects;
-        if (list.empty() || before(&object, list.data()) || !before(&object, list.data() + list.size()))
-          continue;
-        return writeControlSubRecords(*m_book.sheets[static_cast<size_t>(s)], static_cast<int>(&object - list.data()),
-                                      [this, s](std::u16string_view text) {
-                                        WriteOptions options;
-                                        options.expressionClass = TokenClass::Reference;
-                                        TokenArray t = compile(text, s, options);
-                                        return t.extra.empty() ? t.tokens : std::vector<std::uint8_t>{};
-                                      });
+        if (!list.empty() && !before(&object, list.data()) && before(&object, list.data() + list.size()))
+          return {s, static_cast<int>(&object - list.data())};
       }
-      return std::vector<std::uint8_t>{};
+      return {-1, -1};
+    };
+    const auto referenceTokens = [this](int s) {
+      return [this, s](std::u16string_view text) {
+        WriteOptions options;
+        options.expressionClass = TokenClass::Reference;
+        TokenArray t = compile(text, s, options);
+        return t.extra.empty() ? t.tokens : std::vector<std::uint8_t>{};
+      };
+    };
+    ctx.controlSubrecords = [this, locate, referenceTokens](const model::DrawingObject &object) {
+      const auto [s, index] = locate(object);
+      if (s < 0)
+        return std::vector<std::uint8_t>{};
+      return writeControlSubRecords(*m_book.sheets[static_cast<size_t>(s)], index, referenceTokens(s));
+    };
+    ctx.biff5ControlFields = [this, locate, referenceTokens](const model::DrawingObject &object, std::uint16_t flags,
+                                                             std::string_view name) {
+      const auto [s, index] = locate(object);
+      if (s < 0)
+        return std::vector<std::uint8_t>{};
+      return writeBiff5ControlFields(*m_book.sheets[static_cast<size_t>(s)], index, flags, name, referenceTokens(s),
+                                     [this](std::u16string_view text) { return narrow(text); });
     };
     m_drawings = std::make_unique<WorkbookDrawingWriter>(sheets, std::move(ctx));
   }
