@@ -2,6 +2,7 @@
 
 #include "fileformats/image/picture.h"
 #include "model/set_cell.h"
+#include "platform/raster.h"
 
 #include <algorithm>
 #include <array>
@@ -416,6 +417,78 @@ void drawWrapped(Canvas& canvas, std::u16string_view text, const platform::FontS
   }
 }
 
+// Stacked text: each character under the one before, the text's lines
+// side by side from the left; the across placement places the columns,
+// the down placement the characters in each.
+void drawStacked(Canvas& canvas, std::u16string_view text, const platform::FontSpec& font, platform::Colour colour,
+                 const Rect& inner, int hAlign, int vAlign) {
+  const int rowHeight = std::max(1, platform::textMetrics().fontMetrics(font).heightPx);
+  const int columnWidth = rowHeight;
+  std::vector<std::u16string_view> columns;
+  for (size_t start = 0;;) {
+    const size_t end = text.find(u'\n', start);
+    std::u16string_view column = text.substr(start, end == std::u16string_view::npos ? end : end - start);
+    if (!column.empty() && column.back() == u'\r')
+      column.remove_suffix(1);
+    columns.push_back(column);
+    if (end == std::u16string_view::npos || columns.size() * static_cast<size_t>(columnWidth) > 16384)
+      break;
+    start = end + 1;
+  }
+  const int total = static_cast<int>(columns.size()) * columnWidth;
+  int x = hAlign == 2 ? inner.left + (inner.width() - total) / 2 : hAlign == 3 ? inner.right - total : inner.left;
+  x = std::max(x, inner.left);
+  for (const std::u16string_view column : columns) {
+    if (x >= inner.right)
+      break;
+    const int height = static_cast<int>(column.size()) * rowHeight;
+    int y = vAlign == 2 ? inner.top + (inner.height() - height) / 2 : vAlign == 3 ? inner.bottom - height : inner.top;
+    y = std::max(y, inner.top);
+    for (size_t i = 0; i < column.size() && y < inner.bottom; ++i, y += rowHeight)
+      canvas.drawText(column.substr(i, 1), font, colour, {x, y, x + columnWidth, y + rowHeight}, platform::kTextCentre,
+                      inner);
+    x += columnWidth;
+  }
+}
+
+// Turned text: laid out across a box of the turned size on a surface of its
+// own, then drawn a quarter turn round (clockwise when `clockwise`, reading
+// down; else reading up) in the text's colour. Nothing without a surface.
+void drawTurned(Canvas& canvas, std::u16string_view text, const platform::FontSpec& font, platform::Colour colour,
+                const Rect& inner, int hAlign, int vAlign, bool clockwise) {
+  const int w = inner.height(), h = inner.width(); // the text's own frame
+  std::unique_ptr<platform::RasterSurface> surface = platform::makeRasterSurface(w, h);
+  if (!surface)
+    return;
+  drawWrapped(surface->canvas(), text, font, platform::kBlack, {0, 0, w, h}, hAlign, vAlign);
+  const platform::Bitmap laid = surface->pixels();
+  if (laid.width != w || laid.height != h)
+    return;
+  platform::Bitmap out{h, w, std::vector<std::uint32_t>(static_cast<size_t>(w) * static_cast<size_t>(h))};
+  const std::uint32_t ink = platform::pixelOfColour(colour) & 0x00FFFFFFu;
+  for (int y = 0; y < out.height; ++y)
+    for (int x = 0; x < out.width; ++x) {
+      const std::uint32_t p = clockwise ? laid.at(y, h - 1 - x) : laid.at(w - 1 - y, x);
+      const std::uint32_t grey = (((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF)) / 3;
+      out.pixels[static_cast<size_t>(y) * static_cast<size_t>(out.width) + static_cast<size_t>(x)] =
+          ((255 - grey) << 24) | ink;
+    }
+  canvas.drawBitmap(inner, out);
+}
+
+// An object's text in its box, in the direction the object gives it.
+void drawDirected(Canvas& canvas, std::u16string_view text, const platform::FontSpec& font, platform::Colour colour,
+                  const Rect& inner, int hAlign, int vAlign, int orientation) {
+  if (inner.isEmpty() || text.empty())
+    return;
+  switch (orientation) {
+  case 1: drawStacked(canvas, text, font, colour, inner, hAlign, vAlign); break;
+  case 2: drawTurned(canvas, text, font, colour, inner, hAlign, vAlign, false); break;
+  case 3: drawTurned(canvas, text, font, colour, inner, hAlign, vAlign, true); break;
+  default: drawWrapped(canvas, text, font, colour, inner, hAlign, vAlign); break;
+  }
+}
+
 } // namespace
 
 std::vector<Point> polygonVertices(const model::DrawingObject& o) {
@@ -641,7 +714,8 @@ void drawObjectText(Canvas& canvas, const model::Workbook& book, const model::Dr
   const int margin = std::max(2, 3 * zoom / 100);
   const Rect inner{r.left + margin, r.top + margin, r.right - margin, r.bottom - margin};
   const platform::Colour colour = textColour(book, o.fontIndex);
-  drawWrapped(canvas, o.text, objectFont(book, o.fontIndex, zoom), colour, inner, o.textAlign, o.textVerticalAlign);
+  drawDirected(canvas, o.text, objectFont(book, o.fontIndex, zoom), colour, inner, o.textAlign, o.textVerticalAlign,
+               o.textOrientation);
 }
 
 void drawCommentBox(Canvas& canvas, const model::Workbook& book, const model::DrawingObject& c, const Rect& r,
@@ -663,8 +737,8 @@ void drawCommentBox(Canvas& canvas, const model::Workbook& book, const model::Dr
                     inner);
     y += h;
   }
-  drawWrapped(canvas, c.text, font, textColour(book, c.fontIndex), {inner.left, y, inner.right, inner.bottom},
-              c.textAlign, c.textVerticalAlign);
+  drawDirected(canvas, c.text, font, textColour(book, c.fontIndex), {inner.left, y, inner.right, inner.bottom},
+               c.textAlign, c.textVerticalAlign, c.textOrientation);
 }
 
 bool drawObject(Canvas& canvas, const model::Workbook& book, const model::DrawingObject& o, const Rect& r, int zoom) {

@@ -2,6 +2,7 @@
 
 #include "drawing/object_edit.h"
 #include "fileformats/image/picture.h"
+#include "platform/raster.h"
 #include "platform/recording_canvas.h"
 
 #include <gtest/gtest.h>
@@ -313,6 +314,89 @@ TEST(ObjectPaint, LineWidthFollowsZoom) {
   EXPECT_EQ(linePixels(3 * 12700, 200), 8);
   EXPECT_EQ(linePixels(0, 100), 1);
   EXPECT_EQ(linePixels(0xFFFFFFFF, 400), 64);
+}
+
+// A surface that records what is laid out on it and hands back white
+// pixels with one black one at the top left: where the text starts.
+class MarkedSurface final : public platform::RasterSurface {
+public:
+  MarkedSurface(int w, int h, std::vector<CanvasOp>* laidOut) : m_w(w), m_h(h), m_laidOut(laidOut) {}
+  ~MarkedSurface() override { *m_laidOut = m_canvas.ops(); }
+  int width() const override { return m_w; }
+  int height() const override { return m_h; }
+  platform::Canvas& canvas() override { return m_canvas; }
+  bool savePng(const std::u16string&) override { return false; }
+  platform::Bitmap pixels() const override {
+    platform::Bitmap b{m_w, m_h, std::vector<std::uint32_t>(static_cast<size_t>(m_w) * static_cast<size_t>(m_h),
+                                                            0xFFFFFFFFu)};
+    b.pixels[0] = 0xFF000000u;
+    return b;
+  }
+
+private:
+  int m_w, m_h;
+  std::vector<CanvasOp>* m_laidOut;
+  platform::RecordingCanvas m_canvas;
+};
+
+// Keeps the pixels of every bitmap drawn.
+class BitmapCanvas final : public platform::Canvas {
+public:
+  void setClip(const Rect&) override {}
+  void setPen(const platform::Pen&) override {}
+  void setBrush(const platform::Brush&) override {}
+  void drawLine(Point, Point) override {}
+  void drawPolyline(std::span<const Point>) override {}
+  void drawPolygon(std::span<const Point>) override {}
+  void drawRectangle(const Rect&) override {}
+  void drawEllipse(const Rect&) override {}
+  void fillRect(const Rect&, const platform::Brush&) override {}
+  void invertRect(const Rect&) override {}
+  void drawText(std::u16string_view, const platform::FontSpec&, platform::Colour, const Rect&, unsigned,
+                const Rect&) override {}
+  void drawBitmap(const Rect& dest, const platform::Bitmap& bitmap) override { drawn.push_back({dest, bitmap}); }
+  std::vector<std::pair<Rect, platform::Bitmap>> drawn;
+};
+
+// Turned text is laid out along the box's height and drawn a quarter turn
+// round: its start at the top right when it reads down, at the bottom left
+// when it reads up, in the font's colour over a clear ground. Stacked text
+// puts one character under the other.
+TEST(ObjectPaint, TextRunsInTheObjectsDirection) {
+  std::vector<CanvasOp> laidOut;
+  platform::setRasterFactory([&](int w, int h) { return std::make_unique<MarkedSurface>(w, h, &laidOut); });
+  model::DrawingObject o = newObject(model::kObjectTextBox);
+  o.text = u"up";
+  const Rect r{0, 0, 60, 200};
+  for (const int orientation : {2, 3}) {
+    SCOPED_TRACE(orientation);
+    o.textOrientation = static_cast<std::uint8_t>(orientation);
+    BitmapCanvas canvas;
+    ASSERT_TRUE(drawObject(canvas, book(), o, r, 100));
+    ASSERT_EQ(canvas.drawn.size(), 1u);
+    const auto& [dest, bitmap] = canvas.drawn[0];
+    ASSERT_EQ(bitmap.width, dest.width());
+    ASSERT_EQ(bitmap.height, dest.height());
+    ASSERT_EQ(laidOut.size(), 1u);
+    EXPECT_EQ(laidOut[0].text, u"up");
+    EXPECT_EQ(laidOut[0].rect.width(), dest.height()) << "the line runs along the box's height";
+    const std::uint32_t start = orientation == 3 ? bitmap.at(bitmap.width - 1, 0) : bitmap.at(0, bitmap.height - 1);
+    EXPECT_EQ(start, 0xFF000000u | platform::pixelOfColour(platform::kBlack));
+    EXPECT_EQ(bitmap.at(bitmap.width / 2, bitmap.height / 2) >> 24, 0u) << "the ground stays clear";
+  }
+  platform::setRasterFactory({});
+
+  o.textOrientation = 1;
+  o.text = u"abc";
+  platform::RecordingCanvas stacked;
+  ASSERT_TRUE(drawObject(stacked, book(), o, r, 100));
+  const std::vector<CanvasOp> texts = stacked.opsOf(Kind::Text);
+  ASSERT_EQ(texts.size(), 3u);
+  for (size_t i = 1; i < texts.size(); ++i) {
+    EXPECT_EQ(texts[i].rect.left, texts[0].rect.left);
+    EXPECT_GT(texts[i].rect.top, texts[i - 1].rect.top);
+  }
+  EXPECT_EQ(texts[2].text, u"c");
 }
 
 } // namespace
