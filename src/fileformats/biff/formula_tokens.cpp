@@ -457,10 +457,28 @@ private:
   bool fits(const std::u16string& s) const { return s.size() <= kMaxFormulaTextLength; }
 
   bool token(std::uint8_t id) {
+    if (m_refs && m_plain && !plainToken(id))
+      m_plain = false;
     if (id < 0x20)
       return controlToken(id);
     // Reference, value and array classes read alike.
     return operandToken(static_cast<std::uint8_t>((id & 0x1F) | 0x20));
+  }
+
+  // Tokens whose text follows from their bytes alone (references aside).
+  static bool plainToken(std::uint8_t id) {
+    if (id < 0x20)
+      return (id >= ptgAdd && id <= ptgStr) || id == ptgAttr || (id >= ptgErr && id <= ptgNum);
+    switch ((id & 0x1F) | 0x20) {
+    case ptgArray:
+    case ptgFunc:
+    case ptgFuncVar:
+    case ptgRef:
+    case ptgArea:
+    case ptgRefErr:
+    case ptgAreaErr: return true;
+    default: return false;
+    }
   }
 
   bool binary(std::u16string_view op) {
@@ -654,13 +672,23 @@ private:
     }
     case ptgRef:
     case ptgRefN: {
+      const size_t at = m_in.position();
       formula::RefCorner corner;
-      return readCorner(corner, base == ptgRefN) && pushCell(corner);
+      if (!readCorner(corner, base == ptgRefN))
+        return false;
+      if (m_refs && base == ptgRef)
+        m_refs->push_back({static_cast<std::uint32_t>(at), corner, corner, false});
+      return pushCell(corner);
     }
     case ptgArea:
     case ptgAreaN: {
+      const size_t at = m_in.position();
       formula::RefCorner first, last;
-      return readArea(first, last, base == ptgAreaN) && pushArea(first, last);
+      if (!readArea(first, last, base == ptgAreaN))
+        return false;
+      if (m_refs && base == ptgArea)
+        m_refs->push_back({static_cast<std::uint32_t>(at), first, last, true});
+      return pushArea(first, last);
     }
     case ptgMemArea: {
       // The cached areas follow in the extra data.
@@ -990,6 +1018,11 @@ private:
 
   ByteCursor m_in;
   ByteCursor m_extra;
+public:
+  std::vector<ReadReference>* m_refs = nullptr; // references read, when asked
+  bool m_plain = true;
+
+private:
   std::uint16_t m_row;
   std::uint8_t m_column;
   const TokenContext& m_ctx;
@@ -2146,6 +2179,17 @@ bool tokensToFormulaText(std::span<const std::uint8_t> tokens, std::span<const s
                          std::u16string& text) {
   TokenReader reader(tokens, extra, row, column, ctx);
   return reader.run(text);
+}
+
+bool tokensToFormulaText(std::span<const std::uint8_t> tokens, std::span<const std::uint8_t> extra,
+                         std::uint16_t row, std::uint8_t column, const TokenContext& ctx, std::u16string& text,
+                         std::vector<ReadReference>& refs, bool& plain) {
+  refs.clear();
+  TokenReader reader(tokens, extra, row, column, ctx);
+  reader.m_refs = &refs;
+  const bool ok = reader.run(text);
+  plain = reader.m_plain;
+  return ok;
 }
 
 bool formulaTextToTokens(std::u16string_view text, const TokenContext& ctx,

@@ -128,6 +128,26 @@ struct TokenContext {
 
 inline constexpr size_t kMaxFormulaTextLength = 65535;
 
+/// A ptgRef or ptgArea read (not the forms relative to the cell): where its
+/// fields start in the tokens (after the identifier), and its corners.
+struct ReadReference {
+  std::uint32_t tokenAt = 0;
+  formula::RefCorner first;
+  formula::RefCorner last;
+  bool isArea = false;
+};
+
+/// As tokensToFormulaText, also listing the references read, in the order
+/// of the tokens (which is their order in the text). `plain` tells whether
+/// the text follows from the token bytes alone, references aside: false
+/// when a token reads a cell's text, a name or anything but operators,
+/// constants, calls of built-in functions and such references.
+[[nodiscard]] bool tokensToFormulaText(std::span<const std::uint8_t> tokens,
+                                       std::span<const std::uint8_t> extra, std::uint16_t row,
+                                       std::uint8_t column, const TokenContext& ctx,
+                                       std::u16string& text, std::vector<ReadReference>& refs,
+                                       bool& plain);
+
 /// The class a token takes from where it stands.
 enum class TokenClass : std::uint8_t { Reference, Value, Array };
 

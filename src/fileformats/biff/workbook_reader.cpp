@@ -362,6 +362,27 @@ private:
 
   std::u16string formulaText(std::span<const std::uint8_t> tokens,
                              std::span<const std::uint8_t> extra, int row, int column);
+  TokenContext tokenContext();
+  // The last formula read in each column of the sheet, when its text follows
+  // from its tokens: the next cell of a filled column holds the same tokens
+  // with the references' fields moved, and so the same text with the
+  // references moved.
+  struct ReadFormula {
+    std::vector<std::uint8_t> tokens;
+    std::vector<std::uint8_t> extra;
+    std::u16string text;
+    int sheet = -1;
+    int row = 0;
+    int column = 0;
+    std::vector<ReadReference> refs;
+    std::vector<formula::WrittenReference> spans; // where refs stand in text
+  };
+  std::u16string cellFormulaText(std::span<const std::uint8_t> tokens, std::span<const std::uint8_t> extra,
+                                 int row, int column);
+  bool movedText(const ReadFormula& last, std::span<const std::uint8_t> tokens,
+                 std::span<const std::uint8_t> extra, int row, int column, std::u16string& out) const;
+  std::vector<ReadFormula> m_lastRead;
+  std::vector<ReadReference> m_readRefs;
 
   // ---- sheet settings and data-tool rules ----
   void readPrinterSettings(model::Sheet& s, std::span<const std::uint8_t> body);
@@ -437,8 +458,7 @@ private:
   int m_conditionsExpected = 0;       // CF records still owed to the last CONDFMT
 };
 
-std::u16string Reader::formulaText(std::span<const std::uint8_t> tokens,
-                                   std::span<const std::uint8_t> extra, int row, int column) {
+TokenContext Reader::tokenContext() {
   TokenContext ctx;
   ctx.book = &m_book;
   ctx.version = m_version == 8 ? 8 : 7;
@@ -446,6 +466,141 @@ std::u16string Reader::formulaText(std::span<const std::uint8_t> tokens,
   ctx.links = m_sheetLinks ? &*m_sheetLinks : &m_links;
   ctx.sheet = m_currentSheet;
   ctx.labelBudget = &m_labelBudget;
+  return ctx;
+}
+
+namespace {
+
+bool isWordCharacter(char16_t c) {
+  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'_' ||
+         c == u'.' || c == u'$' || c >= 0x80;
+}
+
+// Where each reference read stands in the text made from the tokens: in
+// token order (operands keep their order in the text), outside string
+// constants, as a whole word.
+bool findReferences(std::u16string_view text, const std::vector<ReadReference>& refs,
+                    std::vector<formula::WrittenReference>& spans) {
+  spans.clear();
+  size_t p = 0;
+  char16_t written[formula::kMaxWrittenReference];
+  for (const ReadReference& r : refs) {
+    formula::WrittenReference w{0, 0, r.first, r.last, r.isArea};
+    const size_t n = formula::writeMovedReference(w, 0, 0, written);
+    if (n == 0)
+      return false;
+    const std::u16string_view word(written, n);
+    for (;;) {
+      if (p >= text.size())
+        return false;
+      if (text[p] == u'"') {
+        size_t q = p + 1;
+        while (q < text.size() && !(text[q] == u'"' && (q + 1 >= text.size() || text[q + 1] != u'"')))
+          q += text[q] == u'"' ? 2 : 1;
+        if (q >= text.size())
+          return false;
+        p = q + 1;
+        continue;
+      }
+      if (text.substr(p, n) == word && (p == 0 || !isWordCharacter(text[p - 1])) &&
+          (p + n == text.size() || (!isWordCharacter(text[p + n]) && text[p + n] != u'('))) {
+        w.begin = static_cast<std::uint32_t>(p);
+        w.end = static_cast<std::uint32_t>(p + n);
+        spans.push_back(w);
+        p += n;
+        break;
+      }
+      ++p;
+    }
+  }
+  return true;
+}
+
+} // namespace
+
+bool Reader::movedText(const ReadFormula& last, std::span<const std::uint8_t> tokens,
+                       std::span<const std::uint8_t> extra, int row, int column, std::u16string& out) const {
+  if (last.sheet != m_currentSheet || tokens.size() != last.tokens.size() ||
+      !std::equal(extra.begin(), extra.end(), last.extra.begin(), last.extra.end()))
+    return false;
+  const int rows = row - last.row;
+  const int columns = column - last.column;
+  size_t at = 0;
+  for (const ReadReference& r : last.refs) {
+    const size_t fields = r.isArea ? 8 : 4;
+    if (r.tokenAt < at || r.tokenAt + fields > tokens.size() ||
+        !std::equal(tokens.begin() + static_cast<std::ptrdiff_t>(at),
+                    tokens.begin() + static_cast<std::ptrdiff_t>(r.tokenAt),
+                    last.tokens.begin() + static_cast<std::ptrdiff_t>(at)))
+      return false;
+    // The fields as the moved reference has them; the flags stay.
+    std::uint8_t expected[8];
+    std::copy_n(last.tokens.begin() + static_cast<std::ptrdiff_t>(r.tokenAt), fields, expected);
+    const auto moveRow = [&](const formula::RefCorner& c, std::uint8_t* b) {
+      const int v = c.rowAbsolute ? c.row : c.row + rows;
+      b[0] = static_cast<std::uint8_t>(v & 0xFF);
+      b[1] = static_cast<std::uint8_t>(v >> 8);
+      return v >= 0 && v <= model::kMaxRow;
+    };
+    const auto moveColumn = [&](const formula::RefCorner& c, std::uint8_t* b) {
+      const int v = c.columnAbsolute ? c.column : c.column + columns;
+      b[0] = static_cast<std::uint8_t>(v & 0xFF);
+      return v >= 0 && v <= model::kMaxColumn;
+    };
+    const bool inSheet = r.isArea ? moveRow(r.first, expected) && moveRow(r.last, expected + 2) &&
+                                        moveColumn(r.first, expected + 4) && moveColumn(r.last, expected + 6)
+                                  : moveRow(r.first, expected) && moveColumn(r.first, expected + 2);
+    if (!inSheet || !std::equal(expected, expected + fields, tokens.begin() + static_cast<std::ptrdiff_t>(r.tokenAt)))
+      return false;
+    at = r.tokenAt + fields;
+  }
+  if (!std::equal(tokens.begin() + static_cast<std::ptrdiff_t>(at), tokens.end(),
+                  last.tokens.begin() + static_cast<std::ptrdiff_t>(at)))
+    return false;
+  out.clear();
+  size_t s = 0;
+  char16_t written[formula::kMaxWrittenReference];
+  for (const formula::WrittenReference& w : last.spans) {
+    out.append(last.text, s, w.begin - s);
+    const size_t n = formula::writeMovedReference(w, rows, columns, written);
+    if (n == 0)
+      return false;
+    out.append(written, n);
+    s = w.end;
+  }
+  out.append(last.text, s);
+  return out.size() <= kMaxFormulaTextLength;
+}
+
+std::u16string Reader::cellFormulaText(std::span<const std::uint8_t> tokens, std::span<const std::uint8_t> extra,
+                                       int row, int column) {
+  if (m_version != 8)
+    return formulaText(tokens, extra, row, column);
+  if (m_lastRead.empty())
+    m_lastRead.resize(model::kColumnCount);
+  ReadFormula& last = m_lastRead[static_cast<size_t>(column) & 0xFF];
+  std::u16string text;
+  if (movedText(last, tokens, extra, row, column, text))
+    return text;
+  bool plain = false;
+  if (!tokensToFormulaText(tokens, extra, static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column),
+                           tokenContext(), text, m_readRefs, plain))
+    return {};
+  if (plain && findReferences(text, m_readRefs, last.spans)) {
+    last.tokens.assign(tokens.begin(), tokens.end());
+    last.extra.assign(extra.begin(), extra.end());
+    last.text = text;
+    last.sheet = m_currentSheet;
+    last.row = row;
+    last.column = column;
+    last.refs = m_readRefs;
+  }
+  return text;
+}
+
+std::u16string Reader::formulaText(std::span<const std::uint8_t> tokens,
+                                   std::span<const std::uint8_t> extra, int row, int column) {
+  const TokenContext ctx = tokenContext();
   std::u16string text;
   if (!tokensToFormulaText(tokens, extra, static_cast<std::uint16_t>(row),
                            static_cast<std::uint8_t>(column), ctx, text))
@@ -1530,7 +1685,7 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
       extra = sharedExtra;
     }
   }
-  std::u16string text = formulaText(tokens, extra, row, col);
+  std::u16string text = cellFormulaText(tokens, extra, row, col);
   // A formula whose tokens cannot be read keeps its cached result as a
   // constant, so that recalculating never replaces the value with an error.
   // So does one that gives no operand at all: a cell of a data table (its
