@@ -28,24 +28,32 @@ enum class Step : std::uint8_t { Number, Value, Reference, Cell, Record, Empty, 
 // another cell: the "$" marks as written.
 enum : std::uint8_t { kRowFixed = 1, kColumnFixed = 2, kLastRowFixed = 4, kLastColumnFixed = 8 };
 
+// 32 bytes.
 struct Op {
+  explicit Op(Step s) : step(s) {}
+
   Step step;
-  BinaryOp op = BinaryOp::Add;
   char letter = 0;            // Convert: the argument's letter
   std::uint8_t count = 0;     // Call: arguments on the stack
   std::uint8_t fixed = 0;     // Cell, Reference: the k...Fixed marks
-  std::uint32_t written = 0;  // Call: the arguments not left empty
-  std::uint32_t index = 0;    // Value: place in the kept values
+  BinaryOp op = BinaryOp::Add;
   // Cell, Reference: the corners as written, for the cell the steps were
   // made for; the parts not fixed move with the computing cell.
-  std::int32_t row = 0;
-  std::int32_t column = 0;
-  std::int32_t lastRow = 0;
-  std::int32_t lastColumn = 0;
-  double number = 0;
-  const FunctionEntry* function = nullptr;
-  model::CellRecord* record = nullptr; // Record: a Cell step's cell, found once (null: none stored)
+  std::uint16_t row = 0;
+  std::uint16_t lastRow = 0;
+  std::uint8_t column = 0;
+  std::uint8_t lastColumn = 0;
+  std::uint32_t written = 0; // Call: the arguments not left empty
+  // Small steps run faster: goal seek walks them over and over.
+  union {
+    double number = 0;                   // Number
+    std::uint32_t index;                 // Value: place in the kept values
+    const FunctionEntry* function;       // Call
+    model::CellRecord* record;           // Record: a Cell step's cell, found once (null: none stored)
+  };
 };
+
+static_assert(sizeof(Op) <= 32);
 
 constexpr int kMaxNesting = 32;
 constexpr int kMaxValues = 64;
@@ -290,10 +298,10 @@ private:
       m_out.movable = false;
     m_out.refs.push_back(span);
     Op o{Step::Reference};
-    o.row = span.first.row;
-    o.column = span.first.column;
-    o.lastRow = span.last.row;
-    o.lastColumn = span.last.column;
+    o.row = static_cast<std::uint16_t>(span.first.row);
+    o.column = static_cast<std::uint8_t>(span.first.column);
+    o.lastRow = static_cast<std::uint16_t>(span.last.row);
+    o.lastColumn = static_cast<std::uint8_t>(span.last.column);
     o.fixed = static_cast<std::uint8_t>((span.first.rowAbsolute ? kRowFixed : 0) |
                                         (span.first.columnAbsolute ? kColumnFixed : 0) |
                                         (span.last.rowAbsolute ? kLastRowFixed : 0) |
@@ -510,6 +518,17 @@ CellValue run(const Op* ops, size_t count, const CellValue* constants, int value
     // way may run steps of its own and move the places.
     case Step::Binary: {
       --top;
+      // Sums, differences and products of two numbers, as the operator
+      // computes them, without moving the operands (goal seek runs these
+      // steps many times over).
+      if (CellValue& l = t_values[top - 1]; l.isNumber() && t_values[top].isNumber() &&
+                                            (o.op == BinaryOp::Add || o.op == BinaryOp::Subtract ||
+                                             o.op == BinaryOp::Multiply)) {
+        const double x = l.numberValue();
+        const double y = t_values[top].numberValue();
+        l = finiteNumber(o.op == BinaryOp::Add ? x + y : o.op == BinaryOp::Subtract ? x - y : x * y);
+        break;
+      }
       const CellValue rhs = std::move(t_values[top]);
       const CellValue lhs = std::move(t_values[top - 1]);
       CellValue v = applyBinary(o.op, lhs, rhs, ctx);
