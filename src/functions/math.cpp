@@ -29,6 +29,7 @@
 #include "platform/clock.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
@@ -81,8 +82,9 @@ Decimal decimalOf(double x) {
     d.mantissa = static_cast<std::int64_t>(ip) * 1000 + static_cast<std::int64_t>((x - ip) * 1000);
     d.exponent = -3;
   } else {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(x)); // d.dddddddddddddde+XX
+    // d.dddddddddddddde+XX, as printf's "%.14e" writes it.
+    char buf[40] = {};
+    (void)std::to_chars(buf, buf + sizeof buf - 1, std::fabs(x), std::chars_format::scientific, 14);
     std::int64_t m = buf[0] - '0';
     for (int i = 2; i < 16; ++i)
       m = m * 10 + (buf[i] - '0');
@@ -107,6 +109,14 @@ i128 pow10i(int n) { // n in 0..38
 double decimalToDouble(i128 m, int e) {
   if (m == 0)
     return 0.0;
+  // A mantissa and a power of ten that doubles hold exactly: one product or
+  // quotient, correctly rounded, is strtod's answer.
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (m <= static_cast<i128>(kTwoTo53) && m >= -static_cast<i128>(kTwoTo53) && e >= -22 && e <= 22) {
+    const double dm = static_cast<double>(static_cast<std::int64_t>(m));
+    return e < 0 ? dm / kPowers[-e] : dm * kPowers[e];
+  }
   const bool negative = m < 0;
   unsigned __int128 u =
       negative ? static_cast<unsigned __int128>(-(m + 1)) + 1 : static_cast<unsigned __int128>(m);

@@ -10,6 +10,7 @@
 #include "model/sheet.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -107,6 +108,28 @@ TEST_F(MathTest, SubtotalOfThePart) {
 }
 
 // ---------------------------------------------------------------- rounding
+
+// Over many values of each sign and size, ROUND gives the double nearest
+// the decimal answer: k/1000 to two places is k/10 rounded half away from
+// zero, hundredths; k to minus two places is k/100 so rounded, hundreds;
+// and k/1000 times 1E20 to minus 18 places keeps its digits in the hundreds
+// of the exponent's range.
+TEST_F(MathTest, RoundGivesTheNearestDoubleToTheDecimalAnswer) {
+  const auto halfAway = [](long long n, long long d) {
+    const long long q = (std::llabs(n) * 2 + d) / (2 * d);
+    return n < 0 ? -q : q;
+  };
+  const auto nearest = [](long long q, int exponent) {
+    return std::strtod((std::to_string(q) + "e" + std::to_string(exponent)).c_str(), nullptr);
+  };
+  for (long long k = -2000003; k <= 2000003; k += 9973) {
+    const std::u16string n = platform::fromUtf8(std::to_string(k));
+    SCOPED_TRACE(k);
+    EXPECT_EQ(number(u"=ROUND(" + n + u"/1000,2)"), nearest(halfAway(k, 10), -2));
+    EXPECT_EQ(number(u"=ROUND(" + n + u",-2)"), nearest(halfAway(k, 100), 2));
+    EXPECT_EQ(number(u"=ROUND(" + n + u"/1000*1E20,-18)"), nearest(halfAway(k, 10), 18));
+  }
+}
 
 TEST_F(MathTest, RoundIsDecimalCorrect) {
   // The binary doubles nearest 2.675 and 1.005 lie just below them; the
