@@ -14,6 +14,7 @@
 #include "model/set_cell.h"
 #include "model/sheet_list.h"
 #include "model/undo.h"
+#include "platform/memory.h"
 #include "platform/ui_services.h"
 
 #include <algorithm>
@@ -143,7 +144,9 @@ bool edit_chart(App& app) {
     model::showRefusal(model::GuardRefusal::Protected);
     return true;
   }
-  charts::ChartModel edited = *chart;
+  charts::ChartModel edited;
+  if (!platform::withAllocation([&] { edited = *chart; }))
+    return true;
   if (!dialogs::showChartDialog(*book, book->activeSheet, edited) || edited == *chart)
     return true;
   if (!model::push_undo(*book, book->activeSheet, model::kUndoFormatObject) ||

@@ -2,6 +2,7 @@
 
 #include "dialogs/prompt_dialog.h"
 #include "platform/dialog.h"
+#include "platform/memory.h"
 #include "platform/ui_services.h"
 #include "view/pickers.h"
 
@@ -360,8 +361,9 @@ public:
         s.categories = m_e.chart.series[0].categories;
       if (showSeriesDialog(m_e.book, m_e.sheet, m_e.chart, s, true)) {
         s.isNew = 0;
-        m_e.chart.series.push_back(std::move(s));
-        store(c, m_e.chart.seriesCount() - 1, m_e.chart.series.back());
+        // Without room for it the series is dropped and the chart stays as it was.
+        if (platform::withAllocation([&] { m_e.chart.series.push_back(s); }))
+          store(c, m_e.chart.seriesCount() - 1, std::move(s));
       }
     } else if (id == kChartSeriesDelete && what == Notification::Clicked) {
       if (at >= 0 && at < m_e.chart.seriesCount()) {
@@ -643,7 +645,11 @@ bool showSeriesDialog(model::Workbook& book, int sheet, ChartModel& chart, Chart
 }
 
 bool showChartDialog(model::Workbook& book, int sheet, ChartModel& chart, int startPage) {
-  ChartEdit e{book, sheet, chart};
+  // Without memory for the copy the edit is abandoned and the chart kept.
+  ChartModel copy;
+  if (!platform::withAllocation([&] { copy = chart; }))
+    return false;
+  ChartEdit e{book, sheet, std::move(copy)};
   static int last = kChartTypePage;
   platform::PropertySheetTemplate t;
   t.title = std::u16string(kChartDialogTitle);
