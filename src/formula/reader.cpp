@@ -8,6 +8,7 @@
 #include "formula/value_ops.h"
 #include "model/workbook.h"
 #include "platform/locale_strings.h"
+#include "platform/memory.h"
 #include "platform/unicode.h"
 
 #include <bitset>
@@ -176,7 +177,7 @@ private:
       return {stringLiteral(p)};
     if (c == u'\'') {
       ParsedReference ref;
-      if (readA1Reference(m_t.substr(0, m_end), p, m_ctx.book, m_ls, ref)) {
+      if (readA1ReferenceOrSheetRange(m_t.substr(0, m_end), p, m_ctx.book, m_ls, ref)) {
         p = ref.end;
         return {referenceValue(ref), true};
       }
@@ -362,9 +363,21 @@ private:
                             static_cast<int>(columns), std::move(items));
   }
 
+  // Through a range of sheets, the area on every sheet from the first to the
+  // last in the workbook's order (either end may be written first): functions
+  // that take references walk them all, and a single value is #VALUE!.
   CellValue referenceValue(const ParsedReference& ref) const {
     const int sheet = ref.hasQualifier ? ref.sheet : -1;
-    return CellValue::reference(SheetRange::of(static_cast<std::int16_t>(sheet), ref.range()));
+    if (ref.lastSheet < 0 || ref.lastSheet == ref.sheet)
+      return CellValue::reference(SheetRange::of(static_cast<std::int16_t>(sheet), ref.range()));
+    std::vector<SheetRange> areas;
+    const bool built = platform::withAllocationQuiet([&] {
+      for (int s = std::min(ref.sheet, ref.lastSheet); s <= std::max(ref.sheet, ref.lastSheet); ++s)
+        areas.push_back(SheetRange::of(static_cast<std::int16_t>(s), ref.range()));
+    });
+    if (!built)
+      return CellValue::error(ErrorCode::NA);
+    return CellValue::areas(std::move(areas));
   }
 
   // A function call, a constant, a defined name, a reference or literal text.
@@ -409,7 +422,7 @@ private:
       }
     }
     ParsedReference ref;
-    if (readA1Reference(bounded, p, m_ctx.book, m_ls, ref)) {
+    if (readA1ReferenceOrSheetRange(bounded, p, m_ctx.book, m_ls, ref)) {
       p = ref.end;
       return {referenceValue(ref), true};
     }

@@ -11,6 +11,7 @@
 #include "formula/moved_copy.h"
 #include "formula/reader.h"
 #include "formula/reference_syntax.h"
+#include "formula/rewrite.h"
 #include "formula/skipper.h"
 #include "formula/text_value.h"
 #include "formula/value_ops.h"
@@ -1028,65 +1029,14 @@ void recalcAll(Workbook& book) {
 
 namespace {
 
-// Rewrites the sheet qualifiers that name `oldName` to `newName`, outside
-// string constants; everything else is copied as it stands.
-std::u16string renameQualifiers(std::u16string_view t, std::u16string_view oldName,
-                                std::u16string_view newName, char16_t ls, bool& changed) {
-  std::u16string out;
-  out.reserve(t.size() + 8);
-  size_t p = 0;
-  auto atWordStart = [&](size_t i) {
-    return i == 0 || isIdentifierTerminator(t[i - 1], ls) || t[i - 1] == u'=' ||
-           t[i - 1] == u'{';
-  };
-  while (p < t.size()) {
-    const char16_t c = t[p];
-    if (c == u'"') {
-      const size_t e = std::min(stringLiteralEnd(t, p), t.size());
-      out.append(t.substr(p, e - p));
-      p = e;
-      continue;
-    }
-    if (c == u'\'') {
-      std::u16string name;
-      size_t q = p + 1;
-      while (q < t.size()) {
-        if (t[q] == u'\'') {
-          if (q + 1 < t.size() && t[q + 1] == u'\'') {
-            name += u'\'';
-            q += 2;
-            continue;
-          }
-          break;
-        }
-        name += t[q++];
-      }
-      if (q + 1 < t.size() && t[q + 1] == u'!' && platform::equalsIgnoreCase(name, oldName)) {
-        appendSheetQualifier(out, newName, true);
-        p = q + 2;
-        changed = true;
-        continue;
-      }
-      const size_t e = std::min(t.size(), q + 1);
-      out.append(t.substr(p, e - p));
-      p = e;
-      continue;
-    }
-    if (atWordStart(p) && t.size() - p > oldName.size() && t[p + oldName.size()] == u'!' &&
-        platform::equalsIgnoreCase(t.substr(p, oldName.size()), oldName)) {
-      appendSheetQualifier(out, newName, false);
-      p += oldName.size() + 1;
-      changed = true;
-      continue;
-    }
-    out += c;
-    ++p;
-  }
-  return out;
-}
-
-void renameSheetInFormulas(Workbook& book, std::u16string_view oldName, std::u16string_view newName) {
+// Applies `rename` (see renameSheetQualifiers) to every formula text of
+// the workbook: cells, names, and the references objects keep (a chart's
+// series, a control's linked cell) on chart sheets as on worksheets. Calls
+// changedCell for each cell rewritten.
+template <class Rename, class Changed>
+void rewriteQualifiers(Workbook& book, const Rename& rename, const Changed& changedCell) {
   const char16_t ls = listSeparator();
+  const std::function<bool(formula::SheetQualifierNames&)> fn = rename;
   for (int s = 0; s < book.sheetCount(); ++s) {
     if (!book.sheet(s).hasGrid())
       continue;
@@ -1095,44 +1045,97 @@ void renameSheetInFormulas(Workbook& book, std::u16string_view oldName, std::u16
       if (t.empty() || (t[0] != u'=' && t[0] != u'+' && t[0] != u'-'))
         return;
       bool changed = false;
-      std::u16string rewritten = renameQualifiers(t, oldName, newName, ls, changed);
-      if (changed)
+      std::u16string rewritten = renameSheetQualifiers(t, ls, fn, changed);
+      if (changed) {
         c.input.assign(rewritten);
+        changedCell(s, c);
+      }
     });
   }
   for (model::DefinedName& n : book.names) {
     bool changed = false;
-    std::u16string rewritten = renameQualifiers(n.formula, oldName, newName, ls, changed);
+    std::u16string rewritten = renameSheetQualifiers(n.formula, ls, fn, changed);
     if (changed)
       n.formula = std::move(rewritten);
   }
-  // Objects keep references too (a chart's series, a control's linked cell),
-  // on chart sheets as on worksheets.
   for (int s = 0; s < book.sheetCount(); ++s)
     for (model::DrawingObject& o : book.sheet(s).objects)
       if (model::ObjectPayload* payload = o.payload.get())
         payload->forEachReference([&](std::u16string& t) {
           bool changed = false;
-          std::u16string rewritten = renameQualifiers(t, oldName, newName, ls, changed);
+          std::u16string rewritten = renameSheetQualifiers(t, ls, fn, changed);
           if (changed)
             t = std::move(rewritten);
         });
 }
 
+void renameSheetInFormulas(Workbook& book, std::u16string_view oldName, std::u16string_view newName) {
+  auto rename = [&](formula::SheetQualifierNames& names) {
+    bool changed = false;
+    for (std::u16string* name : {&names.first, &names.last})
+      if (!name->empty() && platform::equalsIgnoreCase(*name, oldName)) {
+        name->assign(newName);
+        changed = true;
+      }
+    return changed;
+  };
+  rewriteQualifiers(book, rename, [](int, CellRecord&) {});
+}
+
+// Before a sheet goes, a range of sheets that ends on it ends on the next
+// sheet inside the range; one that names it alone is left to become #REF!.
+void narrowSheetRangesEndingOn(Workbook& book, int removed) {
+  if (removed < 0 || removed >= book.sheetCount())
+    return;
+  const std::u16string name = book.sheet(removed).name;
+  auto narrow = [&](formula::SheetQualifierNames& names) {
+    if (!names.isRange)
+      return false;
+    const bool firstGoes = platform::equalsIgnoreCase(names.first, name);
+    const bool lastGoes = platform::equalsIgnoreCase(names.last, name);
+    if (firstGoes == lastGoes)
+      return false;
+    const int other = model::find_sheet(book, firstGoes ? names.last : names.first);
+    if (other < 0)
+      return false;
+    const int step = other > removed ? 1 : -1;
+    (firstGoes ? names.first : names.last) = book.sheet(removed + step).name;
+    return true;
+  };
+  std::vector<std::vector<std::uint32_t>> changed(static_cast<size_t>(book.sheetCount()));
+  rewriteQualifiers(book, narrow, [&](int s, CellRecord& c) {
+    scanCell(book, s, c);
+    c.calcState = CalcState::NotValid;
+    c.display.reset();
+    changed[static_cast<size_t>(s)].push_back(model::packCell(c.row, c.column));
+  });
+  for (int s = 0; s < book.sheetCount(); ++s)
+    propagateChanges(book, s, changed[static_cast<size_t>(s)]);
+}
+
 // After a sheet of this name appears, formulas naming it are scanned again
-// (their references to it become valid) and computed anew.
+// (their references to it become valid) and computed anew; so are formulas
+// through a range of sheets, which the new or moved sheet may join or leave.
 void rescanFormulasNaming(Workbook& book, std::u16string_view sheetName) {
+  const std::u16string upperName = platform::toUpper(sheetName);
+  const char16_t ls = listSeparator();
   for (int s = 0; s < book.sheetCount(); ++s) {
     if (!book.sheet(s).hasGrid())
       continue;
+    std::vector<std::uint32_t> rescanned;
     book.sheet(s).cells.forEach([&](CellRecord& c) {
-      const std::u16string upper = platform::toUpper(c.input.view());
-      if (upper.find(platform::toUpper(sheetName)) == std::u16string::npos)
+      const std::u16string_view t = c.input.view();
+      const std::u16string upper = platform::toUpper(t);
+      if (upper.find(upperName) == std::u16string::npos &&
+          !(upper.find(u'!') != std::u16string::npos && hasSheetRangeQualifier(t, ls)))
         return;
       scanCell(book, s, c);
       c.calcState = CalcState::NotValid;
       c.display.reset();
+      rescanned.push_back(model::packCell(c.row, c.column));
     });
+    // Cells that read these take the new values too.
+    propagateChanges(book, s, rescanned);
   }
 }
 
@@ -1145,6 +1148,7 @@ void installFormulaEngine() {
   m.propagateChange = [](Workbook& b, int s, CellRecord& c) { propagateChange(b, s, c); };
   m.renameSheetInFormulas = renameSheetInFormulas;
   m.rescanFormulasNaming = rescanFormulasNaming;
+  m.sheetRemoving = narrowSheetRangesEndingOn;
   m.recalcAfterSheetChange = [](Workbook& b) { recalcAll(b); };
   registerCoreFunctions();
 }

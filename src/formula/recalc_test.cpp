@@ -153,6 +153,105 @@ TEST_F(RecalcTest, SheetRangeReferencesDependOnEverySheetOfTheRange) {
   EXPECT_EQ(p[3], (model::SheetRange{2, model::packCell(0, 2), model::packCell(1, 2)}));
 }
 
+// Sheets One, Two, "Three 3" and Four with numbers in B2:C3 (B2 is 1, 10,
+// 100, 1000), a text in D1 and a chart sheet between Two and "Three 3".
+class SheetRangeTest : public RecalcTest {
+protected:
+  SheetRangeTest() {
+    EXPECT_TRUE(model::rename_sheet(*book, 0, u"One"));
+    EXPECT_TRUE(model::insert_sheet(*book, 1, u"Two", model::SheetKind::Worksheet, false));
+    EXPECT_TRUE(model::insert_sheet(*book, 2, u"Chart", model::SheetKind::Chart, false));
+    EXPECT_TRUE(model::insert_sheet(*book, 3, u"Three 3", model::SheetKind::Worksheet, false));
+    EXPECT_TRUE(model::insert_sheet(*book, 4, u"Four", model::SheetKind::Worksheet, false));
+    book->activeSheet = 0;
+    double b2 = 1;
+    for (int s : {0, 1, 3, 4}) {
+      set("B2", platform::fromUtf8(std::to_string(static_cast<int>(b2))), s);
+      set("C3", u"2", s);
+      set("D1", u"text", s);
+      b2 *= 10;
+    }
+  }
+};
+
+// In functions that take references the area counts on every sheet from
+// the first to the last in the workbook's order; where one value is needed
+// the reference is #VALUE!, as a list of areas is. (The statistical
+// functions' tests take the other functions through such references.)
+TEST_F(SheetRangeTest, ComputeOverEverySheetOfTheRange) {
+  const struct {
+    std::u16string_view formula;
+    const char* value;
+  } kRows[] = {
+      {u"=SUM(One:'Three 3'!B2)", "111"},
+      {u"=SUM('Three 3':One!B2)", "111"},            // either end first
+      {u"=SUM('One:Three 3'!B2)", "111"},
+      {u"=SUM('One':'Three 3'!B2)", "111"},
+      {u"=SUM(One:Four!B2:C3)", "1119"},
+      {u"=SUM(Two:Two!B2)", "10"},
+      {u"=Two:Two!B2*2", "20"},
+      {u"=SUM(One:Two!B2,Four!B2,5)", "1016"},
+      {u"=One:Two!B2", "#VALUE!"},
+      {u"=One:Two!B2+1", "#VALUE!"},
+      {u"=ABS(One:Two!B2)", "#VALUE!"},
+      {u"=SUM(One:Nowhere!B2)", "#REF!"},            // no such sheet: not a reference
+      {u"=SUM((One:Two!B2,B3))", "#VALUE!"},          // a list of areas is on one sheet
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(platform::toUtf8(row.formula));
+    set("F1", row.formula, 0);
+    EXPECT_EQ(show(value("F1")), row.value);
+  }
+}
+
+// A change on any sheet of the range reaches the formula, and so do sheets
+// that join or leave it: inserted or moved between its ends, moved away or
+// deleted. Deleting an end narrows the range to the next sheet inside it;
+// renaming an end renames it in the text.
+TEST_F(SheetRangeTest, FollowChangesAndSheetOperations) {
+  set("A1", u"=SUM(One:'Three 3'!B2)", 4);
+  set("A2", u"=A1*2", 4);
+  EXPECT_EQ(show(value("A2", 4)), "222");
+  set("B2", u"20", 1); // the middle sheet
+  EXPECT_EQ(show(value("A1", 4)), "121");
+  EXPECT_EQ(show(value("A2", 4)), "242");
+
+  ASSERT_TRUE(model::insert_sheet(*book, 2, u"New", model::SheetKind::Worksheet, false));
+  set("B2", u"5000", 2);
+  EXPECT_EQ(show(value("A1", 5)), "5121");
+  EXPECT_EQ(show(value("A2", 5)), "10242");
+
+  // Four (now 5) moves between the ends, then New moves past the last.
+  book->activeSheet = 5;
+  ASSERT_TRUE(model::move_active_sheet(*book, 1));
+  EXPECT_EQ(show(value("A1", 1)), "6121");
+  book->activeSheet = 3;
+  ASSERT_TRUE(model::move_active_sheet(*book, 6));
+  EXPECT_EQ(book->sheet(5).name, u"New");
+  EXPECT_EQ(show(value("A1", 1)), "1121");
+
+  // One, Four, Two, Chart, Three 3, New: deleting Two (inside) and One (an end).
+  book->activeSheet = 2;
+  ASSERT_TRUE(model::delete_active_sheet(*book));
+  EXPECT_EQ(show(value("A1", 1)), "1101");
+  book->activeSheet = 0;
+  ASSERT_TRUE(model::delete_active_sheet(*book));
+  EXPECT_EQ(cell("A1", 0)->input.view(), u"=SUM('Four:Three 3'!B2)");
+  EXPECT_EQ(show(value("A1", 0)), "1100");
+  EXPECT_EQ(show(value("A2", 0)), "2200");
+
+  book->activeSheet = 2;
+  ASSERT_TRUE(model::rename_active_sheet(*book, u"Third"));
+  EXPECT_EQ(cell("A1", 0)->input.view(), u"=SUM('Four:Third'!B2)");
+  EXPECT_EQ(show(value("A1", 0)), "1100");
+
+  // Deleting one end of a two-sheet range leaves the other alone.
+  set("A3", u"=SUM(Four:Chart!B2)", 2);
+  book->activeSheet = 0;
+  ASSERT_TRUE(model::delete_active_sheet(*book));
+  EXPECT_EQ(cell("A3", 1)->input.view(), u"=SUM(Chart!B2)");
+}
+
 // The chain recorded after one input changed computes the same values
 // again when that input changes, and says when it cannot: a volatile
 // formula, or a cell reached only while a formula computes.

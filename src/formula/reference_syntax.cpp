@@ -28,77 +28,106 @@ bool isPlainSheetNameChar(char16_t c, char16_t listSeparator) {
          c != u'{' && c != u'}' && c != u';';
 }
 
+// Reads one sheet name at `pos`, plain (up to a character no plain name
+// holds) or in single quotes with doubled quotes undoubled. False when a
+// quote is not closed or a plain name is empty.
+bool readSheetName(std::u16string_view text, size_t pos, char16_t listSeparator,
+                   std::u16string &name, bool &quoted, size_t &next) {
+  const size_t n = text.size();
+  name.clear();
+  quoted = pos < n && text[pos] == u'\'';
+  size_t i = pos;
+  if (quoted) {
+    for (++i;; ++i) {
+      if (i >= n)
+        return false;
+      if (text[i] == u'\'') {
+        if (i + 1 < n && text[i + 1] == u'\'') {
+          name.push_back(u'\'');
+          ++i;
+          continue;
+        }
+        ++i;
+        break;
+      }
+      name.push_back(text[i]);
+    }
+  } else {
+    while (i < n && isPlainSheetNameChar(text[i], listSeparator))
+      ++i;
+    if (i == pos)
+      return false;
+    name.assign(text.substr(pos, i - pos));
+  }
+  next = i;
+  return true;
+}
+
+} // namespace
+
+bool readSheetQualifierNames(std::u16string_view text, size_t pos, char16_t listSeparator,
+                             bool sheetRanges, SheetQualifierNames &out, bool &malformed) {
+  malformed = false;
+  const size_t n = text.size();
+  size_t i = pos;
+  if (!readSheetName(text, pos, listSeparator, out.first, out.quoted, i)) {
+    malformed = pos < n && text[pos] == u'\'';
+    return false;
+  }
+  out.last.clear();
+  out.isRange = false;
+  if (sheetRanges && i < n && text[i] == u':') {
+    // "First:Last!", "'First':'Last'!" or either name quoted alone.
+    std::u16string last;
+    bool lastQuoted = false;
+    size_t j = i + 1;
+    if (readSheetName(text, i + 1, listSeparator, last, lastQuoted, j) && j < n &&
+        text[j] == u'!') {
+      out.last = std::move(last);
+      out.isRange = true;
+      out.quoted = out.quoted || lastQuoted;
+      i = j;
+    }
+  }
+  if (i >= n || text[i] != u'!') {
+    malformed = out.quoted;
+    return false;
+  }
+  // One quoted name holding both: "'First:Last'!" (a sheet name cannot hold ":").
+  if (const size_t colon = out.first.find(u':');
+      sheetRanges && !out.isRange && colon != std::u16string::npos) {
+    out.last = out.first.substr(colon + 1);
+    out.first.resize(colon);
+    out.isRange = true;
+  }
+  out.next = i + 1;
+  return true;
+}
+
+namespace {
+
 // Reads "Name!" or "'Name'!" at `pos`. Returns false when there is no
 // qualifier there; sets `failed` when there is one but it names no sheet, since
 // the text is then no reference at all.
 bool readQualifier(std::u16string_view text, size_t pos, const model::Workbook *book,
                    char16_t listSeparator, ParsedReference &out, size_t &next, bool &failed,
                    bool sheetRanges = false) {
-  failed = false;
-  const size_t n = text.size();
-  std::u16string name;
-  size_t i = pos;
-  bool quoted = false;
-  if (i < n && text[i] == u'\'') {
-    quoted = true;
-    ++i;
-    for (;;) {
-      if (i >= n) {
-        failed = true;
-        return false;
-      }
-      if (text[i] == u'\'') {
-        if (i + 1 < n && text[i + 1] == u'\'') {
-          name.push_back(u'\'');
-          i += 2;
-          continue;
-        }
-        ++i;
-        break;
-      }
-      name.push_back(text[i++]);
-    }
-    if (i >= n || text[i] != u'!') {
-      failed = true;
-      return false;
-    }
-  } else {
-    while (i < n && isPlainSheetNameChar(text[i], listSeparator))
-      ++i;
-    if (sheetRanges && i > pos && i < n && text[i] == u':') {
-      size_t j = i + 1;
-      while (j < n && isPlainSheetNameChar(text[j], listSeparator))
-        ++j;
-      if (j > i + 1 && j < n && text[j] == u'!')
-        i = j; // "First:Last!": split below
-    }
-    if (i == pos || i >= n || text[i] != u'!')
-      return false;
-    name.assign(text.substr(pos, i - pos));
-  }
-  int last = -1;
-  std::u16string lastName;
-  if (const size_t colon = name.find(u':'); sheetRanges && colon != std::u16string::npos) {
-    lastName = name.substr(colon + 1);
-    name.resize(colon);
-    last = book ? model::find_sheet(*book, lastName) : -1;
-    if (last < 0) {
-      failed = true;
-      return false;
-    }
-  }
-  const int sheet = book ? model::find_sheet(*book, name) : -1;
-  if (sheet < 0) {
+  SheetQualifierNames names;
+  if (!readSheetQualifierNames(text, pos, listSeparator, sheetRanges, names, failed))
+    return false;
+  const int sheet = book ? model::find_sheet(*book, names.first) : -1;
+  const int last = names.isRange && book ? model::find_sheet(*book, names.last) : -1;
+  if (sheet < 0 || (names.isRange && last < 0)) {
     failed = true;
     return false;
   }
   out.lastSheet = last;
-  out.lastSheetName = std::move(lastName);
+  out.lastSheetName = std::move(names.last);
   out.sheet = sheet;
   out.hasQualifier = true;
-  out.quotedSheet = quoted;
-  out.sheetName = std::move(name);
-  next = i + 1;
+  out.quotedSheet = names.quoted;
+  out.sheetName = std::move(names.first);
+  next = names.next;
   return true;
 }
 
@@ -260,8 +289,12 @@ bool readA1(std::u16string_view text, size_t pos, const model::Workbook *book, c
   out.begin = pos;
   size_t i = pos;
   bool failed = false;
-  if (!readQualifier(text, pos, book, listSeparator, out, i, failed, sheetRanges) && failed)
-    return false;
+  if (!readQualifier(text, pos, book, listSeparator, out, i, failed, sheetRanges) && failed) {
+    // "A1:Sheet2!B1" is no range of sheets but a cell, ":" and a reference.
+    if (!sheetRanges || !readA1(text, pos, book, listSeparator, out, false))
+      return false;
+    return true;
+  }
   if (!readA1Cell(text, i, out.first, i))
     return false;
   out.last = out.first;
@@ -301,12 +334,12 @@ bool readA1ReferenceOrSheetRange(std::u16string_view text, size_t pos, const mod
 void appendQualifierOf(std::u16string &out, const ParsedReference &ref) {
   if (!ref.hasQualifier)
     return;
-  const std::u16string name =
-      ref.lastSheet >= 0 ? ref.sheetName + u":" + ref.lastSheetName : ref.sheetName;
-  if (ref.quotedSheet) {
-    appendSheetQualifier(out, name, true);
+  if (ref.lastSheet >= 0) {
+    appendSheetRangeQualifier(out, ref.sheetName, ref.lastSheetName, ref.quotedSheet);
+  } else if (ref.quotedSheet) {
+    appendSheetQualifier(out, ref.sheetName, true);
   } else {
-    out += name;
+    out += ref.sheetName;
     out.push_back(u'!');
   }
 }
@@ -364,26 +397,47 @@ void appendCellAddress(std::u16string &out, const RefCorner &corner) {
   out.append(digits.begin(), digits.end());
 }
 
-void appendSheetQualifier(std::u16string &out, std::u16string_view sheetName, bool quoted) {
-  if (!quoted) {
-    // Characters beyond ASCII count as letters: sheet names in other scripts
-    // read back unquoted, since a plain name runs up to the "!".
-    auto plain = [](char16_t c) {
-      return isAsciiLetter(c) || isDigit(c) || c == u'_' || c >= 0x80;
-    };
-    quoted = sheetName.empty() || isDigit(sheetName.front()) ||
-             !std::all_of(sheetName.begin(), sheetName.end(), plain);
+namespace {
+
+// Characters beyond ASCII count as letters: sheet names in other scripts
+// read back unquoted, since a plain name runs up to the "!".
+bool needsQuotes(std::u16string_view sheetName) {
+  auto plain = [](char16_t c) { return isAsciiLetter(c) || isDigit(c) || c == u'_' || c >= 0x80; };
+  return sheetName.empty() || isDigit(sheetName.front()) ||
+         !std::all_of(sheetName.begin(), sheetName.end(), plain);
+}
+
+void appendQuoted(std::u16string &out, std::u16string_view text) {
+  out.push_back(u'\'');
+  for (const char16_t c : text) {
+    out.push_back(c);
+    if (c == u'\'')
+      out.push_back(u'\'');
   }
-  if (quoted) {
-    out.push_back(u'\'');
-    for (const char16_t c : sheetName) {
-      out.push_back(c);
-      if (c == u'\'')
-        out.push_back(u'\'');
-    }
-    out.push_back(u'\'');
-  } else {
+  out.push_back(u'\'');
+}
+
+} // namespace
+
+void appendSheetQualifier(std::u16string &out, std::u16string_view sheetName, bool quoted) {
+  if (quoted || needsQuotes(sheetName))
+    appendQuoted(out, sheetName);
+  else
     out += sheetName;
+  out.push_back(u'!');
+}
+
+void appendSheetRangeQualifier(std::u16string &out, std::u16string_view first,
+                               std::u16string_view last, bool quoted) {
+  if (quoted || needsQuotes(first) || needsQuotes(last)) {
+    std::u16string both(first);
+    both.push_back(u':');
+    both += last;
+    appendQuoted(out, both);
+  } else {
+    out += first;
+    out.push_back(u':');
+    out += last;
   }
   out.push_back(u'!');
 }

@@ -54,11 +54,28 @@ bool readA1Reference(std::u16string_view text, size_t pos, const model::Workbook
                      char16_t listSeparator, ParsedReference& out);
 
 /// As readA1Reference, also accepting a qualifier that names a range of
-/// sheets, "First:Last!" or "'First:Last'!" (both must be sheets of `book`;
-/// a sheet name cannot hold ":"). Only callers that handle such references
-/// ask for them: computing one as its first sheet alone would be wrong.
+/// sheets, "First:Last!", "'First:Last'!" or "'First':'Last'!" (both must be
+/// sheets of `book`; a sheet name cannot hold ":"). Only callers that handle
+/// such references ask for them: computing one as its first sheet alone
+/// would be wrong.
 bool readA1ReferenceOrSheetRange(std::u16string_view text, size_t pos, const model::Workbook* book,
                                  char16_t listSeparator, ParsedReference& out);
+
+/// The sheet names of a qualifier as written, before they are looked up.
+struct SheetQualifierNames {
+  std::u16string first;
+  std::u16string last; // the range's last sheet; empty for one sheet
+  bool isRange = false;
+  bool quoted = false; // either name was written in single quotes
+  size_t next = 0;     // one past the "!"
+};
+
+/// Reads the names of a qualifier at `pos`: "Name!", "'Name'!" and, when
+/// `sheetRanges`, "First:Last!", "'First:Last'!" or "'First':'Last'!".
+/// False when there is none; `malformed` then tells a quoted name that is
+/// not closed or not followed by "!" (the text is no reference at all).
+bool readSheetQualifierNames(std::u16string_view text, size_t pos, char16_t listSeparator,
+                             bool sheetRanges, SheetQualifierNames& out, bool& malformed);
 
 /// Appends a reference's qualifier as it was written (a sheet range with
 /// both names), then "!"; nothing when it has none.
@@ -85,5 +102,10 @@ void appendCellAddress(std::u16string& out, const RefCorner& corner);
 /// (with quotes doubled) when asked or when the name is not plain letters,
 /// digits and "_" or starts with a digit; then "!".
 void appendSheetQualifier(std::u16string& out, std::u16string_view sheetName, bool quoted);
+
+/// Appends "First:Last!", or "'First:Last'!" when asked or when either name
+/// needs quotes.
+void appendSheetRangeQualifier(std::u16string& out, std::u16string_view first,
+                               std::u16string_view last, bool quoted);
 
 } // namespace formula

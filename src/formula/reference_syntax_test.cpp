@@ -132,6 +132,11 @@ TEST(ReferenceSyntax, SheetRangesOnlyWhenAskedFor) {
       {u"Sheet1:Nope!B3",         false, 0, 0, u""},
       {u"'Sheet1:My Sheet!B3",    false, 0, 0, u""},
       {u"Sheet1:!B3",             false, 0, 0, u""},
+      {u"'Sheet1':'My Sheet'!B3", true,  0, 2, u"'Sheet1:My Sheet'!"},
+      {u"Sheet2:'It''s'!B3",      true,  1, 3, u"'Sheet2:It''s'!"},
+      {u"'2009':Sheet1!A1",       true,  4, 0, u"'2009:Sheet1'!"},
+      {u"'Sheet1':Nope!B3",       false, 0, 0, u""},
+      {u"'Sheet1':!B3",           false, 0, 0, u""},
       // clang-format on
   };
   for (const auto &row : kRows) {
@@ -151,6 +156,11 @@ TEST(ReferenceSyntax, SheetRangesOnlyWhenAskedFor) {
     appendQualifierOf(out, ref);
     EXPECT_EQ(show(out), show(row.written));
   }
+  // A cell before ":" and a qualified reference is no range of sheets.
+  ParsedReference ref;
+  ASSERT_TRUE(readA1ReferenceOrSheetRange(u"B1:Sheet2!B1", 0, book.get(), u',', ref));
+  EXPECT_FALSE(ref.hasQualifier);
+  EXPECT_EQ(ref.end, 2u);
 }
 
 TEST(ReferenceSyntax, ReadsFromTheMiddleAndHonoursTheListSeparator) {

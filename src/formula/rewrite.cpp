@@ -1,6 +1,7 @@
 #include "formula/rewrite.h"
 
 #include "formula/reference_syntax.h"
+#include "formula/skipper.h"
 #include "model/workbook.h"
 #include "platform/locale_strings.h"
 #include "platform/memory.h"
@@ -434,6 +435,72 @@ std::optional<std::u16string> rewriteFormula(RewriteMode mode, const model::Work
                                              const model::CellRange &moved, int rowOffset,
                                              int columnOffset) {
   return rewriteFormula(mode, book, sheet, text, sheet, moved, rowOffset, columnOffset);
+}
+
+} // namespace formula
+
+namespace formula {
+
+namespace {
+
+// Calls fn(begin, names) for each sheet qualifier of a formula text, in
+// order, outside string constants.
+template <class Fn> void forEachQualifier(std::u16string_view t, char16_t ls, Fn &&fn) {
+  size_t p = 0;
+  auto atWordStart = [&](size_t i) {
+    return i == 0 || isIdentifierTerminator(t[i - 1], ls) || t[i - 1] == u'=' ||
+           t[i - 1] == u'{';
+  };
+  while (p < t.size()) {
+    const char16_t c = t[p];
+    if (c == u'"') {
+      p = std::min(stringLiteralEnd(t, p), t.size());
+      continue;
+    }
+    SheetQualifierNames names;
+    bool malformed = false;
+    if ((c == u'\'' || (atWordStart(p) && !isIdentifierTerminator(c, ls))) &&
+        readSheetQualifierNames(t, p, ls, true, names, malformed)) {
+      fn(p, names);
+      p = names.next;
+    } else {
+      // Quoted text that is no qualifier is passed whole.
+      p = c == u'\'' ? quotedEnd(t, p) : p + 1;
+    }
+  }
+}
+
+} // namespace
+
+std::u16string renameSheetQualifiers(std::u16string_view t, char16_t ls,
+                                     const std::function<bool(SheetQualifierNames &)> &rename,
+                                     bool &changed) {
+  std::u16string out;
+  out.reserve(t.size() + 8);
+  size_t copied = 0;
+  forEachQualifier(t, ls, [&](size_t begin, const SheetQualifierNames &found) {
+    SheetQualifierNames names = found;
+    if (!rename(names))
+      return;
+    changed = true;
+    out.append(t.substr(copied, begin - copied));
+    // A range whose two ends came together names one sheet.
+    if (names.isRange && !platform::equalsIgnoreCase(names.first, names.last))
+      appendSheetRangeQualifier(out, names.first, names.last, names.quoted);
+    else
+      appendSheetQualifier(out, names.first, names.quoted);
+    copied = found.next;
+  });
+  out.append(t.substr(copied));
+  return out;
+}
+
+bool hasSheetRangeQualifier(std::u16string_view text, char16_t listSeparator) {
+  bool found = false;
+  forEachQualifier(text, listSeparator, [&](size_t, const SheetQualifierNames &names) {
+    found = found || names.isRange;
+  });
+  return found;
 }
 
 } // namespace formula

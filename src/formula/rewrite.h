@@ -3,8 +3,10 @@
 // filled, moved, inserted or deleted, or when a formula kept relative to one
 // cell is applied at another.
 
+#include "formula/reference_syntax.h"
 #include "model/cell_range.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -84,5 +86,17 @@ std::optional<std::u16string> rewriteFormula(RewriteMode mode, const model::Work
 enum class AreaFate { Unchanged, Moved, Invalid };
 AreaFate moveArea(model::CellRange &area, const model::CellRange &moved, int rowOffset,
                   int columnOffset);
+
+/// Rewrites the sheet qualifiers of a formula text, outside string
+/// constants: `rename` gets the names of each qualifier (both ends of a
+/// range of sheets), may change them and returns whether it did; a range
+/// whose ends become one sheet is written as that sheet. `changed` tells
+/// whether any qualifier was rewritten.
+std::u16string renameSheetQualifiers(std::u16string_view text, char16_t listSeparator,
+                                     const std::function<bool(SheetQualifierNames&)>& rename,
+                                     bool& changed);
+
+/// True when a formula text holds a qualifier naming a range of sheets.
+bool hasSheetRangeQualifier(std::u16string_view text, char16_t listSeparator);
 
 } // namespace formula

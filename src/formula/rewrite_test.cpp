@@ -179,6 +179,49 @@ TEST(Rewrite, SheetRangeReferences) {
   check(kEnds, std::size(kEnds), /*sheet*/ 1, /*movedSheet*/ 0);
 }
 
+// Renaming a sheet renames it wherever a qualifier names it, at either end
+// of a range of sheets, quoting the new name when it needs quotes; a range
+// whose ends come together is written as its one sheet. Texts in string
+// constants and names that only contain the old one stay.
+TEST(Rewrite, RenamingSheetQualifiers) {
+  const struct {
+    std::u16string_view text;
+    std::u16string_view to;
+    std::u16string_view renamed; // empty: unchanged
+  } kRows[] = {
+      // clang-format off
+      {u"=Old!A1+OLD!B2",             u"New",      u"=New!A1+New!B2"},
+      {u"=SUM(Old:Last!A1)",          u"New",      u"=SUM(New:Last!A1)"},
+      {u"=SUM(First:Old!A1)",         u"New Name", u"=SUM('First:New Name'!A1)"},
+      {u"=SUM('Old:Last'!A1)",        u"New",      u"=SUM('New:Last'!A1)"},
+      {u"=SUM('First':'Old'!A1)",     u"New",      u"=SUM('First:New'!A1)"},
+      {u"=SUM(Old:Last!A1)",          u"Last",     u"=SUM(Last!A1)"},
+      {u"='Old'!A1&\"Old!A1\"",       u"N",        u"='N'!A1&\"Old!A1\""},
+      {u"=Older!A1+SOld!A1+Old",      u"New",      u""},
+      {u"='It''s Old'!A1",            u"New",      u""},
+      // clang-format on
+  };
+  for (const auto &row : kRows) {
+    SCOPED_TRACE(show(row.text));
+    bool changed = false;
+    const std::u16string out = renameSheetQualifiers(
+        row.text, u',',
+        [&](SheetQualifierNames &names) {
+          bool any = false;
+          for (std::u16string *name : {&names.first, &names.last})
+            if (platform::equalsIgnoreCase(*name, u"Old")) {
+              name->assign(row.to);
+              any = true;
+            }
+          return any;
+        },
+        changed);
+    EXPECT_EQ(changed, !row.renamed.empty());
+    EXPECT_EQ(show(out), show(row.renamed.empty() ? row.text : row.renamed));
+    EXPECT_EQ(hasSheetRangeQualifier(row.text, u','), row.text.find(u':') != std::u16string::npos);
+  }
+}
+
 TEST(Rewrite, PastingAtAnOffset) {
   constexpr Row kRows[] = {
       // clang-format off

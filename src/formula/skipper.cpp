@@ -145,23 +145,14 @@ public:
         return p + n;
     }
     if (c == u'\'') {
-      // A quoted sheet name, then the rest of the reference.
-      size_t q = p + 1;
-      while (q < m_t.size()) {
-        if (m_t[q] == u'\'') {
-          if (q + 1 < m_t.size() && m_t[q + 1] == u'\'') {
-            q += 2;
-            continue;
-          }
-          break;
-        }
-        ++q;
-      }
-      if (q >= m_t.size() || q + 1 >= m_t.size() || m_t[q + 1] != u'!') {
+      // A quoted sheet name (or a range of sheets), then the rest of the reference.
+      SheetQualifierNames names;
+      bool malformed = false;
+      if (!readSheetQualifierNames(m_t, p, m_ls, true, names, malformed)) {
         ok = false;
         return m_t.size();
       }
-      p = q + 2;
+      p = names.next;
       const size_t end = identifier(p);
       if (end == p)
         ok = false;

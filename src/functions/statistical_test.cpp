@@ -58,6 +58,39 @@ TEST_F(StatTest, RegistersEveryStatisticalEntry) {
 }
 
 // Exact rational arithmetic; the data sets of the public worked examples.
+// A reference through a range of sheets gives the functions the area of
+// every sheet from its first to its last (a chart sheet between has no
+// cells); one named alone, or the range's ends swapped, the same.
+TEST_F(StatTest, ReferencesThroughARangeOfSheets) {
+  ASSERT_TRUE(model::rename_sheet(*book, 0, u"One"));
+  ASSERT_TRUE(model::insert_sheet(*book, 1, u"Two", model::SheetKind::Worksheet, false));
+  ASSERT_TRUE(model::insert_sheet(*book, 2, u"Chart", model::SheetKind::Chart, false));
+  ASSERT_TRUE(model::insert_sheet(*book, 3, u"Three 3", model::SheetKind::Worksheet, false));
+  // B2 holds 1, 10 and 100, C3 holds 2, D1 a text, on each worksheet.
+  const char16_t* kB2[] = {u"1", u"10", u"100"};
+  int i = 0;
+  for (int s : {0, 1, 3}) {
+    ASSERT_TRUE(model::set_cell(*book, s, 1, 1, kB2[i++], 15, false, true));
+    ASSERT_TRUE(model::set_cell(*book, s, 2, 2, u"2", 15, false, true));
+    ASSERT_TRUE(model::set_cell(*book, s, 0, 3, u"text", 15, false, true));
+  }
+  expectNumbers({
+      {u"=COUNT(One:'Three 3'!B2:D3)", 6},
+      {u"=COUNTA(One:'Three 3'!A1:D3)", 9},
+      {u"=COUNTA('One:Three 3'!A1:D3,One!D1)", 10},
+      {u"=AVERAGE(One:Two!B2)", 5.5},
+      {u"=AVERAGE('Three 3':Two!B2:C3)", 28.5},
+      {u"=MAX(One:'Three 3'!B2:C3)", 100},
+      {u"=MIN(Two:'Three 3'!B2:C3)", 2},
+      {u"=MAXA(One:'Three 3'!A1:D1)", 0},
+      {u"=STDEV(One:Two!B2)", 6.363961030678928},      // sqrt(40.5)
+      {u"=VARP('One':'Three 3'!B2)", 1998},            // mean 37, (36^2+27^2+63^2)/3
+      {u"=COUNT(Two:Two!B2:C3)", 2},
+  });
+  expectError(u"=One:Two!B2", ErrorCode::Value);
+  expectError(u"=ABS(One:Two!B2)", ErrorCode::Value);
+}
+
 TEST_F(StatTest, AveragesAndSpreads) {
   expectNumbers({
       {u"=AVERAGE(1,2,3,4)", 2.5},

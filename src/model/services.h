@@ -38,6 +38,9 @@ struct ModelServices {
       renameSheetInFormulas;
   /// Rescans and recomputes the formulas that mention a sheet name.
   std::function<void(Workbook&, std::u16string_view sheetName)> rescanFormulasNaming;
+  /// Before a sheet goes: references through a range of sheets that ends
+  /// on it end on the next sheet inside the range.
+  std::function<void(Workbook&, int sheet)> sheetRemoving;
   /// Recomputes the cells whose precedents changed because a sheet went away.
   std::function<void(Workbook&)> recalcAfterSheetChange;
 

@@ -183,6 +183,8 @@ std::unique_ptr<Sheet> remove_sheet(Workbook& book, int index) {
     next = next_visible_sheet(book, index, -1);
   if (next < 0)
     next = index + 1 < book.sheetCount() ? index + 1 : index - 1;
+  if (modelServices().sheetRemoving)
+    modelServices().sheetRemoving(book, index);
   std::unique_ptr<Sheet> detached = std::move(book.sheets[static_cast<size_t>(index)]);
   book.sheets.erase(book.sheets.begin() + index);
   ++book.structureGeneration;
@@ -318,6 +320,9 @@ bool move_active_sheet(Workbook& book, int before) {
   ++book.structureGeneration;
   book.activeSheet = to;
   remapPrecedents(book, [&](int s) { return s < count ? newIndex[static_cast<size_t>(s)] : s; });
+  // References through a range of sheets take in or leave out the sheet.
+  if (book.sheet(to).hasGrid() && modelServices().rescanFormulasNaming)
+    modelServices().rescanFormulasNaming(book, book.sheet(to).name);
   refreshSheetViews();
   mark_modified(book);
   return true;

@@ -226,6 +226,13 @@ int WriteLinks::entryIndex(const ExternSheetEntry& e) {
   return static_cast<int>(ownExternSheets + externSheets.size() - 1);
 }
 
+int WriteLinks::ownSheetSpan(int ownBook, int first, int last) {
+  if (ownBook < 0 || first < 0 || last < 0 || first >= kNoSheet || last >= kNoSheet)
+    return -1;
+  return entryIndex({static_cast<std::uint16_t>(ownBook), static_cast<std::uint16_t>(first),
+                     static_cast<std::uint16_t>(last)});
+}
+
 int WriteLinks::externSheet(std::u16string_view path, std::u16string_view first,
                             std::u16string_view last) {
   const int b = bookIndex(path);
@@ -1555,52 +1562,22 @@ private:
 
   // ---- references ----
 
-  // Reads "Sheet!", "'Sheet'!", "First:Last!" or "'First:Last'!" at p. A
-  // qualifier well formed but naming no sheet sets `unknown` (and `next`).
+  // Reads "Sheet!", "'Sheet'!", "First:Last!", "'First:Last'!" or
+  // "'First':'Last'!" at p; a span written last sheet first is put in order.
+  // A qualifier well formed but naming no sheet sets `unknown` (and `next`).
   bool qualifier(size_t p, size_t end, SheetSpan& span, size_t& next, bool* unknown = nullptr) const {
     if (!m_ctx.book)
       return false;
-    std::u16string first, last;
-    bool range = false;
-    size_t i = p;
-    if (m_t[i] == u'\'') {
-      std::u16string name;
-      for (++i;; ++i) {
-        if (i >= end)
-          return false;
-        if (m_t[i] == u'\'') {
-          if (i + 1 < end && m_t[i + 1] == u'\'') {
-            name += u'\'';
-            ++i;
-            continue;
-          }
-          ++i;
-          break;
-        }
-        name += m_t[i];
-      }
-      first = name;
-      if (model::find_sheet(*m_ctx.book, name) < 0) {
-        const size_t colon = name.find(u':');
-        if (colon != std::u16string::npos) {
-          first = name.substr(0, colon);
-          last = name.substr(colon + 1);
-          range = true;
-        }
-      }
-    } else {
-      while (i < end && isPlainSheetChar(m_t[i], m_sep.list))
-        ++i;
-      first.assign(m_t.substr(p, i - p));
-      if (i < end && m_t[i] == u':') {
-        const size_t s = ++i;
-        while (i < end && isPlainSheetChar(m_t[i], m_sep.list))
-          ++i;
-        last.assign(m_t.substr(s, i - s));
-        range = true;
-      }
-    }
-    if (i >= end || m_t[i] != u'!' || first.empty() || (range && last.empty()))
+    formula::SheetQualifierNames names;
+    bool malformed = false;
+    if (!formula::readSheetQualifierNames(m_t.substr(0, end), p, m_sep.list, true, names,
+                                          malformed))
+      return false;
+    const std::u16string& first = names.first;
+    const std::u16string& last = names.last;
+    const bool range = names.isRange;
+    const size_t i = names.next - 1; // the "!"
+    if (first.empty() || (range && last.empty()))
       return false;
     span.first = model::find_sheet(*m_ctx.book, first);
     span.last = range ? model::find_sheet(*m_ctx.book, last) : span.first;
@@ -1611,6 +1588,8 @@ private:
       }
       return false;
     }
+    if (span.first > span.last)
+      std::swap(span.first, span.last);
     next = i + 1;
     return true;
   }
@@ -1811,9 +1790,13 @@ private:
   // The EXTERNSHEET entry of a sheet span, or -1.
   int externSheetIndex(const SheetSpan& span) const {
     if (!m_ctx.links) {
-      if (span.first != span.last)
+      if (span.first == span.last)
+        return externSheetIndexForWriting(*m_ctx.book, span.first);
+      // A range of sheets gets an entry of its own after the writer's.
+      if (!m_ctx.writeLinks)
         return -1;
-      return externSheetIndexForWriting(*m_ctx.book, span.first);
+      return m_ctx.writeLinks->ownSheetSpan(m_ctx.book->addInNames.empty() ? 0 : 1, span.first,
+                                            span.last);
     }
     const LinkTable& links = *m_ctx.links;
     for (size_t i = 0; i < links.externSheets.size(); ++i) {

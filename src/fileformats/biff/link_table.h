@@ -98,6 +98,10 @@ struct WriteLinks {
   /// The EXTERNSHEET index of sheets `first`..`last` of another workbook,
   /// added when new; -1 when the table is full.
   int externSheet(std::u16string_view path, std::u16string_view first, std::u16string_view last);
+  /// The EXTERNSHEET index of this workbook's sheets `first`..`last` (a
+  /// range of sheets: the writer's own entries name one sheet each) on its
+  /// SUPBOOK `ownBook`, added when new; -1 when the table is full.
+  int ownSheetSpan(int ownBook, int first, int last);
   /// The 1-based name index of a name without definition, added when new;
   /// -1 when the table is full.
   int undefinedName(std::u16string_view name);

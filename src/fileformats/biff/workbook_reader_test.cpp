@@ -6,6 +6,7 @@
 #include "fileformats/compound/compound_file.h"
 #include "formula/recalc.h"
 #include "functions/families.h"
+#include "model/set_cell.h"
 #include "model/workbook_list.h"
 #include "platform/ui_services.h"
 #include "platform/unicode.h"
@@ -764,6 +765,54 @@ TEST_F(ReaderTest, CorpusReferencesToOtherWorkbooksAreKept) {
     std::vector<std::uint8_t> saved;
     ASSERT_TRUE(writeBinaryWorkbook(*book, 8, saved));
     ASSERT_TRUE(read(saved));
+  }
+}
+
+// A real file's references through a range of sheets compute to the
+// results the independent reader saw cached (10 and 60), follow a change on
+// a sheet inside the range, and keep their first and last sheet through
+// saving as Excel 97 and as Excel 95.
+TEST_F(ReaderTest, CorpusReferencesThroughARangeOfSheets) {
+  const auto file = corpusFile("poi__FormulaSheetRange.xls");
+  if (file.empty())
+    GTEST_SKIP() << "corpus not present";
+  functions::registerAllFunctions();
+  const struct {
+    int row;
+    std::u16string_view text;
+    double value;
+  } kRows[] = {
+      {10, u"=SUM(Sheet2:Sheet5!A11)", 10},
+      {11, u"=SUM(Sheet2:Sheet5!A12:C12)", 60},
+  };
+  for (int version : {8, 7}) {
+    SCOPED_TRACE(version);
+    ASSERT_TRUE(read(file));
+    const int sheet3 = model::find_sheet(*book, u"Sheet3");
+    ASSERT_GT(sheet3, 0);
+    for (int pass = 0; pass < 2; ++pass) {
+      SCOPED_TRACE(pass == 0 ? "as read" : "saved and read again");
+      formula::recalcAll(*book);
+      for (const auto& row : kRows) {
+        model::CellRecord* c = model::cell_at(book->sheet(0), static_cast<std::uint16_t>(row.row), 3);
+        ASSERT_NE(c, nullptr) << row.row;
+        EXPECT_EQ(platform::toUtf8(c->input.view()), platform::toUtf8(row.text));
+        formula::computeCell(*book, 0, *c);
+        ASSERT_TRUE(c->value.isNumber()) << row.row;
+        EXPECT_EQ(c->value.numberValue(), row.value);
+      }
+      std::vector<std::uint8_t> saved;
+      ASSERT_TRUE(writeBinaryWorkbook(*book, version, saved));
+      ASSERT_TRUE(read(saved));
+    }
+    // Sheet3's A11 (2) becomes 102.
+    ASSERT_TRUE(model::set_cell(*book, model::find_sheet(*book, u"Sheet3"), 10, 0, u"102", 15,
+                                false, true));
+    model::CellRecord* c = model::cell_at(book->sheet(0), 10, 3);
+    ASSERT_NE(c, nullptr);
+    formula::computeCell(*book, 0, *c);
+    ASSERT_TRUE(c->value.isNumber());
+    EXPECT_EQ(c->value.numberValue(), 110);
   }
 }
 
