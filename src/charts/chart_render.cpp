@@ -78,6 +78,20 @@ private:
   int textHeight(const FontSpec& f) const { return std::max(1, platform::textMetrics().fontMetrics(f).heightPx); }
   int textWidth(const FontSpec& f, std::u16string_view t) const { return platform::textMetrics().textWidthPx(f, t); }
   Colour rgb(std::uint32_t index, int automatic) const { return chartColourRgb(m_book, index, automatic); }
+  // Automatic series colours differ from series to series, as a reader of
+  // the chart needs them to: interiors take the palette's chart fills
+  // (24-31), lines of line, XY and radar charts its chart lines (32-39).
+  // Edges of filled series stay black. Files keep "automatic".
+  Colour seriesFill(size_t k) const {
+    const std::uint32_t index = m_chart.series[k].fillColour;
+    return normaliseColourIndex(index) == kAutomaticColour ? m_book.palette[24 + k % 8] : rgb(index, 9);
+  }
+  Colour seriesLine(size_t k) const {
+    const std::uint32_t index = m_chart.series[k].lineColour;
+    const bool filled = m_chart.type == kChartColumn || m_chart.type == kChartBar || m_chart.type == kChartArea;
+    return !filled && normaliseColourIndex(index) == kAutomaticColour ? m_book.palette[32 + k % 8]
+                                                                          : rgb(index, 8);
+  }
   void text(std::u16string_view t, const FontSpec& f, const Rect& box, unsigned align) {
     c.drawText(t, f, platform::kBlack, box, align, m_rect);
   }
@@ -216,12 +230,9 @@ void ChartDraw::legend() {
       outline = m_book.palette[8];
       fill = m_book.palette[24 + i % 8];
     } else {
-      const ChartSeries& s = m_chart.series[i];
-      outline = rgb(s.lineColour, 8);
+      outline = seriesLine(i);
       const bool filled = m_chart.type == kChartColumn || m_chart.type == kChartBar || m_chart.type == kChartArea;
-      fill = rgb(filled ? s.fillColour : s.lineColour, filled ? 9 : 8);
-      if (!filled && s.lineColour == kAutomaticColour)
-        fill = m_book.palette[9];
+      fill = filled ? seriesFill(i) : seriesLine(i);
     }
     c.setPen(Pen{PenStyle::Solid, m_line, outline});
     c.setBrush(Brush::solid(fill));
@@ -488,9 +499,10 @@ void ChartDraw::columns(bool horizontal) {
   for (size_t k = 0; k < s; ++k) {
     const ChartSeries& series = m_chart.series[k];
     const SeriesData& d = m_data[k];
-    c.setBrush(Brush::solid(rgb(series.fillColour, 9)));
+    const Colour fill = seriesFill(k);
+    c.setBrush(Brush::solid(fill));
     const PenStyle ps = penStyleOf(series.lineStyle);
-    c.setPen(Pen{ps, m_line, rgb(series.lineColour, 8)});
+    c.setPen(Pen{ps, m_line, seriesLine(k)});
     const bool labels = effectiveLabelKind(m_chart.type, series.labelKind) != kLabelNone;
     for (size_t j = 0; j < d.values.size(); j += stride) {
       const double v = d.values[j];
@@ -512,7 +524,7 @@ void ChartDraw::columns(bool horizontal) {
       }
       if (r.isEmpty())
         continue;
-      c.fillRect(r, Brush::solid(rgb(series.fillColour, 9)));
+      c.fillRect(r, Brush::solid(fill));
       if (ps != PenStyle::None) {
         const Point pts[4] = {{r.left, r.bottom}, {r.left, r.top}, {r.right, r.top}, {r.right, r.bottom}};
         c.drawPolyline(pts);
@@ -558,10 +570,10 @@ void ChartDraw::lines() {
         drawValueLabel(labelFor(k, i), p.x + gapX(10), p.y, platform::kTextLeft);
       pts.push_back(p);
     }
-    styledPolyline(pts, s.lineStyle, rgb(s.lineColour, 8));
+    styledPolyline(pts, s.lineStyle, seriesLine(k));
     if (s.marker != kMarkerNone)
       for (const Point& p : pts)
-        drawMarker(c, m_book, s.marker, p.x, p.y, s.markerForeground, s.markerBackground, m_sy);
+        drawMarker(c, m_book, s.marker, p.x, p.y, s.markerForeground, s.markerBackground, m_sy, seriesLine(k));
   }
 }
 
@@ -589,10 +601,10 @@ void ChartDraw::scatter() {
         drawValueLabel(labelFor(k, i), p.x + gapX(10), p.y, platform::kTextLeft);
       pts.push_back(p);
     }
-    styledPolyline(pts, s.lineStyle, rgb(s.lineColour, 8));
+    styledPolyline(pts, s.lineStyle, seriesLine(k));
     if (s.marker != kMarkerNone)
       for (const Point& p : pts)
-        drawMarker(c, m_book, s.marker, p.x, p.y, s.markerForeground, s.markerBackground, m_sy);
+        drawMarker(c, m_book, s.marker, p.x, p.y, s.markerForeground, s.markerBackground, m_sy, seriesLine(k));
   }
 }
 
@@ -624,9 +636,9 @@ void ChartDraw::area() {
     for (size_t q = idx.size(); q-- > 0;)
       poly.push_back({upper[q].x, px(lower[q])});
     c.setPen(Pen{PenStyle::None, m_line, 0});
-    c.setBrush(Brush::solid(rgb(s.fillColour, 9)));
+    c.setBrush(Brush::solid(seriesFill(k)));
     c.drawPolygon(poly);
-    styledPolyline(upper, s.lineStyle, rgb(s.lineColour, 8));
+    styledPolyline(upper, s.lineStyle, seriesLine(k));
     const std::uint16_t kind = effectiveLabelKind(m_chart.type, s.labelKind);
     if (kind == kLabelCategory) {
       const size_t mid = idx.size() / 2;
@@ -787,10 +799,10 @@ void ChartDraw::radar() {
       pts.push_back(at(d.values[i], i));
     if (pts.size() > 2)
       pts.push_back(pts.front());
-    styledPolyline(pts, s.lineStyle, rgb(s.lineColour, 8));
+    styledPolyline(pts, s.lineStyle, seriesLine(k));
     if (s.marker != kMarkerNone)
       for (size_t i = 0; i + (pts.size() > 2 ? 1 : 0) < pts.size(); ++i)
-        drawMarker(c, m_book, s.marker, pts[i].x, pts[i].y, s.markerForeground, s.markerBackground, m_sy);
+        drawMarker(c, m_book, s.marker, pts[i].x, pts[i].y, s.markerForeground, s.markerBackground, m_sy, seriesLine(k));
   }
 }
 
@@ -888,10 +900,16 @@ platform::PenStyle penStyleOf(std::uint16_t lineStyle) {
 }
 
 void drawMarker(Canvas& canvas, const model::Workbook& book, int kind, int x, int y, std::int32_t foreground,
-                std::int32_t background, double scale) {
+                std::int32_t background, double scale, std::optional<Colour> seriesColour) {
   const bool hasFore = foreground != kNoColour, hasBack = background != kNoColour;
-  const Colour fore = hasFore ? chartColourRgb(book, static_cast<std::uint32_t>(foreground), 0) : 0;
-  const Colour back = hasBack ? chartColourRgb(book, static_cast<std::uint32_t>(background), 1) : 0;
+  auto resolve = [&](std::int32_t index, int automaticEntry) {
+    const auto i = static_cast<std::uint32_t>(index);
+    if (seriesColour && normaliseColourIndex(i) == kAutomaticColour)
+      return *seriesColour;
+    return chartColourRgb(book, i, automaticEntry);
+  };
+  const Colour fore = hasFore ? resolve(foreground, 0) : 0;
+  const Colour back = hasBack ? resolve(background, 1) : 0;
   if (!std::isfinite(scale) || scale < 1)
     scale = 1;
   scale = std::min(scale, 100.0);

@@ -9,6 +9,8 @@
 #include "charts/chart_model.h"
 #include "platform/canvas.h"
 
+#include <optional>
+
 namespace model {
 struct Workbook;
 }
@@ -40,8 +42,11 @@ void drawChartScaled(platform::Canvas& canvas, const platform::Rect& rect, Chart
 
 /// Draws a marker of the kind centred on (x, y); colours are palette
 /// indexes (77 automatic, -1 none). `scale` is device pixels per screen pixel.
+/// With `seriesColour`, automatic colours are the series' own colour
+/// rather than black on white.
 void drawMarker(platform::Canvas& canvas, const model::Workbook& book, int kind, int x, int y,
-                std::int32_t foreground, std::int32_t background, double scale = 1);
+                std::int32_t foreground, std::int32_t background, double scale = 1,
+                std::optional<platform::Colour> seriesColour = std::nullopt);
 
 /// The canvas pen style of a series line style (0 solid ... 5 none ... 8).
 platform::PenStyle penStyleOf(std::uint16_t lineStyle);

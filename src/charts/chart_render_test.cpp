@@ -100,6 +100,52 @@ TEST_F(RenderTest, ColumnChartDrawsNegativeBarsDownFromTheZeroLine) {
   EXPECT_LT(bars[0].left, bars[1].left);
 }
 
+// Series left on automatic colours can be told apart: each gets its own
+// interior (filled types) or line (the others); a chosen colour is kept.
+TEST_F(RenderTest, AutomaticSeriesColoursDifferFromSeriesToSeries) {
+  column(0, {u"a", u"b", u"c"});
+  column(1, {u"1", u"5", u"3"});
+  column(2, {u"2", u"4", u"6"});
+  column(3, {u"3", u"2", u"1"});
+  const auto& pal = book().palette;
+  {
+    ChartModel c = chartOf(kChartColumn, 3);
+    c.series[2].fillColour = 12;
+    RecordingCanvas canvas;
+    drawChart(canvas, {0, 0, 400, 300}, c, book(), sheetIndex());
+    EXPECT_EQ(barFills(canvas, pal[24]).size(), 3u);
+    EXPECT_EQ(barFills(canvas, pal[25]).size(), 3u);
+    EXPECT_EQ(barFills(canvas, pal[12]).size(), 3u) << "a chosen colour stays";
+  }
+  for (const int type : {kChartLine, kChartScatter, kChartRadar}) {
+    ChartModel c = chartOf(type, 2);
+    c.series[1].marker = kMarkerSquare;
+    RecordingCanvas canvas;
+    drawChart(canvas, {0, 0, 400, 300}, c, book(), sheetIndex());
+    int first = 0, second = 0;
+    for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Polyline)) {
+      first += op.pen.colour == pal[32];
+      second += op.pen.colour == pal[33];
+    }
+    EXPECT_GE(first, 1) << type;
+    EXPECT_GE(second, 1) << type;
+    int markers = 0;
+    for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Rectangle))
+      markers += op.pen.colour == pal[33] && op.brush.colour == pal[33];
+    EXPECT_EQ(markers, 3) << type << ": automatic markers take their series' colour";
+  }
+  {
+    ChartModel c = chartOf(kChartLine, 2);
+    c.showLegend = 1;
+    RecordingCanvas canvas;
+    drawChart(canvas, {0, 0, 400, 300}, c, book(), sheetIndex());
+    int keys = 0;
+    for (const CanvasOp& op : canvas.opsOf(CanvasOp::Kind::Rectangle))
+      keys += op.brush.colour == pal[32] || op.brush.colour == pal[33];
+    EXPECT_EQ(keys, 2) << "each legend key shows its series' line colour";
+  }
+}
+
 TEST_F(RenderTest, PieSlicesFollowTheValues) {
   column(0, {u"a", u"b", u"c"});
   column(1, {u"1", u"1", u"2"});
