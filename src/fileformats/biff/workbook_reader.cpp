@@ -1061,8 +1061,7 @@ void Reader::readXf(ByteCursor c) {
     return;
   model::CellFormat f;
   if (m_version < 5) {
-    if (readOldXf(c, f) && f.fillPattern == 1)
-      std::swap(f.patternColour, f.backgroundColour);
+    (void)readOldXf(c, f);
     m_book.cellFormats.push_back(f);
     return;
   }
@@ -1119,9 +1118,8 @@ void Reader::readXf(ByteCursor c) {
                       static_cast<std::uint8_t>((border >> 23) & 0x7F)};
     }
   }
-  // The file's solid fill keeps its colour in the other field.
-  if (f.fillPattern == 1)
-    std::swap(f.patternColour, f.backgroundColour);
+  // A solid fill shows the file's pattern (foreground) colour, as it does
+  // here: the fields are taken as they stand, never exchanged.
   m_book.cellFormats.push_back(f);
 }
 

@@ -701,10 +701,7 @@ void Writer::cellFormats() {
   }
   for (const model::CellFormat &f : *table) {
     const bool style = (f.flags & model::kFormatStyle) != 0;
-    std::uint8_t pattern = f.patternColour & 0x7F, background = f.backgroundColour & 0x7F;
-    // A solid fill keeps its colour in the other field.
-    if (f.fillPattern == 1)
-      std::swap(pattern, background);
+    const std::uint8_t pattern = f.patternColour & 0x7F, background = f.backgroundColour & 0x7F;
     u16(fileFontIndex(f.fontIndex));
     u16(f.numberFormatIndex);
     std::uint16_t type =

@@ -497,6 +497,41 @@ TEST_F(WriterTest, LaterVersionFunctionsRoundTripThroughPrefixedNames) {
   EXPECT_EQ(prefixed, 6u);
 }
 
+// A solid fill shows the XF's foreground (pattern) colour in every other
+// program: the colour chosen for it goes there, not into the background.
+TEST_F(WriterTest, FillColoursGoToTheirOwnXfFields) {
+  model::CellFormat solid = book->cellFormats[15];
+  solid.fillPattern = 1;
+  solid.patternColour = 10;
+  solid.backgroundColour = 65;
+  model::CellFormat hatched = solid;
+  hatched.fillPattern = 3;
+  hatched.patternColour = 20;
+  hatched.backgroundColour = 12;
+  book->cellFormats.push_back(solid);
+  book->cellFormats.push_back(hatched);
+  for (const int version : {8, 7}) {
+    SCOPED_TRACE(version);
+    std::vector<const Rec *> xfs;
+    const std::vector<Rec> recs = stream(version);
+    for (const Rec &r : recs)
+      if (r.id == 0x00E0)
+        xfs.push_back(&r);
+    ASSERT_GE(xfs.size(), 2u);
+    const struct {
+      const Rec *xf;
+      int pattern, fore, back;
+    } expected[] = {{xfs[xfs.size() - 2], 1, 10, 65}, {xfs.back(), 3, 20, 12}};
+    for (const auto &e : expected) {
+      const std::uint32_t fill = version == 8 ? e.xf->u16(18) : e.xf->u32(8);
+      const int pattern = version == 8 ? static_cast<int>(e.xf->u32(14) >> 26) : static_cast<int>((fill >> 16) & 0x3F);
+      EXPECT_EQ(pattern, e.pattern);
+      EXPECT_EQ(static_cast<int>(fill & 0x7F), e.fore);
+      EXPECT_EQ(static_cast<int>((fill >> 7) & 0x7F), e.back);
+    }
+  }
+}
+
 TEST_F(WriterTest, StringResultIsFollowedByStringRecord) {
   addSheet(u"Sheet1");
   set(0, 0, 0, u"=\"ab\"&\"c\"");
