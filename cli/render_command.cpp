@@ -114,6 +114,8 @@ int runRenderCommand(int argc, char** argv) {
     std::fprintf(stderr, "cellwick-cli render: cannot make a %dx%d image\n", width, height);
     return 1;
   }
+  // The tabs mark the sheet drawn, as the window's would after a click on it.
+  book->activeSheet = sheet;
   view::paintSheetPicture(surface->canvas(), *book, sheet, width, height);
   if (!surface->savePng(platform::fromUtf8(out))) {
     std::fprintf(stderr, "cellwick-cli render: cannot write %s\n", out);
