@@ -67,6 +67,8 @@ struct Cleared {
         cells.push_back(model::packCell(c.row, c.column));
     });
     std::erase_if(sheet.arrayFormulas, [&](const model::ArrayFormulaRecord& a) { return inside(a.range, range); });
+    // Cleared results are no longer the table's.
+    std::erase_if(sheet.dataTables, [&](const model::DataTable& t) { return t.range.intersects(range); });
     std::erase_if(sheet.hyperlinks, [&](const model::Hyperlink& h) {
       return range.contains(model::packedRow(h.cell), model::packedColumn(h.cell));
     });

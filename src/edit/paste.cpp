@@ -263,6 +263,7 @@ void emptyRangeContents(Sheet& sheet, const CellRange& range, std::vector<std::u
   for (size_t i = first; i < removed.size(); ++i)
     removeCell(sheet, model::packedRow(removed[i]), model::packedColumn(removed[i]));
   std::erase_if(sheet.arrayFormulas, [&](const model::ArrayFormulaRecord& a) { return inside(a.range, range); });
+  std::erase_if(sheet.dataTables, [&](const model::DataTable& t) { return t.range.intersects(range); });
   std::erase_if(sheet.mergedRanges.edit(), [&](const CellRange& m) { return inside(m, range); });
   std::erase_if(sheet.hyperlinks, [&](const model::Hyperlink& h) {
     return range.contains(model::packedRow(h.cell), model::packedColumn(h.cell));
@@ -334,6 +335,7 @@ bool paste_snapshot(Workbook& book, int sheetIndex, const SavedRange& clip, cons
     // Make room: what the parts re-create goes first.
     if (partReplacesContents(part)) {
       std::erase_if(sheet.arrayFormulas, [&](const model::ArrayFormulaRecord& a) { return inside(a.range, dest); });
+      std::erase_if(sheet.dataTables, [&](const model::DataTable& t) { return t.range.intersects(dest); });
       std::erase_if(sheet.hyperlinks, [&](const model::Hyperlink& h) {
         return dest.contains(model::packedRow(h.cell), model::packedColumn(h.cell));
       });
@@ -530,6 +532,7 @@ bool put_back_range(Workbook& book, int sheetIndex, const SavedRange& saved) {
     for (const std::uint32_t p : changed)
       removeCell(sheet, model::packedRow(p), model::packedColumn(p));
     std::erase_if(sheet.arrayFormulas, [&](const model::ArrayFormulaRecord& a) { return a.range.intersects(range); });
+    std::erase_if(sheet.dataTables, [&](const model::DataTable& t) { return t.range.intersects(range); });
     std::erase_if(sheet.mergedRanges.edit(), [&](const CellRange& m) { return m.intersects(range); });
     std::erase_if(sheet.hyperlinks, [&](const model::Hyperlink& h) {
       return range.contains(model::packedRow(h.cell), model::packedColumn(h.cell));
@@ -542,6 +545,7 @@ bool put_back_range(Workbook& book, int sheetIndex, const SavedRange& saved) {
       changed.push_back(model::packCell(c.row, c.column));
     }
     sheet.arrayFormulas.insert(sheet.arrayFormulas.end(), saved.arrayFormulas.begin(), saved.arrayFormulas.end());
+    sheet.dataTables.insert(sheet.dataTables.end(), saved.dataTables.begin(), saved.dataTables.end());
     sheet.mergedRanges.insert(sheet.mergedRanges.end(), saved.mergedRanges.begin(), saved.mergedRanges.end());
     sheet.hyperlinks.insert(sheet.hyperlinks.end(), saved.hyperlinks.begin(), saved.hyperlinks.end());
     putBackRules(sheet.validations.edit(), saved.validations, range);

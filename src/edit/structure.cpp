@@ -54,6 +54,7 @@ model::SavedSheetRecords recordsOf(const Sheet& s) {
   r.rows = s.rows;
   r.columns = s.columns;
   r.arrayFormulas = s.arrayFormulas;
+  r.dataTables = s.dataTables;
   r.autoFilter = s.autoFilter;
   r.autoFilterFlag = s.flags & model::kSheetAutoFilter;
   r.validations = s.validations;
@@ -68,6 +69,7 @@ void putRecords(Sheet& s, const model::SavedSheetRecords& r) {
   s.rows = r.rows;
   s.columns = r.columns;
   s.arrayFormulas = r.arrayFormulas;
+  s.dataTables = r.dataTables;
   s.autoFilter = r.autoFilter;
   s.flags = (s.flags & ~model::kSheetAutoFilter) | r.autoFilterFlag;
   s.validations = r.validations;
@@ -382,6 +384,30 @@ void moveRecords(Edit& e, Sheet& sheet) {
 
   std::erase_if(sheet.arrayFormulas, [&](model::ArrayFormulaRecord& a) { return !moveWhole(e, a.range); });
   std::erase_if(sheet.mergedRanges.edit(), [&](CellRange& m) { return !moveWhole(e, m); });
+  // A data table moves whole with its headings, and its input cells move
+  // with theirs; an edit through it, or one deleting an input, leaves its
+  // results as plain values.
+  std::erase_if(sheet.dataTables, [&](model::DataTable& t) {
+    CellRange area = t.area();
+    if (area.intersects(e.block) && !inside(area, e.block))
+      return true;
+    const int rows = area.rowCount(), columns = area.columnCount();
+    const formula::AreaFate fate = formula::moveArea(area, e.block, e.dRow, e.dColumn);
+    if (fate == formula::AreaFate::Invalid || area.rowCount() != rows || area.columnCount() != columns)
+      return true;
+    const bool two = (t.flags & model::kDataTableTwoInputs) != 0;
+    for (std::uint32_t* input : {&t.input, &t.columnInput}) {
+      if (input == &t.columnInput && !two)
+        break;
+      CellRange cell = CellRange::cell(model::packedRow(*input), model::packedColumn(*input));
+      if (formula::moveArea(cell, e.block, e.dRow, e.dColumn) == formula::AreaFate::Invalid)
+        return true;
+      *input = model::packCell(cell.firstRow, cell.firstColumn);
+    }
+    t.range = {static_cast<std::uint16_t>(area.firstRow + 1), static_cast<std::uint8_t>(area.firstColumn + 1),
+               area.lastRow, area.lastColumn};
+    return false;
+  });
   std::erase_if(sheet.hyperlinks, [&](model::Hyperlink& h) {
     int row = model::packedRow(h.cell), column = model::packedColumn(h.cell);
     if (!e.movePoint(row, column))

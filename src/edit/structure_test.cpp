@@ -218,6 +218,53 @@ TEST_F(StructureTest, RecordsAtTheEdgeAreDroppedNotWrapped) {
   EXPECT_EQ(sheet().hyperlinks.size(), 1u);
 }
 
+// A data table moves whole, with its headings and its input cells; an edit
+// through it, or deleting an input, leaves plain values. Undo brings it back.
+TEST_F(StructureTest, DataTablesMoveWholeOrAreDropped) {
+  struct Case {
+    const char* what;
+    Op op;
+    CellRange target;
+    bool kept;
+    CellRange range;                   // afterwards, when kept
+    std::uint32_t input, columnInput;  // afterwards, when kept
+  } const kCases[] = {
+      {"row inserted above", Op::InsertRows, {1, 0, 1, 0}, true, {5, 3, 7, 4}, model::packCell(0, 1),
+       model::packCell(2, 1)},
+      {"row inserted inside", Op::InsertRows, {5, 0, 5, 0}, false, {}, 0, 0},
+      {"heading row deleted", Op::DeleteRows, {3, 0, 3, 0}, false, {}, 0, 0},
+      {"input row deleted", Op::DeleteRows, {0, 0, 0, 0}, false, {}, 0, 0},
+      {"row deleted below", Op::DeleteRows, {9, 0, 9, 0}, true, {4, 3, 6, 4}, model::packCell(0, 1),
+       model::packCell(1, 1)},
+      {"column inserted before", Op::InsertColumns, {0, 0, 0, 0}, true, {4, 4, 6, 5}, model::packCell(0, 2),
+       model::packCell(1, 2)},
+      {"cells pushed down through it", Op::InsertCellsDown, {0, 4, 0, 4}, false, {}, 0, 0},
+      {"cells pushed down beside it", Op::InsertCellsDown, {0, 6, 0, 6}, true, {4, 3, 6, 4},
+       model::packCell(0, 1), model::packCell(1, 1)},
+  };
+  model::DataTable table;
+  table.range = range(4, 3, 6, 4);
+  table.input = model::packCell(0, 1);
+  table.columnInput = model::packCell(1, 1);
+  table.flags = model::kDataTableAlwaysCalc | model::kDataTableTwoInputs;
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.what);
+    sheet().dataTables = {table};
+    set(4, 3, u"1");
+    ASSERT_TRUE(run(book(), c.op, c.target));
+    ASSERT_EQ(sheet().dataTables.size(), c.kept ? 1u : 0u);
+    if (c.kept) {
+      EXPECT_EQ(sheet().dataTables[0].range, c.range);
+      EXPECT_EQ(sheet().dataTables[0].input, c.input);
+      EXPECT_EQ(sheet().dataTables[0].columnInput, c.columnInput);
+    }
+    ASSERT_TRUE(undo(books).undone);
+    ASSERT_EQ(sheet().dataTables.size(), 1u);
+    EXPECT_EQ(sheet().dataTables[0].range, table.range);
+    EXPECT_EQ(sheet().dataTables[0].columnInput, table.columnInput);
+  }
+}
+
 TEST_F(StructureTest, HyperlinksAndCommentsMoveWithTheirCells) {
   set(4, 1, u"link");
   sheet().hyperlinks.push_back({model::packCell(4, 1), u"http://example.invalid/"});

@@ -32,6 +32,7 @@ void sheet_init(Sheet& sheet, SheetKind kind) {
   sheet.activeColumn = 0;
   sheet.selectionFirst = sheet.selectionLast = 0;
   sheet.arrayFormulas.clear();
+  sheet.dataTables.clear();
   sheet.autoFilter = {};
   sheet.validations.clear();
   sheet.validationBox = {};

@@ -65,6 +65,30 @@ struct ArrayFormulaRecord {
   std::u16string text; // empty for arrays entered in the program: the text lives in the cells
 };
 
+/// Bits of DataTable::flags, as the file format stores them.
+enum DataTableFlag : std::uint8_t {
+  kDataTableAlwaysCalc = 0x01,
+  kDataTableRowInput = 0x04, // one input, whose values run along the top row
+  kDataTableTwoInputs = 0x08,
+};
+
+/// A data table (what-if table): each result cell is the table's formula
+/// computed with the input cell set to that cell's heading (a two-input table
+/// sets the row input from the top row and the column input from the left
+/// column). The headings are the row above and the column left of `range`.
+struct DataTable {
+  CellRange range;               // the result cells
+  std::uint32_t input = 0;       // packed: the input cell, or a two-input table's row input
+  std::uint32_t columnInput = 0; // packed: a two-input table's column input
+  std::uint8_t flags = kDataTableAlwaysCalc;
+
+  /// The range with its heading row and column.
+  CellRange area() const {
+    return {static_cast<std::uint16_t>(range.firstRow - 1), static_cast<std::uint8_t>(range.firstColumn - 1),
+            range.lastRow, range.lastColumn};
+  }
+};
+
 struct Hyperlink {
   std::uint32_t cell = 0; // packed address
   std::u16string target;  // a path, optionally "[" path "]" reference
@@ -139,6 +163,8 @@ struct Sheet {
   std::uint32_t selectionFirst = 0, selectionLast = 0; // packed addresses
 
   std::vector<ArrayFormulaRecord> arrayFormulas;
+  /// Never overlapping; each range starts at row 1 and column 1 or later.
+  std::vector<DataTable> dataTables;
   AutoFilterState autoFilter;
   IndexedList<ValidationRule, RuleIndex> validations;
   ValidationBox validationBox;

@@ -54,6 +54,9 @@ SavedRange snapshot_range(Workbook& book, int sheetIndex, const CellRange& range
   for (const ArrayFormulaRecord& a : sheet.arrayFormulas)
     if (a.range.intersects(range))
       s.arrayFormulas.push_back(a);
+  for (const DataTable& t : sheet.dataTables)
+    if (t.range.intersects(range))
+      s.dataTables.push_back(t);
   for (const CellRange& m : sheet.mergedRanges)
     if (m.intersects(range))
       s.mergedRanges.push_back(m);
@@ -341,6 +344,7 @@ size_t savedRangeBytes(const SavedRange& s) {
     n += textBytes(c.input) + textBytes(c.display);
   for (const ArrayFormulaRecord& a : s.arrayFormulas)
     n += sizeof a + textBytes(a.text);
+  n += s.dataTables.size() * sizeof(DataTable);
   n += rangesBytes(s.mergedRanges);
   for (const Hyperlink& h : s.hyperlinks)
     n += sizeof h + textBytes(h.target);

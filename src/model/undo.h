@@ -127,6 +127,7 @@ struct SavedRange {
   CellRange range;
   std::vector<SavedCell> cells;
   std::vector<ArrayFormulaRecord> arrayFormulas;
+  std::vector<DataTable> dataTables; // those whose results meet the range
   std::vector<CellRange> mergedRanges;
   std::vector<Hyperlink> hyperlinks;
   std::vector<ValidationRule> validations;
@@ -141,6 +142,7 @@ struct SavedSheetRecords {
   std::vector<RowRecord> rows;
   std::vector<ColumnRecord> columns;
   std::vector<ArrayFormulaRecord> arrayFormulas;
+  std::vector<DataTable> dataTables;
   AutoFilterState autoFilter;
   std::uint32_t autoFilterFlag = 0; // kSheetAutoFilter as it was
   std::vector<ValidationRule> validations;

@@ -68,6 +68,7 @@ inline constexpr std::uint16_t rtSTRING         = 0x0207;
 inline constexpr std::uint16_t rtROW            = 0x0208;
 inline constexpr std::uint16_t rtARRAY          = 0x0221;
 inline constexpr std::uint16_t rtDEFAULTROWHEIGHT = 0x0225;
+inline constexpr std::uint16_t rtTABLE          = 0x0236;
 inline constexpr std::uint16_t rtWINDOW2        = 0x023E;
 inline constexpr std::uint16_t rtRK             = 0x027E;
 inline constexpr std::uint16_t rtSTYLE          = 0x0293;

@@ -331,6 +331,7 @@ private:
                   const model::CellValue* shared = nullptr, std::uint8_t* plainCache = nullptr,
                   model::CellValue* quotedCache = nullptr);
   void formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, const Record& r);
+  void readTable(model::Sheet& s, std::uint16_t row, std::uint16_t col, const Record& r);
   /// Sets `out` to the entry text of a number cell; a buffer reused across
   /// cells spares an allocation per number.
   void numberEntryText(double value, std::uint16_t xf, std::u16string& out) const;
@@ -1683,12 +1684,18 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
       extra = sharedExtra;
     }
   }
+  // The first result cell of a data table is followed by its TABLE record.
+  if (tokens.size() == 5 && tokens[0] == ptgTbl && m_version >= 5 && rs.peekId() == rtTABLE) {
+    Record next;
+    (void)rs.next(next);
+    readTable(s, row, col, next);
+  }
   std::u16string text = cellFormulaText(tokens, extra, row, col);
   // A formula whose tokens cannot be read keeps its cached result as a
   // constant, so that recalculating never replaces the value with an error.
-  // So does one that gives no operand at all: a cell of a data table (its
-  // one token stands for the TABLE record, which is not kept) or an empty
-  // token array would otherwise read as the text "=".
+  // So does one that gives no operand at all: a result cell of a data table
+  // (its one token stands for the TABLE record; the sheet keeps the table) or
+  // an empty token array would otherwise read as the text "=".
   const bool unreadable = text.size() <= 1;
   model::CellRecord* cell = appendCell(s, row, col, unreadable ? u"" : text, xf);
   if (!cell)
@@ -1745,6 +1752,40 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
                                               : model::CalcState::ValueValid;
 }
 
+// Real sheets hold a few data tables; the cap keeps the overlap checks cheap.
+constexpr size_t kMaxDataTables = 256;
+
+void Reader::readTable(model::Sheet& s, std::uint16_t row, std::uint16_t col, const Record& r) {
+  ByteCursor c(r.body);
+  std::uint16_t r1, r2, flags, inputRow, columnInputRow, inputColumn, columnInputColumn;
+  std::uint8_t c1, c2;
+  if (!(c.u16(r1) && c.u16(r2) && c.u8(c1) && c.u8(c2) && c.u16(flags) && c.u16(inputRow) &&
+        c.u16(columnInputRow) && c.u16(inputColumn) && c.u16(columnInputColumn)))
+    return;
+  // The results need their heading row and column inside the sheet, and the
+  // input cells must lie outside the table.
+  if (r1 != row || c1 != col || r1 > r2 || c1 > c2 || r1 == 0 || c1 == 0 || r2 > model::kMaxRow ||
+      s.dataTables.size() >= kMaxDataTables)
+    return;
+  model::DataTable t;
+  t.range = {r1, c1, r2, c2};
+  t.flags = static_cast<std::uint8_t>(flags & 0x3F);
+  const bool two = (flags & model::kDataTableTwoInputs) != 0;
+  const model::CellRange area = t.area();
+  auto inputAt = [&](std::uint16_t inRow, std::uint16_t inColumn, std::uint32_t& packed) {
+    if (inRow > model::kMaxRow || inColumn > model::kMaxColumn || area.contains(inRow, inColumn))
+      return false;
+    packed = model::packCell(inRow, static_cast<std::uint8_t>(inColumn));
+    return true;
+  };
+  if (!inputAt(inputRow, inputColumn, t.input) || (two && !inputAt(columnInputRow, columnInputColumn, t.columnInput)))
+    return;
+  for (const model::DataTable& other : s.dataTables)
+    if (other.area().intersects(area))
+      return;
+  s.dataTables.push_back(t);
+}
+
 bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
   model::Sheet& s = m_book.sheet(sheetIndex);
   m_currentSheet = sheetIndex;
@@ -1782,6 +1823,12 @@ bool Reader::readSheet(RecordStream& rs, int sheetIndex) {
   m_drawing->finish();
   m_drawing.reset();
   model::dropOverlappingArrayBlocks(s.arrayFormulas);
+  // A table that meets an array block is the damaged part of the file.
+  if (!s.dataTables.empty() && !s.arrayFormulas.empty())
+    std::erase_if(s.dataTables, [&](const model::DataTable& t) {
+      return std::any_of(s.arrayFormulas.begin(), s.arrayFormulas.end(),
+                         [&](const model::ArrayFormulaRecord& a) { return a.range.intersects(t.area()); });
+    });
   return ok;
 }
 

@@ -352,6 +352,43 @@ std::vector<std::uint8_t> oneSheetWorkbook(const std::vector<std::uint8_t>& glob
   return g.file();
 }
 
+// Damaged TABLE records (a range without room for its headings, an input
+// inside the table, a range that is not its cell's own, an input past the
+// sheet, a record cut short) leave the result as a value and make no table.
+TEST_F(ReaderTest, DamagedDataTablesLeaveValues) {
+  struct Case {
+    const char* what;
+    std::uint16_t row; // of the result cell, in column B
+    std::uint16_t r1, c1, inputRow, inputColumn;
+    bool cut;
+    size_t kept;
+  } const kCases[] = {
+      {"sound", 1, 1, 1, 5, 4, false, 1},
+      {"no heading row", 0, 0, 1, 5, 4, false, 0},
+      {"input inside", 1, 1, 1, 1, 1, false, 0},
+      {"not its cell", 1, 2, 1, 5, 4, false, 0},
+      {"input past the sheet", 1, 1, 1, 5, 256, false, 0},
+      {"cut short", 1, 1, 1, 5, 4, true, 0},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.what);
+    StreamBuilder cells;
+    cells.u16(c.row).u16(1).u16(15).f64(7).u16(3).u32(0).u16(5);
+    cells.u8(0x02).u16(c.row).u16(1).record(rtFORMULA);
+    cells.u16(c.r1).u16(c.r1).u8(static_cast<std::uint8_t>(c.c1)).u8(static_cast<std::uint8_t>(c.c1)).u16(1);
+    cells.u16(c.inputRow);
+    if (!c.cut)
+      cells.u16(0).u16(c.inputColumn).u16(0);
+    cells.record(rtTABLE);
+    ASSERT_TRUE(read(oneSheetWorkbook({}, cells.bytes)));
+    EXPECT_EQ(book->sheet(0).dataTables.size(), c.kept);
+    const model::CellRecord* cell = model::cell_at(book->sheet(0), c.row, 1);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->value.numberValue(), 7);
+    EXPECT_EQ(cell->input.view(), u"7");
+  }
+}
+
 // A shared string that needs an apostrophe to stay text is quoted once and
 // that text is shared by all its cells, as plain shared strings are.
 TEST_F(ReaderTest, SharedStringsNeedingAnApostropheShareOneQuotedText) {

@@ -247,7 +247,17 @@ private:
   void rowBlocks(int index, int lastRow, size_t indexSlots);
   void writeRowCells(int index, CellPlan *plans, size_t count);
   CellPlan planCell(int index, const model::CellRecord &cell) const;
-  void formulaRecord(int index, const CellPlan &p);
+  void formulaRecord(int index, const CellPlan &p, const model::DataTable *table = nullptr);
+  void tableRecord(const model::DataTable &t);
+  /// The data tables of sheet `index` that can be written: every result
+  /// cell holds a value, none a formula of its own.
+  void gatherTables(int index);
+  const model::DataTable *tableOf(const model::CellRecord &c) const {
+    for (const model::DataTable *t : m_tables)
+      if (t->range.contains(c.row, c.column))
+        return t;
+    return nullptr;
+  }
   void labelRecord(const CellPlan &p);
   void window2(int index);
   void pageSettings(const model::Sheet &s);
@@ -378,6 +388,7 @@ private:
   std::vector<std::u16string_view> m_longTexts;
   std::unordered_map<const model::CellRecord *, std::uint32_t> m_longTextIndex;
   std::vector<bool> m_arrayWritten;
+  std::vector<const model::DataTable *> m_tables; // of the sheet being written
   std::map<int, model::ArrayBlockIndex> m_arrayIndexes; // by sheet, built on first use
 };
 
@@ -1281,7 +1292,9 @@ void Writer::worksheetBody(int index) {
   }
 
   m_arrayWritten.assign(s.arrayFormulas.size(), false);
+  gatherTables(index);
   rowBlocks(index, lastRow, indexSlots);
+  m_tables.clear();
   sheetObjects(index);
   window2(index);
 
@@ -1831,10 +1844,18 @@ void Writer::writeRowCells(int index, CellPlan *plans, size_t count) {
     const std::uint16_t row = p.cell->row, column = p.cell->column;
     auto runEnd = [&](auto same) {
       size_t j = i + 1;
-      while (j < count && plans[j].cell->column == plans[j - 1].cell->column + 1 && same(plans[j]))
+      while (j < count && plans[j].cell->column == plans[j - 1].cell->column + 1 && same(plans[j]) &&
+             (m_tables.empty() || !tableOf(*plans[j].cell)))
         ++j;
       return j;
     };
+    if (!m_tables.empty() && p.kind != CellKind::Skip) {
+      if (const model::DataTable *t = tableOf(*p.cell)) {
+        formulaRecord(index, p, t);
+        ++i;
+        continue;
+      }
+    }
     switch (p.kind) {
     case CellKind::Skip:
       ++i;
@@ -1926,10 +1947,42 @@ void Writer::labelRecord(const CellPlan &p) {
   emit(rtLABEL);
 }
 
-void Writer::formulaRecord(int index, const CellPlan &p) {
+void Writer::gatherTables(int index) {
+  m_tables.clear();
+  const model::Sheet &s = m_book.sheet(index);
+  for (const model::DataTable &t : s.dataTables) {
+    bool whole = true;
+    for (int row = t.range.firstRow; whole && row <= t.range.lastRow; ++row)
+      for (int column = t.range.firstColumn; whole && column <= t.range.lastColumn; ++column) {
+        const model::CellRecord *c =
+            s.cells.at(static_cast<std::uint16_t>(row), static_cast<std::uint8_t>(column));
+        const std::u16string_view input = c && !c->input.isNull() ? c->input.view() : std::u16string_view();
+        whole = !input.empty() && input[0] != u'=' && input[0] != u'{' && !c->isFormula;
+      }
+    if (whole)
+      m_tables.push_back(&t);
+  }
+}
+
+// Follows the FORMULA record of the table's first result cell.
+void Writer::tableRecord(const model::DataTable &t) {
+  u16(t.range.firstRow);
+  u16(t.range.lastRow);
+  u8(t.range.firstColumn);
+  u8(t.range.lastColumn);
+  u16(t.flags);
+  // The input cells' rows, then their columns.
+  u16(model::packedRow(t.input));
+  u16(model::packedRow(t.columnInput));
+  u16(model::packedColumn(t.input));
+  u16(model::packedColumn(t.columnInput));
+  emit(rtTABLE);
+}
+
+void Writer::formulaRecord(int index, const CellPlan &p, const model::DataTable *table) {
   const model::Sheet &s = m_book.sheet(index);
   const model::CellRecord &c = *p.cell;
-  const int block = arrayBlockOf(index, c);
+  const int block = table ? -1 : arrayBlockOf(index, c);
   u16(c.row);
   u16(c.column);
   u16(p.xf);
@@ -1956,9 +2009,18 @@ void Writer::formulaRecord(int index, const CellPlan &p) {
   } else {
     zeros(8);
   }
-  u16(c.volatility != model::VolatilityClass::None ? 1 : 0);
+  // A table's results are computed whenever the workbook is.
+  u16(table ? 0x0003 : c.volatility != model::VolatilityClass::None ? 1 : 0);
   zeros(4);
-  if (block >= 0) {
+  if (table) {
+    u16(5);
+    u8(ptgTbl);
+    u16(table->range.firstRow);
+    u16(table->range.firstColumn);
+    emit(rtFORMULA);
+    if (c.row == table->range.firstRow && c.column == table->range.firstColumn)
+      tableRecord(*table);
+  } else if (block >= 0) {
     const model::ArrayFormulaRecord &a = s.arrayFormulas[static_cast<size_t>(block)];
     u16(5);
     u8(ptgExp);

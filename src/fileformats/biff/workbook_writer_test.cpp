@@ -1166,6 +1166,133 @@ TEST_F(WriterTest, ArrayBlocksAreFoundForTheirOwnCells) {
   }
 }
 
+// ---- data tables ----
+
+class DataTableTest : public WriterTest, public ::testing::WithParamInterface<int> {
+protected:
+  // A one-input table down column C (its formula in D4, input B1) and a
+  // two-input table whose first result is text (input B1 along row 4, B2
+  // down column F).
+  void build() {
+    addSheet(u"Loan");
+    set(0, 0, 1, u"0.05");
+    set(0, 1, 1, u"10");
+    set(0, 3, 3, u"=B1*100");
+    const char16_t *rates[] = {u"0.04", u"0.05", u"0.06"}, *results[] = {u"4", u"5", u"6"};
+    for (int i = 0; i < 3; ++i) {
+      set(0, 4 + i, 2, rates[i]);
+      set(0, 4 + i, 3, results[i]);
+    }
+    set(0, 3, 5, u"=B1*B2");
+    set(0, 3, 6, u"1");
+    set(0, 3, 7, u"2");
+    set(0, 4, 5, u"10");
+    set(0, 5, 5, u"20");
+    set(0, 4, 6, u"n/a");
+    set(0, 4, 7, u"20");
+    set(0, 5, 6, u"20");
+    set(0, 5, 7, u"40");
+    model::DataTable one;
+    one.range = {4, 3, 6, 3};
+    one.input = model::packCell(0, 1);
+    model::DataTable two;
+    two.range = {4, 6, 5, 7};
+    two.input = model::packCell(0, 1);
+    two.columnInput = model::packCell(1, 1);
+    two.flags = model::kDataTableAlwaysCalc | model::kDataTableTwoInputs;
+    book->sheet(0).dataTables = {one, two};
+  }
+};
+
+TEST_P(DataTableTest, TablesAndTheirResultsRoundTrip) {
+  const int version = GetParam();
+  build();
+  const auto recs = stream(version);
+  ASSERT_EQ(countOf(recs, rtTABLE), 2u);
+  size_t resultCells = 0;
+  for (size_t i = 0; i < recs.size(); ++i) {
+    const Rec &r = recs[i];
+    if (r.id != rtFORMULA)
+      continue;
+    const int row = r.u16(0), col = r.u16(2);
+    for (const model::DataTable &t : book->sheet(0).dataTables) {
+      if (!t.range.contains(row, col))
+        continue;
+      ++resultCells;
+      EXPECT_EQ(r.u16(20), 5);
+      EXPECT_EQ(r.body.at(22), 0x02); // the table token
+      EXPECT_EQ(r.u16(23), t.range.firstRow);
+      EXPECT_EQ(r.u16(25), t.range.firstColumn);
+      const bool first = row == t.range.firstRow && col == t.range.firstColumn;
+      ASSERT_LT(i + 1, recs.size());
+      EXPECT_EQ(recs[i + 1].id == rtTABLE, first) << row << "," << col;
+      if (first) {
+        const Rec &table = recs[i + 1];
+        ASSERT_EQ(table.body.size(), 16u);
+        EXPECT_EQ(table.u16(0), t.range.firstRow);
+        EXPECT_EQ(table.u16(2), t.range.lastRow);
+        EXPECT_EQ(table.body[4], t.range.firstColumn);
+        EXPECT_EQ(table.body[5], t.range.lastColumn);
+        EXPECT_EQ(table.u16(6), t.flags);
+        EXPECT_EQ(table.u16(8), model::packedRow(t.input));
+        EXPECT_EQ(table.u16(12), model::packedColumn(t.input));
+        EXPECT_EQ(table.u16(10), model::packedRow(t.columnInput));
+        EXPECT_EQ(table.u16(14), model::packedColumn(t.columnInput));
+      }
+      // The text result follows its table.
+      if (row == 4 && col == 6) {
+        ASSERT_LT(i + 2, recs.size());
+        EXPECT_EQ(recs[i + 2].id, rtSTRING);
+      }
+    }
+  }
+  EXPECT_EQ(resultCells, 7u);
+
+  const auto back = roundTrip(version);
+  const model::Sheet &s = back->sheet(0);
+  ASSERT_EQ(s.dataTables.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    const model::DataTable &want = book->sheet(0).dataTables[i], &got = s.dataTables[i];
+    EXPECT_EQ(got.range, want.range);
+    EXPECT_EQ(got.input, want.input);
+    EXPECT_EQ(got.flags, want.flags);
+    EXPECT_EQ(got.columnInput, (want.flags & model::kDataTableTwoInputs) ? want.columnInput : 0u);
+  }
+  EXPECT_EQ(model::cell_at(s, 5, 3)->value.numberValue(), 5);
+  EXPECT_EQ(model::cell_at(s, 4, 6)->value.stringValue(), u"n/a");
+  EXPECT_EQ(model::cell_at(s, 5, 7)->value.numberValue(), 40);
+  EXPECT_EQ(model::cell_at(s, 3, 5)->input.view(), u"=B1*B2");
+
+  // A result cell holding a formula of its own leaves its table unwritten:
+  // the other table and every value stay.
+  set(0, 5, 3, u"=1+1");
+  const auto recs2 = stream(version);
+  EXPECT_EQ(countOf(recs2, rtTABLE), 1u);
+  const auto back2 = roundTrip(version);
+  ASSERT_EQ(back2->sheet(0).dataTables.size(), 1u);
+  EXPECT_EQ(back2->sheet(0).dataTables[0].range, (model::CellRange{4, 6, 5, 7}));
+  EXPECT_EQ(model::cell_at(back2->sheet(0), 4, 3)->value.numberValue(), 4);
+  EXPECT_EQ(model::cell_at(back2->sheet(0), 5, 3)->input.view(), u"=1+1");
+}
+
+TEST_P(DataTableTest, XlrdSeesTheResults) {
+  if (!havePythonModule("xlrd"))
+    GTEST_SKIP() << "/usr/bin/python3 has no xlrd";
+  build();
+  const fs::path file = fs::temp_directory_path() / ("cw_table_" + std::to_string(::getpid()) + ".xls");
+  ASSERT_TRUE(saveBinaryWorkbook(*book, platform::fromUtf8(file.string()), GetParam()));
+  const std::string out = runPython(R"(
+import sys, xlrd
+s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)
+print([s.cell_value(r, 3) for r in range(4, 7)], [s.cell_value(r, c) for r in (4, 5) for c in (6, 7)])
+)",
+                                    file.string());
+  fs::remove(file);
+  EXPECT_EQ(out, "[4.0, 5.0, 6.0] ['n/a', 20.0, 20.0, 40.0]\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, DataTableTest, ::testing::Values(8, 7));
+
 // A CELL formula carries a volatile mark of four bytes before its tokens;
 // near the length field's limit the mark is left out rather than counted
 // wrongly, and past it the formula is #REF! as any other.
