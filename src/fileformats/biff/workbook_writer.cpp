@@ -31,6 +31,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <numeric>
 #include <unordered_map>
 
@@ -320,6 +321,8 @@ private:
   }
 
   void collectLinks();
+  /// The sheets' names in the code page, as Excel 95 files hold them.
+  void narrowSheetNames();
   /// Compiled tokens kept in the writer's pool, by offset and lengths.
   struct PooledTokens {
     size_t at = 0;
@@ -388,6 +391,7 @@ private:
   std::vector<std::u16string_view> m_longTexts;
   std::unordered_map<const model::CellRecord *, std::uint32_t> m_longTextIndex;
   std::vector<bool> m_arrayWritten;
+  std::vector<std::string> m_sheetNames5; // Excel 95 only, by sheet
   std::vector<const model::DataTable *> m_tables; // of the sheet being written
   std::map<int, model::ArrayBlockIndex> m_arrayIndexes; // by sheet, built on first use
 };
@@ -414,6 +418,8 @@ std::vector<std::uint8_t> Writer::run() {
   m_out.reserve(std::min<size_t>(cells * 32 + (1u << 16), size_t{64} << 20));
   if (m_b8)
     collectLongTexts();
+  else
+    narrowSheetNames();
   collectLinks();
   globals();
   for (int i = 0; i < m_book.sheetCount(); ++i)
@@ -506,7 +512,13 @@ void Writer::globals() {
     u32(0);
     u8(static_cast<std::uint8_t>(sp->hidden & 0x03));
     u8(sp->kind == model::SheetKind::Worksheet ? 0 : sp->kind == model::SheetKind::Macro ? 1 : 2);
-    text(sp->name, false);
+    if (m_b8) {
+      text(sp->name, false);
+    } else {
+      const std::string &name = m_sheetNames5[m_boundSheetAt.size() - 1];
+      u8(static_cast<std::uint8_t>(name.size()));
+      m_body.insert(m_body.end(), name.begin(), name.end());
+    }
     emit(rtBOUNDSHEET);
   }
   country();
@@ -1051,9 +1063,7 @@ void Writer::biff5ExternSheets(bool forSheet, int self) {
       r16(rtEXTERNSHEET, 0x0201);
       continue;
     }
-    std::string name = narrow(m_book.sheet(i).name);
-    noteCut(name.size() > 255);
-    name.resize(std::min<size_t>(name.size(), 255));
+    const std::string &name = m_sheetNames5[static_cast<size_t>(i)];
     u8(static_cast<std::uint8_t>(name.size()));
     u8(3);
     m_body.insert(m_body.end(), name.begin(), name.end());
@@ -1945,6 +1955,36 @@ void Writer::labelRecord(const CellPlan &p) {
     m_body.insert(m_body.end(), b.begin(), b.end());
   }
   emit(rtLABEL);
+}
+
+// A character the code page lacks must not make two names one: other
+// programs keep only the first sheet of a name. It becomes "_" ("?" is no
+// character of a sheet name), and a name met before gets a number.
+void Writer::narrowSheetNames() {
+  m_sheetNames5.clear();
+  auto folded = [](std::string t) {
+    for (char &ch : t)
+      if (ch >= 'a' && ch <= 'z')
+        ch = static_cast<char>(ch - 'a' + 'A');
+    return t;
+  };
+  std::set<std::string> taken;
+  for (int i = 0; i < m_book.sheetCount(); ++i) {
+    const std::u16string &full = m_book.sheet(i).name;
+    std::string name;
+    for (int n = 1;; ++n) {
+      const std::string suffix = n == 1 ? std::string() : " (" + std::to_string(n) + ")";
+      std::u16string_view base = full;
+      if (base.size() + suffix.size() > static_cast<size_t>(model::kMaxSheetNameLength))
+        base = base.substr(0, model::kMaxSheetNameLength - std::min<size_t>(suffix.size(), 30));
+      name = narrow(base);
+      std::replace(name.begin(), name.end(), '?', '_');
+      name += suffix;
+      if (taken.insert(folded(name)).second)
+        break;
+    }
+    m_sheetNames5.push_back(std::move(name));
+  }
 }
 
 void Writer::gatherTables(int index) {

@@ -1166,6 +1166,34 @@ TEST_F(WriterTest, ArrayBlocksAreFoundForTheirOwnCells) {
   }
 }
 
+// Excel 95 names are code-page text. Characters the code page lacks must not
+// make two sheets one name (other programs then drop the second sheet, and
+// with it its chart): they become "_", and a repeated name gets a number.
+TEST_F(WriterTest, Excel95SheetNamesStayDistinctInTheCodePage) {
+  book->codePage = 1252;
+  for (const char16_t *name : {u"POTS-圖", u"POTS-表", u"pots-_", u"Plain", u"長長長長長長長長長長長長長長長長長長長長長長長長長長長長長長長"})
+    addSheet(name);
+  const auto recs = stream(7);
+  std::vector<std::string> bound, external;
+  for (const Rec &r : recs) {
+    if (r.id == rtEOF)
+      break; // the globals' lists
+    if (r.id == rtBOUNDSHEET)
+      bound.emplace_back(r.body.begin() + 7, r.body.end());
+    else if (r.id == rtEXTERNSHEET && r.body.size() >= 2 && r.body[1] == 3)
+      external.emplace_back(r.body.begin() + 2, r.body.end());
+  }
+  const std::vector<std::string> expected = {"POTS-_", "POTS-_ (2)", "pots-_ (3)", "Plain",
+                                             std::string(31, '_')};
+  EXPECT_EQ(bound, expected);
+  ASSERT_EQ(external.size(), 5u);
+  EXPECT_EQ(external, expected);
+  const auto back = roundTrip(7);
+  ASSERT_EQ(back->sheetCount(), 5);
+  EXPECT_EQ(back->sheet(1).name, u"POTS-_ (2)");
+  EXPECT_EQ(back->sheet(3).name, u"Plain");
+}
+
 // ---- data tables ----
 
 class DataTableTest : public WriterTest, public ::testing::WithParamInterface<int> {
