@@ -799,6 +799,17 @@ private:
       });
       return true;
     }
+    // A series whose sheet is gone keeps the reference the format has for
+    // that (3-D, #REF!), which other programs read as a series without data.
+    if (v.isError() && m_ctx.compileReference) {
+      std::vector<std::uint8_t> t = m_ctx.compileReference(*text).tokens;
+      if (m_b8 ? isSeriesReference(t) : isSeriesReference5(t)) {
+        tokens = std::move(t);
+        count = 0;
+        type = 1;
+        return true;
+      }
+    }
     const model::CellValue d = v.isArray() ? v : model::CellValue::array(1, 1, {v});
     if (v.isError() || v.isMultiArea())
       return false;

@@ -204,6 +204,40 @@ TEST_P(ChartRecordsTest, SeriesOfThisSheetAreWrittenWithTheSheetName) {
   EXPECT_FALSE(r->series[0].categories.has_value());
 }
 
+// A series whose sheet is gone is written as a #REF! 3-D reference (other
+// programs read a series without a values reference as damaged), and reads
+// back as a series without data.
+TEST_P(ChartRecordsTest, SeriesOfAMissingSheetKeepAReferenceError) {
+  ChartModel c = sample();
+  c.series[0].values = u"=Gone!$B$1:$B$3";
+  setSheetChart(addSheet(u"C", model::SheetKind::Chart), c);
+  const std::vector<std::uint8_t> stream = writeWorkbookStream(*book, GetParam());
+  std::vector<std::vector<std::uint8_t>> values; // the AI records of series values
+  for (size_t pos = 0; pos + 4 <= stream.size();) {
+    const std::uint16_t id = static_cast<std::uint16_t>(stream[pos] | (stream[pos + 1] << 8));
+    const size_t len = static_cast<size_t>(stream[pos + 2] | (stream[pos + 3] << 8));
+    if (id == rtAI && len >= 8 && stream[pos + 4] == 1)
+      values.emplace_back(stream.begin() + static_cast<std::ptrdiff_t>(pos + 4),
+                          stream.begin() + static_cast<std::ptrdiff_t>(pos + 4 + len));
+    pos += 4 + len;
+  }
+  ASSERT_EQ(values.size(), 2u);
+  for (const std::vector<std::uint8_t>& ai : values) {
+    EXPECT_EQ(ai[1], 2) << "a reference, not values cached in the chart";
+    ASSERT_GT(ai.size(), 8u);
+    EXPECT_EQ(ai[6] | (ai[7] << 8), static_cast<int>(ai.size() - 8));
+  }
+  const std::uint8_t first = static_cast<std::uint8_t>((values[0][8] & 0x1F) | 0x20);
+  EXPECT_TRUE(first == 0x3C || first == 0x3D) << std::hex << int(values[0][8]);
+  const auto back = roundTrip(GetParam());
+  const ChartModel* r = chartOfSheet(back->sheet(1));
+  ASSERT_NE(r, nullptr);
+  ASSERT_EQ(r->series.size(), 2u);
+  const std::vector<SeriesData> d = evaluateSeries(*r, *back, 0);
+  EXPECT_FALSE(d[0].hasData);
+  EXPECT_TRUE(d[1].hasData);
+}
+
 // Files written by Gnumeric repeat an embedded chart's BOF; the chart is
 // still read, and the sheet's cells after it stay.
 TEST_P(ChartRecordsTest, ARepeatedBofIsNoNesting) {
