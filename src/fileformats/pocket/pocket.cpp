@@ -719,8 +719,12 @@ bool Reader::readName() {
   model::DefinedName n;
   n.name = std::move(name);
   n.sheetIndex = scope;
-  m_nameSlots.push_back(m_book.names.size());
-  m_book.names.push_back(std::move(n));
+  // Name tokens count NAME records. A name a formula's scan defined before
+  // this record (a later version's function, in a file that puts names after
+  // a sheet) goes behind it, or every later name would read as its neighbour.
+  const size_t at = std::min(m_nameSlots.size(), m_book.names.size());
+  m_nameSlots.push_back(at);
+  m_book.names.insert(m_book.names.begin() + static_cast<std::ptrdiff_t>(at), std::move(n));
   m_nameTokens.emplace_back(tokens.begin(), tokens.end());
   m_nameExtra.emplace_back(extra.begin(), extra.end());
   return true;

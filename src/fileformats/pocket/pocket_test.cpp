@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -356,6 +357,45 @@ TEST_F(PocketTest, NamesAfterASheetBofAreConvertedToo) {
     EXPECT_EQ(again->names[i].name, b->names[i].name);
     EXPECT_EQ(again->names[i].formula, kFormulas[i]) << i;
   }
+}
+
+// A later version's function called through a name local to a sheet makes
+// the formula's scan define the global "_xlfn." name; NAME records after that
+// sheet's BOF must still be the names their tokens count (found by the
+// round-trip fuzzer: =Late read as the function's name).
+TEST_F(PocketTest, NamesAfterAScanDefinedNameKeepTheirIndexes) {
+  const Bytes nameError = {0x1C, 0x1D}; // #NAME?
+  Bytes localName = nameRecord("_xlfn.CONCAT", nameError);
+  localName[6] = 1; // local to the first sheet
+  auto formulaAt = [](std::uint8_t row, double cached, const Bytes& tokens) {
+    Bytes r = {6, row, 0x00, 0x00, 0x00, 0x00};
+    std::uint8_t bytes[8];
+    std::memcpy(bytes, &cached, 8);
+    r.insert(r.end(), bytes, bytes + 8);
+    r.push_back(0x00);
+    r.push_back(static_cast<std::uint8_t>(tokens.size()));
+    r.push_back(0x00);
+    r.insert(r.end(), tokens.begin(), tokens.end());
+    return r;
+  };
+  auto name = [](std::uint8_t index) {
+    Bytes t = {0x23, index, 0x00};
+    t.resize(15, 0);
+    return t;
+  };
+  const Bytes callA1 = formulaAt(0, 1, concat({name(1), {0x1E, 0x01, 0x00}, {0x42, 0x02, 0xFF, 0x00}}));
+  const Bytes lateA2 = formulaAt(1, 2, name(2));
+  const Bytes file = concat({kWorkbookBof, localName, kSheetBof, callA1, nameRecord("Late", {0x1E, 0x02, 0x00}),
+                             lateA2, kEof});
+  auto b = read(file);
+  EXPECT_EQ(input(*b, 0, 0, 0), u"=CONCAT(1)");
+  EXPECT_EQ(input(*b, 0, 1, 0), u"=Late");
+  ASSERT_GE(b->names.size(), 2u);
+  EXPECT_EQ(b->names[1].name, u"Late");
+  EXPECT_EQ(b->names[1].formula, u"=2");
+  auto again = read(write(*b));
+  EXPECT_EQ(input(*again, 0, 1, 0), u"=Late");
+  EXPECT_EQ(describe(at(*again, 0, 1, 0)->value), "n:2.000000");
 }
 
 // An XF record in the default font with this file number format.
