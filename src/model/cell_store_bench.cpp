@@ -27,6 +27,43 @@ std::u16string numberText(int i) {
   return s.substr(0, 9);
 }
 
+// 20,000 merged ranges added one by one, each checked against those before
+// it, as a paste of a block full of merged cells adds them: two-row ranges
+// across the columns, then three-row ranges in shuffled order below them,
+// and every range once more (each refused as overlapping).
+void BM_AddMergedRanges_OneByOne(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  std::vector<CellRange> ranges;
+  for (int i = 0; i < count / 2; ++i) {
+    const auto row = static_cast<std::uint16_t>(2 * (i / kColumnCount));
+    const auto column = static_cast<std::uint8_t>(i % kColumnCount);
+    ranges.push_back({row, column, static_cast<std::uint16_t>(row + 1), column});
+  }
+  const int below = 2 * (count / 2 / kColumnCount + 1);
+  std::vector<CellRange> shuffled;
+  for (int i = 0; i < count - count / 2; ++i) {
+    const auto row = static_cast<std::uint16_t>(below + 3 * (i / kColumnCount));
+    const auto column = static_cast<std::uint8_t>(i % kColumnCount);
+    shuffled.push_back({row, column, static_cast<std::uint16_t>(row + 2), column});
+  }
+  std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(7));
+  ranges.insert(ranges.end(), shuffled.begin(), shuffled.end());
+  for (auto _ : state) {
+    auto sheet = std::make_unique<Sheet>();
+    sheet_init(*sheet, SheetKind::Worksheet);
+    size_t added = 0;
+    for (const CellRange& r : ranges)
+      added += addMergedRange(*sheet, r) ? 1 : 0;
+    for (const CellRange& r : ranges)
+      added += addMergedRange(*sheet, r) ? 1 : 0;
+    if (added != ranges.size())
+      state.SkipWithError("wrong merged range count");
+    benchmark::DoNotOptimize(sheet->mergedRanges.size());
+  }
+  state.SetItemsProcessed(state.iterations() * 2 * count);
+}
+BENCHMARK(BM_AddMergedRanges_OneByOne)->Arg(20000)->Unit(benchmark::kMillisecond);
+
 // Load order: 65,536 rows x 16 columns of numbers, as a file reader appends them.
 void BM_Append_LoadOrder(benchmark::State& state) {
   const std::u16string text = u"12345.678";

@@ -7,6 +7,7 @@
 // const path never does.
 
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <new>
 #include <utility>
@@ -93,12 +94,12 @@ public:
     return m_items.back();
   }
   void push_back(const T& item) {
-    changed();
     m_items.push_back(item);
+    appended();
   }
   void push_back(T&& item) {
-    changed();
     m_items.push_back(std::move(item));
+    appended();
   }
   template <class... Args> T& emplace_back(Args&&... args) {
     changed();
@@ -150,6 +151,19 @@ public:
 
 private:
   void changed() { m_indexed = false; }
+  // A built index that can take the item just appended keeps being used.
+  void appended() {
+    if (!m_indexed)
+      return;
+    if constexpr (requires(Index& index, const T& item) { index.append(item, std::uint32_t{}); }) {
+      try {
+        if (m_index.append(m_items.back(), static_cast<std::uint32_t>(m_items.size() - 1)))
+          return;
+      } catch (const std::bad_alloc&) {
+      }
+    }
+    changed();
+  }
 
   std::vector<T> m_items;
   mutable Index m_index;

@@ -366,9 +366,14 @@ int merged_range_at(const Sheet& sheet, std::uint16_t row, std::uint8_t column) 
 bool addMergedRange(Sheet& sheet, const CellRange& range) {
   if (range.firstRow > range.lastRow || range.firstColumn > range.lastColumn)
     return false;
-  for (const CellRange& m : sheet.mergedRanges)
-    if (m.intersects(range))
+  if (const RangeIndex* index = sheet.mergedRanges.index()) {
+    if (index->findIntersecting(range) >= 0)
       return false;
+  } else {
+    for (const CellRange& m : sheet.mergedRanges)
+      if (m.intersects(range))
+        return false;
+  }
   sheet.mergedRanges.push_back(range);
   return true;
 }
