@@ -365,6 +365,25 @@ TEST_F(DrawingRecordsTest, Excel95KeepsStartHeadsTextPlacementAndMetafiles) {
   EXPECT_EQ(biff5Losses(s.objects[6]), kBiff5LosesNothing);
 }
 
+// An Excel 95 chart OBJ runs to where its name and macro would start:
+// readers that measure it refuse a shorter one, and the chart with it.
+TEST(Excel95Records, ChartObjHoldsItsWholeFixedPart) {
+  model::Sheet sheet;
+  sheet.objects.push_back(object(model::kObjectChart, 2, 3, 6, 12));
+  DrawingWriteContext ctx;
+  ctx.version = 7;
+  const WorkbookDrawingWriter writer({&sheet}, ctx);
+  const std::vector<DrawingRecord> recs = writer.sheetRecords(0);
+  ASSERT_EQ(recs.size(), 1u);
+  ASSERT_EQ(recs[0].id, rtOBJ);
+  const Bytes &b = recs[0].body;
+  ASSERT_EQ(b.size(), 64u);
+  EXPECT_EQ(b[4] | (b[5] << 8), model::kObjectChart);
+  EXPECT_EQ(b[10] | (b[11] << 8), 2) << "the anchor's first column";
+  EXPECT_EQ(b[14] | (b[15] << 8), 3) << "the anchor's first row";
+  EXPECT_EQ(recs[0].chartAfter, &sheet.objects[0]);
+}
+
 // Drawing group: clusters of 1,024 shape ids, as many as a sheet needs,
 // with the group's counts matching; no shape id repeats.
 TEST_F(DrawingRecordsTest, ShapeIdsStayUniquePastOneCluster) {
