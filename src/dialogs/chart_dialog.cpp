@@ -277,6 +277,8 @@ struct ChartEdit {
   ChartModel chart;
   DialogControls* pages[5] = {};
   void typeChanged();
+  // The axes page's automatic numbers follow the series as they are now.
+  void showAutomaticScale();
 };
 
 class ChartPage : public platform::DialogProcedure {
@@ -370,6 +372,7 @@ public:
         m_e.chart.series.erase(m_e.chart.series.begin() + at);
         fill(c, std::min(at, m_e.chart.seriesCount() - 1));
         refresh(c);
+        m_e.showAutomaticScale();
       }
     }
     return 0;
@@ -396,6 +399,7 @@ private:
     m_e.chart.series[static_cast<size_t>(at)] = std::move(s);
     fill(c, at);
     refresh(c);
+    m_e.showAutomaticScale();
   }
 };
 
@@ -420,16 +424,10 @@ class AxesPage final : public ChartPage {
 public:
   AxesPage(ChartEdit& e) : ChartPage(e, kChartAxesPage) {}
   void init(DialogControls& c) override {
-    // The boxes show the automatic scale where nothing is fixed.
-    ChartModel scaled = m_e.chart;
-    const std::vector<charts::SeriesData> data = charts::evaluateSeries(scaled, m_e.book, m_e.sheet);
-    if (!data.empty()) {
-      charts::scaleAxis(scaled, true, data);
-      charts::scaleAxis(scaled, false, data);
-    }
-    show(c, kChartCategoryAxis, scaled.categoryAxis);
-    show(c, kChartValueAxis, scaled.valueAxis);
+    show(c, kChartCategoryAxis, m_e.chart.categoryAxis);
+    show(c, kChartValueAxis, m_e.chart.valueAxis);
     refreshAxes(c, m_e.chart.type);
+    m_e.showAutomaticScale();
   }
   bool onLeavePage(DialogControls& c) override { return apply(c); }
   bool onOk(DialogControls& c) override { return apply(c); }
@@ -449,6 +447,40 @@ private:
     showNumber(c, base + kAxisMax, a.maximum);
     showNumber(c, base + kAxisStep, a.step);
   }
+
+public:
+  // Unfixed boxes show the scale the series give now; an axis without a
+  // scale to set (categories of any type but XY) shows none.
+  static void showScale(ChartEdit& e, DialogControls& c) {
+    ChartModel scaled = e.chart;
+    const std::vector<charts::SeriesData> data = charts::evaluateSeries(scaled, e.book, e.sheet);
+    if (!data.empty()) {
+      charts::scaleAxis(scaled, true, data);
+      charts::scaleAxis(scaled, false, data);
+    }
+    const struct {
+      int base;
+      const ChartAxis& axis;
+    } axes[] = {{kChartCategoryAxis, scaled.categoryAxis}, {kChartValueAxis, scaled.valueAxis}};
+    for (const auto& [base, axis] : axes) {
+      const bool scale = base == kChartValueAxis || e.chart.type == charts::kChartScatter;
+      const struct {
+        int fixed, box;
+        double value;
+      } parts[] = {{kAxisMinFixed, kAxisMin, axis.minimum},
+                   {kAxisMaxFixed, kAxisMax, axis.maximum},
+                   {kAxisStepFixed, kAxisStep, axis.step}};
+      for (const auto& p : parts) {
+        if (!scale)
+          c.setText(base + p.box, u"");
+        else if (!c.checked(base + p.fixed))
+          showNumber(c, base + p.box, p.value);
+      }
+    }
+  }
+
+private:
+
   // Reads one axis back; false, after the message, when its scale is wrong.
   bool read(DialogControls& c, int base, ChartAxis& axis, bool scale) {
     std::uint8_t flags = axis.flags;
@@ -611,6 +643,12 @@ void ChartEdit::typeChanged() {
     refreshTitles(*pages[kChartTitlesPage], chart.type);
   if (pages[kChartAxesPage])
     refreshAxes(*pages[kChartAxesPage], chart.type);
+  showAutomaticScale();
+}
+
+void ChartEdit::showAutomaticScale() {
+  if (pages[kChartAxesPage])
+    AxesPage::showScale(*this, *pages[kChartAxesPage]);
 }
 
 bool showSeriesDialog(model::Workbook& book, int sheet, ChartModel& chart, ChartSeries& series, bool isNew) {

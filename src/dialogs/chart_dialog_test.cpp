@@ -77,6 +77,27 @@ TEST_F(ChartDialog, TheAxesPageShowsTheAutomaticScale) {
   EXPECT_TRUE(axes.enabled(kChartCategoryAxis + kAxisGrid));
   EXPECT_FALSE(axes.enabled(kChartCategoryAxis + kAxisMin));
   EXPECT_FALSE(axes.enabled(kChartCategoryAxis + kAxisLog));
+  for (const int part : {kAxisMin, kAxisMax, kAxisStep})
+    EXPECT_EQ(axes.text(kChartCategoryAxis + part), u"") << "no numbers for a scale that cannot be set";
+}
+
+// A series added, edited or deleted in the dialog moves the automatic scale
+// the axes page shows; a fixed value stays as typed.
+TEST_F(ChartDialog, TheAxesPageFollowsTheSeriesEditedInTheDialog) {
+  set(0, 3, u"40");
+  set(3, 3, u"12");
+  host.queue({DialogAction::check(kChartValueAxis + kAxisMinFixed, true, kAxes),
+              DialogAction::setText(kChartValueAxis + kAxisMin, u"-3", kAxes),
+              DialogAction::press(kChartSeriesNew, kChartSeriesPage), DialogAction::cancel()});
+  host.queue({DialogAction::setText(kSeriesValues, u"D1:D4", 1), DialogAction::ok()});
+  (void)showChartDialog(book(), sheetIndex(), chart, kAxes);
+  const platform::ControlState& axes = host.runs().at(1).final.at(kAxes); // the series dialog ends first
+  EXPECT_EQ(axes.text(kChartValueAxis + kAxisMin), u"-3");
+  EXPECT_EQ(axes.text(kChartValueAxis + kAxisMax), u"50");
+  EXPECT_EQ(axes.text(kChartValueAxis + kAxisStep), u"10");
+  // Switched to XY, the category axis shows its own scale.
+  run({DialogAction::check(kChartTypeFirst + charts::kChartScatter), DialogAction::cancel()});
+  EXPECT_NE(host.runs().back().final.at(kAxes).text(kChartCategoryAxis + kAxisMax), u"");
 }
 
 struct AxisCase {
