@@ -5,12 +5,7 @@
 #include "platform/unicode.h"
 #include "printing/print_job.h"
 
-#ifdef CELLWICK_HAVE_RASTER
-#include "qt/qt_print_device.h"
-#include "qt/raster_canvas.h"
-
-#include <QPdfWriter>
-#endif
+#include "qt_module.h"
 
 #include <cstdio>
 #include <optional>
@@ -72,7 +67,10 @@ int runPrintCommand(int argc, char** argv) {
   std::fputs("cellwick-cli print: this build has no PDF writer (Qt 6 was not found)\n", stderr);
   return 1;
 #else
-  qtui::HeadlessGui gui; // fonts, before anything is measured
+  // Fonts, before anything is measured.
+  const std::unique_ptr<HeadlessPainting> painting = startHeadlessPainting("print");
+  if (!painting)
+    return 1;
   Session session;
   model::Workbook* book = session.open("print", file);
   if (!book)
@@ -90,18 +88,17 @@ int runPrintCommand(int argc, char** argv) {
     return 1;
   }
   const std::string name = platform::toUtf8(book->sheet(sheet).name);
-  const qtui::PrintToFile target(QString::fromUtf8(out));
-  printing::PrintOutcome result;
-  {
-    QPdfWriter writer(target.partialPath());
-    qtui::setUpPdfWriter(writer);
-    qtui::QtPrintDevice device(writer);
-    result = printing::printSheet(device, *book, sheet,
-                                  selection ? printing::PrintRange::Selection : printing::PrintRange::All, 96,
-                                  96);
+  std::unique_ptr<PdfOutput> pdf = painting->openPdf(out);
+  if (!pdf) {
+    std::fprintf(stderr, "cellwick-cli print: cannot write %s\n", out);
+    return 1;
   }
-  if (result.status != printing::PrintOutcome::Status::Printed) {
-    target.discard();
+  const printing::PrintOutcome result =
+      printing::printSheet(pdf->device(), *book, sheet,
+                           selection ? printing::PrintRange::Selection : printing::PrintRange::All, 96, 96);
+  const bool printed = result.status == printing::PrintOutcome::Status::Printed;
+  const bool kept = pdf->finish(printed);
+  if (!printed) {
     if (result.status == printing::PrintOutcome::Status::Empty) {
       std::fprintf(stderr, "cellwick-cli print: sheet '%s' has nothing to print; %s was not written\n",
                    name.c_str(), out);
@@ -110,7 +107,7 @@ int runPrintCommand(int argc, char** argv) {
     std::fprintf(stderr, "cellwick-cli print: cannot write %s\n", out);
     return 1;
   }
-  if (!target.commit()) {
+  if (!kept) {
     std::fprintf(stderr, "cellwick-cli print: cannot write %s\n", out);
     return 1;
   }

@@ -6,9 +6,7 @@
 #include "platform/unicode.h"
 #include "view/grid_painter.h"
 
-#ifdef CELLWICK_HAVE_RASTER
-#include "qt/raster_canvas.h"
-#endif
+#include "qt_module.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -92,7 +90,10 @@ int runRenderCommand(int argc, char** argv) {
   std::fputs("cellwick-cli render: this build has no image renderer (Qt 6 was not found)\n", stderr);
   return 1;
 #else
-  qtui::HeadlessGui gui; // fonts and the raster renderer, before anything is measured
+  // Fonts and the raster renderer, before anything is measured.
+  const std::unique_ptr<HeadlessPainting> painting = startHeadlessPainting("render");
+  if (!painting)
+    return 1;
   Session session;
   model::Workbook* book = session.open("render", file);
   if (!book)

@@ -12,7 +12,7 @@ manifest="$build/install_manifest.txt"
 [ -f "$manifest" ] && cp "$manifest" "$prefix.manifest"
 restore() {
   if [ -f "$prefix.manifest" ]; then mv "$prefix.manifest" "$manifest"; else rm -f "$manifest"; fi
-  rm -rf "$prefix" "$prefix.data"
+  rm -rf "$prefix" "$prefix.data" "$prefix.render"
 }
 trap restore EXIT
 failures=0
@@ -31,6 +31,15 @@ for program in cellwick cellwick-cli; do
   [ "$got" = "$program $version" ] || fail "$program --version says '$got', not '$program $version'"
 done
 "$prefix/bin/cellwick-cli" --help | grep -q '^usage: cellwick-cli' || fail "cellwick-cli --help shows no usage"
+# The installed tool finds its painting module where the install put it.
+render="$prefix.render"
+mkdir -m 700 "$render"
+printf 'a,1\n' >"$render/in.csv"
+(unset DISPLAY WAYLAND_DISPLAY; XDG_RUNTIME_DIR=$render "$prefix/bin/cellwick-cli" render "$render/in.csv" \
+  --png "$render/out.png" --size 64x48 >/dev/null 2>"$render/err") ||
+  fail "the installed cellwick-cli cannot render: $(head -c 300 "$render/err")"
+[ -s "$render/out.png" ] || fail "the installed cellwick-cli rendered no PNG"
+rm -rf "$render"
 
 # Data files are installed as they are in the source.
 cmp -s "$here/cellwick.desktop" "$prefix/share/applications/cellwick.desktop" || fail "the desktop entry was changed on install"
