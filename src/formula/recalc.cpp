@@ -316,23 +316,30 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
   cell.keepsFileValue = false;
   bool callsUnknownFunction = false;
   const std::u16string_view t = cell.input.view();
-  if ((!fromFile && isTextFormat(book, cell)) || !isFormulaText(t))
+  if ((!fromFile && isTextFormat(book, cell)) || t.empty() || (t[0] != u'=' && t[0] != u'+' && t[0] != u'-'))
     return;
-  cell.isFormula = true;
-  const bool external = hasExternalReference(t);
   const char16_t ls = listSeparator();
   const char16_t decimal = decimalSeparator();
-  // Gathered in a buffer kept between cells; the cell's own list is made
-  // once at its final size.
-  static thread_local model::PrecedentList list;
-  list.clear();
   ScannedCopies& copies = scannedCopiesOf(book);
   ScannedCopy* last = cell.column < copies.byColumn.size() && !copies.namesLookLikeCells
                           ? &copies.byColumn[cell.column]
                           : nullptr;
-  if (last && last->sheet == sheet && sameNames(*last, book) && last->listSeparator == ls &&
-      last->decimalSeparator == decimal &&
-      isMovedCopy(last->source, last->refs, t, cell.row - last->row, cell.column - last->column)) {
+  // A filled copy of a formula is one too: moving its plain references
+  // changes digits and column letters only, so it is not read again to
+  // tell.
+  const bool filledCopy = last && t[0] == u'=' && last->sheet == sheet && sameNames(*last, book) &&
+                          last->listSeparator == ls && last->decimalSeparator == decimal &&
+                          isMovedCopy(last->source, last->refs, t, cell.row - last->row, cell.column - last->column);
+  if (!filledCopy && !isFormulaText(t))
+    return;
+  cell.isFormula = true;
+  // A filled copy's source named no other workbook.
+  const bool external = !filledCopy && hasExternalReference(t);
+  // Gathered in a buffer kept between cells; the cell's own list is made
+  // once at its final size.
+  static thread_local model::PrecedentList list;
+  list.clear();
+  if (filledCopy) {
     const int rows = cell.row - last->row;
     const int columns = cell.column - last->column;
     for (const WrittenReference& w : last->refs) {

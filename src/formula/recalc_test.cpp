@@ -133,6 +133,29 @@ TEST_F(RecalcTest, FilledCopiesNameTheirOwnCells) {
   set("G2", u"=$A$5+B2");
   ASSERT_NE(cell("G2")->precedents, nullptr);
   EXPECT_EQ(*cell("G2")->precedents, (std::vector<SheetRange>{area(4, 0, 4, 0), area(1, 1, 1, 1)}));
+  // The cell below a formula, alike but for its ending or its operators, is
+  // read on its own: text when it is no formula, the next formula a copy again.
+  struct Below {
+    std::u16string_view text;
+    bool formula;
+  };
+  const Below column[] = {{u"=SUM(A1:B1)*2", true},  {u"=SUM(A2:B2*2", false}, {u"=SUM(A3:B3)*2", true},
+                          {u"=SUM(A4:B4)*2)", false}, {u"=SUM(A5:B5)**2", false}, {u"=SUM(A6:B6)*2", true},
+                          {u"=SUM(A7:B7)*\"2", false}};
+  for (size_t i = 0; i < std::size(column); ++i) {
+    const std::string at = "H" + std::to_string(i + 1);
+    SCOPED_TRACE(at);
+    set(at, column[i].text);
+    EXPECT_EQ(cell(at)->isFormula, column[i].formula);
+    if (column[i].formula) {
+      ASSERT_NE(cell(at)->precedents, nullptr);
+      EXPECT_EQ(*cell(at)->precedents, (std::vector<SheetRange>{area(static_cast<int>(i), 0, static_cast<int>(i), 1)}));
+      EXPECT_EQ(show(value(at)), "0");
+    } else {
+      EXPECT_EQ(cell(at)->precedents, nullptr);
+      EXPECT_EQ(show(value(at)), "\"" + platform::toUtf8(column[i].text) + "\"");
+    }
+  }
 }
 
 // A reference through a range of sheets depends on the area of each sheet
