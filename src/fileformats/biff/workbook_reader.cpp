@@ -1697,9 +1697,13 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
   // (its one token stands for the TABLE record; the sheet keeps the table) or
   // an empty token array would otherwise read as the text "=".
   const bool unreadable = text.size() <= 1;
-  model::CellRecord* cell = appendCell(s, row, col, unreadable ? u"" : text, xf);
+  // The text goes in after the record: the store would read it for the
+  // volatility that the scan below finds anyway.
+  model::CellRecord* cell = appendCell(s, row, col, u"", xf);
   if (!cell)
     return;
+  if (!unreadable)
+    cell->input.assignIn(s.cells.textArena(), text);
   model::CellValue value;
   if (result[6] == 0xFF && result[7] == 0xFF) {
     switch (result[0]) {

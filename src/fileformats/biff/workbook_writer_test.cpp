@@ -445,6 +445,36 @@ TEST_F(WriterTest, FilledFormulasReadBackAsWritten) {
   }
 }
 
+// A formula read from a file refreshes as the functions it calls make it,
+// whether it is read on its own or as a filled copy of the one above.
+TEST_F(WriterTest, ReadFormulasKeepTheirVolatility) {
+  addSheet(u"Sheet1");
+  struct Case {
+    std::u16string_view text;
+    model::VolatilityClass volatility;
+  };
+  const Case cases[] = {
+      {u"=SUM(A1:B1)", model::VolatilityClass::None},      {u"=SUM(A2:B2)", model::VolatilityClass::None},
+      {u"=RAND()+A3", model::VolatilityClass::Volatile},   {u"=RAND()+A4", model::VolatilityClass::Volatile},
+      {u"=OFFSET(A5,1,0)", model::VolatilityClass::Volatile}, {u"=INFO(\"osversion\")", model::VolatilityClass::Info},
+      {u"=CELL(\"row\",A7)", model::VolatilityClass::Cell}, {u"=CELL(\"row\",A8)", model::VolatilityClass::Cell},
+      {u"=\"NOW()\"&A9", model::VolatilityClass::None},
+  };
+  for (size_t row = 0; row < std::size(cases); ++row)
+    set(0, static_cast<int>(row), 5, cases[row].text);
+  for (const int version : {8, 7}) {
+    const auto back = roundTrip(version);
+    for (size_t row = 0; row < std::size(cases); ++row) {
+      const model::CellRecord *c = model::cell_at(back->sheet(0), static_cast<std::uint16_t>(row), 5);
+      ASSERT_NE(c, nullptr);
+      SCOPED_TRACE(platform::toUtf8(c->input.view()));
+      EXPECT_EQ(c->input.view(), cases[row].text);
+      EXPECT_TRUE(c->isFormula);
+      EXPECT_EQ(c->volatility, cases[row].volatility) << version;
+    }
+  }
+}
+
 // Functions of later versions are stored as calls of hidden "_xlfn." names,
 // as those versions write them, and read back as typed.
 TEST_F(WriterTest, LaterVersionFunctionsRoundTripThroughPrefixedNames) {
