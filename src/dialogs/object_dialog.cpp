@@ -1,6 +1,7 @@
 #include "dialogs/object_dialog.h"
 
 #include "dialogs/format_dialog.h"
+#include "drawing/picture_fill.h"
 #include "edit/cell_format.h"
 #include "platform/dialog.h"
 #include "platform/ui_services.h"
@@ -72,7 +73,10 @@ public:
   void onInit(DialogControls& c) override {
     c.setPickerOption(kObjectFill, 1);
     c.setPickerOption(kObjectLine, 1);
-    c.setPickerValue(kObjectFill, pickerColour(m_book, m_object.hasFill, m_object.fillColour));
+    // A picture fill has no colour to show: the button stays blank unless a colour is chosen.
+    c.setPickerValue(kObjectFill, m_object.hasFill && drawing::fillPictureOf(m_object)
+                                      ? view::kColourNoChoice
+                                      : pickerColour(m_book, m_object.hasFill, m_object.fillColour));
     c.setPickerValue(kObjectLine, pickerColour(m_book, m_object.hasLine, m_object.lineColour));
     c.setItems(kObjectStartArrow, kArrowNames);
     c.setItems(kObjectEndArrow, kArrowNames);
@@ -80,8 +84,12 @@ public:
     c.setSelection(kObjectEndArrow, std::min<int>(m_object.endArrow, 5));
   }
   bool onOk(DialogControls& c) override {
-    if (hasFillChoice(m_object))
-      readColour(m_book, c.pickerValue(kObjectFill), platform::kWhite, m_object.hasFill, m_object.fillColour);
+    if (hasFillChoice(m_object)) {
+      const int fill = c.pickerValue(kObjectFill);
+      if (fill != view::kColourNoChoice)
+        drawing::clearFillPicture(m_object); // a colour or "无" replaces the picture
+      readColour(m_book, fill, platform::kWhite, m_object.hasFill, m_object.fillColour);
+    }
     readColour(m_book, c.pickerValue(kObjectLine), platform::kBlack, m_object.hasLine, m_object.lineColour);
     if (isLine(m_object)) {
       m_object.startArrow = static_cast<std::uint8_t>(std::max(0, c.selection(kObjectStartArrow)));

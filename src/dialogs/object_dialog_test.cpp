@@ -1,11 +1,14 @@
 #include "dialogs/object_dialog.h"
 
 #include "dialogs/format_dialog.h"
+#include "drawing/picture_fill.h"
 #include "platform/dialog.h"
 #include "platform/ui_services.h"
 #include "view/pickers.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace dialogs {
 namespace {
@@ -50,6 +53,38 @@ TEST_F(ObjectDialog, NoFillAndCancelAndABlankButton) {
   host.queue({DialogAction::choose(kObjectFill, view::kColourNone), DialogAction::cancel()});
   EXPECT_FALSE(showObjectFormatDialog(book, box, nullptr));
   EXPECT_TRUE(box.hasFill);
+}
+
+// A picture fill stays unless a colour (or no fill) is chosen in its place.
+TEST_F(ObjectDialog, PictureFillGivesWayOnlyToAChosenFill) {
+  const auto picture = std::make_shared<const image::Picture>(image::Picture{image::PictureKind::Png, {1}, {1, 1, {0xFF00FF00u}}});
+  struct Case {
+    int choice; // -1: the fill button left alone
+    bool pictured, filled;
+  };
+  for (const Case c : {Case{-1, true, true}, Case{10, false, true}, Case{view::kColourNone, false, false}}) {
+    SCOPED_TRACE(c.choice);
+    model::DrawingObject box;
+    box.kind = model::kObjectRectangle;
+    ASSERT_TRUE(drawing::setFillPicture(box, picture, drawing::PictureFill::Texture));
+    std::vector<DialogAction> actions;
+    if (c.choice != -1)
+      actions.push_back(DialogAction::choose(kObjectFill, c.choice));
+    actions.push_back(DialogAction::choose(kObjectLine, 10));
+    actions.push_back(DialogAction::ok());
+    host.queue(actions);
+    EXPECT_TRUE(showObjectFormatDialog(book, box, nullptr));
+    EXPECT_EQ(drawing::fillPictureOf(box) != nullptr, c.pictured);
+    EXPECT_EQ(drawing::pictureFillOf(box), c.pictured ? drawing::PictureFill::Texture : drawing::PictureFill::None);
+    EXPECT_EQ(box.hasFill, c.filled);
+    EXPECT_EQ(box.lineColour, book.palette[10]);
+    if (c.choice == 10) {
+      EXPECT_EQ(box.fillColour, book.palette[10]);
+    }
+    EXPECT_EQ(std::count_if(box.properties.begin(), box.properties.end(),
+                            [](const model::ShapeProperty& p) { return p.id == drawing::kPropFillType; }),
+              c.pictured ? 1 : 0);
+  }
 }
 
 TEST_F(ObjectDialog, InvalidMacroReferenceKeepsTheSheetOpen) {

@@ -1,5 +1,6 @@
 #include "drawing/object_paint.h"
 
+#include "drawing/picture_fill.h"
 #include "fileformats/image/picture.h"
 #include "model/set_cell.h"
 #include "platform/raster.h"
@@ -653,7 +654,20 @@ bool drawShape(Canvas& canvas, const model::DrawingObject& o, const Rect& r, int
   if (!def)
     return false;
   const Pen pen = penOf(o, zoom);
-  const Brush brush = o.hasFill ? Brush::solid(o.fillColour) : Brush::none();
+  Brush brush = o.hasFill ? Brush::solid(o.fillColour) : Brush::none();
+  if (o.hasFill && def->form != Form::Line && def->form != Form::Elbow && def->form != Form::Curve &&
+      fillPictureOf(o)) {
+    // A picture fill is laid inside the outline; the outline is drawn over it.
+    std::vector<std::vector<Point>> areas;
+    for (ShapeOutline::Run& run : shapeOutline(type, r, o.flip).runs)
+      if (run.closed || def->form == Form::Arc) {
+        if (def->form == Form::Arc)
+          run.points.push_back({r.left, r.bottom - 1});
+        areas.push_back(std::move(run.points));
+      }
+    if (drawPictureFill(canvas, o, areas, r, zoom))
+      brush = Brush::none();
+  }
   switch (def->form) {
   case Form::Rect:
     canvas.setPen(pen);
@@ -720,8 +734,10 @@ void drawObjectText(Canvas& canvas, const model::Workbook& book, const model::Dr
 
 void drawCommentBox(Canvas& canvas, const model::Workbook& book, const model::DrawingObject& c, const Rect& r,
                     int zoom) {
+  const std::vector<Point> box[] = {{{r.left, r.top}, {r.right - 1, r.top}, {r.right - 1, r.bottom - 1}, {r.left, r.bottom - 1}}};
+  const bool pictured = c.hasFill && drawPictureFill(canvas, c, box, r, zoom);
   canvas.setPen(Pen{PenStyle::Solid, 1, platform::kBlack});
-  canvas.setBrush(Brush::solid(c.hasFill ? c.fillColour : kCommentFill));
+  canvas.setBrush(pictured ? Brush::none() : Brush::solid(c.hasFill ? c.fillColour : kCommentFill));
   canvas.drawRectangle(r);
   const int margin = std::max(2, 3 * zoom / 100);
   const Rect inner{r.left + margin, r.top + margin, r.right - margin, r.bottom - margin};
@@ -773,8 +789,10 @@ bool drawObject(Canvas& canvas, const model::Workbook& book, const model::Drawin
     const bool closed = vertices.front() == vertices.back() && pts.size() >= 3;
     if (closed)
       pts.pop_back();
+    const bool pictured = o.hasFill && closed && drawPictureFill(canvas, o, std::span(&pts, 1), r, zoom);
     outline.runs.push_back({std::move(pts), closed});
-    drawRuns(canvas, outline, penOf(o, zoom), o.hasFill && closed ? Brush::solid(o.fillColour) : Brush::none());
+    drawRuns(canvas, outline, penOf(o, zoom),
+             o.hasFill && closed && !pictured ? Brush::solid(o.fillColour) : Brush::none());
     return true;
   }
   case model::kObjectPicture: {

@@ -178,7 +178,7 @@ namespace {
 // Excel 95 sheets have 16,384 rows: other programs stop there (or refuse the
 // file), so cells below are saved only when the user agrees. What else the
 // format cannot hold (shapes of the drawing format, a line's second head,
-// a picture's own format) is listed in the same question.
+// a picture's own format, a picture fill) is listed in the same question.
 bool excel95HoldsEnough(const model::Workbook& book) {
   constexpr std::uint16_t kExcel95Rows = 16384;
   bool beyond = false;
@@ -197,7 +197,8 @@ bool excel95HoldsEnough(const model::Workbook& book) {
   for (const auto& [flag, text] :
        {std::pair{beyond, kExcel95LostRows}, std::pair{has(biff::kBiff5LosesShape), kExcel95LostShapes},
         std::pair{has(biff::kBiff5LosesStartArrow), kExcel95LostStartArrows},
-        std::pair{has(biff::kBiff5LosesPictureFormat), kExcel95LostPictureFormats}})
+        std::pair{has(biff::kBiff5LosesPictureFormat), kExcel95LostPictureFormats},
+        std::pair{has(biff::kBiff5LosesPictureFill), kExcel95LostPictureFills}})
     if (flag)
       lost.append(lost.empty() ? u"" : u"、").append(text);
   if (lost.empty())

@@ -1,5 +1,6 @@
 #include "fileformats/open_save.h"
 
+#include "drawing/picture_fill.h"
 #include "fileformats/image/picture.h"
 #include "fileformats/text/delimited_text.h"
 #include "formula/recalc.h"
@@ -211,8 +212,8 @@ TEST_F(OpenSaveTest, Excel95SaveOfRowsPastItsLimitAsksFirst) {
   EXPECT_TRUE(ui.shown().empty());
 }
 
-// Drawing-format shapes, a line's second head and a picture's own format
-// have no Excel 95 form: the same question lists them; comments, controls,
+// Drawing-format shapes, a line's second head, a picture's own format and
+// picture fills have no Excel 95 form: the same question lists them; comments, controls,
 // lines with one head and metafile pictures go without asking.
 TEST_F(OpenSaveTest, Excel95SaveListsObjectsItCannotHold) {
   ASSERT_TRUE(list.new_workbook(nullptr));
@@ -246,6 +247,10 @@ TEST_F(OpenSaveTest, Excel95SaveListsObjectsItCannotHold) {
   shape.shapeType = 5;
   s.objects.push_back(shape);
   s.objects.push_back(picture(image::PictureKind::Png));
+  model::DrawingObject filled;
+  filled.kind = model::kObjectRectangle;
+  ASSERT_TRUE(drawing::setFillPicture(filled, std::make_shared<const image::Picture>(), drawing::PictureFill::Texture));
+  s.objects.push_back(filled);
   setCell(16384, 0, u"row 16,385");
   ui.queueAnswer(MessageAnswer::No);
   nextChoice = SaveAsChoice{path("lost.xls"), kSaveAsExcel95};
@@ -253,7 +258,8 @@ TEST_F(OpenSaveTest, Excel95SaveListsObjectsItCannotHold) {
   ASSERT_EQ(ui.shown().size(), 1u);
   EXPECT_EQ(ui.shown()[0].text, u"Excel 95 格式只能保存 16,384 行，以下内容其他程序将无法读取："
                                 u"第 16,385 行以后的单元格、自选图形、线条起点的箭头、"
-                                u"JPEG、PNG 和 EMF 图片的原格式（存为位图）。是否继续？");
+                                u"JPEG、PNG 和 EMF 图片的原格式（存为位图）、"
+                                u"图形的图片和纹理填充（存为单色）。是否继续？");
 }
 
 TEST_F(OpenSaveTest, VersionFieldsByType) {

@@ -6,6 +6,7 @@
 
 #include "datatools/conditional_format.h"
 #include "drawing/object_edit.h"
+#include "drawing/picture_fill.h"
 #include "fileformats/image/picture.h"
 #include "formula/recalc.h"
 #include "functions/families.h"
@@ -130,6 +131,46 @@ void BM_PaintFiveHundredObjects(benchmark::State& state) {
   platform::setTextMetrics(nullptr);
 }
 BENCHMARK(BM_PaintFiveHundredObjects)->Unit(benchmark::kMillisecond);
+
+// Forty shapes of about 400 by 300 pixels filled with a 256 by 256 picture,
+// half stretched and half tiled, ovals and rectangles, over a full-HD
+// screen: each paint lays every picture inside its outline anew.
+void BM_PaintPictureFilledShapes(benchmark::State& state) {
+  platform::HeadlessUiServices ui;
+  platform::ScopedUiServices scope(ui);
+  qtui::QtTextMetrics metrics;
+  platform::setTextMetrics(&metrics);
+  formula::installFormulaEngine();
+  functions::registerAllFunctions();
+  view::installObjectPainting();
+  model::WorkbookList books;
+  (void)books.new_workbook(nullptr);
+  model::Workbook& book = *books.active();
+  model::Sheet& sheet = book.sheet(0);
+  auto picture = std::make_shared<image::Picture>();
+  picture->bitmap.width = picture->bitmap.height = 256;
+  for (int i = 0; i < 256 * 256; ++i)
+    picture->bitmap.pixels.push_back(0xFF000000u | static_cast<std::uint32_t>(i * 2654435761u >> 8));
+  for (int i = 0; i < 40; ++i) {
+    model::DrawingObject o = drawing::newObject(i % 2 ? model::kObjectOval : model::kObjectRectangle);
+    (void)drawing::setFillPicture(o, picture, i % 4 < 2 ? drawing::PictureFill::Stretched : drawing::PictureFill::Texture);
+    const int x = (i * 211) % 1500, y = (i * 127) % 760;
+    (void)drawing::addObject(sheet, std::move(o), {x, y, x + 400, y + 300}, model::unzoomedScale());
+  }
+  QImage image(1920, 1080, QImage::Format_RGB32);
+  const view::GridLayout layout = view::relayout(book, view::LayoutInput{{0, 0, 1920, 1080}, 0, 0, 17, 17});
+  const platform::Rect all{0, 0, 1920, 1080};
+  for (auto _ : state) {
+    QPainter painter(&image);
+    qtui::QtCanvas canvas(painter);
+    view::paint(canvas, book, layout, all);
+    painter.end();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  state.counters["objects"] = 40;
+  platform::setTextMetrics(nullptr);
+}
+BENCHMARK(BM_PaintPictureFilledShapes)->Unit(benchmark::kMillisecond);
 
 // The same screen of numbers under one conditional format of three
 // conditions per cell: a "between" whose bounds are absolute formulas, a

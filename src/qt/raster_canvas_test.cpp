@@ -3,6 +3,8 @@
 
 #include "qt/raster_canvas.h"
 
+#include "drawing/object_paint.h"
+#include "drawing/picture_fill.h"
 #include "fileformats/image/metafile.h"
 #include "fileformats/image/picture.h"
 #include "model/set_cell.h"
@@ -166,6 +168,39 @@ TEST_F(RasterTest, ASheetPaintedIntoAPictureShowsItsFillsAndGridlines) {
   EXPECT_EQ(image.pixel(c3Centre), qRgb(255, 255, 255));
   // The gridline below C3 is the light grey of the grid.
   EXPECT_EQ(image.pixel(c3Centre.x(), c3.bottom - 1), qRgb(192, 192, 192));
+}
+
+// An oval filled with a picture, drawn into a picture by the Qt raster
+// renderer: the picture's four quarters inside the oval, the ground outside.
+TEST_F(RasterTest, APictureFilledOvalShowsThePictureInsideItsOutline) {
+  HeadlessGui gui;
+  model::Workbook book;
+  model::seedWorkbookTables(book, model::Font{});
+  constexpr std::uint32_t kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu, kYellow = 0xFFFFFF00u;
+  model::DrawingObject oval;
+  oval.kind = model::kObjectOval;
+  oval.lineColour = 0x000000;
+  ASSERT_TRUE(drawing::setFillPicture(
+      oval, std::make_shared<const image::Picture>(image::Picture{image::PictureKind::Png, {1}, {2, 2, {kRed, kGreen, kBlue, kYellow}}}),
+      drawing::PictureFill::Stretched));
+  const auto surface = platform::makeRasterSurface(240, 200);
+  ASSERT_NE(surface, nullptr);
+  surface->canvas().setClip({0, 0, 240, 200});
+  const platform::Rect r{20, 20, 220, 170};
+  ASSERT_TRUE(drawing::drawObject(surface->canvas(), book, oval, r, 100));
+  const platform::Bitmap pixels = surface->pixels();
+  const auto at = [&](double fx, double fy) {
+    return pixels.at(r.left + static_cast<int>(r.width() * fx), r.top + static_cast<int>(r.height() * fy));
+  };
+  EXPECT_EQ(at(0.3, 0.3), kRed);
+  EXPECT_EQ(at(0.7, 0.3), kGreen);
+  EXPECT_EQ(at(0.3, 0.7), kBlue);
+  EXPECT_EQ(at(0.7, 0.7), kYellow);
+  // The rectangle's corners lie outside the oval: the white ground shows.
+  for (const auto& [fx, fy] : {std::pair{0.03, 0.03}, {0.97, 0.03}, {0.03, 0.97}, {0.97, 0.97}})
+    EXPECT_EQ(at(fx, fy), 0xFFFFFFFFu) << fx << "," << fy;
+  EXPECT_EQ(at(0.02, 0.45), kRed) << "the oval reaches its rectangle's left edge";
+  EXPECT_EQ(pixels.at(r.left + r.width() / 2, r.top), 0xFF000000u) << "the outline is drawn over the picture";
 }
 
 } // namespace

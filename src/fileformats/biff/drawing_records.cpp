@@ -1,6 +1,7 @@
 #include "fileformats/biff/drawing_records.h"
 
 #include "drawing/controls.h"
+#include "drawing/picture_fill.h"
 #include "fileformats/biff/byte_cursor.h"
 #include "fileformats/biff/records.h"
 #include "fileformats/image/metafile.h"
@@ -47,6 +48,7 @@ constexpr std::uint32_t kSpHaveSpt = 0x0800;
 // Properties the object's own fields hold.
 constexpr std::uint16_t kPropPicture = 0x0104;
 constexpr std::uint16_t kPropFillColour = 0x0181;
+constexpr std::uint16_t kPropFillPicture = 0x0186;
 constexpr std::uint16_t kPropFillFlags = 0x01BF;
 constexpr std::uint16_t kPropLineColour = 0x01C0;
 constexpr std::uint16_t kPropLineWidth = 0x01CB;
@@ -609,14 +611,23 @@ struct SheetDrawingReader::State {
   }
 
   void applyProperties(model::DrawingObject& d, std::vector<model::ShapeProperty> properties) {
+    std::shared_ptr<const image::Picture> fillPicture;
     for (model::ShapeProperty& p : properties) {
       const std::uint16_t id = p.id & kPropIdMask;
       switch (id) {
       case kPropPicture:
-        if (ctx.pictures && p.value >= 1 && p.value <= ctx.pictures->size())
+        // Only a picture is its picture; elsewhere a payload would read as a fill.
+        if (ctx.pictures && p.value >= 1 && p.value <= ctx.pictures->size() && d.kind == model::kObjectPicture)
           if (const auto& picture = (*ctx.pictures)[p.value - 1])
             d.payload.reset(std::make_unique<image::PicturePayload>(picture));
         continue;
+      case kPropFillPicture:
+        if ((p.id & kPropPictureRef) && !(p.id & kPropComplex)) {
+          if (ctx.pictures && p.value >= 1 && p.value <= ctx.pictures->size() && drawing::canHaveFillPicture(d.kind))
+            fillPicture = (*ctx.pictures)[p.value - 1];
+          continue;
+        }
+        break;
       case kPropFillColour: d.fillColour = colour(p.value, 0xFFFFFF); continue;
       case kPropLineColour: d.lineColour = colour(p.value, 0x000000); continue;
       case kPropLineWidth: d.lineWidth = std::min<std::uint32_t>(p.value, 12700 * 1584); continue;
@@ -637,6 +648,22 @@ struct SheetDrawingReader::State {
       if (d.properties.size() < 1024)
         d.properties.push_back(std::move(p));
     }
+    // A fill that names a picture the store does not hold is written back
+    // as a plain colour, not as a picture fill without its picture.
+    const drawing::PictureFill fill = fillTypeOf(d);
+    if (fill == drawing::PictureFill::None)
+      return;
+    if (fillPicture)
+      drawing::setFillPicture(d, std::move(fillPicture), fill);
+    else
+      drawing::clearFillPicture(d);
+  }
+
+  static drawing::PictureFill fillTypeOf(const model::DrawingObject& d) {
+    for (const model::ShapeProperty& p : d.properties)
+      if ((p.id & kPropIdMask) == drawing::kPropFillType && !(p.id & kPropComplex))
+        return p.value >= 1 && p.value <= 3 ? static_cast<drawing::PictureFill>(p.value) : drawing::PictureFill::None;
+    return drawing::PictureFill::None;
   }
 
   void obj(std::span<const std::uint8_t> body) {
@@ -1051,6 +1078,8 @@ unsigned biff5Losses(const model::DrawingObject& object) {
     return kBiff5LosesNothing;
   if (object.kind == model::kObjectOfficeShape)
     return kBiff5LosesShape;
+  if (drawing::fillPictureOf(object))
+    return kBiff5LosesPictureFill;
   if (object.kind == model::kObjectLine)
     return object.startArrow != model::kLineEndNone && object.endArrow != model::kLineEndNone ? kBiff5LosesStartArrow
                                                                                              : kBiff5LosesNothing;
@@ -1207,6 +1236,14 @@ struct WorkbookDrawingWriter::State {
       if (const image::Picture* p = pictureOf(o))
         if (auto k = pictureNumber.find(p); k != pictureNumber.end())
           props[kPropPicture] = {static_cast<std::uint16_t>(kPropPicture | kPropPictureRef), k->second, {}};
+      const auto fill = pictureNumber.find(drawing::fillPictureOf(o).get());
+      if (fill != pictureNumber.end()) {
+        props[kPropFillPicture] = {static_cast<std::uint16_t>(kPropFillPicture | kPropPictureRef), fill->second, {}};
+        set(drawing::kPropFillType, static_cast<std::uint32_t>(drawing::pictureFillOf(o)));
+      } else if (const auto k = props.find(drawing::kPropFillType);
+                 k != props.end() && k->second.value >= 1 && k->second.value <= 3) {
+        props.erase(k); // a picture fill without its picture: the colour
+      }
       if (o.kind == model::kObjectComment) {
         if (!props.count(0x023F))
           set(0x023F, 0x00030003); // shadowed
@@ -1412,7 +1449,10 @@ struct WorkbookDrawingWriter::State {
       b.u8(0);
     } else {
       b.u8(9); // pattern background: white
-      b.u8(icv(o.fillColour));
+      // Excel 95 fills with colours and patterns only: a picture fill
+      // becomes the colour the picture shows on the whole.
+      const auto fillPicture = drawing::fillPictureOf(o);
+      b.u8(icv(fillPicture ? drawing::averageColour(*fillPicture) : o.fillColour));
       b.u8(o.hasFill ? 1 : 0);
       b.u8(0);
       b.u8(icv(o.lineColour));
@@ -1715,7 +1755,9 @@ WorkbookDrawingWriter::WorkbookDrawingWriter(const std::vector<const model::Shee
       plan.firstCluster = cluster;
       cluster += plan.clusters();
       for (const model::DrawingObject* o : plan.objects)
-        if (const image::Picture* p = pictureOf(*o)) {
+        for (const image::Picture* p : {pictureOf(*o), drawing::fillPictureOf(*o).get()}) {
+          if (!p)
+            continue;
           auto [k, added] = m->pictureNumber.emplace(p, static_cast<std::uint32_t>(m->pictures.size() + 1));
           if (added) {
             m->pictures.push_back(p);

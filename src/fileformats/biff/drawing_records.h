@@ -180,6 +180,7 @@ enum Biff5Loss : unsigned {
   kBiff5LosesShape = 1,         // shapes of the drawing format: left out
   kBiff5LosesStartArrow = 2,    // a line with heads at both ends keeps the end's
   kBiff5LosesPictureFormat = 4, // JPEG, PNG and EMF pictures become bitmaps
+  kBiff5LosesPictureFill = 8,   // shapes filled with a picture: filled with its average colour
 };
 unsigned biff5Losses(const model::DrawingObject& object);
 

@@ -3,6 +3,7 @@
 // other programs write them (groups, picture stores with gaps, filter arrows).
 
 #include "fileformats/biff/drawing_records.h"
+#include "drawing/picture_fill.h"
 #include "fileformats/biff/records.h"
 #include "fileformats/biff/workbook_reader.h"
 #include "fileformats/biff/workbook_writer.h"
@@ -685,6 +686,193 @@ TEST(SheetDrawingReader, CommentsNeedTheirNotes) {
   EXPECT_EQ(sheet.objects[0].row, 4);
   EXPECT_EQ(sheet.objects[0].column, 255);
   EXPECT_EQ(sheet.objects[0].author, u"Me");
+}
+
+// The picture store as written: the count its container gives and, per
+// entry, the picture kind and reference count.
+struct StoreEntry {
+  int kind;
+  std::uint32_t references;
+};
+std::vector<StoreEntry> writtenStore(const Bytes &stream, int &declared) {
+  Bytes group;
+  bool inGroup = false;
+  for (const Rec &r : records(stream)) {
+    if (r.id == rtMSODRAWINGGROUP || (inGroup && r.id == rtCONTINUE)) {
+      group.insert(group.end(), r.body.begin(), r.body.end());
+      inGroup = true;
+    } else {
+      inGroup = false;
+    }
+  }
+  std::vector<StoreEntry> out;
+  declared = -1;
+  const auto u16 = [&](size_t at) { return static_cast<std::uint32_t>(group[at] | (group[at + 1] << 8)); };
+  const auto u32 = [&](size_t at) { return u16(at) | (u16(at + 2) << 16); };
+  for (size_t pos = 8; pos + 8 <= group.size();) { // inside the group's container
+    const std::uint32_t verInst = u16(pos), type = u16(pos + 2), length = u32(pos + 4);
+    if (type == 0xF001) {
+      declared = static_cast<int>(verInst >> 4);
+      pos += 8;
+      continue;
+    }
+    if (type == 0xF007 && pos + 8 + 28 <= group.size())
+      out.push_back({group[pos + 8], u32(pos + 8 + 24)});
+    pos += 8 + length;
+  }
+  return out;
+}
+
+// Shapes filled with pictures keep them: each picture goes into the store
+// once however many objects use it, with their count, and the fill's
+// layout comes back; a picture fill whose picture is gone is saved as the
+// colour.
+TEST_F(DrawingRecordsTest, PictureFillsSurviveASaveWithTheirPictures) {
+  model::Sheet &s = addSheet(u"Sheet1");
+  const auto shared = smallPicture(0xFF102030), texture = smallPicture(0xFF00FF00), pattern = smallPicture(0xFF000000);
+  model::DrawingObject picture = object(model::kObjectPicture, 10, 10, 12, 14);
+  picture.payload.reset(std::make_unique<image::PicturePayload>(shared));
+  s.objects.push_back(picture);
+  struct Fill {
+    std::uint16_t kind;
+    std::shared_ptr<const image::Picture> picture;
+    drawing::PictureFill fill;
+  };
+  const Fill fills[] = {{model::kObjectRectangle, shared, drawing::PictureFill::Stretched},
+                        {model::kObjectOval, texture, drawing::PictureFill::Texture},
+                        {model::kObjectTextBox, pattern, drawing::PictureFill::Pattern},
+                        {model::kObjectOfficeShape, texture, drawing::PictureFill::Stretched}};
+  for (const Fill &f : fills) {
+    model::DrawingObject o = object(f.kind, 1, 1, 4, 6);
+    o.shapeType = f.kind == model::kObjectOfficeShape ? 5 : 0;
+    ASSERT_TRUE(drawing::setFillPicture(o, f.picture, f.fill));
+    s.objects.push_back(o);
+  }
+  model::DrawingObject comment = object(model::kObjectComment, 3, 2, 5, 6);
+  comment.text = u"pictured";
+  ASSERT_TRUE(drawing::setFillPicture(comment, texture, drawing::PictureFill::Texture));
+  s.objects.push_back(comment);
+  // A fill type that asks for a picture the object does not have.
+  model::DrawingObject stale = object(model::kObjectRectangle, 0, 0, 1, 1);
+  stale.fillColour = 0x336699;
+  stale.properties.push_back({drawing::kPropFillType, 3, {}});
+  s.objects.push_back(stale);
+
+  Bytes stream;
+  auto back = roundTrip(8, &stream);
+  int declared = 0;
+  const std::vector<StoreEntry> store = writtenStore(stream, declared);
+  ASSERT_EQ(store.size(), 3u);
+  EXPECT_EQ(declared, 3);
+  EXPECT_EQ(store[0].references, 2u); // the picture and the rectangle
+  EXPECT_EQ(store[1].references, 3u); // the oval, the shape and the comment
+  EXPECT_EQ(store[2].references, 1u);
+  for (const StoreEntry &e : store)
+    EXPECT_EQ(e.kind, static_cast<int>(image::PictureKind::Png));
+
+  const auto &t = back->sheet(0).objects;
+  ASSERT_EQ(t.size(), 7u);
+  const auto *own = dynamic_cast<const image::PicturePayload *>(t[0].payload.get());
+  ASSERT_NE(own, nullptr);
+  for (size_t i = 0; i < std::size(fills); ++i) {
+    SCOPED_TRACE(i);
+    const auto got = drawing::fillPictureOf(t[i + 1]);
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(got->bytes, fills[i].picture->bytes);
+    EXPECT_EQ(got->bitmap.width, 3);
+    EXPECT_EQ(drawing::pictureFillOf(t[i + 1]), fills[i].fill);
+    EXPECT_TRUE(t[i + 1].hasFill);
+  }
+  EXPECT_EQ(drawing::fillPictureOf(t[1]), own->shared()) << "one store entry, one picture";
+  EXPECT_EQ(drawing::fillPictureOf(t[2]), drawing::fillPictureOf(t[4]));
+  EXPECT_EQ(t[5].kind, model::kObjectComment);
+  EXPECT_EQ(t[5].text, u"pictured");
+  EXPECT_EQ(drawing::fillPictureOf(t[5]), drawing::fillPictureOf(t[2]));
+  EXPECT_EQ(drawing::pictureFillOf(t[6]), drawing::PictureFill::None);
+  EXPECT_EQ(t[6].fillColour, 0x336699u);
+  for (const model::ShapeProperty &p : t[6].properties)
+    EXPECT_NE(p.id & 0x3FFF, drawing::kPropFillType) << "no picture fill type without its picture";
+
+  // Saved again, the store is the same.
+  book = std::move(back);
+  Bytes again;
+  (void)roundTrip(8, &again);
+  const std::vector<StoreEntry> store2 = writtenStore(again, declared);
+  ASSERT_EQ(store2.size(), 3u);
+  EXPECT_EQ(store2[1].references, 3u);
+}
+
+// Fill pictures as other writers number them: 1-based into the store; a
+// number past it or at an empty slot leaves the plain colour, and a
+// control keeps its own payload.
+TEST(SheetDrawingReader, FillPicturesFromTheStore) {
+  const auto png = smallPicture(0xFF0000FF);
+  const PictureStore pictures = {nullptr, png};
+  model::Sheet sheet;
+  SheetDrawingReader r(sheet, context(&pictures));
+  struct Case {
+    std::uint16_t kind, shapeType;
+    std::uint32_t fillType, blip;
+    bool pictured;
+  };
+  const Case cases[] = {{model::kObjectRectangle, 1, 3, 2, true},   {model::kObjectOval, 3, 2, 2, true},
+                        {model::kObjectRectangle, 1, 3, 1, false},  {model::kObjectRectangle, 1, 3, 7, false},
+                        {model::kObjectTextBox, 202, 1, 2, true},   {model::kObjectButton, 201, 3, 2, false},
+                        {model::kObjectRectangle, 1, 0, 2, false}};
+  std::uint16_t id = 0;
+  for (const Case &c : cases) {
+    B opt;
+    opt.header(0x0043, 0xF00B, 24).u16(0x0180).u32(c.fillType).u16(0x4186).u32(c.blip).u16(0x0181).u32(0x00112233);
+    opt.u16(0x01BF).u32(0x00100010);
+    Drawing d;
+    d.sp(c.shapeType, 0xA00, opt.b);
+    d.b.raw(clientAnchor(0, 1, 1, 2, 2)).header(0, 0xF011, 0);
+    r.drawing(d.b.b);
+    r.obj(objBody(c.kind, ++id));
+  }
+  r.finish();
+  ASSERT_EQ(sheet.objects.size(), std::size(cases));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    const model::DrawingObject &o = sheet.objects[i];
+    EXPECT_EQ(drawing::fillPictureOf(o) != nullptr, cases[i].pictured);
+    if (cases[i].pictured) {
+      EXPECT_EQ(drawing::fillPictureOf(o), png);
+      EXPECT_EQ(drawing::pictureFillOf(o), static_cast<drawing::PictureFill>(cases[i].fillType));
+    }
+    EXPECT_EQ(o.fillColour, 0x112233u);
+    for (const model::ShapeProperty &p : o.properties) {
+      EXPECT_NE(p.id & 0x3FFF, 0x0186) << "the store reference is the payload's";
+      if ((p.id & 0x3FFF) == drawing::kPropFillType && o.kind != model::kObjectButton) {
+        EXPECT_TRUE(cases[i].pictured || p.value == 0) << "a picture fill type without its picture";
+      }
+    }
+  }
+}
+
+// Excel 95 fills with colours only: a picture fill is saved as the
+// picture's average colour and listed among what the format loses.
+TEST_F(DrawingRecordsTest, Excel95FillsWithThePicturesColour) {
+  model::Sheet &s = addSheet(u"Sheet1");
+  model::DrawingObject rect = object(model::kObjectRectangle, 2, 5, 4, 9);
+  rect.fillColour = 0xFFFFFF;
+  ASSERT_TRUE(drawing::setFillPicture(rect, smallPicture(0xFFFF0000), drawing::PictureFill::Stretched));
+  s.objects.push_back(rect);
+  model::DrawingObject plain = object(model::kObjectOval, 0, 0, 1, 1);
+  s.objects.push_back(plain);
+  EXPECT_EQ(biff5Losses(rect), unsigned{kBiff5LosesPictureFill});
+  EXPECT_EQ(biff5Losses(plain), unsigned{kBiff5LosesNothing});
+  model::DrawingObject shape = rect;
+  shape.kind = model::kObjectOfficeShape;
+  EXPECT_EQ(biff5Losses(shape), unsigned{kBiff5LosesShape}) << "lost whole, not just its fill";
+
+  const auto back = roundTrip(7);
+  const auto &t = back->sheet(0).objects;
+  ASSERT_EQ(t.size(), 2u);
+  EXPECT_EQ(drawing::fillPictureOf(t[0]), nullptr);
+  EXPECT_TRUE(t[0].hasFill);
+  EXPECT_EQ(t[0].fillColour, 0x0000FFu) << "red, the palette's nearest to the picture";
+  EXPECT_EQ(t[1].fillColour, 0xFFFFFFu);
 }
 
 // A file whose shapes after the first come in CONTINUE records following
