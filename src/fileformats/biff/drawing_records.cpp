@@ -37,6 +37,9 @@ constexpr std::uint16_t kBlipFirst = 0xF018; // + picture kind
 constexpr std::uint16_t kBlipJpegCmyk = 0xF02A;
 constexpr std::uint16_t kSplitMenuColours = 0xF11E;
 
+constexpr std::uint16_t kShapePictureFrame = 75;
+constexpr std::uint16_t kShapeHostControl = 201;
+
 // Shape flags.
 constexpr std::uint32_t kSpGroup = 0x0001;
 constexpr std::uint32_t kSpPatriarch = 0x0004;
@@ -47,6 +50,7 @@ constexpr std::uint32_t kSpHaveSpt = 0x0800;
 
 // Properties the object's own fields hold.
 constexpr std::uint16_t kPropPicture = 0x0104;
+constexpr std::uint16_t kPropOleObject = 0x010B;
 constexpr std::uint16_t kPropFillColour = 0x0181;
 constexpr std::uint16_t kPropFillPicture = 0x0186;
 constexpr std::uint16_t kPropFillFlags = 0x01BF;
@@ -638,6 +642,7 @@ struct SheetDrawingReader::State {
       case kPropLineEnd:
         d.endArrow = static_cast<std::uint8_t>(std::min<std::uint32_t>(p.value, model::kLineEndOpen));
         continue;
+      case kPropOleObject: continue; // see obj(): the object it names is not kept
       case kPropFillFlags: d.hasFill = effectiveFlag(p.value, kFilled, kUseFilled, d.hasFill) != 0; break;
       case kPropLineFlags: d.hasLine = effectiveFlag(p.value, kLined, kUseLined, d.hasLine) != 0; break;
       default: break;
@@ -693,6 +698,13 @@ struct SheetDrawingReader::State {
     d.anchor = {toCorner(shape->cells->c1, shape->cells->r1), toCorner(shape->cells->c2, shape->cells->r2)};
     tidy(d.anchor);
     d.shapeType = shape->type;
+    // Embedded objects and ActiveX controls are pictures whose OBJ points
+    // (ftPictFmla) into storages and the control stream beside the workbook
+    // stream, which a save does not carry: they are kept as the picture they
+    // show and saved as plain pictures, so that no reference is left to
+    // something the saved file lacks.
+    if (d.kind == model::kObjectPicture && d.shapeType == kShapeHostControl)
+      d.shapeType = kShapePictureFrame;
     d.flip = static_cast<std::uint8_t>(((shape->flags & kSpFlipH) ? 1 : 0) | ((shape->flags & kSpFlipV) ? 2 : 0));
     if (drawing::isControlKind(d.kind)) {
       d.hasFill = false;

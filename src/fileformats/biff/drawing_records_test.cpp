@@ -875,6 +875,86 @@ TEST_F(DrawingRecordsTest, Excel95FillsWithThePicturesColour) {
   EXPECT_EQ(t[1].fillColour, 0xFFFFFFu);
 }
 
+// Embedded objects and ActiveX controls are pictures whose OBJ refers into
+// storages a save does not carry: they are read as the picture they show
+// and saved as plain pictures, with nothing left pointing at the control.
+TEST_F(DrawingRecordsTest, EmbeddedObjectsAndActiveXControlsStayAsPictures) {
+  const auto png = smallPicture(0xFF0000FF);
+  const PictureStore pictures = {png};
+  model::Sheet &s = addSheet(u"Sheet1");
+  SheetDrawingReader r(s, context(&pictures));
+  // A check box control as Excel writes it: a host-control shape with the
+  // control's look and an OLE object id, then an OBJ whose picture formula
+  // names the control's class and its place in the control stream.
+  B pictFmla;
+  pictFmla.u16(0x20).u16(5).u32(0).u8(0x02).u32(0).u8(0x03).u8(16).u8(0).u8(0);
+  for (const char ch : std::string("Forms.CheckBox.1"))
+    pictFmla.u8(static_cast<std::uint8_t>(ch));
+  pictFmla.u8(0).u32(0).u32(0x68).zeros(12);
+  struct Case {
+    std::uint16_t shapeType;
+    Bytes subrecords;
+  };
+  B activeX, embedded, damaged;
+  activeX.u16(0x0007).u16(2).u16(0x0002).u16(0x0008).u16(2).u16(0x0031);
+  activeX.u16(0x0009).u16(static_cast<std::uint16_t>(pictFmla.b.size())).raw(pictFmla.b);
+  embedded.u16(0x0007).u16(2).u16(0xFFFF).u16(0x0008).u16(2).u16(0x0001);
+  embedded.u16(0x0009).u16(12).u16(5).u16(5).u32(0).u8(0x02).u8(0).u16(0);
+  damaged.u16(0x0009).u16(500).raw(pictFmla.b); // its length runs past the record
+  const Case cases[] = {{201, activeX.b}, {75, embedded.b}, {201, damaged.b}};
+  std::uint16_t id = 0;
+  for (const Case &c : cases) {
+    B opt;
+    opt.header(0x0043, 0xF00B, 24).u16(0x00BF).u32(0x00080008).u16(0x4104).u32(1).u16(0x010B).u32(1);
+    opt.u16(0x01FF).u32(0x00080000);
+    Drawing d;
+    d.sp(c.shapeType, 0xA10, opt.b);
+    d.b.raw(clientAnchor(0, 1, 1, 2, 2)).header(0, 0xF011, 0);
+    r.drawing(d.b.b);
+    B obj;
+    obj.u16(ftCmo).u16(18).u16(model::kObjectPicture).u16(++id).u16(0x6011).zeros(12).raw(c.subrecords).u16(0).u16(0);
+    r.obj(obj.b);
+  }
+  r.finish();
+  ASSERT_EQ(s.objects.size(), std::size(cases));
+  for (const model::DrawingObject &o : s.objects) {
+    EXPECT_EQ(o.kind, model::kObjectPicture);
+    EXPECT_EQ(o.shapeType, 75);
+    const auto *p = dynamic_cast<const image::PicturePayload *>(o.payload.get());
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->shared(), png);
+    for (const model::ShapeProperty &prop : o.properties)
+      EXPECT_NE(prop.id, 0x010B) << "no OLE object id for an object not kept";
+    EXPECT_FALSE(o.hasLine);
+  }
+
+  Bytes stream;
+  const auto back = roundTrip(8, &stream);
+  ASSERT_EQ(back->sheet(0).objects.size(), std::size(cases));
+  for (const model::DrawingObject &o : back->sheet(0).objects) {
+    const auto *p = dynamic_cast<const image::PicturePayload *>(o.payload.get());
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->picture().bytes, png->bytes);
+  }
+  for (const Rec &rec : records(stream))
+    if (rec.id == rtOBJ) {
+      const ObjRecord o = parseObjRecord(rec.body);
+      EXPECT_EQ(o.type, model::kObjectPicture);
+      EXPECT_EQ(o.find(0x0009), nullptr) << "no picture formula";
+      ASSERT_NE(o.find(ftPioGrbit), nullptr);
+      EXPECT_EQ(o.find(ftPioGrbit)->body[0], 0x01) << "a plain picture, no control";
+    }
+  // The shapes are written as picture frames, not host controls with an OLE id.
+  for (const Rec &rec : records(stream))
+    if (rec.id == rtMSODRAWING)
+      for (size_t i = 0; i + 4 <= rec.body.size(); ++i) {
+        const unsigned verInst = rec.body[i] | (rec.body[i + 1] << 8), type = rec.body[i + 2] | (rec.body[i + 3] << 8);
+        if (type == 0xF00A) {
+          EXPECT_NE(verInst >> 4, 201u);
+        }
+      }
+}
+
 // A file whose shapes after the first come in CONTINUE records following
 // the previous object's OBJ or TXO: every shape is read, and our save keeps
 // them all.
