@@ -104,6 +104,18 @@ std::optional<view::PickerKind> pickerKindOf(std::u16string_view windowClass) {
   return std::nullopt;
 }
 
+/// Whether `text` holds an "&x" mnemonic ("&&" is a literal ampersand).
+bool hasMnemonic(const QString& text) {
+  for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != u'&')
+      continue;
+    if (text[i + 1] != u'&')
+      return true;
+    ++i;
+  }
+  return false;
+}
+
 /// The widgets of one template on one parent, seen as DialogControls, with
 /// their signals routed to the procedure. Changes the procedure makes are
 /// not reported back to it.
@@ -116,8 +128,19 @@ public:
   void build(const platform::DialogTemplate& t, QWidget& parent, const DialogUnits& du) {
     QButtonGroup* radios = nullptr;
     std::vector<QWidget*> frames;
+    // A label's "&N" moves the focus to the next control that can take it,
+    // as a dialog label does on Windows; without a buddy Qt shows the "&".
+    QLabel* waitingForBuddy = nullptr;
     for (const platform::DialogControl& c : t.controls) {
       QWidget* w = make(c, parent);
+      if (!m_firstFocus && (w->focusPolicy() & Qt::TabFocus))
+        m_firstFocus = w;
+      if (auto* label = qobject_cast<QLabel*>(w)) {
+        waitingForBuddy = hasMnemonic(label->text()) ? label : nullptr;
+      } else if (waitingForBuddy && c.kind != ControlKind::GroupBox) {
+        waitingForBuddy->setBuddy(w);
+        waitingForBuddy = nullptr;
+      }
       if (c.kind == ControlKind::Radio) {
         if (!radios || (c.style & platform::kStyleGroupStart)) {
           radios = new QButtonGroup(&parent);
@@ -143,6 +166,14 @@ public:
 
   /// Stops reporting: widgets being torn down must not reach the procedure.
   void mute() { m_quiet = true; }
+
+  /// The dialog opens on its first control; an edit there has its text
+  /// selected, so typing replaces what the procedure filled in, unless the
+  /// procedure chose a selection itself.
+  void selectFirstEdit() {
+    if (auto* e = qobject_cast<QLineEdit*>(m_firstFocus); e && !m_selectionChosen)
+      e->selectAll();
+  }
 
   /// A key pressed a button for the user: reported as its click when enabled.
   void click(int id) {
@@ -347,6 +378,7 @@ public:
   }
 
   void selectText(int id, int start, int end) override {
+    m_selectionChosen = true;
     if (auto* e = qobject_cast<QLineEdit*>(find(id))) {
       const int size = static_cast<int>(e->text().size());
       start = std::clamp(start, 0, size);
@@ -508,6 +540,8 @@ private:
   platform::DialogProcedure& m_procedure;
   std::function<void(int)> m_press;
   std::map<int, QWidget*> m_widgets;
+  QWidget* m_firstFocus = nullptr;
+  bool m_selectionChosen = false;
   bool m_quiet = false;
 };
 
@@ -563,6 +597,7 @@ int QtDialogHost::run(const platform::DialogTemplate& t, platform::DialogProcedu
       dialog.shiftEnter = [&controls, id = c.id] { controls->click(id); };
   dialog.setFixedSize(du.x(t.width), du.y(t.height));
   procedure.onInit(*controls);
+  controls->selectFirstEdit();
   const int result = execModal(dialog);
   controls->mute();
   return result;

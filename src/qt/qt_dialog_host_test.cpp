@@ -151,6 +151,66 @@ TEST_F(QtDialogHostTest, TypedTextReachesTheProcedureOnOk) {
   EXPECT_EQ(tail, (std::vector<std::string>{"12:2", "13:0"}));
 }
 
+// The dialog opens with the first edit's text selected, so typing replaces
+// what was filled in (the last search's text, say) instead of adding to it.
+TEST_F(QtDialogHostTest, TypingIntoTheFirstEditReplacesItsText) {
+  Procedure proc;
+  QString selected;
+  whenShown([&](QWidget& dialog) {
+    auto* edit = control<QLineEdit>(dialog, kEdit);
+    ASSERT_NE(edit, nullptr);
+    selected = edit->selectedText();
+    type(edit, QStringLiteral("3"));
+    control<QPushButton>(dialog, platform::kIdOk)->click();
+  });
+  QtDialogHost host;
+  EXPECT_EQ(host.run(sampleTemplate(), proc), platform::kIdOk);
+  EXPECT_EQ(selected, QStringLiteral("12.75"));
+  EXPECT_EQ(proc.text, u"3");
+}
+
+// A label's "&N" names the control after it, as on Windows: Alt+N moves
+// there, and the label shows the letter underlined rather than the "&".
+TEST_F(QtDialogHostTest, LabelMnemonicsNameTheNextControl) {
+  constexpr int kFindLabel = 20, kFindEdit = 21, kScopeLabel = 22, kFrame = 23, kScope = 24,
+                kPlain = 25, kPlainEdit = 26, kAmpersand = 27, kAmpEdit = 28;
+  platform::DialogTemplate t;
+  t.title = u"查找";
+  t.width = 200;
+  t.height = 120;
+  t.controls = {
+      {kFindLabel, ControlKind::Static, u"查找内容(&N)：", 7, 7, 60, 10},
+      {kFindEdit, ControlKind::Edit, {}, 70, 7, 100, 13},
+      {kScopeLabel, ControlKind::Static, u"查找范围(&L)", 7, 25, 60, 10},
+      {kFrame, ControlKind::GroupBox, u"", 70, 22, 100, 20},
+      {kScope, ControlKind::ComboBox, {}, 72, 25, 90, 13},
+      {kPlain, ControlKind::Static, u"目标值：", 7, 45, 60, 10},
+      {kPlainEdit, ControlKind::Edit, {}, 70, 45, 100, 13},
+      {kAmpersand, ControlKind::Static, u"R&&D", 7, 65, 60, 10},
+      {kAmpEdit, ControlKind::Edit, {}, 70, 65, 100, 13},
+      {platform::kIdOk, ControlKind::Button, u"确定", 69, 99, 50, 14, platform::kStyleDefault},
+  };
+  QWidget *findBuddy = nullptr, *scopeBuddy = nullptr, *plainBuddy = nullptr, *ampBuddy = nullptr;
+  QWidget *findEdit = nullptr, *scope = nullptr;
+  whenShown([&](QWidget& dialog) {
+    findBuddy = control<QLabel>(dialog, kFindLabel)->buddy();
+    scopeBuddy = control<QLabel>(dialog, kScopeLabel)->buddy();
+    plainBuddy = control<QLabel>(dialog, kPlain)->buddy();
+    ampBuddy = control<QLabel>(dialog, kAmpersand)->buddy();
+    findEdit = control<QLineEdit>(dialog, kFindEdit);
+    scope = dialog.findChild<QWidget*>(controlObjectName(kScope));
+    static_cast<QDialog&>(dialog).reject();
+  });
+  platform::DialogProcedure proc;
+  QtDialogHost host;
+  host.run(t, proc);
+  ASSERT_NE(findEdit, nullptr);
+  EXPECT_EQ(findBuddy, findEdit);
+  EXPECT_EQ(scopeBuddy, scope); // the frame between them takes no focus
+  EXPECT_EQ(plainBuddy, nullptr);
+  EXPECT_EQ(ampBuddy, nullptr); // "&&" is an ampersand, not a mnemonic
+}
+
 // A click on a list item is reported once the item is selected, so the
 // procedure reads the item clicked; Shift+Enter presses the button marked
 // for it without closing; a scroll bar reports where it moved.
