@@ -1750,7 +1750,11 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
   }
   cell->value = std::move(value);
   formula::scanCell(m_book, sheetIndex, *cell, /*fromFile=*/true);
-  const bool recalcOnLoad = (options & 0x0002) != 0;
+  // Writers that never compute their formulas store the empty-text marker
+  // as the result; computing such a cell shows its value instead of a blank,
+  // and gives a real empty-text result back unchanged.
+  const bool noResult = result[6] == 0xFF && result[7] == 0xFF && result[0] > 2;
+  const bool recalcOnLoad = (options & 0x0002) != 0 || noResult;
   const bool hyperlink = containsAsciiFolded(text, u"HYPERLINK(");
   cell->calcState = recalcOnLoad || hyperlink ? model::CalcState::NotValid
                                               : model::CalcState::ValueValid;

@@ -11,6 +11,7 @@
 #include "platform/ui_services.h"
 #include "platform/unicode.h"
 
+#include <array>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -183,6 +184,38 @@ TEST_F(ReaderTest, DataTableCellsKeepTheirCachedValues) {
     std::vector<std::uint8_t> saved;
     ASSERT_TRUE(writeBinaryWorkbook(*book, 8, saved));
     ASSERT_TRUE(read(saved));
+  }
+}
+
+// A formula's cached result stands until something changes, except where
+// the file asks for it to be computed (calculate on open) or holds no result
+// at all: programs that write formulas without computing them store the
+// empty-text marker, and their cells showed blank in place of the value.
+TEST_F(ReaderTest, FormulasWithoutACachedResultAreComputedAfterLoading) {
+  struct Case {
+    const char* what;
+    std::array<std::uint8_t, 8> result;
+    std::uint16_t options;
+    bool computed;
+  };
+  const Case cases[] = {
+      {"number", {0, 0, 0, 0, 0, 0, 0x1E, 0x40}, 0, false}, // 7.5
+      {"boolean", {1, 0, 1, 0, 0, 0, 0xFF, 0xFF}, 0, false},
+      {"error", {2, 0, 0x07, 0, 0, 0, 0xFF, 0xFF}, 0, false},
+      {"no result", {3, 0, 0, 0, 0, 0, 0xFF, 0xFF}, 0, true},
+      {"unknown result kind", {9, 0, 0, 0, 0, 0, 0xFF, 0xFF}, 0, true},
+      {"calculate on open", {0, 0, 0, 0, 0, 0, 0x1E, 0x40}, 0x0002, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    StreamBuilder f;
+    f.u16(0).u16(1).u16(15);
+    f.body.insert(f.body.end(), c.result.begin(), c.result.end());
+    f.u16(c.options).u32(0).u16(3).u8(0x1E).u16(3).record(rtFORMULA); // =3
+    ASSERT_TRUE(read(workbookOf({{"Sheet1", 0, concat({bof(0x10), f.bytes, eofRecord()})}})));
+    const model::CellRecord* cell = model::cell_at(book->sheet(0), 0, 1);
+    ASSERT_TRUE(cell && cell->isFormula);
+    EXPECT_EQ(cell->calcState == model::CalcState::NotValid, c.computed);
   }
 }
 
