@@ -696,7 +696,13 @@ void indirectHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
   ++inner.depth;
   inner.arrayMode = false;
   CellValue v = formula::evaluateSpan(definition, 0, definition.size(), inner);
-  if (v.isReference() || v.isMultiArea())
+  // A name through a range of sheets gives its area on each of them; read
+  // as text that is no reference, as the range itself is not.
+  const auto acrossSheets = [](const CellValue& areas) {
+    const std::vector<SheetRange>& list = areas.areasValue();
+    return std::any_of(list.begin(), list.end(), [&](const SheetRange& a) { return a.sheet != list.front().sheet; });
+  };
+  if (v.isReference() || (v.isMultiArea() && !acrossSheets(v)))
     result = std::move(v);
 }
 

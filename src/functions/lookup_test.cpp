@@ -4,6 +4,7 @@
 #include "functions/families.h"
 #include "functions/function_test_util.h"
 
+#include "model/sheet_list.h"
 #include "model/workbook.h"
 
 namespace functions {
@@ -221,6 +222,28 @@ TEST_F(LookupTest, Indirect) {
   });
   // R1C1 offsets count from the formula's cell.
   EXPECT_EQ(show(eval(u"=INDIRECT(\"R[-1]C[-1]\",FALSE)", "B3")), "3");
+}
+
+// A reference through a range of sheets is no single area: read as text it
+// is no reference, in either notation, however it is quoted or named.
+TEST_F(LookupTest, IndirectOfARangeOfSheetsIsARefError) {
+  keys(u"1", u"3", u"5");
+  ASSERT_TRUE(model::insert_sheet(*book, 1, std::nullopt, model::SheetKind::Worksheet, false));
+  ASSERT_TRUE(model::insert_sheet(*book, 2, std::nullopt, model::SheetKind::Worksheet, false));
+  ASSERT_TRUE(model::set_cell(*book, 2, 0, 0, u"7", 15, false, true));
+  book->names.push_back({0, 0, 0, u"Span", u"=Sheet1:Sheet3!$A$1", {}});
+  model::names_changed(*book);
+  expectRows({
+      {u"=INDIRECT(\"Sheet1:Sheet3!A1\")", err(ErrorCode::Ref)},
+      {u"=INDIRECT(\"Sheet1:Sheet3!A1:B2\")", err(ErrorCode::Ref)},
+      {u"=INDIRECT(\"'Sheet1:Sheet3'!A1\")", err(ErrorCode::Ref)},
+      {u"=INDIRECT(\"'Sheet1':'Sheet3'!A1\")", err(ErrorCode::Ref)},
+      {u"=INDIRECT(\"Sheet1:Sheet3!R1C1\",FALSE)", err(ErrorCode::Ref)},
+      {u"=INDIRECT(\"'Sheet1:Sheet3'!R1C1:R2C2\",FALSE)", err(ErrorCode::Ref)},
+      {u"=INDIRECT(\"Span\")", err(ErrorCode::Ref)},
+      {u"=INDIRECT(\"Sheet3!A1\")", num(7)},
+      {u"=INDIRECT(\"Sheet3!R1C1\",FALSE)", num(7)},
+  });
 }
 
 TEST_F(LookupTest, AddressAndPositions) {
