@@ -48,38 +48,6 @@ bool shiftedOnSheet(const CellRange& r, int dRow, int dColumn, CellRange& out) {
   return true;
 }
 
-model::SavedSheetRecords recordsOf(const Sheet& s) {
-  model::SavedSheetRecords r;
-  r.sheetId = s.id;
-  r.rows = s.rows;
-  r.columns = s.columns;
-  r.arrayFormulas = s.arrayFormulas;
-  r.dataTables = s.dataTables;
-  r.autoFilter = s.autoFilter;
-  r.autoFilterFlag = s.flags & model::kSheetAutoFilter;
-  r.validations = s.validations;
-  r.mergedRanges = s.mergedRanges;
-  r.hyperlinks = s.hyperlinks;
-  r.conditionalFormats = s.conditionalFormats;
-  r.objects = s.objects;
-  return r;
-}
-
-void putRecords(Sheet& s, const model::SavedSheetRecords& r) {
-  s.rows = r.rows;
-  s.columns = r.columns;
-  s.arrayFormulas = r.arrayFormulas;
-  s.dataTables = r.dataTables;
-  s.autoFilter = r.autoFilter;
-  s.flags = (s.flags & ~model::kSheetAutoFilter) | r.autoFilterFlag;
-  s.validations = r.validations;
-  s.mergedRanges = r.mergedRanges;
-  s.hyperlinks = r.hyperlinks;
-  s.conditionalFormats = r.conditionalFormats;
-  s.objects = r.objects;
-  s.selectedObject = s.secondObject = -1;
-}
-
 // One structural edit in progress: the block, its move, and where the undo
 // entry keeps what changed.
 struct Edit {
@@ -97,7 +65,7 @@ struct Edit {
     if (!undo || sheetSaved[static_cast<size_t>(s)])
       return;
     sheetSaved[static_cast<size_t>(s)] = true;
-    undo->sheets.push_back(recordsOf(book.sheet(s)));
+    undo->sheets.push_back(model::save_sheet_records(book.sheet(s)));
   }
 
   // Rewrites a formula text, or a bare reference, seen from sheet `s`.
@@ -496,8 +464,8 @@ void moveRecords(Edit& e, Sheet& sheet) {
   model::placeFilterArrows(sheet);
 }
 
-// Rescans the formulas whose text changed and marks everything stale once.
-void recalcAfter(Workbook& book, const std::vector<std::pair<int, std::uint32_t>>& rescan) {
+// Scans the formulas whose text changed again and marks everything stale once.
+void rescanAndRecalc(Workbook& book, const std::vector<std::pair<int, std::uint32_t>>& rescan) {
   formula::forgetDependencies(book);
   for (const auto& [s, p] : rescan)
     if (CellRecord* c = model::cell_at(book.sheet(s), model::packedRow(p), model::packedColumn(p))) {
@@ -506,35 +474,95 @@ void recalcAfter(Workbook& book, const std::vector<std::pair<int, std::uint32_t>
       c->display.reset();
     }
   formula::recalcAll(book);
+}
+
+void recalcAfter(Workbook& book, const std::vector<std::pair<int, std::uint32_t>>& rescan) {
+  if (!platform::withAllocationQuiet([&] { rescanAndRecalc(book, rescan); }))
+    formula::forgetDependencies(book); // the cells stay stale: found again when computed
   model::mark_modified(book);
 }
 
-void structuralEdit(Workbook& book, int sheetIndex, const CellRange& block, int dRow, int dColumn, bool moveContents,
-                    StructuralUndo* undo) {
-  Edit e{book, sheetIndex, block, dRow, dColumn, undo, std::vector<bool>(static_cast<size_t>(book.sheetCount()))};
-  if (undo) {
-    undo->block = block;
-    undo->rowOffset = dRow;
-    undo->columnOffset = dColumn;
-    undo->cellsMoved = moveContents;
+// Puts a workbook back as it was before a structural edit that ran out of
+// memory: the moved cells, the deleted ones, every text and record the
+// journal kept, and the panes. Best effort when memory stays short.
+void rollBack(Edit& e, bool cellsMoved, const model::SavedRange* deleted, std::uint16_t paneRow,
+              std::uint8_t paneColumn) {
+  Sheet& sheet = e.book.sheet(e.sheetIndex);
+  std::vector<std::pair<int, std::uint32_t>> rescan;
+  (void)platform::withAllocationQuiet([&] {
+    CellRange landed;
+    if (cellsMoved && shiftedOnSheet(e.block, e.dRow, e.dColumn, landed))
+      sheet.cells.moveBlock(landed, -e.dRow, -e.dColumn);
+    if (deleted)
+      for (const model::SavedCell& c : deleted->cells) {
+        CellRecord* rec = sheet.cells.findOrInsert(c.row, c.column);
+        rec->input.assign(c.input);
+        rec->formatIndex = c.formatIndex;
+        rec->display.reset();
+        rescan.emplace_back(e.sheetIndex, model::packCell(c.row, c.column));
+      }
+    model::put_back_texts(e.book, *e.undo, rescan);
+  });
+  sheet.scrollPaneRow = paneRow;
+  sheet.scrollPaneColumn = paneColumn;
+  if (!platform::withAllocationQuiet([&] { rescanAndRecalc(e.book, rescan); }))
+    formula::forgetDependencies(e.book);
+}
+
+void nothingToPrepare() {}
+
+// One structural edit, all or nothing: `prepare` (what a delete empties
+// first), the rewritten references and the moved block. Every change is
+// kept in the journal (the undo entry's, or one of its own) before it is
+// made, so when memory runs out anywhere the workbook is put back as it was
+// (the cells `deleted` names too) and false is returned.
+template <class Prepare = void (*)()>
+bool structuralEdit(Workbook& book, int sheetIndex, const CellRange& block, int dRow, int dColumn, bool moveContents,
+                    StructuralUndo* undo, const model::SavedRange* deleted = nullptr,
+                    const Prepare& prepare = nothingToPrepare) {
+  StructuralUndo own;
+  if (!undo && !platform::withAllocation([&] {
+        own.names = book.names;
+        own.namesSaved = true;
+        own.sheets.push_back(model::save_sheet_records(book.sheet(sheetIndex)));
+      }))
+    return false;
+  StructuralUndo* journal = undo ? undo : &own;
+  journal->block = block;
+  journal->rowOffset = dRow;
+  journal->columnOffset = dColumn;
+  journal->cellsMoved = moveContents;
+  Edit e{book, sheetIndex, block, dRow, dColumn, journal, {}};
+  Sheet& sheet = book.sheet(sheetIndex);
+  const std::uint16_t paneRow = sheet.scrollPaneRow;
+  const std::uint8_t paneColumn = sheet.scrollPaneColumn;
+  bool cellsMoved = false;
+  std::vector<std::pair<int, std::uint32_t>> rescan;
+  const bool done = platform::withAllocation([&] {
+    e.sheetSaved.assign(static_cast<size_t>(book.sheetCount()), false);
     // The command saved the edited sheet's records before its first change.
-    for (const model::SavedSheetRecords& r : undo->sheets) {
+    for (const model::SavedSheetRecords& r : journal->sheets) {
       const int s = model::sheetIndexOfId(book, r.sheetId);
       if (s >= 0)
         e.sheetSaved[static_cast<size_t>(s)] = true;
     }
-  }
-  std::vector<std::pair<int, std::uint32_t>> rescan;
-  (void)platform::withAllocation([&] {
+    prepare();
     rewriteCells(e, rescan);
     rewriteNames(e);
     rewriteRulesAndObjects(e);
     if (moveContents) {
-      book.sheet(sheetIndex).cells.moveBlock(block, dRow, dColumn);
-      moveRecords(e, book.sheet(sheetIndex));
+      sheet.cells.moveBlock(block, dRow, dColumn);
+      cellsMoved = true;
+      moveRecords(e, sheet);
     }
+    rescanAndRecalc(book, rescan);
   });
-  recalcAfter(book, rescan);
+  if (!done) {
+    rollBack(e, cellsMoved, deleted, paneRow, paneColumn);
+    return false;
+  }
+  model::mark_modified(book);
+  return true;
 }
 
 // Everything a structural command does before its first change: the entry
@@ -548,7 +576,8 @@ StructuralUndo* recordEntry(Workbook& book, int sheetIndex, model::UndoAction ac
   const bool ok = platform::withAllocation([&] {
     auto u = std::make_unique<StructuralUndo>();
     u->names = book.names;
-    u->sheets.push_back(recordsOf(book.sheet(sheetIndex)));
+    u->namesSaved = true;
+    u->sheets.push_back(model::save_sheet_records(book.sheet(sheetIndex)));
     entry->structure = std::move(u);
   });
   if (!ok) {
@@ -604,7 +633,10 @@ bool insertCells(Workbook& book, int sheetIndex, const CellRange& range, bool do
   StructuralUndo* undo = recordEntry(book, sheetIndex, action, nullptr);
   if (!undo)
     return false;
-  shift_block(book, sheetIndex, block, down ? n : 0, down ? 0 : n, undo);
+  if (!structuralEdit(book, sheetIndex, block, down ? n : 0, down ? 0 : n, true, undo)) {
+    (void)model::undoList().popNewest();
+    return false;
+  }
   model::undoList().remeasureNewest();
   return true;
 }
@@ -632,32 +664,41 @@ bool deleteCells(Workbook& book, int sheetIndex, const CellRange& range, bool up
   if (!undo)
     return false;
 
-  // A filter whose header row goes is turned off first.
-  const model::AutoFilterState& f = sheet.autoFilter;
-  if (up && (sheet.flags & model::kSheetAutoFilter) && f.firstRow >= range.firstRow && f.firstRow <= range.lastRow &&
-      range.firstColumn <= f.lastColumn && f.firstColumn <= range.lastColumn) {
-    model::removeAutoFilter(sheet);
-  }
+  // The deleted cells go with what lies inside them, as a cut empties them;
+  // a filter whose header row goes is turned off first.
+  const auto empty = [&] {
+    const model::AutoFilterState& f = sheet.autoFilter;
+    if (up && (sheet.flags & model::kSheetAutoFilter) && f.firstRow >= range.firstRow && f.firstRow <= range.lastRow &&
+        range.firstColumn <= f.lastColumn && f.firstColumn <= range.lastColumn) {
+      model::removeAutoFilter(sheet);
+    }
+    std::vector<std::uint32_t> removed;
+    emptyRangeContents(sheet, range, removed);
+    if (whole && up)
+      std::erase_if(sheet.rows.edit(),
+                    [&](const model::RowRecord& r) { return r.row >= range.firstRow && r.row <= range.lastRow; });
+    if (whole && !up)
+      std::erase_if(sheet.columns.edit(), [&](const model::ColumnRecord& c) {
+        return c.column >= range.firstColumn && c.column <= range.lastColumn;
+      });
+  };
 
-  // The deleted cells go with what lies inside them, as a cut empties them.
-  std::vector<std::uint32_t> removed;
-  emptyRangeContents(sheet, range, removed);
-  if (whole && up)
-    std::erase_if(sheet.rows.edit(), [&](const model::RowRecord& r) { return r.row >= range.firstRow && r.row <= range.lastRow; });
-  if (whole && !up)
-    std::erase_if(sheet.columns.edit(), [&](const model::ColumnRecord& c) {
-      return c.column >= range.firstColumn && c.column <= range.lastColumn;
-    });
-
+  const model::SavedRange* deleted = model::undoList().newest()->snapshot ? &*model::undoList().newest()->snapshot
+                                                                          : nullptr;
+  bool done;
   if (!toEdge) {
-    shift_block(book, sheetIndex, below, up ? -n : 0, up ? 0 : -n, undo);
+    done = structuralEdit(book, sheetIndex, below, up ? -n : 0, up ? 0 : -n, true, undo, deleted, empty);
   } else {
     // Nothing moves; references into the deleted lines still go: the
     // deleted lines are rewritten as pushed off the sheet.
     const CellRange band = up ? CellRange{range.firstRow, range.firstColumn, range.lastRow, range.lastColumn}
                               : CellRange{range.firstRow, range.firstColumn, range.lastRow, model::kMaxColumn};
     const int offPast = up ? model::kMaxRow + 1 - range.firstRow : n;
-    structuralEdit(book, sheetIndex, band, up ? offPast : 0, up ? 0 : offPast, false, undo);
+    done = structuralEdit(book, sheetIndex, band, up ? offPast : 0, up ? 0 : offPast, false, undo, deleted, empty);
+  }
+  if (!done) {
+    (void)model::undoList().popNewest();
+    return false;
   }
   model::undoList().remeasureNewest();
   return true;
@@ -668,11 +709,11 @@ bool deleteCells(Workbook& book, int sheetIndex, const CellRange& range, bool up
 bool spansWholeRows(const CellRange& r) { return r.firstColumn == 0 && r.lastColumn == model::kMaxColumn; }
 bool spansWholeColumns(const CellRange& r) { return r.firstRow == 0 && r.lastRow == model::kMaxRow; }
 
-void shift_block(Workbook& book, int sheetIndex, const CellRange& block, int rowOffset, int columnOffset,
+bool shift_block(Workbook& book, int sheetIndex, const CellRange& block, int rowOffset, int columnOffset,
                  StructuralUndo* undo) {
   if (!isCellSheet(book, sheetIndex) || (rowOffset == 0 && columnOffset == 0))
-    return;
-  structuralEdit(book, sheetIndex, block, rowOffset, columnOffset, true, undo);
+    return true;
+  return structuralEdit(book, sheetIndex, block, rowOffset, columnOffset, true, undo);
 }
 
 bool insert_cells_down(Workbook& book, int sheetIndex, const CellRange& range) {
@@ -692,39 +733,30 @@ bool delete_cells_left(Workbook& book, int sheetIndex, const CellRange& range) {
 }
 
 void undo_structure(Workbook& book, int sheetIndex, const model::UndoEntry& entry) {
-  if (!entry.structure || !isCellSheet(book, sheetIndex))
+  if (!entry.structure)
     return;
   const StructuralUndo& u = *entry.structure;
-  Sheet& sheet = book.sheet(sheetIndex);
+  // Deleting a sheet keeps only texts: the sheet need not hold cells.
+  const bool cells = u.cellsMoved || entry.snapshot;
+  if (cells && !isCellSheet(book, sheetIndex))
+    return;
   std::vector<std::pair<int, std::uint32_t>> rescan;
   (void)platform::withAllocation([&] {
-    CellRange landed;
-    if (u.cellsMoved && shiftedOnSheet(u.block, u.rowOffset, u.columnOffset, landed))
-      sheet.cells.moveBlock(landed, -u.rowOffset, -u.columnOffset);
-    if (entry.snapshot)
-      for (const model::SavedCell& c : entry.snapshot->cells) {
-        CellRecord* rec = sheet.cells.findOrInsert(c.row, c.column);
-        rec->input.assign(c.input);
-        rec->formatIndex = c.formatIndex;
-        rec->display.reset();
-        rescan.emplace_back(sheetIndex, model::packCell(c.row, c.column));
-      }
-    for (const StructuralUndo::Text& t : u.texts) {
-      const int s = model::sheetIndexOfId(book, t.sheetId);
-      if (s < 0)
-        continue;
-      if (CellRecord* c = model::cell_at(book.sheet(s), t.row, t.column)) {
-        c->input.assign(t.input);
-        rescan.emplace_back(s, model::packCell(t.row, t.column));
-      }
+    if (cells) {
+      Sheet& sheet = book.sheet(sheetIndex);
+      CellRange landed;
+      if (u.cellsMoved && shiftedOnSheet(u.block, u.rowOffset, u.columnOffset, landed))
+        sheet.cells.moveBlock(landed, -u.rowOffset, -u.columnOffset);
+      if (entry.snapshot)
+        for (const model::SavedCell& c : entry.snapshot->cells) {
+          CellRecord* rec = sheet.cells.findOrInsert(c.row, c.column);
+          rec->input.assign(c.input);
+          rec->formatIndex = c.formatIndex;
+          rec->display.reset();
+          rescan.emplace_back(sheetIndex, model::packCell(c.row, c.column));
+        }
     }
-    for (const model::SavedSheetRecords& r : u.sheets) {
-      const int s = model::sheetIndexOfId(book, r.sheetId);
-      if (s >= 0)
-        putRecords(book.sheet(s), r);
-    }
-    book.names = u.names;
-    model::names_changed(book);
+    model::put_back_texts(book, u, rescan);
   });
   recalcAfter(book, rescan);
 }

@@ -36,8 +36,10 @@ bool delete_cells_left(model::Workbook& book, int sheetIndex, const model::CellR
 /// rewrites every formula, name, rule formula and object reference that
 /// points into it. Cells of the destination outside the block are
 /// overwritten (a delete has emptied them). What the edit changed beyond
-/// the cells goes into `undo` when given. Then one recalculation.
-void shift_block(model::Workbook& book, int sheetIndex, const model::CellRange& block, int rowOffset,
+/// the cells goes into `undo` when given. Then one recalculation. All or
+/// nothing: false, with "Insufficient memory" shown and the workbook as it
+/// was, when memory ran out.
+bool shift_block(model::Workbook& book, int sheetIndex, const model::CellRange& block, int rowOffset,
                  int columnOffset, model::StructuralUndo* undo = nullptr);
 
 /// Takes back a structural edit recorded in `entry` (the Undo command).

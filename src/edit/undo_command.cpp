@@ -106,7 +106,9 @@ UndoOutcome undo(model::WorkbookList& books) {
   if (!removesSheet && action != model::kUndoUnhideSheet)
     model::activate_sheet(book, sheetIndex);
 
-  if (e->structure && sheet.hasGrid()) {
+  const bool deletedSheet = action == model::kUndoDeleteWorksheet || action == model::kUndoDeleteChart ||
+                            action == model::kUndoDeleteMacroSheet;
+  if (e->structure && (sheet.hasGrid() || deletedSheet)) {
     undo_structure(book, sheetIndex, *e);
   } else if (putsBackCells(action) && e->snapshot && sheet.hasGrid()) {
     (void)put_back_range(book, sheetIndex, *e->snapshot);
@@ -130,7 +132,7 @@ UndoOutcome undo(model::WorkbookList& books) {
       sheet.name = e->view.name;
       // Formulas were rewritten to the new name: they go back with it.
       if (model::modelServices().renameSheetInFormulas)
-        model::modelServices().renameSheetInFormulas(book, now, sheet.name);
+        model::modelServices().renameSheetInFormulas(book, now, sheet.name, nullptr);
     }
   } else if (action == model::kUndoHideSheet) {
     sheet.hidden = 0;

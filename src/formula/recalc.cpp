@@ -17,6 +17,7 @@
 #include "formula/value_ops.h"
 #include "model/array_blocks.h"
 #include "model/services.h"
+#include "model/undo.h"
 #include "platform/locale_strings.h"
 #include "platform/memory.h"
 #include "platform/ui_services.h"
@@ -1039,14 +1040,17 @@ namespace {
 // Applies `rename` (see renameSheetQualifiers) to every formula text of
 // the workbook: cells, names, and the references objects keep (a chart's
 // series, a control's linked cell) on chart sheets as on worksheets. Calls
-// changedCell for each cell rewritten.
+// changedCell for each cell rewritten. Each text as it was goes into
+// `journal` when given, before it changes.
 template <class Rename, class Changed>
-void rewriteQualifiers(Workbook& book, const Rename& rename, const Changed& changedCell) {
+void rewriteQualifiers(Workbook& book, const Rename& rename, const Changed& changedCell,
+                       model::StructuralUndo* journal) {
   const char16_t ls = listSeparator();
   const std::function<bool(formula::SheetQualifierNames&)> fn = rename;
   for (int s = 0; s < book.sheetCount(); ++s) {
     if (!book.sheet(s).hasGrid())
       continue;
+    const std::uint32_t sheetId = book.sheet(s).id;
     book.sheet(s).cells.forEach([&](CellRecord& c) {
       const std::u16string_view t = c.input.view();
       if (t.empty() || (t[0] != u'=' && t[0] != u'+' && t[0] != u'-'))
@@ -1054,29 +1058,98 @@ void rewriteQualifiers(Workbook& book, const Rename& rename, const Changed& chan
       bool changed = false;
       std::u16string rewritten = renameSheetQualifiers(t, ls, fn, changed);
       if (changed) {
+        if (journal)
+          journal->texts.push_back({sheetId, c.row, c.column, std::u16string(t)});
         c.input.assign(rewritten);
         changedCell(s, c);
       }
     });
   }
+  // Rule formulas: the sheet's records are kept whole before the first of
+  // its rules changes.
+  for (int s = 0; s < book.sheetCount(); ++s) {
+    model::Sheet& sheet = book.sheet(s);
+    if (!sheet.hasGrid())
+      continue;
+    bool saved = false;
+    const auto renameIn = [&](std::u16string& text, bool& changed) {
+      if (text.empty() || text[0] != u'=')
+        return std::u16string();
+      bool here = false;
+      std::u16string rewritten = renameSheetQualifiers(text, ls, fn, here);
+      changed |= here;
+      return here ? rewritten : text;
+    };
+    const auto keep = [&] {
+      if (journal && !saved)
+        journal->sheets.push_back(model::save_sheet_records(sheet));
+      saved = true;
+    };
+    for (size_t i = 0; i < sheet.validations.size(); ++i) {
+      model::ValidationRule& v = sheet.validations[i];
+      bool changed = false;
+      std::u16string f1 = v.allow == model::kAllowList && v.plainList ? v.formula1 : renameIn(v.formula1, changed);
+      std::u16string f2 = renameIn(v.formula2, changed);
+      if (!changed)
+        continue;
+      keep();
+      if (!f1.empty())
+        v.formula1 = std::move(f1);
+      if (!f2.empty())
+        v.formula2 = std::move(f2);
+    }
+    for (size_t i = 0; i < sheet.conditionalFormats.size(); ++i) {
+      std::vector<model::FormatCondition> conditions = sheet.conditionalFormats[i].conditions;
+      bool changed = false;
+      for (model::FormatCondition& c : conditions)
+        for (std::u16string* operand : {&c.operand1, &c.operand2})
+          if (std::u16string r = renameIn(*operand, changed); !r.empty())
+            *operand = std::move(r);
+      if (!changed)
+        continue;
+      keep();
+      sheet.conditionalFormats[i].conditions = std::move(conditions);
+    }
+  }
+  bool namesChanged = false;
   for (model::DefinedName& n : book.names) {
     bool changed = false;
     std::u16string rewritten = renameSheetQualifiers(n.formula, ls, fn, changed);
-    if (changed)
-      n.formula = std::move(rewritten);
+    if (!changed)
+      continue;
+    if (journal && !journal->namesSaved) {
+      journal->names = book.names;
+      journal->namesSaved = true;
+    }
+    n.formula = std::move(rewritten);
+    namesChanged = true;
   }
-  for (int s = 0; s < book.sheetCount(); ++s)
-    for (model::DrawingObject& o : book.sheet(s).objects)
-      if (model::ObjectPayload* payload = o.payload.get())
-        payload->forEachReference([&](std::u16string& t) {
-          bool changed = false;
-          std::u16string rewritten = renameSheetQualifiers(t, ls, fn, changed);
-          if (changed)
-            t = std::move(rewritten);
-        });
+  if (namesChanged)
+    model::names_changed(book);
+  for (int s = 0; s < book.sheetCount(); ++s) {
+    const std::uint32_t sheetId = book.sheet(s).id;
+    std::vector<model::DrawingObject>& objects = book.sheet(s).objects;
+    for (size_t i = 0; i < objects.size(); ++i) {
+      model::ObjectPayload* payload = objects[i].payload.get();
+      if (!payload)
+        continue;
+      std::uint32_t ordinal = 0;
+      payload->forEachReference([&](std::u16string& t) {
+        bool changed = false;
+        std::u16string rewritten = renameSheetQualifiers(t, ls, fn, changed);
+        if (changed) {
+          if (journal)
+            journal->objectTexts.push_back({sheetId, static_cast<std::uint32_t>(i), ordinal, t});
+          t = std::move(rewritten);
+        }
+        ++ordinal;
+      });
+    }
+  }
 }
 
-void renameSheetInFormulas(Workbook& book, std::u16string_view oldName, std::u16string_view newName) {
+void renameSheetInFormulas(Workbook& book, std::u16string_view oldName, std::u16string_view newName,
+                           model::StructuralUndo* journal) {
   auto rename = [&](formula::SheetQualifierNames& names) {
     bool changed = false;
     for (std::u16string* name : {&names.first, &names.last})
@@ -1086,12 +1159,12 @@ void renameSheetInFormulas(Workbook& book, std::u16string_view oldName, std::u16
       }
     return changed;
   };
-  rewriteQualifiers(book, rename, [](int, CellRecord&) {});
+  rewriteQualifiers(book, rename, [](int, CellRecord&) {}, journal);
 }
 
 // Before a sheet goes, a range of sheets that ends on it ends on the next
 // sheet inside the range; one that names it alone is left to become #REF!.
-void narrowSheetRangesEndingOn(Workbook& book, int removed) {
+void narrowSheetRangesEndingOn(Workbook& book, int removed, model::StructuralUndo* journal) {
   if (removed < 0 || removed >= book.sheetCount())
     return;
   const std::u16string name = book.sheet(removed).name;
@@ -1115,7 +1188,7 @@ void narrowSheetRangesEndingOn(Workbook& book, int removed) {
     c.calcState = CalcState::NotValid;
     c.display.reset();
     changed[static_cast<size_t>(s)].push_back(model::packCell(c.row, c.column));
-  });
+  }, journal);
   for (int s = 0; s < book.sheetCount(); ++s)
     propagateChanges(book, s, changed[static_cast<size_t>(s)]);
 }
@@ -1123,7 +1196,7 @@ void narrowSheetRangesEndingOn(Workbook& book, int removed) {
 // After a sheet of this name appears, formulas naming it are scanned again
 // (their references to it become valid) and computed anew; so are formulas
 // through a range of sheets, which the new or moved sheet may join or leave.
-void rescanFormulasNaming(Workbook& book, std::u16string_view sheetName) {
+void rescanFormulasNamingOrThrow(Workbook& book, std::u16string_view sheetName) {
   const std::u16string upperName = platform::toUpper(sheetName);
   const char16_t ls = listSeparator();
   for (int s = 0; s < book.sheetCount(); ++s) {
@@ -1146,6 +1219,15 @@ void rescanFormulasNaming(Workbook& book, std::u16string_view sheetName) {
   }
 }
 
+// The sheets changed already (a sheet came or moved): without memory to
+// scan the formulas again, every one is computed afresh instead.
+void rescanFormulasNaming(Workbook& book, std::u16string_view sheetName) {
+  if (platform::withAllocationQuiet([&] { rescanFormulasNamingOrThrow(book, sheetName); }))
+    return;
+  forgetDependencies(book);
+  (void)platform::withAllocationQuiet([&] { recalcAll(book); });
+}
+
 } // namespace
 
 void installFormulaEngine() {
@@ -1156,7 +1238,12 @@ void installFormulaEngine() {
   m.renameSheetInFormulas = renameSheetInFormulas;
   m.rescanFormulasNaming = rescanFormulasNaming;
   m.sheetRemoving = narrowSheetRangesEndingOn;
-  m.recalcAfterSheetChange = [](Workbook& b) { recalcAll(b); };
+  // The sheets changed already: a recalculation without memory leaves the
+  // cells stale and the dependencies to be found again.
+  m.recalcAfterSheetChange = [](Workbook& b) {
+    if (!platform::withAllocationQuiet([&] { recalcAll(b); }))
+      forgetDependencies(b);
+  };
   registerCoreFunctions();
 }
 

@@ -381,7 +381,20 @@ void CellTable::moveBlock(const CellRange& block, int rowOffset, int columnOffse
     blocks.push_back(std::make_unique<Block>());
   std::vector<std::uint32_t> lastKeys;
   lastKeys.reserve(blocks.size());
-  lost.reserve(64);
+  // Whole rows moving up or down keep the table's order; any other move may
+  // need the sort below, its list of kept records and the records that lose
+  // their cell to a moved one.
+  const bool keepsOrder = columnOffset == 0 && block.firstColumn == 0 && block.lastColumn == kMaxColumn;
+  size_t leaving = 0;
+  for (const auto& b : m_blocks)
+    for (std::uint32_t i = 0; i < b->count; ++i) {
+      const CellRecord* c = b->cells[i];
+      leaving += block.contains(c->row, c->column) && !isValidCell(c->row + rowOffset, c->column + columnOffset);
+    }
+  std::vector<Entry> kept;
+  if (!keepsOrder)
+    kept.reserve(m_count);
+  lost.reserve(leaving + (keepsOrder ? 0 : m_count));
 
   bool sorted = true;
   for (const auto& b : m_blocks)
@@ -406,8 +419,7 @@ void CellTable::moveBlock(const CellRange& block, int rowOffset, int columnOffse
     std::stable_sort(all.begin(), all.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
     // Of two records on one cell the moved one stays: the other stood in
     // the destination.
-    std::vector<Entry> kept;
-    kept.reserve(all.size());
+    kept.reserve(all.size()); // reserved above unless a move of whole rows came out of order
     for (const Entry& e : all) {
       if (!kept.empty() && kept.back().key == e.key) {
         if (kept.back().moved) {

@@ -18,6 +18,19 @@ inline std::size_t g_failAtLeast = 0;
 inline void failNextAllocationOf(std::size_t bytes) { g_failAtLeast = bytes; }
 inline bool armed() { return g_failAtLeast != 0; }
 
+/// Counts down allocations: the one this many from now fails (1 = the
+/// next); 0 = none. Running a command under 1, 2, 3, ... until it succeeds
+/// fails it once at every allocation it makes.
+inline long g_failCountdown = 0;
+inline void failAllocationNumber(long n) { g_failCountdown = n; }
+/// True when the armed countdown has not fired (the command made fewer
+/// allocations); disarms it.
+inline bool disarmCountdown() {
+  const bool unfired = g_failCountdown != 0;
+  g_failCountdown = 0;
+  return unfired;
+}
+
 } // namespace testalloc
 
 // The replacement pair allocates with malloc and frees with free, which the
@@ -29,6 +42,8 @@ void* operator new(std::size_t n) {
     testalloc::g_failAtLeast = 0;
     throw std::bad_alloc();
   }
+  if (testalloc::g_failCountdown > 0 && --testalloc::g_failCountdown == 0)
+    throw std::bad_alloc();
   if (void* p = std::malloc(n ? n : 1))
     return p;
   throw std::bad_alloc();

@@ -14,6 +14,7 @@
 namespace model {
 
 struct Workbook;
+struct StructuralUndo;
 
 /// Who runs a macro: the cell a command macro acts from (the active cell
 /// for a shortcut key), or the object whose macro it is.
@@ -33,14 +34,17 @@ struct ModelServices {
   std::function<void(Workbook&, int sheet, CellRecord&)> computeCell;
   /// Marks the cells that depend on this one stale and recomputes them.
   std::function<void(Workbook&, int sheet, CellRecord&)> propagateChange;
-  /// Rewrites every formula text that names the old sheet name.
-  std::function<void(Workbook&, std::u16string_view oldName, std::u16string_view newName)>
+  /// Rewrites every formula text that names the old sheet name; each text
+  /// as it was goes into `journal` when given, before it changes.
+  std::function<void(Workbook&, std::u16string_view oldName, std::u16string_view newName,
+                     StructuralUndo* journal)>
       renameSheetInFormulas;
   /// Rescans and recomputes the formulas that mention a sheet name.
   std::function<void(Workbook&, std::u16string_view sheetName)> rescanFormulasNaming;
   /// Before a sheet goes: references through a range of sheets that ends
-  /// on it end on the next sheet inside the range.
-  std::function<void(Workbook&, int sheet)> sheetRemoving;
+  /// on it end on the next sheet inside the range. Each text as it was goes
+  /// into `journal` when given, before it changes.
+  std::function<void(Workbook&, int sheet, StructuralUndo* journal)> sheetRemoving;
   /// Recomputes the cells whose precedents changed because a sheet went away.
   std::function<void(Workbook&)> recalcAfterSheetChange;
 

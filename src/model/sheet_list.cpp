@@ -53,6 +53,21 @@ template <class Remap> bool remapPrecedents(Workbook& book, Remap remap) {
   return dropped;
 }
 
+// Takes back the texts a failed sheet command had rewritten, and scans
+// their cells again, so the workbook reads as before the command.
+void rollBackTexts(Workbook& book, const StructuralUndo& journal) {
+  std::vector<std::pair<int, std::uint32_t>> cells;
+  (void)platform::withAllocationQuiet([&] {
+    put_back_texts(book, journal, cells);
+    if (const auto& scan = modelServices().scanPrecedents)
+      for (const auto& [s, p] : cells)
+        if (CellRecord* c = cell_at(book.sheet(s), packedRow(p), packedColumn(p)))
+          scan(book, s, *c);
+  });
+  if (modelServices().recalcAfterSheetChange)
+    modelServices().recalcAfterSheetChange(book);
+}
+
 void runAutoMacro(Workbook& book, const std::optional<std::u16string>& sheetMacro,
                   const std::optional<std::u16string>& bookMacro) {
   const auto& runner = modelServices().runMacro;
@@ -166,16 +181,30 @@ bool delete_active_sheet(Workbook& book) {
                                                        : kUndoDeleteWorksheet;
   if (!push_undo(book, index, action))
     return false;
-  // The entry keeps the whole sheet (cells, objects, rules, page setup), so
-  // undoing the deletion can put it back as it was.
-  std::unique_ptr<Sheet> detached = remove_sheet(book, index);
+  // The entry keeps the whole sheet (cells, objects, rules, page setup) and
+  // the formula texts that narrowed their ranges of sheets, so undoing the
+  // deletion can put all of it back as it was.
+  UndoEntry* entry = undoList().newest();
+  if (!platform::withAllocation([&] { entry->structure = std::make_unique<StructuralUndo>(); })) {
+    (void)undoList().popNewest();
+    return false;
+  }
+  StructuralUndo& journal = *entry->structure;
+  std::unique_ptr<Sheet> detached;
+  if (!platform::withAllocation([&] { detached = remove_sheet(book, index, &journal); })) {
+    rollBackTexts(book, journal);
+    (void)undoList().popNewest();
+    return false;
+  }
+  if (journal.texts.empty() && journal.objectTexts.empty() && !journal.namesSaved)
+    entry->structure.reset();
   keep_detached_sheet(std::move(detached));
   refreshSheetViews();
   mark_modified(book);
   return true;
 }
 
-std::unique_ptr<Sheet> remove_sheet(Workbook& book, int index) {
+std::unique_ptr<Sheet> remove_sheet(Workbook& book, int index, StructuralUndo* journal) {
   if (index < 0 || index >= book.sheetCount() || book.sheetCount() < 2)
     return nullptr;
   int next = next_visible_sheet(book, index, +1);
@@ -184,7 +213,7 @@ std::unique_ptr<Sheet> remove_sheet(Workbook& book, int index) {
   if (next < 0)
     next = index + 1 < book.sheetCount() ? index + 1 : index - 1;
   if (modelServices().sheetRemoving)
-    modelServices().sheetRemoving(book, index);
+    modelServices().sheetRemoving(book, index, journal);
   std::unique_ptr<Sheet> detached = std::move(book.sheets[static_cast<size_t>(index)]);
   book.sheets.erase(book.sheets.begin() + index);
   ++book.structureGeneration;
@@ -273,12 +302,24 @@ bool rename_sheet(Workbook& book, int index, std::u16string_view name) {
   Sheet& sheet = book.sheet(index);
   if (sheet.name == name)
     return true;
-  if (!push_undo(book, index, kUndoRenameSheet))
+  std::u16string newName;
+  if (!platform::withAllocation([&] { newName = name; }) || !push_undo(book, index, kUndoRenameSheet))
     return false;
-  const std::u16string oldName = sheet.name;
-  sheet.name = std::u16string(name);
-  if (modelServices().renameSheetInFormulas)
-    modelServices().renameSheetInFormulas(book, oldName, sheet.name);
+  // Every text the rename rewrites is kept until it is done, so running out
+  // of memory half way leaves all of them, and the name, as they were.
+  StructuralUndo journal;
+  sheet.name.swap(newName);
+  const std::u16string& oldName = newName;
+  const bool renamed = platform::withAllocation([&] {
+    if (modelServices().renameSheetInFormulas)
+      modelServices().renameSheetInFormulas(book, oldName, sheet.name, &journal);
+  });
+  if (!renamed) {
+    sheet.name.swap(newName);
+    rollBackTexts(book, journal);
+    (void)undoList().popNewest();
+    return false;
+  }
   refreshSheetViews();
   mark_modified(book);
   return true;

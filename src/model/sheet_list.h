@@ -9,6 +9,8 @@
 
 namespace model {
 
+struct StructuralUndo;
+
 inline constexpr std::u16string_view kMessageNoRoomForSheet = u"没空间可插入工作表";
 inline constexpr std::u16string_view kMessageInvalidSheetName = u"Name contains invalid characters";
 inline constexpr std::u16string_view kMessageSheetNameNotUnique = u"Name must be unique";
@@ -30,8 +32,11 @@ bool delete_active_sheet(Workbook& book);
 
 /// Takes the sheet at `index` out of the workbook without recording undo
 /// (undoing its insertion); formulas that named it lose it as on deletion.
-/// Null when it is the workbook's only sheet.
-std::unique_ptr<Sheet> remove_sheet(Workbook& book, int index);
+/// Null when it is the workbook's only sheet. The texts rewritten on the
+/// way go into `journal` when given. Throws std::bad_alloc when memory runs
+/// out before the sheet is taken out; the texts already rewritten are then
+/// in the journal.
+std::unique_ptr<Sheet> remove_sheet(Workbook& book, int index, StructuralUndo* journal = nullptr);
 
 /// Puts a whole sheet back at `index` (undoing its deletion) and makes it
 /// active; formulas that name it find it again. False when memory ran out

@@ -386,6 +386,8 @@ size_t undoEntryBytes(const UndoEntry& e) {
     n += sizeof u + u.texts.size() * sizeof(StructuralUndo::Text);
     for (const StructuralUndo::Text& t : u.texts)
       n += textBytes(t.input);
+    for (const StructuralUndo::ObjectText& t : u.objectTexts)
+      n += sizeof t + textBytes(t.text);
     for (const DefinedName& d : u.names)
       n += sizeof d + textBytes(d.name) + textBytes(d.formula);
     for (const SavedSheetRecords& r : u.sheets)
@@ -413,6 +415,71 @@ int sheetIndexOfId(const Workbook& book, std::uint32_t sheetId) {
     if (book.sheet(i).id == sheetId)
       return i;
   return -1;
+}
+
+SavedSheetRecords save_sheet_records(const Sheet& s) {
+  SavedSheetRecords r;
+  r.sheetId = s.id;
+  r.rows = s.rows;
+  r.columns = s.columns;
+  r.arrayFormulas = s.arrayFormulas;
+  r.dataTables = s.dataTables;
+  r.autoFilter = s.autoFilter;
+  r.autoFilterFlag = s.flags & kSheetAutoFilter;
+  r.validations = s.validations;
+  r.mergedRanges = s.mergedRanges;
+  r.hyperlinks = s.hyperlinks;
+  r.conditionalFormats = s.conditionalFormats;
+  r.objects = s.objects;
+  return r;
+}
+
+void put_sheet_records(Sheet& s, const SavedSheetRecords& r) {
+  s.rows = r.rows;
+  s.columns = r.columns;
+  s.arrayFormulas = r.arrayFormulas;
+  s.dataTables = r.dataTables;
+  s.autoFilter = r.autoFilter;
+  s.flags = (s.flags & ~kSheetAutoFilter) | r.autoFilterFlag;
+  s.validations = r.validations;
+  s.mergedRanges = r.mergedRanges;
+  s.hyperlinks = r.hyperlinks;
+  s.conditionalFormats = r.conditionalFormats;
+  s.objects = r.objects;
+  s.selectedObject = s.secondObject = -1;
+}
+
+void put_back_texts(Workbook& book, const StructuralUndo& journal,
+                    std::vector<std::pair<int, std::uint32_t>>& cells) {
+  for (auto t = journal.texts.rbegin(); t != journal.texts.rend(); ++t) {
+    const int s = sheetIndexOfId(book, t->sheetId);
+    if (s < 0 || !book.sheet(s).hasGrid())
+      continue;
+    if (CellRecord* c = cell_at(book.sheet(s), t->row, t->column)) {
+      c->input.assign(t->input);
+      cells.emplace_back(s, packCell(t->row, t->column));
+    }
+  }
+  for (auto t = journal.objectTexts.rbegin(); t != journal.objectTexts.rend(); ++t) {
+    const int s = sheetIndexOfId(book, t->sheetId);
+    if (s < 0 || t->object >= book.sheet(s).objects.size())
+      continue;
+    ObjectPayload* payload = book.sheet(s).objects[t->object].payload.get();
+    if (!payload)
+      continue;
+    std::uint32_t ordinal = 0;
+    payload->forEachReference([&](std::u16string& text) {
+      if (ordinal++ == t->ordinal)
+        text = t->text;
+    });
+  }
+  if (journal.namesSaved) {
+    book.names = journal.names;
+    names_changed(book);
+  }
+  for (const SavedSheetRecords& r : journal.sheets)
+    if (const int s = sheetIndexOfId(book, r.sheetId); s >= 0)
+      put_sheet_records(book.sheet(s), r);
 }
 
 } // namespace model

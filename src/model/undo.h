@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace model {
@@ -168,9 +169,31 @@ struct StructuralUndo {
     std::u16string input;
   };
   std::vector<Text> texts;
+  /// A reference an object keeps (a series, a control's link): the
+  /// object's place in its sheet's list and the reference's among its own.
+  struct ObjectText {
+    std::uint32_t sheetId = 0;
+    std::uint32_t object = 0;
+    std::uint32_t ordinal = 0;
+    std::u16string text;
+  };
+  std::vector<ObjectText> objectTexts;
+  bool namesSaved = false; // `names` holds the defined names as they were
   std::vector<DefinedName> names;
   std::vector<SavedSheetRecords> sheets; // the edited sheet first
 };
+
+/// A sheet's records kept whole, and put back as they were.
+SavedSheetRecords save_sheet_records(const Sheet& sheet);
+void put_sheet_records(Sheet& sheet, const SavedSheetRecords& records);
+
+/// Puts back the texts a journal kept (cells, object references, and the
+/// names when saved), newest change first, and the sheets' records it kept;
+/// each cell put back is added to `cells` as (sheet index, packed cell) for
+/// its precedents to be scanned again. Throws std::bad_alloc when memory
+/// runs out.
+void put_back_texts(Workbook& book, const StructuralUndo& journal,
+                    std::vector<std::pair<int, std::uint32_t>>& cells);
 
 /// The AutoFilter of a sheet as it was; its hidden rows are the entry's
 /// saved row records.

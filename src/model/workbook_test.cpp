@@ -208,7 +208,7 @@ TEST_F(WorkbookTest, RenameRewritesFormulasAndRecordsUndo) {
   Workbook& b = newBook();
   std::vector<std::pair<std::u16string, std::u16string>> renames;
   modelServices().renameSheetInFormulas = [&](Workbook&, std::u16string_view o,
-                                              std::u16string_view n) {
+                                              std::u16string_view n, StructuralUndo*) {
     renames.emplace_back(o, n);
   };
   undoList().clear();
