@@ -359,7 +359,9 @@ std::vector<std::uint8_t> writeBiff5ControlFields(const model::Sheet& sheet, int
     if (o.b.size() % 2)
       o.u8(0);
   }
-  o.u16(0); // no macro
+  // The macro as a sized formula, like the links after it.
+  if (object.macro.empty() || !formulaBody(object.macro, formulaTokens, o))
+    o.u16(0);
   const auto linkFormula = [&](const std::u16string& text) {
     if (text.empty() || !formulaBody(text, formulaTokens, o))
       o.u16(0);
@@ -420,7 +422,10 @@ void readBiff5ControlFields(model::DrawingObject& object, std::span<const std::u
       *into = text;
     return true;
   };
-  bool ok = (!named || (c.u8(nameLength) && c.skip(nameLength) && pad())) && sized(nullptr);
+  std::u16string macro;
+  bool ok = (!named || (c.u8(nameLength) && c.skip(nameLength) && pad())) && sized(&macro);
+  if (!macro.empty())
+    object.macro = u"=" + macro;
   if (ok && kind != model::kObjectGroupBox)
     ok = sized(&control.linkedCell);
   if (ok && (kind == model::kObjectCheckBox || kind == model::kObjectOptionButton || kind == model::kObjectGroupBox)) {

@@ -63,7 +63,7 @@ std::vector<std::uint8_t> writeBiff5ControlFields(const model::Sheet& sheet, int
                                                   const ControlFormulaTokens& formulaTokens,
                                                   const ControlNarrowText& narrowText);
 /// Reads those fields of a whole Excel 95 OBJ body into the control
-/// (its payload made when missing, clamped, and its caption).
+/// (its payload made when missing, clamped, its caption and its macro).
 void readBiff5ControlFields(model::DrawingObject& object, std::span<const std::uint8_t> body,
                             const ControlFormulaText& formulaText, const ControlWideText& wideText);
 

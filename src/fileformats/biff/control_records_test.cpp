@@ -250,8 +250,8 @@ TEST(ControlFiles, ControlsSurviveASaveWithTheirLinks) {
   EXPECT_EQ(objects[2].text, u"复选框 1");
 }
 
-// Every control's state, limits and links, written as Excel 97 and as
-// Excel 95 (where they live in the OBJ record itself) and read back.
+// Every control's state, limits, links and macro, written as Excel 97 and
+// as Excel 95 (where they live in the OBJ record itself) and read back.
 class ControlVersionTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(ControlVersionTest, ControlStateSurvivesTheFormat) {
@@ -265,6 +265,7 @@ TEST_P(ControlVersionTest, ControlStateSurvivesTheFormat) {
   check.value = drawing::kChecked;
   check.linkedCell = u"$C$1";
   s.objects.back().text = u"Tick";
+  s.objects.back().macro = u"=$E$1";
   s.objects.back().textAlign = model::kTextAlignRight;
   drawing::ControlPayload& spin = add(model::kObjectSpinner, 3);
   spin.minimum = 5;
@@ -277,6 +278,7 @@ TEST_P(ControlVersionTest, ControlStateSurvivesTheFormat) {
   scroll.value = 120;
   scroll.pageChange = 25;
   scroll.horizontal = true;
+  s.objects.back().macro = u"=$E$2:$E$3";
   drawing::ControlPayload& list = add(model::kObjectListBox, 7);
   list.inputRange = u"$A$1:$A$5";
   list.linkedCell = u"$C$7";
@@ -299,6 +301,7 @@ TEST_P(ControlVersionTest, ControlStateSurvivesTheFormat) {
   s.objects.back().text = u"Two";
   add(model::kObjectGroupBox, 18);
   s.objects.back().text = u"Frame";
+  s.objects.back().macro = u"=$E$4";
 
   model::Workbook back;
   ASSERT_TRUE(saved.readBack(GetParam(), back));
@@ -312,6 +315,7 @@ TEST_P(ControlVersionTest, ControlStateSurvivesTheFormat) {
     EXPECT_EQ(o[i].kind, s.objects[i].kind);
     EXPECT_EQ(o[i].anchor, s.objects[i].anchor);
     EXPECT_EQ(o[i].text, s.objects[i].text);
+    EXPECT_EQ(o[i].macro, s.objects[i].macro);
     EXPECT_EQ(std::tie(c->selection, c->flat, c->inputRange), std::tie(was->selection, was->flat, was->inputRange));
     const bool list = o[i].kind == model::kObjectListBox || o[i].kind == model::kObjectComboBox;
     EXPECT_EQ(c->value, list ? c->selection : was->value);

@@ -820,13 +820,20 @@ struct SheetDrawingReader::State {
       readTextFlags(at16(54), textFields ? at16(56) : 0, d);
     if (drawing::isControlKind(type) && ctx.biff5ControlData)
       ctx.biff5ControlData(body, d);
-    // Text of text boxes, buttons and labels follows the name and the macro.
+    // The macro follows the name, its length in the fixed part; the text of
+    // text boxes, buttons and labels follows the macro.
+    size_t p = rest;
+    if (rest && named && p < body.size())
+      p += 1 + body[p];
+    p += p & 1;
+    if (rest && macroLength && p < body.size() && ctx.formulaText) {
+      const std::span<const std::uint8_t> tokens =
+          objFormulaTokens(body.subspan(p, std::min<size_t>(macroLength, body.size() - p)));
+      if (!tokens.empty())
+        d.macro = ctx.formulaText(tokens);
+    }
     if (rest && (type == model::kObjectTextBox || type == model::kObjectButton || type == model::kObjectLabel)) {
       const std::uint16_t length = at16(44);
-      size_t p = rest;
-      if (named && p < body.size())
-        p += 1 + body[p];
-      p += p & 1;
       p += macroLength;
       p += p & 1;
       if (p < body.size()) {
@@ -1429,8 +1436,25 @@ struct WorkbookDrawingWriter::State {
     return emus < 6350 ? 0 : emus < 19050 ? 1 : emus < 31750 ? 2 : 3;
   }
 
+  // An object's macro as Excel 95 holds it: token count, 4 unused bytes,
+  // the tokens and a pad to even. Empty without one.
+  std::vector<std::uint8_t> biff5Macro(const model::DrawingObject& o, int sheet) const {
+    if (o.macro.empty() || !ctx.formulaTokens)
+      return {};
+    const std::vector<std::uint8_t> tokens = ctx.formulaTokens(o.macro, sheet);
+    if (tokens.empty() || tokens.size() > 4000)
+      return {};
+    Bytes b;
+    b.u16(static_cast<std::uint16_t>(tokens.size()));
+    b.zeros(4);
+    b.append(tokens);
+    if (tokens.size() & 1)
+      b.u8(0);
+    return std::move(b.b);
+  }
+
   // An Excel 95 OBJ of a drawn object, with IMDATA or COORDLIST after it.
-  std::vector<DrawingRecord> biff5Object(const model::DrawingObject& o, std::uint16_t id) const {
+  std::vector<DrawingRecord> biff5Object(const model::DrawingObject& o, std::uint16_t id, int sheet) const {
     if (o.kind == model::kObjectChart)
       return biff5Chart(o, id);
     std::vector<DrawingRecord> out;
@@ -1504,6 +1528,13 @@ struct WorkbookDrawingWriter::State {
         out.push_back({rtOBJ, std::move(b.b)});
         return out;
       }
+    }
+    // The macro where a name would start (objects here are unnamed), its
+    // length, pad byte included, in the fixed part.
+    if (const std::vector<std::uint8_t> macro = biff5Macro(o, sheet); !macro.empty()) {
+      b.b[26] = static_cast<std::uint8_t>(macro.size());
+      b.b[27] = static_cast<std::uint8_t>(macro.size() >> 8);
+      b.append(macro);
     }
     if (!text.empty()) {
       for (char ch : text)
@@ -1636,7 +1667,7 @@ struct WorkbookDrawingWriter::State {
       std::uint16_t id = 0;
       for (const model::DrawingObject* o : plan.objects)
         if (o->kind != model::kObjectComment)
-          for (DrawingRecord& r : biff5Object(*o, ++id))
+          for (DrawingRecord& r : biff5Object(*o, ++id, index))
             out.push_back(std::move(r));
       for (const model::DrawingObject* o : plan.objects)
         if (o->kind == model::kObjectComment)

@@ -366,6 +366,55 @@ TEST_F(DrawingRecordsTest, Excel95KeepsStartHeadsTextPlacementAndMetafiles) {
   EXPECT_EQ(biff5Losses(s.objects[6]), kBiff5LosesNothing);
 }
 
+// An Excel 95 object's macro follows the fixed part (where a name would
+// start), its length there at offset 26: the text of text boxes, buttons and
+// labels comes after it, and every kind reads its macro back.
+TEST_F(DrawingRecordsTest, Excel95KeepsMacrosOfDrawnObjects) {
+  model::Sheet &s = addSheet(u"Sheet1");
+  const struct {
+    std::uint16_t kind;
+    std::u16string_view text, macro;
+  } kRows[] = {
+      {model::kObjectLine, u"", u"=$A$1"},          {model::kObjectRectangle, u"", u"=$B$2:$C$3"},
+      {model::kObjectOval, u"", u""},               {model::kObjectTextBox, u"boxed", u"=$D$4"},
+      {model::kObjectButton, u"Run", u"=$E$5"},     {model::kObjectLabel, u"odd", u"=$F$6"},
+      {model::kObjectButton, u"No macro", u""},     {model::kObjectPolygon, u"", u"=$G$7"},
+  };
+  std::uint16_t row = 0;
+  for (const auto &r : kRows) {
+    model::DrawingObject o = object(r.kind, 1, row, 3, static_cast<std::uint16_t>(row + 2));
+    o.text = r.text;
+    o.macro = r.macro;
+    s.objects.push_back(o);
+    row = static_cast<std::uint16_t>(row + 3);
+  }
+  Bytes stream;
+  const auto back = roundTrip(7, &stream);
+  const auto &t = back->sheet(0).objects;
+  ASSERT_EQ(t.size(), std::size(kRows));
+  for (size_t i = 0; i < t.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(t[i].kind, kRows[i].kind);
+    EXPECT_EQ(t[i].text, kRows[i].text);
+    EXPECT_EQ(t[i].macro, kRows[i].macro);
+  }
+  // The length in the fixed part counts token count, 4 bytes, tokens, pad.
+  std::vector<std::uint16_t> lengths;
+  for (size_t at = 0; at + 4 <= stream.size();) {
+    const size_t id = stream[at] | (stream[at + 1] << 8), length = stream[at + 2] | (stream[at + 3] << 8);
+    if (id == rtOBJ && length >= 28)
+      lengths.push_back(static_cast<std::uint16_t>(stream[at + 4 + 26] | (stream[at + 4 + 27] << 8)));
+    at += 4 + length;
+  }
+  ASSERT_EQ(lengths.size(), std::size(kRows));
+  for (size_t i = 0; i < lengths.size(); ++i) {
+    EXPECT_EQ(lengths[i] % 2, 0) << i;
+    EXPECT_EQ(lengths[i] != 0, !kRows[i].macro.empty()) << i;
+  }
+  EXPECT_EQ(lengths[0], 6 + 4) << "a cell reference: 4 bytes of tokens";
+  EXPECT_EQ(lengths[1], 6 + 7 + 1) << "an area: 7 bytes of tokens and a pad";
+}
+
 // An Excel 95 chart OBJ runs to where its name and macro would start:
 // readers that measure it refuse a shorter one, and the chart with it.
 TEST(Excel95Records, ChartObjHoldsItsWholeFixedPart) {
