@@ -7,6 +7,7 @@
 #include "fileformats/pocket/pocket.h"
 #include "fileformats/text/delimited_text.h"
 #include "model/services.h"
+#include "platform/code_page.h"
 #include "platform/files.h"
 #include "platform/memory.h"
 #include "platform/ui_services.h"
@@ -175,10 +176,29 @@ bool openWorkbookFile(model::WorkbookList& list, std::u16string_view path, bool 
 
 namespace {
 
+// Whether a text of cells or objects has a character the code page lacks
+// (sheet names are made distinct by the writer itself).
+bool losesCharacters(const model::Workbook& book, int codePage) {
+  for (int i = 0; i < book.sheetCount(); ++i) {
+    const model::Sheet& sheet = book.sheet(i);
+    bool lost = false;
+    sheet.cells.forEach([&](const model::CellRecord& c) {
+      lost = lost || !platform::holdsText(codePage, c.input.view());
+    });
+    if (lost)
+      return true;
+    for (const model::DrawingObject& o : sheet.objects)
+      if (!platform::holdsText(codePage, o.text))
+        return true;
+  }
+  return false;
+}
+
 // Excel 95 sheets have 16,384 rows: other programs stop there (or refuse the
 // file), so cells below are saved only when the user agrees. What else the
 // format cannot hold (shapes of the drawing format, a line's second head,
-// a picture's own format, a picture fill) is listed in the same question.
+// a picture's own format, a picture fill, characters its code page lacks)
+// is listed in the same question.
 bool excel95HoldsEnough(const model::Workbook& book) {
   constexpr std::uint16_t kExcel95Rows = 16384;
   bool beyond = false;
@@ -193,12 +213,14 @@ bool excel95HoldsEnough(const model::Workbook& book) {
       losses |= biff::biff5Losses(o);
   }
   const auto has = [&](unsigned loss) { return (losses & loss) != 0; };
+  const bool characters = losesCharacters(book, biff::excel95CodePage(book));
   std::u16string lost;
   for (const auto& [flag, text] :
        {std::pair{beyond, kExcel95LostRows}, std::pair{has(biff::kBiff5LosesShape), kExcel95LostShapes},
         std::pair{has(biff::kBiff5LosesStartArrow), kExcel95LostStartArrows},
         std::pair{has(biff::kBiff5LosesPictureFormat), kExcel95LostPictureFormats},
-        std::pair{has(biff::kBiff5LosesPictureFill), kExcel95LostPictureFills}})
+        std::pair{has(biff::kBiff5LosesPictureFill), kExcel95LostPictureFills},
+        std::pair{characters, kExcel95LostCharacters}})
     if (flag)
       lost.append(lost.empty() ? u"" : u"、").append(text);
   if (lost.empty())

@@ -30,6 +30,7 @@ inline constexpr std::u16string_view kExcel95LostShapes = u"自选图形";
 inline constexpr std::u16string_view kExcel95LostStartArrows = u"线条起点的箭头";
 inline constexpr std::u16string_view kExcel95LostPictureFormats = u"JPEG、PNG 和 EMF 图片的原格式（存为位图）";
 inline constexpr std::u16string_view kExcel95LostPictureFills = u"图形的图片和纹理填充（存为单色）";
+inline constexpr std::u16string_view kExcel95LostCharacters = u"工作簿代码页中没有的字符（存为“?”）";
 inline constexpr std::u16string_view kMessageNotAChart =
     u"当前工作表不是图表，\n只有统计图可另存为位图文件。";
 

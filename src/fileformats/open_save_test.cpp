@@ -262,6 +262,53 @@ TEST_F(OpenSaveTest, Excel95SaveListsObjectsItCannotHold) {
                                 u"图形的图片和纹理填充（存为单色）。是否继续？");
 }
 
+// Cell and object texts are saved in the workbook's code page: a character
+// it lacks would come back as "?", so the same question names them; a
+// workbook whose code page holds its texts saves without asking, and the
+// file keeps that code page when it is opened and saved again.
+TEST_F(OpenSaveTest, Excel95SaveNamesCharactersTheCodePageLacks) {
+  const std::u16string question = u"Excel 95 格式只能保存 16,384 行，以下内容其他程序将无法读取："
+                                  u"工作簿代码页中没有的字符（存为“?”）。是否继续？";
+  const struct {
+    std::uint16_t codePage;
+    std::u16string_view cell, object;
+    bool asked;
+  } kRows[] = {
+      {936, u"中文", u"按钮", false},  {1252, u"café", u"Ÿ", false},
+      {1252, u"中文", u"plain", true}, {1252, u"plain", u"复选框", true},
+      {936, u"한국", u"plain", true},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(platform::toUtf8(row.cell) + " " + platform::toUtf8(row.object));
+    ui.clearShown();
+    ASSERT_TRUE(list.new_workbook(nullptr));
+    list.active()->codePage = row.codePage;
+    setCell(0, 0, row.cell);
+    model::DrawingObject button;
+    button.kind = model::kObjectButton;
+    button.text = row.object;
+    list.active()->sheet(0).objects.push_back(button);
+    ui.queueAnswer(MessageAnswer::No);
+    nextChoice = SaveAsChoice{path("texts.xls"), kSaveAsExcel95};
+    EXPECT_EQ(saveWorkbookAs(list, list.active()->path), !row.asked);
+    ASSERT_EQ(ui.shown().size(), row.asked ? 1u : 0u);
+    if (row.asked) {
+      EXPECT_EQ(ui.shown()[0].text, question);
+      continue;
+    }
+    // Opened again (the system's code page is another), it is the file's.
+    const std::u16string saved = list.active()->path;
+    EXPECT_FALSE(list.close_workbook());
+    ASSERT_TRUE(openWorkbookFile(list, saved, false));
+    EXPECT_EQ(list.active()->codePage, row.codePage);
+    EXPECT_EQ(inputAt(0, 0), row.cell);
+    ASSERT_EQ(list.active()->sheet(0).objects.size(), 1u);
+    EXPECT_EQ(list.active()->sheet(0).objects[0].text, row.object);
+    EXPECT_FALSE(list.close_workbook());
+    fs::remove(dir / "texts.xls");
+  }
+}
+
 TEST_F(OpenSaveTest, VersionFieldsByType) {
   model::Workbook book;
   setVersionFields(book, model::kFileXls, false);

@@ -261,4 +261,39 @@ bool fromUtf16(int codePage, std::u16string_view text, std::string &out) {
   return true;
 }
 
+namespace {
+
+constexpr struct {
+  int charSet;
+  int codePage;
+} kCharSets[] = {
+    {128, 932},  {129, 949},  {134, 936},  {136, 950},  {161, 1253}, {162, 1254}, {163, 1258},
+    {177, 1255}, {178, 1256}, {186, 1257}, {204, 1251}, {222, 874},  {238, 1250}, {0, 1252},
+};
+
+} // namespace
+
+int codePageOfCharSet(int charSet) {
+  for (const auto &c : kCharSets)
+    if (c.charSet == charSet)
+      return c.codePage;
+  return systemAnsiCodePage();
+}
+
+int charSetOfCodePage(int codePage) {
+  for (const auto &c : kCharSets)
+    if (c.codePage == codePage)
+      return c.charSet;
+  return 0;
+}
+
+bool holdsText(int codePage, std::u16string_view text) {
+  // Every supported code page keeps ASCII as it is.
+  if (std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; }))
+    return true;
+  std::string bytes;
+  std::u16string back;
+  return fromUtf16(codePage, text, bytes) && toUtf16(codePage, bytes, back) && back == text;
+}
+
 } // namespace platform

@@ -29,4 +29,14 @@ bool isSupportedCodePage(int codePage);
 /// page is not supported.
 [[nodiscard]] bool fromUtf16(int codePage, std::u16string_view text, std::string& out);
 
+/// The code page of a font's Windows character set (0 is 1252; an unknown
+/// set, or 1 for the default, gives systemAnsiCodePage()), and the character
+/// set of a code page (0 when none but ANSI names it).
+int codePageOfCharSet(int charSet);
+int charSetOfCodePage(int codePage);
+
+/// True when the code page holds every character of the text, so that it
+/// converts there and back unchanged.
+bool holdsText(int codePage, std::u16string_view text);
+
 } // namespace platform

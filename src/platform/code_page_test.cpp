@@ -189,7 +189,23 @@ TEST(CodePage, UnmappableCharactersBecomeQuestionMarks) {
     std::string bytes;
     ASSERT_TRUE(fromUtf16(row.codePage, row.text, bytes));
     EXPECT_EQ(hex(bytes), hex(row.bytes)) << row.codePage << ": " << toUtf8(row.text);
+    EXPECT_FALSE(holdsText(row.codePage, row.text)) << row.codePage << ": " << toUtf8(row.text);
   }
+}
+
+TEST(CodePage, HoldsTextOnlyWhenEveryCharacterComesBack) {
+  const struct {
+    int codePage;
+    std::u16string_view text;
+    bool held;
+  } kRows[] = {
+      {936, u"工作表 1", true},   {1252, u"工作表 1", false}, {1252, u"Ÿéœ€", true},
+      {936, u"한", false},         {936, u"plain ASCII", true}, {1251, u"Привет", true},
+      {1252, u"?", true},         {65001, u"中😀", true}, {12345, u"é", false},
+      {1252, u"", true},
+  };
+  for (const auto &row : kRows)
+    EXPECT_EQ(holdsText(row.codePage, row.text), row.held) << row.codePage << ": " << toUtf8(row.text);
 }
 
 TEST(CodePage, UnsupportedCodePageFailsWithEmptyOutput) {

@@ -7,6 +7,7 @@
 #include "formula/text_value.h"
 #include "formula/value_ops.h"
 #include "model/workbook.h"
+#include "platform/code_page.h"
 #include "platform/locale_strings.h"
 #include "platform/unicode.h"
 
@@ -569,8 +570,15 @@ private:
       wide = wide || option != 0;
     }
     std::u16string s;
-    if (!readChars(m_in, length, wide, s))
+    if (!wide && !m_biff8 && m_ctx.codePage) {
+      std::span<const std::uint8_t> raw;
+      if (!m_in.bytes(length, raw))
+        return false;
+      if (!platform::toUtf16(m_ctx.codePage, std::string_view(reinterpret_cast<const char*>(raw.data()), raw.size()), s))
+        s.assign(raw.begin(), raw.end());
+    } else if (!readChars(m_in, length, wide, s)) {
       return false;
+    }
     if (m_ctx.fileKind == 1)
       for (char16_t& c : s)
         if (c == 0)
@@ -1158,10 +1166,40 @@ private:
     }
   }
 
+  // BIFF5 string bytes in the code page: a token holds 255 bytes, so the
+  // pieces end on whole characters.
+  void emitNarrowString(std::u16string_view s) {
+    std::vector<std::string> pieces(1);
+    for (size_t at = 0; at < s.size();) {
+      const size_t n = at + 1 < s.size() && s[at] >= 0xD800 && s[at] < 0xDC00 ? 2 : 1;
+      std::string bytes;
+      if (!platform::fromUtf16(m_ctx.codePage, s.substr(at, n), bytes) || bytes.empty())
+        bytes.push_back('?');
+      if (pieces.back().size() + bytes.size() > 255)
+        pieces.emplace_back();
+      pieces.back() += bytes;
+      at += n;
+    }
+    for (size_t i = 0; i < pieces.size(); ++i) {
+      u8(ptgStr);
+      u8(static_cast<std::uint8_t>(pieces[i].size()));
+      for (const char c : pieces[i])
+        u8(static_cast<std::uint8_t>(c));
+      if (i > 0)
+        u8(ptgConcat);
+    }
+    if (pieces.size() > 1)
+      u8(ptgParen);
+  }
+
   // A string token holds 255 characters; longer strings are joined from
   // pieces, in parentheses so the join binds as one operand.
   void emitString(std::u16string_view s) {
     constexpr size_t kPiece = 255;
+    if (!m_biff8 && m_ctx.fileKind != 1 && m_ctx.codePage) {
+      emitNarrowString(s);
+      return;
+    }
     if (s.size() <= kPiece) {
       emitStringPiece(s);
       return;

@@ -106,6 +106,9 @@ struct TokenContext {
   /// down across a whole file so that a few bytes of tokens naming a long
   /// text cannot each copy it; null for no limit.
   size_t* labelBudget = nullptr;
+  /// The code page of BIFF5 string tokens; 0 reads and writes each byte as
+  /// the character of that number.
+  int codePage = 0;
 };
 
 /// Converts a token array and its extra data (the bodies of array constants

@@ -363,6 +363,23 @@ TEST(FormulaTokens, LongStringsAreJoinedFromPieces) {
   EXPECT_EQ(read(t.tokens, ctx), u"=(\"" + a + u"\"&\"" + b + u"\")&1");
 }
 
+// Excel 95 string tokens are bytes of the code page: a token holds 255 of
+// them, so longer strings break between whole characters.
+TEST(FormulaTokens, Excel95StringsAreCodePageBytes) {
+  auto book = makeBook();
+  TokenContext ctx{book.get(), 7, 2, nullptr, 0};
+  ctx.codePage = 936;
+  EXPECT_EQ(write(u"=\"中a\"", ctx).tokens, (Bytes{0x17, 0x03, 0xD6, 0xD0, 0x61}));
+  const std::u16string a(100, u'a'), han(100, u'中');
+  const TokenArray t = write(u"=\"" + a + han + u"\"", ctx);
+  ASSERT_GE(t.tokens.size(), 2u);
+  EXPECT_EQ(t.tokens[1], 254) << "100 letters and 77 characters of two bytes: no character is split";
+  EXPECT_EQ(read(t.tokens, ctx), u"=(\"" + a + han.substr(0, 77) + u"\"&\"" + han.substr(77) + u"\")");
+  ctx.codePage = 1252;
+  EXPECT_EQ(write(u"=\"€中\"", ctx).tokens, (Bytes{0x17, 0x02, 0x80, 0x3F}));
+  EXPECT_EQ(read({0x17, 0x02, 0x80, 0xE9}, ctx), u"=\"€é\"");
+}
+
 TEST(FormulaTokens, DeepNestingFallsBackToText) {
   auto book = makeBook();
   const TokenContext ctx{book.get(), 8, 2, nullptr, 0};

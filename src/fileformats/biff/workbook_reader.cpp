@@ -464,6 +464,7 @@ TokenContext Reader::tokenContext() {
   ctx.book = &m_book;
   ctx.version = m_version == 8 ? 8 : 7;
   ctx.fileKind = 2;
+  ctx.codePage = m_version < 8 ? m_codePage : 0;
   ctx.links = m_sheetLinks ? &*m_sheetLinks : &m_links;
   ctx.sheet = m_currentSheet;
   ctx.labelBudget = &m_labelBudget;
@@ -671,6 +672,10 @@ bool Reader::run(std::span<const std::uint8_t> stream, ReadInfo& info) {
     return false;
   }
   m_book.activeSheet = std::clamp(m_activeSheet, 0, m_book.sheetCount() - 1);
+  // 8-bit text is saved again in the code page it was read with, not the
+  // system's: an Excel 95 save must give back what this file held.
+  if (m_version < 8)
+    m_book.codePage = static_cast<std::uint16_t>(m_codePage);
   return true;
 }
 
@@ -780,6 +785,7 @@ charts::ChartModel Reader::readChart(RecordStream& rs) {
   ctx.tokens.book = &m_book;
   ctx.tokens.version = m_version == 8 ? 8 : 7;
   ctx.tokens.fileKind = 2;
+  ctx.tokens.codePage = m_version < 8 ? m_codePage : 0;
   ctx.tokens.links = &m_links;
   ctx.tokens.labelBudget = &m_labelBudget;
   ctx.readChars = [this](ByteCursor& c, size_t n, std::u16string& out) { return readChars(c, n, out); };
@@ -860,6 +866,7 @@ bool Reader::globalRecord(RecordStream& rs, const Record& r) {
         const int page = cp == 32768 ? 10000 : cp == 32769 ? 1252 : cp;
         if (cp != 1200 && platform::isSupportedCodePage(page)) {
           m_codePage = page;
+          m_book.codePage = static_cast<std::uint16_t>(page);
         } else if (cp != 1200 && m_version < 8) {
           // Before BIFF8 every text is in this code page: read with another
           // one they would all be wrong, and nothing would say so.

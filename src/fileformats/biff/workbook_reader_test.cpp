@@ -304,18 +304,21 @@ std::vector<std::uint8_t> excel95WithLabel(std::uint16_t codePage, std::string_v
 }
 
 // Mac code pages convert through their own tables (bytes from Apple's
-// published ones); a page with no converter refuses the file and says which,
-// rather than showing every text in the wrong characters.
+// published ones), and the workbook keeps the page for its saves; a page
+// with no converter refuses the file and says which, rather than showing
+// every text in the wrong characters.
 TEST_F(ReaderTest, MacCodePagesConvertAndUnknownPagesAreRefusedByNumber) {
   const struct {
     std::uint16_t codePage;
     std::string_view bytes;
     std::u16string_view text;
+    std::uint16_t kept; // the workbook's code page, that saves use
   } kRows[] = {
-      {10029, "\x89\x87\x84\xFC", u"ČáĄŁ"},
-      {10007, "\x8F\xF0\xE8\xE2\xE5\xF2", u"Привет"},
-      {32768, "\x8E\x8A", u"éä"}, // the old files' name for Mac Roman
-      {1252, "\xE9", u"é"},
+      {10029, "\x89\x87\x84\xFC", u"ČáĄŁ", 10029},
+      {10007, "\x8F\xF0\xE8\xE2\xE5\xF2", u"Привет", 10007},
+      {32768, "\x8E\x8A", u"éä", 10000}, // the old files' name for Mac Roman
+      {1252, "\xE9", u"é", 1252},
+      {936, "\xD6\xD0", u"中", 936},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.codePage);
@@ -323,6 +326,7 @@ TEST_F(ReaderTest, MacCodePagesConvertAndUnknownPagesAreRefusedByNumber) {
     const model::CellRecord* c = model::cell_at(book->sheet(0), 0, 0);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->input.view(), row.text);
+    EXPECT_EQ(book->codePage, row.kept);
   }
   EXPECT_TRUE(ui.shown().empty());
   for (const std::uint16_t page : {std::uint16_t{10001}, std::uint16_t{12345}}) {

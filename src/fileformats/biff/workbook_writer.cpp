@@ -112,11 +112,19 @@ bool hasAutoFilter(const model::Sheet &s) {
          f.firstColumn <= f.lastColumn;
 }
 
+} // namespace
+
+int excel95CodePage(const model::Workbook &book) {
+  return platform::isSupportedCodePage(book.codePage) ? book.codePage : 1252;
+}
+
+namespace {
+
 class Writer {
 public:
   Writer(const model::Workbook &book, int version)
       : m_book(book), m_b8(version != 7), m_links(linkTableForWriting(book)) {
-    m_codePage = platform::isSupportedCodePage(book.codePage) ? book.codePage : 1252;
+    m_codePage = excel95CodePage(book);
     m_out.reserve(1u << 16);
   }
 
@@ -279,6 +287,7 @@ private:
     ctx.book = &m_book;
     ctx.version = m_b8 ? 8 : 7;
     ctx.fileKind = 2;
+    ctx.codePage = m_b8 ? 0 : m_codePage;
     ctx.sheet = sheet;
     ctx.writeLinks = &m_writeLinks;
     if (!formulaTextToTokens(text, ctx, options, out)) {
@@ -682,7 +691,11 @@ void Writer::fonts() {
     u16(0);
     u8(f.underline);
     u8(f.pitchAndFamily);
-    u8(f.charSet);
+    // Other programs read Excel 95 cell text in the character set of its
+    // font: an ANSI or default font there says the workbook's code page.
+    const int pageSet = platform::charSetOfCodePage(m_codePage);
+    const bool plain = f.charSet == 0 || f.charSet == 1;
+    u8(static_cast<std::uint8_t>(!m_b8 && plain && pageSet != 0 ? pageSet : f.charSet));
     u8(0);
     noteCut(f.face.size() > 31);
     text(std::u16string_view(f.face).substr(0, 31), false);

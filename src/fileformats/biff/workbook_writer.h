@@ -26,6 +26,10 @@ inline constexpr size_t kMergedRangesPerRecord = 1027;
 /// The RK form of a number: true with the 32-bit RK word when `x` has one.
 [[nodiscard]] bool rkEncode(double x, std::uint32_t &rk);
 
+/// The code page of an Excel 95 save's 8-bit text: the workbook's own (read
+/// from its file, or the system's for a new one), 1252 when it has no converter.
+int excel95CodePage(const model::Workbook &book);
+
 /// Builds the BIFF stream alone. `version` is 8 (Excel 97) or 7 (Excel 95);
 /// any other value writes BIFF8. Cached results are written as the cells
 /// hold them: bring stale cells up to date first (saveBinaryWorkbook does).

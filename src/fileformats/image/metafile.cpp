@@ -126,29 +126,10 @@ platform::PatternBits hatchBits(int hatch) {
   }
 }
 
-int codePageOfCharSet(int charSet) {
-  switch (charSet) {
-  case 128: return 932;
-  case 129: return 949;
-  case 134: return 936;
-  case 136: return 950;
-  case 161: return 1253;
-  case 162: return 1254;
-  case 177: return 1255;
-  case 178: return 1256;
-  case 186: return 1257;
-  case 204: return 1251;
-  case 222: return 874;
-  case 238: return 1250;
-  case 0: return 1252;
-  default: return platform::systemAnsiCodePage();
-  }
-}
-
 std::u16string textOfBytes(std::span<const std::uint8_t> bytes, int charSet) {
   std::u16string out;
   const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  if (!platform::toUtf16(codePageOfCharSet(charSet), view, out) || out.empty())
+  if (!platform::toUtf16(platform::codePageOfCharSet(charSet), view, out) || out.empty())
     for (std::uint8_t b : bytes)
       out.push_back(b);
   return out;
