@@ -4,6 +4,7 @@
 // large sheet of formulas.
 
 #include "formula/compiled_formula.h"
+#include "formula/moved_copy.h"
 #include "formula/recalc.h"
 #include "model/set_cell.h"
 #include "model/workbook_list.h"
@@ -237,5 +238,46 @@ void BM_Mark_WholeColumnLookups10000(benchmark::State& state) {
       state, [](int r) { return "=VLOOKUP(A" + std::to_string(r) + ",$D$1:$E$65536,2,FALSE)"; }, 5, 3);
 }
 BENCHMARK(BM_Mark_WholeColumnLookups10000)->Unit(benchmark::kMillisecond);
+
+// Telling filled copies: each of 20,000 rows of five filled formulas checked
+// against the row above, as opening, computing and saving a filled sheet
+// each do once per formula.
+void BM_MovedCopy_Filled20000x5(benchmark::State& state) {
+  struct Shape {
+    std::vector<std::u16string> rows;
+    std::vector<formula::WrittenReference> refs;
+  };
+  using formula::RefCorner;
+  using formula::WrittenReference;
+  const auto at = [](int row, int column, bool fixed = false) { return RefCorner{row, column, fixed, fixed}; };
+  std::vector<Shape> shapes(5);
+  for (int r = 0; r < 20000; ++r) {
+    const std::string n = std::to_string(r + 1);
+    shapes[0].rows.push_back(text("=SUM(A" + n + ":E" + n + ")"));
+    shapes[1].rows.push_back(text("=AVERAGE(A" + n + ":E" + n + ")*2"));
+    shapes[2].rows.push_back(text("=IF(A" + n + ">B" + n + ",A" + n + ",B" + n + ")"));
+    shapes[3].rows.push_back(text("=VLOOKUP(A" + n + ",$A$1:$E$2000,3,FALSE)"));
+    shapes[4].rows.push_back(text("=ROUND(C" + n + "/3,2)"));
+  }
+  shapes[0].refs = {WrittenReference{5, 10, at(0, 0), at(0, 4), true}};
+  shapes[1].refs = {WrittenReference{9, 14, at(0, 0), at(0, 4), true}};
+  shapes[2].refs = {WrittenReference{4, 6, at(0, 0), at(0, 0), false}, WrittenReference{7, 9, at(0, 1), at(0, 1), false},
+                    WrittenReference{10, 12, at(0, 0), at(0, 0), false},
+                    WrittenReference{13, 15, at(0, 1), at(0, 1), false}};
+  shapes[3].refs = {WrittenReference{9, 11, at(0, 0), at(0, 0), false},
+                    WrittenReference{12, 24, at(0, 0, true), at(1999, 4, true), true}};
+  shapes[4].refs = {WrittenReference{7, 9, at(0, 2), at(0, 2), false}};
+  for (auto _ : state) {
+    size_t copies = 0;
+    for (const Shape& s : shapes)
+      for (size_t r = 1; r < s.rows.size(); ++r)
+        copies += formula::isMovedCopy(s.rows[0], s.refs, s.rows[r], static_cast<int>(r), 0);
+    if (copies != 5 * 19999)
+      state.SkipWithError("a filled copy was not recognised");
+    benchmark::DoNotOptimize(copies);
+  }
+  state.SetItemsProcessed(state.iterations() * 5 * 19999);
+}
+BENCHMARK(BM_MovedCopy_Filled20000x5)->Unit(benchmark::kMillisecond);
 
 } // namespace

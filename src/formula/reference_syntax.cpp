@@ -484,20 +484,79 @@ bool hasExternalReference(std::u16string_view text) {
   return false;
 }
 
+namespace {
+
+// A corner's place moved by (rows, columns); false when it leaves the sheet.
+bool movedCorner(const RefCorner& c, int rows, int columns, int& row, int& column) {
+  row = c.rowAbsolute ? c.row : c.row + rows;
+  column = c.columnAbsolute ? c.column : c.column + columns;
+  return model::isValidCell(row, column);
+}
+
+// The part of a corner before its row number ("$AB$"): its length.
+size_t writeCornerColumn(const RefCorner& c, int column, char16_t* at) {
+  size_t n = 0;
+  if (c.columnAbsolute)
+    at[n++] = u'$';
+  if (column >= 26)
+    at[n++] = static_cast<char16_t>(u'A' + column / 26 - 1);
+  at[n++] = static_cast<char16_t>(u'A' + column % 26);
+  if (c.rowAbsolute)
+    at[n++] = u'$';
+  return n;
+}
+
+size_t decimalDigits(int v) { return v < 10 ? 1 : v < 100 ? 2 : v < 1000 ? 3 : v < 10000 ? 4 : v < 100000 ? 5 : 6; }
+
+// The pieces compared are a few characters long: a plain loop beats a call
+// of memcmp.
+bool sameText(std::u16string_view a, size_t at, std::u16string_view b) {
+  if (a.size() - at < b.size())
+    return false;
+  for (size_t k = 0; k < b.size(); ++k)
+    if (a[at + k] != b[k])
+      return false;
+  return true;
+}
+
+// Whether `text` holds at `t` the corner moved as writeMovedReference
+// writes it; t then follows it. The row's digits are read, not written:
+// as many as the moved row has, so a leading zero never matches.
+bool matchMovedCorner(const RefCorner& c, int rows, int columns, std::u16string_view text, size_t& t) {
+  int row = 0, column = 0;
+  if (!movedCorner(c, rows, columns, row, column))
+    return false;
+  char16_t head[4];
+  const size_t n = writeCornerColumn(c, column, head);
+  if (text.size() - t < n)
+    return false;
+  for (size_t k = 0; k < n; ++k)
+    if (text[t + k] != head[k])
+      return false;
+  t += n;
+  const int number = row + 1;
+  const size_t digits = decimalDigits(number);
+  if (text.size() - t < digits)
+    return false;
+  int read = 0;
+  for (size_t k = 0; k < digits; ++k) {
+    const char16_t d = text[t + k];
+    if (d < u'0' || d > u'9')
+      return false;
+    read = read * 10 + (d - u'0');
+  }
+  t += digits;
+  return read == number;
+}
+
+} // namespace
+
 size_t writeMovedReference(const WrittenReference& ref, int rows, int columns, char16_t* out) {
   const auto corner = [&](const RefCorner& c, char16_t* at) -> size_t {
-    const int row = c.rowAbsolute ? c.row : c.row + rows;
-    const int column = c.columnAbsolute ? c.column : c.column + columns;
-    if (!model::isValidCell(row, column))
+    int row = 0, column = 0;
+    if (!movedCorner(c, rows, columns, row, column))
       return 0;
-    size_t n = 0;
-    if (c.columnAbsolute)
-      at[n++] = u'$';
-    if (column >= 26)
-      at[n++] = static_cast<char16_t>(u'A' + column / 26 - 1);
-    at[n++] = static_cast<char16_t>(u'A' + column % 26);
-    if (c.rowAbsolute)
-      at[n++] = u'$';
+    size_t n = writeCornerColumn(c, column, at);
     char16_t digits[8];
     size_t d = 0;
     for (int v = row + 1; v > 0; v /= 10)
@@ -520,21 +579,24 @@ bool isMovedCopy(std::u16string_view source, const std::vector<WrittenReference>
     return text == source;
   size_t s = 0;
   size_t t = 0;
-  char16_t written[kMaxWrittenReference];
   for (const WrittenReference& r : refs) {
     if (r.begin < s || r.end < r.begin || r.end > source.size())
       return false;
-    const size_t between = r.begin - s;
-    if (text.size() - t < between || text.substr(t, between) != source.substr(s, between))
+    if (!sameText(text, t, source.substr(s, r.begin - s)))
       return false;
-    t += between;
+    t += r.begin - s;
     s = r.end;
-    const size_t length = writeMovedReference(r, rows, columns, written);
-    if (length == 0 || text.size() - t < length || text.substr(t, length) != std::u16string_view(written, length))
+    if (!matchMovedCorner(r.first, rows, columns, text, t))
       return false;
-    t += length;
+    if (r.isArea) {
+      if (t >= text.size() || text[t] != u':')
+        return false;
+      ++t;
+      if (!matchMovedCorner(r.last, rows, columns, text, t))
+        return false;
+    }
   }
-  return text.substr(t) == source.substr(s);
+  return text.size() - t == source.size() - s && sameText(text, t, source.substr(s));
 }
 
 bool nameCouldReadAsCell(std::u16string_view name) {

@@ -1,5 +1,7 @@
 #include "formula/reference_syntax.h"
 
+#include "formula/moved_copy.h"
+
 #include "model/workbook.h"
 #include "platform/unicode.h"
 
@@ -285,6 +287,56 @@ TEST(ReferenceSyntax, TerminatorsAreTheOperatorCharacters) {
   for (const char16_t c : std::u16string_view(u"A1_.$!'\"{};#"))
     EXPECT_FALSE(isIdentifierTerminator(c, u',')) << static_cast<int>(c);
   EXPECT_TRUE(isIdentifierTerminator(u';', u';'));
+}
+
+// A filled copy is the source with each plain reference moved and written
+// as the program writes it: the same digits and letters, nothing more.
+TEST(ReferenceSyntax, MovedCopiesMatchOnlyTheMovedText) {
+  const std::u16string_view source = u"=SUM(A1:B2)+$C$3";
+  const std::vector<WrittenReference> refs = {
+      {5, 10, RefCorner{0, 0, false, false}, RefCorner{1, 1, false, false}, true},
+      {12, 16, RefCorner{2, 2, true, true}, RefCorner{2, 2, true, true}, false},
+  };
+  const struct {
+    int rows, columns;
+    std::u16string_view text;
+    bool copy;
+  } cases[] = {
+      {0, 0, u"=SUM(A1:B2)+$C$3", true},
+      {0, 0, u"=SUM(A1:B2)+$C$4", false},
+      {1, 0, u"=SUM(A2:B3)+$C$3", true},
+      {9, 0, u"=SUM(A10:B11)+$C$3", true},
+      {9, 0, u"=SUM(A010:B11)+$C$3", false}, // a leading zero is not written
+      {9, 0, u"=SUM(A10:B011)+$C$3", false},
+      {9, 0, u"=SUM(A1:B11)+$C$3", false},
+      {1, 0, u"=SUM(A2:B3)+$C$4", false},    // the absolute corner stays
+      {1, 0, u"=SUM(A2B3)+$C$3", false},
+      {1, 0, u"=SUM(A2:B3)+$C$3)", false},
+      {1, 0, u"=SUM(A2:B3)+$C$", false},
+      {1, 0, u"=SUM(A2:B3", false},
+      {1, 0, u"=SUM(a2:b3)+$C$3", false},
+      {-1, 0, u"=SUM(A0:B1)+$C$3", false},   // off the sheet
+      {0, 25, u"=SUM(Z1:AA2)+$C$3", true},
+      {0, 254, u"=SUM(IU1:IV2)+$C$3", true},
+      {0, 255, u"=SUM(IV1:IW2)+$C$3", false},
+      {65534, 0, u"=SUM(A65535:B65536)+$C$3", true},
+      {65535, 0, u"=SUM(A65536:B65537)+$C$3", false},
+      {3, 2, u"=SUM(C4:D5)+$C$3", true},
+      {3, 2, u"=SUM(C4:D5) +$C$3", false},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(show(c.text));
+    EXPECT_EQ(isMovedCopy(source, refs, c.text, c.rows, c.columns), c.copy) << c.rows << "," << c.columns;
+    if (c.copy) {
+      // The copy is what writing the references moved gives.
+      std::u16string written(source.substr(0, 5));
+      char16_t ref[kMaxWrittenReference];
+      written.append(ref, writeMovedReference(refs[0], c.rows, c.columns, ref));
+      written.append(u")+");
+      written.append(ref, writeMovedReference(refs[1], c.rows, c.columns, ref));
+      EXPECT_EQ(show(written), show(c.text));
+    }
+  }
 }
 
 } // namespace
