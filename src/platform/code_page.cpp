@@ -261,6 +261,38 @@ bool fromUtf16(int codePage, std::u16string_view text, std::string &out) {
   return true;
 }
 
+bool fromUtf16Within(int codePage, std::u16string_view text, size_t limit, std::string &out,
+                     bool &cut) {
+  cut = false;
+  if (!fromUtf16(codePage, text, out))
+    return false;
+  if (out.size() <= limit)
+    return true;
+  cut = true;
+  // The longest start that fits: a longer start never converts to fewer
+  // bytes, so halving finds it in a few conversions even for long texts.
+  const auto whole = [&](size_t units) {
+    return units > 0 && units < text.size() && text[units - 1] >= 0xD800 && text[units - 1] < 0xDC00
+               ? units - 1
+               : units;
+  };
+  size_t fits = 0, tooLong = text.size();
+  std::string bytes;
+  while (tooLong - fits > 1) {
+    const size_t guess = fits + (tooLong - fits) / 2;
+    size_t middle = whole(guess);
+    if (middle <= fits)
+      middle = guess + 1; // past the pair's second half
+    if (middle >= tooLong)
+      break;
+    if (fromUtf16(codePage, text.substr(0, middle), bytes) && bytes.size() <= limit)
+      fits = middle;
+    else
+      tooLong = middle;
+  }
+  return fromUtf16(codePage, text.substr(0, fits), out);
+}
+
 namespace {
 
 constexpr struct {

@@ -29,6 +29,12 @@ bool isSupportedCodePage(int codePage);
 /// page is not supported.
 [[nodiscard]] bool fromUtf16(int codePage, std::u16string_view text, std::string& out);
 
+/// Converts as fromUtf16 does, keeping only the whole characters that fit in
+/// `limit` bytes: a double-byte character is never cut in half. `cut` tells
+/// whether any were left out.
+[[nodiscard]] bool fromUtf16Within(int codePage, std::u16string_view text, size_t limit,
+                                   std::string& out, bool& cut);
+
 /// The code page of a font's Windows character set (0 is 1252; an unknown
 /// set, or 1 for the default, gives systemAnsiCodePage()), and the character
 /// set of a code page (0 when none but ANSI names it).

@@ -281,5 +281,43 @@ TEST(CodePage, LongInputsConvertCompletely) {
   EXPECT_EQ(back, bytes);
 }
 
+// Byte limits of the old file format end on whole characters: half a
+// double-byte character would read back as a different one.
+TEST(CodePage, CutsAtByteLimitsKeepWholeCharacters) {
+  struct Row {
+    int codePage;
+    std::u16string text;
+    size_t limit;
+    std::string expected;
+    bool cut;
+  };
+  const Row rows[] = {
+      {936, u"中文字", 6, "\xD6\xD0\xCE\xC4\xD7\xD6", false},
+      {936, u"中文字", 5, "\xD6\xD0\xCE\xC4", true},
+      {936, u"a中", 2, "a", true},
+      {936, u"中", 1, "", true},
+      {936, u"中😀", 2, "\xD6\xD0", true}, // the emoji is one "?" here
+      {1252, u"abcdef", 3, "abc", true},
+      {1252, u"", 0, "", false},
+      {65001, u"a😀b", 4, "a", true},
+      {65001, u"a😀b", 5, "a\xF0\x9F\x98\x80", true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.codePage);
+    SCOPED_TRACE(row.limit);
+    std::string out;
+    bool cut = false;
+    ASSERT_TRUE(fromUtf16Within(row.codePage, row.text, row.limit, out, cut));
+    EXPECT_EQ(out, row.expected);
+    EXPECT_EQ(cut, row.cut);
+  }
+  // Long texts too: 40,000 characters cut to 255 bytes keep 127 of them.
+  std::string out;
+  bool cut = false;
+  ASSERT_TRUE(fromUtf16Within(936, std::u16string(40000, u'中'), 255, out, cut));
+  EXPECT_EQ(out.size(), 254u);
+  EXPECT_TRUE(cut);
+}
+
 } // namespace
 } // namespace platform

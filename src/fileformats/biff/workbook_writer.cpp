@@ -160,6 +160,19 @@ private:
         out += ch < 0x100 ? static_cast<char>(ch) : '?';
     return out;
   }
+  /// Text in the code page cut to `limit` bytes on a whole character; a cut
+  /// is noted for the Save As question.
+  std::string narrow(std::u16string_view text, size_t limit) const {
+    std::string out;
+    bool cut = false;
+    if (!platform::fromUtf16Within(m_codePage, text, limit, out, cut)) {
+      out = narrow(text);
+      cut = out.size() > limit;
+      out.resize(std::min(out.size(), limit));
+    }
+    noteCut(cut);
+    return out;
+  }
   // BIFF8 characters: one byte each when every one fits, else UTF-16.
   void chars8(std::u16string_view text) {
     const bool wide = std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
@@ -184,9 +197,7 @@ private:
       chars8(s);
       return;
     }
-    std::string b = narrow(s);
-    noteCut(b.size() > limit);
-    b.resize(std::min(b.size(), limit));
+    const std::string b = narrow(s, limit);
     if (wideLength)
       u16(static_cast<std::uint16_t>(b.size()));
     else
@@ -981,9 +992,8 @@ void Writer::undefinedNames() {
     u8(0);
     std::string narrowName;
     if (!m_b8)
-      narrowName = narrow(name);
-    noteCut(name.size() > 255 || narrowName.size() > 255);
-    narrowName.resize(std::min<size_t>(narrowName.size(), 255));
+      narrowName = narrow(name, 255);
+    noteCut(name.size() > 255);
     u8(static_cast<std::uint8_t>(m_b8 ? name.size() : narrowName.size()));
     u16(2);
     u16(0);
@@ -1043,9 +1053,8 @@ void Writer::names() {
     std::u16string_view name = std::u16string_view(n.name).substr(0, 255);
     std::string narrowName;
     if (!m_b8 && code < 0)
-      narrowName = narrow(name);
-    noteCut(code < 0 && (n.name.size() > 255 || narrowName.size() > 255));
-    narrowName.resize(std::min<size_t>(narrowName.size(), 255));
+      narrowName = narrow(name, 255);
+    noteCut(code < 0 && n.name.size() > 255);
     u8(static_cast<std::uint8_t>(code >= 0 ? 1 : m_b8 ? name.size() : narrowName.size()));
     u16(static_cast<std::uint16_t>(std::min<size_t>(t.tokens.size(), 0xFFFF)));
     const auto scope = static_cast<std::uint16_t>(std::clamp(n.sheetIndex, 0, 0xFFFF));
@@ -1461,9 +1470,7 @@ void Writer::autoFilter(const model::Sheet &s) {
           wideOperands[i] = std::u16string_view(cond.operand).substr(0, 255);
           length = wideOperands[i].size();
         } else {
-          operands[i] = narrow(cond.operand);
-          noteCut(operands[i].size() > 255);
-          operands[i].resize(std::min<size_t>(operands[i].size(), 255));
+          operands[i] = narrow(cond.operand, 255);
           length = operands[i].size();
         }
       }
@@ -1961,9 +1968,7 @@ void Writer::labelRecord(const CellPlan &p) {
     text(textOf(*p.cell), true);
   } else {
     // Excel 95 has no way to continue a label: the text is cut to one record.
-    std::string b = narrow(textOf(*p.cell));
-    noteCut(b.size() > kMaxRecordBody - 8);
-    b.resize(std::min(b.size(), kMaxRecordBody - 8));
+    const std::string b = narrow(textOf(*p.cell), kMaxRecordBody - 8);
     u16(static_cast<std::uint16_t>(b.size()));
     m_body.insert(m_body.end(), b.begin(), b.end());
   }
@@ -2114,9 +2119,7 @@ void Writer::formulaRecord(int index, const CellPlan &p, const model::DataTable 
     // shared string table does.
     const std::u16string_view str = v.stringValue();
     if (!m_b8) {
-      std::string b = narrow(str);
-      noteCut(b.size() > kMaxRecordBody - 2);
-      b.resize(std::min(b.size(), kMaxRecordBody - 2));
+      const std::string b = narrow(str, kMaxRecordBody - 2);
       u16(static_cast<std::uint16_t>(b.size()));
       m_body.insert(m_body.end(), b.begin(), b.end());
       emit(rtSTRING);

@@ -1225,6 +1225,22 @@ TEST_F(WriterTest, Excel95SheetNamesStayDistinctInTheCodePage) {
   EXPECT_EQ(back->sheet(3).name, u"Plain");
 }
 
+// Excel 95 holds a cell's text in one record: a longer Chinese text is cut
+// there, on a whole character (half a character read back as another one).
+TEST_F(WriterTest, Excel95CutsLongDoubleByteTextOnWholeCharacters) {
+  book->codePage = 936;
+  addSheet(u"Sheet1");
+  const std::u16string longText = u"a" + std::u16string(6000, u'中');
+  set(0, 0, 0, longText);
+  const auto back = roundTrip(7);
+  const model::CellRecord *c = model::cell_at(back->sheet(0), 0, 0);
+  ASSERT_NE(c, nullptr);
+  const std::u16string read(c->input.view());
+  ASSERT_GT(read.size(), 4000u);
+  EXPECT_LT(read.size(), longText.size());
+  EXPECT_EQ(read, longText.substr(0, read.size())); // no stray last character
+}
+
 // Excel 95 text is 8-bit text in the workbook's code page: cells, sheet
 // names, object texts and control captions go out in it and come back the
 // same, and a workbook read from such a file saves in the file's code page
