@@ -370,7 +370,16 @@ std::vector<std::uint8_t> writeBiff5ControlFields(const model::Sheet& sheet, int
     linkFormula(kind == model::kObjectOptionButton ? drawing::groupLinkedCell(sheet, drawing::optionGroup(sheet, index))
                                                    : control.linkedCell);
   if (captioned) {
-    std::string caption = narrowText ? narrowText(object.text) : std::string(object.text.begin(), object.text.end());
+    const auto narrowed = [&](std::u16string_view text) {
+      return narrowText ? narrowText(text) : std::string(text.begin(), text.end());
+    };
+    std::string caption = narrowed(object.text);
+    // The caption holds 255 bytes: drop whole characters, never half of one.
+    for (size_t units = std::min<size_t>(object.text.size(), 255); caption.size() > 255 && units > 0; --units) {
+      if (units < object.text.size() && object.text[units - 1] >= 0xD800 && object.text[units - 1] < 0xDC00)
+        continue;
+      caption = narrowed(std::u16string_view(object.text).substr(0, units));
+    }
     caption.resize(std::min<size_t>(caption.size(), 255));
     o.u16(static_cast<std::uint16_t>(caption.size()));
     o.b.insert(o.b.end(), caption.begin(), caption.end());

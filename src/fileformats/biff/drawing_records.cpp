@@ -473,6 +473,10 @@ struct SheetDrawingReader::State {
   std::vector<int> comments;                          // every comment read, by object index
   std::vector<int> noted;                             // comments a NOTE has claimed
   int lastBiff5Note = -1;
+  // A long Excel 95 comment's bytes, decoded as one text once all pieces
+  // are in: a piece may end in the middle of a double-byte character.
+  std::vector<std::uint8_t> biff5NoteBytes;
+  bool biff5NoteContinued = false;
 
   State(model::Sheet& s, DrawingReadContext c) : sheet(s), ctx(std::move(c)) {}
 
@@ -977,12 +981,16 @@ struct SheetDrawingReader::State {
     std::span<const std::uint8_t> bytes;
     if (!c.bytes(std::min<size_t>(length, c.remaining()), bytes))
       return;
-    const std::u16string text = ctx.narrowText ? ctx.narrowText(bytes) : std::u16string(bytes.begin(), bytes.end());
     if (row == 0xFFFF) {
-      if (lastBiff5Note >= 0 && static_cast<size_t>(lastBiff5Note) < sheet.objects.size())
-        sheet.objects[static_cast<size_t>(lastBiff5Note)].text += text;
+      if (lastBiff5Note >= 0 && static_cast<size_t>(lastBiff5Note) < sheet.objects.size()) {
+        biff5NoteBytes.insert(biff5NoteBytes.end(), bytes.begin(), bytes.end());
+        biff5NoteContinued = true;
+      }
       return;
     }
+    settleBiff5Note();
+    lastBiff5Note = -1; // pieces after a note that made no comment belong to nothing
+    const std::u16string text = decodeNarrow(bytes);
     model::DrawingObject d;
     d.kind = model::kObjectComment;
     d.shapeType = 202;
@@ -996,7 +1004,19 @@ struct SheetDrawingReader::State {
     if (lastObject >= 0 && sheet.objects[static_cast<size_t>(lastObject)].kind == model::kObjectComment) {
       noted.push_back(lastObject);
       lastBiff5Note = lastObject;
+      biff5NoteBytes.assign(bytes.begin(), bytes.end());
     }
+  }
+
+  std::u16string decodeNarrow(std::span<const std::uint8_t> bytes) const {
+    return ctx.narrowText ? ctx.narrowText(bytes) : std::u16string(bytes.begin(), bytes.end());
+  }
+
+  void settleBiff5Note() {
+    if (biff5NoteContinued && lastBiff5Note >= 0 && static_cast<size_t>(lastBiff5Note) < sheet.objects.size())
+      sheet.objects[static_cast<size_t>(lastBiff5Note)].text = decodeNarrow(biff5NoteBytes);
+    biff5NoteBytes.clear();
+    biff5NoteContinued = false;
   }
 
   // A group's rectangle in sheet pixels at 100%: its anchor's, or its place
@@ -1045,6 +1065,7 @@ struct SheetDrawingReader::State {
   }
 
   void finish() {
+    settleBiff5Note();
     placeChildren();
     // Comments no NOTE claimed have no cell to belong to.
     if (comments.size() == noted.size())
@@ -1640,11 +1661,25 @@ struct WorkbookDrawingWriter::State {
   // Excel 95 comments: NOTE records alone, long texts going on in NOTE
   // records whose row is 0xFFFF.
   void biff5Note(const model::DrawingObject& o, std::vector<DrawingRecord>& out) const {
-    std::string text = ctx.narrowText ? ctx.narrowText(o.text) : std::string(o.text.begin(), o.text.end());
-    text.resize(std::min<size_t>(text.size(), 32767));
+    // Whole characters only, in the 32,767-byte cap and in each piece: other
+    // readers decode every piece on its own.
+    std::string text;
+    std::vector<size_t> ends; // the byte after each character
+    const std::u16string_view whole = o.text;
+    for (size_t i = 0; i < whole.size();) {
+      const size_t units = i + 1 < whole.size() && whole[i] >= 0xD800 && whole[i] < 0xDC00 ? 2 : 1;
+      const std::u16string_view ch = whole.substr(i, units);
+      const std::string bytes = ctx.narrowText ? ctx.narrowText(ch) : std::string(1, static_cast<char>(ch[0]));
+      if (text.size() + bytes.size() > 32767)
+        break;
+      text += bytes;
+      ends.push_back(text.size());
+      i += units;
+    }
     size_t at = 0;
     do {
-      const size_t n = std::min<size_t>(2048, text.size() - at);
+      const auto last = std::upper_bound(ends.begin(), ends.end(), at + 2048);
+      const size_t n = last == ends.begin() ? 0 : *(last - 1) - at;
       Bytes b;
       b.u16(at == 0 ? o.row : 0xFFFF);
       b.u16(at == 0 ? o.column : 0);

@@ -1,6 +1,7 @@
 #include "fileformats/biff/workbook_reader.h"
 
 #include "fileformats/biff/formula_tokens.h"
+#include "fileformats/biff/drawing_records.h"
 #include "fileformats/biff/records.h"
 #include "fileformats/biff/workbook_writer.h"
 #include "fileformats/compound/compound_file.h"
@@ -337,6 +338,34 @@ TEST_F(ReaderTest, MacCodePagesConvertAndUnknownPagesAreRefusedByNumber) {
     EXPECT_EQ(ui.shown()[0].text, u"不支持此文件的字符集（代码页 " +
                                       platform::fromUtf8(std::to_string(page)) + u"）。");
   }
+}
+
+// An Excel 95 comment longer than one NOTE record goes on in pieces that
+// may end inside a double-byte character: the pieces are joined before
+// they are read as text. A piece after a note that made no comment is
+// nobody's.
+TEST_F(ReaderTest, Excel95CommentPiecesJoinBeforeDecoding) {
+  StreamBuilder g;
+  g.u16(0x0500).u16(0x0005).u16(0).u16(0).record(rtBOF);
+  g.u16(936).record(rtCODEPAGE);
+  const size_t positionField = g.bytes.size() + 4;
+  g.u32(0).u8(0).u8(0).u8(6).ascii("Sheet1").record(rtBOUNDSHEET);
+  g.record(rtEOF);
+  const auto at = static_cast<std::uint32_t>(g.bytes.size());
+  for (int k = 0; k < 4; ++k)
+    g.bytes[positionField + static_cast<size_t>(k)] = static_cast<std::uint8_t>(at >> (8 * k));
+  g.u16(0x0500).u16(0x0010).u16(0).u16(0).record(rtBOF);
+  g.u16(1).u16(1).u16(5).ascii("a\xD6").record(rtNOTE); // a中文: 5 bytes in all
+  g.u16(0xFFFF).u16(0).u16(1).ascii("\xD0").record(rtNOTE);
+  g.u16(0xFFFF).u16(0).u16(2).ascii("\xCE\xC4").record(rtNOTE);
+  g.u16(3).u16(2).u16(2).ascii("\xD7\xD6").record(rtNOTE); // 字
+  g.record(rtEOF);
+  ASSERT_TRUE(read(g.file()));
+  std::vector<std::u16string> texts;
+  for (const model::DrawingObject& o : book->sheet(0).objects)
+    if (o.kind == model::kObjectComment)
+      texts.push_back(o.text);
+  EXPECT_EQ(texts, (std::vector<std::u16string>{u"a中文", u"字"}));
 }
 
 // Excel 95 sheets keep the add-in functions their formulas call in their

@@ -1,6 +1,7 @@
 #include "fileformats/biff/workbook_writer.h"
 
 #include "drawing/controls.h"
+#include "fileformats/biff/drawing_records.h"
 #include "fileformats/biff/records.h"
 #include "fileformats/biff/workbook_reader.h"
 #include "fileformats/compound/compound_file.h"
@@ -8,6 +9,7 @@
 #include "formula/rewrite.h"
 #include "model/set_cell.h"
 #include "model/sheet.h"
+#include "platform/code_page.h"
 #include "platform/ui_services.h"
 #include "platform/unicode.h"
 
@@ -1239,6 +1241,51 @@ TEST_F(WriterTest, Excel95CutsLongDoubleByteTextOnWholeCharacters) {
   ASSERT_GT(read.size(), 4000u);
   EXPECT_LT(read.size(), longText.size());
   EXPECT_EQ(read, longText.substr(0, read.size())); // no stray last character
+}
+
+// An Excel 95 control caption holds 255 bytes: a longer Chinese caption
+// keeps the whole characters that fit.
+TEST_F(WriterTest, Excel95CaptionsCutOnWholeCharacters) {
+  book->codePage = 936;
+  model::Sheet &s = addSheet(u"Sheet1");
+  model::ObjectAnchor a;
+  a.first = {3, 0, 0, 0};
+  a.last = {5, 0, 2, 0};
+  s.objects.push_back(drawing::makeControl(s, model::kObjectCheckBox, a));
+  s.objects.back().text = u"a" + std::u16string(200, u'中');
+  const auto back = roundTrip(7);
+  ASSERT_EQ(back->sheet(0).objects.size(), 1u);
+  EXPECT_EQ(back->sheet(0).objects[0].text, u"a" + std::u16string(127, u'中'));
+}
+
+// A long Excel 95 comment goes out in pieces of 2,048 bytes or less that end
+// on whole characters, since other readers decode each piece on its own.
+TEST_F(WriterTest, Excel95CommentPiecesEndOnWholeCharacters) {
+  book->codePage = 936;
+  model::Sheet &s = addSheet(u"Sheet1");
+  model::DrawingObject comment;
+  comment.kind = model::kObjectComment;
+  comment.anchor.first = {3, 0, 0, 0};
+  comment.anchor.last = {5, 0, 2, 0};
+  comment.row = 1;
+  comment.column = 1;
+  comment.text = u"a" + std::u16string(3000, u'中');
+  s.objects.push_back(comment);
+  size_t pieces = 0;
+  for (const Rec &r : stream(7)) {
+    if (r.id != rtNOTE)
+      continue;
+    ++pieces;
+    const size_t n = r.body.size() - 6;
+    EXPECT_LE(n, 2048u);
+    std::u16string piece;
+    ASSERT_TRUE(platform::toUtf16(936, std::string(r.body.begin() + 6, r.body.end()), piece));
+    EXPECT_EQ(piece.find(u'\uFFFD'), std::u16string::npos) << "piece " << pieces;
+  }
+  EXPECT_EQ(pieces, 3u);
+  const auto back = roundTrip(7);
+  ASSERT_EQ(back->sheet(0).objects.size(), 1u);
+  EXPECT_EQ(back->sheet(0).objects[0].text, comment.text);
 }
 
 // Excel 95 text is 8-bit text in the workbook's code page: cells, sheet
