@@ -286,9 +286,10 @@ TEST_F(ReaderTest, DamagedRecordsAreRefusedWithAReason) {
   EXPECT_EQ(ui.shown()[0].text, model::kMessageInvalidData);
 }
 
-// An Excel 95 workbook of one sheet whose only cell is a label of 8-bit
-// text in the given code page.
-std::vector<std::uint8_t> excel95WithLabel(std::uint16_t codePage, std::string_view label) {
+// An Excel 95 workbook in the given code page of one sheet, "Sheet1",
+// whose records `sheetRecords` writes.
+std::vector<std::uint8_t> excel95Book(std::uint16_t codePage,
+                                      const std::function<void(StreamBuilder&)>& sheetRecords) {
   StreamBuilder g;
   g.u16(0x0500).u16(0x0005).u16(0).u16(0).record(rtBOF);
   g.u16(codePage).record(rtCODEPAGE);
@@ -299,9 +300,17 @@ std::vector<std::uint8_t> excel95WithLabel(std::uint16_t codePage, std::string_v
   for (int k = 0; k < 4; ++k)
     g.bytes[positionField + static_cast<size_t>(k)] = static_cast<std::uint8_t>(at >> (8 * k));
   g.u16(0x0500).u16(0x0010).u16(0).u16(0).record(rtBOF);
-  g.u16(0).u16(0).u16(15).u16(static_cast<std::uint16_t>(label.size())).ascii(label).record(rtLABEL);
+  sheetRecords(g);
   g.record(rtEOF);
   return g.file();
+}
+
+// An Excel 95 workbook whose only cell is a label of 8-bit text in the
+// given code page.
+std::vector<std::uint8_t> excel95WithLabel(std::uint16_t codePage, std::string_view label) {
+  return excel95Book(codePage, [&](StreamBuilder& g) {
+    g.u16(0).u16(0).u16(15).u16(static_cast<std::uint16_t>(label.size())).ascii(label).record(rtLABEL);
+  });
 }
 
 // Mac code pages convert through their own tables (bytes from Apple's
@@ -345,22 +354,12 @@ TEST_F(ReaderTest, MacCodePagesConvertAndUnknownPagesAreRefusedByNumber) {
 // they are read as text. A piece after a note that made no comment is
 // nobody's.
 TEST_F(ReaderTest, Excel95CommentPiecesJoinBeforeDecoding) {
-  StreamBuilder g;
-  g.u16(0x0500).u16(0x0005).u16(0).u16(0).record(rtBOF);
-  g.u16(936).record(rtCODEPAGE);
-  const size_t positionField = g.bytes.size() + 4;
-  g.u32(0).u8(0).u8(0).u8(6).ascii("Sheet1").record(rtBOUNDSHEET);
-  g.record(rtEOF);
-  const auto at = static_cast<std::uint32_t>(g.bytes.size());
-  for (int k = 0; k < 4; ++k)
-    g.bytes[positionField + static_cast<size_t>(k)] = static_cast<std::uint8_t>(at >> (8 * k));
-  g.u16(0x0500).u16(0x0010).u16(0).u16(0).record(rtBOF);
-  g.u16(1).u16(1).u16(5).ascii("a\xD6").record(rtNOTE); // a中文: 5 bytes in all
-  g.u16(0xFFFF).u16(0).u16(1).ascii("\xD0").record(rtNOTE);
-  g.u16(0xFFFF).u16(0).u16(2).ascii("\xCE\xC4").record(rtNOTE);
-  g.u16(3).u16(2).u16(2).ascii("\xD7\xD6").record(rtNOTE); // 字
-  g.record(rtEOF);
-  ASSERT_TRUE(read(g.file()));
+  ASSERT_TRUE(read(excel95Book(936, [](StreamBuilder& g) {
+    g.u16(1).u16(1).u16(5).ascii("a\xD6").record(rtNOTE); // a中文: 5 bytes in all
+    g.u16(0xFFFF).u16(0).u16(1).ascii("\xD0").record(rtNOTE);
+    g.u16(0xFFFF).u16(0).u16(2).ascii("\xCE\xC4").record(rtNOTE);
+    g.u16(3).u16(2).u16(2).ascii("\xD7\xD6").record(rtNOTE); // 字
+  })));
   std::vector<std::u16string> texts;
   for (const model::DrawingObject& o : book->sheet(0).objects)
     if (o.kind == model::kObjectComment)
@@ -371,28 +370,18 @@ TEST_F(ReaderTest, Excel95CommentPiecesJoinBeforeDecoding) {
 // Excel 95 sheets keep the add-in functions their formulas call in their
 // own EXTERNNAME records; the tokens of that sheet number them from 1.
 TEST_F(ReaderTest, Excel95SheetLevelExternalNamesNameAddInCalls) {
-  StreamBuilder g;
-  g.u16(0x0500).u16(0x0005).u16(0).u16(0).record(rtBOF);
-  g.u16(1252).record(rtCODEPAGE);
-  const size_t positionField = g.bytes.size() + 4;
-  g.u32(0).u8(0).u8(0).u8(6).ascii("Sheet1").record(rtBOUNDSHEET);
-  g.record(rtEOF);
-  const auto at = static_cast<std::uint32_t>(g.bytes.size());
-  for (int k = 0; k < 4; ++k)
-    g.bytes[positionField + static_cast<size_t>(k)] = static_cast<std::uint8_t>(at >> (8 * k));
-  g.u16(0x0500).u16(0x0010).u16(0).u16(0).record(rtBOF);
-  g.u8(1).u8(3).record(rtEXTERNSHEET); // an add-in's own entry
-  for (std::string_view name : {"FIRSTADDIN", "SECONDADDIN"})
-    g.u16(0).u32(0).u8(static_cast<std::uint8_t>(name.size())).ascii(name).u16(2).u8(0x1C).u8(0x17)
-        .record(rtEXTERNNAME);
-  // =SECONDADDIN(5): the name, the argument, then a call of function 255.
-  g.u16(0).u16(0).u16(15).f64(0).u16(0).u32(0).u16(32);
-  g.u8(0x39).u16(1).u32(0).u32(0).u16(2).u32(0).u32(0).u32(0);
-  g.u8(0x1E).u16(5);
-  g.u8(0x42).u8(2).u16(0x00FF);
-  g.record(rtFORMULA);
-  g.record(rtEOF);
-  ASSERT_TRUE(read(g.file()));
+  ASSERT_TRUE(read(excel95Book(1252, [](StreamBuilder& g) {
+    g.u8(1).u8(3).record(rtEXTERNSHEET); // an add-in's own entry
+    for (std::string_view name : {"FIRSTADDIN", "SECONDADDIN"})
+      g.u16(0).u32(0).u8(static_cast<std::uint8_t>(name.size())).ascii(name).u16(2).u8(0x1C).u8(0x17)
+          .record(rtEXTERNNAME);
+    // =SECONDADDIN(5): the name, the argument, then a call of function 255.
+    g.u16(0).u16(0).u16(15).f64(0).u16(0).u32(0).u16(32);
+    g.u8(0x39).u16(1).u32(0).u32(0).u16(2).u32(0).u32(0).u32(0);
+    g.u8(0x1E).u16(5);
+    g.u8(0x42).u8(2).u16(0x00FF);
+    g.record(rtFORMULA);
+  })));
   const model::CellRecord* c = model::cell_at(book->sheet(0), 0, 0);
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(c->input.view(), u"=SECONDADDIN(5)");
