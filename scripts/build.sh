@@ -7,7 +7,9 @@ cd "$(dirname "$0")/.."
 export CCACHE_BASEDIR="$PWD"
 config=${1:-release}
 shift || true
-jobs=$(nproc)
+# One job more than cores keeps them busy while another job links or waits
+# on the disk.
+jobs=$(( $(nproc) + 1 ))
 case "$config" in
   release)
     dir=build
