@@ -7,9 +7,7 @@ cd "$(dirname "$0")/.."
 export CCACHE_BASEDIR="$PWD"
 config=${1:-release}
 shift || true
-# One job more than cores keeps them busy while another job links or waits
-# on the disk.
-jobs=$(( $(nproc) + 1 ))
+jobs=$(nproc)
 case "$config" in
   release)
     dir=build
