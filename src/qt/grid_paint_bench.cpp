@@ -33,6 +33,22 @@
 
 namespace {
 
+/// Paints the book's active sheet on a full-HD screen once per iteration;
+/// the layout painted is returned for the counters.
+view::GridLayout paintFullHdScreens(benchmark::State& state, model::Workbook& book) {
+  QImage image(1920, 1080, QImage::Format_RGB32);
+  const view::GridLayout layout = view::relayout(book, view::LayoutInput{{0, 0, 1920, 1080}, 0, 0, 17, 17});
+  const platform::Rect all{0, 0, 1920, 1080};
+  for (auto _ : state) {
+    QPainter painter(&image);
+    qtui::QtCanvas canvas(painter);
+    view::paint(canvas, book, layout, all);
+    painter.end();
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  return layout;
+}
+
 void BM_PaintFullHdGrid(benchmark::State& state) {
   platform::HeadlessUiServices ui;
   platform::ScopedUiServices scope(ui);
@@ -69,16 +85,7 @@ void BM_PaintFullHdGrid(benchmark::State& state) {
       (void)model::set_cell(book, 0, static_cast<std::uint16_t>(r), static_cast<std::uint8_t>(c),
                             platform::fromUtf8(text), formats[kind], false, false);
     }
-  QImage image(1920, 1080, QImage::Format_RGB32);
-  const view::GridLayout layout = view::relayout(book, view::LayoutInput{{0, 0, 1920, 1080}, 0, 0, 17, 17});
-  const platform::Rect all{0, 0, 1920, 1080};
-  for (auto _ : state) {
-    QPainter painter(&image);
-    qtui::QtCanvas canvas(painter);
-    view::paint(canvas, book, layout, all);
-    painter.end();
-    benchmark::DoNotOptimize(image.constBits());
-  }
+  const view::GridLayout layout = paintFullHdScreens(state, book);
   state.counters["cells"] = static_cast<double>((layout.bottomRow + 1) * (layout.rightColumn + 1));
   platform::setTextMetrics(nullptr);
 }
@@ -117,16 +124,7 @@ void BM_PaintFiveHundredObjects(benchmark::State& state) {
     const int x = (i * 97) % 1780, y = (i * 53) % 980;
     (void)drawing::addObject(sheet, std::move(o), {x, y, x + 120, y + 70}, model::unzoomedScale());
   }
-  QImage image(1920, 1080, QImage::Format_RGB32);
-  const view::GridLayout layout = view::relayout(book, view::LayoutInput{{0, 0, 1920, 1080}, 0, 0, 17, 17});
-  const platform::Rect all{0, 0, 1920, 1080};
-  for (auto _ : state) {
-    QPainter painter(&image);
-    qtui::QtCanvas canvas(painter);
-    view::paint(canvas, book, layout, all);
-    painter.end();
-    benchmark::DoNotOptimize(image.constBits());
-  }
+  const view::GridLayout layout = paintFullHdScreens(state, book);
   state.counters["objects"] = 500;
   platform::setTextMetrics(nullptr);
 }
@@ -157,16 +155,7 @@ void BM_PaintPictureFilledShapes(benchmark::State& state) {
     const int x = (i * 211) % 1500, y = (i * 127) % 760;
     (void)drawing::addObject(sheet, std::move(o), {x, y, x + 400, y + 300}, model::unzoomedScale());
   }
-  QImage image(1920, 1080, QImage::Format_RGB32);
-  const view::GridLayout layout = view::relayout(book, view::LayoutInput{{0, 0, 1920, 1080}, 0, 0, 17, 17});
-  const platform::Rect all{0, 0, 1920, 1080};
-  for (auto _ : state) {
-    QPainter painter(&image);
-    qtui::QtCanvas canvas(painter);
-    view::paint(canvas, book, layout, all);
-    painter.end();
-    benchmark::DoNotOptimize(image.constBits());
-  }
+  const view::GridLayout layout = paintFullHdScreens(state, book);
   state.counters["objects"] = 40;
   platform::setTextMetrics(nullptr);
 }
@@ -274,16 +263,7 @@ void BM_PaintLongWrappedCell(benchmark::State& state) {
     for (int c = 1; c < 10; ++c)
       (void)model::set_cell(book, 0, static_cast<std::uint16_t>(r), static_cast<std::uint8_t>(c),
                             platform::fromUtf8(std::to_string(r * 10 + c)), 15, false, false);
-  QImage image(1920, 1080, QImage::Format_RGB32);
-  const view::GridLayout layout = view::relayout(book, view::LayoutInput{{0, 0, 1920, 1080}, 0, 0, 17, 17});
-  const platform::Rect all{0, 0, 1920, 1080};
-  for (auto _ : state) {
-    QPainter painter(&image);
-    qtui::QtCanvas canvas(painter);
-    view::paint(canvas, book, layout, all);
-    painter.end();
-    benchmark::DoNotOptimize(image.constBits());
-  }
+  const view::GridLayout layout = paintFullHdScreens(state, book);
   // The cell is fitted to its text, at most 409 points: it fills its screen.
   if (model::row_height(book.sheet(0), 0) != model::kMaxFittedRowHeight)
     state.SkipWithError("the wrapped cell did not grow to its full height");
