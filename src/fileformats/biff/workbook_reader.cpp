@@ -435,6 +435,9 @@ private:
   std::vector<std::uint8_t> m_sstPlain;
   std::u16string m_entry; // scratch for entry texts
   std::vector<std::vector<std::uint8_t>> m_nameTokens;
+  // What follows each name's tokens in its record: the bodies of its array
+  // constants (then the optional menu and help texts, never read as such).
+  std::vector<std::vector<std::uint8_t>> m_nameExtra;
   std::vector<bool> m_placeholderName; // by name, see readName
   std::vector<std::uint8_t> m_externSheet;
   std::vector<std::vector<std::uint8_t>> m_supbooks;
@@ -997,8 +1000,15 @@ void Reader::finishGlobals() {
         model::addAddInName(m_book, name);
     }
   }
-  for (size_t i = 0; i < m_book.names.size() && i < m_nameTokens.size(); ++i)
-    m_book.names[i].formula = formulaText(m_nameTokens[i], {}, 0, 0);
+  for (size_t i = 0; i < m_book.names.size() && i < m_nameTokens.size(); ++i) {
+    const std::vector<std::uint8_t>& tokens = m_nameTokens[i];
+    std::u16string text = formulaText(tokens, m_nameExtra[i], 0, 0);
+    // A definition that cannot be read stands for nothing a formula can use;
+    // it says so, and is saved as it reads.
+    if (text.empty() && !tokens.empty())
+      text = u"=#REF!";
+    m_book.names[i].formula = std::move(text);
+  }
 }
 
 // The user name is kept as 8-bit bytes, the form it is written in; the
@@ -1280,6 +1290,7 @@ void Reader::readName(ByteCursor c) {
     return;
   n.fileBytes.assign(tokens.begin(), tokens.end());
   m_nameTokens.emplace_back(tokens.begin(), tokens.end());
+  m_nameExtra.emplace_back(c.rest().begin(), c.rest().end());
   m_book.names.push_back(std::move(n));
   // A hidden name defined as #NAME? only stands for a name that formulas use
   // and nothing defines: their text keeps the name, the list does not.

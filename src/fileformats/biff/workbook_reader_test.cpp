@@ -469,6 +469,42 @@ TEST_F(ReaderTest, SharedStringsNeedingAnApostropheShareOneQuotedText) {
   }
 }
 
+// Name definitions read as what saving writes: an array constant reads its
+// values from after the tokens, a definition whose tokens cannot be read is
+// #REF!, and an empty one stays empty ("="); each survives a save unchanged.
+TEST_F(ReaderTest, NameDefinitionsReadAsTheyAreSaved) {
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> tokens;
+    std::vector<std::uint8_t> extra;
+    std::u16string formula;
+  } cases[] = {
+      // {"ab",2}: one row of two values after the 8-byte array token
+      {"Arr", {0x60, 0, 0, 0, 0, 0, 0, 0},
+       {1, 0, 0, 0x02, 2, 0, 0, 'a', 'b', 0x01, 0, 0, 0, 0, 0, 0, 0, 0x40}, u"={\"ab\",2}"},
+      {"Bad", {ptgConcat, ptgErr}, {}, u"=#REF!"}, // an operator without operands
+      {"Empty", {}, {}, u"="},
+  };
+  StreamBuilder g;
+  for (const Case& c : cases) {
+    const std::string_view name = c.name;
+    g.u16(0).u8(0).u8(static_cast<std::uint8_t>(name.size())).u16(static_cast<std::uint16_t>(c.tokens.size()))
+        .u16(0).u16(0).u32(0).u8(0).ascii(name);
+    g.body.insert(g.body.end(), c.tokens.begin(), c.tokens.end());
+    g.body.insert(g.body.end(), c.extra.begin(), c.extra.end());
+    g.record(rtNAME);
+  }
+  ASSERT_TRUE(read(oneSheetWorkbook(g.bytes, {})));
+  for (int pass = 0; pass < 2; ++pass) {
+    ASSERT_EQ(book->names.size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i)
+      EXPECT_EQ(book->names[i].formula, cases[i].formula) << cases[i].name << " pass " << pass;
+    std::vector<std::uint8_t> saved;
+    ASSERT_TRUE(writeBinaryWorkbook(*book, 8, saved));
+    ASSERT_TRUE(read(saved));
+  }
+}
+
 // Label tokens each copy the text of the cell they name: all of them
 // together copy no more than a small multiple of the file, however many
 // tokens name a long text. Formulas past that keep their cached value.
