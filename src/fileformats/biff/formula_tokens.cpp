@@ -2087,6 +2087,49 @@ private:
     return true;
   }
 
+  // A call of a function this program lacks (an add-in's, a macro's, a later
+  // version's): it goes through the defined name of that text, or through a
+  // name no definition holds, as files call such functions.
+  bool nameCall(size_t& p, size_t end, TokenClass cls, Compiled& result) {
+    if (!m_ctx.book)
+      return false;
+    size_t q = p;
+    while (q < end && !formula::isIdentifierTerminator(m_t[q], m_sep.list) && m_t[q] != u'"' &&
+           m_t[q] != u'{' && m_t[q] != u'}')
+      ++q;
+    if (q == p || q >= end || m_t[q] != u'(')
+      return false;
+    const std::u16string_view word = m_t.substr(p, q - p);
+    if (!isNameSyntax(word) || formula::findFunction(word))
+      return false;
+    std::vector<std::pair<size_t, size_t>> args;
+    size_t after = 0;
+    if (!callArguments(q, end, {}, false, args, after))
+      return false;
+    int index = model::find_name_text(*m_ctx.book, word, m_ctx.sheet);
+    if (index >= 0)
+      index = index < 0xFFFF ? index + 1 : -1;
+    else if (m_ctx.writeLinks && m_ctx.fileKind == 2)
+      index = m_ctx.writeLinks->undefinedName(word);
+    if (index <= 0)
+      return false;
+    const size_t mark = m_out.tokens.size(), extraMark = m_out.extra.size();
+    nameToken(static_cast<std::uint16_t>(index), TokenClass::Reference);
+    if (!enter() || !compileArguments(args, {})) {
+      leave();
+      m_out.tokens.resize(mark);
+      m_out.extra.resize(extraMark);
+      dropPlacesFrom(mark);
+      return false;
+    }
+    leave();
+    result.classAt = operandToken(ptgFuncVar, cls);
+    u8(static_cast<std::uint8_t>(args.size() + 1));
+    u16(kExternalCallNumber);
+    p = after;
+    return true;
+  }
+
   // A function call, a constant, a macro call, a defined name, a reference,
   // else the word itself as a string.
   bool word(size_t& p, size_t end, TokenClass cls, Compiled& result) {
@@ -2110,7 +2153,7 @@ private:
       p += k->name.size();
       return true;
     }
-    if (macroCall(p, end, cls, result))
+    if (macroCall(p, end, cls, result) || nameCall(p, end, cls, result))
       return true;
     if (m_ctx.book) {
       const model::NameLookup n = model::find_name(*m_ctx.book, bounded, p, m_ctx.sheet);

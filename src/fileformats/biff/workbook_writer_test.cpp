@@ -1014,6 +1014,32 @@ TEST_F(WriterTest, UndefinedNamesAndMissingSheetsReadBackAsTyped) {
   }
 }
 
+// Calls of functions this program lacks (an add-in's, a macro's) go through
+// a name of that text, defined or not, and read back as the same call, never
+// as a string constant.
+TEST_F(WriterTest, CallsOfUnknownFunctionsReadBackAsCalls) {
+  addSheet(u"Sheet1");
+  model::DefinedName rate;
+  rate.name = u"Factor";
+  rate.formula = u"=0.5";
+  book->names.push_back(rate);
+  const std::u16string_view formulas[] = {u"=Comment(A1)", u"=MyMacro(A1,\"x\")+1",
+                                          u"=Outer(Inner(1),,B2:C3)", u"=Factor(2)*SUM(A1)"};
+  for (int row = 0; row < 4; ++row)
+    set(0, row, 1, formulas[row]);
+  for (int version : {8, 7}) {
+    SCOPED_TRACE(version);
+    auto back = roundTrip(version);
+    ASSERT_EQ(back->names.size(), 1u) << "the undefined names stay out of the list";
+    for (int row = 0; row < 4; ++row) {
+      const model::CellRecord *c = model::cell_at(back->sheet(0), static_cast<std::uint16_t>(row), 1);
+      ASSERT_NE(c, nullptr) << row;
+      EXPECT_EQ(c->input.view(), formulas[row]) << row;
+      EXPECT_TRUE(c->isFormula) << row;
+    }
+  }
+}
+
 // References into another workbook keep their text and the value the file
 // cached; they never turn into this workbook's sheet of the same name.
 TEST_F(WriterTest, ReferencesToOtherWorkbooksAreKeptWithTheirCachedValues) {
