@@ -327,8 +327,7 @@ private:
   void numberCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
                   double value);
   void stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
-                  std::u16string_view text, bool textFormatCounts,
-                  const model::CellValue* shared = nullptr, std::uint8_t* plainCache = nullptr,
+                  std::u16string_view text, const model::CellValue* shared = nullptr, std::uint8_t* plainCache = nullptr,
                   model::CellValue* quotedCache = nullptr);
   void formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, const Record& r);
   void readTable(model::Sheet& s, std::uint16_t row, std::uint16_t col, const Record& r);
@@ -429,8 +428,9 @@ private:
   // the quoted text, made once per string and shared by its cells.
   std::vector<model::CellValue> m_sstQuoted;
   // The shared strings as the values their cells share, and per string
-  // whether it reads as text when typed (1), needs an apostrophe (2) or is
-  // not known yet (0): classified once, not per cell.
+  // whether it reads as text when typed (1), needs an apostrophe unless its
+  // cell is formatted as Text (2), always needs one (3) or is not known yet
+  // (0): classified once, not per cell.
   std::vector<model::CellValue> m_sstValues;
   std::vector<std::uint8_t> m_sstPlain;
   std::u16string m_entry; // scratch for entry texts
@@ -1562,23 +1562,30 @@ void Reader::numberCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, s
 }
 
 void Reader::stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
-                        std::u16string_view text, bool textFormatCounts,
-                        const model::CellValue* shared, std::uint8_t* plainCache,
+                        std::u16string_view text, const model::CellValue* shared,
+                        std::uint8_t* plainCache,
                         model::CellValue* quotedCache) {
-  // Text that would read as something else when typed keeps a leading apostrophe.
-  bool plain;
+  // Text that would read as something else when typed keeps a leading
+  // apostrophe; in a cell formatted as Text only what would still read as a
+  // formula, an empty text and one starting with an apostrophe need it.
+  std::uint8_t kind; // 1 plain, 2 quoted unless formatted as Text, 3 quoted
   if (plainCache && *plainCache) {
-    plain = *plainCache == 1;
+    kind = *plainCache;
   } else {
     formula::TextOptions options;
     options.date1904 = m_book.date1904 != 0;
     options.textValue = false;
-    plain = formula::classifyText(text, options).kind == formula::TextClass::Text &&
-            (text.empty() || text[0] != u'\'');
+    const formula::TextClass cls = formula::classifyText(text, options).kind;
+    if (text.empty() || text[0] == u'\'' || cls == formula::TextClass::Formula ||
+        cls == formula::TextClass::Empty)
+      kind = 3;
+    else
+      kind = cls == formula::TextClass::Text ? 1 : 2;
     if (plainCache)
-      *plainCache = plain ? 1 : 2;
+      *plainCache = kind;
   }
-  const bool textFormat = textFormatCounts && numberFormatOfXf(xf) == 49;
+  const bool plain = kind == 1;
+  const bool textFormat = kind == 2 && numberFormatOfXf(xf) == 49;
   if (shared && (plain || textFormat)) {
     // The input is the value's text itself: one text for both.
     if (holdsCell(s, row, col))
@@ -2037,7 +2044,7 @@ bool Reader::readSheetRecords(RecordStream& rs, model::Sheet& s, int sheetIndex)
       std::u16string text;
       if (cellHeader(c, r.id, row, col, xf) &&
           (r.id == 0x0004 ? readString8(c, text) : readString16(c, text)))
-        stringCell(s, row, col, xf, text, true);
+        stringCell(s, row, col, xf, text);
       break;
     }
     case rtLABELSST: {
@@ -2051,10 +2058,10 @@ bool Reader::readSheetRecords(RecordStream& rs, model::Sheet& s, int sheetIndex)
         if (m_sstQuoted.size() < m_sstValues.size())
           m_sstQuoted.resize(m_sstValues.size());
         const model::CellValue& value = m_sstValues[index];
-        stringCell(s, row, col, xf, value.stringValue(), false, &value, &m_sstPlain[index],
+        stringCell(s, row, col, xf, value.stringValue(), &value, &m_sstPlain[index],
                    &m_sstQuoted[index]);
       } else {
-        stringCell(s, row, col, xf, {}, false);
+        stringCell(s, row, col, xf, {});
       }
       break;
     }

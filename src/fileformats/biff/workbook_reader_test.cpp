@@ -469,6 +469,39 @@ TEST_F(ReaderTest, SharedStringsNeedingAnApostropheShareOneQuotedText) {
   }
 }
 
+// In a cell formatted as Text, a shared string and a label read alike: no
+// apostrophe before a text that only looks like a number, one before a text
+// that would read as a formula (it must not turn into one) and before an
+// empty text (which is not an empty cell).
+TEST_F(ReaderTest, StringsInCellsFormattedAsTextReadAlike) {
+  const std::string_view texts[] = {"12", "=1+2", "", "'a", "plain"};
+  const std::u16string_view inputs[] = {u"12", u"'=1+2", u"'", u"''a", u"plain"};
+  StreamBuilder g;
+  g.u16(0).u16(49).u16(0x0001).u8(0x20).u8(0).u8(0).u8(0).u32(0).u32(0).u16(0).record(rtXF);
+  g.u32(5).u32(5);
+  for (const std::string_view t : texts)
+    g.u16(static_cast<std::uint16_t>(t.size())).u8(0).ascii(t);
+  g.record(rtSST);
+  StreamBuilder cells;
+  for (std::uint16_t i = 0; i < std::size(texts); ++i) {
+    cells.u16(i).u16(0).u16(0).u32(i).record(rtLABELSST);
+    cells.u16(i).u16(1).u16(0).u16(static_cast<std::uint16_t>(texts[i].size())).u8(0).ascii(texts[i])
+        .record(rtLABEL);
+  }
+  ASSERT_TRUE(read(oneSheetWorkbook(g.bytes, cells.bytes)));
+  ASSERT_FALSE(book->cellFormats.empty());
+  ASSERT_EQ(book->cellFormats[0].numberFormatIndex, 49);
+  for (std::uint16_t i = 0; i < std::size(texts); ++i)
+    for (std::uint8_t column = 0; column < 2; ++column) {
+      SCOPED_TRACE(testing::Message() << "text " << i << " column " << int(column));
+      const model::CellRecord* c = model::cell_at(book->sheet(0), i, column);
+      ASSERT_NE(c, nullptr);
+      EXPECT_EQ(c->input.view(), inputs[i]);
+      ASSERT_TRUE(c->value.isString());
+      EXPECT_FALSE(c->isFormula);
+    }
+}
+
 // Name definitions read as what saving writes: an array constant reads its
 // values from after the tokens, a definition whose tokens cannot be read is
 // #REF!, and an empty one stays empty ("="); each survives a save unchanged.

@@ -1806,15 +1806,18 @@ CellPlan Writer::planCell(int index, const model::CellRecord &c) const {
     p.kind = formatted ? CellKind::Blank : CellKind::Skip;
     return p;
   }
-  if (numberFormatOf(p.xf) == 49) {
-    p.kind = CellKind::Text;
-    return p;
-  }
   formula::TextClass kind;
   model::CellValue classified;
   const model::CellValue *value = &c.value;
   const bool constant = !input.empty() && input[0] != u'=' && input[0] != u'\'' &&
                         input[0] != u'{' && c.calcState != model::CalcState::NotValid;
+  // What is typed into a cell formatted as Text stays text; a formula or a
+  // number another program stored there stays what it is.
+  if (numberFormatOf(p.xf) == 49 && !(c.isFormula && !input.empty() && input[0] == u'=') &&
+      !(constant && (c.value.isNumber() || c.value.isBoolean() || c.value.isError()))) {
+    p.kind = CellKind::Text;
+    return p;
+  }
   // A constant's stored value is what its text classified as when it was
   // entered; classifying every cell again would dominate saving.
   if (constant && c.value.isNumber())

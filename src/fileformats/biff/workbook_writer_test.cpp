@@ -1040,6 +1040,48 @@ TEST_F(WriterTest, CallsOfUnknownFunctionsReadBackAsCalls) {
   }
 }
 
+// Cells formatted as Text: what was typed there stays text, while a number
+// or a formula another program stored there keeps being one; a text that
+// would read as a formula, an empty text and one starting with an apostrophe
+// keep the apostrophe that marks them as text.
+TEST_F(WriterTest, CellsFormattedAsTextKeepWhatTheyHold) {
+  addSheet(u"Sheet1");
+  book->cellFormats.push_back(model::CellFormat{});
+  book->cellFormats.back().numberFormatIndex = 49; // @
+  const auto textXf = static_cast<std::uint16_t>(book->cellFormats.size() - 1);
+  struct Case {
+    std::u16string_view typed; // in a General cell, then formatted as Text
+    bool typedAsText;          // typed into the Text cell instead
+    std::u16string_view input; // after a save and a read
+    model::ValueKind kind;
+    bool formula;
+  } cases[] = {
+      {u"10", false, u"10", model::ValueKind::Number, false},
+      {u"TRUE", false, u"TRUE", model::ValueKind::Boolean, false},
+      {u"=2*3", false, u"=2*3", model::ValueKind::Number, true},
+      {u"12", true, u"12", model::ValueKind::String, false},
+      {u"=1+2", true, u"'=1+2", model::ValueKind::String, false},
+      {u"'", false, u"'", model::ValueKind::String, false},
+      {u"''a", false, u"''a", model::ValueKind::String, false},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case &k = cases[i];
+    set(0, static_cast<int>(i), 0, k.typed, k.typedAsText ? textXf : 15);
+    model::cell_at(book->sheet(0), static_cast<std::uint16_t>(i), 0)->formatIndex = textXf;
+  }
+  for (int pass = 0; pass < 2; ++pass) {
+    book = roundTrip(8);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+      SCOPED_TRACE(testing::Message() << "case " << i << " pass " << pass);
+      const model::CellRecord *c = model::cell_at(book->sheet(0), static_cast<std::uint16_t>(i), 0);
+      ASSERT_NE(c, nullptr);
+      EXPECT_EQ(c->input.view(), cases[i].input);
+      EXPECT_EQ(c->value.kind(), cases[i].kind);
+      EXPECT_EQ(c->isFormula, cases[i].formula);
+    }
+  }
+}
+
 // References into another workbook keep their text and the value the file
 // cached; they never turn into this workbook's sheet of the same name.
 TEST_F(WriterTest, ReferencesToOtherWorkbooksAreKeptWithTheirCachedValues) {
