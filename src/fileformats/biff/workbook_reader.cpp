@@ -299,6 +299,7 @@ private:
   bool readGlobals(RecordStream& rs);
   void readSheets(RecordStream& rs);
   void keepOneNamePerScope();
+  void spellNamesAsTheLastOfTheirText();
   /// Acts on one record of the globals; false when the open must stop.
   bool globalRecord(RecordStream& rs, const Record& r);
   ReadStatus refusal() const {
@@ -799,16 +800,39 @@ charts::ChartModel Reader::readChart(RecordStream& rs) {
 // name of the same text both stay, and formulas find their own sheet's first.
 // Within one scope the last of equal names survives (built-in names
 // excepted), and the AutoFilter's own name is not kept.
+namespace {
+
+// A name's folded text and scope: equal for names that are one.
+std::u16string scopeKey(const model::DefinedName& n) {
+  std::u16string k = platform::foldCase(n.name);
+  k += u'\0';
+  k += static_cast<char16_t>(n.sheetIndex & 0xFFFF);
+  k += static_cast<char16_t>((n.sheetIndex >> 16) & 0xFFFF);
+  return k;
+}
+
+} // namespace
+
+// Names of one scope whose texts differ at most in case are one name, the
+// last: formulas read afterwards spell any of them as that one is spelled,
+// which is also how saving finds it again.
+void Reader::spellNamesAsTheLastOfTheirText() {
+  std::unordered_map<std::u16string, size_t> last;
+  last.reserve(m_book.names.size());
+  for (size_t i = 0; i < m_book.names.size(); ++i)
+    last[scopeKey(m_book.names[i])] = i;
+  for (size_t i = 0; i < m_book.names.size(); ++i) {
+    const size_t j = last[scopeKey(m_book.names[i])];
+    if (j != i)
+      m_book.names[i].name = m_book.names[j].name;
+  }
+  model::names_changed(m_book);
+}
+
 void Reader::keepOneNamePerScope() {
   std::unordered_map<std::u16string, size_t> last; // folded text and scope -> index
   last.reserve(m_book.names.size());
-  auto key = [](const model::DefinedName& n) {
-    std::u16string k = platform::foldCase(n.name);
-    k += u'\0';
-    k += static_cast<char16_t>(n.sheetIndex & 0xFFFF);
-    k += static_cast<char16_t>((n.sheetIndex >> 16) & 0xFFFF);
-    return k;
-  };
+  auto key = scopeKey;
   for (size_t i = 0; i < m_book.names.size(); ++i)
     last[key(m_book.names[i])] = i;
   std::vector<model::DefinedName> kept;
@@ -1000,6 +1024,7 @@ void Reader::finishGlobals() {
         model::addAddInName(m_book, name);
     }
   }
+  spellNamesAsTheLastOfTheirText();
   for (size_t i = 0; i < m_book.names.size() && i < m_nameTokens.size(); ++i) {
     const std::vector<std::uint8_t>& tokens = m_nameTokens[i];
     std::u16string text = formulaText(tokens, m_nameExtra[i], 0, 0);

@@ -502,6 +502,39 @@ TEST_F(ReaderTest, StringsInCellsFormattedAsTextReadAlike) {
     }
 }
 
+// Names of one scope whose texts differ only in case are one name, the last;
+// a formula naming an earlier one spells it as the one kept, which is also
+// what a save writes, so a second read agrees.
+TEST_F(ReaderTest, FormulasSpellNamesAsTheOneKept) {
+  struct Def {
+    const char* name;
+    std::vector<std::uint8_t> tokens;
+  } defs[] = {
+      {"Dup", {ptgInt, 1, 0}},
+      {"dUP", {ptgInt, 2, 0}},
+      {"UseIt", {ptgName, 1, 0, 0, 0, ptgName, 2, 0, 0, 0, ptgAdd}},
+  };
+  StreamBuilder g;
+  for (const Def& d : defs) {
+    const std::string_view name = d.name;
+    g.u16(0).u8(0).u8(static_cast<std::uint8_t>(name.size())).u16(static_cast<std::uint16_t>(d.tokens.size()))
+        .u16(0).u16(0).u32(0).u8(0).ascii(name);
+    g.body.insert(g.body.end(), d.tokens.begin(), d.tokens.end());
+    g.record(rtNAME);
+  }
+  ASSERT_TRUE(read(oneSheetWorkbook(g.bytes, {})));
+  for (int pass = 0; pass < 2; ++pass) {
+    SCOPED_TRACE(pass);
+    ASSERT_EQ(book->names.size(), 2u);
+    EXPECT_EQ(book->names[0].name, u"dUP");
+    EXPECT_EQ(book->names[0].formula, u"=2");
+    EXPECT_EQ(book->names[1].formula, u"=dUP+dUP");
+    std::vector<std::uint8_t> saved;
+    ASSERT_TRUE(writeBinaryWorkbook(*book, 8, saved));
+    ASSERT_TRUE(read(saved));
+  }
+}
+
 // Name definitions read as what saving writes: an array constant reads its
 // values from after the tokens, a definition whose tokens cannot be read is
 // #REF!, and an empty one stays empty ("="); each survives a save unchanged.
