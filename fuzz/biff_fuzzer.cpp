@@ -1,7 +1,8 @@
 // Feeds any bytes to the binary workbook reader. Whatever it accepts must
 // write in the version it was read as and read again; from then on the sheet
 // settings and data-tool rules must be stable: a second write and read gives
-// the same ones, and so must the drawing objects and comments, and in Excel 95
+// the same ones, and so must the drawing objects and comments, each cell's
+// look (number format code, font, alignment, fill, borders), and in Excel 95
 // files the sheet names, cells (entry texts and values) and defined names.
 // (The first pass may normalise: code-page text, formula text, what a version
 // holds.)
@@ -80,6 +81,34 @@ void checkSameObjects(const model::Workbook &a, const model::Workbook &b) {
   }
 }
 
+// A cell's look as the user sees it, whatever the table positions.
+bool sameLook(const model::Workbook &a, std::uint16_t x, const model::Workbook &b, std::uint16_t y) {
+  if (x >= a.cellFormats.size() || y >= b.cellFormats.size())
+    return (x >= a.cellFormats.size()) == (y >= b.cellFormats.size());
+  model::CellFormat f = a.cellFormats[x];
+  model::CellFormat g = b.cellFormats[y];
+  if (model::numberFormatCode(a, f.numberFormatIndex) != model::numberFormatCode(b, g.numberFormatIndex))
+    return false;
+  if ((f.fontIndex < a.fonts.size()) != (g.fontIndex < b.fonts.size()) ||
+      (f.fontIndex < a.fonts.size() && !(a.fonts[f.fontIndex] == b.fonts[g.fontIndex])))
+    return false;
+  f.fontIndex = g.fontIndex = 0;
+  f.numberFormatIndex = g.numberFormatIndex = 0;
+  return f == g;
+}
+
+void checkSameLooks(const model::Workbook &a, const model::Workbook &b) {
+  for (int i = 0; i < a.sheetCount(); ++i) {
+    if (!a.sheet(i).hasGrid())
+      continue;
+    a.sheet(i).cells.forEach([&](const model::CellRecord &c) {
+      const model::CellRecord *other = model::cell_at(b.sheet(i), c.row, c.column);
+      check(other ? sameLook(a, c.formatIndex, b, other->formatIndex)
+                  : sameLook(a, c.formatIndex, a, model::kDefaultCellFormat));
+    });
+  }
+}
+
 bool sameValue(const model::CellValue &a, const model::CellValue &b) {
   if (a.isNumber() && b.isNumber()) {
     const double x = a.numberValue(), y = b.numberValue();
@@ -135,6 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   auto third = writeAndRead(*second, version);
   checkSameRules(*second, *third);
   checkSameObjects(*second, *third);
+  checkSameLooks(*second, *third);
+  checkSameLooks(*third, *second);
   if (version == 7)
     checkSameData(*second, *third);
   return 0;
