@@ -333,6 +333,33 @@ TEST(CellValue, OwnsAndCopiesEveryKind) {
   EXPECT_EQ(static_cast<int>(CellValue::jump(-1, packCell(3, 4)).jumpSheet()), -1);
 }
 
+// An array may be given one of its own items: the item is read before the
+// array's memory goes (the sanitizer build catches a read after it).
+TEST(CellValue, AssigningAnArrayItsOwnItem) {
+  struct Case {
+    CellValue item;
+    bool move;
+  };
+  const Case cases[] = {
+      {CellValue::number(4.5), false}, {CellValue::number(4.5), true},
+      {CellValue::string(u"kept"), false}, {CellValue::string(u"kept"), true},
+      {CellValue::error(ErrorCode::Ref), false}, {CellValue::reference({0, 1, 2}), true},
+  };
+  for (const Case& c : cases) {
+    CellValue arr = CellValue::array(1, 2, {CellValue::boolean(false), c.item});
+    if (c.move)
+      arr = std::move(arr.arrayItem(0, 1));
+    else
+      arr = arr.arrayItem(0, 1);
+    EXPECT_TRUE(arr == c.item) << static_cast<int>(c.item.kind()) << " move " << c.move;
+  }
+  CellValue self = CellValue::string(u"self");
+  CellValue& alias = self;
+  self = alias;
+  self = std::move(alias);
+  EXPECT_EQ(self.stringValue(), u"self");
+}
+
 TEST(CellValue, ErrorTexts) {
   const std::u16string_view texts[] = {u"#NULL!", u"#DIV/0!", u"#VALUE!", u"#REF!",
                                        u"#NAME?", u"#NUM!",   u"#N/A"};

@@ -32,14 +32,7 @@ int findErrorCode(std::u16string_view text) {
   return -1;
 }
 
-// A string value's block: a reference count and the length, then the
-// characters. From the length on it has OwnedText's block layout.
-struct SharedString {
-  std::uint32_t refs;
-  std::uint32_t length;
-  char16_t* chars() { return reinterpret_cast<char16_t*>(this + 1); }
-};
-static_assert(sizeof(SharedString) == 8 && offsetof(SharedString, length) == 4);
+static_assert(offsetof(SharedString, length) == 4);
 
 namespace {
 
@@ -60,10 +53,6 @@ void dropSharedString(SharedString* s) noexcept {
 
 } // namespace
 
-std::u16string_view CellValue::stringValue() const {
-  return {m_payload.text->chars(), m_payload.text->length};
-}
-
 const char16_t* CellValue::retainTextBlock() const {
   ++m_payload.text->refs;
   return reinterpret_cast<const char16_t*>(&m_payload.text->length);
@@ -75,28 +64,11 @@ void CellValue::releaseTextBlock(const char16_t* block) noexcept {
                                                    offsetof(SharedString, length)));
 }
 
-CellValue::CellValue(CellValue&& other) noexcept
-    : m_payload(other.m_payload), m_rows(other.m_rows), m_columns(other.m_columns),
-      m_kind(other.m_kind) {
-  other.m_kind = ValueKind::Empty;
-}
-
-CellValue& CellValue::operator=(const CellValue& other) {
+CellValue& CellValue::assignOwning(const CellValue& other) {
+  // Copy first: a failed copy leaves this value as it was.
   if (this != &other) {
     CellValue copy(other);
     *this = std::move(copy);
-  }
-  return *this;
-}
-
-CellValue& CellValue::operator=(CellValue&& other) noexcept {
-  if (this != &other) {
-    release();
-    m_payload = other.m_payload;
-    m_rows = other.m_rows;
-    m_columns = other.m_columns;
-    m_kind = other.m_kind;
-    other.m_kind = ValueKind::Empty;
   }
   return *this;
 }
@@ -128,13 +100,6 @@ void CellValue::copyFrom(const CellValue& other) {
   m_kind = other.m_kind;
 }
 
-CellValue CellValue::number(double x) {
-  CellValue v;
-  v.m_payload.number = x;
-  v.m_kind = ValueKind::Number;
-  return v;
-}
-
 CellValue CellValue::string(std::u16string_view text) {
   CellValue v;
   v.m_payload.text = makeSharedString(text);
@@ -146,33 +111,6 @@ CellValue CellValue::nameText(std::u16string_view text) {
   CellValue v = string(text);
   v.m_columns = 1;
   return v;
-}
-
-CellValue CellValue::boolean(bool b) {
-  CellValue v;
-  v.m_payload.word = b ? 1 : 0;
-  v.m_kind = ValueKind::Boolean;
-  return v;
-}
-
-CellValue CellValue::error(ErrorCode code) {
-  CellValue v;
-  v.m_payload.word = static_cast<std::uint32_t>(code);
-  v.m_kind = ValueKind::Error;
-  return v;
-}
-
-CellValue CellValue::reference(const SheetRange& area) {
-  CellValue v;
-  v.m_payload.cells[0] = area.first;
-  v.m_payload.cells[1] = area.last;
-  v.m_rows = static_cast<std::uint16_t>(area.sheet);
-  v.m_kind = ValueKind::Reference;
-  return v;
-}
-
-SheetRange CellValue::referenceValue() const {
-  return {static_cast<std::int16_t>(m_rows), m_payload.cells[0], m_payload.cells[1]};
 }
 
 CellValue CellValue::areas(std::vector<SheetRange> list) {

@@ -35,7 +35,14 @@ std::u16string_view errorText(ErrorCode code);
 /// The error whose text equals `text` without regard to case, or -1.
 int findErrorCode(std::u16string_view text);
 
-struct SharedString;
+// A string value's block: a reference count and the length, then the
+// characters. From the length on it has OwnedText's block layout.
+struct SharedString {
+  std::uint32_t refs;
+  std::uint32_t length;
+  char16_t* chars() { return reinterpret_cast<char16_t*>(this + 1); }
+};
+static_assert(sizeof(SharedString) == 8);
 
 class CellValue {
 public:
@@ -49,18 +56,58 @@ public:
     if (other.ownsMemory())
       copyFrom(other);
   }
-  CellValue(CellValue&& other) noexcept;
-  CellValue& operator=(const CellValue& other);
-  CellValue& operator=(CellValue&& other) noexcept;
+  // Moving and copying plain values is inline: recalculation moves a value
+  // into place for every operand and result.
+  CellValue(CellValue&& other) noexcept
+      : m_payload(other.m_payload), m_rows(other.m_rows), m_columns(other.m_columns),
+        m_kind(other.m_kind) {
+    other.m_kind = ValueKind::Empty;
+  }
+  CellValue& operator=(const CellValue& other) {
+    if (other.ownsMemory())
+      return assignOwning(other);
+    assignFields(other.m_payload, other.m_rows, other.m_columns, other.m_kind);
+    return *this;
+  }
+  CellValue& operator=(CellValue&& other) noexcept {
+    if (this != &other) {
+      const ValueKind kind = other.m_kind;
+      other.m_kind = ValueKind::Empty;
+      assignFields(other.m_payload, other.m_rows, other.m_columns, kind);
+    }
+    return *this;
+  }
 
-  static CellValue number(double x);
+  static CellValue number(double x) {
+    CellValue v;
+    v.m_payload.number = x;
+    v.m_kind = ValueKind::Number;
+    return v;
+  }
   static CellValue string(std::u16string_view text);
   /// A string the formula reader made from a word that names nothing; it is
   /// #NAME? where a number is needed (other strings give #VALUE!).
   static CellValue nameText(std::u16string_view text);
-  static CellValue boolean(bool b);
-  static CellValue error(ErrorCode code);
-  static CellValue reference(const SheetRange& area);
+  static CellValue boolean(bool b) {
+    CellValue v;
+    v.m_payload.word = b ? 1 : 0;
+    v.m_kind = ValueKind::Boolean;
+    return v;
+  }
+  static CellValue error(ErrorCode code) {
+    CellValue v;
+    v.m_payload.word = static_cast<std::uint32_t>(code);
+    v.m_kind = ValueKind::Error;
+    return v;
+  }
+  static CellValue reference(const SheetRange& area) {
+    CellValue v;
+    v.m_payload.cells[0] = area.first;
+    v.m_payload.cells[1] = area.last;
+    v.m_rows = static_cast<std::uint16_t>(area.sheet);
+    v.m_kind = ValueKind::Reference;
+    return v;
+  }
   static CellValue areas(std::vector<SheetRange> list);
   /// A rows x columns array in row-major order; `items` is cut or padded to
   /// rows*columns values. Rows reach 65,536 (a whole column of a sheet);
@@ -83,12 +130,16 @@ public:
   double numberValue() const { return m_payload.number; }
   bool booleanValue() const { return m_payload.word != 0; }
   ErrorCode errorValue() const { return static_cast<ErrorCode>(m_payload.word); }
-  std::u16string_view stringValue() const;
+  std::u16string_view stringValue() const {
+    return {m_payload.text->chars(), m_payload.text->length};
+  }
   /// A string's text as a block of length (two code units) then characters,
   /// held until releaseTextBlock: how a cell's input shares its value's text.
   const char16_t* retainTextBlock() const;
   static void releaseTextBlock(const char16_t* block) noexcept;
-  SheetRange referenceValue() const;
+  SheetRange referenceValue() const {
+    return {static_cast<std::int16_t>(m_rows), m_payload.cells[0], m_payload.cells[1]};
+  }
   const std::vector<SheetRange>& areasValue() const { return *m_payload.areas; }
   // The row count follows from the elements, so a whole column (65,536
   // rows) fits the 16-bit field's record.
@@ -115,6 +166,7 @@ private:
   }
   void release() noexcept;
   void copyFrom(const CellValue& other);
+  CellValue& assignOwning(const CellValue& other);
 
   union Payload {
     double number;
@@ -124,6 +176,17 @@ private:
     std::vector<SheetRange>* areas;
     std::vector<CellValue>* items;
   } m_payload;
+  // The fields arrive by value, read before this value lets go of its memory,
+  // which may hold the source as an item.
+  void assignFields(Payload payload, std::uint16_t rows, std::uint16_t columns,
+                    ValueKind kind) noexcept {
+    if (ownsMemory())
+      release();
+    m_payload = payload;
+    m_rows = rows;
+    m_columns = columns;
+    m_kind = kind;
+  }
   std::uint16_t m_rows;    // array rows; sheet index of a reference or jump
   std::uint16_t m_columns; // array columns; 1 on a string made from an unknown name
   ValueKind m_kind;
