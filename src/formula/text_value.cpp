@@ -91,6 +91,21 @@ bool decimalToDouble(std::string_view digits, std::int64_t exponent, double& out
   const size_t last = digits.find_last_not_of('0');
   exponent += static_cast<std::int64_t>(digits.size() - 1 - last);
   digits = digits.substr(0, last + 1);
+  // Up to 15 digits are an exact integer, and 10^22 is the largest exact
+  // power of ten: one multiplication or division of the two rounds once,
+  // correctly, as the conversion below would. Opening and recalculating read
+  // such numbers by the hundred thousand.
+  constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (digits.size() <= 15 && exponent >= -22 && exponent <= 22) {
+    std::int64_t whole = 0;
+    for (const char d : digits)
+      whole = whole * 10 + (d - '0');
+    const double m = static_cast<double>(whole);
+    out = exponent >= 0 ? m * kExactPowers[exponent] : m / kExactPowers[-exponent];
+    return true;
+  }
   // The value lies in [10^(magnitude-1), 10^magnitude).
   const std::int64_t magnitude = static_cast<std::int64_t>(digits.size()) + exponent;
   if (magnitude > 310)
@@ -127,6 +142,31 @@ bool groupFollows(std::u16string_view text, size_t pos, size_t end) {
   return pos + 3 == end || !isDigit(text[pos + 3]);
 }
 
+// The digits of a typed number: in place up to a size that covers every
+// usual number, so reading one allocates nothing.
+class DigitRun {
+public:
+  void push(char d) {
+    if (m_size < sizeof m_small) {
+      m_small[m_size] = d;
+    } else {
+      if (m_size == sizeof m_small)
+        m_large.assign(m_small, m_size);
+      m_large += d;
+    }
+    ++m_size;
+  }
+  bool empty() const { return m_size == 0; }
+  std::string_view view() const {
+    return m_size <= sizeof m_small ? std::string_view(m_small, m_size) : std::string_view(m_large);
+  }
+
+private:
+  char m_small[40];
+  size_t m_size = 0;
+  std::string m_large;
+};
+
 // The number reader; `scale` shifts the decimal point (-2 for a percent) so
 // that the shifted value is still correctly rounded.
 bool scanNumber(std::u16string_view text, size_t start, size_t end, bool allowGrouping,
@@ -139,11 +179,11 @@ bool scanNumber(std::u16string_view text, size_t start, size_t end, bool allowGr
     negative = text[i] == u'-';
     i = skipSpaces(text, i + 1, end);
   }
-  std::string digits;
+  DigitRun digits;
   size_t integerDigits = 0;
   while (i < end) {
     if (isDigit(text[i])) {
-      digits += static_cast<char>(text[i]);
+      digits.push(static_cast<char>(text[i]));
       ++integerDigits;
       ++i;
     } else if (allowGrouping && integerDigits > 0 &&
@@ -160,7 +200,7 @@ bool scanNumber(std::u16string_view text, size_t start, size_t end, bool allowGr
     if (integerDigits > 0 || (after < end && isDigit(text[after]))) {
       i = after;
       for (; i < end && isDigit(text[i]); ++i) {
-        digits += static_cast<char>(text[i]);
+        digits.push(static_cast<char>(text[i]));
         ++fractionDigits;
       }
     }
@@ -187,7 +227,7 @@ bool scanNumber(std::u16string_view text, size_t start, size_t end, bool allowGr
   if (i != end)
     return false;
   double value = 0;
-  if (!decimalToDouble(digits, exponent - fractionDigits + scale, value))
+  if (!decimalToDouble(digits.view(), exponent - fractionDigits + scale, value))
     return false;
   // Adding +0 turns a typed "-0" into 0.
   out = (negative ? -value : value) + 0.0;
