@@ -331,6 +331,11 @@ private:
                   std::u16string_view text, const model::CellValue* shared = nullptr, std::uint8_t* plainCache = nullptr,
                   model::CellValue* quotedCache = nullptr);
   void formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, const Record& r);
+  const model::CellValue& emptyText() {
+    if (!m_emptyText.isString())
+      m_emptyText = model::CellValue::string(u"");
+    return m_emptyText;
+  }
   void readTable(model::Sheet& s, std::uint16_t row, std::uint16_t col, const Record& r);
   /// Sets `out` to the entry text of a number cell; a buffer reused across
   /// cells spares an allocation per number.
@@ -435,6 +440,9 @@ private:
   std::vector<model::CellValue> m_sstValues;
   std::vector<std::uint8_t> m_sstPlain;
   std::u16string m_entry; // scratch for entry texts
+  // The empty text, shared by every formula result that has one: writers
+  // that never compute store it as the result of each of their formulas.
+  model::CellValue m_emptyText;
   std::vector<std::vector<std::uint8_t>> m_nameTokens;
   // What follows each name's tokens in its record: the bodies of its array
   // constants (then the optional menu and help texts, never read as such).
@@ -1765,12 +1773,12 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
         (void)rs.next(next);
         str = continuedString(rs, next);
       }
-      value = model::CellValue::string(str);
+      value = str.empty() ? emptyText() : model::CellValue::string(str);
       break;
     }
     case 1: value = model::CellValue::boolean(result[2] != 0); break;
     case 2: value = model::CellValue::error(static_cast<model::ErrorCode>(errorIndexOfCode(result[2]))); break;
-    default: value = model::CellValue::string(u""); break;
+    default: value = emptyText(); break;
     }
   } else {
     double d;
