@@ -520,33 +520,34 @@ bool sameText(std::u16string_view a, size_t at, std::u16string_view b) {
 }
 
 // Whether `text` holds at `t` the corner moved as writeMovedReference
-// writes it; t then follows it. The row's digits are read, not written:
-// as many as the moved row has, so a leading zero never matches.
+// writes it; t then follows it. The row's digits are compared, not read:
+// as many as the moved row has, so a leading zero never matches. Every
+// filled copy is checked this way when it is opened, computed and saved, so
+// nothing is written to a buffer first.
 bool matchMovedCorner(const RefCorner& c, int rows, int columns, std::u16string_view text, size_t& t) {
   int row = 0, column = 0;
   if (!movedCorner(c, rows, columns, row, column))
     return false;
-  char16_t head[4];
-  const size_t n = writeCornerColumn(c, column, head);
-  if (text.size() - t < n)
-    return false;
-  for (size_t k = 0; k < n; ++k)
-    if (text[t + k] != head[k])
-      return false;
-  t += n;
   const int number = row + 1;
   const size_t digits = decimalDigits(number);
-  if (text.size() - t < digits)
+  const size_t n = (c.columnAbsolute ? 1 : 0) + (column >= 26 ? 1 : 0) + 1 + (c.rowAbsolute ? 1 : 0);
+  if (text.size() - t < n + digits)
     return false;
-  int read = 0;
-  for (size_t k = 0; k < digits; ++k) {
-    const char16_t d = text[t + k];
-    if (d < u'0' || d > u'9')
+  const char16_t* at = text.data() + t;
+  if (c.columnAbsolute && *at++ != u'$')
+    return false;
+  if (column >= 26 && *at++ != static_cast<char16_t>(u'A' + column / 26 - 1))
+    return false;
+  if (*at++ != static_cast<char16_t>(u'A' + column % 26))
+    return false;
+  if (c.rowAbsolute && *at++ != u'$')
+    return false;
+  int v = number;
+  for (size_t k = digits; k-- > 0; v /= 10)
+    if (at[k] != static_cast<char16_t>(u'0' + v % 10))
       return false;
-    read = read * 10 + (d - u'0');
-  }
-  t += digits;
-  return read == number;
+  t += n + digits;
+  return true;
 }
 
 } // namespace
