@@ -56,9 +56,24 @@ CellRecord* cell_at(const Sheet& sheet, std::uint16_t row, std::uint8_t column) 
   return sheet.cells.at(row, column);
 }
 
+namespace {
+
+// A file may store one cell twice: the later record is the whole cell, with
+// nothing left of the earlier one's value or formula.
+void forgetLoadedCell(CellRecord& rec) {
+  rec.value = CellValue();
+  rec.display.reset();
+  rec.precedents.reset();
+  rec.isFormula = false;
+  rec.keepsFileValue = false;
+}
+
+} // namespace
+
 CellRecord* append_cell(CellTable& table, std::uint16_t row, std::uint8_t column,
                         std::u16string_view input, std::uint16_t formatIndex) {
   CellRecord* rec = table.append(row, column);
+  forgetLoadedCell(*rec);
   rec->input.assignIn(table.textArena(), input);
   rec->formatIndex = formatIndex;
   rec->calcState = CalcState::NotValid;
@@ -69,6 +84,7 @@ CellRecord* append_cell(CellTable& table, std::uint16_t row, std::uint8_t column
 CellRecord* append_string_cell(CellTable& table, std::uint16_t row, std::uint8_t column,
                                const CellValue& value, std::uint16_t formatIndex) {
   CellRecord* rec = table.append(row, column);
+  forgetLoadedCell(*rec);
   rec->input.assignShared(value);
   rec->value = value;
   rec->formatIndex = formatIndex;

@@ -753,6 +753,11 @@ void Reader::readSheets(RecordStream& rs) {
     (void)c.u16(versionWord);
     (void)c.u16(type);
     if (type == kSubstreamWorksheet || type == kSubstreamMacro || type == kSubstreamModule) {
+      // A sheet type this program does not know is what its substream says,
+      // so that the cells it holds are saved again.
+      model::Sheet& sheet = m_book.sheet(i);
+      if (sheet.kind == model::SheetKind::Module && type != kSubstreamModule)
+        sheet.kind = type == kSubstreamMacro ? model::SheetKind::Macro : model::SheetKind::Worksheet;
       (void)readSheet(rs, i);
     } else if (type == kSubstreamChart && m_book.sheet(i).kind == model::SheetKind::Chart) {
       m_currentSheet = i;

@@ -469,6 +469,60 @@ TEST_F(ReaderTest, SharedStringsNeedingAnApostropheShareOneQuotedText) {
   }
 }
 
+// A cell stored twice is what its later record says: a blank after a
+// formula leaves no formula or value behind, and a number after it only the
+// number, also through a save.
+TEST_F(ReaderTest, ACellStoredTwiceIsItsLaterRecord) {
+  StreamBuilder blank;
+  blank.u16(0).u16(0).u16(15).record(rtBLANK);
+  const std::vector<std::uint8_t> formula = formulaRecord(0, 0, 7, {ptgInt, 7, 0});
+  const struct {
+    std::vector<std::uint8_t> later;
+    model::ValueKind kind;
+  } cases[] = {{blank.bytes, model::ValueKind::Empty}, {numberRecord(0, 0, 4), model::ValueKind::Number}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(static_cast<int>(k.kind));
+    ASSERT_TRUE(read(oneSheetWorkbook({}, concat({formula, k.later}))));
+    for (int pass = 0; pass < 2; ++pass) {
+      const model::CellRecord* c = model::cell_at(book->sheet(0), 0, 0);
+      ASSERT_EQ(c == nullptr, k.kind == model::ValueKind::Empty && pass == 1) << pass;
+      if (c) {
+        EXPECT_FALSE(c->isFormula);
+        EXPECT_EQ(c->value.kind(), k.kind);
+        EXPECT_EQ(c->input.view(), k.kind == model::ValueKind::Empty ? u"" : u"4");
+      }
+      std::vector<std::uint8_t> saved;
+      ASSERT_TRUE(writeBinaryWorkbook(*book, 8, saved));
+      ASSERT_TRUE(read(saved));
+    }
+  }
+}
+
+// A sheet whose type the sheet list gives as unknown is what its substream
+// says: a worksheet's cells are read and saved again, not dropped with a
+// module's body.
+TEST_F(ReaderTest, UnknownSheetTypesTakeTheirSubstreamsKind) {
+  const struct {
+    std::uint16_t bofType;
+    model::SheetKind kind;
+  } cases[] = {{0x0010, model::SheetKind::Worksheet}, {0x0040, model::SheetKind::Macro}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.bofType);
+    ASSERT_TRUE(read(workbookOf(
+        {{"Data", 0xFF, concat({bof(k.bofType), numberRecord(58371, 1, 3), eofRecord()})}})));
+    for (int pass = 0; pass < 2; ++pass) {
+      ASSERT_EQ(book->sheetCount(), 1);
+      EXPECT_EQ(book->sheet(0).kind, k.kind);
+      const model::CellRecord* c = model::cell_at(book->sheet(0), 58371, 1);
+      ASSERT_NE(c, nullptr) << pass;
+      EXPECT_EQ(c->value.numberValue(), 3);
+      std::vector<std::uint8_t> saved;
+      ASSERT_TRUE(writeBinaryWorkbook(*book, 8, saved));
+      ASSERT_TRUE(read(saved));
+    }
+  }
+}
+
 // In a cell formatted as Text, a shared string and a label read alike: no
 // apostrophe before a text that only looks like a number, one before a text
 // that would read as a formula (it must not turn into one) and before an
