@@ -1,5 +1,5 @@
-// Imports arbitrary bytes as comma- and tab-separated text in a single-byte
-// and a double-byte code page, the encoding found from the bytes (byte-order
+// Imports arbitrary bytes as comma-, semicolon- and tab-separated text in a
+// single-byte and a double-byte code page, the encoding found from the bytes (byte-order
 // marks, UTF-8). Whatever imports must survive an export and a second import
 // with the same cell texts.
 
@@ -60,31 +60,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
   (void)installed;
   ui.clearShown();
   const std::span<const std::uint8_t> bytes(data, size);
-  for (int codePage : {1252, 936}) {
-    for (auto kind : {textfile::DelimitedKind::Csv, textfile::DelimitedKind::Tab}) {
-      const textfile::DelimitedOptions options{.codePage = codePage, .listSeparator = u','};
-      auto book = import(bytes, kind, options);
-      if (!book)
-        continue;
-      // Formula texts round-trip as typed; displayed values need not.
-      book->sheet(0).flags |= model::kSheetShowFormulas;
-      // What the code page cannot hold goes out as UTF-8 with a byte-order
-      // mark, and code-page bytes that would pass for it do too: every text
-      // reads back exactly, but for line breaks, which come back as one line
-      // feed each. (A CR gets into a cell as the second byte of a pair that
-      // begins with a lead byte of the double-byte page.)
-      const std::string out = textfile::exportDelimitedText(*book, kind, options);
-      const std::span<const std::uint8_t> again(reinterpret_cast<const std::uint8_t*>(out.data()),
-                                                out.size());
-      auto second = import(again, kind, options);
-      if (!second)
-        std::abort();
-      std::vector<Cell> a = cellsOf(*book);
-      for (Cell& c : a)
-        c.text = oneLineFeed(c.text);
-      if (a != cellsOf(*second))
-        std::abort();
-    }
+  using enum textfile::DelimitedKind;
+  struct Setting {
+    int codePage;
+    textfile::DelimitedKind kind;
+    char16_t listSeparator;
+  };
+  // Where the decimal point is a comma, files are separated by semicolons.
+  constexpr Setting kSettings[] = {{1252, Csv, u','}, {1252, Tab, u','}, {936, Csv, u','},
+                                   {936, Tab, u','},  {1252, Csv, u';'}};
+  for (const auto [codePage, kind, listSeparator] : kSettings) {
+    const textfile::DelimitedOptions options{.codePage = codePage, .listSeparator = listSeparator};
+    auto book = import(bytes, kind, options);
+    if (!book)
+      continue;
+    // Formula texts round-trip as typed; displayed values need not.
+    book->sheet(0).flags |= model::kSheetShowFormulas;
+    // What the code page cannot hold goes out as UTF-8 with a byte-order
+    // mark, and code-page bytes that would pass for it do too: every text
+    // reads back exactly, but for line breaks, which come back as one line
+    // feed each. (A CR gets into a cell as the second byte of a pair that
+    // begins with a lead byte of the double-byte page.)
+    const std::string out = textfile::exportDelimitedText(*book, kind, options);
+    const std::span<const std::uint8_t> again(reinterpret_cast<const std::uint8_t*>(out.data()),
+                                              out.size());
+    auto second = import(again, kind, options);
+    if (!second)
+      std::abort();
+    std::vector<Cell> a = cellsOf(*book);
+    for (Cell& c : a)
+      c.text = oneLineFeed(c.text);
+    if (a != cellsOf(*second))
+      std::abort();
   }
   return 0;
 }
