@@ -940,11 +940,20 @@ private:
     return push(std::move(name));
   }
 
+  static std::u16string unknownFunctionName(int number) {
+    std::u16string name = u"_FUNCTION";
+    for (const char c : std::to_string(number))
+      name += static_cast<char16_t>(c);
+    return name;
+  }
+
   bool call(const formula::FunctionEntry* f, int number, size_t count, bool prompt) {
     // TRUE and FALSE without arguments are the words themselves.
     if ((number == 34 || number == 35) && count == 0)
       return push(number == 34 ? u"TRUE" : u"FALSE");
-    std::u16string name = f ? std::u16string(f->name) : std::u16string(u"?");
+    // A number no version defines reads as a call of a name that says so: it
+    // computes to #NAME? and is saved again as a call, never as text.
+    std::u16string name = f ? std::u16string(f->name) : unknownFunctionName(number);
     if (f && prompt && name.back() != u'?')
       name += u'?';
     return applyCall(std::move(name), count);

@@ -1024,14 +1024,16 @@ TEST_F(WriterTest, CallsOfUnknownFunctionsReadBackAsCalls) {
   rate.formula = u"=0.5";
   book->names.push_back(rate);
   const std::u16string_view formulas[] = {u"=Comment(A1)", u"=MyMacro(A1,\"x\")+1",
-                                          u"=Outer(Inner(1),,B2:C3)", u"=Factor(2)*SUM(A1)"};
-  for (int row = 0; row < 4; ++row)
+                                          u"=Outer(Inner(1),,B2:C3)", u"=Factor(2)*SUM(A1)",
+                                          u"=_FUNCTION4660(A1,2)"}; // how an unknown number reads
+  constexpr int kRows = static_cast<int>(std::size(formulas));
+  for (int row = 0; row < kRows; ++row)
     set(0, row, 1, formulas[row]);
   for (int version : {8, 7}) {
     SCOPED_TRACE(version);
     auto back = roundTrip(version);
     ASSERT_EQ(back->names.size(), 1u) << "the undefined names stay out of the list";
-    for (int row = 0; row < 4; ++row) {
+    for (int row = 0; row < kRows; ++row) {
       const model::CellRecord *c = model::cell_at(back->sheet(0), static_cast<std::uint16_t>(row), 1);
       ASSERT_NE(c, nullptr) << row;
       EXPECT_EQ(c->input.view(), formulas[row]) << row;
