@@ -2079,21 +2079,7 @@ private:
     size_t after = 0;
     if (!callArguments(q, end, {}, false, args, after))
       return false;
-    const size_t mark = m_out.tokens.size(), extraMark = m_out.extra.size();
-    nameToken(static_cast<std::uint16_t>(index + 1), TokenClass::Reference);
-    if (!enter() || !compileArguments(args, {})) {
-      leave();
-      m_out.tokens.resize(mark);
-      m_out.extra.resize(extraMark);
-      dropPlacesFrom(mark);
-      return false;
-    }
-    leave();
-    result.classAt = operandToken(ptgFuncVar, cls);
-    u8(static_cast<std::uint8_t>(args.size() + 1));
-    u16(kExternalCallNumber);
-    p = after;
-    return true;
+    return callThroughName(static_cast<std::uint16_t>(index + 1), args, after, cls, result, p);
   }
 
   // A call of a function this program lacks (an add-in's, a macro's, a later
@@ -2122,8 +2108,15 @@ private:
       index = m_ctx.writeLinks->undefinedName(word);
     if (index <= 0)
       return false;
+    return callThroughName(static_cast<std::uint16_t>(index), args, after, cls, result, p);
+  }
+
+  // The name's token, the arguments, then the external-call function that
+  // takes the name as its first operand.
+  bool callThroughName(std::uint16_t nameIndex, const std::vector<std::pair<size_t, size_t>>& args,
+                       size_t after, TokenClass cls, Compiled& result, size_t& p) {
     const size_t mark = m_out.tokens.size(), extraMark = m_out.extra.size();
-    nameToken(static_cast<std::uint16_t>(index), TokenClass::Reference);
+    nameToken(nameIndex, TokenClass::Reference);
     if (!enter() || !compileArguments(args, {})) {
       leave();
       m_out.tokens.resize(mark);
