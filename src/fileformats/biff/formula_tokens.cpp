@@ -492,13 +492,18 @@ private:
   bool binary(std::u16string_view op) {
     if (m_stack.size() < 2)
       return false;
+    const bool isUnion = op.size() == 1 && op[0] == m_sep.list;
+    // A missing argument as an operand of a union would read as one argument
+    // more of a call, and no longer as a formula at all on its own.
+    if (isUnion && (m_stack.back().empty() || m_stack[m_stack.size() - 2].empty()))
+      return false;
     std::u16string rhs = std::move(m_stack.back());
     const bool rhsUnion = m_bareUnion.back();
     pop();
     std::u16string& lhs = m_stack.back();
     lhs += op;
     lhs += rhs;
-    m_bareUnion.back() = m_bareUnion.back() || rhsUnion || (op.size() == 1 && op[0] == m_sep.list);
+    m_bareUnion.back() = m_bareUnion.back() || rhsUnion || isUnion;
     return fits(lhs);
   }
 

@@ -436,6 +436,7 @@ TEST(FormulaTokens, HostileTokensNeverReadOutOfBounds) {
       {{0x19, 0x04, 0xFF, 0xFF}, {}},                 // choose jump table beyond the end
       {{0x00}, {}},                                   // no such token
       {{0x42, 0x00, 0xFF, 0x00}, {}},                 // external call without its name
+      {{0x16, 0x44, 0, 0, 0, 0, 0x10}, {}},           // union with a missing argument
   };
   for (const auto& row : kBad) {
     std::u16string text;
