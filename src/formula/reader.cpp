@@ -181,6 +181,10 @@ private:
         p = ref.end;
         return {referenceValue(ref), true};
       }
+      if (QualifiedName q; readQualifiedName(m_t.substr(0, m_end), p, m_ctx.book, m_ls, q)) {
+        p = q.end;
+        return nameValue(static_cast<size_t>(q.index));
+      }
       CellValue rest = CellValue::string(m_t.substr(p, m_end - p));
       p = m_end;
       return {rest};
@@ -425,6 +429,10 @@ private:
     if (readA1ReferenceOrSheetRange(bounded, p, m_ctx.book, m_ls, ref)) {
       p = ref.end;
       return {referenceValue(ref), true};
+    }
+    if (QualifiedName local; readQualifiedName(bounded, p, m_ctx.book, m_ls, local)) {
+      p = local.end;
+      return nameValue(static_cast<size_t>(local.index));
     }
     size_t q = p;
     while (q < m_end && !isIdentifierTerminator(m_t[q], m_ls) && m_t[q] != u'"' &&

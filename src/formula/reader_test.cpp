@@ -3,6 +3,7 @@
 #include "formula/formula_test_util.h"
 #include "formula/function_table.h"
 #include "formula/value_ops.h"
+#include "model/sheet_list.h"
 #include "model/workbook.h"
 
 #include <cmath>
@@ -243,6 +244,50 @@ TEST_F(ReaderTest, NamesIncludingSelfReference) {
   EXPECT_EQ(show(eval(u"=Loop1")), "#VALUE!");
   EXPECT_EQ(show(eval(u"=Self+1")), "#VALUE!");
   EXPECT_EQ(show(eval(u"=Nothing")), "0");
+}
+
+// A formula names its own sheet's local name plainly and another sheet's
+// through that sheet's qualifier; a qualifier naming no sheet, or a sheet
+// without that local name, is #NAME?.
+TEST_F(ReaderTest, NamesLocalToAnotherSheetAreReadThroughItsQualifier) {
+  ASSERT_TRUE(model::insert_sheet(*book, 1, u"Sheet2", model::SheetKind::Worksheet, false));
+  ASSERT_TRUE(model::insert_sheet(*book, 2, u"My Sheet", model::SheetKind::Worksheet, false));
+  book->activeSheet = 0;
+  set("B1", u"2", 1);
+  book->names.push_back({0, 0, 0, u"Rate", u"=1", {}});
+  book->names.push_back({0, 0, 1, u"Rate", u"=10", {}});
+  book->names.push_back({0, 0, 2, u"Rate", u"=Sheet2!$B$1", {}});
+  book->names.push_back({0, 0, 3, u"Rate", u"=3", {}});
+  book->names.push_back({0, 0, 2, u"Only", u"=7", {}});
+  book->names.push_back({0, 0, 0, u"Wide", u"=100", {}});
+  model::names_changed(*book);
+  const struct {
+    std::u16string_view formula;
+    std::string expected;
+  } rows[] = {
+      {u"=Rate", "10"},                       // the own sheet's local name first
+      {u"=Sheet1!Rate", "10"},
+      {u"=Sheet2!Rate", "2"},
+      {u"=sheet2!RATE*2", "4"},
+      {u"='My Sheet'!Rate", "3"},
+      {u"='My Sheet'!Rate+Sheet2!Rate", "5"},
+      {u"=SUM(Sheet2!Rate,'My Sheet'!Rate,Rate)", "15"},
+      {u"=-Sheet2!Rate", "-2"},
+      {u"=(Sheet2!Only)", "7"},
+      {u"=Sheet2!Rate+Sheet2!B1", "4"},       // a reference still reads as one
+      // Text that names nothing shows as itself and computes to #NAME?.
+      {u"=Sheet3!Rate", "\"Sheet3!Rate\""}, // no such sheet
+      {u"=Sheet3!Rate+1", "#NAME?"},
+      {u"=Sheet2!Nope+1", "#NAME?"},          // the sheet has no such name
+      {u"=Sheet2!Wide+1", "#NAME?"},          // a global name is no sheet's
+      {u"=Sheet2!+1", "#NAME?"},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(show(eval(row.formula)), row.expected) << platform::toUtf8(row.formula);
+  // Quoted, such a name is kept as text, as a quoted reference into a
+  // sheet that is not there is.
+  for (const std::u16string_view text : {u"='No Sheet'!Rate*1", u"='My Sheet'!Only+1", u"='No Sheet'!A1+1"})
+    EXPECT_EQ(show(eval(text)), "\"" + platform::toUtf8(text.substr(1)) + "\"") << platform::toUtf8(text);
 }
 
 TEST_F(ReaderTest, DeepNestingGivesAnErrorNotACrash) {

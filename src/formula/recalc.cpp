@@ -370,9 +370,15 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
       if (c == u'\'') {
         plain = false;
         ParsedReference ref;
+        QualifiedName local;
         if (readA1ReferenceOrSheetRange(t, p, &book, ls, ref)) {
           addReferencePrecedents(list, ref);
           p = ref.end;
+        } else if (readQualifiedName(t, p, &book, ls, local)) {
+          SheetRange nameRef;
+          if (nameAsReference(book, book.names[static_cast<size_t>(local.index)], nameRef))
+            addPrecedent(list, nameRef);
+          p = local.end;
         } else {
           while (p < t.size() && t[p] != ls && t[p] != u')')
             ++p;
@@ -389,7 +395,9 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
         continue;
       }
       // A word: a name, a reference, a function.
-      const model::NameLookup n = model::find_name(book, t, p, sheet);
+      model::NameLookup n = model::find_name(book, t, p, sheet);
+      if (QualifiedName local; n.index < 0 && readQualifiedName(t, p, &book, ls, local))
+        n.index = local.index;
       SheetRange nameRef;
       ParsedReference ref;
       const FunctionEntry* f = nullptr;

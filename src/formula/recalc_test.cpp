@@ -449,6 +449,39 @@ TEST_F(RecalcTest, NameDependencies) {
   EXPECT_EQ(show(value("A1")), "22");
 }
 
+// A cell through another sheet's local name follows that name's cells,
+// the sheet's new name, and the sheet's deletion.
+TEST_F(RecalcTest, AnotherSheetsLocalNameIsFollowed) {
+  ASSERT_TRUE(model::insert_sheet(*book, 1, u"Sheet2", model::SheetKind::Worksheet, false));
+  book->activeSheet = 0;
+  book->names.push_back({0, 0, 0, u"Rate", u"=Sheet1!$C$3", {}});
+  book->names.push_back({0, 0, 2, u"Rate", u"=Sheet2!$C$3", {}});
+  model::names_changed(*book);
+  set("C3", u"1");
+  set("C3", u"10", 1);
+  set("A1", u"=Sheet2!Rate*2+Rate");
+  set("A2", u"='Sheet2'!Rate");
+  EXPECT_EQ(show(value("A1")), "21");
+  EXPECT_EQ(show(value("A2")), "10");
+  set("C3", u"11", 1);
+  EXPECT_EQ(cell("A1")->calcState, CalcState::NotValid);
+  EXPECT_EQ(cell("A2")->calcState, CalcState::NotValid);
+  EXPECT_EQ(show(value("A1")), "23");
+  EXPECT_EQ(show(value("A2")), "11");
+
+  book->activeSheet = 1;
+  ASSERT_TRUE(model::rename_active_sheet(*book, u"Rates2"));
+  EXPECT_EQ(cell("A1")->input.view(), u"=Rates2!Rate*2+Rate");
+  EXPECT_EQ(cell("A2")->input.view(), u"='Rates2'!Rate");
+  recalcAll(*book);
+  EXPECT_EQ(show(value("A1")), "23");
+
+  ASSERT_TRUE(model::delete_active_sheet(*book));
+  recalcAll(*book);
+  EXPECT_EQ(cell("A1")->input.view(), u"=Rates2!Rate*2+Rate");
+  EXPECT_EQ(show(value("A1")), "#NAME?");
+}
+
 TEST_F(RecalcTest, LongChainsComputeWithoutDeepRecursion) {
   constexpr int kRows = 20000;
   for (int r = 1; r <= kRows; ++r) {

@@ -442,6 +442,40 @@ void appendSheetRangeQualifier(std::u16string &out, std::u16string_view first,
   out.push_back(u'!');
 }
 
+bool readQualifiedName(std::u16string_view text, size_t pos, const model::Workbook *book,
+                       char16_t listSeparator, QualifiedName &out) {
+  if (!book || book->names.empty())
+    return false;
+  SheetQualifierNames names;
+  bool malformed = false;
+  if (!readSheetQualifierNames(text, pos, listSeparator, false, names, malformed))
+    return false;
+  const int sheet = model::find_sheet(*book, names.first);
+  size_t end = names.next;
+  while (end < text.size() && isPlainSheetNameChar(text[end], listSeparator))
+    ++end;
+  ParsedReference ref;
+  if (sheet < 0 || end == names.next || readA1Reference(text, pos, book, listSeparator, ref))
+    return false;
+  const int index = model::find_name_text(*book, text.substr(names.next, end - names.next), sheet);
+  if (index < 0 || book->names[static_cast<size_t>(index)].sheetIndex != sheet + 1)
+    return false;
+  out.end = end;
+  out.sheet = sheet;
+  out.index = index;
+  return true;
+}
+
+void appendNameAsSeenFrom(std::u16string &out, const model::Workbook &book, size_t index, int sheet) {
+  if (index >= book.names.size())
+    return;
+  const model::DefinedName &name = book.names[index];
+  const int scope = name.sheetIndex - 1;
+  if (scope >= 0 && scope != sheet && scope < book.sheetCount())
+    appendSheetQualifier(out, book.sheet(scope).name, false);
+  out += name.name;
+}
+
 bool hasExternalReference(std::u16string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];

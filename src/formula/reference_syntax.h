@@ -77,6 +77,26 @@ struct SheetQualifierNames {
 bool readSheetQualifierNames(std::u16string_view text, size_t pos, char16_t listSeparator,
                              bool sheetRanges, SheetQualifierNames& out, bool& malformed);
 
+/// A defined name local to a sheet, written after that sheet's qualifier
+/// ("Sheet2!Rate", "'My Sheet'!Rate"): how a formula names the local name
+/// of a sheet other than its own.
+struct QualifiedName {
+  size_t end = 0; // one past the name
+  int sheet = -1; // the qualifier's sheet
+  int index = -1; // the name's position in the workbook's list
+};
+
+/// Reads a qualifier of one sheet of `book` and a name local to that sheet
+/// at `pos`. False when there is none: the sheet or its local name does not
+/// exist, or the word is no name (a reference, a range of sheets).
+bool readQualifiedName(std::u16string_view text, size_t pos, const model::Workbook* book,
+                       char16_t listSeparator, QualifiedName& out);
+
+/// Appends the text that names defined name `index` in a formula read on
+/// `sheet` (0-based; -1 for none, as in a global name's definition): a name
+/// local to another sheet with that sheet's qualifier, others as they are.
+void appendNameAsSeenFrom(std::u16string& out, const model::Workbook& book, size_t index, int sheet);
+
 /// Appends a reference's qualifier as it was written (a sheet range with
 /// both names), then "!"; nothing when it has none.
 void appendQualifierOf(std::u16string& out, const ParsedReference& ref);

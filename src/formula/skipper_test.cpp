@@ -28,6 +28,9 @@ TEST(Skipper, EntryCheck) {
       {u"={1,2;3,4}", true},
       {u"='My Sheet'!A1", true},
       {u"='It''s'!A1+1", true},
+      {u"=Sheet2!Rate*2", true},        // a name local to another sheet
+      {u"='My Sheet'!Rate+Sheet2!Rate", true},
+      {u"=SUM('It''s'!Rate,1)", true},
       {u"=#N/A", true},
       {u"=#DIV/0!+1", true},
       {u"=1E+3", true},

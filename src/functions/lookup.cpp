@@ -685,7 +685,12 @@ void indirectHandler(Arguments& args, CellValue& result, EvalContext& ctx) {
   }
   if (!ctx.book)
     return;
-  const model::NameLookup name = model::find_name(*ctx.book, text, 0, ctx.sheet);
+  model::NameLookup name = model::find_name(*ctx.book, text, 0, ctx.sheet);
+  if (formula::QualifiedName local;
+      name.index < 0 && formula::readQualifiedName(text, 0, ctx.book, separator, local)) {
+    name.index = local.index;
+    name.end = local.end;
+  }
   if (name.index < 0 || name.end != text.size())
     return;
   const std::u16string definition = ctx.book->names[static_cast<size_t>(name.index)].formula;

@@ -224,6 +224,24 @@ TEST_F(LookupTest, Indirect) {
   EXPECT_EQ(show(eval(u"=INDIRECT(\"R[-1]C[-1]\",FALSE)", "B3")), "3");
 }
 
+// Text naming another sheet's local name reads as that name, as a formula would.
+TEST_F(LookupTest, IndirectOfAnotherSheetsLocalName) {
+  keys(u"1", u"3", u"5");
+  ASSERT_TRUE(model::insert_sheet(*book, 1, u"My Sheet", model::SheetKind::Worksheet, false));
+  book->activeSheet = 0;
+  ASSERT_TRUE(model::set_cell(*book, 1, 0, 0, u"7", 15, false, true));
+  book->names.push_back({0, 0, 0, u"Keys", u"=$A$1:$A$3", {}});
+  book->names.push_back({0, 0, 2, u"Keys", u"='My Sheet'!$A$1", {}});
+  model::names_changed(*book);
+  expectRows({
+      {u"=SUM(INDIRECT(\"Keys\"))", num(9)},
+      {u"=INDIRECT(\"'My Sheet'!Keys\")", num(7)},
+      {u"=INDIRECT(\"'my sheet'!keys\")", num(7)},
+      {u"=INDIRECT(\"Sheet1!Keys\")", err(ErrorCode::Ref)}, // Sheet1 has no local Keys
+      {u"=INDIRECT(\"'My Sheet'!Keys+1\")", err(ErrorCode::Ref)},
+  });
+}
+
 // A reference through a range of sheets is no single area: read as text it
 // is no reference, in either notation, however it is quoted or named.
 TEST_F(LookupTest, IndirectOfARangeOfSheetsIsARefError) {

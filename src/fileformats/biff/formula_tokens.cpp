@@ -879,10 +879,14 @@ private:
     return area ? pushArea(a, b, std::move(prefix)) : pushCell(a, std::move(prefix));
   }
 
+  // A name local to another sheet than the formula's is written with that
+  // sheet's qualifier: as a plain word it would name another scope's name.
   std::u16string definedName(std::uint16_t index) const {
     if (!m_ctx.book || index == 0 || index > m_ctx.book->names.size())
       return {};
-    return m_ctx.book->names[index - 1u].name;
+    std::u16string text;
+    formula::appendNameAsSeenFrom(text, *m_ctx.book, index - 1u, m_ctx.sheet);
+    return text;
   }
 
   static std::u16string listEntry(const std::vector<std::u16string>& list, std::uint16_t index) {
@@ -1342,7 +1346,7 @@ private:
     if (c == u'"')
       return stringLiteral(p, end);
     if (c == u'\'') {
-      if (reference(p, end, cls, result))
+      if (reference(p, end, cls, result) || qualifiedName(p, end, cls, result))
         return true;
       emitString(m_t.substr(p, end - p));
       p = end;
@@ -2171,7 +2175,7 @@ private:
         return true;
       }
     }
-    if (reference(p, end, cls, result))
+    if (reference(p, end, cls, result) || qualifiedName(p, end, cls, result))
       return true;
     size_t q = p;
     while (q < end && !formula::isIdentifierTerminator(m_t[q], m_sep.list) && m_t[q] != u'"' &&
@@ -2194,6 +2198,18 @@ private:
     // A word that names nothing is kept as text, so saving never fails.
     emitString(word);
     p = q;
+    return true;
+  }
+
+  // "Sheet2!Rate": the name local to that sheet, whatever the formula's own.
+  bool qualifiedName(size_t& p, size_t end, TokenClass cls, Compiled& result) {
+    formula::QualifiedName local;
+    if (!formula::readQualifiedName(m_t.substr(0, end), p, m_ctx.book, m_sep.list, local) ||
+        local.index >= 0xFFFF)
+      return false;
+    result.classAt = static_cast<long>(m_out.tokens.size());
+    nameToken(static_cast<std::uint16_t>(local.index + 1), cls);
+    p = local.end;
     return true;
   }
 

@@ -1038,9 +1038,14 @@ void Reader::finishGlobals() {
     }
   }
   spellNamesAsTheLastOfTheirText();
+  // A definition is read in its name's scope: names local to that sheet
+  // are plain words in it, those of other sheets carry their sheet.
+  const int outerSheet = m_currentSheet;
   for (size_t i = 0; i < m_book.names.size() && i < m_nameTokens.size(); ++i) {
     const std::vector<std::uint8_t>& tokens = m_nameTokens[i];
+    m_currentSheet = m_book.names[i].sheetIndex - 1;
     std::u16string text = formulaText(tokens, m_nameExtra[i], 0, 0);
+    m_currentSheet = outerSheet;
     // A definition that cannot be read stands for nothing a formula can use;
     // it says so, and is saved as it reads.
     if (text.empty() && !tokens.empty())

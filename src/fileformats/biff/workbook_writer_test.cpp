@@ -973,6 +973,59 @@ TEST_F(WriterTest, SheetLocalNamesKeepTheirScopes) {
   }
 }
 
+// A formula naming another sheet's local name keeps naming it through a
+// file, beside a global name and other sheets' names of the same text; so
+// do names' definitions, read in their own scope.
+TEST_F(WriterTest, OtherSheetsLocalNamesKeepTheirMeaning) {
+  addSheet(u"Sheet1");
+  addSheet(u"Sheet2");
+  addSheet(u"My Sheet");
+  book->names.push_back({0, 0, 0, u"Rate", u"=1", {}});
+  book->names.push_back({0, 0, 2, u"Rate", u"=Sheet2!$A$1", {}});
+  book->names.push_back({0, 0, 3, u"Rate", u"=3", {}});
+  book->names.push_back({0, 0, 1, u"Twice", u"=Sheet2!Rate*2", {}});
+  book->names.push_back({0, 0, 0, u"Both", u"='My Sheet'!Rate+Rate", {}});
+  book->names.push_back({0, 0, 2, u"Own", u"=Rate*10", {}});
+  set(1, 0, 0, u"5");
+  const struct {
+    int sheet, row;
+    std::u16string_view text;
+    double value;
+  } cells[] = {
+      {0, 0, u"=Sheet2!Rate", 5},
+      {1, 3, u"=Sheet2!Rate", 5}, // on its own sheet: read back as "=Rate"
+      {0, 1, u"='My Sheet'!Rate*2", 6},
+      {0, 2, u"=Rate", 1},
+      {0, 3, u"=Twice", 10},
+      {0, 4, u"=Both", 4},
+      {0, 5, u"=SUM(Sheet2!Rate,'My Sheet'!Rate)", 8},
+      {1, 1, u"=Rate+'My Sheet'!Rate", 8},
+      {1, 2, u"=Rate+Own", 55},
+      {2, 0, u"=Rate-Sheet2!Rate", -2},
+  };
+  for (const auto &c : cells)
+    set(c.sheet, c.row, 1, c.text);
+  for (int version : {8, 7}) {
+    SCOPED_TRACE(version);
+    auto back = roundTrip(version);
+    ASSERT_EQ(back->names.size(), book->names.size());
+    for (size_t i = 0; i < back->names.size(); ++i) {
+      EXPECT_EQ(back->names[i].sheetIndex, book->names[i].sheetIndex) << i;
+      EXPECT_EQ(back->names[i].formula, book->names[i].formula) << i;
+    }
+    formula::recalcAll(*back);
+    for (const auto &c : cells) {
+      model::CellRecord *cell =
+          model::cell_at(back->sheet(c.sheet), static_cast<std::uint16_t>(c.row), 1);
+      ASSERT_NE(cell, nullptr) << platform::toUtf8(c.text);
+      EXPECT_EQ(cell->input.view(), c.sheet == 1 && c.row == 3 ? u"=Rate" : c.text);
+      formula::computeCell(*back, c.sheet, *cell);
+      ASSERT_TRUE(cell->value.isNumber()) << platform::toUtf8(c.text);
+      EXPECT_EQ(cell->value.numberValue(), c.value) << platform::toUtf8(c.text);
+    }
+  }
+}
+
 // ---- names without definition, missing sheets, other workbooks ----
 
 // A formula naming a name nothing defines keeps that name through a file: a

@@ -734,9 +734,11 @@ bool Reader::readName() {
 // once every name before them is known: at the first sheet, and again for
 // the names a damaged file puts later (at the next sheet, or at the end).
 void Reader::convertNames() {
-  const biff::TokenContext ctx = tokenContext(m_book, -1);
   for (; m_namesConverted < m_nameTokens.size(); ++m_namesConverted) {
     const size_t i = m_namesConverted;
+    // Read in the name's own scope, as it is written.
+    const int scope = m_nameSlots[i] < m_book.names.size() ? m_book.names[m_nameSlots[i]].sheetIndex - 1 : -1;
+    const biff::TokenContext ctx = tokenContext(m_book, scope);
     std::u16string text;
     if (!biff::tokensToFormulaText(m_nameTokens[i], m_nameExtra[i], 0, 0, ctx, text))
       text = u"=#REF!";
