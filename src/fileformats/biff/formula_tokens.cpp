@@ -493,9 +493,10 @@ private:
     if (m_stack.size() < 2)
       return false;
     const bool isUnion = op.size() == 1 && op[0] == m_sep.list;
-    // A missing argument as an operand of a union would read as one argument
-    // more of a call, and no longer as a formula at all on its own.
-    if (isUnion && (m_stack.back().empty() || m_stack[m_stack.size() - 2].empty()))
+    // An operand with no text (a missing argument, a reference to a sheet the
+    // file does not list) leaves the operator dangling: "1+", ":" and " "
+    // are no formula, and a union would read as one argument more of a call.
+    if (m_stack.back().empty() || m_stack[m_stack.size() - 2].empty())
       return false;
     std::u16string rhs = std::move(m_stack.back());
     const bool rhsUnion = m_bareUnion.back();
@@ -508,7 +509,7 @@ private:
   }
 
   bool wrap(std::u16string_view before, std::u16string_view after) {
-    if (m_stack.empty())
+    if (m_stack.empty() || m_stack.back().empty())
       return false;
     std::u16string& s = m_stack.back();
     s.insert(0, before);
@@ -2104,7 +2105,10 @@ private:
     if (q == p || q >= end || m_t[q] != u'(')
       return false;
     const std::u16string_view word = m_t.substr(p, q - p);
-    if (!isNameSyntax(word) || formula::findFunction(word))
+    // A built-in function comes here only when its arguments do not fit it
+    // ("SUM()", "ABS(1,2)"): such a call computes as an unknown one does, and
+    // is kept as one.
+    if (!isNameSyntax(word))
       return false;
     std::vector<std::pair<size_t, size_t>> args;
     size_t after = 0;

@@ -437,6 +437,11 @@ TEST(FormulaTokens, HostileTokensNeverReadOutOfBounds) {
       {{0x00}, {}},                                   // no such token
       {{0x42, 0x00, 0xFF, 0x00}, {}},                 // external call without its name
       {{0x16, 0x44, 0, 0, 0, 0, 0x10}, {}},           // union with a missing argument
+      {{0x16, 0x16, 0x0F}, {}},                       // intersection of nothing: "= "
+      {{0x16, 0x16, 0x11, 0x41, 0x04, 0x00}, {}},     // SUM(:)
+      {{0x1E, 0x01, 0x00, 0x16, 0x03}, {}},           // 1+ with the right operand missing
+      {{0x16, 0x15}, {}},                             // brackets around nothing
+      {{0x16, 0x13}, {}},                             // minus of nothing
   };
   for (const auto& row : kBad) {
     std::u16string text;

@@ -327,6 +327,10 @@ private:
                                 std::u16string_view text, std::uint16_t xf);
   void numberCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
                   double value);
+  /// How a text cell's entry shows the text: 1 as it is, 2 after an
+  /// apostrophe unless the cell is formatted as Text (it would read as a
+  /// number, a date, ...), 3 always after an apostrophe.
+  std::uint8_t textEntryKind(std::u16string_view text) const;
   void stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
                   std::u16string_view text, const model::CellValue* shared = nullptr, std::uint8_t* plainCache = nullptr,
                   model::CellValue* quotedCache = nullptr);
@@ -1604,6 +1608,17 @@ void Reader::numberCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, s
     c->value = model::CellValue::number(value);
 }
 
+std::uint8_t Reader::textEntryKind(std::u16string_view text) const {
+  formula::TextOptions options;
+  options.date1904 = m_book.date1904 != 0;
+  options.textValue = false;
+  const formula::TextClass cls = formula::classifyText(text, options).kind;
+  if (text.empty() || text[0] == u'\'' || cls == formula::TextClass::Formula ||
+      cls == formula::TextClass::Empty)
+    return 3;
+  return cls == formula::TextClass::Text ? 1 : 2;
+}
+
 void Reader::stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, std::uint16_t xf,
                         std::u16string_view text, const model::CellValue* shared,
                         std::uint8_t* plainCache,
@@ -1611,19 +1626,11 @@ void Reader::stringCell(model::Sheet& s, std::uint16_t row, std::uint16_t col, s
   // Text that would read as something else when typed keeps a leading
   // apostrophe; in a cell formatted as Text only what would still read as a
   // formula, an empty text and one starting with an apostrophe need it.
-  std::uint8_t kind; // 1 plain, 2 quoted unless formatted as Text, 3 quoted
+  std::uint8_t kind;
   if (plainCache && *plainCache) {
     kind = *plainCache;
   } else {
-    formula::TextOptions options;
-    options.date1904 = m_book.date1904 != 0;
-    options.textValue = false;
-    const formula::TextClass cls = formula::classifyText(text, options).kind;
-    if (text.empty() || text[0] == u'\'' || cls == formula::TextClass::Formula ||
-        cls == formula::TextClass::Empty)
-      kind = 3;
-    else
-      kind = cls == formula::TextClass::Text ? 1 : 2;
+    kind = textEntryKind(text);
     if (plainCache)
       *plainCache = kind;
   }
@@ -1804,9 +1811,10 @@ void Reader::formulaCell(RecordStream& rs, model::Sheet& s, int sheetIndex, cons
     case model::ValueKind::Boolean: cell->input.assign(value.booleanValue() ? u"TRUE" : u"FALSE"); break;
     case model::ValueKind::Error: cell->input.assign(model::errorText(value.errorValue())); break;
     case model::ValueKind::String: {
+      // Entered as the text cells of the file are.
       const std::u16string_view str = value.stringValue();
-      const bool plain = formula::classifyText(str).kind == formula::TextClass::Text &&
-                         (str.empty() || str[0] != u'\'');
+      const std::uint8_t kind = textEntryKind(str);
+      const bool plain = kind == 1 || (kind == 2 && numberFormatOfXf(xf) == 49);
       cell->input.assign(plain ? std::u16string(str) : std::u16string(u"'").append(str));
       break;
     }

@@ -523,10 +523,11 @@ TEST_F(ReaderTest, UnknownSheetTypesTakeTheirSubstreamsKind) {
   }
 }
 
-// In a cell formatted as Text, a shared string and a label read alike: no
-// apostrophe before a text that only looks like a number, one before a text
-// that would read as a formula (it must not turn into one) and before an
-// empty text (which is not an empty cell).
+// In a cell formatted as Text, a shared string, a label and the text result
+// of a formula whose tokens cannot be read (kept as a constant) read alike,
+// also after a save: no apostrophe before a text that only looks like a
+// number, one before a text that would read as a formula (it must not turn
+// into one) and before an empty text (which is not an empty cell).
 TEST_F(ReaderTest, StringsInCellsFormattedAsTextReadAlike) {
   const std::string_view texts[] = {"12", "=1+2", "", "'a", "plain"};
   const std::u16string_view inputs[] = {u"12", u"'=1+2", u"'", u"''a", u"plain"};
@@ -541,19 +542,29 @@ TEST_F(ReaderTest, StringsInCellsFormattedAsTextReadAlike) {
     cells.u16(i).u16(0).u16(0).u32(i).record(rtLABELSST);
     cells.u16(i).u16(1).u16(0).u16(static_cast<std::uint16_t>(texts[i].size())).u8(0).ascii(texts[i])
         .record(rtLABEL);
+    // "1+" with its right operand missing, and a text result.
+    cells.u16(i).u16(2).u16(0).u8(0).u8(0).u8(0).u8(0).u8(0).u8(0).u16(0xFFFF).u16(0).u32(0)
+        .u16(5).u8(0x1E).u16(1).u8(0x16).u8(0x03).record(rtFORMULA);
+    cells.u16(static_cast<std::uint16_t>(texts[i].size())).u8(0).ascii(texts[i]).record(rtSTRING);
   }
   ASSERT_TRUE(read(oneSheetWorkbook(g.bytes, cells.bytes)));
   ASSERT_FALSE(book->cellFormats.empty());
   ASSERT_EQ(book->cellFormats[0].numberFormatIndex, 49);
-  for (std::uint16_t i = 0; i < std::size(texts); ++i)
-    for (std::uint8_t column = 0; column < 2; ++column) {
-      SCOPED_TRACE(testing::Message() << "text " << i << " column " << int(column));
-      const model::CellRecord* c = model::cell_at(book->sheet(0), i, column);
-      ASSERT_NE(c, nullptr);
-      EXPECT_EQ(c->input.view(), inputs[i]);
-      ASSERT_TRUE(c->value.isString());
-      EXPECT_FALSE(c->isFormula);
-    }
+  for (int pass = 0; pass < 2; ++pass)
+    for (std::uint16_t i = 0; i < std::size(texts); ++i)
+      for (std::uint8_t column = 0; column < 3; ++column) {
+        SCOPED_TRACE(testing::Message() << "pass " << pass << " text " << i << " column " << int(column));
+        const model::CellRecord* c = model::cell_at(book->sheet(0), i, column);
+        ASSERT_NE(c, nullptr);
+        EXPECT_EQ(c->input.view(), inputs[i]);
+        ASSERT_TRUE(c->value.isString());
+        EXPECT_FALSE(c->isFormula);
+        if (column == 2 && i + 1u == std::size(texts)) {
+          std::vector<std::uint8_t> saved;
+          ASSERT_TRUE(writeBinaryWorkbook(*book, 8, saved));
+          ASSERT_TRUE(read(saved));
+        }
+      }
 }
 
 // Names of one scope whose texts differ only in case are one name, the last;

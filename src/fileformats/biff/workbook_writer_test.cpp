@@ -1067,9 +1067,10 @@ TEST_F(WriterTest, UndefinedNamesAndMissingSheetsReadBackAsTyped) {
   }
 }
 
-// Calls of functions this program lacks (an add-in's, a macro's) go through
-// a name of that text, defined or not, and read back as the same call, never
-// as a string constant.
+// Calls of functions this program lacks (an add-in's, a macro's), and calls
+// of built-in ones whose arguments do not fit them, go through a name of that
+// text, defined or not, and read back as the same call, never as a string
+// constant.
 TEST_F(WriterTest, CallsOfUnknownFunctionsReadBackAsCalls) {
   addSheet(u"Sheet1");
   model::DefinedName rate;
@@ -1078,7 +1079,8 @@ TEST_F(WriterTest, CallsOfUnknownFunctionsReadBackAsCalls) {
   book->names.push_back(rate);
   const std::u16string_view formulas[] = {u"=Comment(A1)", u"=MyMacro(A1,\"x\")+1",
                                           u"=Outer(Inner(1),,B2:C3)", u"=Factor(2)*SUM(A1)",
-                                          u"=_FUNCTION4660(A1,2)"}; // how an unknown number reads
+                                          u"=_FUNCTION4660(A1,2)", // how an unknown number reads
+                                          u"=SUM()", u"=SUM(,)", u"=ABS(1,2)+1", u"=IF()"};
   constexpr int kRows = static_cast<int>(std::size(formulas));
   for (int row = 0; row < kRows; ++row)
     set(0, row, 1, formulas[row]);
