@@ -25,6 +25,11 @@ struct EvalContext {
   bool arrayMode = false;   // references yield arrays instead of single values
   bool macroRunning = false; // a macro is running (macro functions compute)
   int depth = 0;            // nesting of the reader, bounded so deep texts cannot exhaust the stack
+  /// Inside a defined name's definition: the scope its words name names in,
+  /// the sheet the name is local to, or kWorkbookScope for a global name.
+  int nameScope = kFormulaScope;
+  static constexpr int kFormulaScope = -2; // a formula's own sheet's names first
+  static constexpr int kWorkbookScope = -1;
 };
 
 inline constexpr int kMaxArguments = 30;

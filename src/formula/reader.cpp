@@ -11,6 +11,7 @@
 #include "platform/memory.h"
 #include "platform/unicode.h"
 
+#include <algorithm>
 #include <bitset>
 #include <charconv>
 #include <deque>
@@ -410,7 +411,7 @@ private:
       }
     }
     if (m_ctx.book) {
-      const model::NameLookup n = model::find_name(*m_ctx.book, bounded, p, m_ctx.sheet);
+      const model::NameLookup n = lookupName(bounded, p);
       if (n.index >= 0) {
         if (n.end < m_end && m_t[n.end] == u'(' && seam.startsMacro &&
             seam.startsMacro(*m_ctx.book, static_cast<size_t>(n.index))) {
@@ -446,14 +447,30 @@ private:
     return {text};
   }
 
+  // A word of a name's definition names a name of that name's scope, as
+  // the definition was written there; one of a global definition that names
+  // no global name is still looked up from the formula's sheet.
+  model::NameLookup lookupName(std::u16string_view bounded, size_t p) const {
+    const model::Workbook& book = *m_ctx.book;
+    if (m_ctx.nameScope == EvalContext::kFormulaScope)
+      return model::find_name(book, bounded, p, m_ctx.sheet);
+    model::NameLookup n = model::find_name(book, bounded, p, m_ctx.nameScope);
+    if (m_ctx.nameScope == EvalContext::kWorkbookScope && n.index >= 0 &&
+        book.names[static_cast<size_t>(n.index)].sheetIndex != 0)
+      n = model::find_name(book, bounded, p, m_ctx.sheet);
+    return n;
+  }
+
   Operand nameValue(size_t index) {
     const std::u16string formula = m_ctx.book->names[index].formula;
     if (formula.empty())
       return {CellValue()};
     if (m_ctx.depth + 1 > kMaxReaderDepth)
       return {CellValue::error(ErrorCode::Value)};
-    // A name's definition refers to the sheet the formula is read on.
+    // A name's definition refers to the cells of the sheet the formula is
+    // read on, and to the names of its own scope.
     EvalContext inner = m_ctx;
+    inner.nameScope = std::max(m_ctx.book->names[index].sheetIndex - 1, EvalContext::kWorkbookScope);
     Reader sub(formula, inner);
     CellValue v = sub.span(0, formula.size());
     m_ctx.book->circular |= inner.book ? inner.book->circular : 0;

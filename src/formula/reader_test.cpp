@@ -290,6 +290,35 @@ TEST_F(ReaderTest, NamesLocalToAnotherSheetAreReadThroughItsQualifier) {
     EXPECT_EQ(show(eval(text)), "\"" + platform::toUtf8(text.substr(1)) + "\"") << platform::toUtf8(text);
 }
 
+// A name's definition names the names of its own scope, wherever the
+// formula using it stands; its cells stay those of the formula's sheet.
+TEST_F(ReaderTest, DefinitionsNameTheNamesOfTheirScope) {
+  ASSERT_TRUE(model::insert_sheet(*book, 1, u"Sheet2", model::SheetKind::Worksheet, false));
+  book->activeSheet = 0;
+  set("C1", u"4");
+  set("C1", u"40", 1);
+  book->names.push_back({0, 0, 0, u"Rate", u"=1", {}});
+  book->names.push_back({0, 0, 1, u"Rate", u"=10", {}});
+  book->names.push_back({0, 0, 2, u"Rate", u"=100", {}});
+  book->names.push_back({0, 0, 2, u"Twice", u"=Rate*2", {}});
+  book->names.push_back({0, 0, 0, u"Thrice", u"=Rate*3", {}});
+  book->names.push_back({0, 0, 2, u"Cell", u"=C1", {}});
+  book->names.push_back({0, 0, 1, u"Tax", u"=7", {}});
+  book->names.push_back({0, 0, 0, u"Taxed", u"=Tax+Sheet2!Twice", {}});
+  model::names_changed(*book);
+  const struct {
+    std::u16string_view formula;
+    std::string expected;
+  } rows[] = {
+      {u"=Sheet2!Twice", "200"}, // Sheet2's Rate, not this sheet's
+      {u"=Thrice", "3"},         // the global Rate, not this sheet's
+      {u"=Sheet2!Cell", "4"},    // a cell of the formula's sheet
+      {u"=Taxed", "207"},        // no global Tax: this sheet's, as before
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(show(eval(row.formula)), row.expected) << platform::toUtf8(row.formula);
+}
+
 TEST_F(ReaderTest, DeepNestingGivesAnErrorNotACrash) {
   for (int depth : {150, 2000, 100000}) {
     std::u16string deep = u"=" + std::u16string(static_cast<size_t>(depth), u'(') + u"1" +

@@ -750,6 +750,42 @@ TEST_F(PocketTest, RoundTripKeepsEntriesAndValues) {
   EXPECT_EQ(value(*back, 1, 4, 3), "n:2.000000");
 }
 
+// Another sheet's local name stays that name through a pocket file, beside
+// a global name of the same text; a local name's definition is read in its
+// own scope.
+TEST_F(PocketTest, OtherSheetsLocalNamesKeepTheirMeaning) {
+  addSheet(u"Sheet1");
+  addSheet(u"Rates 2");
+  book().names.push_back({0, 0, 0, u"Rate", u"=1", {}});
+  book().names.push_back({0, 0, 2, u"Rate", u"='Rates 2'!$A$1", {}});
+  book().names.push_back({0, 0, 2, u"Twice", u"=Rate*2", {}});
+  book().names.push_back({0, 0, 0, u"Plus", u"='Rates 2'!Twice+Rate", {}});
+  set(1, 0, 0, u"5");
+  const struct {
+    int sheet;
+    std::u16string_view text;
+    std::string value;
+  } kCells[] = {
+      {0, u"='Rates 2'!Rate", "n:5.000000"},
+      {0, u"=Rate+'Rates 2'!Twice", "n:11.000000"},
+      {0, u"=Plus", "n:11.000000"},
+      {1, u"=Twice+Rate", "n:15.000000"},
+  };
+  for (size_t i = 0; i < std::size(kCells); ++i)
+    set(kCells[i].sheet, static_cast<int>(i) + 1, 0, kCells[i].text);
+  auto back = roundTrip();
+  ASSERT_EQ(back->names.size(), book().names.size());
+  for (size_t i = 0; i < back->names.size(); ++i) {
+    EXPECT_EQ(back->names[i].sheetIndex, book().names[i].sheetIndex) << i;
+    EXPECT_EQ(back->names[i].formula, book().names[i].formula) << i;
+  }
+  for (size_t i = 0; i < std::size(kCells); ++i) {
+    SCOPED_TRACE(platform::toUtf8(kCells[i].text));
+    EXPECT_EQ(input(*back, kCells[i].sheet, static_cast<int>(i) + 1, 0), kCells[i].text);
+    EXPECT_EQ(value(*back, kCells[i].sheet, static_cast<int>(i) + 1, 0), kCells[i].value);
+  }
+}
+
 TEST_F(PocketTest, CachedResultsArriveWithoutRecalculation) {
   addSheet(u"Sheet1");
   set(0, 0, 0, u"=\"ab\"&\"c\"");
