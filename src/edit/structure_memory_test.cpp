@@ -64,6 +64,7 @@ protected:
     put(1, 2, 0, u"=SUM(Sheet1:Sheet3!A1:A2)");
     put(2, 0, 0, u"100");
     put(2, 1, 0, u"=Sheet1!B2+Sheet2!A1");
+    put(1, 3, 0, u"=Sheet1!Local+Sheet3!Far");
 
     model::Sheet& s1 = book().sheet(0);
     model::set_row_record(s1, 3, 0, 400);
@@ -95,7 +96,15 @@ protected:
     model::DefinedName span;
     span.name = u"Span";
     span.formula = u"=Sheet1:Sheet3!$A$1";
-    book().names = {data, span};
+    model::DefinedName local; // Sheet1's own, and Sheet3's
+    local.name = u"Local";
+    local.sheetIndex = 1;
+    local.formula = u"=Sheet1!$A$2";
+    model::DefinedName far;
+    far.name = u"Far";
+    far.sheetIndex = 3;
+    far.formula = u"=100";
+    book().names = {data, span, local, far};
     model::names_changed(book());
     formula::recalcAll(book());
     book().activeSheet = 0;
@@ -150,6 +159,7 @@ protected:
     }
     for (const model::DefinedName& n : b.names) {
       add(out, n.name);
+      add(out, n.sheetIndex);
       add(out, n.formula);
     }
     add(out, static_cast<long long>(model::undoList().size()));

@@ -118,6 +118,49 @@ TEST_F(UndoCommandTest, ADeletedSheetComesBackWhole) {
   EXPECT_EQ(number(0, 0), 2) << "formulas naming the sheet find it again";
 }
 
+// A sheet's local names stay its own while sheets come and move before it;
+// they go with it when it is deleted, and Undo brings them back.
+TEST_F(UndoCommandTest, LocalNamesFollowTheirSheet) {
+  ASSERT_TRUE(model::insert_sheet(book(), 1, u"Two", model::SheetKind::Worksheet, false));
+  ASSERT_TRUE(model::insert_sheet(book(), 2, u"Three", model::SheetKind::Worksheet, false));
+  book().names.push_back({0, 0, 0, u"Rate", u"=1", {}});
+  book().names.push_back({0, 0, 2, u"Rate", u"=2", {}});
+  book().names.push_back({0, 0, 3, u"Rate", u"=3", {}});
+  model::names_changed(book());
+  const auto scopes = [&] {
+    std::vector<int> out;
+    for (const model::DefinedName& n : book().names)
+      out.push_back(n.sheetIndex);
+    return out;
+  };
+  const auto onFirstSheet = [&](int index) {
+    book().activeSheet = index;
+    return number(0, 0);
+  };
+  book().activeSheet = 0;
+  set(0, 0, u"=Two!Rate*10+Three!Rate+Rate");
+  EXPECT_EQ(onFirstSheet(0), 24);
+
+  ASSERT_TRUE(model::insert_sheet(book(), 0, u"New", model::SheetKind::Worksheet, false));
+  EXPECT_EQ(scopes(), (std::vector<int>{0, 3, 4}));
+  EXPECT_EQ(onFirstSheet(1), 24);
+
+  book().activeSheet = 3; // Three, moved before Sheet1
+  ASSERT_TRUE(model::move_active_sheet(book(), 1));
+  EXPECT_EQ(book().sheet(1).name, u"Three");
+  EXPECT_EQ(scopes(), (std::vector<int>{0, 4, 2}));
+  EXPECT_EQ(onFirstSheet(2), 24);
+
+  book().activeSheet = 3; // Two
+  ASSERT_TRUE(model::delete_active_sheet(book()));
+  EXPECT_EQ(scopes(), (std::vector<int>{0, 2}));
+  EXPECT_EQ(onFirstSheet(2), -999999) << "Two!Rate names nothing now";
+
+  ASSERT_TRUE(undo(books).undone);
+  EXPECT_EQ(scopes(), (std::vector<int>{0, 4, 2}));
+  EXPECT_EQ(onFirstSheet(2), 24);
+}
+
 TEST_F(UndoCommandTest, SheetOperationsAreTakenBack) {
   ASSERT_TRUE(model::insert_sheet(book(), 1, std::nullopt, model::SheetKind::Worksheet, true));
   ASSERT_EQ(book().sheetCount(), 2);

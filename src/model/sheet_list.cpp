@@ -53,6 +53,28 @@ template <class Remap> bool remapPrecedents(Workbook& book, Remap remap) {
   return dropped;
 }
 
+// Names local to a sheet follow it when sheets come, go or move: `remap`
+// gives a sheet's new 0-based index, or -2 for the sheet that goes, whose
+// names go with it (into `journal` first, when given, to come back with
+// it). Returns whether any name changed.
+template <class Remap> bool remapNameScopes(Workbook& book, Remap remap, StructuralUndo* journal = nullptr) {
+  bool changes = false;
+  for (const DefinedName& n : book.names)
+    changes |= n.sheetIndex > 0 && remap(n.sheetIndex - 1) != n.sheetIndex - 1;
+  if (!changes)
+    return false;
+  if (journal && !journal->namesSaved) {
+    journal->names = book.names;
+    journal->namesSaved = true;
+  }
+  std::erase_if(book.names, [&](const DefinedName& n) { return n.sheetIndex > 0 && remap(n.sheetIndex - 1) == -2; });
+  for (DefinedName& n : book.names)
+    if (n.sheetIndex > 0)
+      n.sheetIndex = remap(n.sheetIndex - 1) + 1;
+  names_changed(book);
+  return true;
+}
+
 // Takes back the texts a failed sheet command had rewritten, and scans
 // their cells again, so the workbook reads as before the command.
 void rollBackTexts(Workbook& book, const StructuralUndo& journal) {
@@ -150,6 +172,7 @@ bool insert_sheet(Workbook& book, int position, std::optional<std::u16string_vie
     }
   }
   book.activeSheet = position;
+  remapNameScopes(book, [&](int s) { return s >= position ? s + 1 : s; });
   if (kind != SheetKind::Chart) {
     remapPrecedents(book, [&](int s) { return s >= position ? s + 1 : s; });
     // A reference to a sheet of this name that did not exist becomes valid.
@@ -214,6 +237,13 @@ std::unique_ptr<Sheet> remove_sheet(Workbook& book, int index, StructuralUndo* j
     next = index + 1 < book.sheetCount() ? index + 1 : index - 1;
   if (modelServices().sheetRemoving)
     modelServices().sheetRemoving(book, index, journal);
+  const auto remap = [&](int s) {
+    if (s == index)
+      return -2;
+    return s > index ? s - 1 : s;
+  };
+  // Before the sheet goes: keeping the names for undo may run out of memory.
+  const bool namesGone = remapNameScopes(book, remap, journal);
   std::unique_ptr<Sheet> detached = std::move(book.sheets[static_cast<size_t>(index)]);
   book.sheets.erase(book.sheets.begin() + index);
   ++book.structureGeneration;
@@ -221,11 +251,7 @@ std::unique_ptr<Sheet> remove_sheet(Workbook& book, int index, StructuralUndo* j
     book.activeSheet = next > index ? next - 1 : next;
   else if (book.activeSheet > index)
     --book.activeSheet;
-  const bool dropped = remapPrecedents(book, [&](int s) {
-    if (s == index)
-      return -2;
-    return s > index ? s - 1 : s;
-  });
+  const bool dropped = remapPrecedents(book, remap) || namesGone;
   if (dropped && modelServices().recalcAfterSheetChange)
     modelServices().recalcAfterSheetChange(book);
   refreshSheetViews();
@@ -241,6 +267,8 @@ bool restore_sheet(Workbook& book, int index, std::unique_ptr<Sheet> sheet) {
   // The sheet's own precedents already count it at `index`: only the
   // others move over.
   remapPrecedents(book, [&](int s) { return s >= index ? s + 1 : s; });
+  // The sheet's own names come back with the names its deletion kept.
+  remapNameScopes(book, [&](int s) { return s >= index ? s + 1 : s; });
   book.sheets.insert(book.sheets.begin() + index, std::move(sheet));
   ++book.structureGeneration;
   book.activeSheet = index;
@@ -361,6 +389,7 @@ bool move_active_sheet(Workbook& book, int before) {
   ++book.structureGeneration;
   book.activeSheet = to;
   remapPrecedents(book, [&](int s) { return s < count ? newIndex[static_cast<size_t>(s)] : s; });
+  remapNameScopes(book, [&](int s) { return s < count ? newIndex[static_cast<size_t>(s)] : s; });
   // References through a range of sheets take in or leave out the sheet.
   if (book.sheet(to).hasGrid() && modelServices().rescanFormulasNaming)
     modelServices().rescanFormulasNaming(book, book.sheet(to).name);
@@ -389,6 +418,7 @@ bool copy_active_sheet(Workbook& book, int before) {
     book.sheets.erase(book.sheets.begin() + before);
     ++book.structureGeneration;
     remapPrecedents(book, [&](int s) { return s > before ? s - 1 : s; });
+    remapNameScopes(book, [&](int s) { return s > before ? s - 1 : s; });
     book.activeSheet = from;
     refreshSheetViews();
     return false;
