@@ -1880,7 +1880,10 @@ private:
         return true;
       }
       result.classAt = operandToken(ref.isArea ? ptgArea3d : ptgRef3d, cls);
-      u16(0xFFFF);
+      // This workbook's sheets: the negated 1-based EXTERNSHEET record of
+      // the first sheet, then the sheets themselves.
+      const int record = m_ctx.fileKind == 2 ? span.first + 1 + m_ctx.externSheetsBefore : 1;
+      u16(static_cast<std::uint16_t>(-std::min(record, 0x7FFF)));
       zeros(8);
       u16(static_cast<std::uint16_t>(span.first));
       u16(static_cast<std::uint16_t>(span.last));

@@ -109,6 +109,11 @@ struct TokenContext {
   /// The code page of BIFF5 string tokens; 0 reads and writes each byte as
   /// the character of that number.
   int codePage = 0;
+  /// Writing a BIFF5 workbook: the EXTERNSHEET records the formula's
+  /// substream holds before the one of its first sheet (a worksheet's
+  /// add-in entry). A 3-D reference names its first sheet by that record,
+  /// as readers that follow the record rather than the sheet index need.
+  int externSheetsBefore = 0;
 };
 
 /// Converts a token array and its extra data (the bodies of array constants

@@ -119,7 +119,7 @@ TEST(FormulaTokens, WritesBiff5Forms) {
   } kRows[] = {
       {u"=\"\u03A9a\"", {0x17, 0x02, 0xA9, 0x61}},   // low bytes, no option byte
       {u"=$B3", {0x44, 0x02, 0x80, 0x01}},          // row 2 relative (bit 15), column B absolute
-      {u"=Sheet3!A1", {0x5A, 0xFF, 0xFF,            // own workbook
+      {u"=Sheet3!A1", {0x5A, 0xFD, 0xFF,            // own workbook: EXTERNSHEET record 3, negated
                        0, 0, 0, 0, 0, 0, 0, 0,
                        0x02, 0x00, 0x02, 0x00,      // first and last sheet
                        0x00, 0xC0, 0x00}},          // row 0 with both relative flags, column A

@@ -34,6 +34,7 @@
 #include <set>
 #include <numeric>
 #include <unordered_map>
+#include <utility>
 
 namespace biff {
 
@@ -305,6 +306,7 @@ private:
     ctx.codePage = m_b8 ? 0 : m_codePage;
     ctx.sheet = sheet;
     ctx.writeLinks = &m_writeLinks;
+    ctx.externSheetsBefore = m_externSheetsBefore;
     if (!formulaTextToTokens(text, ctx, options, out)) {
       // More tokens than a record's length fields can count: #REF! stands
       // for the formula, and the user is told.
@@ -378,6 +380,9 @@ private:
   mutable WriteLinks m_writeLinks;
   // A text or formula was cut to what the format holds; said once per save.
   mutable bool m_textCut = false;
+  // BIFF5: EXTERNSHEET records of the substream being written that come
+  // before its sheets' (a worksheet's add-in entry).
+  int m_externSheetsBefore = 0;
   // Every cell formula's tokens in one pool: a workbook holds hundreds of
   // thousands of formulas, and a map of small vectors cost more than
   // compiling them. Cells are compiled in the order they are written, so
@@ -683,6 +688,8 @@ void Writer::chartSubstreamBody(int index, const model::DrawingObject *object) {
     r16(rtEXTERNCOUNT, static_cast<std::uint16_t>(m_book.sheetCount()));
     biff5ExternSheets(true, -1);
   }
+  // A chart's own substream lists the sheets alone.
+  const int sheetsBefore = std::exchange(m_externSheetsBefore, 0);
   ChartWriteContext ctx;
   ctx.version = m_b8 ? 8 : 7;
   ctx.book = &m_book;
@@ -694,6 +701,7 @@ void Writer::chartSubstreamBody(int index, const model::DrawingObject *object) {
   };
   ctx.narrow = [this](std::u16string_view text) { return narrow(text); };
   const std::vector<std::uint8_t> records = writeChartRecords(*chart, book, ctx);
+  m_externSheetsBefore = sheetsBefore;
   m_out.insert(m_out.end(), records.begin(), records.end());
 }
 
@@ -823,6 +831,9 @@ void Writer::collectLinks() {
   for (const model::DefinedName &n : m_book.names)
     if (!n.formula.empty())
       (void)compile(n.formula, n.sheetIndex > 0 ? n.sheetIndex - 1 : -1, nameOptions);
+  // Compiled for the worksheets' substreams, where the add-ins' entry
+  // comes first.
+  m_externSheetsBefore = addIns ? 1 : 0;
   for (int i = 0; i < m_book.sheetCount(); ++i) {
     const model::Sheet &s = m_book.sheet(i);
     if (!s.hasGrid() || s.kind == model::SheetKind::Module)
@@ -845,6 +856,7 @@ void Writer::collectLinks() {
         if (!f->empty() && !(f == &v.formula1 && v.allow == model::kAllowList && v.plainList))
           (void)compile(*f, i, relative);
   }
+  m_externSheetsBefore = 0;
 }
 
 int Writer::arrayBlockOf(int index, const model::CellRecord &c) {
@@ -1169,7 +1181,9 @@ void Writer::sheet(int index) {
     type = kSubstreamModule;
   bof(kSheetBofVersion, type);
   if (s.hasGrid() && s.kind != model::SheetKind::Module) {
+    m_externSheetsBefore = m_book.addInNames.empty() ? 0 : 1;
     worksheetBody(index);
+    m_externSheetsBefore = 0;
   } else {
     if (s.kind == model::SheetKind::Chart)
       chartSubstreamBody(index, nullptr);

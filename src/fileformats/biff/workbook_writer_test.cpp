@@ -1026,6 +1026,38 @@ TEST_F(WriterTest, OtherSheetsLocalNamesKeepTheirMeaning) {
   }
 }
 
+// An Excel 95 3-D reference names its first sheet by the EXTERNSHEET
+// record of the substream it is in: the globals list the sheets alone, a
+// worksheet with add-in calls lists the add-ins' entry first.
+TEST_F(WriterTest, Excel95ReferencesToSheetsNameTheirExternSheetRecord) {
+  addSheet(u"Sheet1");
+  addSheet(u"Two");
+  addSheet(u"Three");
+  book->names.push_back({0, 0, 0, u"Far", u"=Three!$A$1", {}});
+  set(0, 0, 0, u"=Two!A1");
+  set(0, 1, 0, u"=SUM(Three!A1:A2)");
+  for (const bool addIn : {false, true}) {
+    SCOPED_TRACE(addIn);
+    if (addIn)
+      set(0, 2, 0, u"=EDATE(1,1)");
+    const auto recs = stream(7);
+    std::vector<int> written;
+    for (const Rec &r : recs) {
+      size_t at = 0;
+      if (r.id == rtFORMULA)
+        at = 22;
+      else if (r.id == rtNAME)
+        at = 14 + r.body.at(3);
+      else
+        continue;
+      if (at < r.body.size() && ((r.body[at] & 0x1F) == 0x1A || (r.body[at] & 0x1F) == 0x1B))
+        written.push_back(static_cast<std::int16_t>(r.u16(at + 1)));
+    }
+    const int before = addIn ? 1 : 0;
+    EXPECT_EQ(written, (std::vector<int>{-3, -(2 + before), -(3 + before)})) << "the name, then the cells";
+  }
+}
+
 // ---- names without definition, missing sheets, other workbooks ----
 
 // A formula naming a name nothing defines keeps that name through a file: a
