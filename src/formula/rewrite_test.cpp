@@ -147,6 +147,9 @@ TEST(Rewrite, ReferencesToAnotherSheetFollowOnlyThatSheet) {
       {M::Move, u"=Sheet1!A3",             kRowsFrom5, -2, 0, u"=Sheet1!#REF!"},
       {M::Move, u"='Sheet1'!A5:A9",        kRowsFrom5, -2, 0, u"='Sheet1'!A3:A7"},
       {M::Move, u"=A5+Sheet2!A5",          kRowsFrom5, -2, 0, u"=A5+Sheet2!A5"},
+      // A sheet's local name beside its references stays as written.
+      {M::Move, u"=Sheet1!Total+Sheet1!A5", kRowsFrom5, -2, 0, u"=Sheet1!Total+Sheet1!A3"},
+      {M::Move, u"='Sheet1'!Total*A5",     kRowsFrom5, -2, 0, u"='Sheet1'!Total*A5"},
       // clang-format on
   };
   check(kRows, std::size(kRows), /*sheet*/ 1, /*movedSheet*/ 0);
@@ -198,6 +201,7 @@ TEST(Rewrite, RenamingSheetQualifiers) {
       {u"=SUM(Old:Last!A1)",          u"Last",     u"=SUM(Last!A1)"},
       {u"='Old'!A1&\"Old!A1\"",       u"N",        u"='N'!A1&\"Old!A1\""},
       {u"=Older!A1+SOld!A1+Old",      u"New",      u""},
+      {u"=Old!Rate*2+'old'!Rate",     u"New Name", u"='New Name'!Rate*2+'New Name'!Rate"},
       {u"='It''s Old'!A1",            u"New",      u""},
       // clang-format on
   };
