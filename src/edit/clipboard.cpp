@@ -1,13 +1,17 @@
 #include "edit/clipboard.h"
 
 #include "formula/recalc.h"
+#include "formula/rewrite.h"
 #include "model/range_guard.h"
 #include "model/services.h"
 #include "model/set_cell.h"
+#include "platform/locale_strings.h"
 #include "platform/memory.h"
 #include "platform/ui_services.h"
+#include "platform/unicode.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace edit {
 
@@ -78,6 +82,45 @@ void emptyRange(Workbook& book, int sheetIndex, const CellRange& range) {
   formula::propagateChanges(book, sheetIndex, removed);
 }
 
+// The copy gets names of its own for the source sheet's local names, of the
+// same texts; where a definition names the source sheet it names the copy,
+// so that the copy's formulas compute with the copy's cells.
+bool copyLocalNames(Workbook& book, int from, int to) {
+  const std::u16string& sourceName = book.sheet(from).name;
+  const std::u16string& copyName = book.sheet(to).name;
+  const std::u16string& separator = platform::localeStrings().listSeparator;
+  const char16_t ls = separator.empty() ? u',' : separator[0];
+  const auto repoint = [&](formula::SheetQualifierNames& names) {
+    if (names.isRange || !platform::equalsIgnoreCase(names.first, sourceName))
+      return false;
+    names.first = copyName;
+    return true;
+  };
+  size_t added = 0;
+  const bool ok = platform::withAllocation([&] {
+    std::vector<model::DefinedName> copies;
+    for (const model::DefinedName& n : book.names) {
+      if (n.sheetIndex != from + 1)
+        continue;
+      model::DefinedName copy = n;
+      copy.sheetIndex = to + 1;
+      bool changed = false;
+      std::u16string repointed = formula::renameSheetQualifiers(n.formula, ls, repoint, changed);
+      if (changed) {
+        copy.formula = std::move(repointed);
+        copy.fileBytes.clear();
+      }
+      copies.push_back(std::move(copy));
+    }
+    book.names.reserve(book.names.size() + copies.size());
+    added = copies.size();
+    std::move(copies.begin(), copies.end(), std::back_inserter(book.names));
+  });
+  if (added > 0)
+    model::names_changed(book);
+  return ok;
+}
+
 bool copySheetContents(Workbook& book, int from, int to) {
   if (from < 0 || to < 0 || from >= book.sheetCount() || to >= book.sheetCount())
     return false;
@@ -97,6 +140,9 @@ bool copySheetContents(Workbook& book, int from, int to) {
         target.zoom = source.zoom;
         target.objects = source.objects;
       }))
+    return false;
+  // Before the cells, whose formulas find the copy's names as they go in.
+  if (!copyLocalNames(book, from, to))
     return false;
   return paste_snapshot(book, to, clip, all, &book, PasteOptions{});
 }

@@ -1,6 +1,7 @@
 #include "edit/undo_command.h"
 
 #include "edit/edit_test_util.h"
+#include "model/services.h"
 #include "model/sheet_list.h"
 
 namespace edit {
@@ -159,6 +160,66 @@ TEST_F(UndoCommandTest, LocalNamesFollowTheirSheet) {
   ASSERT_TRUE(undo(books).undone);
   EXPECT_EQ(scopes(), (std::vector<int>{0, 4, 2}));
   EXPECT_EQ(onFirstSheet(2), 24);
+}
+
+// A copied sheet gets local names of its own, of the same texts, whose
+// definitions name the copy where they named the source: the copy's
+// formulas compute with the copy's cells. A copy that fails takes them away.
+TEST_F(UndoCommandTest, ACopiedSheetGetsItsOwnLocalNames) {
+  installClipboardServices();
+  ASSERT_TRUE(model::insert_sheet(book(), 1, u"Two", model::SheetKind::Worksheet, false));
+  book().activeSheet = 0;
+  book().names = {{0, 0, 0, u"Rate", u"=1", {}},
+                  {0, 0, 1, u"Rate", u"=Sheet1!$B$1", {}},
+                  {0, 0, 1, u"Twice", u"=Rate*2", {}},
+                  {0, 0, 1, u"Across", u"=Two!$B$1+SUM(Sheet1:Two!$B$1)", {}},
+                  {0, 0, 2, u"Rate", u"=100", {}}};
+  model::names_changed(book());
+  set(0, 1, u"5");
+  set(0, 0, u"=Rate");
+  set(1, 0, u"=Twice");
+  set(2, 0, u"=Across");
+  const auto scopes = [&] {
+    std::vector<std::pair<int, std::u16string>> out;
+    for (const model::DefinedName& n : book().names)
+      out.emplace_back(n.sheetIndex, n.name + n.formula);
+    return out;
+  };
+  const auto before = scopes();
+
+  // A copy whose cells cannot go in leaves the names as they were.
+  const auto paste = model::modelServices().copySheetContents;
+  model::modelServices().copySheetContents = [&](model::Workbook& b, int from, int to) {
+    return paste(b, from, to) && false;
+  };
+  EXPECT_FALSE(model::copy_active_sheet(book(), 1));
+  model::modelServices().copySheetContents = paste;
+  EXPECT_EQ(book().sheetCount(), 2);
+  EXPECT_EQ(scopes(), before);
+
+  const std::uint64_t generation = book().namesGeneration;
+  ASSERT_TRUE(model::copy_active_sheet(book(), 1));
+  ASSERT_EQ(book().sheet(1).name, u"Sheet2");
+  EXPECT_NE(book().namesGeneration, generation);
+  EXPECT_EQ(scopes(), (std::vector<std::pair<int, std::u16string>>{
+                          {0, u"Rate=1"},
+                          {1, u"Rate=Sheet1!$B$1"},
+                          {1, u"Twice=Rate*2"},
+                          {1, u"Across=Two!$B$1+SUM(Sheet1:Two!$B$1)"},
+                          {3, u"Rate=100"},
+                          {2, u"Rate=Sheet2!$B$1"},
+                          {2, u"Twice=Rate*2"},
+                          {2, u"Across=Two!$B$1+SUM(Sheet1:Two!$B$1)"}}));
+  book().activeSheet = 1;
+  set(0, 1, u"50");
+  EXPECT_EQ(number(0, 0), 50);
+  set(3, 0, u"=Twice+Sheet1!Rate+Two!Rate");
+  EXPECT_EQ(number(3, 0), 205);
+  book().activeSheet = 0;
+  EXPECT_EQ(number(0, 0), 5) << "the source keeps its own";
+  EXPECT_EQ(number(1, 0), 10);
+  set(3, 0, u"=Sheet2!Twice");
+  EXPECT_EQ(number(3, 0), 100);
 }
 
 TEST_F(UndoCommandTest, SheetOperationsAreTakenBack) {

@@ -417,8 +417,10 @@ bool copy_active_sheet(Workbook& book, int before) {
     // Take the empty sheet out again so a failed copy leaves no trace.
     book.sheets.erase(book.sheets.begin() + before);
     ++book.structureGeneration;
-    remapPrecedents(book, [&](int s) { return s > before ? s - 1 : s; });
-    remapNameScopes(book, [&](int s) { return s > before ? s - 1 : s; });
+    // The names the copy had been given go with it.
+    const auto remap = [&](int s) { return s == before ? -2 : s > before ? s - 1 : s; };
+    remapPrecedents(book, remap);
+    remapNameScopes(book, remap);
     book.activeSheet = from;
     refreshSheetViews();
     return false;
