@@ -689,7 +689,7 @@ private:
     }
     case ptgName: {
       std::uint16_t index = 0;
-      return m_in.u16(index) && m_in.skip(m_biff8 ? 2 : 12) && push(definedName(index));
+      return m_in.u16(index) && m_in.skip(m_biff8 ? 2 : 12) && pushName(index);
     }
     case ptgRef:
     case ptgRefN: {
@@ -890,6 +890,21 @@ private:
     return text;
   }
 
+  // A global name that a name of the formula's own sheet hides has no
+  // spelling there: its text would name the local one. The formula cannot
+  // be read rather than silently change its meaning.
+  bool pushName(std::uint16_t index) {
+    if (m_ctx.book && m_ctx.sheet >= 0 && index != 0 && index <= m_ctx.book->names.size()) {
+      const model::DefinedName& name = m_ctx.book->names[index - 1u];
+      if (name.sheetIndex == 0) {
+        const int seen = model::find_name_text(*m_ctx.book, name.name, m_ctx.sheet);
+        if (seen >= 0 && m_ctx.book->names[static_cast<size_t>(seen)].sheetIndex == m_ctx.sheet + 1)
+          return false;
+      }
+    }
+    return push(definedName(index));
+  }
+
   static std::u16string listEntry(const std::vector<std::u16string>& list, std::uint16_t index) {
     if (index == 0 || index > list.size())
       return {};
@@ -915,13 +930,13 @@ private:
           return push(externalQualifier(other.path, {}, {}) + name);
         }
       }
-      return push(addIn ? listEntry(table.externNames, index) : definedName(index));
+      return addIn ? push(listEntry(table.externNames, index)) : pushName(index);
     }
     if (!m_in.u16(sheet) || !m_in.skip(8) || !m_in.u16(index) || !m_in.skip(12))
       return false;
     // A negative sheet index refers to this workbook's own names.
     if (static_cast<std::int16_t>(sheet) < 0)
-      return push(definedName(index));
+      return pushName(index);
     return push(listEntry(links().externNames, index));
   }
 

@@ -173,6 +173,43 @@ TEST(FormulaTokens, ReadsDocumentedTokens) {
   }
 }
 
+// A token naming the global Sales on a sheet with a Sales of its own has no
+// text there: "Sales" would name the sheet's. The formula cannot be read.
+TEST(FormulaTokens, AGlobalNameHiddenByTheSheetsOwnIsUnreadable) {
+  auto book = makeBook();
+  book->names.push_back({0, 0, 2, u"SALES", u"=1", {}}); // local to "My Sheet", name 3
+  const auto tokensOf = [](int version, std::uint8_t id, std::uint16_t name) {
+    const std::uint8_t lo = static_cast<std::uint8_t>(name), hi = static_cast<std::uint8_t>(name >> 8);
+    if (version == 8)
+      return Bytes{0x23, lo, hi, 0, 0};
+    if (id == 0x23)
+      return Bytes{0x23, lo, hi, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    // A name of this workbook's own, through the external-name token.
+    return Bytes{0x39, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, lo, hi, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  };
+  const struct {
+    int sheet;
+    std::uint16_t name;
+    std::u16string_view text; // empty: unreadable
+  } kRows[] = {
+      {1, 1, u""},                  // the global one, hidden
+      {0, 1, u"=Sales"},            // nothing hides it here
+      {-1, 1, u"=Sales"},           // nor in a global definition
+      {1, 3, u"=SALES"},            // the sheet's own
+      {0, 3, u"='My Sheet'!SALES"}, // another sheet's
+      {1, 2, u"=Start"},            // another text
+  };
+  for (const auto& [version, id] : {std::pair<int, std::uint8_t>{8, 0x23}, {7, 0x23}, {7, 0x39}})
+    for (const auto& row : kRows) {
+      SCOPED_TRACE(testing::Message() << version << " " << int(id) << " " << row.sheet << " " << row.name);
+      TokenContext ctx{book.get(), version, 2, nullptr, 0};
+      ctx.sheet = row.sheet;
+      bool ok = false;
+      const std::u16string text = read(tokensOf(version, id, row.name), ctx, {}, 0, 0, &ok);
+      EXPECT_EQ(utf8(ok ? text : std::u16string()), utf8(row.text));
+    }
+}
+
 TEST(FormulaTokens, RelativeTokensShiftByTheFormulaCell) {
   auto book = makeBook();
   const TokenContext ctx8{book.get(), 8, 2, nullptr, 0};

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -1055,6 +1056,66 @@ TEST_F(WriterTest, Excel95ReferencesToSheetsNameTheirExternSheetRecord) {
     }
     const int before = addIn ? 1 : 0;
     EXPECT_EQ(written, (std::vector<int>{-3, -(2 + before), -(3 + before)})) << "the name, then the cells";
+  }
+}
+
+// A file's formula on a sheet that names the global Rate while that sheet
+// has a Rate of its own cannot be written as text: "Rate" there is the
+// sheet's. The cell keeps its cached value and the definition reads as
+// #REF!, where both had silently come to mean the local name. The file is
+// ours with the local name's text changed after saving.
+TEST_F(WriterTest, GlobalNamesHiddenByALocalNameAreNotReadAsIt) {
+  addSheet(u"Sheet1");
+  addSheet(u"Sheet2");
+  book->names.push_back({0, 0, 0, u"Rate", u"=1", {}});
+  book->names.push_back({0, 0, 2, u"Ratx", u"=2", {}});
+  book->names.push_back({0, 0, 2, u"Twice", u"=Rate*2", {}});
+  book->names.push_back({0, 0, 0, u"Sum", u"=Rate+Sheet2!Ratx", {}});
+  const struct {
+    int sheet, row;
+    std::u16string_view written, read;
+    double value;
+  } cells[] = {
+      {1, 0, u"=Rate*10", u"10", 10},        // the global one, hidden
+      {1, 1, u"=SUM(Rate,Ratx)", u"3", 3},   // hidden beside the local one
+      {1, 2, u"=Ratx", u"=Rate", 2},         // the local one
+      {0, 0, u"=Rate", u"=Rate", 1},         // nothing hides it here
+      {0, 1, u"=Sheet2!Ratx", u"=Sheet2!Rate", 2},
+      {0, 2, u"=Sum", u"=Sum", 3},
+  };
+  for (const auto &c : cells)
+    set(c.sheet, c.row, 1, c.written);
+  formula::recalcAll(*book);
+  for (int version : {8, 7}) {
+    SCOPED_TRACE(version);
+    std::vector<std::uint8_t> file;
+    ASSERT_TRUE(writeBinaryWorkbook(*book, version, file));
+    // The local name's text, as one byte a character or two.
+    size_t renamed = 0;
+    for (const std::vector<std::uint8_t> &text :
+         {std::vector<std::uint8_t>{'R', 'a', 't', 'x'}, std::vector<std::uint8_t>{'R', 0, 'a', 0, 't', 0, 'x', 0}})
+      for (auto at = std::search(file.begin(), file.end(), text.begin(), text.end()); at != file.end();
+           at = std::search(at + 1, file.end(), text.begin(), text.end())) {
+        at[static_cast<std::ptrdiff_t>(text.size()) - (text.size() == 4 ? 1 : 2)] = 'e';
+        ++renamed;
+      }
+    ASSERT_EQ(renamed, 1u);
+    auto back = newBook();
+    ASSERT_TRUE(readBinaryWorkbook(file, *back, nullptr));
+    ASSERT_EQ(back->names.size(), 4u);
+    EXPECT_EQ(back->names[1].name, u"Rate");
+    EXPECT_EQ(back->names[2].formula, u"=#REF!");
+    EXPECT_EQ(back->names[3].formula, u"=Rate+Sheet2!Rate");
+    formula::recalcAll(*back);
+    for (const auto &c : cells) {
+      SCOPED_TRACE(platform::toUtf8(c.written));
+      model::CellRecord *cell = model::cell_at(back->sheet(c.sheet), static_cast<std::uint16_t>(c.row), 1);
+      ASSERT_NE(cell, nullptr);
+      EXPECT_EQ(cell->input.view(), c.read);
+      formula::computeCell(*back, c.sheet, *cell);
+      ASSERT_TRUE(cell->value.isNumber());
+      EXPECT_EQ(cell->value.numberValue(), c.value);
+    }
   }
 }
 

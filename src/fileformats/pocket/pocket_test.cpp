@@ -786,6 +786,54 @@ TEST_F(PocketTest, OtherSheetsLocalNamesKeepTheirMeaning) {
   }
 }
 
+// A file's formula on a sheet that names the global Rate while that sheet
+// has a Rate of its own has no text: "Rate" there is the sheet's. The cell
+// keeps its cached value, and its bytes while nothing they speak of
+// changes; the definition reads as #REF!. The file is ours with the local
+// name's text changed after saving.
+TEST_F(PocketTest, GlobalNamesHiddenByALocalNameAreNotReadAsIt) {
+  addSheet(u"Sheet1");
+  addSheet(u"Sheet2");
+  book().names.push_back({0, 0, 0, u"Rate", u"=1", {}});
+  book().names.push_back({0, 0, 2, u"Ratx", u"=2", {}});
+  book().names.push_back({0, 0, 2, u"Twice", u"=Rate*2", {}});
+  const struct {
+    int sheet;
+    std::u16string_view written, read;
+    std::string value;
+  } kCells[] = {
+      {1, u"=Rate*10", u"10", "n:10.000000"}, // the global one, hidden
+      {1, u"=Ratx", u"=Rate", "n:2.000000"},  // the local one
+      {0, u"=Rate", u"=Rate", "n:1.000000"},  // nothing hides it here
+  };
+  for (size_t i = 0; i < std::size(kCells); ++i)
+    set(kCells[i].sheet, static_cast<int>(i), 0, kCells[i].written);
+  formula::recalcAll(book());
+  Bytes file = write(book());
+  const Bytes local = {'R', 0, 'a', 0, 't', 0, 'x', 0};
+  const auto at = std::search(file.begin(), file.end(), local.begin(), local.end());
+  ASSERT_NE(at, file.end());
+  ASSERT_EQ(std::search(at + 1, file.end(), local.begin(), local.end()), file.end());
+  at[6] = 'e';
+  auto back = read(file);
+  ASSERT_EQ(back->names.size(), 3u);
+  EXPECT_EQ(back->names[1].name, u"Rate");
+  EXPECT_EQ(back->names[2].formula, u"=#REF!");
+  formula::recalcAll(*back);
+  for (size_t i = 0; i < std::size(kCells); ++i) {
+    SCOPED_TRACE(platform::toUtf8(kCells[i].written));
+    EXPECT_EQ(input(*back, kCells[i].sheet, static_cast<int>(i), 0), kCells[i].read);
+    EXPECT_EQ(value(*back, kCells[i].sheet, static_cast<int>(i), 0), kCells[i].value);
+  }
+  ASSERT_EQ(back->unreadFormulas.cells.size(), 1u);
+  // Saved again, the formula goes back as the file held it.
+  const Bytes saved = write(*back);
+  EXPECT_TRUE(contains(saved, back->unreadFormulas.cells[0].bytes));
+  auto again = read(saved);
+  EXPECT_EQ(input(*again, 1, 0, 0), u"10");
+  EXPECT_EQ(again->unreadFormulas.cells.size(), 1u);
+}
+
 TEST_F(PocketTest, CachedResultsArriveWithoutRecalculation) {
   addSheet(u"Sheet1");
   set(0, 0, 0, u"=\"ab\"&\"c\"");
