@@ -1,7 +1,8 @@
 // Feeds any text to the formula reader, the entry check and the scanner, in
-// a workbook with a few cells, names and a second sheet. The text must
-// always give a value, the same one when read twice, and never a number that
-// is not finite; its kept steps, when it has them, give the reader's value.
+// a workbook with a few cells, global and sheet-local names and a second
+// sheet. The text must always give a value, the same one when read twice, and
+// never a number that is not finite; its kept steps, when it has them, give
+// the reader's value.
 
 #include "formula/compiled_formula.h"
 #include "formula/reader.h"
@@ -35,6 +36,11 @@ struct Fixture {
     book->activeSheet = 0;
     book->names.push_back({0, 0, 0, u"Base", u"=$A$1", {}});
     book->names.push_back({0, 0, 0, u"Loop", u"=Loop+1", {}});
+    // The same text as a global name and a local name of each sheet, so that
+    // Rate, Sheet1!Rate and 'Data 2'!Rate name different definitions.
+    book->names.push_back({0, 0, 0, u"Rate", u"=$B$1", {}});
+    book->names.push_back({0, 0, 1, u"Rate", u"=$A$1*3", {}});
+    book->names.push_back({0, 0, 2, u"Rate", u"='Data 2'!$A$1:$A$3+Rate", {}});
     const char16_t* cells[] = {u"1", u"abc", u"TRUE", u"#N/A", u"=A1*2", u"=B1&A1"};
     for (int i = 0; i < 6; ++i)
       (void)model::set_cell(*book, 0, static_cast<std::uint16_t>(i), 0, cells[i], 15, false, false);
