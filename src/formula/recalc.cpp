@@ -202,6 +202,30 @@ bool nameAsReference(const Workbook& book, const model::DefinedName& name, Sheet
   return true;
 }
 
+// Whether a name's definition may read cells: anything but constants (numbers,
+// strings, errors, arrays of them). One that is more than a single reference
+// names no precedents of its formulas, so those are computed on every change
+// instead of showing a stale value.
+bool definitionReadsCells(std::u16string_view f) {
+  for (size_t p = 0; p < f.size();) {
+    const char16_t c = f[p];
+    if (c == u'"') {
+      p = stringLiteralEnd(f, p);
+    } else if (c == u'#') {
+      ++p;
+      while (p < f.size() && (isDigit(f[p]) || f[p] == u'/' || f[p] == u'!' || f[p] == u'?' ||
+                              (f[p] >= u'A' && f[p] <= u'Z') || (f[p] >= u'a' && f[p] <= u'z')))
+        ++p;
+    } else if ((c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'$' || c == u'\'' ||
+               c == u'_' || c == u'\\' || c >= 0x80) {
+      return true;
+    } else {
+      ++p;
+    }
+  }
+  return false;
+}
+
 void addPrecedent(model::PrecedentList& list, const SheetRange& r) {
   if (std::find(list.begin(), list.end(), r) == list.end())
     list.push_back(r);
@@ -376,8 +400,11 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
           p = ref.end;
         } else if (readQualifiedName(t, p, &book, ls, local)) {
           SheetRange nameRef;
-          if (nameAsReference(book, book.names[static_cast<size_t>(local.index)], nameRef))
+          const model::DefinedName& name = book.names[static_cast<size_t>(local.index)];
+          if (nameAsReference(book, name, nameRef))
             addPrecedent(list, nameRef);
+          else if (definitionReadsCells(name.formula))
+            cell.volatility = VolatilityClass::Volatile;
           p = local.end;
         } else {
           while (p < t.size() && t[p] != ls && t[p] != u')')
@@ -405,6 +432,8 @@ void scanCell(Workbook& book, int sheet, CellRecord& cell, bool fromFile) {
         plain = false;
       if (n.index >= 0 && nameAsReference(book, book.names[static_cast<size_t>(n.index)], nameRef)) {
         addPrecedent(list, nameRef);
+      } else if (n.index >= 0 && definitionReadsCells(book.names[static_cast<size_t>(n.index)].formula)) {
+        cell.volatility = VolatilityClass::Volatile;
       } else if (readA1ReferenceOrSheetRange(t, p, &book, ls, ref)) {
         addReferencePrecedents(list, ref);
         if (plain && !ref.hasQualifier) {

@@ -439,14 +439,41 @@ TEST_F(RecalcTest, OtherSheetsAndVolatileCells) {
   EXPECT_EQ(cell("C1", 1)->calcState, CalcState::ValueValid);
 }
 
+// A formula through a name follows the name's cells: those of a reference,
+// and any a name defined by a formula may read (such formulas compute again
+// on every change). A constant's name reads no cells.
 TEST_F(RecalcTest, NameDependencies) {
+  ASSERT_TRUE(model::insert_sheet(*book, 1, u"Sheet2", model::SheetKind::Worksheet, false));
+  book->activeSheet = 0;
   book->names.push_back({0, 0, 0, u"Base", u"=$C$3", {}});
+  book->names.push_back({0, 0, 0, u"Twice", u"=Sheet1!$C$3*2+SUM(Sheet1!$D$1:$D$2)", {}});
+  book->names.push_back({0, 0, 0, u"Alias", u"=Base", {}});
+  book->names.push_back({0, 0, 2, u"Local", u"=Sheet2!$A$1+1", {}});
+  book->names.push_back({0, 0, 0, u"Half", u"=0.5", {}});
+  book->names.push_back({0, 0, 0, u"Word", u"=\"C3\"&#REF!", {}});
+  model::names_changed(*book);
   set("C3", u"10");
   set("A1", u"=Base*2");
+  set("A2", u"=Twice+1");
+  set("A3", u"=Alias+1");
+  set("A4", u"=Sheet2!Local*Half");
+  set("A5", u"=Half+1");
+  set("A6", u"=ISERROR(Word)");
   EXPECT_EQ(show(value("A1")), "20");
+  EXPECT_EQ(show(value("A2")), "21");
+  EXPECT_EQ(show(value("A3")), "11");
+  EXPECT_EQ(show(value("A4")), "0.5");
   set("C3", u"11");
   EXPECT_EQ(cell("A1")->calcState, CalcState::NotValid);
   EXPECT_EQ(show(value("A1")), "22");
+  EXPECT_EQ(show(value("A2")), "23");
+  EXPECT_EQ(show(value("A3")), "12");
+  set("D2", u"5");
+  EXPECT_EQ(show(value("A2")), "28");
+  set("A1", u"3", 1);
+  EXPECT_EQ(show(value("A4")), "2");
+  EXPECT_EQ(cell("A5")->volatility, VolatilityClass::None);
+  EXPECT_EQ(cell("A6")->volatility, VolatilityClass::None);
 }
 
 // A cell through another sheet's local name follows that name's cells,
