@@ -113,6 +113,17 @@ bool hasAutoFilter(const model::Sheet &s) {
          f.firstColumn <= f.lastColumn;
 }
 
+// The sheet type of a BOUNDSHEET record, as the reader takes it back.
+std::uint8_t boundSheetType(model::SheetKind kind) {
+  switch (kind) {
+  case model::SheetKind::Worksheet: return 0;
+  case model::SheetKind::Macro: return 1;
+  case model::SheetKind::Chart: return 2;
+  case model::SheetKind::Module: return 6;
+  }
+  return 0;
+}
+
 } // namespace
 
 int excel95CodePage(const model::Workbook &book) {
@@ -540,7 +551,7 @@ void Writer::globals() {
     m_boundSheetAt.push_back(m_out.size() + 4);
     u32(0);
     u8(static_cast<std::uint8_t>(sp->hidden & 0x03));
-    u8(sp->kind == model::SheetKind::Worksheet ? 0 : sp->kind == model::SheetKind::Macro ? 1 : 2);
+    u8(boundSheetType(sp->kind));
     if (m_b8) {
       text(sp->name, false);
     } else {

@@ -974,6 +974,32 @@ TEST_F(WriterTest, SheetLocalNamesKeepTheirScopes) {
   }
 }
 
+// Every kind of sheet comes back as the kind it was: a module sheet had been
+// listed as a chart sheet, and the next save made it an empty chart.
+TEST_F(WriterTest, SheetKindsSurviveTwoSaves) {
+  const model::SheetKind kinds[] = {model::SheetKind::Worksheet, model::SheetKind::Macro,
+                                    model::SheetKind::Module, model::SheetKind::Chart};
+  addSheet(u"Cells", kinds[0]);
+  addSheet(u"Macro", kinds[1]);
+  addSheet(u"Module", kinds[2]);
+  addSheet(u"Chart", kinds[3]);
+  set(0, 0, 0, u"1");
+  for (int version : {8, 7}) {
+    SCOPED_TRACE(version);
+    auto once = roundTrip(version);
+    std::swap(book, once);
+    auto twice = roundTrip(version);
+    std::swap(book, once);
+    for (const auto *back : {once.get(), twice.get()}) {
+      ASSERT_EQ(back->sheetCount(), 4);
+      for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(back->sheet(i).kind, kinds[i]) << i;
+        EXPECT_EQ(back->sheet(i).objects.size(), i == 3 ? 1u : 0u) << i;
+      }
+    }
+  }
+}
+
 // A formula naming another sheet's local name keeps naming it through a
 // file, beside a global name and other sheets' names of the same text; so
 // do names' definitions, read in their own scope.
