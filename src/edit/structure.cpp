@@ -522,8 +522,7 @@ bool structuralEdit(Workbook& book, int sheetIndex, const CellRange& block, int 
                     const Prepare& prepare = nothingToPrepare) {
   StructuralUndo own;
   if (!undo && !platform::withAllocation([&] {
-        own.names = book.names;
-        own.namesSaved = true;
+        model::save_names(own, book);
         own.sheets.push_back(model::save_sheet_records(book.sheet(sheetIndex)));
       }))
     return false;
@@ -575,8 +574,7 @@ StructuralUndo* recordEntry(Workbook& book, int sheetIndex, model::UndoAction ac
   model::UndoEntry* entry = model::undoList().newest();
   const bool ok = platform::withAllocation([&] {
     auto u = std::make_unique<StructuralUndo>();
-    u->names = book.names;
-    u->namesSaved = true;
+    model::save_names(*u, book);
     u->sheets.push_back(model::save_sheet_records(book.sheet(sheetIndex)));
     entry->structure = std::move(u);
   });

@@ -160,6 +160,27 @@ TEST_F(UndoCommandTest, LocalNamesFollowTheirSheet) {
   ASSERT_TRUE(undo(books).undone);
   EXPECT_EQ(scopes(), (std::vector<int>{0, 4, 2}));
   EXPECT_EQ(onFirstSheet(2), 24);
+
+  // Moves and copies keep no undo: names put back by a later Undo find their
+  // sheets where these are by then, and a copy made since keeps its own.
+  installClipboardServices();
+  book().activeSheet = 3; // Two
+  ASSERT_TRUE(model::delete_active_sheet(book()));
+  book().activeSheet = 1; // Three, to the end
+  ASSERT_TRUE(model::move_active_sheet(book(), 3));
+  ASSERT_EQ(book().sheet(2).name, u"Three");
+  ASSERT_TRUE(model::copy_active_sheet(book(), 0)); // a copy of Three in front
+  ASSERT_EQ(book().sheetCount(), 4);
+  EXPECT_EQ(scopes(), (std::vector<int>{0, 4, 1}));
+  ASSERT_TRUE(undo(books).undone);
+  ASSERT_EQ(book().sheetCount(), 5);
+  std::vector<std::pair<std::u16string, std::u16string>> owners;
+  for (const model::DefinedName& n : book().names)
+    owners.emplace_back(n.sheetIndex > 0 ? book().sheet(n.sheetIndex - 1).name : u"", n.formula);
+  const std::u16string copy = book().sheet(0).name;
+  EXPECT_EQ(owners, (std::vector<std::pair<std::u16string, std::u16string>>{
+                        {u"", u"=1"}, {u"Two", u"=2"}, {u"Three", u"=3"}, {copy, u"=3"}}));
+  EXPECT_EQ(onFirstSheet(model::sheetIndexOfId(book(), book().sheet(2).id)), 24);
 }
 
 // A copied sheet gets local names of its own, of the same texts, whose

@@ -1155,8 +1155,7 @@ void rewriteQualifiers(Workbook& book, const Rename& rename, const Changed& chan
     if (!changed)
       continue;
     if (journal && !journal->namesSaved) {
-      journal->names = book.names;
-      journal->namesSaved = true;
+      model::save_names(*journal, book);
     }
     n.formula = std::move(rewritten);
     namesChanged = true;

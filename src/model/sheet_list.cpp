@@ -64,8 +64,7 @@ template <class Remap> bool remapNameScopes(Workbook& book, Remap remap, Structu
   if (!changes)
     return false;
   if (journal && !journal->namesSaved) {
-    journal->names = book.names;
-    journal->namesSaved = true;
+    save_names(*journal, book);
   }
   std::erase_if(book.names, [&](const DefinedName& n) { return n.sheetIndex > 0 && remap(n.sheetIndex - 1) == -2; });
   for (DefinedName& n : book.names)

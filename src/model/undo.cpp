@@ -410,6 +410,15 @@ int lastUsedRow(const Sheet& sheet) {
   return last;
 }
 
+void save_names(StructuralUndo& journal, const Workbook& book) {
+  journal.names = book.names;
+  journal.namedSheets.clear();
+  journal.namedSheets.reserve(static_cast<size_t>(book.sheetCount()));
+  for (int i = 0; i < book.sheetCount(); ++i)
+    journal.namedSheets.push_back(book.sheet(i).id);
+  journal.namesSaved = true;
+}
+
 int sheetIndexOfId(const Workbook& book, std::uint32_t sheetId) {
   for (int i = 0; i < book.sheetCount(); ++i)
     if (book.sheet(i).id == sheetId)
@@ -474,7 +483,30 @@ void put_back_texts(Workbook& book, const StructuralUndo& journal,
     });
   }
   if (journal.namesSaved) {
-    book.names = journal.names;
+    // Local names go back to their sheets where these are now; a sheet made
+    // since (a copy) keeps its own, and those of a sheet gone since go too.
+    std::vector<DefinedName> names;
+    names.reserve(journal.names.size() + book.names.size());
+    for (const DefinedName& n : journal.names) {
+      if (n.sheetIndex <= 0) {
+        names.push_back(n);
+        continue;
+      }
+      const auto saved = static_cast<size_t>(n.sheetIndex - 1);
+      const int now = saved < journal.namedSheets.size() ? sheetIndexOfId(book, journal.namedSheets[saved])
+                                                         : n.sheetIndex - 1;
+      if (now < 0)
+        continue;
+      names.push_back(n);
+      names.back().sheetIndex = now + 1;
+    }
+    if (!journal.namedSheets.empty())
+      for (const DefinedName& n : book.names)
+        if (n.sheetIndex > 0 && n.sheetIndex <= book.sheetCount() &&
+            std::find(journal.namedSheets.begin(), journal.namedSheets.end(), book.sheet(n.sheetIndex - 1).id) ==
+                journal.namedSheets.end())
+          names.push_back(n);
+    book.names = std::move(names);
     names_changed(book);
   }
   for (const SavedSheetRecords& r : journal.sheets)

@@ -180,8 +180,15 @@ struct StructuralUndo {
   std::vector<ObjectText> objectTexts;
   bool namesSaved = false; // `names` holds the defined names as they were
   std::vector<DefinedName> names;
+  /// The sheets then, by id, in order: a local name's sheet is found again
+  /// wherever copies and moves that keep no undo have put it since.
+  std::vector<std::uint32_t> namedSheets;
   std::vector<SavedSheetRecords> sheets; // the edited sheet first
 };
+
+/// Keeps the defined names in `journal` (with the sheets they belong to) to
+/// be put back by put_back_texts. Throws std::bad_alloc.
+void save_names(StructuralUndo& journal, const Workbook& book);
 
 /// A sheet's records kept whole, and put back as they were.
 SavedSheetRecords save_sheet_records(const Sheet& sheet);
